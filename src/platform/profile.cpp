@@ -1,0 +1,196 @@
+#include "platform/profile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && blank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && blank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::vector<std::string> ReadLines(const std::filesystem::path& file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+// The section name of a "[name]" line.
+std::optional<std::string_view> SectionOf(std::string_view line) {
+    line = Trim(line);
+    if (line.size() < 2 || line.front() != '[') {
+        return std::nullopt;
+    }
+    const auto close = line.find(']');
+    if (close == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return Trim(line.substr(1, close - 1));
+}
+
+struct KeyLine {
+    std::string_view key;
+    std::string_view value;
+};
+
+std::optional<KeyLine> KeyOf(std::string_view line) {
+    const auto eq = line.find('=');
+    if (eq == std::string_view::npos || Trim(line).starts_with(';')) {
+        return std::nullopt;
+    }
+    return KeyLine{Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))};
+}
+
+struct Location {
+    std::optional<std::size_t> sectionLine;  // index of the "[section]" line
+    std::optional<std::size_t> keyLine;      // index of the "key=value" line
+    std::size_t sectionEnd = 0;              // index after the section's last key line
+};
+
+Location Locate(const std::vector<std::string>& lines, std::string_view section,
+                std::string_view key) {
+    Location where;
+    bool inside = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (const auto name = SectionOf(lines[i])) {
+            if (inside) {
+                break;
+            }
+            inside = SameName(*name, section);
+            if (inside) {
+                where.sectionLine = i;
+                where.sectionEnd = i + 1;
+            }
+            continue;
+        }
+        if (!inside) {
+            continue;
+        }
+        if (!Trim(lines[i]).empty()) {
+            where.sectionEnd = i + 1;
+        }
+        if (const auto kv = KeyOf(lines[i]); kv && !where.keyLine && SameName(kv->key, key)) {
+            where.keyLine = i;
+        }
+    }
+    return where;
+}
+
+}  // namespace
+
+std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
+                              std::string_view key, std::string_view fallback) {
+    const auto lines = ReadLines(file);
+    const Location where = Locate(lines, section, key);
+    std::string_view value = fallback;
+    if (where.keyLine) {
+        const std::string_view found = KeyOf(lines[*where.keyLine])->value;
+        if (!found.empty()) {
+            value = found;
+        }
+    }
+    return std::string(value.substr(0, kProfileValueMax));
+}
+
+std::int32_t ReadProfileInt(const std::filesystem::path& file, std::string_view section,
+                            std::string_view key, std::int32_t fallback) {
+    const std::string text = ReadProfileString(file, section, key, "");
+    if (text.empty()) {
+        return fallback;
+    }
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    std::uint32_t value = 0;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
+    }
+    if (negative) {
+        value = 0u - value;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
+                        std::string_view key, std::string_view value) {
+    auto lines = ReadLines(file);
+    const Location where = Locate(lines, section, key);
+    std::string entry = std::string(key) + "=" + std::string(value);
+    if (where.keyLine) {
+        lines[*where.keyLine] = std::move(entry);
+    } else if (where.sectionLine) {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where.sectionEnd),
+                     std::move(entry));
+    } else {
+        lines.push_back("[" + std::string(section) + "]");
+        lines.push_back(std::move(entry));
+    }
+    std::string content;
+    for (const auto& line : lines) {
+        content += line;
+        content += "\r\n";
+    }
+    return WriteFileAtomically(file, content);
+}
+
+bool WriteFileAtomically(const std::filesystem::path& file, std::string_view content) {
+    std::filesystem::path temp = file;
+    temp += ".tmp";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = true;
+    for (std::size_t done = 0; ok && done < content.size();) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        ok = n > 0;
+        done += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    ok = ::close(fd) == 0 && ok;
+    std::error_code ec;
+    if (ok) {
+        std::filesystem::rename(temp, file, ec);
+        ok = !ec;
+    }
+    if (!ok) {
+        std::filesystem::remove(temp, ec);
+    }
+    return ok;
+}
+
+}  // namespace platform

@@ -1,0 +1,35 @@
+#pragma once
+
+// Profile (ini) files as the settings code expects them: "[section]" lines and "key=value" lines,
+// section and key names compared without regard to case, values cut to 255 characters.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+inline constexpr std::size_t kProfileValueMax = 255;
+
+// The value of `key`, or `fallback` when the file, section or key is missing or the value is
+// empty. Cut to kProfileValueMax characters.
+std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
+                              std::string_view key, std::string_view fallback);
+
+// Like ReadProfileString, then parsed as the classic reader does: leading blanks, an optional
+// sign, decimal digits up to the first other character, wrapping modulo 2^32. A value without
+// digits reads as 0; a missing key or empty value gives `fallback`.
+std::int32_t ReadProfileInt(const std::filesystem::path& file, std::string_view section,
+                            std::string_view key, std::int32_t fallback);
+
+// Replaces the value in place, or appends the key to its section, creating the section and the
+// file as needed; every other line stays as it was. The file is written to a temporary file and
+// renamed into place, so a failed write leaves the old file whole.
+bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
+                        std::string_view key, std::string_view value);
+
+// Writes a whole file through a temporary file in the same folder and a rename.
+bool WriteFileAtomically(const std::filesystem::path& file, std::string_view content);
+
+}  // namespace platform

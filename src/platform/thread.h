@@ -1,0 +1,49 @@
+#pragma once
+
+// Threads that are stopped cooperatively. The design they serve stops a thread by "signal its
+// stop event, wait a bounded time, then terminate it with exit code 31". Killing a thread that may
+// hold a lock or half-written shared state is not something we do; instead a stop request wakes
+// every blocking call of this layer that the thread is in (waits, sleeps, socket I/O, audio
+// writes), which then fail at once, and the thread unwinds normally. A thread that misses its
+// deadline is reported with exit code 31 and still joined.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "platform/sync.h"
+
+namespace platform {
+
+inline constexpr std::uint32_t kLateStopExitCode = 31;
+
+using ThreadProc = std::function<std::uint32_t()>;
+
+// Starts a thread running `proc`. Its handle is signalled when it ends. Null handle on failure.
+Handle StartThread(ThreadProc proc);
+
+// Asks a thread to stop: its current and future blocking calls of this layer fail.
+void RequestThreadStop(Handle thread);
+
+// True when the calling thread has been asked to stop (false on threads not started here).
+bool StopRequested();
+
+// An eventfd that becomes readable once the calling thread is asked to stop, for poll() based
+// I/O; -1 on threads not started here (the GUI thread), which are never asked to stop.
+int CurrentStopFd();
+
+// The stop rule: take the handle from the field, ask the thread to stop, wait up to `waitMs`,
+// join it, close the handle. Returns the thread's exit code, or kLateStopExitCode when it did
+// not end in time. An empty field returns 0 at once. A thread may not stop itself this way: its
+// handle is then only closed.
+std::uint32_t StopThread(HandleField& field, std::uint32_t waitMs);
+
+// The exit code of an ended thread whose handle is still open.
+std::optional<std::uint32_t> ThreadExitCode(Handle thread);
+
+bool IsCurrentThread(Handle thread);
+
+// Stops and joins every thread still running (the last step of shut-down and of each test).
+void JoinAllThreads();
+
+}  // namespace platform

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/profile.h"
+#include "test_support/temp_folder.h"
+
+namespace platform {
+namespace {
+
+std::string ReadAll(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Profile : public ::testing::Test {
+protected:
+    test_support::TempFolder folder;
+    std::filesystem::path file = folder.Path() / "Setting.ini";
+
+    void Write(const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+};
+
+TEST_F(Profile, NamesAreCaseInsensitiveAndMissingOrEmptyGivesDefault) {
+    Write("[quarnel]\r\nServer Name=10.0.0.7\r\nusername=\r\n");
+    EXPECT_EQ(ReadProfileString(file, "Quarnel", "SERVER NAME", "x"), "10.0.0.7");
+    EXPECT_EQ(ReadProfileString(file, "Quarnel", "Username", "admin"), "admin");
+    EXPECT_EQ(ReadProfileString(file, "Quarnel", "Missing", "d"), "d");
+    EXPECT_EQ(ReadProfileString(file, "Other", "Server Name", "d"), "d");
+    EXPECT_EQ(ReadProfileString(folder.Path() / "none.ini", "Quarnel", "k", "d"), "d");
+}
+
+TEST_F(Profile, IntegersParseLikeTheClassicReader) {
+    const struct {
+        const char* text;
+        std::int32_t expected;
+    } cases[] = {
+        {"42", 42},          {"  17", 17},        {"-5", -5},     {"+8", 8},
+        {"12abc", 12},       {"abc", 0},          {"65616", 65616},
+        {"4294967297", 1},   {"-2147483648", -2147483648LL},
+    };
+    for (const auto& c : cases) {
+        Write(std::string("[Q]\r\nk=") + c.text + "\r\n");
+        EXPECT_EQ(ReadProfileInt(file, "Q", "k", 99), c.expected) << c.text;
+    }
+    Write("[Q]\r\nk=\r\n");
+    EXPECT_EQ(ReadProfileInt(file, "Q", "k", 99), 99);
+}
+
+TEST_F(Profile, StringsAreCutTo255Characters) {
+    Write("[Q]\r\nk=" + std::string(300, 'a') + "\r\n");
+    EXPECT_EQ(ReadProfileString(file, "Q", "k", ""), std::string(255, 'a'));
+}
+
+TEST_F(Profile, WriteReplacesInPlaceAppendsToSectionAndKeepsOtherLines) {
+    Write("; comment\r\n[A]\r\nx=1\r\n\r\n[Quarnel]\r\nServerPort=80\r\nUser=a\r\n\r\n[B]\r\ny=2\r\n");
+    ASSERT_TRUE(WriteProfileString(file, "quarnel", "serverport", "8080"));
+    ASSERT_TRUE(WriteProfileString(file, "Quarnel", "New Key", "v"));
+    ASSERT_TRUE(WriteProfileString(file, "C", "z", "3"));
+    EXPECT_EQ(ReadAll(file),
+              "; comment\r\n[A]\r\nx=1\r\n\r\n[Quarnel]\r\nserverport=8080\r\nUser=a\r\n"
+              "New Key=v\r\n\r\n[B]\r\ny=2\r\n[C]\r\nz=3\r\n");
+    EXPECT_FALSE(std::filesystem::exists(file.string() + ".tmp"));
+}
+
+TEST_F(Profile, WriteCreatesTheFile) {
+    ASSERT_TRUE(WriteProfileString(file, "Quarnel", "k", "v"));
+    EXPECT_EQ(ReadAll(file), "[Quarnel]\r\nk=v\r\n");
+}
+
+TEST_F(Profile, FailedWriteLeavesTheOldFileWhole) {
+    Write("[Q]\r\nk=old\r\n");
+    // A folder in the way of the temporary file makes the write fail before the rename.
+    std::filesystem::create_directory(file.string() + ".tmp");
+    EXPECT_FALSE(WriteProfileString(file, "Q", "k", "new"));
+    EXPECT_EQ(ReadProfileString(file, "Q", "k", ""), "old");
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+
+#include "platform/clock.h"
+#include "platform/sync.h"
+#include "platform/thread.h"
+
+namespace platform {
+namespace {
+
+TEST(Sync, AutoResetEventWakesOneWaitThenResets) {
+    const Handle e = CreateEventObject(false, false);
+    EXPECT_EQ(WaitForObject(e, 0), kWaitTimeout);
+    SetEvent(e);
+    EXPECT_EQ(WaitForObject(e, 0), kWaitObject0);
+    EXPECT_EQ(WaitForObject(e, 0), kWaitTimeout);
+    CloseObject(e);
+}
+
+TEST(Sync, ManualResetEventStaysSignalledUntilReset) {
+    const Handle e = CreateEventObject(true, true);
+    EXPECT_EQ(WaitForObject(e, 0), kWaitObject0);
+    EXPECT_EQ(WaitForObject(e, 0), kWaitObject0);
+    ResetEvent(e);
+    EXPECT_EQ(WaitForObject(e, 0), kWaitTimeout);
+    CloseObject(e);
+}
+
+TEST(Sync, SemaphoreReleasePastMaximumFailsAndKeepsCount) {
+    const Handle s = CreateSemaphoreObject(1, 2);
+    std::int32_t previous = -1;
+    EXPECT_TRUE(ReleaseSemaphore(s, 1, &previous));
+    EXPECT_EQ(previous, 1);
+    EXPECT_FALSE(ReleaseSemaphore(s, 1));
+    EXPECT_EQ(WaitForObject(s, 0), kWaitObject0);
+    EXPECT_EQ(WaitForObject(s, 0), kWaitObject0);
+    EXPECT_EQ(WaitForObject(s, 0), kWaitTimeout);
+    EXPECT_FALSE(CreateSemaphoreObject(3, 2));
+    CloseObject(s);
+}
+
+TEST(Sync, WaitOnSeveralTakesLowestSignalledIndexOnly) {
+    const Handle a = CreateEventObject(false, false);
+    const Handle b = CreateSemaphoreObject(1, 1);
+    const Handle c = CreateEventObject(false, true);
+    const std::array handles{a, b, c};
+    EXPECT_EQ(WaitForAnyObject(handles, 0), kWaitObject0 + 1);
+    // c was not consumed by the first wait.
+    EXPECT_EQ(WaitForAnyObject(handles, 0), kWaitObject0 + 2);
+    EXPECT_EQ(WaitForAnyObject(handles, 0), kWaitTimeout);
+    for (Handle h : handles) {
+        CloseObject(h);
+    }
+}
+
+TEST(Sync, NullOrClosedHandleFailsAtOnce) {
+    EXPECT_EQ(WaitForObject(Handle{}, kInfinite), kWaitFailed);
+    const Handle e = CreateEventObject(false, false);
+    CloseObject(e);
+    EXPECT_EQ(WaitForObject(e, kInfinite), kWaitFailed);
+    EXPECT_FALSE(SetEvent(e));
+}
+
+TEST(Sync, ClosingAHandleWakesAWaitUnderWay) {
+    HandleField e;
+    e = CreateEventObject(false, false);
+    std::atomic<std::uint32_t> result{0};
+    HandleField waiter;
+    waiter = StartThread([&] {
+        result = WaitForObject(e, kInfinite);
+        return 0u;
+    });
+    Sleep(50);
+    CloseObject(e);
+    EXPECT_EQ(StopThread(waiter, 2000), 0u);
+    EXPECT_EQ(result.load(), kWaitFailed);
+    EXPECT_FALSE(e);
+}
+
+TEST(Sync, CreationFailureInjection) {
+    FailObjectCreationAfter(1);
+    const Handle ok = CreateEventObject(false, false);
+    const Handle failed = CreateSemaphoreObject(0, 1);
+    const Handle again = CreateEventObject(false, false);
+    EXPECT_TRUE(ok);
+    EXPECT_FALSE(failed);
+    EXPECT_TRUE(again);
+    CloseObject(ok);
+    CloseObject(again);
+}
+
+TEST(Thread, StopWakesEveryKindOfBlockingWait) {
+    const Handle never = CreateEventObject(true, false);
+    struct Case {
+        const char* name;
+        ThreadProc proc;
+    };
+    const Case cases[] = {
+        {"wait", [&] { return WaitForObject(never, kInfinite) == kWaitFailed ? 7u : 1u; }},
+        {"sleep", [] { return Sleep(kInfinite) ? 1u : 7u; }},
+        {"long sleep", [] { return Sleep(3'600'000) ? 1u : 7u; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HandleField thread;
+        thread = StartThread(c.proc);
+        Sleep(20);
+        EXPECT_EQ(StopThread(thread, 2000), 7u);
+        EXPECT_FALSE(thread);
+    }
+    CloseObject(never);
+}
+
+TEST(Thread, ThreadThatMissesItsDeadlineIsRecordedWith31AndStillJoined) {
+    std::atomic<bool> finished{false};
+    HandleField thread;
+    thread = StartThread([&] {
+        // Busy work that does not look at the stop request.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        finished = true;
+        return 0u;
+    });
+    EXPECT_EQ(StopThread(thread, 10), kLateStopExitCode);
+    EXPECT_TRUE(finished.load());
+}
+
+TEST(Thread, HandleIsSignalledWhenTheThreadEnds) {
+    const Handle t = StartThread([] { return 5u; });
+    EXPECT_EQ(WaitForObject(t, 5000), kWaitObject0);
+    EXPECT_EQ(ThreadExitCode(t), 5u);
+    CloseObject(t);
+    JoinAllThreads();
+}
+
+TEST(Thread, StopRequestReachesPollThroughTheStopFd) {
+    std::atomic<int> fd{-2};
+    HandleField thread;
+    thread = StartThread([&] {
+        fd = CurrentStopFd();
+        while (!StopRequested()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return 3u;
+    });
+    while (fd == -2) {
+        std::this_thread::yield();
+    }
+    EXPECT_GE(fd.load(), 0);
+    EXPECT_EQ(CurrentStopFd(), -1);
+    EXPECT_EQ(StopThread(thread, 2000), 3u);
+}
+
+TEST(Clock, FastClockShortensWaitsAndAdvancesTicks) {
+    SetClockSpeed(100.0);
+    const std::uint32_t before = GetTickCount();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Sleep(2000));
+    const auto real = std::chrono::steady_clock::now() - start;
+    const std::uint32_t elapsed = GetTickCount() - before;
+    SetClockSpeed(1.0);
+    EXPECT_LT(real, std::chrono::milliseconds(1000));
+    EXPECT_GE(elapsed, 2000u);
+}
+
+}  // namespace
+}  // namespace platform
