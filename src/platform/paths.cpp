@@ -75,6 +75,9 @@ std::optional<std::filesystem::path> DesktopFolder() {
 
 std::string WithTrailingSeparator(std::string_view folder) {
     std::string text(folder);
+    if (text.empty()) {
+        return text;
+    }
     std::replace(text.begin(), text.end(), '\\', '/');
     while (text.size() > 1 && text.back() == '/') {
         text.pop_back();

@@ -17,7 +17,8 @@ void SetProgramFolder(const std::filesystem::path& folder);
 // Empty when neither can be worked out (no home folder).
 std::optional<std::filesystem::path> DesktopFolder();
 
-// A folder text as the settings keep it: the native form with exactly one trailing separator.
+// A folder text as the settings keep it: the native form with exactly one trailing separator
+// (an empty text stays empty).
 std::string WithTrailingSeparator(std::string_view folder);
 
 // A relative path written with backslashes ("BMP\LOGIN\x.bmp") as a native path.

@@ -4,8 +4,6 @@
 #include <cctype>
 #include <fstream>
 #include <optional>
-#include <sstream>
-#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -148,17 +146,24 @@ std::int32_t ReadProfileInt(const std::filesystem::path& file, std::string_view 
 
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
                         std::string_view key, std::string_view value) {
+    return WriteProfileStrings(file, section, {{std::string(key), std::string(value)}});
+}
+
+bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
+                         const std::vector<ProfileEntry>& entries) {
     auto lines = ReadLines(file);
-    const Location where = Locate(lines, section, key);
-    std::string entry = std::string(key) + "=" + std::string(value);
-    if (where.keyLine) {
-        lines[*where.keyLine] = std::move(entry);
-    } else if (where.sectionLine) {
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where.sectionEnd),
-                     std::move(entry));
-    } else {
-        lines.push_back("[" + std::string(section) + "]");
-        lines.push_back(std::move(entry));
+    for (const ProfileEntry& e : entries) {
+        const Location where = Locate(lines, section, e.key);
+        std::string entry = e.key + "=" + e.value;
+        if (where.keyLine) {
+            lines[*where.keyLine] = std::move(entry);
+        } else if (where.sectionLine) {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where.sectionEnd),
+                         std::move(entry));
+        } else {
+            lines.push_back("[" + std::string(section) + "]");
+            lines.push_back(std::move(entry));
+        }
     }
     std::string content;
     for (const auto& line : lines) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -28,6 +29,14 @@ std::int32_t ReadProfileInt(const std::filesystem::path& file, std::string_view 
 // renamed into place, so a failed write leaves the old file whole.
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
                         std::string_view key, std::string_view value);
+
+struct ProfileEntry {
+    std::string key;
+    std::string value;
+};
+// Several writes into one section as one replacement of the file: all or nothing.
+bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
+                         const std::vector<ProfileEntry>& entries);
 
 // Writes a whole file through a temporary file in the same folder and a rename.
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view content);

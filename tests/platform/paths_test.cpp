@@ -32,6 +32,7 @@ TEST(Paths, FolderTextsEndInOneSeparator) {
     EXPECT_EQ(WithTrailingSeparator("/a/b//"), "/a/b/");
     EXPECT_EQ(WithTrailingSeparator("C:\\x\\"), "C:/x/");
     EXPECT_EQ(WithTrailingSeparator("/"), "/");
+    EXPECT_EQ(WithTrailingSeparator(""), "");
 }
 
 TEST(Paths, DesignPathsResolveWithBackslashesAndAnyCase) {

@@ -1,0 +1,87 @@
+#pragma once
+
+// AlarmData.dat: the client's list of the alarm recordings it has made, fixed-size records
+// behind a 4-byte header, in the program folder. One global SystemConfig owns it: the record
+// prepared while an alarm recording runs, the in-memory list the configuration sheet shows and
+// edits, and the writes. The recorder thread appends while the sheet may save, so every
+// operation on the file and the list runs under one lock, and every change to the file is
+// written to a temporary file and renamed into place.
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+inline constexpr std::uint16_t kAlarmDBMagic = 0x9987;
+inline constexpr std::size_t kAlarmDBHeaderSize = 4;
+inline constexpr std::size_t kAlarmDBItemSize = 316;
+inline constexpr std::uint16_t kAlarmDBMaxItems = 1024;
+
+struct AlarmDBItem {
+    static constexpr std::uint8_t kOpenFailed = 0x01;
+    static constexpr std::uint8_t kMarkedForDeletion = 0x02;
+
+    std::uint16_t wSerial = 0;
+    std::uint8_t byStatus = 0;
+    std::uint16_t wYear = 0;
+    std::uint16_t wMonth = 0;
+    std::uint16_t wDay = 0;
+    std::uint16_t wHour = 0;
+    std::uint16_t wMinute = 0;
+    std::uint16_t wSecond = 0;
+    std::string strFilePath;  // at most 259 characters on disk
+    std::uint32_t dwFrames = 0;
+    std::string strAddress;  // at most 31 characters on disk
+
+    std::array<std::uint8_t, kAlarmDBItemSize> Encode() const;
+    static AlarmDBItem Decode(const std::uint8_t* bytes);
+};
+
+struct AlarmDBHeader {
+    std::uint16_t wMagic = 0;
+    std::uint16_t wCount = 0;
+};
+
+class SystemConfig {
+public:
+    // Clears the pending record and stores the path of the record file just created.
+    std::uint32_t NewAlarmDataItem(const std::string& path);
+    // Dates the pending record with the capture time of the first frame of its file.
+    void SetPendingCaptureTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
+                               std::uint16_t hour, std::uint16_t minute, std::uint16_t second);
+    // Appends the pending record with its frame count and device address to AlarmData.dat in
+    // `folder`; the oldest entry drops once the file holds 1,024. 0 when the file is not ours
+    // (wrong magic) or cannot be written.
+    std::uint32_t AppendAlarmData(const std::string& folder, std::uint32_t frames,
+                                  const std::string& address);
+
+    // Reads AlarmData.dat in `folder` into the in-memory list (what the configuration sheet
+    // shows). A missing file gives an empty list; a file with another magic is not read.
+    std::uint32_t LoadAlarmDatabase(const std::string& folder);
+    // Drops the in-memory list.
+    std::uint32_t AlarmDB_FreeBuffer();
+    // Marks an in-memory entry for deletion; nothing is written before AlarmDB_Save.
+    void MarkForDeletion(std::size_t index);
+    // Rewrites the file without the entries marked in the list (when anything was marked).
+    std::uint32_t AlarmDB_Save();
+
+    std::vector<AlarmDBItem> Items() const;
+    AlarmDBHeader Header() const;
+    AlarmDBItem PendingItem() const;
+    bool Dirty() const;
+
+private:
+    static std::filesystem::path FileIn(const std::string& folder);
+
+    mutable std::mutex m_mutex;
+    std::filesystem::path m_path;
+    std::uint32_t m_fDirty = 0;
+    AlarmDBHeader m_header;
+    AlarmDBItem m_pending;
+    std::vector<AlarmDBItem> m_lpAlarmDBItem_Struct;
+};
+
+// The one alarm database of the program.
+SystemConfig& AlarmDatabase();

@@ -1,0 +1,3 @@
+#include "kernel/kernel_object.h"
+
+KernelObject* g_lpApp = nullptr;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+// What the threads below the dialogs need of the main window. The window implements it; every
+// call may come from a worker thread, so an implementation only hands the work to the GUI thread
+// and returns at once. DrawFrame is the exception: it runs on the calling thread (the kernel
+// message thread) and prepares the picture off the GUI thread.
+class MainWindowLink {
+public:
+    virtual ~MainWindowLink() = default;
+
+    virtual void DrawFrame() = 0;
+    virtual void ShowStatusText(const std::string& text) = 0;
+    // Image index of the connect button: 0 connected, 1 disconnected.
+    virtual void SetConnectButtonImage(int index) = 0;
+    // Empties the two texts the frame painter fills (the rates and the indicator).
+    virtual void ClearFrameTexts() = 0;
+};

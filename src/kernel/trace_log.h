@@ -1,0 +1,43 @@
+#pragma once
+
+// trace.log: a rolling text log of protocol events in the program folder that keeps only its
+// newest lines. Callable from any thread; writers are serialised.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+// Sets the number of lines kept and the folder of trace.log (`folder` ends in a separator).
+// Until it is called, 30 lines are kept and writes go nowhere.
+void TraceLogInit(int maxLines, const std::string& folder);
+// Appends one line; when the file already holds the maximum, the oldest lines drop first.
+void TraceLogWrite(const char* line);
+void TraceLogClose();
+
+// DebugTrace.log: created empty at every start and kept open until shut-down.
+class CTraceFile {
+public:
+    CTraceFile() = default;
+    ~CTraceFile();
+    CTraceFile(const CTraceFile&) = delete;
+    CTraceFile& operator=(const CTraceFile&) = delete;
+
+    // Creates <folder>DebugTrace.log empty unless it is open already. 1 on success, else 0.
+    std::uint32_t Open(const std::string& folder);
+    std::uint32_t Close();
+    // Appends `text` and a line end; the file starts over after 1,048,577 writes. 0 when no file
+    // is open or it cannot be recreated.
+    std::uint32_t Write(const std::string& text);
+    std::uint32_t Delete();
+
+private:
+    static constexpr std::uint32_t kRestartAfterWrites = 1'048'577;
+
+    // Creates the file at m_strPath empty. Caller holds m_mutex.
+    bool Recreate();
+
+    std::mutex m_mutex;
+    int m_fd = -1;
+    std::string m_strPath;
+    std::uint32_t m_dwWriteCount = 0;
+};

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ui {
+
+// The program's numbered texts; an unknown id gives an empty text.
+std::string LoadString(std::uint32_t id);
+
+}  // namespace ui

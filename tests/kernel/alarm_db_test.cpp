@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "kernel/alarm_db.h"
+#include "test_support/temp_folder.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class AlarmData : public ::testing::Test {
+protected:
+    Bytes FileBytes() const {
+        std::ifstream in(folder.Path() / "AlarmData.dat", std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    static std::uint32_t U32At(const Bytes& b, std::size_t at) {
+        return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
+    }
+    static std::uint16_t U16At(const Bytes& b, std::size_t at) {
+        return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+    }
+    static std::string TextAt(const Bytes& b, std::size_t at) {
+        return std::string(reinterpret_cast<const char*>(&b[at]));
+    }
+
+    void Record(SystemConfig& db, const std::string& path, std::uint32_t frames) {
+        db.NewAlarmDataItem(path);
+        db.SetPendingCaptureTime(2026, 12, 10, 13, 14, 15);
+        ASSERT_EQ(db.AppendAlarmData(folder.Path().string(), frames, "192.168.1.10"), 1u);
+    }
+
+    test_support::TempFolder folder;
+};
+
+TEST_F(AlarmData, FirstRecordingCreatesTheFileWithItsLayout) {
+    SystemConfig db;
+    Record(db, "/rec/ALARM_1.qrn", 321);
+    const Bytes b = FileBytes();
+    ASSERT_EQ(b.size(), 320u);
+    EXPECT_EQ(U16At(b, 0), 0x9987);
+    EXPECT_EQ(U16At(b, 2), 1);
+    const std::size_t r = 4;
+    EXPECT_EQ(U16At(b, r + 0), 0);  // serial: the list count before the append
+    EXPECT_EQ(b[r + 2], 0);
+    EXPECT_EQ(b[r + 3], 0);
+    EXPECT_EQ(U16At(b, r + 4), 2026);
+    EXPECT_EQ(U16At(b, r + 6), 12);
+    EXPECT_EQ(U16At(b, r + 8), 0);
+    EXPECT_EQ(U16At(b, r + 10), 10);
+    EXPECT_EQ(U16At(b, r + 12), 13);
+    EXPECT_EQ(U16At(b, r + 14), 14);
+    EXPECT_EQ(U16At(b, r + 16), 15);
+    EXPECT_EQ(TextAt(b, r + 20), "/rec/ALARM_1.qrn");
+    EXPECT_EQ(b[r + 279], 0);
+    EXPECT_EQ(U32At(b, r + 280), 321u);
+    EXPECT_EQ(TextAt(b, r + 284), "192.168.1.10");
+    EXPECT_EQ(b[r + 315], 0);
+
+    Record(db, "/rec/ALARM_2.qrn", 5);
+    const Bytes two = FileBytes();
+    ASSERT_EQ(two.size(), 636u);
+    EXPECT_EQ(U16At(two, 2), 2);
+    EXPECT_EQ(U16At(two, 320), 1);
+    EXPECT_EQ(TextAt(two, 320 + 20), "/rec/ALARM_2.qrn");
+}
+
+TEST_F(AlarmData, LongTextsAreCutToTheirFields) {
+    SystemConfig db;
+    db.NewAlarmDataItem(std::string(300, 'p'));
+    ASSERT_EQ(db.AppendAlarmData(folder.Path().string(), 1, std::string(40, 'a')), 1u);
+    const Bytes b = FileBytes();
+    EXPECT_EQ(TextAt(b, 4 + 20), std::string(259, 'p'));
+    EXPECT_EQ(TextAt(b, 4 + 284), std::string(31, 'a'));
+}
+
+TEST_F(AlarmData, The1025thRecordingDropsTheOldest) {
+    SystemConfig db;
+    for (int i = 0; i < 1025; ++i) {
+        Record(db, "/rec/" + std::to_string(i), static_cast<std::uint32_t>(i));
+    }
+    const Bytes b = FileBytes();
+    ASSERT_EQ(b.size(), 4u + 1024 * 316);
+    EXPECT_EQ(U16At(b, 2), 1024);
+    EXPECT_EQ(TextAt(b, 4 + 20), "/rec/1");
+    EXPECT_EQ(TextAt(b, 4 + 1023 * 316 + 20), "/rec/1024");
+}
+
+TEST_F(AlarmData, ForeignFileIsNeverWritten) {
+    std::ofstream(folder.Path() / "AlarmData.dat", std::ios::binary) << "ABCD";
+    SystemConfig db;
+    db.NewAlarmDataItem("/rec/x");
+    EXPECT_EQ(db.AppendAlarmData(folder.Path().string(), 1, "a"), 0u);
+    EXPECT_EQ(FileBytes(), (Bytes{'A', 'B', 'C', 'D'}));
+}
+
+TEST_F(AlarmData, HeaderCountIsTrustedOnlyAsFarAsWholeRecords) {
+    SystemConfig db;
+    Record(db, "/rec/a", 1);
+    Bytes b = FileBytes();
+    b[2] = 50;  // claims 50 records, holds 1
+    b.resize(b.size() + 100);  // and a torn record behind it
+    std::ofstream(folder.Path() / "AlarmData.dat", std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    db.LoadAlarmDatabase(folder.Path().string());
+    EXPECT_EQ(db.Items().size(), 1u);
+    Record(db, "/rec/b", 2);
+    const Bytes after = FileBytes();
+    EXPECT_EQ(after.size(), 636u);
+    EXPECT_EQ(U16At(after, 2), 2);
+}
+
+TEST_F(AlarmData, SaveDropsMarkedEntriesOnly) {
+    SystemConfig db;
+    for (const char* p : {"/rec/a", "/rec/b", "/rec/c"}) {
+        Record(db, p, 1);
+    }
+    db.LoadAlarmDatabase(folder.Path().string());
+    db.AlarmDB_Save();  // nothing marked: the file stays as it was
+    EXPECT_EQ(FileBytes().size(), 4u + 3 * 316);
+
+    db.LoadAlarmDatabase(folder.Path().string());
+    db.MarkForDeletion(1);
+    EXPECT_TRUE(db.Dirty());
+    ASSERT_EQ(db.AlarmDB_Save(), 1u);
+    const Bytes b = FileBytes();
+    ASSERT_EQ(b.size(), 4u + 2 * 316);
+    EXPECT_EQ(U16At(b, 2), 2);
+    EXPECT_EQ(TextAt(b, 4 + 20), "/rec/a");
+    EXPECT_EQ(TextAt(b, 320 + 20), "/rec/c");
+    EXPECT_FALSE(db.Dirty());
+    EXPECT_TRUE(db.Items().empty());
+}
+
+TEST_F(AlarmData, SaveAfterTheFileVanishedWritesTheUnmarkedList) {
+    SystemConfig db;
+    Record(db, "/rec/a", 1);
+    Record(db, "/rec/b", 1);
+    db.LoadAlarmDatabase(folder.Path().string());
+    std::filesystem::remove(folder.Path() / "AlarmData.dat");
+    db.MarkForDeletion(0);
+    db.AlarmDB_Save();
+    const Bytes b = FileBytes();
+    ASSERT_EQ(b.size(), 320u);
+    EXPECT_EQ(TextAt(b, 4 + 20), "/rec/b");
+}
+
+TEST_F(AlarmData, AppendsDuringSavesLoseNothing) {
+    SystemConfig db;
+    constexpr int kDoomed = 30;
+    constexpr int kAppended = 200;
+    for (int i = 0; i < kDoomed; ++i) {
+        Record(db, "/rec/doomed" + std::to_string(i), 1);
+    }
+    std::thread recorder([&] {
+        for (int i = 0; i < kAppended; ++i) {
+            Record(db, "/rec/" + std::to_string(i), 1);
+        }
+    });
+    for (int i = 0; i < kDoomed; ++i) {
+        db.LoadAlarmDatabase(folder.Path().string());
+        const auto items = db.Items();
+        for (std::size_t k = 0; k < items.size(); ++k) {
+            if (items[k].strFilePath == "/rec/doomed" + std::to_string(i)) {
+                db.MarkForDeletion(k);
+            }
+        }
+        db.AlarmDB_Save();
+    }
+    recorder.join();
+    db.LoadAlarmDatabase(folder.Path().string());
+    std::vector<std::string> paths;
+    for (const auto& item : db.Items()) {
+        paths.push_back(item.strFilePath);
+    }
+    std::vector<std::string> expected;
+    for (int i = 0; i < kAppended; ++i) {
+        expected.push_back("/rec/" + std::to_string(i));
+    }
+    EXPECT_EQ(paths, expected);
+}
+
+}  // namespace

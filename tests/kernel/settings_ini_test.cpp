@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "kernel/settings_ini.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "test_support/env_override.h"
+#include "test_support/recording_message_sink.h"
+#include "test_support/temp_folder.h"
+
+namespace {
+
+class SettingsFile : public ::testing::Test {
+protected:
+    SettingsFile() { platform::SetProgramFolder(program.Path()); }
+
+    std::string ReadSettings() const {
+        std::ifstream in(program.Path() / "Setting.ini", std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    test_support::TempFolder home;
+    test_support::TempFolder program;
+    test_support::EnvOverride homeVar{"HOME", home.Path().string()};
+    test_support::EnvOverride configVar{"XDG_CONFIG_HOME", std::nullopt};
+};
+
+TEST_F(SettingsFile, DefaultsWithoutAFile) {
+    CSettingINI s;
+    s.Load();
+    const std::string desktop = (home.Path() / "Desktop").string();
+    const std::string programPath = program.Path().string() + "/";
+    EXPECT_EQ(s.m_strProgramPath, programPath);
+    EXPECT_EQ(s.m_strRecordPath, desktop);
+    EXPECT_EQ(s.m_strSnapshotPath, desktop);
+    EXPECT_EQ(s.m_strUpgradeFWPath, desktop + "/");
+    EXPECT_EQ(s.m_strTriggerWavPath, programPath + "alarm.wav");
+    EXPECT_EQ(s.m_strServerName, "192.168.1.10");
+    EXPECT_EQ(s.m_wWebPort, 80);
+    EXPECT_EQ(s.m_strUserName, "admin");
+    EXPECT_EQ(s.m_strPassword, "pirow");
+    EXPECT_EQ(s.m_nResolution, 1u);
+    EXPECT_EQ(s.m_nContrast, 96u);
+    EXPECT_EQ(s.m_wFrameRate, 30);
+    EXPECT_EQ(s.m_wTargetBitRate, 400);
+    EXPECT_EQ(s.m_wPeakBitRate, 450);
+    EXPECT_EQ(s.m_bResolutionType, 3);
+    EXPECT_EQ(s.m_bSelectedChannel, 1);
+    EXPECT_EQ(s.m_wLastMAC1, 255);
+    EXPECT_EQ(s.m_bAlarmTriggerRecord, 1);
+    EXPECT_EQ(s.m_wAlarmEnableButton, 3);
+    EXPECT_EQ(s.m_bRetrAlarmRecord, 1);
+    EXPECT_EQ(s.Key(SettingKey::Quarnel), "Quarnel");
+    EXPECT_EQ(s.Key(SettingKey::Unused15), "");
+    EXPECT_TRUE(std::filesystem::is_directory(desktop));
+}
+
+TEST_F(SettingsFile, RoundTripKeepsEveryValueButThePassword) {
+    CSettingINI first;
+    first.Load();
+    first.m_strServerName = "10.1.2.3";
+    first.m_wWebPort = 8080;
+    first.m_strUserName = "guest";
+    first.m_strPassword = "secret";
+    first.m_bSelectedChannel = 7;
+    first.m_nQuality = 2;
+    first.m_dwTriggerWavPathLow = 0xFFFFFFF0;
+    first.m_strRecordPath = (program.Path() / "records").string();
+    first.m_strNetworkFilePath = "/mnt/backup";
+    ASSERT_EQ(first.Save(), 1u);
+
+    CSettingINI second;
+    second.Load();
+    EXPECT_EQ(second.m_strServerName, "10.1.2.3");
+    EXPECT_EQ(second.m_wWebPort, 8080);
+    EXPECT_EQ(second.m_strUserName, "guest");
+    EXPECT_EQ(second.m_bSelectedChannel, 7);
+    EXPECT_EQ(second.m_nQuality, 2u);
+    EXPECT_EQ(second.m_dwTriggerWavPathLow, 0xFFFFFFF0u);
+    EXPECT_EQ(second.m_strRecordPath, first.m_strRecordPath);
+    EXPECT_EQ(second.m_strNetworkFilePath, "/mnt/backup");
+    EXPECT_EQ(second.m_strPassword, "pirow");
+    EXPECT_EQ(ReadSettings().find("secret"), std::string::npos);
+    EXPECT_NE(ReadSettings().find("Trigger Wav Path LOWORD=4294967280\r\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(first.m_strRecordPath));
+}
+
+TEST_F(SettingsFile, WideValuesKeepTheirLowBitsAndRetrAlarmRecordIsNotRead) {
+    const auto file = program.Path() / "Setting.ini";
+    platform::WriteProfileString(file, "Quarnel", "ServerPort", "65616");
+    platform::WriteProfileString(file, "Quarnel", "RETR Alarm Record", "0");
+    platform::WriteProfileString(file, "Quarnel", "Selected Channel", "258");
+    CSettingINI s;
+    s.Load();
+    EXPECT_EQ(s.m_wWebPort, 80);
+    EXPECT_EQ(s.m_bSelectedChannel, 2);
+    EXPECT_EQ(s.m_bRetrAlarmRecord, 1);
+    s.Save();
+    EXPECT_EQ(platform::ReadProfileString(file, "Quarnel", "RETR Alarm Record", ""), "1");
+}
+
+TEST_F(SettingsFile, UnreadableDesktopIsReportedAndLoadGoesOn) {
+    test_support::RecordingMessageSink messages;
+    test_support::EnvOverride noHome("HOME", std::nullopt);
+    CSettingINI s;
+    EXPECT_EQ(s.Load(), 1u);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Read DeskTop Path Error!!"});
+    EXPECT_EQ(s.m_strDesktopPath, "");
+    EXPECT_EQ(s.m_strRecordPath, "");
+    EXPECT_EQ(s.m_strUpgradeFWPath, "");
+}
+
+}  // namespace
