@@ -1,6 +1,7 @@
 #include "app/process_threads.h"
 
 #include <initializer_list>
+#include <mutex>
 
 #include "app/session_components.h"
 #include "app/system_buffers.h"
@@ -37,7 +38,12 @@ public:
 
 private:
     static platform::Handle Lock() {
-        static const platform::Handle lock = platform::CreateSemaphoreObject(1, 1);
+        static std::mutex mutex;
+        static platform::Handle lock;
+        std::lock_guard guard(mutex);
+        if (!lock) {
+            lock = platform::CreateSemaphoreObject(1, 1);
+        }
         return lock;
     }
 

@@ -1,0 +1,167 @@
+#pragma once
+
+// Stand-ins for the stream threads, recorders, re-login thread, alarm sound and the two modal
+// dialogs, each recording what the start-up and the resource chains ask of it.
+
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/session_components.h"
+#include "app/startup_dialogs.h"
+#include "kernel/kernel_object.h"
+#include "kernel/main_window_link.h"
+#include "platform/clock.h"
+#include "platform/sync.h"
+#include "ui/window_message.h"
+
+namespace test_support {
+
+class EventLog {
+public:
+    void Add(const std::string& event) {
+        std::lock_guard lock(m_mutex);
+        m_events.push_back(event);
+    }
+    void Clear() {
+        std::lock_guard lock(m_mutex);
+        m_events.clear();
+    }
+    std::vector<std::string> Events() const {
+        std::lock_guard lock(m_mutex);
+        return m_events;
+    }
+    long Count(const std::string& event) const {
+        const auto events = Events();
+        return std::count(events.begin(), events.end(), event);
+    }
+    // Position of the first occurrence, or -1.
+    long IndexOf(const std::string& event) const {
+        const auto events = Events();
+        const auto it = std::find(events.begin(), events.end(), event);
+        return it == events.end() ? -1 : it - events.begin();
+    }
+    // Waits (real time) until the event has been seen `times` times.
+    bool WaitFor(const std::string& event, long times = 1, int timeoutMs = 10'000) const {
+        for (int waited = 0; waited < timeoutMs; waited += 5) {
+            if (Count(event) >= times) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_events;
+};
+
+class FakeSessionComponents : public SessionComponents {
+public:
+    explicit FakeSessionComponents(EventLog& log) : m_log(log) {}
+
+    bool AllocateBuffers() override { return Note("AllocateBuffers"); }
+    void FreeBuffers() override { Note("FreeBuffers"); }
+    bool CreateResources() override { return Note("CreateResources"); }
+    void FreeResources() override { Note("FreeResources"); }
+    // Like the real receiver, answers a close request with its feedback event.
+    std::uint32_t GetImageThread() override {
+        Note("GetImage started");
+        if (platform::WaitForObject(g_lpApp->h_NotifyGetJPEGImageThreadResetEvent,
+                                    platform::kInfinite) == platform::kWaitObject0) {
+            Note("GetImage close requested");
+            platform::SetEvent(g_lpApp->h_FeedBackForNotifyResetEvent);
+            platform::Sleep(platform::kInfinite);
+        }
+        Note("GetImage ended");
+        return 0;
+    }
+    std::uint32_t ComposeThread() override { return RunUntilStopped("Compose"); }
+    std::uint32_t ShowThread() override { return RunUntilStopped("Show"); }
+    std::uint32_t ReLoginThread() override {
+        Note("ReLogin");
+        return 0;
+    }
+    void StartRecorderThreads(std::uint8_t mode) override {
+        Note("StartRecorders " + std::to_string(mode));
+    }
+    void StopRecorderThreads() override { Note("StopRecorders"); }
+    void StopAlarmAndScheduleRecording() override { Note("StopAlarmAndSchedule"); }
+    bool LoadAlarmWave(const std::string& path) override {
+        Note("LoadAlarmWave " + path);
+        return alarmWaveLoads;
+    }
+    void SetAlarmWavePlayEvent(platform::Handle playEvent) override {
+        Note("SetAlarmWavePlayEvent");
+        lastPlayEvent = playEvent;
+    }
+
+    std::atomic<bool> alarmWaveLoads{true};
+    platform::Handle lastPlayEvent;
+
+private:
+    bool Note(const std::string& event) {
+        m_log.Add(event);
+        return true;
+    }
+    std::uint32_t RunUntilStopped(const std::string& name) {
+        Note(name + " started");
+        platform::Sleep(platform::kInfinite);
+        Note(name + " ended");
+        return 0;
+    }
+
+    EventLog& m_log;
+};
+
+class FakeMainWindow : public MainWindowLink, public ui::MessageWindow {
+public:
+    explicit FakeMainWindow(EventLog& log) : m_log(log) {}
+
+    void DrawFrame() override { m_log.Add("DrawFrame"); }
+    void ShowStatusText(const std::string& text) override { m_log.Add("Status " + text); }
+    void SetConnectButtonImage(int index) override {
+        m_log.Add("ConnectButton " + std::to_string(index));
+    }
+    void ClearFrameTexts() override { m_log.Add("ClearFrameTexts"); }
+    bool OnMessage(std::uint32_t msg, ui::WPARAM, ui::LPARAM) override {
+        m_log.Add("Message " + std::to_string(msg));
+        return true;
+    }
+
+private:
+    EventLog& m_log;
+};
+
+// Plays the login dialog with a scripted list of login results (one per run), then cancels.
+class FakeStartupDialogs : public StartupDialogs {
+public:
+    FakeStartupDialogs(EventLog& log, std::deque<int> loginResults)
+        : m_log(log), m_loginResults(std::move(loginResults)) {}
+
+    int RunLoginDialog(const LoginPreset& preset) override {
+        presets.push_back(preset);
+        m_log.Add("LoginDialog");
+        if (m_loginResults.empty()) {
+            return 2;
+        }
+        g_lpApp->w_LoginResult = static_cast<std::uint16_t>(m_loginResults.front());
+        m_loginResults.pop_front();
+        return kIdOk;
+    }
+    void RunMainWindow() override { m_log.Add("MainWindow"); }
+
+    std::vector<LoginPreset> presets;
+
+private:
+    EventLog& m_log;
+    std::deque<int> m_loginResults;
+};
+
+}  // namespace test_support
