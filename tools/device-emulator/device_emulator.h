@@ -79,12 +79,13 @@ enum class ContentLengthStyle {
 // How the device misbehaves on one path. The default value is a well-behaved device.
 struct ReplyFaults {
     ReplyAction action = ReplyAction::Answer;
-    int status = 0;                   // replaces the command's status (202, 404, 500 ...)
-    std::optional<std::string> body;  // replaces the command's body
-    std::size_t pad_body_to = 0;      // appends 'x' until the body is this long
+    int status = 0;                     // replaces the command's status (202, 404, 500 ...)
+    std::optional<std::string> body{};  // replaces the command's body
+    std::size_t pad_body_to = 0;        // appends 'x' until the body is this long
     ContentLengthStyle content_length_style = ContentLengthStyle::Standard;
-    long long content_length_delta = 0;    // added to the true body length in the header
-    std::vector<std::size_t> body_splits;  // body offsets where one write ends and the next begins
+    long long content_length_delta = 0;  // added to the true body length in the header
+    std::vector<std::size_t>
+        body_splits{};  // body offsets where one write ends and the next begins
     std::chrono::milliseconds split_pause{100};  // pause between those writes
     std::size_t truncate_to = 0;                 // send only this many bytes of the reply (0: all)
     int times = 0;  // 0: every request until cleared; n: only the next n requests

@@ -50,7 +50,8 @@ FrameView Look(DeviceCore& core) {
     view.quality =
         s.stream.jpeg_quality.value_or(kJpegQualities[std::clamp(s.state.quality, 0, 2)]);
     view.retr = s.stream.retr_byte.value_or(static_cast<std::uint8_t>(s.state.retr));
-    view.users = static_cast<std::uint8_t>(std::min<std::size_t>(core.sessions.size(), 255));
+    view.users = s.stream.online_users.value_or(
+        static_cast<std::uint8_t>(std::min<std::size_t>(core.sessions.size(), 255)));
     return view;
 }
 
