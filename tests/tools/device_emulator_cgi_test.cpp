@@ -209,6 +209,15 @@ TEST_F(DeviceEmulatorCgiTest, ABodySplitIntoThreeWritesArrivesInThreeReads) {
     EXPECT_TRUE(reads[0].ends_with("\r\n\r\n"));
     EXPECT_EQ(reads[1], "Session-ID");
     EXPECT_EQ(reads[2].substr(0, 1), "=");
+
+    // A split before the end of the header.
+    SetFaults("/Login.cgi", {.body_splits = {-2}, .split_pause = 150ms});
+    RawClient early(device_.Port());
+    ASSERT_TRUE(early.Send(CgiRequest("/Login.cgi?Username=admin&Password=admin")));
+    const std::vector<std::string> pieces = early.ReadUntilClosed();
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_TRUE(pieces[0].ends_with("close\r\n"));
+    EXPECT_EQ(pieces[1].substr(0, 13), "\r\nSession-ID=");
 }
 
 TEST_F(DeviceEmulatorCgiTest, AStalledReplyHoldsTheConnectionUntilStop) {

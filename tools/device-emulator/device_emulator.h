@@ -84,8 +84,9 @@ struct ReplyFaults {
     std::size_t pad_body_to = 0;        // appends 'x' until the body is this long
     ContentLengthStyle content_length_style = ContentLengthStyle::Standard;
     long long content_length_delta = 0;  // added to the true body length in the header
-    std::vector<std::size_t>
-        body_splits{};  // body offsets where one write ends and the next begins
+    // Offsets, counted from the first body byte, where one write ends and the next begins; a
+    // negative one falls in the header, -2 between the two line ends of the blank line.
+    std::vector<long long> body_splits{};
     std::chrono::milliseconds split_pause{100};  // pause between those writes
     std::size_t truncate_to = 0;                 // send only this many bytes of the reply (0: all)
     int times = 0;  // 0: every request until cleared; n: only the next n requests

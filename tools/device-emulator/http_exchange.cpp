@@ -157,8 +157,10 @@ bool SendReply(Connection& connection, Reply reply, const ReplyFaults& faults) {
     }
 
     std::vector<std::size_t> cuts;
-    for (const std::size_t offset : faults.body_splits) {
-        cuts.push_back(body_start + offset);
+    for (const long long offset : faults.body_splits) {
+        if (static_cast<long long>(body_start) + offset > 0) {
+            cuts.push_back(static_cast<std::size_t>(static_cast<long long>(body_start) + offset));
+        }
     }
     return connection.WritePieces(wire, std::move(cuts), faults.split_pause, kWriteTimeout);
 }

@@ -58,8 +58,8 @@ const std::vector<Option>& Options() {
          [](Settings& s, const std::string& v) {
              s.accounts = {{v, "", 30}};
          }},
-        {"--password", "TEXT", "the one account's password (after --user)",
-         [](Settings& s, const std::string& v) { s.accounts.back().password = v; }},
+        {"--password", "TEXT", "password of the first account (admin, or the one of --user)",
+         [](Settings& s, const std::string& v) { s.accounts.front().password = v; }},
         {"--level", "N", "USERLEVEL reported for every user: 30, 20, 10 or 0",
          [](Settings& s, const std::string& v) { s.identity.user_level = Number(v); }},
         {"--product", "TEXT", "Product-ID of the login reply (default Q41E)",
