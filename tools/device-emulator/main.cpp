@@ -20,11 +20,16 @@ namespace {
 
 using device_emulator::Settings;
 
+struct Config {
+    Settings settings;
+    int port = 0;
+};
+
 struct Option {
     std::string_view name;
     std::string_view value;  // empty: the option takes no value
     std::string_view help;
-    std::function<void(Settings&, const std::string&)> apply;
+    std::function<void(Config&, const std::string&)> apply;
 };
 
 int Number(const std::string& text) {
@@ -51,56 +56,63 @@ std::vector<int> Numbers(const std::string& text, char separator, std::size_t co
 
 const std::vector<Option>& Options() {
     static const std::vector<Option> options = {
+        {"--port", "N", "port to listen on (default: a free one, printed at start)",
+         [](Config& c, const std::string& v) {
+             c.port = Number(v);
+             if (c.port < 0 || c.port > 65535) {
+                 throw std::out_of_range(v);
+             }
+         }},
         {"--device-type", "N", "LINKDEVICE device type (default 19)",
-         [](Settings& s, const std::string& v) { s.identity.device_type = Number(v); }},
+         [](Config& c, const std::string& v) { c.settings.identity.device_type = Number(v); }},
         {"--user", "NAME",
          "the one account's user name (default accounts: admin/admin, guest/guest)",
-         [](Settings& s, const std::string& v) {
-             s.accounts = {{v, "", 30}};
+         [](Config& c, const std::string& v) {
+             c.settings.accounts = {{v, "", 30}};
          }},
         {"--password", "TEXT", "password of the first account (admin, or the one of --user)",
-         [](Settings& s, const std::string& v) { s.accounts.front().password = v; }},
+         [](Config& c, const std::string& v) { c.settings.accounts.front().password = v; }},
         {"--level", "N", "USERLEVEL reported for every user: 30, 20, 10 or 0",
-         [](Settings& s, const std::string& v) { s.identity.user_level = Number(v); }},
+         [](Config& c, const std::string& v) { c.settings.identity.user_level = Number(v); }},
         {"--product", "TEXT", "Product-ID of the login reply (default Q41E)",
-         [](Settings& s, const std::string& v) { s.identity.product = v; }},
+         [](Config& c, const std::string& v) { c.settings.identity.product = v; }},
         {"--session-id", "TEXT", "the same Session-ID for every login (default: a fresh one)",
-         [](Settings& s, const std::string& v) { s.identity.session_id = v; }},
+         [](Config& c, const std::string& v) { c.settings.identity.session_id = v; }},
         {"--max-users", "N", "users logged in at once before a login gets status 202 (0: no limit)",
-         [](Settings& s, const std::string& v) { s.identity.max_users = Number(v); }},
+         [](Config& c, const std::string& v) { c.settings.identity.max_users = Number(v); }},
         {"--no-cookie-check", "", "answer commands without a valid session cookie",
-         [](Settings& s, const std::string&) { s.identity.check_cookie = false; }},
+         [](Config& c, const std::string&) { c.settings.identity.check_cookie = false; }},
         {"--pal", "", "VIDEOMODE 1 (PAL picture sizes); the default is NTSC",
-         [](Settings& s, const std::string&) { s.identity.video_mode = 1; }},
+         [](Config& c, const std::string&) { c.settings.identity.video_mode = 1; }},
         {"--retr", "0|1", "R.E.T.R. state reported in the device info and the stream",
-         [](Settings& s, const std::string& v) { s.state.retr = Number(v); }},
+         [](Config& c, const std::string& v) { c.settings.state.retr = Number(v); }},
         {"--peripheral", "ID:TYPE:PROTOCOL", "an RS-485 peripheral (repeat for more)",
-         [](Settings& s, const std::string& v) {
+         [](Config& c, const std::string& v) {
              const std::vector<int> p = Numbers(v, ':', 3);
-             s.identity.peripherals.push_back({p[0], p[1], p[2]});
+             c.settings.identity.peripherals.push_back({p[0], p[1], p[2]});
          }},
         {"--size", "WxH", "picture size (default: from the video mode and the resolution)",
-         [](Settings& s, const std::string& v) {
+         [](Config& c, const std::string& v) {
              const std::vector<int> wh = Numbers(v, 'x', 2);
-             s.stream.picture = device_emulator::PictureSize{wh[0], wh[1]};
+             c.settings.stream.picture = device_emulator::PictureSize{wh[0], wh[1]};
          }},
         {"--fps", "F", "frames per second (default 25; 0: as fast as the viewer reads)",
-         [](Settings& s, const std::string& v) { s.stream.frame_rate = std::stod(v); }},
+         [](Config& c, const std::string& v) { c.settings.stream.frame_rate = std::stod(v); }},
         {"--quality", "Q", "JPEG quality 1..100 (default: from the device's quality setting)",
-         [](Settings& s, const std::string& v) { s.stream.jpeg_quality = Number(v); }},
+         [](Config& c, const std::string& v) { c.settings.stream.jpeg_quality = Number(v); }},
         {"--alarm", "ON:OFF", "alarm word present for ON frames, absent for OFF frames, repeating",
-         [](Settings& s, const std::string& v) {
+         [](Config& c, const std::string& v) {
              const std::vector<int> p = Numbers(v, ':', 2);
-             s.stream.alarm_on_frames = p[0];
-             s.stream.alarm_off_frames = p[1];
+             c.settings.stream.alarm_on_frames = p[0];
+             c.settings.stream.alarm_off_frames = p[1];
          }},
         {"--hu-text", "TEXT", "text of the stream header (up to 16 characters)",
-         [](Settings& s, const std::string& v) {
-             s.stream.hu_text = v;
-             s.stream.presence |= device_emulator::kHuTextBit;
+         [](Config& c, const std::string& v) {
+             c.settings.stream.hu_text = v;
+             c.settings.stream.presence |= device_emulator::kHuTextBit;
          }},
         {"--frame-limit", "N", "close each stream after N frames",
-         [](Settings& s, const std::string& v) { s.stream.frame_limit = Number(v); }},
+         [](Config& c, const std::string& v) { c.settings.stream.frame_limit = Number(v); }},
     };
     return options;
 }
@@ -109,12 +121,11 @@ void PrintHelp() {
     std::printf(
         "Usage: torvel-device-emulator [--port N] [options]\n"
         "A video server on 127.0.0.1 for trying the client. Runs until interrupted.\n\n"
-        "  --port N                 port to listen on (default: a free one, printed at start)\n"
-        "  --help                   this text\n");
+        "  --help                         this text\n");
     for (const Option& option : Options()) {
         const std::string left = std::string(option.name) +
                                  (option.value.empty() ? "" : " " + std::string(option.value));
-        std::printf("  %-24s %s\n", left.c_str(), std::string(option.help).c_str());
+        std::printf("  %-30s %s\n", left.c_str(), std::string(option.help).c_str());
     }
     std::printf(
         "\nEvery knob, including the fault knobs, is described in "
@@ -124,8 +135,7 @@ void PrintHelp() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Settings settings;
-    int port = 0;
+    Config config;
     try {
         for (int i = 1; i < argc; ++i) {
             const std::string_view arg = argv[i];
@@ -139,20 +149,18 @@ int main(int argc, char** argv) {
                 }
                 return argv[++i];
             };
-            if (arg == "--port") {
-                port = Number(take_value());
-                continue;
-            }
             const auto& options = Options();
             const auto option = std::find_if(options.begin(), options.end(),
                                              [&](const Option& o) { return o.name == arg; });
             if (option == options.end()) {
                 throw std::invalid_argument("unknown option " + std::string(arg));
             }
-            option->apply(settings, option->value.empty() ? std::string() : take_value());
-        }
-        if (port < 0 || port > 65535) {
-            throw std::invalid_argument("--port takes 0 to 65535");
+            const std::string value = option->value.empty() ? std::string() : take_value();
+            try {
+                option->apply(config, value);
+            } catch (const std::logic_error&) {
+                throw std::invalid_argument("bad value '" + value + "' for " + std::string(arg));
+            }
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "torvel-device-emulator: %s (see --help)\n", e.what());
@@ -167,9 +175,9 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
     device_emulator::DeviceEmulator emulator;
-    emulator.Update([&](Settings& s) { s = settings; });
+    emulator.Update([&](Settings& s) { s = config.settings; });
     try {
-        emulator.Start(static_cast<std::uint16_t>(port));
+        emulator.Start(static_cast<std::uint16_t>(config.port));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "torvel-device-emulator: %s\n", e.what());
         return 1;
