@@ -1,0 +1,54 @@
+#include "config_sections.h"
+
+#include <algorithm>
+
+namespace device_emulator {
+
+namespace {
+
+// Byte positions the client reads; everything else starts as zeros.
+constexpr std::size_t kIpAddressAt = 4;
+constexpr std::size_t kIpMaskAt = 8;
+constexpr std::size_t kIpGatewayAt = 12;
+constexpr std::size_t kIpWebPortAt = 16;
+constexpr std::size_t kInfModelAt = 24;
+
+void Put(std::string& bytes, std::size_t at, std::string_view value) {
+    std::copy(value.begin(), value.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+}  // namespace
+
+const SectionInfo* FindSection(std::string_view name) {
+    const auto it = std::find_if(kSections.begin(), kSections.end(),
+                                 [&](const SectionInfo& s) { return s.name == name; });
+    return it == kSections.end() ? nullptr : &*it;
+}
+
+ConfigSections::ConfigSections(std::uint16_t web_port) {
+    for (const SectionInfo& section : kSections) {
+        bytes_[section.number].assign(section.size, '\0');
+    }
+    std::string& ip = bytes_[FindSection("IP")->number];
+    Put(ip, kIpAddressAt, std::string_view("\x7f\x00\x00\x01", 4));
+    Put(ip, kIpMaskAt, std::string_view("\xff\x00\x00\x00", 4));
+    Put(ip, kIpGatewayAt, std::string_view("\x7f\x00\x00\x01", 4));
+    SetWebPort(web_port);
+    Put(bytes_[FindSection("INF")->number], kInfModelAt, "KLM-300");
+}
+
+bool ConfigSections::Set(const SectionInfo& section, std::string bytes) {
+    if (bytes.size() != section.size) {
+        return false;
+    }
+    bytes_[section.number] = std::move(bytes);
+    return true;
+}
+
+void ConfigSections::SetWebPort(std::uint16_t web_port) {
+    std::string& ip = bytes_[FindSection("IP")->number];
+    ip[kIpWebPortAt] = static_cast<char>(web_port & 0xff);
+    ip[kIpWebPortAt + 1] = static_cast<char>(web_port >> 8);
+}
+
+}  // namespace device_emulator
