@@ -152,7 +152,8 @@ std::uint32_t InitLoginResource(SessionComponents& components) {
     }
     app.m_bRecordMode = 0;
     const bool started =
-        StartThread(app.h_GetJpegImageThread, [&components] { return components.GetImageThread(); }) &&
+        StartThread(app.h_GetJpegImageThread,
+                    [&components] { return components.GetImageThread(); }) &&
         StartThread(app.h_ComposeImageDataThread,
                     [&components] { return components.ComposeThread(); }) &&
         StartThread(app.h_ShowImageDataThread, [&components] { return components.ShowThread(); });
@@ -187,8 +188,7 @@ std::uint32_t ExitLoginResource(SessionComponents& components) {
     components.StopRecorderThreads();
     CloseAll({&app.h_StartToShowImageEvent, &app.h_EndofShowImageEvent,
               &app.h_FinishShowImageJobEvent, &app.h_StartConnectionThreadEvent,
-              &app.h_EndConnectionThreadEvent, &app.h_PlayAlarmWavEvent,
-              &app.h_StopAlarmWavEvent});
+              &app.h_EndConnectionThreadEvent, &app.h_PlayAlarmWavEvent, &app.h_StopAlarmWavEvent});
     return 1;
 }
 

@@ -89,9 +89,9 @@ bool CTorvelApp::InitInstance() {
 
 int CTorvelApp::ExitInstance() {
     // Each release finds nothing left to do after a normal close of the main window.
-    const bool released = !g_lpApp || (ExitLoginResource(m_components) && ExitProcessResource() &&
-                                       FreeSystemBuffer(m_components) &&
-                                       FreeSemaphore(m_components));
+    const bool released =
+        !g_lpApp || (ExitLoginResource(m_components) && ExitProcessResource() &&
+                     FreeSystemBuffer(m_components) && FreeSemaphore(m_components));
     TraceLogClose();
     platform::JoinAllThreads();
     if (released) {

@@ -129,9 +129,9 @@ std::uint32_t SystemConfig::NewAlarmDataItem(const std::string& path) {
     return 1;
 }
 
-void SystemConfig::SetPendingCaptureTime(std::uint16_t year, std::uint16_t month,
-                                         std::uint16_t day, std::uint16_t hour,
-                                         std::uint16_t minute, std::uint16_t second) {
+void SystemConfig::SetPendingCaptureTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
+                                         std::uint16_t hour, std::uint16_t minute,
+                                         std::uint16_t second) {
     std::lock_guard lock(m_mutex);
     m_pending.wYear = year;
     m_pending.wMonth = month;
@@ -158,8 +158,7 @@ std::uint32_t SystemConfig::AppendAlarmData(const std::string& folder, std::uint
         return 0;
     }
     if (file->items.size() >= kAlarmDBMaxItems) {
-        file->items.erase(file->items.begin(),
-                          file->items.end() - (kAlarmDBMaxItems - 1));
+        file->items.erase(file->items.begin(), file->items.end() - (kAlarmDBMaxItems - 1));
     }
     file->items.push_back(m_pending);
     return WriteFile(path, kAlarmDBMagic, file->items) ? 1 : 0;

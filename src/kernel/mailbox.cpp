@@ -5,8 +5,8 @@
 bool PostKernelMessage(std::uint32_t code, std::uint32_t param1, std::uint32_t param2,
                        std::uint32_t timeoutMs) {
     KernelObject* app = g_lpApp;
-    if (!app || platform::WaitForObject(app->h_KernelMessageFreeSem, timeoutMs) !=
-                    platform::kWaitObject0) {
+    if (!app ||
+        platform::WaitForObject(app->h_KernelMessageFreeSem, timeoutMs) != platform::kWaitObject0) {
         return false;
     }
     app->m_dwKernelMessage = code;

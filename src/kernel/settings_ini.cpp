@@ -98,10 +98,12 @@ std::uint32_t CSettingINI::Load() {
     m_bSelectedChannel = static_cast<std::uint8_t>(readInt(Key(SettingKey::SelectedChannel), 1));
     m_wLastMAC1 = static_cast<std::uint16_t>(readInt(Key(SettingKey::LastConnectionMAC1), 255));
     m_wLastMAC2 = static_cast<std::uint16_t>(readInt(Key(SettingKey::LastConnectionMAC2), 255));
-    m_bAlarmTriggerRecord = static_cast<std::uint8_t>(readInt(Key(SettingKey::AlarmTriggerRecord), 1));
+    m_bAlarmTriggerRecord =
+        static_cast<std::uint8_t>(readInt(Key(SettingKey::AlarmTriggerRecord), 1));
     m_bNerrowAlarmTriggerRecord =
         static_cast<std::uint8_t>(readInt(Key(SettingKey::NerrowAlarmTriggerRecord), 1));
-    m_wAlarmEnableButton = static_cast<std::uint16_t>(readInt(Key(SettingKey::AlarmEnableButton), 3));
+    m_wAlarmEnableButton =
+        static_cast<std::uint16_t>(readInt(Key(SettingKey::AlarmEnableButton), 3));
 
     m_bRetrAlarmRecord = 1;
     m_bAlarmTriggerRecordCopy = m_bAlarmTriggerRecord;
@@ -109,9 +111,12 @@ std::uint32_t CSettingINI::Load() {
     m_nQuality = readInt(Key(SettingKey::AlarmTriggerQuality), 0);
     m_nAlarmTriggerResolution = readInt(Key(SettingKey::AlarmTriggerResolution), 1);
     m_dwTriggerWavPathLow = readInt(Key(SettingKey::TriggerWavPathLOWORD), 0);
-    m_bTriggerCloseHour = static_cast<std::uint8_t>(readInt(Key(SettingKey::TriggerCloseTimeHour), 0));
-    m_bTriggerCloseMin = static_cast<std::uint8_t>(readInt(Key(SettingKey::TriggerCloseTimeMin), 0));
-    m_bTriggerCloseDate = static_cast<std::uint8_t>(readInt(Key(SettingKey::TriggerCloseTimeDate), 0));
+    m_bTriggerCloseHour =
+        static_cast<std::uint8_t>(readInt(Key(SettingKey::TriggerCloseTimeHour), 0));
+    m_bTriggerCloseMin =
+        static_cast<std::uint8_t>(readInt(Key(SettingKey::TriggerCloseTimeMin), 0));
+    m_bTriggerCloseDate =
+        static_cast<std::uint8_t>(readInt(Key(SettingKey::TriggerCloseTimeDate), 0));
 
     if (const auto desktop = platform::DesktopFolder()) {
         m_strDesktopPath = desktop->string();

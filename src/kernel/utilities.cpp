@@ -38,8 +38,7 @@ std::uint32_t FilterDigitInput(std::string* text, std::uint8_t mode) {
 namespace {
 
 // One channel of an interpolated row, as unsigned 16-bit lane arithmetic computes it.
-std::uint8_t HalfPixel(unsigned m2, unsigned m1, unsigned a, unsigned b, unsigned p1,
-                       unsigned p2) {
+std::uint8_t HalfPixel(unsigned m2, unsigned m1, unsigned a, unsigned b, unsigned p1, unsigned p2) {
     unsigned v = 64 * (a + b) + 8 * (m2 + p2);
     v = v > 22 * m1 ? v - 22 * m1 : 0;
     v = v > 22 * p1 ? v - 22 * p1 : 0;
@@ -54,8 +53,8 @@ std::uint32_t FilterImageMMX(const std::uint8_t* src, std::uint8_t* dst, std::si
                              std::uint32_t dstWidth, std::uint32_t dstRows) {
     const std::size_t rowBytes = static_cast<std::size_t>(dstWidth) * 3;
     const std::size_t srcRowBytes = static_cast<std::size_t>(srcWidth) * 3;
-    if (dstWidth > srcWidth || srcHeight == 0 || dstRows > 2 * static_cast<std::size_t>(srcHeight) ||
-        rowBytes * dstRows > dstCapacity) {
+    if (dstWidth > srcWidth || srcHeight == 0 ||
+        dstRows > 2 * static_cast<std::size_t>(srcHeight) || rowBytes * dstRows > dstCapacity) {
         return 0;
     }
     const auto row = [&](std::uint32_t i) { return src + srcRowBytes * i; };
@@ -65,8 +64,8 @@ std::uint32_t FilterImageMMX(const std::uint8_t* src, std::uint8_t* dst, std::si
         if (r % 2 == 0 || k + 1 >= srcHeight) {
             std::memcpy(out, row(k), rowBytes);
         } else if (k >= 2 && k + 3 < srcHeight) {
-            const std::uint8_t* s[6] = {row(k - 2), row(k - 1), row(k), row(k + 1), row(k + 2),
-                                        row(k + 3)};
+            const std::uint8_t* s[6] = {row(k - 2), row(k - 1), row(k),
+                                        row(k + 1), row(k + 2), row(k + 3)};
             for (std::size_t i = 0; i < rowBytes; ++i) {
                 out[i] = HalfPixel(s[0][i], s[1][i], s[2][i], s[3][i], s[4][i], s[5][i]);
             }
@@ -201,8 +200,8 @@ int CountBytesBelowFF(const std::uint8_t* data, int length) {
 void MaskBeforeOnlineUserNum(std::uint8_t* buffer, int length) {
     static constexpr std::string_view kKey = "online-user-num";
     static constexpr int kKeyWithColon = 16;  // "online-user-num:"
-    const int textLength = static_cast<int>(
-        std::find(buffer, buffer + std::max(length, 0), 0) - buffer);
+    const int textLength =
+        static_cast<int>(std::find(buffer, buffer + std::max(length, 0), 0) - buffer);
     if (textLength >= kKeyWithColon || length <= kKeyWithColon) {
         return;
     }

@@ -138,7 +138,8 @@ std::uint32_t WaitLocked(std::unique_lock<std::mutex>& lock, std::span<const Han
     }
     KernelObject* self = wakeOnOwnStop ? t_self : nullptr;
     const bool infinite = timeoutMs == kInfinite;
-    const auto deadline = std::chrono::steady_clock::now() + ToRealDuration(infinite ? 0 : timeoutMs);
+    const auto deadline =
+        std::chrono::steady_clock::now() + ToRealDuration(infinite ? 0 : timeoutMs);
 
     Waiter waiter;
     for (auto& o : objects) {

@@ -1,12 +1,12 @@
 #include "platform/profile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <optional>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace platform {
 namespace {

@@ -38,7 +38,8 @@ void ShowMessage(const std::string& text) {
     if (QThread::currentThread() == app->thread()) {
         ShowBox(text);
     } else {
-        QMetaObject::invokeMethod(app, [text] { ShowBox(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [text] { ShowBox(text); }, Qt::QueuedConnection);
     }
 }
 

@@ -29,8 +29,9 @@ static_assert(SortedAndUnique(), "string table ids must be sorted and unique");
 }  // namespace
 
 std::string LoadString(std::uint32_t id) {
-    const auto it = std::lower_bound(std::begin(kStrings), std::end(kStrings), id,
-                                     [](const StringEntry& e, std::uint32_t v) { return e.id < v; });
+    const auto it =
+        std::lower_bound(std::begin(kStrings), std::end(kStrings), id,
+                         [](const StringEntry& e, std::uint32_t v) { return e.id < v; });
     return it != std::end(kStrings) && it->id == id ? std::string(it->text) : std::string();
 }
 

@@ -1,9 +1,10 @@
+#include "app/process_threads.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <thread>
 
-#include "app/process_threads.h"
 #include "app/system_buffers.h"
 #include "app/torvel_app.h"
 #include "app_fakes.h"
@@ -160,7 +161,8 @@ TEST_F(Session, SenderBlockedOnAFullMailboxEndsWhenStopped) {
     platform::StopThread(g_lpApp->h_Process_KernelMessageThread, 1'000);
     ASSERT_TRUE(PostKernelMessage(KMSG_SHOW_FRAME, 0, 0));
     platform::HandleField sender;
-    sender = platform::StartThread([] { return PostKernelMessage(KMSG_SHOW_FRAME, 0, 0) ? 1u : 0u; });
+    sender =
+        platform::StartThread([] { return PostKernelMessage(KMSG_SHOW_FRAME, 0, 0) ? 1u : 0u; });
     EXPECT_EQ(platform::WaitForObject(sender, 100), kWaitTimeout);
     EXPECT_EQ(platform::StopThread(sender, 2'000), 0u);
 }

@@ -1,8 +1,9 @@
+#include "app/torvel_app.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "app/torvel_app.h"
 #include "app_fakes.h"
 #include "kernel/kernel_object.h"
 #include "platform/paths.h"

@@ -1,10 +1,11 @@
+#include "kernel/alarm_db.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 #include <thread>
 
-#include "kernel/alarm_db.h"
 #include "test_support/temp_folder.h"
 
 namespace {
@@ -102,7 +103,7 @@ TEST_F(AlarmData, HeaderCountIsTrustedOnlyAsFarAsWholeRecords) {
     SystemConfig db;
     Record(db, "/rec/a", 1);
     Bytes b = FileBytes();
-    b[2] = 50;  // claims 50 records, holds 1
+    b[2] = 50;                 // claims 50 records, holds 1
     b.resize(b.size() + 100);  // and a torn record behind it
     std::ofstream(folder.Path() / "AlarmData.dat", std::ios::binary)
         .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));

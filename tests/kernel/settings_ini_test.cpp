@@ -1,9 +1,10 @@
+#include "kernel/settings_ini.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "kernel/settings_ini.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "test_support/env_override.h"

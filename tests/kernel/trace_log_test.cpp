@@ -1,9 +1,10 @@
+#include "kernel/trace_log.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "kernel/trace_log.h"
 #include "test_support/temp_folder.h"
 
 namespace {

@@ -1,9 +1,10 @@
+#include "platform/paths.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/paths.h"
 #include "test_support/env_override.h"
 #include "test_support/temp_folder.h"
 

@@ -1,9 +1,10 @@
+#include "platform/profile.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "platform/profile.h"
 #include "test_support/temp_folder.h"
 
 namespace platform {
@@ -38,9 +39,9 @@ TEST_F(Profile, IntegersParseLikeTheClassicReader) {
         const char* text;
         std::int32_t expected;
     } cases[] = {
-        {"42", 42},          {"  17", 17},        {"-5", -5},     {"+8", 8},
-        {"12abc", 12},       {"abc", 0},          {"65616", 65616},
-        {"4294967297", 1},   {"-2147483648", -2147483648LL},
+        {"42", 42},       {"  17", 17},      {"-5", -5},
+        {"+8", 8},        {"12abc", 12},     {"abc", 0},
+        {"65616", 65616}, {"4294967297", 1}, {"-2147483648", -2147483648LL},
     };
     for (const auto& c : cases) {
         Write(std::string("[Q]\r\nk=") + c.text + "\r\n");
@@ -56,7 +57,9 @@ TEST_F(Profile, StringsAreCutTo255Characters) {
 }
 
 TEST_F(Profile, WriteReplacesInPlaceAppendsToSectionAndKeepsOtherLines) {
-    Write("; comment\r\n[A]\r\nx=1\r\n\r\n[Quarnel]\r\nServerPort=80\r\nUser=a\r\n\r\n[B]\r\ny=2\r\n");
+    Write(
+        "; "
+        "comment\r\n[A]\r\nx=1\r\n\r\n[Quarnel]\r\nServerPort=80\r\nUser=a\r\n\r\n[B]\r\ny=2\r\n");
     ASSERT_TRUE(WriteProfileString(file, "quarnel", "serverport", "8080"));
     ASSERT_TRUE(WriteProfileString(file, "Quarnel", "New Key", "v"));
     ASSERT_TRUE(WriteProfileString(file, "C", "z", "3"));

@@ -1,3 +1,5 @@
+#include "platform/sync.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -5,7 +7,6 @@
 #include <chrono>
 
 #include "platform/clock.h"
-#include "platform/sync.h"
 #include "platform/thread.h"
 
 namespace platform {
