@@ -128,13 +128,16 @@ int main(int argc, char** argv) {
         for (const Mode& mode : kModes) {
             const std::string base = std::string(direction.name) + "/" + mode.name + "/";
             benchmark::RegisterBenchmark((base + "OpenCV").c_str(), OpenCvResize, direction, mode)
-                ->Unit(benchmark::kMillisecond);
+                ->Unit(benchmark::kMillisecond)
+                ->MinWarmUpTime(0.2);
             benchmark::RegisterBenchmark((base + "V1").c_str(), FrameResize, direction, mode,
                                          ResizeBuild::V1)
-                ->Unit(benchmark::kMillisecond);
+                ->Unit(benchmark::kMillisecond)
+                ->MinWarmUpTime(0.2);
             benchmark::RegisterBenchmark((base + "V4").c_str(), FrameResize, direction, mode,
                                          ResizeBuild::V4)
-                ->Unit(benchmark::kMillisecond);
+                ->Unit(benchmark::kMillisecond)
+                ->MinWarmUpTime(0.2);
         }
     }
     benchmark::Initialize(&argc, argv);
