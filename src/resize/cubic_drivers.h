@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "resize/resize_build.h"
+#include "resize/separable_layout.h"
 
 namespace resize {
 
@@ -18,28 +19,11 @@ void ResizeCubicRows(const DriverArgs& args) {
     const T* src = static_cast<const T*>(args.src);
     const auto* colFractions = static_cast<const float*>(args.colWeights);
     const auto* rowFractions = static_cast<const float*>(args.rowWeights);
-    const int32_t width = args.dstWidth;
     const int64_t step = args.srcStep;
 
     const auto filter = [&](int64_t offset, float* out) {
-        const T* row = src + static_cast<std::ptrdiff_t>(offset);
-        if constexpr (!MultiChannel) {
-            Kernels::template RowFilter<T, 1>(row, width, 1, args.colOffsets, colFractions, out);
-        } else if (args.channels == 3) {
-            Kernels::template RowFilter<T, 3>(row, width, args.pixelStride, args.colOffsets,
-                                              colFractions, out);
-        } else {
-            Kernels::template RowFilter<T, 4>(row, width, 4, args.colOffsets, colFractions, out);
-        }
-    };
-    const auto column = [&](T* d, float t, const std::array<float*, 4>& w) {
-        if constexpr (!MultiChannel) {
-            Kernels::Column(d, width, t, w[0], w[1], w[2], w[3]);
-        } else if (args.pixelStride == args.channels) {
-            Kernels::Column(d, width * args.channels, t, w[0], w[1], w[2], w[3]);
-        } else {
-            Kernels::ColumnAc4(d, width, t, w[0], w[1], w[2], w[3]);
-        }
+        FilterSourceRow<Kernels, T, MultiChannel>(args, src + static_cast<std::ptrdiff_t>(offset),
+                                                  colFractions, out);
     };
 
     std::array<float*, 4> window;
@@ -72,7 +56,10 @@ void ResizeCubicRows(const DriverArgs& args) {
             }
             lastOffset = offset;
         }
-        column(d, rowFractions[i], window);
+        WriteDestinationRow<Kernels, MultiChannel>(
+            args, d, rowFractions[i], static_cast<const float*>(window[0]),
+            static_cast<const float*>(window[1]), static_cast<const float*>(window[2]),
+            static_cast<const float*>(window[3]));
     }
 }
 

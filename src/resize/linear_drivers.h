@@ -9,6 +9,7 @@
 
 #include "resize/linear_kernels.h"
 #include "resize/resize_build.h"
+#include "resize/separable_layout.h"
 
 namespace resize {
 
@@ -22,33 +23,15 @@ void ResizeLinearRows(const DriverArgs& args) {
     const T* src = static_cast<const T*>(args.src);
     const auto* colWeights = static_cast<const Weight*>(args.colWeights);
     const auto* rowWeights = static_cast<const Weight*>(args.rowWeights);
-    const int32_t width = args.dstWidth;
-
-    const auto filter = [&](std::ptrdiff_t offset, Buffer* out) {
-        const T* row = src + offset;
-        if constexpr (!MultiChannel) {
-            Kernels::template RowFilter<T, 1>(row, width, 1, args.colOffsets, colWeights, out);
-        } else if (args.channels == 3) {
-            Kernels::template RowFilter<T, 3>(row, width, args.pixelStride, args.colOffsets,
-                                              colWeights, out);
-        } else {
-            Kernels::template RowFilter<T, 4>(row, width, 4, args.colOffsets, colWeights, out);
-        }
-    };
-    const auto blend = [&](T* d, Weight w, const Buffer* upper, const Buffer* lower) {
-        if constexpr (!MultiChannel) {
-            Kernels::Blend(d, width, w, upper, lower);
-        } else if (args.pixelStride == args.channels) {
-            Kernels::Blend(d, width * args.channels, w, upper, lower);
-        } else {
-            Kernels::BlendAc4(d, width, w, upper, lower);
-        }
+    const auto filter = [&](int64_t offset, Buffer* out) {
+        FilterSourceRow<Kernels, T, MultiChannel>(args, src + static_cast<std::ptrdiff_t>(offset),
+                                                  colWeights, out);
     };
 
     Buffer* upper = static_cast<Buffer*>(args.buffers[0]);
     Buffer* lower = static_cast<Buffer*>(args.buffers[1]);
-    // Filtering the first pair's upper row before the loop lets the first row take the same path
-    // as every later one; the core's first offset is always that row.
+    // Filtering the first pair's upper row before the loop lets the first destination row take
+    // the same path as every later one, whichever source row the tables start on.
     const int64_t first = args.rowOffsets[0];
     filter(first, lower);
     int64_t lastOffset = first - 1;
@@ -65,7 +48,9 @@ void ResizeLinearRows(const DriverArgs& args) {
             }
             lastOffset = offset;
         }
-        blend(d, rowWeights[i], upper, lower);
+        WriteDestinationRow<Kernels, MultiChannel>(args, d, rowWeights[i],
+                                                   static_cast<const Buffer*>(upper),
+                                                   static_cast<const Buffer*>(lower));
     }
 }
 

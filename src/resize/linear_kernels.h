@@ -105,8 +105,8 @@ struct ScalarLinearKernels {
     }
 
     template <class T>
-    static void Blend(T* d, int32_t count, LinearWeight<T> w, const LinearBuffer<T>* upper,
-                      const LinearBuffer<T>* lower) {
+    static void Column(T* d, int32_t count, LinearWeight<T> w, const LinearBuffer<T>* upper,
+                       const LinearBuffer<T>* lower) {
         const LinearBlendValue<Real, T> blend(w);
         for (int32_t k = 0; k < count; ++k) {
             d[k] = blend(upper[k], lower[k]);
@@ -115,8 +115,8 @@ struct ScalarLinearKernels {
 
     // Three buffered values per pixel into four-element pixels whose fourth element is kept.
     template <class T>
-    static void BlendAc4(T* d, int32_t width, LinearWeight<T> w, const LinearBuffer<T>* upper,
-                         const LinearBuffer<T>* lower) {
+    static void ColumnAc4(T* d, int32_t width, LinearWeight<T> w, const LinearBuffer<T>* upper,
+                          const LinearBuffer<T>* lower) {
         const LinearBlendValue<Real, T> blend(w);
         for (int32_t j = 0; j < width; ++j) {
             for (int c = 0; c < 3; ++c) {
@@ -132,11 +132,11 @@ struct SimdLinearKernels {
     static void RowFilter(const T* s, int32_t width, int32_t stride, const int32_t* offsets,
                           const LinearWeight<T>* weights, LinearBuffer<T>* out);
     template <class T>
-    static void Blend(T* d, int32_t count, LinearWeight<T> w, const LinearBuffer<T>* upper,
-                      const LinearBuffer<T>* lower);
+    static void Column(T* d, int32_t count, LinearWeight<T> w, const LinearBuffer<T>* upper,
+                       const LinearBuffer<T>* lower);
     template <class T>
-    static void BlendAc4(T* d, int32_t width, LinearWeight<T> w, const LinearBuffer<T>* upper,
-                         const LinearBuffer<T>* lower);
+    static void ColumnAc4(T* d, int32_t width, LinearWeight<T> w, const LinearBuffer<T>* upper,
+                          const LinearBuffer<T>* lower);
 };
 
 }  // namespace resize

@@ -101,8 +101,8 @@ void SimdLinearKernels::RowFilter(const T* s, int32_t width, int32_t stride, con
 }
 
 template <class T>
-void SimdLinearKernels::Blend(T* d, int32_t count, LinearWeight<T> w, const LinearBuffer<T>* upper,
-                              const LinearBuffer<T>* lower) {
+void SimdLinearKernels::Column(T* d, int32_t count, LinearWeight<T> w, const LinearBuffer<T>* upper,
+                               const LinearBuffer<T>* lower) {
     if (UseAvx2()) {
         simd::avx2::LinearBlend(d, count, w, upper, lower);
     } else {
@@ -111,9 +111,9 @@ void SimdLinearKernels::Blend(T* d, int32_t count, LinearWeight<T> w, const Line
 }
 
 template <class T>
-void SimdLinearKernels::BlendAc4(T* d, int32_t width, LinearWeight<T> w,
-                                 const LinearBuffer<T>* upper, const LinearBuffer<T>* lower) {
-    ScalarLinear::BlendAc4<T>(d, width, w, upper, lower);
+void SimdLinearKernels::ColumnAc4(T* d, int32_t width, LinearWeight<T> w,
+                                  const LinearBuffer<T>* upper, const LinearBuffer<T>* lower) {
+    ScalarLinear::ColumnAc4<T>(d, width, w, upper, lower);
 }
 
 template <class T, int Channels>
@@ -157,26 +157,26 @@ RESIZE_INSTANTIATE_FOR_TYPE(uint16_t)
 RESIZE_INSTANTIATE_FOR_TYPE(uint32_t)
 #undef RESIZE_INSTANTIATE_FOR_TYPE
 
-#define RESIZE_INSTANTIATE_FOR_TYPE(T)                                                            \
-    template void SimdLinearKernels::RowFilter<T, 1>(const T*, int32_t, int32_t, const int32_t*,  \
-                                                     const LinearWeight<T>*, LinearBuffer<T>*);   \
-    template void SimdLinearKernels::RowFilter<T, 3>(const T*, int32_t, int32_t, const int32_t*,  \
-                                                     const LinearWeight<T>*, LinearBuffer<T>*);   \
-    template void SimdLinearKernels::RowFilter<T, 4>(const T*, int32_t, int32_t, const int32_t*,  \
-                                                     const LinearWeight<T>*, LinearBuffer<T>*);   \
-    template void SimdLinearKernels::Blend<T>(T*, int32_t, LinearWeight<T>,                       \
-                                              const LinearBuffer<T>*, const LinearBuffer<T>*);    \
-    template void SimdLinearKernels::BlendAc4<T>(T*, int32_t, LinearWeight<T>,                    \
-                                                 const LinearBuffer<T>*, const LinearBuffer<T>*); \
-    template void SimdCubicKernels::RowFilter<T, 1>(const T*, int32_t, int32_t, const int32_t*,   \
-                                                    const float*, float*);                        \
-    template void SimdCubicKernels::RowFilter<T, 3>(const T*, int32_t, int32_t, const int32_t*,   \
-                                                    const float*, float*);                        \
-    template void SimdCubicKernels::RowFilter<T, 4>(const T*, int32_t, int32_t, const int32_t*,   \
-                                                    const float*, float*);                        \
-    template void SimdCubicKernels::Column<T>(T*, int32_t, float, const float*, const float*,     \
-                                              const float*, const float*);                        \
-    template void SimdCubicKernels::ColumnAc4<T>(T*, int32_t, float, const float*, const float*,  \
+#define RESIZE_INSTANTIATE_FOR_TYPE(T)                                                             \
+    template void SimdLinearKernels::RowFilter<T, 1>(const T*, int32_t, int32_t, const int32_t*,   \
+                                                     const LinearWeight<T>*, LinearBuffer<T>*);    \
+    template void SimdLinearKernels::RowFilter<T, 3>(const T*, int32_t, int32_t, const int32_t*,   \
+                                                     const LinearWeight<T>*, LinearBuffer<T>*);    \
+    template void SimdLinearKernels::RowFilter<T, 4>(const T*, int32_t, int32_t, const int32_t*,   \
+                                                     const LinearWeight<T>*, LinearBuffer<T>*);    \
+    template void SimdLinearKernels::Column<T>(T*, int32_t, LinearWeight<T>,                       \
+                                               const LinearBuffer<T>*, const LinearBuffer<T>*);    \
+    template void SimdLinearKernels::ColumnAc4<T>(T*, int32_t, LinearWeight<T>,                    \
+                                                  const LinearBuffer<T>*, const LinearBuffer<T>*); \
+    template void SimdCubicKernels::RowFilter<T, 1>(const T*, int32_t, int32_t, const int32_t*,    \
+                                                    const float*, float*);                         \
+    template void SimdCubicKernels::RowFilter<T, 3>(const T*, int32_t, int32_t, const int32_t*,    \
+                                                    const float*, float*);                         \
+    template void SimdCubicKernels::RowFilter<T, 4>(const T*, int32_t, int32_t, const int32_t*,    \
+                                                    const float*, float*);                         \
+    template void SimdCubicKernels::Column<T>(T*, int32_t, float, const float*, const float*,      \
+                                              const float*, const float*);                         \
+    template void SimdCubicKernels::ColumnAc4<T>(T*, int32_t, float, const float*, const float*,   \
                                                  const float*, const float*);
 RESIZE_INSTANTIATE_FOR_TYPE(uint8_t)
 RESIZE_INSTANTIATE_FOR_TYPE(uint16_t)

@@ -26,7 +26,7 @@ uint8_t Linear8u(uint8_t a, uint8_t b, uint16_t w0, uint16_t w1) {
     Kernels::template RowFilter<uint8_t, 1>(row.data(), 1, 1, &offset, weights.data(),
                                             upper.data());
     uint8_t out = 0;
-    Kernels::Blend(&out, 1, uint16_t{0}, upper.data(), lower.data());
+    Kernels::Column(&out, 1, uint16_t{0}, upper.data(), lower.data());
     return out;
 }
 
@@ -63,7 +63,7 @@ TEST(LinearKernels, WhiteSixteenBitStaysWhiteAtAnyWeight) {
         V2Linear::RowFilter<uint16_t, 3>(row.data(), 2, 3, offsets.data(), weights.data(),
                                          upper.data());
         std::array<uint16_t, 6> out{};
-        SimdLinearKernels::Blend<uint16_t>(out.data(), 6, w, upper.data(), upper.data());
+        SimdLinearKernels::Column<uint16_t>(out.data(), 6, w, upper.data(), upper.data());
         for (uint16_t v : out) {
             ASSERT_EQ(v, 65535) << w;
         }
@@ -90,10 +90,10 @@ TEST(LinearKernels, Ac4BlendKeepsTheFourthElement) {
     lower.fill(64 * 30);
     std::array<uint8_t, 12> out;
     out.fill(99);
-    V1Linear::BlendAc4<uint8_t>(out.data(), 3, 8192, upper.data(), lower.data());
+    V1Linear::ColumnAc4<uint8_t>(out.data(), 3, 8192, upper.data(), lower.data());
     EXPECT_EQ(out, (std::array<uint8_t, 12>{20, 20, 20, 99, 20, 20, 20, 99, 20, 20, 20, 99}));
     out.fill(99);
-    SimdLinearKernels::BlendAc4<uint8_t>(out.data(), 3, 8192, upper.data(), lower.data());
+    SimdLinearKernels::ColumnAc4<uint8_t>(out.data(), 3, 8192, upper.data(), lower.data());
     EXPECT_EQ(out, (std::array<uint8_t, 12>{20, 20, 20, 99, 20, 20, 20, 99, 20, 20, 20, 99}));
 }
 
@@ -207,11 +207,11 @@ struct LoggingLinearKernels {
         FilterLog::rows.push_back((s - FilterLog::origin) / FilterLog::step);
     }
     template <class T>
-    static void Blend(T*, int32_t, LinearWeight<T>, const LinearBuffer<T>*,
-                      const LinearBuffer<T>*) {}
+    static void Column(T*, int32_t, LinearWeight<T>, const LinearBuffer<T>*,
+                       const LinearBuffer<T>*) {}
     template <class T>
-    static void BlendAc4(T*, int32_t, LinearWeight<T>, const LinearBuffer<T>*,
-                         const LinearBuffer<T>*) {}
+    static void ColumnAc4(T*, int32_t, LinearWeight<T>, const LinearBuffer<T>*,
+                          const LinearBuffer<T>*) {}
 };
 
 struct LoggingCubicKernels {

@@ -119,9 +119,10 @@ void CompareLinearBlends(std::mt19937& random) {
         }
         std::vector<T> expected(count + 8, T(7));
         std::vector<T> actual(count + 8, T(7));
-        ScalarLinear::Blend<T>(expected.data(), count, w, upper.values.data(), lower.values.data());
-        SimdLinearKernels::Blend<T>(actual.data(), count, w, upper.values.data(),
-                                    lower.values.data());
+        ScalarLinear::Column<T>(expected.data(), count, w, upper.values.data(),
+                                lower.values.data());
+        SimdLinearKernels::Column<T>(actual.data(), count, w, upper.values.data(),
+                                     lower.values.data());
         ASSERT_EQ(expected, actual) << "count " << count;
     }
 }
