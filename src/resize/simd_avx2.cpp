@@ -46,38 +46,43 @@ void NearestRow8uC3(const uint8_t* s, uint8_t* d, int32_t count, const int32_t* 
 
 void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
                    const uint16_t* weights, uint16_t* out) {
-    const auto* base = reinterpret_cast<const int*>(s);
+    // Each pixel's eight bytes from n hold its samples at n and at n + stride. Per 64-bit lane,
+    // the first shuffle pairs channels 0 and 1 of the two samples as 16-bit words, the second
+    // channel 2; a pairwise multiply-add with the weight pair {16384 - w, w} interpolates.
+    const __m256i channels01 = _mm256_setr_epi8(
+        0, -1, stride, -1, 1, -1, stride + 1, -1, 8, -1, stride + 8, -1, 9, -1, stride + 9, -1, 0,
+        -1, stride, -1, 1, -1, stride + 1, -1, 8, -1, stride + 8, -1, 9, -1, stride + 9, -1);
+    const __m256i channel2 = _mm256_setr_epi8(
+        2, -1, stride + 2, -1, -1, -1, -1, -1, 10, -1, stride + 10, -1, -1, -1, -1, -1, 2, -1,
+        stride + 2, -1, -1, -1, -1, -1, 10, -1, stride + 10, -1, -1, -1, -1, -1);
+    // Words c0 c1 c0 c1 c2 - c2 - of two pixels into c0 c1 c2 c0 c1 c2.
+    const __m256i order = _mm256_setr_epi8(0, 1, 2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1, 0,
+                                           1, 2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1);
     const __m256i round = _mm256_set1_epi32(128);
-    // Within each lane: pixel words c0 c1 c2 (and a zero) of two pixels into 12 bytes.
-    const __m256i dropZero =
-        _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, -1, -1, -1, -1, 0, 1, 2, 3, 4, 5,
-                         8, 9, 10, 11, 12, 13, -1, -1, -1, -1);
-    for (int32_t j = 0; j + 8 <= count; j += 8) {
-        const __m256i at = LoadOffsets(offsets + j);
-        const __m256i left = _mm256_i32gather_epi32(base, at, 1);
-        const __m256i right =
-            _mm256_i32gather_epi32(base, _mm256_add_epi32(at, _mm256_set1_epi32(stride)), 1);
-        // Each 32-bit weight word is the pair {16384 - w, w}; a word of samples {left, right}
-        // multiplied pairwise and summed gives the interpolated value.
-        const __m256i pairs = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights + 2 * j));
-        __m256i channel[3];
-        for (int c = 0; c < 3; ++c) {
-            const __m256i samples =
-                _mm256_or_si256(ByteOf(left, c), _mm256_slli_epi32(ByteOf(right, c), 16));
-            channel[c] =
-                _mm256_srli_epi32(_mm256_add_epi32(_mm256_madd_epi16(samples, pairs), round), 8);
-        }
-        const __m256i first = _mm256_or_si256(channel[0], _mm256_slli_epi32(channel[1], 16));
-        const __m256i low = _mm256_shuffle_epi8(_mm256_unpacklo_epi32(first, channel[2]), dropZero);
-        const __m256i high =
-            _mm256_shuffle_epi8(_mm256_unpackhi_epi32(first, channel[2]), dropZero);
-        // Pixels 0-1, 2-3, 4-5, 6-7 of 12 bytes each; each store spills 4 bytes that the next
-        // one overwrites, and the last spill lands in the buffer's slack.
-        uint16_t* o = out + 3 * j;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_castsi256_si128(low));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 6), _mm256_castsi256_si128(high));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 12), _mm256_extracti128_si256(low, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 18), _mm256_extracti128_si256(high, 1));
+    const auto load8 = [s](int32_t offset) {
+        int64_t bytes;
+        __builtin_memcpy(&bytes, s + offset, 8);
+        return bytes;
+    };
+    for (int32_t j = 0; j + 4 <= count; j += 4) {
+        const __m256i samples = _mm256_setr_epi64x(load8(offsets[j]), load8(offsets[j + 1]),
+                                                   load8(offsets[j + 2]), load8(offsets[j + 3]));
+        const __m256i pairs = _mm256_cvtepu32_epi64(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 2 * j)));
+        const __m256i pairWeights = _mm256_or_si256(pairs, _mm256_slli_epi64(pairs, 32));
+        const auto interpolate = [&](__m256i shuffle) {
+            return _mm256_srli_epi32(
+                _mm256_add_epi32(
+                    _mm256_madd_epi16(_mm256_shuffle_epi8(samples, shuffle), pairWeights), round),
+                8);
+        };
+        const __m256i values = _mm256_shuffle_epi8(
+            _mm256_packus_epi32(interpolate(channels01), interpolate(channel2)), order);
+        // Two pixels per lane in 12 bytes; the first store spills 4 bytes that the second
+        // overwrites, the second spills into the next pixels or the buffer's slack.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j), _mm256_castsi256_si128(values));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j + 6),
+                         _mm256_extracti128_si256(values, 1));
     }
 }
 

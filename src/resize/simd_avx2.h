@@ -13,8 +13,9 @@ namespace resize::simd::avx2 {
 // Reads four bytes per pixel: count must leave out every pixel at the row's last offset.
 void NearestRow8uC3(const uint8_t* s, uint8_t* d, int32_t count, const int32_t* offsets);
 
-// The linear row filter for the first count pixels of a three-channel 8u row; reads four bytes
-// at pixels n and n + stride, so count must leave out every pixel at the row's last offset.
+// The linear row filter for the first count pixels (a multiple of four) of a three-channel 8u
+// row; reads eight bytes from each pixel n, so count must leave out every pixel at the row's
+// last offset.
 void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
                    const uint16_t* weights, uint16_t* out);
 

@@ -91,7 +91,7 @@ void SimdLinearKernels::RowFilter(const T* s, int32_t width, int32_t stride, con
     int32_t done = 0;
     if constexpr (std::is_same_v<T, uint8_t> && Channels == 3) {
         if (UseAvx2() && width > 0) {
-            done = BelowLastOffset(offsets, width) & ~7;
+            done = BelowLastOffset(offsets, width) & ~3;
             simd::avx2::LinearRow8uC3(s, done, stride, offsets, weights, out);
         }
     }
