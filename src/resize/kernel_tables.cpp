@@ -20,16 +20,17 @@ constexpr ResizeDriver NearestCopier() {
     }
 }
 
-// Floats are copied as 32-bit words.
 template <class Linear, class Cubic, bool FastNearest>
 constexpr KernelTable MakeKernelTable() {
     return {
+        // Lanczos: filled in by the library that provides it.
         nullptr,
         nullptr,
         nullptr,
         nullptr,
         nullptr,
         nullptr,
+        // Cubic and linear: multi-channel drivers for 8u, 16u, 32f, then one-channel drivers.
         &ResizeCubicRows<Cubic, uint8_t, true>,
         &ResizeCubicRows<Cubic, uint16_t, true>,
         &ResizeCubicRows<Cubic, float, true>,
@@ -42,6 +43,8 @@ constexpr KernelTable MakeKernelTable() {
         &ResizeLinearRows<Linear, uint8_t, false>,
         &ResizeLinearRows<Linear, uint16_t, false>,
         &ResizeLinearRows<Linear, float, false>,
+        // Nearest: three-, one- and four-channel copiers; floats travel as 32-bit words so that
+        // every bit pattern arrives unchanged.
         NearestCopier<uint8_t, 3, FastNearest>(),
         NearestCopier<uint16_t, 3, FastNearest>(),
         NearestCopier<uint32_t, 3, FastNearest>(),
@@ -54,6 +57,7 @@ constexpr KernelTable MakeKernelTable() {
     };
 }
 
+// V1 computes floats in double, V2 in single precision, V3 and V4 run the vector kernels.
 constinit ResizeBuildKit g_kits[] = {
     {MakeKernelTable<ScalarLinearKernels<double>, ScalarCubicKernels<CubicRules<ResizeBuild::V1>>,
                      false>(),
