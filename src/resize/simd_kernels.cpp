@@ -90,10 +90,17 @@ void SimdLinearKernels::RowFilter(const T* s, int32_t width, int32_t stride, con
                                   const LinearWeight<T>* weights, LinearBuffer<T>* out) {
     int32_t done = 0;
     if constexpr (std::is_same_v<T, uint8_t> && Channels == 3) {
-        if (UseAvx2() && width > 0) {
-            done = BelowLastOffset(offsets, width) & ~3;
+        const int32_t vectorPixels = width > 0 ? BelowLastOffset(offsets, width) : 0;
+        if (UseAvx2()) {
+            done = vectorPixels & ~3;
             simd::avx2::LinearRow8uC3(s, done, stride, offsets, weights, out);
         }
+        if (stride == 3) {
+            simd::LinearRow8uC3From<3>(done, s, vectorPixels, offsets, weights, out);
+        } else {
+            simd::LinearRow8uC3From<4>(done, s, vectorPixels, offsets, weights, out);
+        }
+        done = vectorPixels;
     }
     constexpr int32_t kWeightsPerPixel = std::is_same_v<T, float> ? 1 : 2;
     ScalarLinear::RowFilter<T, Channels>(s, width - done, stride, offsets + done,
@@ -123,10 +130,14 @@ void SimdCubicKernels::RowFilter(const T* s, int32_t width, int32_t stride, cons
     // Three- and four-channel rows use the four-wide coefficient for every pixel, so the vector
     // part may stop anywhere; a one-channel row's split is fixed by its width and stays scalar.
     if constexpr (std::is_same_v<T, uint8_t> && Channels != 1) {
-        if (UseAvx2() && width > 0) {
-            done = (Channels == 3 ? BelowLastOffset(offsets, width) : width) & ~7;
+        const int32_t vectorPixels =
+            Channels == 3 && width > 0 ? BelowLastOffset(offsets, width) : width;
+        if (UseAvx2()) {
+            done = vectorPixels & ~7;
             simd::avx2::CubicRow8u<Channels>(s, done, stride, offsets, fractions, out);
         }
+        simd::CubicRow8uFrom<Channels>(done, s, vectorPixels, stride, offsets, fractions, out);
+        done = vectorPixels;
     }
     V3Cubic::RowFilter<T, Channels>(s, width - done, stride, offsets + done, fractions + done,
                                     out + Channels * done);

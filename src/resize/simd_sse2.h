@@ -68,6 +68,51 @@ void CubicColumnFrom(int32_t v, T* d, int32_t count, int32_t fourWide, float t, 
     }
 }
 
+// The linear row filter of a three-channel 8u row (pixel stride 3 or 4) from pixel j up to
+// count, one pixel per step. Reads eight bytes from each pixel n, so count must leave out every
+// pixel at the row's last offset; writes four values per pixel, the fourth landing where the next
+// pixel (or the buffer's slack) begins.
+template <int Stride>
+void LinearRow8uC3From(int32_t j, const uint8_t* s, int32_t count, const int32_t* offsets,
+                       const uint16_t* weights, uint16_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i round = _mm_set1_epi32(128);
+    for (; j < count; ++j) {
+        int64_t bytes;
+        __builtin_memcpy(&bytes, s + offsets[j], 8);
+        const __m128i words = _mm_unpacklo_epi8(_mm_cvtsi64_si128(bytes), zero);
+        // Samples n + c and n + stride + c side by side, then the pair {16384 - w, w} each.
+        const __m128i pairs = _mm_unpacklo_epi16(words, _mm_srli_si128(words, 2 * Stride));
+        int32_t weightPair;
+        __builtin_memcpy(&weightPair, weights + 2 * j, 4);
+        const __m128i sums = _mm_madd_epi16(pairs, _mm_set1_epi32(weightPair));
+        const __m128i values = _mm_srli_epi32(_mm_add_epi32(sums, round), 8);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 3 * j), _mm_packs_epi32(values, values));
+    }
+}
+
+// The cubic row filter of an 8u row of three (stride 3 or 4) or four channels from pixel j up to
+// count, one pixel per step with its channels in the lanes and the four-wide coefficient. Reads
+// four bytes per sample, so for three channels count must leave out every pixel at the row's
+// last offset; writes four values per pixel, the fourth of a three-channel pixel landing where
+// the next pixel (or the buffer's slack) begins.
+template <int Channels>
+void CubicRow8uFrom(int32_t j, const uint8_t* s, int32_t count, int32_t stride,
+                    const int32_t* offsets, const float* fractions, float* out) {
+    const __m128i zero = _mm_setzero_si128();
+    for (; j < count; ++j) {
+        const CubicVector4 cubic(MakeCubicCoefficients<float>(fractions[j], true));
+        const uint8_t* base = s + offsets[j];
+        const auto sample = [&](int32_t k) {
+            int32_t bytes;
+            __builtin_memcpy(&bytes, base + k * stride, 4);
+            return _mm_cvtepi32_ps(
+                _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero), zero));
+        };
+        _mm_storeu_ps(out + Channels * j, cubic.Value(sample(-1), sample(0), sample(1), sample(2)));
+    }
+}
+
 // The linear blend from element k on, eight (8u, 16u) or four (32f) elements per step.
 template <class T>
 void LinearBlendFrom(int32_t k, T* d, int32_t count, LinearWeight<T> w,
