@@ -1,0 +1,80 @@
+#include <cstdint>
+
+#include "resize/aligned_scratch.h"
+#include "resize/cubic_drivers.h"
+#include "resize/cubic_kernels.h"
+#include "resize/linear_drivers.h"
+#include "resize/linear_kernels.h"
+#include "resize/nearest_kernels.h"
+#include "resize/resize_build.h"
+
+namespace resize {
+namespace {
+
+template <class T, int Elements, bool Fast>
+constexpr ResizeDriver NearestCopier() {
+    if constexpr (Fast) {
+        return &ResizeNearestRowsFast<T, Elements>;
+    } else {
+        return &ResizeNearestRows<T, Elements>;
+    }
+}
+
+template <class Linear, class Cubic, bool FastNearest>
+constexpr KernelTable MakeKernelTable() {
+    return {
+        // Lanczos: filled in by the library that provides it.
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        // Cubic and linear: multi-channel drivers for 8u, 16u, 32f, then one-channel drivers.
+        &ResizeCubicRows<Cubic, uint8_t, true>,
+        &ResizeCubicRows<Cubic, uint16_t, true>,
+        &ResizeCubicRows<Cubic, float, true>,
+        &ResizeCubicRows<Cubic, uint8_t, false>,
+        &ResizeCubicRows<Cubic, uint16_t, false>,
+        &ResizeCubicRows<Cubic, float, false>,
+        &ResizeLinearRows<Linear, uint8_t, true>,
+        &ResizeLinearRows<Linear, uint16_t, true>,
+        &ResizeLinearRows<Linear, float, true>,
+        &ResizeLinearRows<Linear, uint8_t, false>,
+        &ResizeLinearRows<Linear, uint16_t, false>,
+        &ResizeLinearRows<Linear, float, false>,
+        // Nearest: three-, one- and four-channel copiers; floats travel as 32-bit words so that
+        // every bit pattern arrives unchanged.
+        NearestCopier<uint8_t, 3, FastNearest>(),
+        NearestCopier<uint16_t, 3, FastNearest>(),
+        NearestCopier<uint32_t, 3, FastNearest>(),
+        NearestCopier<uint8_t, 1, FastNearest>(),
+        NearestCopier<uint16_t, 1, FastNearest>(),
+        NearestCopier<uint32_t, 1, FastNearest>(),
+        NearestCopier<uint8_t, 4, FastNearest>(),
+        NearestCopier<uint16_t, 4, FastNearest>(),
+        NearestCopier<uint32_t, 4, FastNearest>(),
+    };
+}
+
+// V1 computes floats in double, V2 in single precision, V3 and V4 run the vector kernels.
+constinit ResizeBuildKit g_kits[] = {
+    {MakeKernelTable<ScalarLinearKernels<double>, ScalarCubicKernels<CubicRules<ResizeBuild::V1>>,
+                     false>(),
+     nullptr, nullptr, &AlignedAlloc32},
+    {MakeKernelTable<ScalarLinearKernels<float>, ScalarCubicKernels<CubicRules<ResizeBuild::V2>>,
+                     false>(),
+     nullptr, nullptr, &AlignedAlloc32},
+    {MakeKernelTable<SimdLinearKernels, SimdCubicKernels, true>(), nullptr, nullptr,
+     &AlignedAlloc32},
+    {MakeKernelTable<SimdLinearKernels, SimdCubicKernels, true>(), nullptr, nullptr,
+     &AlignedAlloc32V4},
+};
+
+}  // namespace
+
+ResizeBuildKit& ResizeBuildKitOf(ResizeBuild build) {
+    return g_kits[static_cast<int32_t>(build) - 1];
+}
+
+}  // namespace resize

@@ -1,0 +1,231 @@
+#include "resize/simd_avx2.h"
+
+#include <immintrin.h>
+
+#include <type_traits>
+
+#include "resize/cubic_kernels.h"
+#include "resize/simd_sse2.h"
+
+// Everything defined below is compiled for AVX2; the headers above keep their own target.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+namespace resize::simd::avx2 {
+namespace {
+
+__m256i LoadOffsets(const int32_t* offsets) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets));
+}
+
+// Drops the fourth byte of each 32-bit group inside each 128-bit lane, then closes the gap
+// between the lanes: 8 pixels of 3 bytes in the first 24 bytes.
+__m256i PackThreeOfFour(__m256i v) {
+    const __m256i shuffle =
+        _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6,
+                         8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, shuffle),
+                                       _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
+}
+
+__m256i ByteOf(__m256i v, int byte) {
+    return _mm256_and_si256(_mm256_srli_epi32(v, 8 * byte), _mm256_set1_epi32(0xFF));
+}
+
+}  // namespace
+
+void NearestRow8uC3(const uint8_t* s, uint8_t* d, int32_t count, const int32_t* offsets) {
+    for (int32_t j = 0; j + 8 <= count; j += 8) {
+        const __m256i pixels = PackThreeOfFour(
+            _mm256_i32gather_epi32(reinterpret_cast<const int*>(s), LoadOffsets(offsets + j), 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * j), _mm256_castsi256_si128(pixels));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 3 * j + 16),
+                         _mm256_extracti128_si256(pixels, 1));
+    }
+}
+
+void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
+                   const uint16_t* weights, uint16_t* out) {
+    // Each pixel's eight bytes from n hold its samples at n and at n + stride. Per 64-bit lane,
+    // the first shuffle pairs channels 0 and 1 of the two samples as 16-bit words, the second
+    // channel 2; a pairwise multiply-add with the weight pair {16384 - w, w} interpolates.
+    const __m256i channels01 = _mm256_setr_epi8(
+        0, -1, stride, -1, 1, -1, stride + 1, -1, 8, -1, stride + 8, -1, 9, -1, stride + 9, -1, 0,
+        -1, stride, -1, 1, -1, stride + 1, -1, 8, -1, stride + 8, -1, 9, -1, stride + 9, -1);
+    const __m256i channel2 = _mm256_setr_epi8(
+        2, -1, stride + 2, -1, -1, -1, -1, -1, 10, -1, stride + 10, -1, -1, -1, -1, -1, 2, -1,
+        stride + 2, -1, -1, -1, -1, -1, 10, -1, stride + 10, -1, -1, -1, -1, -1);
+    // Words c0 c1 c0 c1 c2 - c2 - of two pixels into c0 c1 c2 c0 c1 c2.
+    const __m256i order = _mm256_setr_epi8(0, 1, 2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1, 0,
+                                           1, 2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1);
+    const __m256i round = _mm256_set1_epi32(128);
+    const auto load8 = [s](int32_t offset) {
+        int64_t bytes;
+        __builtin_memcpy(&bytes, s + offset, 8);
+        return bytes;
+    };
+    for (int32_t j = 0; j + 4 <= count; j += 4) {
+        const __m256i samples = _mm256_setr_epi64x(load8(offsets[j]), load8(offsets[j + 1]),
+                                                   load8(offsets[j + 2]), load8(offsets[j + 3]));
+        const __m256i pairs = _mm256_cvtepu32_epi64(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 2 * j)));
+        const __m256i pairWeights = _mm256_or_si256(pairs, _mm256_slli_epi64(pairs, 32));
+        const auto interpolate = [&](__m256i shuffle) {
+            return _mm256_srli_epi32(
+                _mm256_add_epi32(
+                    _mm256_madd_epi16(_mm256_shuffle_epi8(samples, shuffle), pairWeights), round),
+                8);
+        };
+        const __m256i values = _mm256_shuffle_epi8(
+            _mm256_packus_epi32(interpolate(channels01), interpolate(channel2)), order);
+        // Two pixels per lane in 12 bytes; the first store spills 4 bytes that the second
+        // overwrites, the second spills into the next pixels or the buffer's slack.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j), _mm256_castsi256_si128(values));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j + 6),
+                         _mm256_extracti128_si256(values, 1));
+    }
+}
+
+template <class T>
+void LinearBlend(T* d, int32_t count, LinearWeight<T> w, const LinearBuffer<T>* upper,
+                 const LinearBuffer<T>* lower) {
+    int32_t k = 0;
+    if constexpr (std::is_same_v<T, float>) {
+        const __m256 g = _mm256_set1_ps(1.0f - w);
+        const __m256 f = _mm256_set1_ps(w);
+        for (; k + 8 <= count; k += 8) {
+            _mm256_storeu_ps(d + k, _mm256_add_ps(_mm256_mul_ps(_mm256_load_ps(upper + k), g),
+                                                  _mm256_mul_ps(_mm256_load_ps(lower + k), f)));
+        }
+    } else if constexpr (std::is_same_v<T, uint8_t>) {
+        const __m256i weights = _mm256_set1_epi32(int32_t(kQ14One - w) | int32_t(w) << 16);
+        const __m256i round = _mm256_set1_epi32(1 << 19);
+        for (; k + 16 <= count; k += 16) {
+            const __m256i up = _mm256_load_si256(reinterpret_cast<const __m256i*>(upper + k));
+            const __m256i lo = _mm256_load_si256(reinterpret_cast<const __m256i*>(lower + k));
+            const __m256i first = _mm256_srli_epi32(
+                _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(up, lo), weights), round),
+                20);
+            const __m256i second = _mm256_srli_epi32(
+                _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(up, lo), weights), round),
+                20);
+            const __m256i bytes = _mm256_permute4x64_epi64(
+                _mm256_packus_epi16(_mm256_packs_epi32(first, second), _mm256_setzero_si256()),
+                0xD8);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + k), _mm256_castsi256_si128(bytes));
+        }
+    } else {
+        const __m256i wl = _mm256_set1_epi32(w);
+        const __m256i wu = _mm256_set1_epi32(int32_t(kQ14One - w));
+        const __m256i round = _mm256_set1_epi32(1 << 13);
+        for (; k + 8 <= count; k += 8) {
+            const __m256i up =
+                _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(upper + k)));
+            const __m256i lo =
+                _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(lower + k)));
+            const __m256i sum = _mm256_add_epi32(
+                _mm256_add_epi32(_mm256_mullo_epi32(lo, wl), _mm256_mullo_epi32(up, wu)), round);
+            const __m256i values = _mm256_srli_epi32(sum, 14);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + k),
+                             _mm_packus_epi32(_mm256_castsi256_si128(values),
+                                              _mm256_extracti128_si256(values, 1)));
+        }
+    }
+    LinearBlendFrom(k, d, count, w, upper, lower);
+}
+
+template <class T>
+void CubicColumn(T* d, int32_t count, int32_t fourWide, float t, const float* w0, const float* w1,
+                 const float* w2, const float* w3) {
+    const auto k = MakeCubicCoefficients<float>(t, true);
+    const __m256 s = _mm256_set1_ps(k.s);
+    const __m256 q = _mm256_set1_ps(k.q);
+    const __m256 c = _mm256_set1_ps(k.c);
+    int32_t v = 0;
+    for (; v + 8 <= fourWide; v += 8) {
+        const __m256 p0 = _mm256_load_ps(w0 + v);
+        const __m256 p1 = _mm256_load_ps(w1 + v);
+        const __m256 p2 = _mm256_load_ps(w2 + v);
+        const __m256 p3 = _mm256_load_ps(w3 + v);
+        const __m256 d1 = _mm256_sub_ps(p1, p0);
+        const __m256 d2 = _mm256_sub_ps(_mm256_sub_ps(p2, p1), d1);
+        const __m256 d3 =
+            _mm256_sub_ps(_mm256_add_ps(_mm256_sub_ps(p3, _mm256_add_ps(p2, p2)), p1), d2);
+        const __m256 value = _mm256_add_ps(
+            _mm256_add_ps(_mm256_add_ps(p0, _mm256_mul_ps(c, d3)), _mm256_mul_ps(q, d2)),
+            _mm256_mul_ps(s, d1));
+        if constexpr (std::is_same_v<T, float>) {
+            _mm256_storeu_ps(d + v, value);
+        } else {
+            const __m256i rounded =
+                _mm256_cvtps_epi32(_mm256_add_ps(value, _mm256_set1_ps(0.00001f)));
+            const __m128i low = _mm256_castsi256_si128(rounded);
+            const __m128i high = _mm256_extracti128_si256(rounded, 1);
+            if constexpr (std::is_same_v<T, uint8_t>) {
+                const __m128i words = _mm_packs_epi32(low, high);
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(d + v), _mm_packus_epi16(words, words));
+            } else {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + v), _mm_packus_epi32(low, high));
+            }
+        }
+    }
+    CubicColumnFrom(v, d, count, fourWide, t, w0, w1, w2, w3);
+}
+
+template <int Channels>
+void CubicRow8u(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
+                const float* fractions, float* out) {
+    const auto* base = reinterpret_cast<const int*>(s);
+    const __m256i step = _mm256_set1_epi32(stride);
+    const __m256 one = _mm256_set1_ps(1.0f);
+    for (int32_t j = 0; j + 8 <= count; j += 8) {
+        const __m256 t = _mm256_loadu_ps(fractions + j);
+        const __m256 sc = _mm256_add_ps(one, t);
+        const __m256 q = _mm256_mul_ps(_mm256_mul_ps(t, sc), _mm256_set1_ps(0.5f));
+        const __m256 c =
+            _mm256_mul_ps(_mm256_mul_ps(_mm256_sub_ps(t, one), q), _mm256_set1_ps(kCubicThird));
+        const __m256i at = LoadOffsets(offsets + j);
+        const __m256i samples[4] = {
+            _mm256_i32gather_epi32(base, _mm256_sub_epi32(at, step), 1),
+            _mm256_i32gather_epi32(base, at, 1),
+            _mm256_i32gather_epi32(base, _mm256_add_epi32(at, step), 1),
+            _mm256_i32gather_epi32(base, _mm256_add_epi32(at, _mm256_add_epi32(step, step)), 1),
+        };
+        alignas(32) float values[Channels][8];
+        for (int ch = 0; ch < Channels; ++ch) {
+            const __m256 p0 = _mm256_cvtepi32_ps(ByteOf(samples[0], ch));
+            const __m256 p1 = _mm256_cvtepi32_ps(ByteOf(samples[1], ch));
+            const __m256 p2 = _mm256_cvtepi32_ps(ByteOf(samples[2], ch));
+            const __m256 p3 = _mm256_cvtepi32_ps(ByteOf(samples[3], ch));
+            const __m256 d1 = _mm256_sub_ps(p1, p0);
+            const __m256 d2 = _mm256_sub_ps(_mm256_sub_ps(p2, p1), d1);
+            const __m256 d3 =
+                _mm256_sub_ps(_mm256_add_ps(_mm256_sub_ps(p3, _mm256_add_ps(p2, p2)), p1), d2);
+            _mm256_store_ps(values[ch],
+                            _mm256_add_ps(_mm256_add_ps(_mm256_add_ps(p0, _mm256_mul_ps(c, d3)),
+                                                        _mm256_mul_ps(q, d2)),
+                                          _mm256_mul_ps(sc, d1)));
+        }
+        for (int p = 0; p < 8; ++p) {
+            for (int ch = 0; ch < Channels; ++ch) {
+                out[(j + p) * Channels + ch] = values[ch][p];
+            }
+        }
+    }
+}
+
+template void LinearBlend<uint8_t>(uint8_t*, int32_t, uint16_t, const uint16_t*, const uint16_t*);
+template void LinearBlend<uint16_t>(uint16_t*, int32_t, uint16_t, const uint16_t*, const uint16_t*);
+template void LinearBlend<float>(float*, int32_t, float, const float*, const float*);
+template void CubicColumn<uint8_t>(uint8_t*, int32_t, int32_t, float, const float*, const float*,
+                                   const float*, const float*);
+template void CubicColumn<uint16_t>(uint16_t*, int32_t, int32_t, float, const float*, const float*,
+                                    const float*, const float*);
+template void CubicColumn<float>(float*, int32_t, int32_t, float, const float*, const float*,
+                                 const float*, const float*);
+template void CubicRow8u<3>(const uint8_t*, int32_t, int32_t, const int32_t*, const float*, float*);
+template void CubicRow8u<4>(const uint8_t*, int32_t, int32_t, const int32_t*, const float*, float*);
+
+}  // namespace resize::simd::avx2
+
+#pragma GCC pop_options

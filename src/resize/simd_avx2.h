@@ -1,0 +1,37 @@
+#pragma once
+
+// The AVX2 kernels of builds V3 and V4, run only where the processor has AVX2. Each gives
+// exactly the results of the SSE2 and scalar code it stands in for.
+
+#include <cstdint>
+
+#include "resize/linear_kernels.h"
+
+namespace resize::simd::avx2 {
+
+// Copies the first count pixels of a three-channel 8u row with a destination stride of 3.
+// Reads four bytes per pixel: count must leave out every pixel at the row's last offset.
+void NearestRow8uC3(const uint8_t* s, uint8_t* d, int32_t count, const int32_t* offsets);
+
+// The linear row filter for the first count pixels (a multiple of four) of a three-channel 8u
+// row; reads eight bytes from each pixel n, so count must leave out every pixel at the row's
+// last offset.
+void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
+                   const uint16_t* weights, uint16_t* out);
+
+template <class T>
+void LinearBlend(T* d, int32_t count, LinearWeight<T> w, const LinearBuffer<T>* upper,
+                 const LinearBuffer<T>* lower);
+
+template <class T>
+void CubicColumn(T* d, int32_t count, int32_t fourWide, float t, const float* w0, const float* w1,
+                 const float* w2, const float* w3);
+
+// The cubic row filter, every pixel with the four-wide coefficient, for the first count pixels
+// of an 8u row of three (stride 3 or 4) or four channels; reads four bytes per sample, so for
+// three channels count must leave out every pixel at the row's last offset.
+template <int Channels>
+void CubicRow8u(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
+                const float* fractions, float* out);
+
+}  // namespace resize::simd::avx2

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "resize/simd_level.h"
+#include "resize_test_support.h"
+
+namespace resize {
+namespace {
+
+using test::GuardedBuffer;
+using test::Layout;
+using Placement = GuardedBuffer::Placement;
+
+using Combination = std::tuple<int32_t, int32_t, Layout>;
+
+struct Geometry {
+    int32_t srcWidth;
+    int32_t srcHeight;
+    int32_t roiX;
+    int32_t roiY;
+    int32_t roiWidth;
+    int32_t roiHeight;
+};
+
+constexpr std::array<Geometry, 5> kGeometries = {{
+    {4, 4, 0, 0, 4, 4},
+    {7, 5, 1, 1, 5, 3},
+    {7, 5, 6, 4, 1, 1},  // the rectangle is the last pixel
+    {37, 6, 0, 0, 37, 6},
+    {41, 9, 3, 2, 50, 50},  // clipped
+}};
+
+constexpr std::array<std::pair<double, double>, 6> kFactors = {
+    {{0.1, 0.1}, {0.37, 2.6}, {1.0, 1.0}, {4.3, 0.55}, {13.0, 9.0}, {1.3, 1.1}}};
+
+// Source and destination each sit flush against an inaccessible page, before or after, so any
+// access outside the two images ends the test with a fault.
+class GuardPages : public ::testing::TestWithParam<Combination> {
+protected:
+    void TearDown() override { LimitSimdLevel(SimdLevel::kAvx2); }
+};
+
+TEST_P(GuardPages, NoAccessOutsideEitherImage) {
+    const auto [interpolation, elementType, layout] = GetParam();
+    // Both vector levels run (where the processor has AVX2), as their reads differ.
+    const int32_t pixelBytes = layout.ElementsPerPixel() * test::ElementBytes(elementType);
+    for (const Geometry& g : kGeometries) {
+        const int32_t roiWidth = std::min(g.roiWidth, g.srcWidth - g.roiX);
+        const int32_t roiHeight = std::min(g.roiHeight, g.srcHeight - g.roiY);
+        for (const auto& [xFactor, yFactor] : kFactors) {
+            for (Placement placement : {Placement::Front, Placement::Back}) {
+                const int32_t dstWidth = test::ReducedSize(roiWidth, 1 << 20, xFactor);
+                const int32_t dstHeight = test::ReducedSize(roiHeight, 1 << 20, yFactor);
+                const int32_t srcStep = g.srcWidth * pixelBytes;
+                const int32_t dstStep = dstWidth * pixelBytes;
+                std::vector<std::unique_ptr<GuardedBuffer>> buffers;
+                std::vector<const void*> srcPlanes;
+                std::vector<void*> dstPlanes;
+                for (int32_t p = 0; p < layout.Planes(); ++p) {
+                    const std::size_t srcBytes = std::size_t(srcStep) * g.srcHeight;
+                    const std::size_t dstBytes = std::size_t(dstStep) * dstHeight;
+                    buffers.push_back(std::make_unique<GuardedBuffer>(srcBytes, placement));
+                    const std::vector<uint8_t> content =
+                        test::RandomImage(srcBytes, elementType, p);
+                    std::memcpy(buffers.back()->data(), content.data(), srcBytes);
+                    srcPlanes.push_back(buffers.back()->data());
+                    buffers.push_back(std::make_unique<GuardedBuffer>(dstBytes, placement));
+                    dstPlanes.push_back(buffers.back()->data());
+                }
+                const void* src =
+                    layout.planar ? static_cast<const void*>(srcPlanes.data()) : srcPlanes[0];
+                void* dst = layout.planar ? static_cast<void*>(dstPlanes.data()) : dstPlanes[0];
+                for (ResizeCoreFn core : test::AllCores()) {
+                    for (SimdLevel level : {SimdLevel::kAvx2, SimdLevel::kSse2}) {
+                        LimitSimdLevel(level);
+                        ASSERT_EQ(
+                            core(src, g.srcWidth, g.srcHeight, srcStep, g.roiX, g.roiY, g.roiWidth,
+                                 g.roiHeight, dst, dstStep, dstWidth, dstHeight, xFactor, yFactor,
+                                 0.0, 0.0, layout.pixelStride, layout.channels, elementType,
+                                 layout.planar, interpolation, 1),
+                            kResizeOk);
+                    }
+                }
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, GuardPages,
+                         ::testing::Combine(::testing::ValuesIn(test::kInterpolations),
+                                            ::testing::ValuesIn(test::kElementTypes),
+                                            ::testing::ValuesIn(test::kLayouts)),
+                         [](const ::testing::TestParamInfo<Combination>& info) {
+                             return std::string(test::InterpolationName(std::get<0>(info.param))) +
+                                    test::ElementName(std::get<1>(info.param)) +
+                                    std::get<2>(info.param).name;
+                         });
+
+}  // namespace
+}  // namespace resize
