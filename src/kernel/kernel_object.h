@@ -16,6 +16,7 @@
 
 #include "kernel/main_window_link.h"
 #include "kernel/packet_info.h"
+#include "kernel/recording_link.h"
 #include "kernel/settings_ini.h"
 #include "kernel/trace_log.h"
 #include "platform/sync.h"
@@ -177,6 +178,7 @@ public:
     // --- User-interface state shared with the threads ---
     std::atomic<ui::WindowHandle> h_MainDialogHandle{0};
     std::atomic<MainWindowLink*> m_pMainDialog{nullptr};
+    std::atomic<RecordingLink*> m_pRecording{nullptr};
     std::atomic<std::uint8_t> m_bFirstChannelButton{0};
     std::atomic<std::uint32_t> m_fHotPointOn{0};
     std::atomic<std::uint32_t> m_fDrawBorder{0};
