@@ -13,7 +13,7 @@
 #include "kernel/utilities.h"
 #include "platform/thread.h"
 #include "protocol/ctrl_file.h"
-#include "protocol/host_name.h"
+#include "protocol/session.h"
 
 namespace {
 
@@ -47,6 +47,7 @@ std::uint32_t InitKernelObject() {
     if (!g_lpApp->h_DeviceAnswerEvent) {
         return 0;
     }
+    g_szSessionCookie.Clear();
     return LoadCtrlFile();
 }
 

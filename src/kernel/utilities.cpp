@@ -137,20 +137,23 @@ std::uint32_t PatchJpegFrameSize(std::uint8_t* frame, std::size_t length, std::u
     return 0;
 }
 
-std::uint16_t Checksum16(const std::uint16_t* data, std::uint32_t length) {
+std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t length) {
     std::uint32_t sum = 0;
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
-    std::uint32_t i = 0;
+    std::size_t i = 0;
     for (; i + 1 < length; i += 2) {
-        sum += static_cast<std::uint32_t>(bytes[i] | (bytes[i + 1] << 8));
+        sum += static_cast<std::uint32_t>(data[i] | (data[i + 1] << 8));
     }
     if (i < length) {
-        sum += bytes[i];
+        sum += data[i];
     }
     sum = (sum >> 16) + (sum & 0xFFFF);
     sum += sum >> 16;
-    const auto folded = static_cast<std::uint16_t>(~sum);
-    return static_cast<std::uint16_t>((folded << 8) | (folded >> 8));
+    return static_cast<std::uint16_t>(~sum);
+}
+
+std::uint16_t Checksum16(const std::uint16_t* data, std::uint32_t length) {
+    const std::uint16_t sum = InternetChecksum(reinterpret_cast<const std::uint8_t*>(data), length);
+    return static_cast<std::uint16_t>((sum << 8) | (sum >> 8));
 }
 
 std::uint16_t SumWords16(const std::uint16_t* data, std::uint32_t end, std::uint16_t start) {

@@ -42,7 +42,9 @@ void SwapU32(std::uint32_t* v);
 std::uint32_t PatchJpegFrameSize(std::uint8_t* frame, std::size_t length, std::uint16_t width,
                                  std::uint16_t height);
 
-// 16-bit ones'-complement checksum over `length` bytes, returned with its two bytes swapped.
+// The RFC 1071 checksum of `length` bytes; a trailing odd byte is the low byte of a last word.
+std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t length);
+// The same checksum with its two bytes swapped.
 std::uint16_t Checksum16(const std::uint16_t* data, std::uint32_t length);
 // Complement of the 16-bit sum of the words start .. end - 1.
 std::uint16_t SumWords16(const std::uint16_t* data, std::uint32_t end, std::uint16_t start);

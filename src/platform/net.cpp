@@ -1,11 +1,109 @@
 #include "platform/net.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
-#include <netinet/in.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "platform/clock.h"
+#include "platform/thread.h"
 
 namespace platform {
+namespace {
+
+Readiness WaitFor(int fd, short events, std::uint32_t timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + ToRealDuration(timeoutMs);
+    pollfd fds[2] = {{fd, events, 0}, {CurrentStopFd(), POLLIN, 0}};
+    const nfds_t count = fds[1].fd >= 0 ? 2 : 1;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const int n = ::poll(fds, count, static_cast<int>(std::max<long long>(left.count(), 0)));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count == 2 && n > 0 && (fds[1].revents & POLLIN)) {
+            return Readiness::Stopped;
+        }
+        if (n == 0) {
+            return Readiness::TimedOut;
+        }
+        return Readiness::Ready;
+    }
+}
+
+}  // namespace
+
+SocketFd& SocketFd::operator=(SocketFd&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_fd = other.Release();
+    }
+    return *this;
+}
+
+int SocketFd::Release() {
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
+}
+
+int SocketFd::Close() {
+    if (m_fd < 0) {
+        return 0;
+    }
+    const int result = ::close(m_fd);
+    m_fd = -1;
+    return result == 0 ? 0 : errno;
+}
+
+Readiness WaitReadable(int fd, std::uint32_t timeoutMs) {
+    return WaitFor(fd, POLLIN, timeoutMs);
+}
+
+Readiness WaitWritable(int fd, std::uint32_t timeoutMs) {
+    return WaitFor(fd, POLLOUT, timeoutMs);
+}
+
+bool ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t timeoutMs) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
+        return false;
+    }
+    bool connected =
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (!connected && errno == EINPROGRESS && WaitWritable(fd, timeoutMs) == Readiness::Ready) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    }
+    ::fcntl(fd, F_SETFL, flags);
+    return connected;
+}
+
+ssize_t SendNoSignal(int fd, const void* data, std::size_t length) {
+    return ::send(fd, data, length, MSG_NOSIGNAL);
+}
+
+std::optional<in_addr_t> ResolveIPv4(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* result = nullptr;
+    if (name.empty() || ::getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0 || !result) {
+        return std::nullopt;
+    }
+    const in_addr_t address =
+        reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
+    ::freeaddrinfo(result);
+    return address;
+}
 
 std::string LocalIPv4Address() {
     std::string address = "127.0.0.1";

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <optional>
 
+#include "platform/text.h"
+
 namespace platform {
 namespace {
 
@@ -125,23 +127,7 @@ std::int32_t ReadProfileInt(const std::filesystem::path& file, std::string_view 
     if (text.empty()) {
         return fallback;
     }
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::uint32_t value = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
-    }
-    if (negative) {
-        value = 0u - value;
-    }
-    return static_cast<std::int32_t>(value);
+    return static_cast<std::int32_t>(AtoiModulo32(text));
 }
 
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,

@@ -21,6 +21,11 @@ void ShowBox(const std::string& text) {
 
 }  // namespace
 
+bool IsGuiThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return !app || QThread::currentThread() == app->thread();
+}
+
 void SetMessageSink(MessageSink* sink) {
     g_sink.store(sink);
 }
@@ -35,7 +40,7 @@ void ShowMessage(const std::string& text) {
         std::fprintf(stderr, "%s\n", text.c_str());
         return;
     }
-    if (QThread::currentThread() == app->thread()) {
+    if (IsGuiThread()) {
         ShowBox(text);
     } else {
         QMetaObject::invokeMethod(

@@ -14,6 +14,9 @@ public:
     virtual void Show(const std::string& text) = 0;
 };
 
+// True on the thread that runs the GUI event loop (also when there is no GUI at all).
+bool IsGuiThread();
+
 // Installs `sink` (not owned) in place of the real box; nullptr restores the real box.
 void SetMessageSink(MessageSink* sink);
 

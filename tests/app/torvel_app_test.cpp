@@ -7,7 +7,7 @@
 #include "app_fakes.h"
 #include "kernel/kernel_object.h"
 #include "platform/paths.h"
-#include "protocol/host_name.h"
+#include "protocol/session.h"
 #include "test_support/env_override.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
@@ -48,7 +48,7 @@ TEST_F(StartUp, CancelledLoginEndsCleanly) {
     EXPECT_EQ(threadsStarted, 0);
     EXPECT_EQ(log.Count("FreeBuffers"), 1);
     EXPECT_EQ(g_lpApp, nullptr);
-    EXPECT_FALSE(g_strHostName.empty());
+    EXPECT_FALSE(g_strHostName.Empty());
     // Settings loaded and the logs opened in the program folder.
     ASSERT_EQ(dialogs->presets.size(), 1u);
     EXPECT_EQ(dialogs->presets[0].server, "192.168.1.10");

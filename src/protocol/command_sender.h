@@ -1,0 +1,42 @@
+#pragma once
+
+// One CGI command per connection: connect to the device's address and web port, send one GET
+// (with a body and Content-Length when the command carries data), read one reply, require status
+// 200, return the body by its Content-Length, close.
+
+#include <cstdint>
+#include <string>
+
+struct VortaStatus {
+    std::uint32_t reserved = 0;
+    // The HTTP status of a reply other than 200 (202: the device has too many users).
+    std::int32_t httpStatus = 0;
+};
+
+inline constexpr std::uint16_t kCommandSeconds = 15;
+
+// 1 on success, 0 on failure. The body goes to `reply` (at most `replyCapacity` bytes; a body
+// that does not fit fails the call) with its length in `*replyLength`; both may be null.
+// `showTimeout` 1 makes a failed connection of the login command show a status text.
+int VortaSendCommand(std::uint8_t command, const std::string& url, const void* body,
+                     std::uint32_t bodyLength, VortaStatus* status, void* reply,
+                     std::uint32_t replyCapacity, std::uint32_t* replyLength,
+                     std::uint16_t sendSeconds = kCommandSeconds,
+                     std::uint16_t receiveSeconds = kCommandSeconds, std::uint16_t showTimeout = 0);
+
+// 2 when the text holds only digits and dots (also when empty), 1 otherwise.
+int IsDottedAddress(const std::string& text);
+
+// The device's address and web port as the settings hold them. Senders on several threads read
+// them while a login, the network page or a successful reply may change them.
+struct DeviceAddress {
+    std::string server;
+    std::uint16_t webPort = 0;
+};
+DeviceAddress GetDeviceAddress();
+void SetDeviceAddress(const std::string& server, std::uint16_t webPort);
+
+// A new device address or web port that the network page has sent to the device: it takes
+// effect after the next reply with status 200, so that command still goes to the old address.
+void SetPendingServer(const std::string& dotted);
+void SetPendingWebPort(std::uint16_t port);

@@ -1,0 +1,149 @@
+#include "protocol/login.h"
+
+#include <array>
+
+#include "kernel/kernel_object.h"
+#include "platform/thread.h"
+#include "protocol/cgi_request.h"
+#include "protocol/command_sender.h"
+#include "protocol/device_reply.h"
+#include "protocol/session.h"
+#include "ui/message_ids.h"
+#include "ui/message_sink.h"
+
+Login* g_pLogin = nullptr;
+
+namespace {
+
+constexpr std::uint32_t kLoginError = 4040;
+constexpr std::uint32_t kUserOrPasswordWrong = 4081;
+constexpr std::size_t kLoginReplyCapacity = 1024;
+constexpr std::size_t kDeviceInfoReplyCapacity = 2048;
+
+std::optional<std::string> Exchange(const CCgiRequest& request, std::size_t capacity) {
+    std::string body(capacity, '\0');
+    std::uint32_t length = 0;
+    if (VortaSendCommand(request.Command(), request.Url(), nullptr, 0, nullptr, body.data(),
+                         static_cast<std::uint32_t>(body.size()), &length) == 0 ||
+        length == 0) {
+        return std::nullopt;
+    }
+    body.resize(length);
+    return body;
+}
+
+void StoreLoginReply(const LoginReply& reply) {
+    KernelObject& app = *g_lpApp;
+    g_szSessionCookie.Set(reply.sessionId);
+    if (reply.firmwareVersion) {
+        app.m_strFirmwareVersion = *reply.firmwareVersion;
+    }
+    if (reply.productId) {
+        app.m_DeviceID[0].text = *reply.productId;
+    }
+    if (reply.macAddress) {
+        std::copy(reply.macAddress->begin(), reply.macAddress->end(),
+                  app.m_DeviceID[0].bytes.begin());
+    }
+    if (reply.hostName) {
+        app.m_DeviceID[1].text = *reply.hostName;
+    }
+}
+
+}  // namespace
+
+bool SendLoginRequest(const std::string& user, const std::string& password) {
+    CCgiRequest request(CGI_LOGIN);
+    request.AddParam("Username", user);
+    request.AddParam("Password", password);
+    g_szSessionCookie.Clear();
+    const auto body = Exchange(request, kLoginReplyCapacity);
+    const auto reply = body ? ParseLoginReply(*body) : std::nullopt;
+    if (!reply) {
+        return false;
+    }
+    StoreLoginReply(*reply);
+    return true;
+}
+
+std::optional<std::string> SendDeviceInfoRequest() {
+    CCgiRequest request(CGI_GETDEVICEINFO);
+    if (!g_szSessionCookie.Empty()) {
+        request.AddParam("Cookie", g_szSessionCookie.Get());
+    }
+    const ::CSettingINI& settings = g_lpApp->CSettingINI;
+    request.AddParamInt("RES", static_cast<int>(settings.m_nResolution));
+    request.AddParamInt("QUA", static_cast<int>(settings.m_nQuality));
+    return Exchange(request, kDeviceInfoReplyCapacity);
+}
+
+Login::~Login() {
+    platform::SetEvent(m_hStopEvent);
+    Stop();
+}
+
+bool Login::CreateThread() {
+    m_hThread = platform::StartThread([this] { return ThreadProc(); });
+    return static_cast<bool>(m_hThread);
+}
+
+std::uint32_t Login::Stop() {
+    platform::StopThread(m_hThread, 10);
+    return 1;
+}
+
+std::uint32_t Login::ThreadProc() {
+    const auto finish = [this](bool success) {
+        ui::PostMessage(m_pOwner, ui::WM_CONNECTRESULT, 0, success ? 1 : -1);
+        return success ? 1u : 0u;
+    };
+    if (m_strUser.empty() || m_strPassword.empty()) {
+        ui::ShowMessage(kUserOrPasswordWrong);
+        // The dialog waits for a result whatever went wrong.
+        return finish(false);
+    }
+    SetDeviceAddress(m_strServer, static_cast<std::uint16_t>(ReplyAtoi(m_strPort)));
+
+    std::optional<std::string> info;
+    if (SendLoginRequest(m_strUser, m_strPassword)) {
+        info = SendDeviceInfoRequest();
+    }
+    if (!info) {
+        finish(false);
+        ui::ShowMessage(kLoginError);
+        return 0;
+    }
+    KernelObject& app = *g_lpApp;
+    const DeviceInfoReply reply = ParseDeviceInfoReply(*info);
+    if (reply.lifeTime) {
+        app.m_dwLifeTime = *reply.lifeTime;
+    }
+    if (reply.videoMode) {
+        app.m_bVideoMode = static_cast<std::uint8_t>(*reply.videoMode);
+    }
+    if (reply.userLevel) {
+        app.m_wUserLevel = static_cast<std::uint16_t>(*reply.userLevel);
+    }
+    if (reply.bootVersion) {
+        app.m_strBootVersion = *reply.bootVersion;
+    }
+    if (reply.codecVersion) {
+        app.m_strCodecVersion = *reply.codecVersion;
+    }
+    if (reply.fpgaVersion) {
+        app.m_strFPGAVersion = *reply.fpgaVersion;
+    }
+    return finish(true);
+}
+
+std::uint32_t CreateLoginObject() {
+    if (!g_pLogin) {
+        g_pLogin = new Login;
+    }
+    return 1;
+}
+
+void ReleaseLoginObject() {
+    delete g_pLogin;
+    g_pLogin = nullptr;
+}

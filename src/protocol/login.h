@@ -1,0 +1,52 @@
+#pragma once
+
+// The login object of the "Connect ..." dialog: its thread logs in, reads the device info and
+// posts the result to the dialog.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/sync.h"
+#include "ui/window_message.h"
+
+class Login {
+public:
+    Login() = default;
+    ~Login();
+    Login(const Login&) = delete;
+    Login& operator=(const Login&) = delete;
+
+    // True when the thread was started.
+    bool CreateThread();
+    // Ends the thread (10 ms, then the late-stop rule) and clears its handle.
+    std::uint32_t Stop();
+    // The exchange; posts WM_CONNECTRESULT with lParam 1 or -1 to the owner.
+    std::uint32_t ThreadProc();
+
+    ui::WindowHandle m_pOwner = 0;
+    std::string m_strServer;
+    std::string m_strUser;
+    std::string m_strPassword;
+    std::string m_strPort;
+    platform::HandleField m_hThread;
+    // Given by the firmware-upgrade dialog to the datagram session sender; not made here.
+    platform::HandleField m_hSendEvent;
+    platform::HandleField m_hStopEvent;
+};
+
+extern Login* g_pLogin;
+
+// Creates the login object unless there is one. Always 1.
+std::uint32_t CreateLoginObject();
+// Stops and deletes the login object.
+void ReleaseLoginObject();
+
+// The login exchange shared by the login threads: "/Login.cgi" with the user and password, the
+// login reply into the session cookie and KernelObject. False on any failure (the cookie is then
+// empty).
+bool SendLoginRequest(const std::string& user, const std::string& password);
+
+// "/Getdeviceinfo.cgi" with the cookie, resolution and quality; the reply body, or nothing on
+// failure or an empty reply.
+std::optional<std::string> SendDeviceInfoRequest();

@@ -1,0 +1,203 @@
+#include "protocol/command_sender.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "device_fixture.h"
+#include "protocol/cgi_request.h"
+#include "protocol/config_section.h"
+#include "protocol/login.h"
+
+namespace {
+
+using device_emulator::ContentLengthStyle;
+using device_emulator::ReplyAction;
+using device_emulator::ReplyFaults;
+
+constexpr const char* kHeaders = " HTTP/1.1\r\nAccept: */* \r\nAccept-Language: zh-tw\r\n";
+constexpr const char* kTail =
+    "Accept-Encoding: gzip, deflate\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT "
+    "5.1; SV1; .NET CLR 1.1.4322)\r\nHost: 10.0.0.5\r\nConnection: Keep-Alive\r\n\r\n";
+
+class CommandSender : public test_support::DeviceFixture {
+protected:
+    CommandSender() {
+        device.Update([](auto& s) { s.identity.check_cookie = false; });
+    }
+
+    // One command whose reply body is the given text, through the given faults.
+    struct Result {
+        int ok = 0;
+        std::string body;
+        VortaStatus status;
+    };
+    Result Send(const std::string& body, ReplyFaults faults, std::uint32_t capacity = 1024) {
+        faults.body = body;
+        Faults("/Setchannel.cgi", faults);
+        Result r;
+        std::vector<char> buffer(capacity, '#');
+        std::uint32_t length = 0;
+        r.ok = VortaSendCommand(CGI_SETCHANNEL, "/Setchannel.cgi?CH=1", nullptr, 0, &r.status,
+                                buffer.data(), capacity, &length);
+        r.body.assign(buffer.data(), r.ok ? length : 0);
+        return r;
+    }
+};
+
+TEST_F(CommandSender, RequestBytesAreExact) {
+    ASSERT_TRUE(SendLoginRequest("admin", "admin"));
+    const auto login = device.Requests("/Login.cgi");
+    ASSERT_EQ(login.size(), 1u);
+    EXPECT_EQ(login[0].raw,
+              std::string("GET /Login.cgi?Username=admin&Password=admin") + kHeaders + kTail);
+
+    const std::string section(12, '\x07');
+    ASSERT_EQ(SetConfigSection(CFG_IMG, section.data(), 12, 0), 1);
+    const auto set = device.Requests("/SetSysCfg.cgi");
+    ASSERT_EQ(set.size(), 1u);
+    EXPECT_EQ(set[0].raw, "GET /SetSysCfg.cgi?Option=IMG&Cookie=" + g_szSessionCookie.Get() +
+                              kHeaders + "Content-Length: 12\r\n" + kTail + section);
+}
+
+TEST_F(CommandSender, RepliesInEveryShape) {
+    const std::string body24 = "0123456789abcdefghijklmn";
+    const struct {
+        const char* name;
+        ReplyFaults faults;
+        int ok;
+        std::string body;
+    } cases[] = {
+        {"plain", {}, 1, body24},
+        {"three pieces",
+         {.body_splits = {5, 17}, .split_pause = std::chrono::milliseconds(30)},
+         1,
+         body24},
+        {"header end split", {.body_splits = {-2}}, 1, body24},
+        {"lower-case header", {.content_length_style = ContentLengthStyle::LowerCase}, 1, body24},
+        {"no blank after the colon",
+         {.content_length_style = ContentLengthStyle::NoBlank},
+         1,
+         body24},
+        {"extra blanks", {.content_length_style = ContentLengthStyle::ExtraBlanks}, 1, body24},
+        {"no length", {.content_length_style = ContentLengthStyle::Omitted}, 1, ""},
+        {"length beyond the body", {.content_length_delta = 4}, 0, ""},
+        {"negative length", {.content_length_delta = -100}, 0, ""},
+        {"status 202", {.status = 202}, 0, ""},
+        {"status 500", {.status = 500}, 0, ""},
+        {"12 bytes", {.truncate_to = 12}, 0, ""},
+        {"13 bytes", {.truncate_to = 13}, 1, ""},
+        {"closed without reply", {.action = ReplyAction::CloseWithoutReply}, 0, ""},
+        {"stall", {.action = ReplyAction::Stall}, 0, ""},
+    };
+    platform::SetClockSpeed(30.0);  // the 15-second receive time-outs
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result r = Send(body24, c.faults);
+        EXPECT_EQ(r.ok, c.ok);
+        EXPECT_EQ(r.body, c.body);
+    }
+    EXPECT_EQ(Send(body24, {.status = 202}).status.httpStatus, 202);
+}
+
+TEST_F(CommandSender, BodiesLargerThanTheCallersBufferFailWithoutOverrun) {
+    for (std::size_t size : {257u, 1025u, 1461u}) {
+        SCOPED_TRACE(size);
+        EXPECT_EQ(Send("", {.pad_body_to = size}, 256).ok, 0);
+        const Result whole = Send("", {.pad_body_to = size}, 2048);
+        EXPECT_EQ(whole.ok, 1);
+        EXPECT_EQ(whole.body, std::string(size, 'x'));
+    }
+}
+
+TEST_F(CommandSender, RebootSucceedsWithoutAnAnswer) {
+    Faults("/RebootServer.cgi", {.action = ReplyAction::Stall});
+    CCgiRequest request(CGI_REBOOTSERVER);
+    EXPECT_EQ(request.Url(), "/RebootServer.cgi");
+    EXPECT_EQ(
+        VortaSendCommand(CGI_REBOOTSERVER, request.Url(), nullptr, 0, nullptr, nullptr, 0, nullptr),
+        1);
+}
+
+TEST_F(CommandSender, LineBreaksInParametersAreNotSent) {
+    EXPECT_FALSE(SendLoginRequest("admin\r\nX-Evil: 1", "admin"));
+    EXPECT_FALSE(SendLoginRequest("admin", std::string("ad\0min", 6)));
+    EXPECT_TRUE(device.Requests("/Login.cgi").empty());
+    // Every other character goes out raw.
+    EXPECT_FALSE(SendLoginRequest("a&b=c d?", "x"));
+    ASSERT_EQ(device.Requests("/Login.cgi").size(), 1u);
+    EXPECT_EQ(device.Requests("/Login.cgi")[0].query, "Username=a&b=c d?&Password=x");
+}
+
+TEST_F(CommandSender, PendingAddressTakesEffectAfterTheNextSuccess) {
+    device_emulator::DeviceEmulator second;
+    second.Start();
+    second.Update([](auto& s) { s.identity.check_cookie = false; });
+    SetPendingWebPort(second.Port());
+    Faults("/Setchannel.cgi", {.status = 500, .times = 1});
+    const auto send = [] {
+        return VortaSendCommand(CGI_SETCHANNEL, "/Setchannel.cgi?CH=2", nullptr, 0, nullptr,
+                                nullptr, 0, nullptr);
+    };
+    EXPECT_EQ(send(), 0);  // fails: the port stays pending
+    EXPECT_EQ(GetDeviceAddress().webPort, device.Port());
+    EXPECT_EQ(send(), 1);  // still the old port, then the switch
+    EXPECT_EQ(GetDeviceAddress().webPort, second.Port());
+    EXPECT_EQ(send(), 1);
+    EXPECT_EQ(device.Requests("/Setchannel.cgi").size(), 2u);
+    EXPECT_EQ(second.Requests("/Setchannel.cgi").size(), 1u);
+
+    SetPendingServer("127.0.0.2");
+    EXPECT_EQ(send(), 1);
+    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.2");
+    second.Stop();
+}
+
+TEST_F(CommandSender, NamesResolveAndOnlyTheLoginKeepsTheDottedForm) {
+    SetDeviceAddress("localhost", device.Port());
+    EXPECT_EQ(VortaSendCommand(CGI_SETCHANNEL, "/Setchannel.cgi?CH=1", nullptr, 0, nullptr, nullptr,
+                               0, nullptr),
+              1);
+    EXPECT_EQ(GetDeviceAddress().server, "localhost");
+    EXPECT_TRUE(SendLoginRequest("admin", "admin"));
+    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
+
+    SetDeviceAddress("no-such-host.invalid", device.Port());
+    EXPECT_EQ(VortaSendCommand(CGI_SETCHANNEL, "/Setchannel.cgi", nullptr, 0, nullptr, nullptr, 0,
+                               nullptr),
+              0);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"IP Address is wrong."});
+
+    SetDeviceAddress("", device.Port());
+    EXPECT_EQ(VortaSendCommand(CGI_SETCHANNEL, "/x", nullptr, 0, nullptr, nullptr, 0, nullptr), 0);
+}
+
+TEST_F(CommandSender, RefusedPortFails) {
+    ASSERT_TRUE(device.SetListening(false));
+    EXPECT_EQ(VortaSendCommand(CGI_SETCHANNEL, "/Setchannel.cgi", nullptr, 0, nullptr, nullptr, 0,
+                               nullptr),
+              0);
+}
+
+TEST(DottedAddress, DigitsAndDotsOnly) {
+    EXPECT_EQ(IsDottedAddress("192.168.1.10"), 2);
+    EXPECT_EQ(IsDottedAddress(""), 2);
+    EXPECT_EQ(IsDottedAddress("1.2.3.a"), 1);
+    EXPECT_EQ(IsDottedAddress("localhost"), 1);
+}
+
+TEST(CgiRequest, BuildsPathsAndQueries) {
+    CCgiRequest r(CGI_GETSYSCFG);
+    r.AddParam("Option", "IP");
+    r.AddParamInt("Size", 24);
+    EXPECT_EQ(r.Url(), "/GetSysCfg.cgi?Option=IP&Size=24");
+    r.AddParamInt("QUA", -1);
+    EXPECT_EQ(r.Url(), "/GetSysCfg.cgi?Option=IP&Size=24&QUA=-1");
+    EXPECT_EQ(r.GetUrlLength(), r.Url().size());
+    r.Reset();
+    r.AddParam("a", "b");
+    EXPECT_EQ(r.Url(), "/GetSysCfg.cgi?a=b");
+    EXPECT_EQ(CgiCommandTable[19].path, "/PTZReset.cgi");
+}
+
+}  // namespace

@@ -1,0 +1,118 @@
+#include "protocol/login.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "device_fixture.h"
+#include "ui/message_ids.h"
+
+namespace {
+
+// The "Connect ..." dialog's side: it receives the login thread's result.
+class ResultWindow : public ui::MessageWindow {
+public:
+    bool OnMessage(std::uint32_t msg, ui::WPARAM, ui::LPARAM lParam) override {
+        if (msg == ui::WM_CONNECTRESULT) {
+            results.push_back(lParam);
+        }
+        return true;
+    }
+    std::vector<ui::LPARAM> results;
+};
+
+class LoginObject : public test_support::DeviceFixture {
+protected:
+    LoginObject() {
+        CreateLoginObject();
+        g_pLogin->m_pOwner = window.Handle();
+        g_pLogin->m_strServer = "127.0.0.1";
+        g_pLogin->m_strPort = std::to_string(device.Port());
+        g_pLogin->m_strUser = "admin";
+        g_pLogin->m_strPassword = "admin";
+        SetDeviceAddress("", 0);
+    }
+    ~LoginObject() override { ReleaseLoginObject(); }
+
+    ui::LPARAM RunThread() {
+        EXPECT_TRUE(g_pLogin->CreateThread());
+        for (int i = 0; i < 2000 && window.results.empty(); ++i) {
+            ui::ProcessPostedMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_EQ(window.results.size(), 1u);
+        return window.results.empty() ? 0 : window.results.back();
+    }
+
+    ResultWindow window;
+};
+
+TEST_F(LoginObject, LogsInAndReadsTheDeviceInfo) {
+    device.Update([](auto& s) {
+        s.identity.lifetime = "4294967295";
+        s.identity.video_mode = 1;
+        s.identity.mac = "0012AB34CD56";
+    });
+    EXPECT_EQ(RunThread(), 1);
+    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
+    EXPECT_EQ(GetDeviceAddress().webPort, device.Port());
+    EXPECT_FALSE(g_szSessionCookie.Empty());
+    EXPECT_EQ(g_lpApp->m_DeviceID[0].text, "Q41E");
+    EXPECT_EQ(std::string(g_lpApp->m_DeviceID[0].bytes.begin(), g_lpApp->m_DeviceID[0].bytes.end()),
+              "0012AB34CD56");
+    EXPECT_EQ(g_lpApp->m_DeviceID[1].text, "emulator");
+    EXPECT_EQ(g_lpApp->m_strFirmwareVersion, "3.1.4");
+    EXPECT_EQ(g_lpApp->m_dwLifeTime, 0xFFFFFFFFu);
+    EXPECT_EQ(g_lpApp->m_bVideoMode, 1);
+    EXPECT_EQ(g_lpApp->m_wUserLevel, 30);
+    EXPECT_EQ(g_lpApp->m_strFPGAVersion, "1.1.0");
+    const auto info = device.Requests("/Getdeviceinfo.cgi");
+    ASSERT_EQ(info.size(), 1u);
+    EXPECT_EQ(info[0].query, "Cookie=" + g_szSessionCookie.Get() + "&RES=0&QUA=0");
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(LoginObject, FailuresPostTheFailureAndTellTheUser) {
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"wrong password", [] { g_pLogin->m_strPassword = "nope"; }, {"Login error !!"}},
+        {"empty user",
+         [] { g_pLogin->m_strUser.clear(); },
+         {"Username or password is not correct"}},
+        {"no session id",
+         [this] { Faults("/Login.cgi", {.body = std::string("Product-ID=Q41E;")}); },
+         {"Login error !!"}},
+        {"session id too long",
+         [this] { device.Update([](auto& s) { s.identity.session_id = std::string(64, 's'); }); },
+         {"Login error !!"}},
+        {"device info fails",
+         [this] { Faults("/Getdeviceinfo.cgi", {.status = 500}); },
+         {"Login error !!"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test_support::RecordingMessageSink sink;
+        window.results.clear();
+        g_pLogin->m_strUser = "admin";
+        g_pLogin->m_strPassword = "admin";
+        device.Update([](auto& s) {
+            s.faults.clear();
+            s.identity.session_id.clear();
+        });
+        c.arrange();
+        EXPECT_EQ(RunThread(), -1);
+        g_pLogin->Stop();
+        EXPECT_EQ(sink.Texts(), c.messages);
+    }
+}
+
+TEST_F(LoginObject, ASixtyThreeCharacterSessionIsKept) {
+    device.Update([](auto& s) { s.identity.session_id = std::string(63, 'q'); });
+    EXPECT_EQ(RunThread(), 1);
+    EXPECT_EQ(g_szSessionCookie.Get(), std::string(63, 'q'));
+}
+
+}  // namespace
