@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "kernel/device_list.h"
 #include "kernel/main_window_link.h"
 #include "kernel/packet_info.h"
 #include "kernel/recording_link.h"
@@ -168,6 +169,7 @@ public:
     std::array<DeviceIdRecord, 2> m_DeviceID;  // 0: product and MAC, 1: host name
     std::array<char, 40> m_szFirmwareFileName{};
     std::array<AccountRow, 5> m_AccountRows;
+    CDeviceList m_DeviceList;
     std::atomic<std::uint32_t> m_fRetr{0};
     std::atomic<std::uint8_t> m_bKeyMode{5};
     std::atomic<std::uint32_t> m_fPowerOn{0};

@@ -16,4 +16,6 @@ public:
     virtual void SetConnectButtonImage(int index) = 0;
     // Empties the two texts the frame painter fills (the rates and the indicator).
     virtual void ClearFrameTexts() = 0;
+    // The R.E.T.R. button: image index 1 enabled, 0 disabled, and its tooltip.
+    virtual void SetRetrButton(int imageIndex, const std::string& tooltip) = 0;
 };

@@ -15,52 +15,12 @@
 #include "app/session_components.h"
 #include "app/startup_dialogs.h"
 #include "kernel/kernel_object.h"
-#include "kernel/main_window_link.h"
 #include "platform/clock.h"
 #include "platform/sync.h"
+#include "test_support/fake_main_window.h"
 #include "ui/window_message.h"
 
 namespace test_support {
-
-class EventLog {
-public:
-    void Add(const std::string& event) {
-        std::lock_guard lock(m_mutex);
-        m_events.push_back(event);
-    }
-    void Clear() {
-        std::lock_guard lock(m_mutex);
-        m_events.clear();
-    }
-    std::vector<std::string> Events() const {
-        std::lock_guard lock(m_mutex);
-        return m_events;
-    }
-    long Count(const std::string& event) const {
-        const auto events = Events();
-        return std::count(events.begin(), events.end(), event);
-    }
-    // Position of the first occurrence, or -1.
-    long IndexOf(const std::string& event) const {
-        const auto events = Events();
-        const auto it = std::find(events.begin(), events.end(), event);
-        return it == events.end() ? -1 : it - events.begin();
-    }
-    // Waits (real time) until the event has been seen `times` times.
-    bool WaitFor(const std::string& event, long times = 1, int timeoutMs = 10'000) const {
-        for (int waited = 0; waited < timeoutMs; waited += 5) {
-            if (Count(event) >= times) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_events;
-};
 
 class FakeSessionComponents : public SessionComponents {
 public:
@@ -117,25 +77,6 @@ private:
         return 0;
     }
 
-    EventLog& m_log;
-};
-
-class FakeMainWindow : public MainWindowLink, public ui::MessageWindow {
-public:
-    explicit FakeMainWindow(EventLog& log) : m_log(log) {}
-
-    void DrawFrame() override { m_log.Add("DrawFrame"); }
-    void ShowStatusText(const std::string& text) override { m_log.Add("Status " + text); }
-    void SetConnectButtonImage(int index) override {
-        m_log.Add("ConnectButton " + std::to_string(index));
-    }
-    void ClearFrameTexts() override { m_log.Add("ClearFrameTexts"); }
-    bool OnMessage(std::uint32_t msg, ui::WPARAM, ui::LPARAM) override {
-        m_log.Add("Message " + std::to_string(msg));
-        return true;
-    }
-
-private:
     EventLog& m_log;
 };
 
