@@ -92,7 +92,7 @@ bool ServeImageTimeOut(KernelObject& app, SessionComponents& components) {
     platform::SetEvent(app.h_Process_Notify_TerminateEvent);
     platform::WaitForObject(app.h_Process_Reply_TerminateEvent, 10'000);
     WithMainWindow([](MainWindowLink& w) {
-        w.SetConnectButtonImage(1);
+        w.SetButtonImage(kConnectButtonId, 1);
         w.ClearFrameTexts();
     });
     platform::StopThread(app.h_ReLoginThread, 30);

@@ -186,7 +186,8 @@ std::uint32_t CDeviceList::SetRetrState(std::uint8_t newState) {
     const std::string disable =
         split == std::string::npos ? std::string() : texts.substr(split + 1, kMaxTipLength);
     if (MainWindowLink* window = g_lpApp->m_pMainDialog.load()) {
-        window->SetRetrButton(old != 0 ? 0 : 1, old != 0 ? disable : enable);
+        window->SetButtonImage(kRetrButtonId, old != 0 ? 0 : 1);
+        window->SetButtonTip(kRetrButtonId, old != 0 ? disable : enable);
     }
     return 1;
 }

@@ -13,7 +13,9 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "kernel/ctrl_protocol.h"
 #include "kernel/device_list.h"
 #include "kernel/main_window_link.h"
 #include "kernel/packet_info.h"
@@ -64,6 +66,12 @@ struct DeviceIdRecord {
 
 class KernelObject {
 public:
+    static constexpr std::array<int, kDeviceTypeCount> MakeUnboundProtocols() {
+        std::array<int, kDeviceTypeCount> none{};
+        none.fill(-1);
+        return none;
+    }
+
     // --- Process threads, mailbox and process events ---
     platform::HandleField h_Process_KernelMessageThread;
     platform::HandleField h_Process_Terminate_Thread;
@@ -170,6 +178,10 @@ public:
     std::array<char, 40> m_szFirmwareFileName{};
     std::array<AccountRow, 5> m_AccountRows;
     CDeviceList m_DeviceList;
+    // The remote-control protocols of CtrlFile.ini, and for each device type the index of the
+    // one bound to it (-1: none).
+    std::vector<CtrlProtocol> m_lpCtrlFileRecords;
+    std::array<int, kDeviceTypeCount> m_DeviceProtocol = MakeUnboundProtocols();
     std::atomic<std::uint32_t> m_fRetr{0};
     std::atomic<std::uint8_t> m_bKeyMode{5};
     std::atomic<std::uint32_t> m_fPowerOn{0};

@@ -17,4 +17,8 @@ public:
     virtual bool AlarmItemPending() const = 0;
     virtual std::uint32_t StartAlarmRecord(const std::string& recordPath) = 0;
     virtual std::uint32_t StopAlarmRecord() = 0;
+
+    // After a re-login: sends a manual recording that the broken session left open back into its
+    // file. True when one was resumed.
+    virtual bool ResumeUserRecord() = 0;
 };

@@ -7,6 +7,7 @@
 #include "protocol/cgi_request.h"
 #include "protocol/command_sender.h"
 #include "protocol/device_reply.h"
+#include "protocol/relogin_thread.h"
 #include "protocol/session.h"
 #include "ui/message_ids.h"
 #include "ui/message_sink.h"
@@ -20,10 +21,11 @@ constexpr std::uint32_t kUserOrPasswordWrong = 4081;
 constexpr std::size_t kLoginReplyCapacity = 1024;
 constexpr std::size_t kDeviceInfoReplyCapacity = 2048;
 
-std::optional<std::string> Exchange(const CCgiRequest& request, std::size_t capacity) {
+std::optional<std::string> Exchange(const CCgiRequest& request, std::size_t capacity,
+                                    VortaStatus* status = nullptr) {
     std::string body(capacity, '\0');
     std::uint32_t length = 0;
-    if (VortaSendCommand(request.Command(), request.Url(), nullptr, 0, nullptr, body.data(),
+    if (VortaSendCommand(request.Command(), request.Url(), nullptr, 0, status, body.data(),
                          static_cast<std::uint32_t>(body.size()), &length) == 0 ||
         length == 0) {
         return std::nullopt;
@@ -52,18 +54,22 @@ void StoreLoginReply(const LoginReply& reply) {
 
 }  // namespace
 
-bool SendLoginRequest(const std::string& user, const std::string& password) {
+LoginOutcome SendLoginRequest(const std::string& user, const std::string& password,
+                              VortaStatus* status) {
     CCgiRequest request(CGI_LOGIN);
     request.AddParam("Username", user);
     request.AddParam("Password", password);
     g_szSessionCookie.Clear();
-    const auto body = Exchange(request, kLoginReplyCapacity);
-    const auto reply = body ? ParseLoginReply(*body) : std::nullopt;
+    const auto body = Exchange(request, kLoginReplyCapacity, status);
+    if (!body) {
+        return LoginOutcome::CommandFailed;
+    }
+    const auto reply = ParseLoginReply(*body);
     if (!reply) {
-        return false;
+        return LoginOutcome::NoSession;
     }
     StoreLoginReply(*reply);
-    return true;
+    return LoginOutcome::LoggedIn;
 }
 
 std::optional<std::string> SendDeviceInfoRequest() {
@@ -105,7 +111,7 @@ std::uint32_t Login::ThreadProc() {
     SetDeviceAddress(m_strServer, static_cast<std::uint16_t>(ReplyAtoi(m_strPort)));
 
     std::optional<std::string> info;
-    if (SendLoginRequest(m_strUser, m_strPassword)) {
+    if (SendLoginRequest(m_strUser, m_strPassword) == LoginOutcome::LoggedIn) {
         info = SendDeviceInfoRequest();
     }
     if (!info) {
@@ -113,26 +119,7 @@ std::uint32_t Login::ThreadProc() {
         ui::ShowMessage(kLoginError);
         return 0;
     }
-    KernelObject& app = *g_lpApp;
-    const DeviceInfoReply reply = ParseDeviceInfoReply(*info);
-    if (reply.lifeTime) {
-        app.m_dwLifeTime = *reply.lifeTime;
-    }
-    if (reply.videoMode) {
-        app.m_bVideoMode = static_cast<std::uint8_t>(*reply.videoMode);
-    }
-    if (reply.userLevel) {
-        app.m_wUserLevel = static_cast<std::uint16_t>(*reply.userLevel);
-    }
-    if (reply.bootVersion) {
-        app.m_strBootVersion = *reply.bootVersion;
-    }
-    if (reply.codecVersion) {
-        app.m_strCodecVersion = *reply.codecVersion;
-    }
-    if (reply.fpgaVersion) {
-        app.m_strFPGAVersion = *reply.fpgaVersion;
-    }
+    StoreDeviceInfo(ParseDeviceInfoReply(*info));
     return finish(true);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/sync.h"
+#include "protocol/command_sender.h"
 #include "ui/window_message.h"
 
 class Login {
@@ -43,9 +44,11 @@ std::uint32_t CreateLoginObject();
 void ReleaseLoginObject();
 
 // The login exchange shared by the login threads: "/Login.cgi" with the user and password, the
-// login reply into the session cookie and KernelObject. False on any failure (the cookie is then
-// empty).
-bool SendLoginRequest(const std::string& user, const std::string& password);
+// login reply into the session cookie and KernelObject. The cookie is empty unless it succeeds;
+// a refused command leaves its HTTP status in `status`.
+enum class LoginOutcome { CommandFailed, NoSession, LoggedIn };
+LoginOutcome SendLoginRequest(const std::string& user, const std::string& password,
+                              VortaStatus* status = nullptr);
 
 // "/Getdeviceinfo.cgi" with the cookie, resolution and quality; the reply body, or nothing on
 // failure or an empty reply.

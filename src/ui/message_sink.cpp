@@ -30,6 +30,10 @@ void SetMessageSink(MessageSink* sink) {
     g_sink.store(sink);
 }
 
+MessageSink* CurrentMessageSink() {
+    return g_sink.load();
+}
+
 void ShowMessage(const std::string& text) {
     if (MessageSink* sink = g_sink.load()) {
         sink->Show(text);

@@ -19,6 +19,7 @@ bool IsGuiThread();
 
 // Installs `sink` (not owned) in place of the real box; nullptr restores the real box.
 void SetMessageSink(MessageSink* sink);
+MessageSink* CurrentMessageSink();
 
 // A box with one OK button: modal on the GUI thread, queued to the GUI thread from a worker.
 void ShowMessage(const std::string& text);

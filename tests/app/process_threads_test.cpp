@@ -75,7 +75,7 @@ TEST_F(Session, ShowFrameIsServedAfterATimeOutThatIsUnderWay) {
     ASSERT_TRUE(log.WaitFor("DrawFrame"));
     const long stopRecorders = log.IndexOf("StopAlarmAndSchedule");
     const long tornDown = log.IndexOf("StopRecorders");
-    const long button = log.IndexOf("ConnectButton 1");
+    const long button = log.IndexOf("ButtonImage 1002 1");
     const long draw = log.IndexOf("DrawFrame");
     EXPECT_LT(stopRecorders, tornDown);
     EXPECT_LT(tornDown, button);

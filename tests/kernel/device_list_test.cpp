@@ -88,8 +88,9 @@ TEST(DeviceList, RetrStateChangesTheButtonOnlyOnChanges) {
     list.SetRetrState(1);
     EXPECT_EQ(g_lpApp->CSettingINI.m_bAlarmTriggerRecord, 1);
     list.SetRetrState(0);
-    EXPECT_EQ(log.Events(), (std::vector<std::string>{"RetrButton 1 R.E.T.R.(Enable)",
-                                                      "RetrButton 0 R.E.T.R.(Disable)"}));
+    EXPECT_EQ(log.Events(),
+              (std::vector<std::string>{"ButtonImage 8331 1", "ButtonTip 8331 R.E.T.R.(Enable)",
+                                        "ButtonImage 8331 0", "ButtonTip 8331 R.E.T.R.(Disable)"}));
     EXPECT_EQ(list.GetState(), 0);
     delete g_lpApp;
     g_lpApp = nullptr;

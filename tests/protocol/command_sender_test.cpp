@@ -46,7 +46,7 @@ protected:
 };
 
 TEST_F(CommandSender, RequestBytesAreExact) {
-    ASSERT_TRUE(SendLoginRequest("admin", "admin"));
+    ASSERT_EQ(SendLoginRequest("admin", "admin"), LoginOutcome::LoggedIn);
     const auto login = device.Requests("/Login.cgi");
     ASSERT_EQ(login.size(), 1u);
     EXPECT_EQ(login[0].raw,
@@ -120,11 +120,11 @@ TEST_F(CommandSender, RebootSucceedsWithoutAnAnswer) {
 }
 
 TEST_F(CommandSender, LineBreaksInParametersAreNotSent) {
-    EXPECT_FALSE(SendLoginRequest("admin\r\nX-Evil: 1", "admin"));
-    EXPECT_FALSE(SendLoginRequest("admin", std::string("ad\0min", 6)));
+    EXPECT_EQ(SendLoginRequest("admin\r\nX-Evil: 1", "admin"), LoginOutcome::CommandFailed);
+    EXPECT_EQ(SendLoginRequest("admin", std::string("ad\0min", 6)), LoginOutcome::CommandFailed);
     EXPECT_TRUE(device.Requests("/Login.cgi").empty());
     // Every other character goes out raw.
-    EXPECT_FALSE(SendLoginRequest("a&b=c d?", "x"));
+    EXPECT_EQ(SendLoginRequest("a&b=c d?", "x"), LoginOutcome::CommandFailed);
     ASSERT_EQ(device.Requests("/Login.cgi").size(), 1u);
     EXPECT_EQ(device.Requests("/Login.cgi")[0].query, "Username=a&b=c d?&Password=x");
 }
@@ -159,7 +159,7 @@ TEST_F(CommandSender, NamesResolveAndOnlyTheLoginKeepsTheDottedForm) {
                                0, nullptr),
               1);
     EXPECT_EQ(GetDeviceAddress().server, "localhost");
-    EXPECT_TRUE(SendLoginRequest("admin", "admin"));
+    EXPECT_EQ(SendLoginRequest("admin", "admin"), LoginOutcome::LoggedIn);
     EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
 
     SetDeviceAddress("no-such-host.invalid", device.Port());

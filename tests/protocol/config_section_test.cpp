@@ -9,7 +9,7 @@ namespace {
 
 class ConfigSections : public test_support::DeviceFixture {
 protected:
-    ConfigSections() { EXPECT_TRUE(SendLoginRequest("admin", "admin")); }
+    ConfigSections() { EXPECT_EQ(SendLoginRequest("admin", "admin"), LoginOutcome::LoggedIn); }
 };
 
 TEST_F(ConfigSections, RoundTripOfEverySection) {

@@ -61,13 +61,15 @@ public:
 
     void DrawFrame() override { m_log.Add("DrawFrame"); }
     void ShowStatusText(const std::string& text) override { m_log.Add("Status " + text); }
-    void SetConnectButtonImage(int index) override {
-        m_log.Add("ConnectButton " + std::to_string(index));
+    void SetButtonImage(int controlId, int imageIndex) override {
+        m_log.Add("ButtonImage " + std::to_string(controlId) + " " + std::to_string(imageIndex));
     }
+    void SetButtonTip(int controlId, const std::string& tip) override {
+        m_log.Add("ButtonTip " + std::to_string(controlId) + " " + tip);
+    }
+    void ClearIndicatorText() override { m_log.Add("ClearIndicatorText"); }
+    void ReapplyLayout() override { m_log.Add("ReapplyLayout"); }
     void ClearFrameTexts() override { m_log.Add("ClearFrameTexts"); }
-    void SetRetrButton(int imageIndex, const std::string& tooltip) override {
-        m_log.Add("RetrButton " + std::to_string(imageIndex) + " " + tooltip);
-    }
     bool OnMessage(std::uint32_t msg, ui::WPARAM, ui::LPARAM) override {
         m_log.Add("Message " + std::to_string(msg));
         return true;

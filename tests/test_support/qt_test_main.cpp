@@ -2,6 +2,22 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstdio>
+
+#include "ui/message_sink.h"
+
+namespace {
+
+// A modal box would wait for a click that never comes; a test that expects a box installs a
+// recording sink of its own.
+class PrintingMessageSink : public ui::MessageSink {
+public:
+    void Show(const std::string& text) override {
+        std::fprintf(stderr, "message box: %s\n", text.c_str());
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -10,5 +26,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
+    PrintingMessageSink printing;
+    ui::SetMessageSink(&printing);
     return RUN_ALL_TESTS();
 }

@@ -11,8 +11,8 @@ namespace test_support {
 // Records every message box text instead of showing it; installed for the life of the object.
 class RecordingMessageSink : public ui::MessageSink {
 public:
-    RecordingMessageSink() { ui::SetMessageSink(this); }
-    ~RecordingMessageSink() override { ui::SetMessageSink(nullptr); }
+    RecordingMessageSink() : m_previous(ui::CurrentMessageSink()) { ui::SetMessageSink(this); }
+    ~RecordingMessageSink() override { ui::SetMessageSink(m_previous); }
 
     void Show(const std::string& text) override {
         std::lock_guard lock(m_mutex);
@@ -25,6 +25,7 @@ public:
     }
 
 private:
+    ui::MessageSink* m_previous;
     mutable std::mutex m_mutex;
     std::vector<std::string> m_texts;
 };

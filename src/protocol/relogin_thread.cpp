@@ -1,0 +1,190 @@
+#include "protocol/relogin_thread.h"
+
+#include <chrono>
+#include <ctime>
+#include <string>
+
+#include "kernel/kernel_object.h"
+#include "kernel/trace_log.h"
+#include "platform/clock.h"
+#include "platform/sync.h"
+#include "protocol/command_sender.h"
+#include "protocol/device_reply.h"
+#include "protocol/login.h"
+#include "protocol/session.h"
+#include "ui/message_ids.h"
+
+namespace {
+
+// Status codes of the main window's status line.
+enum StatusCode : ui::LPARAM {
+    kStatusWaited = 0,
+    kStatusStartLogin = 1,
+    kStatusAttemptFailed = 3,
+    kStatusSessionUp = 5,
+    kStatusDisconnected = 6,
+    kStatusTooManyUsers = 7,
+};
+
+constexpr const char* kStartLogin = "Start login";
+constexpr std::uint16_t kLoginRepeat = 100;
+constexpr std::uint16_t kTooManyUsers = 102;
+constexpr std::uint16_t kLoggedIn = 30;
+
+void PostStatus(StatusCode code, ui::WPARAM wParam = 0) {
+    ui::PostMessage(g_lpApp->h_MainDialogHandle, ui::WM_SHOWSTATUS, wParam, code);
+}
+
+void WithMainWindow(auto action) {
+    if (MainWindowLink* window = g_lpApp->m_pMainDialog.load()) {
+        action(*window);
+    }
+}
+
+bool LoggedIn(std::uint16_t result) {
+    return result == 30 || result == 20 || result == 10 || result == 0;
+}
+
+// One login attempt. True when the session is up.
+bool Attempt(KernelObject& app) {
+    app.w_LoginResult = kLoginRepeat;
+    const ::CSettingINI& settings = app.CSettingINI;
+    TraceLogWrite("Start send login command");
+
+    // The sender puts a resolved address in place of a name; a failed attempt gives the name back
+    // so the next one resolves it again.
+    const DeviceAddress before = GetDeviceAddress();
+    VortaStatus status;
+    const LoginOutcome outcome =
+        SendLoginRequest(settings.m_strUserName, settings.m_strPassword, &status);
+    if (outcome == LoginOutcome::CommandFailed) {
+        app.w_LoginResult = status.httpStatus == 202 ? kTooManyUsers : kLoginRepeat;
+        TraceLogWrite("login failed");
+        if (IsDottedAddress(before.server) != 2) {
+            SetDeviceAddress(before.server, GetDeviceAddress().webPort);
+        }
+        return false;
+    }
+    TraceLogWrite("login success");
+    if (outcome == LoginOutcome::NoSession) {
+        return false;
+    }
+    app.w_LoginResult = kLoggedIn;
+    app.m_wUserLevel = kLoggedIn;
+    if (!LoggedIn(app.w_LoginResult)) {
+        return false;
+    }
+
+    TraceLogWrite("start to send get device info command");
+    const auto info = SendDeviceInfoRequest();
+    TraceLogWrite(info ? "Command success" : "Command failed");
+    if (!info) {
+        return false;
+    }
+    const DeviceInfoReply parsed = ParseDeviceInfoReply(*info);
+    StoreDeviceInfo(parsed);
+    FillDeviceList(parsed);
+    app.m_DeviceList.Select(CDeviceList::kMasterKind, 0);
+    PostStatus(kStatusSessionUp);
+    WithMainWindow([](MainWindowLink& w) { w.ReapplyLayout(); });
+    app.m_fStatus8 = 0;
+    platform::SetEvent(app.h_Process_Notify_InitEvent);
+    platform::WaitForObject(app.h_Process_Reply_InitEvent, 5'000);
+    if (RecordingLink* recording = app.m_pRecording.load();
+        recording && recording->ResumeUserRecord()) {
+        WithMainWindow([](MainWindowLink& w) { w.SetButtonImage(kRecordButtonId, 1); });
+    }
+    if (!platform::Sleep(2'000)) {
+        return true;
+    }
+    TraceLogWrite("Send start event");
+    platform::SetEvent(app.h_StartConnectionThreadEvent);
+    platform::SetEvent(app.h_StartToGetJpegImageEvent);
+    return true;
+}
+
+}  // namespace
+
+void StoreDeviceInfo(const DeviceInfoReply& reply) {
+    KernelObject& app = *g_lpApp;
+    if (reply.lifeTime) {
+        app.m_dwLifeTime = *reply.lifeTime;
+    }
+    if (reply.videoMode) {
+        app.m_bVideoMode = static_cast<std::uint8_t>(*reply.videoMode);
+    }
+    if (reply.userLevel) {
+        app.m_wUserLevel = static_cast<std::uint16_t>(*reply.userLevel);
+    }
+    if (reply.bootVersion) {
+        app.m_strBootVersion = *reply.bootVersion;
+    }
+    if (reply.codecVersion) {
+        app.m_strCodecVersion = *reply.codecVersion;
+    }
+    if (reply.fpgaVersion) {
+        app.m_strFPGAVersion = *reply.fpgaVersion;
+    }
+}
+
+void FillDeviceList(const DeviceInfoReply& reply) {
+    CDeviceList& list = g_lpApp->m_DeviceList;
+    if (reply.linkDevice) {
+        list.Add(0, 0, static_cast<std::uint8_t>(*reply.linkDevice), CDeviceList::kMasterKind);
+    }
+    if (reply.retr) {
+        list.Clear();
+        list.Add(0, 0, KLM300_DVR, CDeviceList::kMasterKind);
+        list.SetRetrState(static_cast<std::uint8_t>(*reply.retr));
+    }
+    for (const PeripheralInfo& p : reply.peripherals) {
+        list.Add(2400, static_cast<std::uint8_t>(p.id), static_cast<std::uint8_t>(p.type),
+                 CDeviceList::kPeripheralKind);
+    }
+}
+
+std::uint32_t LoginThread() {
+    KernelObject& app = *g_lpApp;
+    const std::uint32_t start = platform::GetTickCount();
+    std::uint64_t failedAttempts = 0;
+    app.m_fStreamThreadsRunning = 0;
+    app.m_fStatus8 = 0;
+    app.m_fConnected = 1;
+    app.m_bHotPointMode = 1;
+    WithMainWindow([](MainWindowLink& w) { w.ClearIndicatorText(); });
+    PostStatus(kStatusStartLogin, reinterpret_cast<ui::WPARAM>(kStartLogin));
+    if (!app.m_DeviceList.IsCurrentMaster()) {
+        WithMainWindow([](MainWindowLink& w) { w.SetButtonImage(kPtzControlButtonId, 0); });
+    }
+    app.m_DeviceList.Clear();
+
+    // Every sleep ends early when the thread is asked to stop; the thread then ends.
+    for (;;) {
+        if (Attempt(app)) {
+            return 0;
+        }
+        if (app.w_LoginResult == kTooManyUsers) {
+            PostStatus(kStatusTooManyUsers);
+            if (!platform::Sleep(20'000)) {
+                return 0;
+            }
+        }
+        if (!platform::Sleep(3'000)) {
+            return 0;
+        }
+        const std::uint32_t elapsed = (platform::GetTickCount() - start) / 1000;
+        PostStatus(kStatusAttemptFailed);
+        const std::uint64_t wait =
+            std::min<std::uint64_t>((failedAttempts / 2000 + 1) * 3'000, 30'000);
+        if (!platform::Sleep(static_cast<std::uint32_t>(wait))) {
+            return 0;
+        }
+        ++failedAttempts;
+        PostStatus(kStatusWaited, elapsed);
+        PostStatus(kStatusDisconnected);
+        if (!platform::Sleep(2'000)) {
+            return 0;
+        }
+        PostStatus(kStatusStartLogin, reinterpret_cast<ui::WPARAM>(kStartLogin));
+    }
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+// Brings a session up from the main window: logs in, reads the device info into the device list,
+// relayouts the window, has the process threads set the stream up and starts it. Retries for ever
+// until it succeeds, telling the status line what it does; ends only after a success or when it
+// is stopped (every wait of it ends at once on a stop request).
+std::uint32_t LoginThread();
+
+// Stores what a device-info reply says about the session: lifetime, video mode, user level and
+// the version texts.
+struct DeviceInfoReply;
+void StoreDeviceInfo(const DeviceInfoReply& reply);
+// Rebuilds the device list from a device-info reply: the server as master (type 19 when the
+// reply carries R.E.T.R., whose state is then applied) and its peripherals.
+void FillDeviceList(const DeviceInfoReply& reply);
