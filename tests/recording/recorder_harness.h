@@ -60,6 +60,7 @@ protected:
         EndSession();
         set.StopAllRecording();
         platform::JoinAllThreads();
+        platform::CloseObject(g_lpApp->h_TimerEvent);
         platform::SetClockSpeed(1.0);
         delete g_lpApp;
         g_lpApp = nullptr;

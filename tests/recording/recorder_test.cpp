@@ -172,44 +172,91 @@ TEST_F(AlarmRecorder, StopAndAStartAfterItEndTheSessionsAlarmRecording) {
     EXPECT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
 }
 
-// The pre-alarm frames and the 6,000-frame limit, for both recorders that write record files.
+// A schedule file's frame ids, checking its numbering, index and count.
+std::vector<std::uint32_t> ScheduleFrameIds(const std::filesystem::path& path) {
+    const Bytes b = ReadBytes(path);
+    if (b.size() < ScheduleRecordHeader::kSize + 4) {
+        ADD_FAILURE() << path << " is too short";
+        return {};
+    }
+    const std::uint32_t count = U32At(b, b.size() - 4);
+    const std::size_t indexStart = b.size() - 4 - 8 * std::size_t{count};
+    EXPECT_EQ(ScheduleRecordHeader::Decode(b.data()).dwFrameCount, count);
+    std::vector<std::uint32_t> ids;
+    std::size_t offset = ScheduleRecordHeader::kSize;
+    for (std::uint32_t k = 0; k < count && offset + PreAlarmFrameInfo::kSize <= indexStart; ++k) {
+        EXPECT_EQ(U32At(b, indexStart + 8 * k), offset);
+        EXPECT_EQ(U32At(b, indexStart + 8 * k + 4), kJpegFrameType);
+        const PreAlarmFrameInfo info = PreAlarmFrameInfo::Decode(&b[offset]);
+        EXPECT_EQ(info.dwFrameNumber, k + 1);
+        ids.push_back(U32At(b, offset + PreAlarmFrameInfo::kSize));
+        offset += PreAlarmFrameInfo::kSize + info.dwFrameSize;
+    }
+    EXPECT_EQ(offset, indexStart);
+    return ids;
+}
+
+// Runs a schedule row from a minute ago to an hour from now, and wakes the recorder's poll.
+std::uint32_t StartScheduleRecording(RecorderSet& set) {
+    const std::time_t now = std::time(nullptr);
+    set.m_SchRecord.AddScheduleEntry({now - 60, now + 3'600, 1});
+    g_lpApp->h_TimerEvent = platform::CreateEventObject(false, false);
+    set.m_SchRecord.CreateThread();
+    return platform::SetEvent(g_lpApp->h_TimerEvent) ? 1 : 0;
+}
+
+// The 6,000-frame limit, for the three recorders.
 struct RollOverCase {
     const char* name;
     std::uint32_t (*start)(RecorderSet&, const std::string&);
     void (*stop)(RecorderSet&);
-    RecordFileRecorder& (*recorder)(RecorderSet&);
+    RecorderHandover& (*recorder)(RecorderSet&);
+    const char* extension;
+    std::uint32_t firstFrameOffset;
+    std::uint32_t recordPrefix;
 };
 
-class RollOver : public RecorderSession, public ::testing::WithParamInterface<RollOverCase> {};
+class RollOver : public RecorderSession, public ::testing::WithParamInterface<RollOverCase> {
+protected:
+    std::vector<std::uint32_t> Ids(const std::filesystem::path& path) {
+        return GetParam().extension == std::string(".qr4") ? ScheduleFrameIds(path)
+                                                           : FrameIds(path);
+    }
+};
 
 TEST_P(RollOver, The6001stFrameBeginsASecondFile) {
-    RecordFileRecorder& recorder = GetParam().recorder(set);
-    ASSERT_EQ(GetParam().start(set, records.Path().string()), 1u);
-    ASSERT_TRUE(WaitRecording(recorder));
+    const RollOverCase& c = GetParam();
+    ASSERT_EQ(c.start(set, records.Path().string()), 1u);
+    ASSERT_TRUE(WaitRecording(c.recorder(set)));
     Push(1, 6'003, 4);
-    GetParam().stop(set);
-    const auto files = RecordFiles();
+    c.stop(set);
+    const auto files = RecordFiles(c.extension);
     ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(FrameIds(files[0]), Range(1, 6'000));
-    EXPECT_EQ(FrameIds(files[1]), Range(6'001, 3));
-    RecordFileReader second;
-    ASSERT_TRUE(second.Open(files[1]));
-    EXPECT_EQ(second.Frames()[0].dwOffset, 82u);
-    EXPECT_EQ(second.Frames()[1].dwOffset, 82u + 25 + 4);
+    EXPECT_EQ(Ids(files[0]), Range(1, 6'000));
+    EXPECT_EQ(Ids(files[1]), Range(6'001, 3));
+    const Bytes second = ReadBytes(files[1]);
+    const std::size_t index = second.size() - 4 - 3 * 8;
+    EXPECT_EQ(U32At(second, index), c.firstFrameOffset);
+    EXPECT_EQ(U32At(second, index + 8), c.firstFrameOffset + c.recordPrefix + 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Recorders, RollOver,
     ::testing::Values(
-        RollOverCase{"Alarm",
-                     [](RecorderSet& s, const std::string& p) { return s.StartAlarmRecord(p); },
-                     [](RecorderSet& s) { s.StopAlarmRecord(); },
-                     [](RecorderSet& s) -> RecordFileRecorder& { return s.m_AlarmRecord; }},
+        RollOverCase{
+            "Alarm", [](RecorderSet& s, const std::string& p) { return s.StartAlarmRecord(p); },
+            [](RecorderSet& s) { s.StopAlarmRecord(); },
+            [](RecorderSet& s) -> RecorderHandover& { return s.m_AlarmRecord; }, ".qrn", 82, 25},
         RollOverCase{
             "User",
             [](RecorderSet& s, const std::string& p) { return s.m_UserRecord.StartRecord(p); },
             [](RecorderSet& s) { s.m_UserRecord.StopRecord(); },
-            [](RecorderSet& s) -> RecordFileRecorder& { return s.m_UserRecord; }}),
+            [](RecorderSet& s) -> RecorderHandover& { return s.m_UserRecord; }, ".qrn", 82, 25},
+        RollOverCase{"Schedule",
+                     [](RecorderSet& s, const std::string&) { return StartScheduleRecording(s); },
+                     [](RecorderSet& s) { s.m_SchRecord.Stop(); },
+                     [](RecorderSet& s) -> RecorderHandover& { return s.m_SchRecord; }, ".qr4", 96,
+                     56}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AlarmRecorder, ARollOverFilesTheClosedFileAndDatesTheNewOne) {
@@ -246,6 +293,46 @@ TEST_F(Ring, AStopBeforeTheFirstFrameLeavesAWellFormedEmptyFile) {
     }
     ASSERT_EQ(AlarmEntries().size(), 1u);
     EXPECT_EQ(AlarmEntries()[0].dwFrames, 0u);
+}
+
+using ScheduleRecorder = RecorderSession;
+
+TEST_F(ScheduleRecorder, RecordsWhileARowRunsIntoAScheduleFile) {
+    g_lpApp->m_bRecordMode = 0;
+    ASSERT_EQ(StartScheduleRecording(set), 1u);
+    ASSERT_TRUE(WaitRecording(set.m_SchRecord));
+    Push(1, 5, 32);
+    set.m_SchRecord.Stop();
+    EXPECT_FALSE(set.m_SchRecord.m_fRecording);
+    const auto files = RecordFiles(".qr4");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(files[0].filename().string().starts_with("SCH_MJPEG_"));
+    EXPECT_EQ(ScheduleFrameIds(files[0]), Range(1, 5));
+    const Bytes bytes = ReadBytes(files[0]);
+    const ScheduleRecordHeader header = ScheduleRecordHeader::Decode(bytes.data());
+    EXPECT_EQ(header.dwFrameCount, 5u);
+    EXPECT_EQ(header.abAddress, (std::array<std::uint8_t, 4>{192, 168, 1, 10}));
+    EXPECT_EQ(header.byMode, kScheduleHeaderMode);
+    EXPECT_EQ(header.dwMagic, kScheduleMagicMode0);
+    EXPECT_GE(header.stCaptureTime.wYear, 2024);
+    EXPECT_GE(header.dwLastSeconds, header.dwStartSeconds);
+    EXPECT_EQ(PreAlarmFrameInfo::Decode(&bytes[96]).dwTimeStamp, 5u);
+}
+
+TEST_F(ScheduleRecorder, RowsAreAddedAtTheEndAndMoveUpWhenOneIsRemoved) {
+    CSchRecord& schedule = set.m_SchRecord;
+    for (std::time_t row = 0; row < 10; ++row) {
+        EXPECT_TRUE(schedule.AddScheduleEntry({row, row + 1, 1}));
+    }
+    EXPECT_FALSE(schedule.AddScheduleEntry({99, 100, 1}));
+    EXPECT_TRUE(schedule.RemoveScheduleEntry(3));
+    EXPECT_FALSE(schedule.RemoveScheduleEntry(9));
+    const auto rows = schedule.ScheduleEntries();
+    ASSERT_EQ(rows.size(), 9u);
+    EXPECT_EQ(rows[2].tmStart, 2);
+    EXPECT_EQ(rows[3].tmStart, 4);
+    EXPECT_EQ(rows[8].tmStart, 9);
+    EXPECT_TRUE(schedule.AddScheduleEntry({99, 100, 1}));
 }
 
 using UserRecorder = RecorderSession;
