@@ -112,11 +112,12 @@ bool CAlarmRecord::RecordUntilStopped() {
         {
             std::lock_guard lock(m_FileLock);
             CloseFile();
-            if (wake != Wake::Frame) {
-                m_fAlarmItemPending = 0;
-            }
         }
         LeaveFrameLoop(wake == Wake::Frame);
+        // Only now may the parser start the next recording: the push no longer sees this one.
+        if (wake != Wake::Frame) {
+            m_fAlarmItemPending = 0;
+        }
         platform::SetEvent(h_ReplyEvent);
         return wake == Wake::SessionEnd;
     }
