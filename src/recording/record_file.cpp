@@ -1,0 +1,250 @@
+#include "recording/record_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace recording {
+namespace {
+
+constexpr std::array<std::uint8_t, 2> kSeparatorBytes{0xFF, 0xFF};
+
+}  // namespace
+
+std::array<std::uint8_t, RecordFileHeader::kSize> RecordFileHeader::Encode() const {
+    std::array<std::uint8_t, kSize> b{};
+    PutU16(&b[0], wMagic);
+    PutU16(&b[2], wFirstFrameOffset);
+    std::memcpy(&b[4], szProduct.data(), szProduct.size());
+    stStartTime.Encode(&b[24]);
+    PutU32(&b[40], dwFirstTimeStamp);
+    PutU32(&b[44], dwLastTimeStamp);
+    PutU32(&b[48], dwFrameCount);
+    std::copy(abAddress.begin(), abAddress.end(), &b[52]);
+    PutU16(&b[56], wVersion);
+    b[59] = byKind;
+    std::memcpy(&b[60], strUserName.data(), std::min(strUserName.size(), kUserNameField));
+    return b;
+}
+
+RecordFileHeader RecordFileHeader::Decode(const std::uint8_t* b) {
+    RecordFileHeader h;
+    h.wMagic = GetU16(&b[0]);
+    h.wFirstFrameOffset = GetU16(&b[2]);
+    std::memcpy(h.szProduct.data(), &b[4], h.szProduct.size());
+    h.stStartTime = SystemTime::Decode(&b[24]);
+    h.dwFirstTimeStamp = GetU32(&b[40]);
+    h.dwLastTimeStamp = GetU32(&b[44]);
+    h.dwFrameCount = GetU32(&b[48]);
+    std::copy(&b[52], &b[56], h.abAddress.begin());
+    h.wVersion = GetU16(&b[56]);
+    h.byKind = b[59];
+    const auto* name = reinterpret_cast<const char*>(&b[60]);
+    h.strUserName.assign(name, std::find(name, name + kUserNameField, '\0'));
+    return h;
+}
+
+std::array<std::uint8_t, RecordFrameRecord::kSize> RecordFrameRecord::Encode() const {
+    std::array<std::uint8_t, kSize> b{};
+    PutU32(&b[4], dwSequence);
+    PutU32(&b[8], dwLength);
+    PutU16(&b[12], wWidth);
+    PutU16(&b[14], wHeight);
+    PutU32(&b[16], dwTimeStamp);
+    b[20] = byChannel;
+    b[21] = byInfo17;
+    b[22] = byFlags;
+    PutU16(&b[23], kRecordSeparator);
+    // The bitmap says which fields above are present; it goes in last.
+    PutU32(&b[0], dwFieldBitmap);
+    return b;
+}
+
+RecordFrameRecord RecordFrameRecord::Decode(const std::uint8_t* b) {
+    RecordFrameRecord r;
+    r.dwFieldBitmap = GetU16(&b[23]) == kRecordSeparator ? GetU32(&b[0]) : 0;
+    r.dwSequence = GetU32(&b[4]);
+    r.dwLength = GetU32(&b[8]);
+    r.wWidth = GetU16(&b[12]);
+    r.wHeight = GetU16(&b[14]);
+    r.dwTimeStamp = GetU32(&b[16]);
+    r.byChannel = b[20];
+    r.byInfo17 = b[21];
+    r.byFlags = b[22];
+    return r;
+}
+
+// --- Writer ---
+
+RecordFileWriter::RecordFileWriter(std::uint8_t kind, Clock clock)
+    : IndexedFileWriter(kFirstFrameOffset, kRecordFileExtension), m_Clock(clock) {
+    m_Header.byKind = kind;
+}
+
+bool RecordFileWriter::Create(const std::filesystem::path& folder, const std::string& stem,
+                              const std::array<std::uint8_t, 4>& address,
+                              const std::string& userName) {
+    const std::uint8_t kind = m_Header.byKind;
+    m_Header = RecordFileHeader{};
+    m_Header.byKind = kind;
+    m_Header.abAddress = address;
+    m_Header.strUserName = userName.substr(0, kUserNameField);
+    m_dwLastTimeStamp = 0;
+    return CreateFile(folder, stem);
+}
+
+bool RecordFileWriter::WriteHeaderBytes() {
+    const auto header = m_Header.Encode();
+    return Write(0, {header});
+}
+
+bool RecordFileWriter::WriteHeader() {
+    m_Header.stStartTime = m_Clock();
+    m_Header.dwFirstTimeStamp = m_Header.dwLastTimeStamp = m_Header.dwFrameCount = 0;
+    const auto header = m_Header.Encode();
+    m_fHeaderWritten = Write(0, {header, kSeparatorBytes});
+    return m_fHeaderWritten;
+}
+
+bool RecordFileWriter::SetFirstFrameTime(std::uint32_t timeStamp) {
+    m_Header.dwFirstTimeStamp = timeStamp;
+    return WriteHeaderBytes();
+}
+
+bool RecordFileWriter::RewriteHeader(std::uint32_t frameCount, std::uint32_t lastTimeStamp) {
+    m_Header.dwFrameCount = frameCount;
+    m_Header.dwLastTimeStamp = lastTimeStamp;
+    return WriteHeaderBytes();
+}
+
+bool RecordFileWriter::RewriteClosingHeader() {
+    return RewriteHeader(m_dwFrameNumber, m_dwLastTimeStamp);
+}
+
+bool RecordFileWriter::WriteFrame(PreAlarmFrameInfo info, const std::uint8_t* frame) {
+    if (!EnsureHeader()) {
+        return false;
+    }
+    info.dwFrameNumber = m_dwFrameNumber + 1;
+    if (info.dwFrameNumber == 1 && !SetFirstFrameTime(info.dwTimeStamp)) {
+        return false;
+    }
+    RecordFrameRecord record;
+    record.dwSequence = info.dwFrameNumber;
+    record.dwLength = info.dwFrameSize;
+    record.wWidth = info.wWidth;
+    record.wHeight = info.wHeight;
+    record.dwTimeStamp = info.dwTimeStamp;
+    record.byChannel = info.byChannel;
+    record.byInfo17 = info.byte17;
+    const auto prefix = record.Encode();
+    // Prefix and frame go out in one write from two places, so a frame as large as a ring slot
+    // needs no build buffer of its size plus the prefix.
+    if (!AppendFrame(prefix, std::span(frame, info.dwFrameSize), 0)) {
+        return false;
+    }
+    m_dwLastTimeStamp = info.dwTimeStamp;
+    return true;
+}
+
+// --- Reader ---
+
+bool RecordFileReader::Fail(std::string text) {
+    m_strError = std::move(text);
+    return false;
+}
+
+bool RecordFileReader::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+    m_File.clear();
+    m_File.seekg(static_cast<std::streamoff>(offset));
+    m_File.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(size));
+    return static_cast<std::size_t>(m_File.gcount()) == size;
+}
+
+bool RecordFileReader::Open(const std::filesystem::path& path) {
+    m_Frames.clear();
+    m_fIndexed = false;
+    m_File = std::ifstream(path, std::ios::binary);
+    std::error_code ec;
+    m_qwFileSize = std::filesystem::file_size(path, ec);
+    if (!m_File || ec) {
+        return Fail("cannot open " + path.string());
+    }
+    std::array<std::uint8_t, RecordFileHeader::kSize + 2> head{};
+    if (!ReadAt(0, head.data(), head.size())) {
+        return Fail(path.string() + " is too short for a record file");
+    }
+    m_Header = RecordFileHeader::Decode(head.data());
+    if (m_Header.wMagic != kRecordFileMagic || m_Header.wFirstFrameOffset != kFirstFrameOffset ||
+        GetU16(&head[RecordFileHeader::kSize]) != kRecordSeparator) {
+        return Fail(path.string() + " is not a record file");
+    }
+    // Trust the index at the end only when the records agree with it entry for entry.
+    std::array<std::uint8_t, 4> countBytes{};
+    if (m_qwFileSize >= kFirstFrameOffset + 4 && ReadAt(m_qwFileSize - 4, countBytes.data(), 4)) {
+        const std::uint32_t count = GetU32(countBytes.data());
+        const std::uint64_t indexBytes = std::uint64_t{count} * kIndexEntrySize + 4;
+        if (indexBytes <= m_qwFileSize - kFirstFrameOffset) {
+            const std::uint64_t indexStart = m_qwFileSize - indexBytes;
+            m_Frames = Walk(indexStart);
+            m_fIndexed = IndexMatches(indexStart, count, m_Frames);
+        }
+    }
+    if (!m_fIndexed) {
+        m_Frames = Walk(m_qwFileSize);
+    }
+    return true;
+}
+
+std::vector<RecordedFrame> RecordFileReader::Walk(std::uint64_t end) {
+    std::vector<RecordedFrame> frames;
+    std::uint64_t offset = kFirstFrameOffset;
+    std::array<std::uint8_t, RecordFrameRecord::kSize> prefix{};
+    while (offset + RecordFrameRecord::kSize <= end &&
+           ReadAt(offset, prefix.data(), prefix.size())) {
+        const RecordFrameRecord record = RecordFrameRecord::Decode(prefix.data());
+        const std::uint64_t next = offset + RecordFrameRecord::kSize + record.dwLength;
+        if (!record.Plausible() || next > end) {
+            break;
+        }
+        frames.push_back({static_cast<std::uint32_t>(offset), record});
+        offset = next;
+    }
+    return frames;
+}
+
+bool RecordFileReader::IndexMatches(std::uint64_t indexStart, std::uint32_t count,
+                                    const std::vector<RecordedFrame>& frames) {
+    if (frames.size() != count) {
+        return false;
+    }
+    const std::uint64_t walkedEnd =
+        frames.empty()
+            ? kFirstFrameOffset
+            : frames.back().dwOffset + RecordFrameRecord::kSize + frames.back().record.dwLength;
+    if (walkedEnd != indexStart) {
+        return false;
+    }
+    std::vector<std::uint8_t> index(std::size_t{count} * kIndexEntrySize);
+    if (!ReadAt(indexStart, index.data(), index.size())) {
+        return false;
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+        if (GetU32(&index[k * kIndexEntrySize]) != frames[k].dwOffset) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<std::uint8_t> RecordFileReader::ReadFrame(std::size_t i) {
+    if (i >= m_Frames.size()) {
+        return {};
+    }
+    std::vector<std::uint8_t> bytes(m_Frames[i].record.dwLength);
+    if (!ReadAt(m_Frames[i].dwOffset + RecordFrameRecord::kSize, bytes.data(), bytes.size())) {
+        return {};
+    }
+    return bytes;
+}
+
+}  // namespace recording

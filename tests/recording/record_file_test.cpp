@@ -1,0 +1,274 @@
+#include "recording/record_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include "file_bytes.h"
+#include "test_support/temp_folder.h"
+
+namespace {
+
+using namespace recording;
+using recording_test::Bytes;
+using recording_test::ReadBytes;
+using recording_test::U16At;
+
+SystemTime FixedTime() {
+    return {2005, 8, 3, 31, 14, 5, 9, 0};
+}
+
+PreAlarmFrameInfo InfoFor(std::uint32_t size, std::uint32_t timeStamp) {
+    PreAlarmFrameInfo info;
+    info.dwFrameSize = size;
+    info.dwMagic = kFrameInfoMagic;
+    info.byChannel = 2;
+    info.dwTimeStamp = timeStamp;
+    info.wWidth = 640;
+    info.wHeight = 480;
+    return info;
+}
+
+void Append(Bytes& out, std::initializer_list<int> bytes) {
+    for (int b : bytes) {
+        out.push_back(static_cast<std::uint8_t>(b));
+    }
+}
+
+void AppendU32(Bytes& out, std::uint32_t v) {
+    Append(out, {int(v & 0xFF), int(v >> 8 & 0xFF), int(v >> 16 & 0xFF), int(v >> 24)});
+}
+
+// The bytes a record file must hold, spelled out field by field from the format's tables.
+Bytes ExpectedFile(const std::vector<Bytes>& frames, const std::vector<std::uint32_t>& stamps) {
+    Bytes b;
+    Append(b, {0x58, 0x51, 82, 0, '5', '1', '8', 'R'});
+    b.resize(24, 0);
+    Append(b, {0xD5, 0x07, 8, 0, 3, 0, 31, 0, 14, 0, 5, 0, 9, 0, 0, 0});  // 2005-08-31 14:05:09
+    AppendU32(b, stamps.front());
+    AppendU32(b, stamps.back());
+    AppendU32(b, static_cast<std::uint32_t>(frames.size()));
+    Append(b, {192, 168, 1, 10, 1, 0, 0, 1});  // address, u16 1, 0, kind alarm
+    Append(b, {'o', 'p', 'e', 'r', 'a', 't', 'o', 'r'});
+    b.resize(80, 0);
+    Append(b, {0xFF, 0xFF});
+    std::vector<std::uint32_t> offsets;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        offsets.push_back(static_cast<std::uint32_t>(b.size()));
+        Append(b, {0xFF, 0, 0, 0});
+        AppendU32(b, static_cast<std::uint32_t>(i + 1));
+        AppendU32(b, static_cast<std::uint32_t>(frames[i].size()));
+        Append(b, {0x80, 0x02, 0xE0, 0x01});  // 640 x 480
+        AppendU32(b, stamps[i]);
+        Append(b, {2, 0, 5, 0xFF, 0xFF});
+        b.insert(b.end(), frames[i].begin(), frames[i].end());
+    }
+    for (std::uint32_t offset : offsets) {
+        AppendU32(b, offset);
+        AppendU32(b, 0);
+    }
+    AppendU32(b, static_cast<std::uint32_t>(frames.size()));
+    return b;
+}
+
+class RecordFile : public ::testing::Test {
+protected:
+    std::filesystem::path Write(const std::vector<Bytes>& frames,
+                                const std::vector<std::uint32_t>& stamps) {
+        RecordFileWriter writer(kRecordKindAlarm, FixedTime);
+        EXPECT_TRUE(writer.Create(folder.Path(), "ALARM", {192, 168, 1, 10}, "operator"));
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            EXPECT_TRUE(
+                writer.WriteFrame(InfoFor(static_cast<std::uint32_t>(frames[i].size()), stamps[i]),
+                                  frames[i].data()));
+        }
+        const std::filesystem::path path = writer.Path();
+        EXPECT_TRUE(writer.Close());
+        return path;
+    }
+
+    // The reader gives back every frame with its record as written.
+    static void ExpectReadBack(const std::filesystem::path& path, const std::vector<Bytes>& frames,
+                               const std::vector<std::uint32_t>& stamps, bool indexed) {
+        RecordFileReader reader;
+        ASSERT_TRUE(reader.Open(path)) << reader.Error();
+        EXPECT_EQ(reader.Indexed(), indexed);
+        ASSERT_EQ(reader.Frames().size(), frames.size());
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            const RecordFrameRecord& r = reader.Frames()[i].record;
+            EXPECT_EQ(r.dwSequence, i + 1);
+            EXPECT_EQ(r.dwTimeStamp, stamps[i]);
+            EXPECT_EQ(r.byChannel, 2);
+            EXPECT_EQ(r.wWidth, 640);
+            EXPECT_EQ(reader.ReadFrame(i), frames[i]) << "frame " << i;
+        }
+    }
+
+    test_support::TempFolder folder;
+};
+
+TEST_F(RecordFile, OneAndThreeFramesGiveTheExactBytesAndReadBack) {
+    const std::vector<std::vector<Bytes>> cases = {
+        {Bytes{0xFF, 0xD8, 0xFF, 0xD9}},
+        {Bytes{1, 2, 3}, Bytes(1'000, 0xAB), Bytes{9}},
+    };
+    for (const auto& frames : cases) {
+        std::vector<std::uint32_t> stamps;
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            stamps.push_back(0x1000 + 40 * static_cast<std::uint32_t>(i));
+        }
+        const auto path = Write(frames, stamps);
+        const Bytes bytes = ReadBytes(path);
+        EXPECT_EQ(bytes, ExpectedFile(frames, stamps)) << frames.size() << " frames";
+        ExpectReadBack(path, frames, stamps, true);
+        std::filesystem::remove(path);
+    }
+}
+
+TEST_F(RecordFile, HeaderKeepsSixteenCharactersOfTheUserAndTheAddressBytes) {
+    struct Case {
+        std::string user;
+        std::string expectedUser;
+        std::string address;
+        std::array<std::uint8_t, 4> expectedAddress;
+    };
+    const Case cases[] = {
+        {"administrator-of-the-site", "administrator-of", "192.168.1.10", {192, 168, 1, 10}},
+        {"bob", "bob", "10.0.300.4.9", {10, 0, 44, 4}},
+        {"", "", "host.example", {0, 0, 0, 0}},
+        {"x", "x", "1.2", {1, 2, 0, 0}},
+        {"y", "y", "12a.-1..7", {0, 0, 0, 7}},
+    };
+    for (const Case& c : cases) {
+        RecordFileWriter writer(kRecordKindManual, FixedTime);
+        ASSERT_TRUE(writer.Create(folder.Path(), "USER", DeviceAddressBytes(c.address), c.user));
+        const auto path = writer.Path();
+        ASSERT_TRUE(writer.Close());
+        const Bytes bytes = ReadBytes(path);
+        ASSERT_EQ(bytes.size(), 86u);
+        EXPECT_EQ(Bytes(bytes.begin() + 52, bytes.begin() + 56),
+                  Bytes(c.expectedAddress.begin(), c.expectedAddress.end()))
+            << c.address;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[60]), c.expectedUser.size()),
+                  c.expectedUser);
+        EXPECT_TRUE(std::all_of(bytes.begin() + 60 + c.expectedUser.size(), bytes.begin() + 80,
+                                [](std::uint8_t b) { return b == 0; }))
+            << c.user;
+        EXPECT_EQ(bytes[59], kRecordKindManual);
+        std::filesystem::remove(path);
+    }
+}
+
+TEST_F(RecordFile, AFileWithoutFramesHasAFreshHeaderCountZeroAndAnEmptyIndex) {
+    const auto first = Write({Bytes{7, 7, 7}}, {5});
+    RecordFileWriter writer(kRecordKindAlarm, FixedTime);
+    ASSERT_TRUE(writer.Create(folder.Path(), "ALARM", {1, 2, 3, 4}, "u"));
+    const auto second = writer.Path();
+    ASSERT_TRUE(writer.Close());
+    EXPECT_NE(first, second) << "a taken name is never reused";
+    const Bytes bytes = ReadBytes(second);
+    ASSERT_EQ(bytes.size(), 86u);
+    EXPECT_EQ(U16At(bytes, 0), kRecordFileMagic);
+    EXPECT_EQ(recording_test::U32At(bytes, 40), 0u);
+    EXPECT_EQ(recording_test::U32At(bytes, 48), 0u);
+    EXPECT_EQ(recording_test::U32At(bytes, 82), 0u);
+    RecordFileReader reader;
+    ASSERT_TRUE(reader.Open(second));
+    EXPECT_TRUE(reader.Indexed());
+    EXPECT_TRUE(reader.Frames().empty());
+    ExpectReadBack(first, {Bytes{7, 7, 7}}, {5}, true);
+}
+
+TEST_F(RecordFile, SlotSizedFramesAreWrittenWhole) {
+    const std::vector<Bytes> frames = {recording_test::NumberedFrame(1, kPreAlarmSlotSize),
+                                       recording_test::NumberedFrame(2, kPreAlarmSlotSize)};
+    const auto path = Write(frames, {10, 20});
+    EXPECT_EQ(std::filesystem::file_size(path), 82 + 2 * (25 + kPreAlarmSlotSize) + 2 * 8 + 4);
+    ExpectReadBack(path, frames, {10, 20}, true);
+}
+
+TEST_F(RecordFile, ReaderWalksFilesCutShortOrWithABrokenEnd) {
+    const std::vector<Bytes> frames = {Bytes(100, 1), Bytes(200, 2), Bytes(300, 3)};
+    const auto path = Write(frames, {1, 2, 3});
+    const Bytes whole = ReadBytes(path);
+    const std::size_t recordsEnd = 82 + 3 * 25 + 600;
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        std::size_t frames;
+    };
+    Bytes tornIndex(whole.begin(), whole.begin() + recordsEnd);
+    tornIndex.insert(tornIndex.end(), {0x52, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0});
+    const Case cases[] = {
+        {"no index", Bytes(whole.begin(), whole.begin() + recordsEnd), 3},
+        {"half a record", Bytes(whole.begin(), whole.begin() + recordsEnd - 150), 2},
+        {"index that disagrees", tornIndex, 3},
+        {"header only", Bytes(whole.begin(), whole.begin() + 82), 0},
+    };
+    for (const Case& c : cases) {
+        const auto cut = folder.Path() / "cut.qrn";
+        std::ofstream(cut, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(c.bytes.data()),
+                   static_cast<std::streamsize>(c.bytes.size()));
+        RecordFileReader reader;
+        ASSERT_TRUE(reader.Open(cut)) << c.what;
+        EXPECT_FALSE(reader.Indexed()) << c.what;
+        ASSERT_EQ(reader.Frames().size(), c.frames) << c.what;
+        for (std::size_t i = 0; i < c.frames; ++i) {
+            EXPECT_EQ(reader.ReadFrame(i), frames[i]) << c.what;
+        }
+    }
+}
+
+TEST_F(RecordFile, ReaderRefusesWhatIsNotARecordFile) {
+    const auto path = folder.Path() / "other.qrn";
+    for (const Bytes& bytes : {Bytes{}, Bytes(82, 0), Bytes(200, 0xFF)}) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        RecordFileReader reader;
+        EXPECT_FALSE(reader.Open(path)) << bytes.size();
+        EXPECT_FALSE(reader.Error().empty());
+    }
+    RecordFileReader reader;
+    EXPECT_FALSE(reader.Open(folder.Path() / "missing.qrn"));
+}
+
+// A full disk, as a file-size limit: the write fails and says so, and closing keeps every whole
+// frame before it, with header, index and count.
+TEST_F(RecordFile, AFailedWriteIsReportedAndTheFramesBeforeItStayIntact) {
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = old;
+    limited.rlim_cur = 50'000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+
+    RecordFileWriter writer(kRecordKindManual, FixedTime);
+    ASSERT_TRUE(writer.Create(folder.Path(), "USER", {1, 2, 3, 4}, "u"));
+    std::vector<Bytes> written;
+    bool failed = false;
+    for (std::uint32_t i = 1; i <= 10 && !failed; ++i) {
+        const Bytes frame = recording_test::NumberedFrame(i, 10'000);
+        if (writer.WriteFrame(InfoFor(10'000, i), frame.data())) {
+            written.push_back(frame);
+        } else {
+            failed = true;
+        }
+    }
+    const auto path = writer.Path();
+    const bool closed = writer.Close();
+    const std::string error = writer.Error();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(failed);
+    EXPECT_FALSE(closed);
+    EXPECT_NE(error.find("too large"), std::string::npos) << error;
+    ASSERT_EQ(written.size(), 4u);  // 82 + 4 * 10,025 fits in 50,000; a fifth does not
+    std::vector<std::uint32_t> stamps{1, 2, 3, 4};
+    ExpectReadBack(path, written, stamps, true);
+    EXPECT_EQ(recording_test::U32At(ReadBytes(path), 48), 4u);
+}
+
+}  // namespace

@@ -1,0 +1,425 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <atomic>
+#include <thread>
+
+#include "recorder_harness.h"
+
+namespace {
+
+using namespace recording;
+using namespace recording_test;
+
+using Ring = RecorderSession;
+
+TEST_F(Ring, PushesNeverBlockWithoutARecordingAndTheFillCountStopsAt21) {
+    Push(0, 20);
+    EXPECT_EQ(set.m_PreAlarmRing.m_wWriteIndex, 0);
+    EXPECT_EQ(set.m_PreAlarmRing.NewestSlot(), 19);
+    EXPECT_EQ(FrameId(Bytes(set.m_PreAlarmRing.Frame(0), set.m_PreAlarmRing.Frame(0) + 4)), 0u);
+    Push(20, 1);
+    EXPECT_EQ(FrameId(Bytes(set.m_PreAlarmRing.Frame(0), set.m_PreAlarmRing.Frame(0) + 4)), 20u);
+    Push(21, 30);
+    EXPECT_EQ(set.m_AlarmRecord.m_wRingFillCount, 21);
+
+    const PreAlarmFrameInfo info = set.m_PreAlarmRing.Info(set.m_PreAlarmRing.NewestSlot());
+    EXPECT_EQ(info.dwFrameNumber, 0u);
+    EXPECT_EQ(info.dwFrameSize, 64u);
+    EXPECT_EQ(info.dwMagic, kFrameInfoMagic);
+    EXPECT_EQ(info.dwTimeStamp, 50u * 5);
+    EXPECT_EQ(info.wWidth, 320);
+    EXPECT_EQ(info.wHeight, 240);
+    EXPECT_NE(info.stCaptureTime.wYear, 0);
+    EXPECT_EQ(info.stCaptureTime.wDayOfWeek, 0);
+}
+
+TEST_F(Ring, AFrameLargerThanASlotIsRefusedAndASlotSizedOneFitsWhole) {
+    const Bytes big = NumberedFrame(1, kPreAlarmSlotSize + 1);
+    EXPECT_EQ(set.PushPreAlarmFrame(big.data(), kPreAlarmSlotSize + 1, 0), 0u);
+    EXPECT_EQ(set.m_PreAlarmRing.m_wWriteIndex, 0);
+    EXPECT_EQ(set.m_AlarmRecord.m_wRingFillCount, 0);
+
+    // Through the alarm and the user recorder at once, which both write it whole.
+    set.m_UserRecord.StartRecord(records.Path().string());
+    ASSERT_TRUE(WaitRecording(set.m_UserRecord));
+    set.m_AlarmRecord.StartRecord(records.Path().string());
+    ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+    Push(7, 2, kPreAlarmSlotSize);
+    set.StopAllRecording();
+    const auto files = RecordFiles();
+    ASSERT_EQ(files.size(), 2u);
+    for (const auto& file : files) {
+        EXPECT_EQ(FrameIds(file), Range(7, 2)) << file;
+        RecordFileReader reader;
+        ASSERT_TRUE(reader.Open(file));
+        EXPECT_EQ(reader.ReadFrame(1), NumberedFrame(8, kPreAlarmSlotSize));
+    }
+}
+
+// The push's waits end with the session, and a new session starts with fresh counts.
+TEST_F(Ring, APushHeldUpByARecorderEndsWithTheSession) {
+    ASSERT_EQ(platform::WaitForObject(set.m_UserRecord.h_FreeSem, 0), platform::kWaitObject0);
+    std::atomic<std::uint32_t> result{99};
+    std::thread compose([&] {
+        const Bytes frame = NumberedFrame(1, 16);
+        result = set.PushPreAlarmFrame(frame.data(), 16, 0);
+    });
+    platform::Sleep(50);
+    EXPECT_EQ(result, 99u);
+    platform::SetEvent(g_lpApp->h_EndofGetJpegImageEvent);
+    compose.join();
+    EXPECT_EQ(result, 0u);
+    EXPECT_EQ(set.m_PreAlarmRing.m_wWriteIndex, 0) << "nothing stored";
+
+    EndSession();
+    BeginSession();
+    Push(1, 3);
+}
+
+using AlarmRecorder = RecorderSession;
+
+TEST_F(AlarmRecorder, BeginsWithThePreAlarmFramesOldestFirst) {
+    struct Case {
+        std::uint32_t before;  // frames pushed before the alarm
+        std::vector<std::uint32_t> expected;
+    };
+    // The frame that wakes the recorder is the newest of the pre-alarm frames.
+    const Case cases[] = {{5, Range(0, 8)}, {25, Range(6, 22)}};
+    for (const Case& c : cases) {
+        Push(0, c.before);
+        ASSERT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
+        EXPECT_TRUE(set.AlarmItemPending());
+        ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+        Push(c.before, 3);
+        set.StopAlarmRecord();
+        EXPECT_FALSE(set.AlarmItemPending());
+        const auto files = RecordFiles();
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(FrameIds(files[0]), c.expected) << c.before << " frames before";
+        std::filesystem::remove(files[0]);
+        EndSession();
+        BeginSession();
+    }
+}
+
+TEST_F(AlarmRecorder, AfterAReconnectTheFileHoldsOnlyThisSessionsFrames) {
+    Push(100, 13);  // the first session leaves the ring's index at 13
+    EndSession();
+    BeginSession();
+    Push(0, 4);
+    set.StartAlarmRecord(records.Path().string());
+    ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+    Push(4, 2);
+    set.StopAlarmRecord();
+    const auto files = RecordFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(FrameIds(files[0]), Range(0, 6));
+}
+
+TEST_F(AlarmRecorder, EachFinishedFileGetsItsOwnAlarmDataEntry) {
+    for (int alarm = 0; alarm < 2; ++alarm) {
+        set.StartAlarmRecord(records.Path().string());
+        ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+        Push(10 * alarm, 2);
+        set.StopAlarmRecord();
+    }
+    const auto files = RecordFiles();
+    const auto entries = AlarmEntries();
+    ASSERT_EQ(files.size(), 2u);
+    ASSERT_EQ(entries.size(), 2u);
+    // The second alarm begins with the first one's frames, still in the ring.
+    EXPECT_EQ(FrameIds(files[0]), Range(0, 2));
+    EXPECT_EQ(FrameIds(files[1]), (std::vector<std::uint32_t>{0, 1, 10, 11}));
+    EXPECT_EQ(entries[0].dwFrames, 2u);
+    EXPECT_EQ(entries[1].dwFrames, 4u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(entries[i].strFilePath, files[i].string());
+        EXPECT_EQ(entries[i].strAddress, "192.168.1.10");
+        EXPECT_GE(entries[i].wYear, 2024) << "the second alarm is dated too";
+        EXPECT_GE(entries[i].wMonth, 1);
+    }
+    // Names carry the session cookie's first characters, made safe for a file name.
+    EXPECT_NE(files[0].filename().string().find("ALARM_MJPEG_"), std::string::npos);
+    EXPECT_NE(files[0].filename().string().find("_Ab1-.qrn"), std::string::npos)
+        << files[0].filename();
+    EXPECT_NE(files[1].filename().string().find("_Ab1-_1.qrn"), std::string::npos)
+        << "same second, new name: " << files[1].filename();
+}
+
+TEST_F(AlarmRecorder, CookieCharactersOutsideTheSafeSetBecomeUnderscores) {
+    cookie = "a/.\\";
+    set.StartAlarmRecord(records.Path().string());
+    set.StopAlarmRecord();
+    const auto files = RecordFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].parent_path(), records.Path());
+    EXPECT_NE(files[0].filename().string().find("_a___.qrn"), std::string::npos)
+        << files[0].filename();
+}
+
+TEST_F(AlarmRecorder, StopAndAStartAfterItEndTheSessionsAlarmRecording) {
+    set.StartAlarmRecord(records.Path().string());
+    ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+    Push(0, 2);
+    set.StopAlarmAndScheduleRecording();
+    EXPECT_EQ(set.StartAlarmRecord(records.Path().string()), 0u);
+    EXPECT_EQ(RecordFiles().size(), 1u);
+    EXPECT_FALSE(set.m_AlarmRecord.ThreadRunning() && set.m_AlarmRecord.m_fRecording);
+    EndSession();
+    BeginSession();
+    EXPECT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
+}
+
+// A schedule file's frame ids, checking its numbering, index and count.
+std::vector<std::uint32_t> ScheduleFrameIds(const std::filesystem::path& path) {
+    const Bytes b = ReadBytes(path);
+    if (b.size() < ScheduleRecordHeader::kSize + 4) {
+        ADD_FAILURE() << path << " is too short";
+        return {};
+    }
+    const std::uint32_t count = U32At(b, b.size() - 4);
+    const std::size_t indexStart = b.size() - 4 - 8 * std::size_t{count};
+    EXPECT_EQ(ScheduleRecordHeader::Decode(b.data()).dwFrameCount, count);
+    std::vector<std::uint32_t> ids;
+    std::size_t offset = ScheduleRecordHeader::kSize;
+    for (std::uint32_t k = 0; k < count && offset + PreAlarmFrameInfo::kSize <= indexStart; ++k) {
+        EXPECT_EQ(U32At(b, indexStart + 8 * k), offset);
+        EXPECT_EQ(U32At(b, indexStart + 8 * k + 4), kJpegFrameType);
+        const PreAlarmFrameInfo info = PreAlarmFrameInfo::Decode(&b[offset]);
+        EXPECT_EQ(info.dwFrameNumber, k + 1);
+        ids.push_back(U32At(b, offset + PreAlarmFrameInfo::kSize));
+        offset += PreAlarmFrameInfo::kSize + info.dwFrameSize;
+    }
+    EXPECT_EQ(offset, indexStart);
+    return ids;
+}
+
+// Runs a schedule row from a minute ago to an hour from now, and wakes the recorder's poll.
+std::uint32_t StartScheduleRecording(RecorderSet& set) {
+    const std::time_t now = std::time(nullptr);
+    set.m_SchRecord.AddScheduleEntry({now - 60, now + 3'600, 1});
+    g_lpApp->h_TimerEvent = platform::CreateEventObject(false, false);
+    set.m_SchRecord.CreateThread();
+    return platform::SetEvent(g_lpApp->h_TimerEvent) ? 1 : 0;
+}
+
+// The 6,000-frame limit, for the three recorders.
+struct RollOverCase {
+    const char* name;
+    std::uint32_t (*start)(RecorderSet&, const std::string&);
+    void (*stop)(RecorderSet&);
+    RecorderHandover& (*recorder)(RecorderSet&);
+    const char* extension;
+    std::uint32_t firstFrameOffset;
+    std::uint32_t recordPrefix;
+};
+
+class RollOver : public RecorderSession, public ::testing::WithParamInterface<RollOverCase> {
+protected:
+    std::vector<std::uint32_t> Ids(const std::filesystem::path& path) {
+        return GetParam().extension == std::string(".qr4") ? ScheduleFrameIds(path)
+                                                           : FrameIds(path);
+    }
+};
+
+TEST_P(RollOver, The6001stFrameBeginsASecondFile) {
+    const RollOverCase& c = GetParam();
+    ASSERT_EQ(c.start(set, records.Path().string()), 1u);
+    ASSERT_TRUE(WaitRecording(c.recorder(set)));
+    Push(1, 6'003, 4);
+    c.stop(set);
+    const auto files = RecordFiles(c.extension);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(Ids(files[0]), Range(1, 6'000));
+    EXPECT_EQ(Ids(files[1]), Range(6'001, 3));
+    const Bytes second = ReadBytes(files[1]);
+    const std::size_t index = second.size() - 4 - 3 * 8;
+    EXPECT_EQ(U32At(second, index), c.firstFrameOffset);
+    EXPECT_EQ(U32At(second, index + 8), c.firstFrameOffset + c.recordPrefix + 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recorders, RollOver,
+    ::testing::Values(
+        RollOverCase{
+            "Alarm", [](RecorderSet& s, const std::string& p) { return s.StartAlarmRecord(p); },
+            [](RecorderSet& s) { s.StopAlarmRecord(); },
+            [](RecorderSet& s) -> RecorderHandover& { return s.m_AlarmRecord; }, ".qrn", 82, 25},
+        RollOverCase{
+            "User",
+            [](RecorderSet& s, const std::string& p) { return s.m_UserRecord.StartRecord(p); },
+            [](RecorderSet& s) { s.m_UserRecord.StopRecord(); },
+            [](RecorderSet& s) -> RecorderHandover& { return s.m_UserRecord; }, ".qrn", 82, 25},
+        RollOverCase{"Schedule",
+                     [](RecorderSet& s, const std::string&) { return StartScheduleRecording(s); },
+                     [](RecorderSet& s) { s.m_SchRecord.Stop(); },
+                     [](RecorderSet& s) -> RecorderHandover& { return s.m_SchRecord; }, ".qr4", 96,
+                     56}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AlarmRecorder, ARollOverFilesTheClosedFileAndDatesTheNewOne) {
+    set.StartAlarmRecord(records.Path().string());
+    ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+    Push(1, 6'001, 4);
+    set.StopAlarmRecord();
+    const auto files = RecordFiles();
+    const auto entries = AlarmEntries();
+    ASSERT_EQ(files.size(), 2u);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].strFilePath, files[0].string());
+    EXPECT_EQ(entries[0].dwFrames, 6'000u);
+    EXPECT_EQ(entries[1].strFilePath, files[1].string());
+    EXPECT_EQ(entries[1].dwFrames, 1u);
+    EXPECT_GE(entries[1].wYear, 2024);
+}
+
+TEST_F(Ring, AStopBeforeTheFirstFrameLeavesAWellFormedEmptyFile) {
+    EXPECT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
+    EXPECT_EQ(set.m_UserRecord.StartRecord(records.Path().string()), 1u);
+    ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+    ASSERT_TRUE(WaitRecording(set.m_UserRecord));
+    set.StopAllRecording();
+    const auto files = RecordFiles();
+    ASSERT_EQ(files.size(), 2u);
+    for (const auto& file : files) {
+        const Bytes bytes = ReadBytes(file);
+        ASSERT_EQ(bytes.size(), 86u) << file;
+        EXPECT_EQ(U16At(bytes, 0), kRecordFileMagic);
+        EXPECT_EQ(bytes[59], file.filename().string().starts_with("ALARM") ? 1 : 0);
+        EXPECT_EQ(U32At(bytes, 48), 0u);
+        EXPECT_EQ(U32At(bytes, 82), 0u);
+    }
+    ASSERT_EQ(AlarmEntries().size(), 1u);
+    EXPECT_EQ(AlarmEntries()[0].dwFrames, 0u);
+}
+
+using ScheduleRecorder = RecorderSession;
+
+TEST_F(ScheduleRecorder, RecordsWhileARowRunsIntoAScheduleFile) {
+    g_lpApp->m_bRecordMode = 0;
+    ASSERT_EQ(StartScheduleRecording(set), 1u);
+    ASSERT_TRUE(WaitRecording(set.m_SchRecord));
+    Push(1, 5, 32);
+    set.m_SchRecord.Stop();
+    EXPECT_FALSE(set.m_SchRecord.m_fRecording);
+    const auto files = RecordFiles(".qr4");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(files[0].filename().string().starts_with("SCH_MJPEG_"));
+    EXPECT_EQ(ScheduleFrameIds(files[0]), Range(1, 5));
+    const Bytes bytes = ReadBytes(files[0]);
+    const ScheduleRecordHeader header = ScheduleRecordHeader::Decode(bytes.data());
+    EXPECT_EQ(header.dwFrameCount, 5u);
+    EXPECT_EQ(header.abAddress, (std::array<std::uint8_t, 4>{192, 168, 1, 10}));
+    EXPECT_EQ(header.byMode, kScheduleHeaderMode);
+    EXPECT_EQ(header.dwMagic, kScheduleMagicMode0);
+    EXPECT_GE(header.stCaptureTime.wYear, 2024);
+    EXPECT_GE(header.dwLastSeconds, header.dwStartSeconds);
+    EXPECT_EQ(PreAlarmFrameInfo::Decode(&bytes[96]).dwTimeStamp, 5u);
+}
+
+TEST_F(ScheduleRecorder, RowsAreAddedAtTheEndAndMoveUpWhenOneIsRemoved) {
+    CSchRecord& schedule = set.m_SchRecord;
+    for (std::time_t row = 0; row < 10; ++row) {
+        EXPECT_TRUE(schedule.AddScheduleEntry({row, row + 1, 1}));
+    }
+    EXPECT_FALSE(schedule.AddScheduleEntry({99, 100, 1}));
+    EXPECT_TRUE(schedule.RemoveScheduleEntry(3));
+    EXPECT_FALSE(schedule.RemoveScheduleEntry(9));
+    const auto rows = schedule.ScheduleEntries();
+    ASSERT_EQ(rows.size(), 9u);
+    EXPECT_EQ(rows[2].tmStart, 2);
+    EXPECT_EQ(rows[3].tmStart, 4);
+    EXPECT_EQ(rows[8].tmStart, 9);
+    EXPECT_TRUE(schedule.AddScheduleEntry({99, 100, 1}));
+}
+
+using UserRecorder = RecorderSession;
+
+TEST_F(UserRecorder, ARecordingGoesOnInTheSameFileAfterASessionBreak) {
+    ASSERT_EQ(set.m_UserRecord.StartRecord(records.Path().string()), 1u);
+    ASSERT_TRUE(WaitRecording(set.m_UserRecord));
+    Push(1, 3);
+    EndSession();
+    EXPECT_TRUE(set.m_UserRecord.IsRecording());
+    BeginSession();
+    Push(50, 2);  // before the re-login resumes the recording: not recorded
+    EXPECT_EQ(set.m_UserRecord.StartRecord(records.Path().string()), 0u) << "one is pending";
+    ASSERT_EQ(set.m_UserRecord.ResumeRecord(), 1u);
+    ASSERT_TRUE(WaitRecording(set.m_UserRecord));
+    Push(4, 4);
+    set.m_UserRecord.StopRecord();
+    EXPECT_FALSE(set.m_UserRecord.IsRecording());
+    EXPECT_EQ(set.m_UserRecord.ResumeRecord(), 0u);
+    const auto files = RecordFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(FrameIds(files[0]), Range(1, 7));
+}
+
+TEST_F(UserRecorder, AStopWithNoThreadClosesTheFileOnTheCallersThread) {
+    set.m_UserRecord.StartRecord(records.Path().string());
+    ASSERT_TRUE(WaitRecording(set.m_UserRecord));
+    Push(1, 3);
+    EndSession();
+    set.m_UserRecord.StopRecord();
+    EXPECT_FALSE(set.m_UserRecord.IsRecording());
+    const auto files = RecordFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(FrameIds(files[0]), Range(1, 3));
+    BeginSession();
+}
+
+TEST_F(UserRecorder, TwoRecordingsInOneSecondGetTwoFiles) {
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        set.m_UserRecord.StartRecord(records.Path().string());
+        ASSERT_TRUE(WaitRecording(set.m_UserRecord));
+        Push(10 * i, 2);
+        set.m_UserRecord.StopRecord();
+    }
+    const auto files = RecordFiles();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(FrameIds(files[0]), Range(0, 2));
+    EXPECT_EQ(FrameIds(files[1]), Range(10, 2));
+}
+
+// A full disk, as a file-size limit on the process: the recording stops, says so in the status
+// line, and its file keeps every frame written before the failure.
+TEST_F(UserRecorder, AFullDiskEndsTheRecordingWithAReportAndAnIntactFile) {
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    set.m_UserRecord.StartRecord(records.Path().string());
+    ASSERT_TRUE(WaitRecording(set.m_UserRecord));
+    struct rlimit limited = old;
+    limited.rlim_cur = 100'000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    Push(1, 12, 10'000);
+    const bool stopped = WaitRecording(set.m_UserRecord, false);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(stopped);
+    EXPECT_FALSE(set.m_UserRecord.IsRecording());
+    EXPECT_EQ(set.m_UserRecord.LastFailure(), kWriteRecordFileFailed);
+    EXPECT_EQ(status.Texts(), std::vector<std::string>{kWriteRecordFileFailed});
+    Push(20, 3);  // the pipeline goes on
+    const auto files = RecordFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(FrameIds(files[0]), Range(1, 9));  // 82 + 9 x 10,025 bytes fit in 100,000
+}
+
+TEST_F(UserRecorder, AFileThatCannotBeCreatedIsReported) {
+    EXPECT_EQ(set.m_UserRecord.StartRecord((records.Path() / "missing").string()), 0u);
+    EXPECT_FALSE(set.m_UserRecord.IsRecording());
+    EXPECT_EQ(set.m_UserRecord.LastFailure(), kCreateRecordFileFailed);
+    EXPECT_EQ(set.StartAlarmRecord((records.Path() / "missing").string()), 0u);
+    EXPECT_TRUE(set.AlarmItemPending()) << "no second try while this alarm lasts";
+    EXPECT_EQ(set.StartAlarmRecord(records.Path().string()), 0u);
+    set.StopAlarmRecord();
+    EXPECT_FALSE(set.AlarmItemPending());
+    EXPECT_EQ(status.Texts().size(), 2u);
+    Push(1, 2);
+}
+
+}  // namespace
