@@ -88,6 +88,10 @@ std::uint32_t RecorderSet::StopAlarmRecord() {
     return m_AlarmRecord.StopRecord();
 }
 
+bool RecorderSet::ResumeUserRecord() {
+    return m_UserRecord.ResumeRecord() != 0;
+}
+
 bool RecorderSet::AllocateBuffers() {
     const bool ring = m_PreAlarmRing.AllocateBuffer();
     const bool alarm = m_AlarmRecord.AllocateBuffer();

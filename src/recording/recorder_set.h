@@ -39,6 +39,7 @@ public:
     bool AlarmItemPending() const override;
     std::uint32_t StartAlarmRecord(const std::string& recordPath) override;
     std::uint32_t StopAlarmRecord() override;
+    bool ResumeUserRecord() override;
 
     // Once per process: the ring and the recorders' index tables.
     bool AllocateBuffers();

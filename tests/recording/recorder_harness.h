@@ -27,8 +27,11 @@ public:
         std::lock_guard lock(m_mutex);
         m_texts.push_back(text);
     }
-    void SetConnectButtonImage(int) override {}
+    void SetButtonImage(int, int) override {}
+    void SetButtonTip(int, const std::string&) override {}
     void ClearFrameTexts() override {}
+    void ClearIndicatorText() override {}
+    void ReapplyLayout() override {}
     std::vector<std::string> Texts() const {
         std::lock_guard lock(m_mutex);
         return m_texts;
