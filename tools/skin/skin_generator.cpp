@@ -685,9 +685,9 @@ void DrawCommandButton(QPainter& p, const QRectF& r, const SkinFile& f) {
             p.setBrush(i < lit ? ink : Mix(kRaised, ink, 0.25));
             p.drawRoundedRect(QRectF(content.left() + 1 + i * 6, content.bottom() - h, 4, h), 1, 1);
         }
-    } else if (glyph == "record" && f.state != SkinState::Disabled) {
+    } else if (glyph == "record") {
         p.setPen(Qt::NoPen);
-        p.setBrush(active ? kRed.lighter(120) : kRed);
+        p.setBrush(f.state == SkinState::Disabled ? kDisabled : active ? kRed.lighter(120) : kRed);
         p.drawEllipse(content.center(), active ? 5.5 : 4.5, active ? 5.5 : 4.5);
         if (active) {
             p.setPen(QPen(QColor(255, 255, 255, 200), 1.2));
@@ -695,7 +695,7 @@ void DrawCommandButton(QPainter& p, const QRectF& r, const SkinFile& f) {
             p.drawEllipse(content.center(), 7.5, 7.5);
         }
     } else {
-        DrawGlyph(p, content, glyph == "record" ? "stop" : glyph, ink);
+        DrawGlyph(p, content, glyph, ink);
     }
 }
 
