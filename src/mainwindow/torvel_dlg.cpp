@@ -100,6 +100,12 @@ QRegion RoundedRegion(int width, int height, int corner) {
 CTorvelDlg::CTorvelDlg(const DeviceSelection& devices, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_devices(devices) {
     g_lpApp->m_wLayoutMode = 0;
+    // Every button is a hidden child from the start, so that a layout call that comes before
+    // the buttons are created can never show one as a window of its own.
+    for (ui::CVtxButton* button : AllButtons()) {
+        button->setParent(this);
+        button->hide();
+    }
     m_wndVideo.setParent(this);
     m_wndVideo.setAutoFillBackground(true);
     QPalette black = m_wndVideo.palette();
@@ -131,19 +137,23 @@ bool CTorvelDlg::OnGuiThread() const {
     return QThread::currentThread() == thread();
 }
 
-ui::CVtxButton* CTorvelDlg::GetDlgItem(int controlId) {
-    const std::span<ui::CVtxButton> groups[] = {m_btnTitle,
-                                                m_btnChannel,
-                                                m_btnKey,
-                                                m_btnCommand,
-                                                std::span(&m_btnPanelUp, 1),
-                                                std::span(&m_btnPanelDown, 1),
-                                                std::span(&m_btnPower, 1)};
-    for (std::span<ui::CVtxButton> group : groups) {
+std::vector<ui::CVtxButton*> CTorvelDlg::AllButtons() {
+    std::vector<ui::CVtxButton*> all;
+    for (std::span<ui::CVtxButton> group :
+         {std::span<ui::CVtxButton>(m_btnTitle), std::span<ui::CVtxButton>(m_btnChannel),
+          std::span<ui::CVtxButton>(m_btnKey), std::span<ui::CVtxButton>(m_btnCommand)}) {
         for (ui::CVtxButton& button : group) {
-            if (button.GetDlgCtrlID() == controlId) {
-                return &button;
-            }
+            all.push_back(&button);
+        }
+    }
+    all.insert(all.end(), {&m_btnPanelUp, &m_btnPanelDown, &m_btnPower});
+    return all;
+}
+
+ui::CVtxButton* CTorvelDlg::GetDlgItem(int controlId) {
+    for (ui::CVtxButton* button : AllButtons()) {
+        if (button->GetDlgCtrlID() == controlId) {
+            return button;
         }
     }
     return nullptr;

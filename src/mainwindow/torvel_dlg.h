@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "mainwindow/skin_tables.h"
 #include "ui/vtx_button.h"
@@ -90,6 +91,7 @@ private:
     void ShapeWindow(int first, int corner);
     void CenterOnScreen();
     void CreateButtons();
+    std::vector<ui::CVtxButton*> AllButtons();
     bool OnGuiThread() const;
 
     const DeviceSelection& m_devices;

@@ -12,7 +12,6 @@ namespace ui {
 CVtxButton::CVtxButton(QWidget* parent) : QAbstractButton(parent) {
     // Hover is followed from plain mouse moves, not only while a mouse button is held.
     setMouseTracking(true);
-    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void CVtxButton::Create(const QRect& rect, QWidget* parent, int controlId) {
@@ -166,14 +165,12 @@ void CVtxButton::Draw(Face face) {
 }
 
 void CVtxButton::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
+    // An empty bitmap draws nothing; an image is drawn 1:1 from the corner, as a bitmap copy of
+    // the button's size would be.
     const QImage image = ShownImage();
-    if (image.isNull()) {
-        painter.fillRect(rect(), palette().window());
-        return;
+    if (!image.isNull()) {
+        QPainter(this).drawImage(QPoint(0, 0), image, QRect(QPoint(0, 0), size()));
     }
-    // Drawn 1:1 from the corner, as a bitmap copy of the button's size would be.
-    painter.drawImage(QPoint(0, 0), image, QRect(QPoint(0, 0), size()));
 }
 
 void CVtxButton::enterEvent(QEnterEvent* event) {

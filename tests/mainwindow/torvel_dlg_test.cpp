@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -236,7 +236,7 @@ TEST_F(MainWindowTest, ModeSwitchFromTheStreamThreadReloadsTheKeysOnTheWindowThr
     m_app->m_wLayoutMode = 3;
     std::thread stream([&dlg] { EXPECT_TRUE(dlg.SwitchToPalQvga()); });
     stream.join();
-    QCoreApplication::processEvents();
+    QApplication::processEvents();
 
     ui::CVtxButton* left = dlg.GetDlgItem(8240);
     EXPECT_EQ(left->FaceImage(Face::Flat), Skin("BMP\\P_QVGA_LEFT_TURBO.bmp"));
@@ -284,6 +284,23 @@ TEST_F(MainWindowTest, ApplyLayoutModeFollowsStandardResolutionAndDevice) {
     dlg.ApplyLayoutMode();
     EXPECT_EQ(dlg.GetDlgItem(8331)->toolTip(), "R.E.T.R.(Disable)")
         << "the R.E.T.R. state's tip stays";
+}
+
+TEST_F(MainWindowTest, ApplyLayoutModeBeforeTheControlsExistTouchesNoButton) {
+    m_device.type = 18;
+    m_app->m_bVideoMode = 1;
+    m_app->CSettingINI.m_nResolution = 1;
+    CTorvelDlg dlg(m_device);
+    dlg.m_bPanelExpanded = true;
+    EXPECT_EQ(dlg.ApplyLayoutMode(), 1);
+    EXPECT_EQ(m_app->m_wLayoutMode, 3);
+    EXPECT_EQ(m_app->m_bHotPointMode, 2);
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        EXPECT_FALSE(window->isVisible()) << "a button was shown as a window of its own";
+    }
+    for (const ui::CVtxButton* button : dlg.findChildren<ui::CVtxButton*>()) {
+        EXPECT_TRUE(button->toolTip().isEmpty());
+    }
 }
 
 TEST_F(MainWindowTest, TypeWithKeysInTheClosedWindowCollapsesAnOpenPanel) {
