@@ -79,7 +79,7 @@ QColor InkFor(SkinState state, const QColor& accent = kAccent) {
 // Draws `text` centred in `box`, as large as `maxPixels` allows, squeezed sideways a little
 // before the size is reduced.
 void DrawFittedText(QPainter& p, const QRectF& box, const QString& text, const QColor& colour,
-                    int maxPixels, bool bold = true) {
+                    int maxPixels, bool bold = true, double minSqueeze = 0.78) {
     QFont font(g_fontFamily);
     font.setBold(bold);
     font.setHintingPreference(QFont::PreferFullHinting);
@@ -88,7 +88,7 @@ void DrawFittedText(QPainter& p, const QRectF& box, const QString& text, const Q
         const QFontMetricsF metrics(font);
         const double width = metrics.horizontalAdvance(text);
         const double squeeze = std::min(1.0, box.width() / std::max(width, 1.0));
-        if (squeeze >= 0.78 || px == 6) {
+        if (squeeze >= minSqueeze || px == 6) {
             p.save();
             p.setFont(font);
             p.setPen(colour);
@@ -633,9 +633,9 @@ void DrawKeyGlyph(QPainter& p, const QRectF& r, const SkinFile& f) {
         const double side = content.height();
         DrawGlyph(p, QRectF(content.left() + 1, content.top(), side, side), glyph, ink);
         DrawFittedText(p,
-                       QRectF(content.left() + side + 2, content.top(), content.width() - side - 2,
+                       QRectF(content.left() + side + 1, content.top(), content.width() - side - 1,
                               content.height()),
-                       caption, f.state == SkinState::Normal ? kTextDim : ink, 9);
+                       caption, f.state == SkinState::Normal ? kTextDim : ink, 9, true, 0.62);
         return;
     }
     DrawGlyph(p, content.adjusted(1, 0, -1, 0), glyph, ink);
