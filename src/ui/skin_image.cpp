@@ -1,0 +1,21 @@
+#include "ui/skin_image.h"
+
+#include <QString>
+
+#include "platform/paths.h"
+
+namespace ui {
+
+QImage LoadSkinImage(std::string_view name) {
+    if (name.empty()) {
+        return {};
+    }
+    const auto path = platform::ResolvePath(platform::ProgramFolder(), name);
+    QImage image(QString::fromStdString(path.string()), "BMP");
+    if (image.isNull()) {
+        return {};
+    }
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace ui
