@@ -373,7 +373,7 @@ SkinRect SlotRect(const SlotGrid& grid, int slot, std::string_view image) {
 void PlaceKeys(DeviceTypeSkin& skin) {
     int used[4] = {};
     int ordinal[4] = {};
-    for (int k = 0; k < kRemoteKeyCount; ++k) {
+    for (int k = 0; k < static_cast<int>(kRemoteKeyCount); ++k) {
         SkinKeyRecord& key = skin.keys[k];
         const Place place = kKeyRows[k].place;
         const int family = static_cast<int>(place);
@@ -410,14 +410,14 @@ void PlaceKeys(DeviceTypeSkin& skin) {
     }
 }
 
-std::array<DeviceTypeSkin, kDeviceTypeCount>& MutableSkinTable() {
-    static std::array<DeviceTypeSkin, kDeviceTypeCount> table = [] {
+const std::array<DeviceTypeSkin, kDeviceTypeCount>& BuildSkinTable() {
+    static const std::array<DeviceTypeSkin, kDeviceTypeCount> table = [] {
         std::array<DeviceTypeSkin, kDeviceTypeCount> t{};
-        for (int type = 0; type < kDeviceTypeCount; ++type) {
+        for (int type = 0; type < static_cast<int>(kDeviceTypeCount); ++type) {
             const TypeRow& typeRow = TypeRows()[type];
             const auto flags = KeyFlags(typeRow);
             DeviceTypeSkin& skin = t[type];
-            for (int k = 0; k < kRemoteKeyCount; ++k) {
+            for (int k = 0; k < static_cast<int>(kRemoteKeyCount); ++k) {
                 const KeyRow& row = kKeyRows[k];
                 SkinKeyRecord& key = skin.keys[k];
                 key.flags = flags[k];
@@ -428,7 +428,7 @@ std::array<DeviceTypeSkin, kDeviceTypeCount>& MutableSkinTable() {
                 key.keyIndex = static_cast<std::uint16_t>(k);
             }
             PlaceKeys(skin);
-            skin.trailer = {typeRow.name, typeRow.flags, static_cast<std::uint32_t>(type), nullptr};
+            skin.trailer = {typeRow.name, typeRow.flags, static_cast<std::uint32_t>(type)};
         }
         return t;
     }();
@@ -442,13 +442,7 @@ SkinRect SameInEveryMode(std::int32_t l, std::int32_t t, std::int32_t r, std::in
 }  // namespace
 
 const std::array<DeviceTypeSkin, kDeviceTypeCount>& DeviceTypeSkinTable() {
-    return MutableSkinTable();
-}
-
-void BindDeviceTypeProtocol(int deviceType, const CtrlProtocol* protocol) {
-    if (deviceType >= 0 && deviceType < kDeviceTypeCount) {
-        MutableSkinTable()[deviceType].trailer.protocol = protocol;
-    }
+    return BuildSkinTable();
 }
 
 const std::array<ChannelStripRow, kChannelStripCount>& ChannelStripTable() {

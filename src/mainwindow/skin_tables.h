@@ -1,8 +1,8 @@
 #pragma once
 
 // The main window has no layout resource: every rectangle, button and skin image comes from
-// these tables. They are read-only while the program runs, except the remote-control protocol
-// of each device type, which the start-up binds once.
+// these tables. They are read-only while the program runs. (Each device type's remote-control
+// protocol is bound at start-up into KernelObject::m_DeviceProtocol.)
 //
 // Every bitmap name in them is an entry of the skin file table (ui/skin_files.h); the views
 // point into that table.
@@ -11,12 +11,11 @@
 #include <cstdint>
 #include <string_view>
 
-struct CtrlProtocol;
+#include "kernel/ctrl_protocol.h"
+#include "kernel/device_list.h"
 
 inline constexpr int kLayoutModeCount = 6;
 inline constexpr int kLayoutWordCount = 79;
-inline constexpr int kDeviceTypeCount = 20;
-inline constexpr int kRemoteKeyCount = 67;
 inline constexpr int kUserClassCount = 4;
 inline constexpr int kChannelStripCount = 19;
 inline constexpr int kCommandButtonCount = 6;
@@ -86,10 +85,9 @@ struct SkinKeyRecord {
 inline constexpr std::uint32_t kTypeKeysInClosedWindow = 0x2;
 
 struct SkinTypeTrailer {
-    std::string_view name;  // matched against the CtrlFile.ini protocol records
+    std::string_view name;
     std::uint32_t flags;
     std::uint32_t typeIndex;
-    const CtrlProtocol* protocol;  // bound at start-up
 };
 
 struct DeviceTypeSkin {
@@ -99,8 +97,6 @@ struct DeviceTypeSkin {
 
 // Indexed by device type code 0 to 19.
 const std::array<DeviceTypeSkin, kDeviceTypeCount>& DeviceTypeSkinTable();
-// The one write the table takes: a device type's remote-control protocol.
-void BindDeviceTypeProtocol(int deviceType, const CtrlProtocol* protocol);
 
 struct UserClassButtons {
     std::uint8_t classIndex;

@@ -121,8 +121,8 @@ bool CTorvelDlg::OnMessage(std::uint32_t, ui::WPARAM, ui::LPARAM) {
 }
 
 const DeviceTypeSkin& CTorvelDlg::CurrentSkin() const {
-    const int type = m_devices.GetCurrentType();
-    return DeviceTypeSkinTable()[type >= 0 && type < kDeviceTypeCount ? type : 0];
+    const std::size_t type = m_devices.GetCurrentType();
+    return DeviceTypeSkinTable()[type < kDeviceTypeCount ? type : 0];
 }
 
 const UserClassButtons& CTorvelDlg::CurrentUserClass() const {

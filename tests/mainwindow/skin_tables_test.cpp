@@ -26,14 +26,14 @@ std::string_view FirstImage(const SkinKeyRecord& key, int mode) {
 // Every key a device type shows lies in the open window below the picture, clear of the other
 // keys and of the panel-close button, and its images fill its rectangle exactly.
 TEST(DeviceTypeSkinTable, ShownKeysFitThePanelWithoutOverlap) {
-    for (int type = 0; type < kDeviceTypeCount; ++type) {
+    for (int type = 0; type < static_cast<int>(kDeviceTypeCount); ++type) {
         for (int mode = 0; mode < 4; ++mode) {
             SCOPED_TRACE(testing::Message() << "type " << type << " mode " << mode);
             const LayoutRow& L = LayoutRectTable[mode];
             const SkinRect window = LayoutRectAt(L, layout_word::kOpen);
             const SkinRect close{L[28], L[29], L[28] + L[30], L[29] + L[31]};
             const auto& keys = DeviceTypeSkinTable()[type].keys;
-            for (int k = 0; k < kRemoteKeyCount; ++k) {
+            for (int k = 0; k < static_cast<int>(kRemoteKeyCount); ++k) {
                 const SkinKeyRecord& key = keys[k];
                 if (!(key.flags & key_flag::kOnPanel)) {
                     continue;
@@ -48,7 +48,7 @@ TEST(DeviceTypeSkinTable, ShownKeysFitThePanelWithoutOverlap) {
                 ASSERT_NE(image, nullptr) << k;
                 EXPECT_EQ(r.Width(), image->width) << k;
                 EXPECT_EQ(r.Height(), image->height) << k;
-                for (int other = k + 1; other < kRemoteKeyCount; ++other) {
+                for (int other = k + 1; other < static_cast<int>(kRemoteKeyCount); ++other) {
                     if (keys[other].flags & key_flag::kOnPanel) {
                         EXPECT_FALSE(Overlap(r, keys[other].rect[mode])) << k << " and " << other;
                     }
@@ -82,12 +82,11 @@ TEST(DeviceTypeSkinTable, WhichTypesCarryWhichKeys) {
         EXPECT_EQ(key.flags, 0) << "a camera has no remote keys";
     }
     EXPECT_EQ(table[0].trailer.flags & kTypeKeysInClosedWindow, kTypeKeysInClosedWindow);
-    for (int type = 0; type < kDeviceTypeCount; ++type) {
+    for (int type = 0; type < static_cast<int>(kDeviceTypeCount); ++type) {
         SCOPED_TRACE(type);
         EXPECT_EQ(table[type].keys[61].flags != 0, type == 15 || type == 19) << "R.E.T.R.";
         EXPECT_EQ(table[type].trailer.typeIndex, static_cast<std::uint32_t>(type));
-        EXPECT_EQ(table[type].trailer.protocol, nullptr);
-        for (int k = 0; k < kRemoteKeyCount; ++k) {
+        for (int k = 0; k < static_cast<int>(kRemoteKeyCount); ++k) {
             EXPECT_EQ(table[type].keys[k].keyIndex, k);
         }
     }
@@ -98,7 +97,7 @@ TEST(DeviceTypeSkinTable, WhichTypesCarryWhichKeys) {
 }
 
 TEST(DeviceTypeSkinTable, PtzTypesNamePresetsOnTheChannelKeys) {
-    for (int type = 0; type < kDeviceTypeCount; ++type) {
+    for (int type = 0; type < static_cast<int>(kDeviceTypeCount); ++type) {
         const bool ptz = type == 8 || type == 11 || type == 17 || type == 18;
         for (int k = 0; k < 16; ++k) {
             const SkinKeyRecord& key = DeviceTypeSkinTable()[type].keys[k];
@@ -106,15 +105,6 @@ TEST(DeviceTypeSkinTable, PtzTypesNamePresetsOnTheChannelKeys) {
             EXPECT_EQ(key.tipId, ptz ? 8333 + k : 8250 + k) << "type " << type << " key " << k;
         }
     }
-}
-
-TEST(DeviceTypeSkinTable, BindingAProtocolTouchesOnlyItsType) {
-    const auto* protocol = reinterpret_cast<const CtrlProtocol*>(&LayoutRectTable);
-    BindDeviceTypeProtocol(7, protocol);
-    BindDeviceTypeProtocol(kDeviceTypeCount, protocol);
-    EXPECT_EQ(DeviceTypeSkinTable()[7].trailer.protocol, protocol);
-    EXPECT_EQ(DeviceTypeSkinTable()[6].trailer.protocol, nullptr);
-    BindDeviceTypeProtocol(7, nullptr);
 }
 
 // The command buttons sit side by side from the first row's place, inside the window and clear
