@@ -30,11 +30,18 @@ public:
     void FreeBuffers() override { Note("FreeBuffers"); }
     bool CreateResources() override { return Note("CreateResources"); }
     void FreeResources() override { Note("FreeResources"); }
-    // Like the real receiver, answers a close request with its feedback event.
+    // Like the real receiver: streams once its start event comes, and answers a close request
+    // with its feedback event.
     std::uint32_t GetImageThread() override {
         Note("GetImage started");
-        if (platform::WaitForObject(g_lpApp->h_NotifyGetJPEGImageThreadResetEvent,
-                                    platform::kInfinite) == platform::kWaitObject0) {
+        const platform::Handle events[] = {g_lpApp->h_NotifyGetJPEGImageThreadResetEvent,
+                                           g_lpApp->h_StartToGetJpegImageEvent};
+        std::uint32_t woken;
+        while ((woken = platform::WaitForAnyObject(events, platform::kInfinite)) ==
+               platform::kWaitObject0 + 1) {
+            Note("GetImage streaming");
+        }
+        if (woken == platform::kWaitObject0) {
             Note("GetImage close requested");
             platform::SetEvent(g_lpApp->h_FeedBackForNotifyResetEvent);
             platform::Sleep(platform::kInfinite);
@@ -46,7 +53,7 @@ public:
     std::uint32_t ShowThread() override { return RunUntilStopped("Show"); }
     std::uint32_t ReLoginThread() override {
         Note("ReLogin");
-        return 0;
+        return reLogin ? reLogin() : 0;
     }
     void StartRecorderThreads(std::uint8_t mode) override {
         Note("StartRecorders " + std::to_string(mode));
@@ -63,6 +70,8 @@ public:
     }
 
     std::atomic<bool> alarmWaveLoads{true};
+    // The re-login thread's body, when a test runs a real one.
+    std::function<std::uint32_t()> reLogin;
     platform::Handle lastPlayEvent;
 
 private:

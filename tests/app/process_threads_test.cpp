@@ -174,7 +174,7 @@ protected:
         platform::SetClockSpeed(200.0);
         platform::SetEvent(g_lpApp->h_StartConnectionThreadEvent);
     }
-    const std::string kExpired = "Message " + std::to_string(ui::WM_LIFETIMEEXPIRED);
+    const std::string kExpired = "Message " + std::to_string(ui::WM_LIFETIMEEXPIRED) + " 0";
 };
 
 TEST_F(LifeTime, TwoMinutesEndTheSession) {

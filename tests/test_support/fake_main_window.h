@@ -70,8 +70,8 @@ public:
     void ClearIndicatorText() override { m_log.Add("ClearIndicatorText"); }
     void ReapplyLayout() override { m_log.Add("ReapplyLayout"); }
     void ClearFrameTexts() override { m_log.Add("ClearFrameTexts"); }
-    bool OnMessage(std::uint32_t msg, ui::WPARAM, ui::LPARAM) override {
-        m_log.Add("Message " + std::to_string(msg));
+    bool OnMessage(std::uint32_t msg, ui::WPARAM, ui::LPARAM lParam) override {
+        m_log.Add("Message " + std::to_string(msg) + " " + std::to_string(lParam));
         return true;
     }
 

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "app/process_threads.h"
+#include "app/system_buffers.h"
+#include "app/torvel_app.h"
+#include "app_fakes.h"
+#include "device_emulator.h"
+#include "kernel/kernel_object.h"
+#include "kernel/mailbox.h"
+#include "platform/paths.h"
+#include "platform/thread.h"
+#include "protocol/command_sender.h"
+#include "protocol/device_reply.h"
+#include "protocol/login.h"
+#include "protocol/relogin_thread.h"
+#include "test_support/recording_message_sink.h"
+#include "test_support/temp_folder.h"
+#include "ui/message_ids.h"
+
+namespace {
+
+// A session against the device emulator whose re-login thread is the real one; the stream
+// threads are stand-ins that log what they are asked to do.
+class Reconnect : public ::testing::Test {
+protected:
+    Reconnect() {
+        platform::SetProgramFolder(program.Path());
+        std::ofstream(program.Path() / "CtrlFile.ini") << "[EOF]\nEND\n";
+        device.Start();
+        EXPECT_EQ(InitKernelObject(), 1u);
+        g_lpApp->m_pMainDialog = &window;
+        g_lpApp->h_MainDialogHandle = window.Handle();
+        g_lpApp->CSettingINI.m_strProgramPath = program.Path().string() + "/";
+        SetDeviceAddress("127.0.0.1", device.Port());
+        g_lpApp->CSettingINI.m_strPassword = "admin";
+        components.reLogin = [] { return LoginThread(); };
+        EXPECT_EQ(AllocateSystemBuffer(components), 1u);
+        EXPECT_EQ(InitialSemaphore(components), 1u);
+        EXPECT_EQ(InitProcessResource(components), 1u);
+        EXPECT_EQ(InitLoginResource(components), 1u);
+        platform::SetClockSpeed(100.0);
+    }
+
+    ~Reconnect() override {
+        ExitLoginResource(components);
+        ExitProcessResource();
+        FreeSystemBuffer(components);
+        FreeSemaphore(components);
+        platform::JoinAllThreads();
+        platform::SetClockSpeed(1.0);
+        delete g_lpApp;
+        g_lpApp = nullptr;
+        device.Stop();
+    }
+
+    // The status codes posted so far, in order.
+    std::vector<int> StatusCodes() {
+        ui::ProcessPostedMessages();
+        const std::string prefix = "Message " + std::to_string(ui::WM_SHOWSTATUS) + " ";
+        std::vector<int> codes;
+        for (const std::string& e : log.Events()) {
+            if (e.rfind(prefix, 0) == 0) {
+                codes.push_back(std::stoi(e.substr(prefix.size())));
+            }
+        }
+        return codes;
+    }
+
+    bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 20'000) {
+        for (int waited = 0; waited < timeoutMs; waited += 5) {
+            ui::ProcessPostedMessages();
+            if (done()) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+
+    test_support::TempFolder program;
+    test_support::RecordingMessageSink messages;
+    device_emulator::DeviceEmulator device;
+    test_support::EventLog log;
+    test_support::FakeSessionComponents components{log};
+    test_support::FakeMainWindow window{log};
+};
+
+TEST_F(Reconnect, RetriesWhileTheDeviceRefusesThenRebuildsTheSession) {
+    device.SetListening(false);
+    // The receive thread's report of a broken stream.
+    ASSERT_TRUE(PostKernelMessage(Get_Image_TimeOut_Message, 0, 0));
+    ASSERT_TRUE(PumpUntil([&] { return StatusCodes().size() >= 6; }));
+    const std::vector<int> refused = StatusCodes();
+    EXPECT_EQ(std::vector<int>(refused.begin(), refused.begin() + 6),
+              (std::vector<int>{1, 3, 0, 6, 1, 3}));
+    EXPECT_EQ(log.Count("GetImage ended"), 1);  // the old session was torn down
+
+    device.SetListening(true);
+    ASSERT_TRUE(PumpUntil([&] { return log.Count("GetImage streaming") == 1; }))
+        << ::testing::PrintToString(log.Events());
+    const auto codes = StatusCodes();
+    EXPECT_EQ(codes.back(), 5);
+    EXPECT_EQ(log.Count("GetImage started"), 2);  // rebuilt
+    EXPECT_GE(log.IndexOf("ReapplyLayout"), 0);
+    EXPECT_EQ(g_lpApp->w_LoginResult, 30);
+    EXPECT_EQ(g_lpApp->m_DeviceList.GetMasterType(), KLM300_DVR);
+    EXPECT_EQ(platform::WaitForObject(g_lpApp->h_ReLoginThread, 5'000), platform::kWaitObject0);
+}
+
+TEST_F(Reconnect, TooManyUsersWaitsLonger) {
+    device.Update([](auto& s) { s.identity.max_users = 1; });
+    ASSERT_EQ(SendLoginRequest("guest", "guest"), LoginOutcome::LoggedIn);  // the one allowed
+    ASSERT_TRUE(PostKernelMessage(Get_Image_TimeOut_Message, 0, 0));
+    ASSERT_TRUE(PumpUntil([&] { return StatusCodes().size() >= 5; }));
+    const std::vector<int> codes = StatusCodes();
+    EXPECT_EQ(std::vector<int>(codes.begin(), codes.begin() + 5),
+              (std::vector<int>{1, 7, 3, 0, 6}));
+    EXPECT_EQ(g_lpApp->w_LoginResult, 102);
+}
+
+TEST_F(Reconnect, AStopEndsTheThreadInItsLongWait) {
+    platform::SetClockSpeed(1.0);
+    device.SetListening(false);
+    g_lpApp->h_ReLoginThread = platform::StartThread([] { return LoginThread(); });
+    ASSERT_TRUE(PumpUntil([&] { return StatusCodes().size() >= 2; }));  // in its 3 s wait
+    EXPECT_EQ(platform::StopThread(g_lpApp->h_ReLoginThread, 30), 0u);
+}
+
+TEST(DeviceInfo, RetrMakesOneType19MasterWhateverTheLinkedDeviceSaid) {
+    g_lpApp = new KernelObject;
+    const DeviceInfoReply reply = ParseDeviceInfoReply(
+        "LINKDEVICE=3;RETR=1;SLAVENUM=1;SID=5;STYPE=1;SPROTOCOL=1;LIFETIME=4294967295;");
+    FillDeviceList(reply);
+    StoreDeviceInfo(reply);
+    CDeviceList& list = g_lpApp->m_DeviceList;
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Entry(0).bDeviceType, KLM300_DVR);
+    EXPECT_EQ(list.Entry(1).bDeviceType, PTZ_PELCO);
+    EXPECT_EQ(list.Entry(1).dwBaudRate, 2400u);
+    EXPECT_EQ(list.GetState(), 1);
+    EXPECT_EQ(g_lpApp->m_dwLifeTime, 0xFFFFFFFFu);
+    delete g_lpApp;
+    g_lpApp = nullptr;
+}
+
+}  // namespace
