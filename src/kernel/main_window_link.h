@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+
+#include "kernel/painted_frame.h"
 
 // What the threads below the dialogs need of the main window. The window implements it; every
 // call may come from a worker thread, so an implementation only hands the work to the GUI thread
@@ -18,4 +22,10 @@ public:
     virtual void ClearFrameTexts() = 0;
     // The R.E.T.R. button: image index 1 enabled, 0 disabled, and its tooltip.
     virtual void SetRetrButton(int imageIndex, const std::string& tooltip) = 0;
+    // The stream's picture size changed: apply the layout mode, then switch the window to the
+    // layout of `layoutMode` (0 NTSC 640 wide, 1 NTSC 320, 2 PAL 640, 3 PAL 320). Called from the
+    // compose thread.
+    virtual void SwitchLayoutMode(std::uint16_t layoutMode) = 0;
+    // Shows a finished live picture. Called from the kernel message thread, once per frame.
+    virtual void PresentFrame(std::shared_ptr<const PaintedFrame> frame) = 0;
 };

@@ -68,6 +68,10 @@ public:
     void SetRetrButton(int imageIndex, const std::string& tooltip) override {
         m_log.Add("RetrButton " + std::to_string(imageIndex) + " " + tooltip);
     }
+    void SwitchLayoutMode(std::uint16_t layoutMode) override {
+        m_log.Add("SwitchLayoutMode " + std::to_string(layoutMode));
+    }
+    void PresentFrame(std::shared_ptr<const PaintedFrame>) override { m_log.Add("PresentFrame"); }
     bool OnMessage(std::uint32_t msg, ui::WPARAM, ui::LPARAM) override {
         m_log.Add("Message " + std::to_string(msg));
         return true;

@@ -1,0 +1,64 @@
+#pragma once
+
+// The frame painter: runs on the kernel message thread once per decoded frame. It copies the
+// current slot into a picture of its own (doubling the rows of a 640- to 720-wide field picture),
+// frees the slot at once, serves the hot-point, frame-copy and snapshot requests, keeps the frame-
+// and data-rate texts, and hands the finished picture to the main window (PresentFrame), scaled
+// to the screen in full screen. The window only puts the picture on screen.
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "kernel/painted_frame.h"
+
+class FrameSlots;
+class PacketHeaderParser;
+
+class CFramePainter {
+public:
+    // The widest picture and the most rows that are painted with doubled rows.
+    static constexpr std::uint16_t kMemoryBitmapWidth = 720;
+    static constexpr std::uint16_t kMemoryBitmapHeight = 576;
+    static constexpr std::uint32_t kHotPointColour = 0xFF0000;
+    static constexpr std::uint32_t kRateIntervalMs = 2'000;
+
+    CFramePainter(FrameSlots& slots, const PacketHeaderParser& parser);
+    ~CFramePainter();
+    CFramePainter(const CFramePainter&) = delete;
+    CFramePainter& operator=(const CFramePainter&) = delete;
+
+    // Set by the main window on entering and leaving full screen: the screen's size in pixels.
+    void SetFullScreen(bool on, std::uint16_t width, std::uint16_t height);
+
+    // Paints the current frame. 1 after painting, 0 when no video is ready; the show thread's
+    // finish event is set in both cases, so the pipeline never waits for a frame not painted.
+    std::uint32_t Paint();
+
+    // The last rate texts ("FR:25.00 fps ", "DR:1000 kbps "), empty before the first update.
+    std::string FrameRateText() const;
+    std::string DataRateText() const;
+
+private:
+    class FramePool;
+
+    // The indicator text: the number, from 1, of the lowest bit of the alarm word.
+    std::string AlarmIndicator() const;
+    // Renews the rate texts every kRateIntervalMs; true when it did.
+    bool UpdateRates(PaintedFrame& frame);
+
+    FrameSlots& m_slots;
+    const PacketHeaderParser& m_parser;
+    std::unique_ptr<FramePool> m_pool;
+    std::vector<std::uint8_t> m_picture;  // bottom-up, as the slot holds it
+
+    mutable std::mutex m_mutex;  // guards the full-screen state and the rate texts
+    bool m_bFullScreen = false;
+    std::uint16_t m_wScreenWidth = 0;
+    std::uint16_t m_wScreenHeight = 0;
+    float m_fFrameRate = 0;
+    std::string m_strFrameRate;
+    std::string m_strDataRate;
+};
