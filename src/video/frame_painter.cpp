@@ -98,12 +98,12 @@ void CFramePainter::SetFullScreen(bool on, std::uint16_t width, std::uint16_t he
     m_wScreenHeight = height;
 }
 
-std::string CFramePainter::FrameRateText() const {
+std::string CFramePainter::CurrentFrameRateText() const {
     std::lock_guard lock(m_mutex);
     return m_strFrameRate;
 }
 
-std::string CFramePainter::DataRateText() const {
+std::string CFramePainter::CurrentDataRateText() const {
     std::lock_guard lock(m_mutex);
     return m_strDataRate;
 }
@@ -187,7 +187,7 @@ std::uint32_t CFramePainter::Paint() {
     if (window) {
         window->PresentFrame(m_pool->Share(std::move(frame)));
         if (ratesRenewed) {
-            window->ShowStatusText(FrameRateText() + DataRateText());
+            window->ShowStatusText(CurrentFrameRateText() + CurrentDataRateText());
         }
     }
     return 1;
@@ -201,31 +201,45 @@ std::string CFramePainter::AlarmIndicator() const {
 bool CFramePainter::UpdateRates(PaintedFrame& frame) {
     KernelObject& app = *g_lpApp;
     const std::uint32_t now = platform::GetTickCount();
-    const std::uint32_t elapsed = now - app.m_dwRateTick;
-    if (static_cast<std::int32_t>(elapsed) < static_cast<std::int32_t>(kRateIntervalMs)) {
+    if (!RatesDue(now, app.m_dwRateTick)) {
         return false;
     }
     const std::uint32_t latest = app.m_dwFramesShown;
     app.m_dwFramesLatest = latest;
     const auto frames = static_cast<std::uint32_t>(
         std::abs(static_cast<std::int32_t>(latest - app.m_dwFramesAtRate)));
-    const auto frameRate =
-        static_cast<float>(static_cast<double>(std::uint64_t{frames} * 1000) / elapsed);
     app.m_dwFramesAtRate = latest;
-    // In 64 bits: a few megabytes in two seconds would wrap the product in 32.
-    const std::uint64_t kbps = std::uint64_t{app.m_dwBytesReceived} * 1000 / elapsed * 8 / 1024;
-    const auto dataRate = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(kbps, std::numeric_limits<std::uint32_t>::max()));
-    app.m_dwDataRateKbps.exchange(dataRate);
+    const FrameRates rates =
+        ComputeFrameRates(frames, app.m_dwBytesReceived, now - app.m_dwRateTick);
+    app.m_dwDataRateKbps.exchange(rates.dataRateKbps);
     app.m_dwRateTick.exchange(now);
     app.m_dwBytesReceived.exchange(0);
     {
         std::lock_guard lock(m_mutex);
-        m_fFrameRate = frameRate;
-        m_strFrameRate = Format("FR:%.2f fps ", static_cast<double>(frameRate));
-        m_strDataRate = Format("DR:%" PRIu32 " kbps ", dataRate);
+        m_strFrameRate = FrameRateText(rates.frameRate);
+        m_strDataRate = DataRateText(rates.dataRateKbps);
     }
     const std::string text = m_parser.CurrentHUText();
     frame.status2 = text.empty() ? std::string() : "HU: " + text;
     return true;
+}
+
+FrameRates ComputeFrameRates(std::uint32_t frames, std::uint32_t bytes, std::uint32_t elapsedMs) {
+    // In 64 bits: a few megabytes in two seconds would wrap the products in 32.
+    const std::uint64_t kbps = std::uint64_t{bytes} * 1000 / elapsedMs * 8 / 1024;
+    return {static_cast<float>(static_cast<double>(std::uint64_t{frames} * 1000) / elapsedMs),
+            static_cast<std::uint32_t>(
+                std::min<std::uint64_t>(kbps, std::numeric_limits<std::uint32_t>::max()))};
+}
+
+std::string FrameRateText(float frameRate) {
+    return Format("FR:%.2f fps ", static_cast<double>(frameRate));
+}
+
+std::string DataRateText(std::uint32_t dataRateKbps) {
+    return Format("DR:%" PRIu32 " kbps ", dataRateKbps);
+}
+
+bool RatesDue(std::uint32_t now, std::uint32_t rateTick) {
+    return static_cast<std::int32_t>(now - rateTick) >= static_cast<std::int32_t>(kRateIntervalMs);
 }

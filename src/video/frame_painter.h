@@ -14,8 +14,23 @@
 
 #include "kernel/painted_frame.h"
 
+inline constexpr std::uint32_t kRateIntervalMs = 2'000;
+
 class FrameSlots;
 class PacketHeaderParser;
+
+struct FrameRates {
+    float frameRate = 0;             // frames per second
+    std::uint32_t dataRateKbps = 0;  // kilobits (of 1,024 bits) per second
+};
+
+// The rates over a window of `elapsedMs` (not 0), without 32-bit wrap-around.
+FrameRates ComputeFrameRates(std::uint32_t frames, std::uint32_t bytes, std::uint32_t elapsedMs);
+// The status texts of the rates: "FR:25.00 fps " and "DR:1000 kbps ".
+std::string FrameRateText(float frameRate);
+std::string DataRateText(std::uint32_t dataRateKbps);
+// True once kRateIntervalMs have passed since `rateTick`; never for a tick ahead of `now`.
+bool RatesDue(std::uint32_t now, std::uint32_t rateTick);
 
 class CFramePainter {
 public:
@@ -23,7 +38,6 @@ public:
     static constexpr std::uint16_t kMemoryBitmapWidth = 720;
     static constexpr std::uint16_t kMemoryBitmapHeight = 576;
     static constexpr std::uint32_t kHotPointColour = 0xFF0000;
-    static constexpr std::uint32_t kRateIntervalMs = 2'000;
 
     CFramePainter(FrameSlots& slots, const PacketHeaderParser& parser);
     ~CFramePainter();
@@ -38,15 +52,15 @@ public:
     std::uint32_t Paint();
 
     // The last rate texts ("FR:25.00 fps ", "DR:1000 kbps "), empty before the first update.
-    std::string FrameRateText() const;
-    std::string DataRateText() const;
+    std::string CurrentFrameRateText() const;
+    std::string CurrentDataRateText() const;
 
 private:
     class FramePool;
 
     // The indicator text: the number, from 1, of the lowest bit of the alarm word.
     std::string AlarmIndicator() const;
-    // Renews the rate texts every kRateIntervalMs; true when it did.
+    // Renews the rate texts once they are due; true when it did.
     bool UpdateRates(PaintedFrame& frame);
 
     FrameSlots& m_slots;
@@ -58,7 +72,6 @@ private:
     bool m_bFullScreen = false;
     std::uint16_t m_wScreenWidth = 0;
     std::uint16_t m_wScreenHeight = 0;
-    float m_fFrameRate = 0;
     std::string m_strFrameRate;
     std::string m_strDataRate;
 };

@@ -117,7 +117,8 @@ TEST_P(StreamBreaks, PostCodeOneAndLogInAgain) {
     Stream(GetParam().change);
     Start();
     ASSERT_TRUE(WaitUntil([&] { return log.Count("ReLogin") == 1; }));
-    EXPECT_EQ(recorder.Count(), GetParam().framesBefore);
+    // The tear-down may end the compose thread before it has taken the last frames received.
+    EXPECT_LE(recorder.Count(), GetParam().framesBefore);
     EXPECT_EQ(GetStreamState(), kStreamBroken);
     EXPECT_EQ(log.Count("ConnectButton 1"), 1);
     EXPECT_EQ(g_lpApp->m_fConnected, 0u);
