@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/text.h"
 
 std::string FormatTwoDigits(int n) {
-    const int value = (n % 100 + 100) % 100;
-    return (value < 10 ? "0" : "") + std::to_string(value);
+    char text[4];
+    std::snprintf(text, sizeof text, "%02d", (n % 100 + 100) % 100);
+    return text;
 }
 
 std::uint32_t ParseNumberList(std::string_view text, std::uint8_t* out, std::size_t outSize,

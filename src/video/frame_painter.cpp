@@ -116,19 +116,20 @@ std::uint32_t CFramePainter::Paint() {
         return 0;
     }
 
-    // The own copy of the picture; the slot is free for the next decode as soon as it is made.
+    // The picture is the slot itself until the painted copy is made (the slot is the painter's
+    // until the finish event), or the painter's own buffer when the rows are doubled.
     const std::uint16_t width = slot.width;
     const bool doubled = width >= kDoublingMinWidth && width <= kMemoryBitmapWidth &&
                          2 * slot.height <= kMemoryBitmapHeight;
     const auto height = static_cast<std::uint16_t>(doubled ? 2 * slot.height : slot.height);
-    m_picture.resize(PictureBytes(width, height));
+    std::uint8_t* picture = slot.pixels;
     if (doubled) {
+        m_picture.resize(PictureBytes(width, height));
         FilterImageMMX(slot.pixels, m_picture.data(), m_picture.size(), width, slot.height, width,
                        height);
-    } else {
-        std::memcpy(m_picture.data(), slot.pixels, m_picture.size());
+        picture = m_picture.data();
     }
-    platform::SetEvent(app.h_FinishShowImageJobEvent);
+    const std::size_t pictureBytes = PictureBytes(width, height);
 
     bool fullScreen = false;
     std::uint16_t screenWidth = 0, screenHeight = 0;
@@ -141,23 +142,20 @@ std::uint32_t CFramePainter::Paint() {
 
     if (!fullScreen && app.m_bPictureSizeCode <= kLastPictureSizeCode &&
         app.m_bHotPointMode == kHotPointOn && app.m_wHotBoxFrames > 0) {
-        DrawFrameBox(m_picture.data(), width, height, kHotPointColour, app.m_wHotBoxX,
-                     app.m_wHotBoxY);
+        DrawFrameBox(picture, width, height, kHotPointColour, app.m_wHotBoxX, app.m_wHotBoxY);
         --app.m_wHotBoxFrames;
     }
-
     if (app.m_fFrameCopyRequest.exchange(0) != 0) {
-        const bool fits = app.m_lpFrameCopyBuffer && m_picture.size() <= kImageSlotSize;
+        const bool fits = app.m_lpFrameCopyBuffer && pictureBytes <= kImageSlotSize;
         if (fits) {
-            std::memcpy(app.m_lpFrameCopyBuffer.get(), m_picture.data(), m_picture.size());
+            std::memcpy(app.m_lpFrameCopyBuffer.get(), picture, pictureBytes);
         }
         app.m_wCopyWidth = fits ? width : 0;
         app.m_wCopyHeight = fits ? height : 0;
         platform::ReleaseSemaphore(app.h_FrameCopiedSem);
     }
     if (app.m_fSnapshotRequest.exchange(0) != 0) {
-        SaveSnapshot(app.CSettingINI.m_strSnapshotPath, m_picture.data(), width, height,
-                     kSnapshotAsJpeg);
+        SaveSnapshot(app.CSettingINI.m_strSnapshotPath, picture, width, height, kSnapshotAsJpeg);
     }
 
     std::unique_ptr<PaintedFrame> frame = m_pool->Take();
@@ -168,23 +166,23 @@ std::uint32_t CFramePainter::Paint() {
         frame->height = screenHeight;
         frame->pixels.assign(PictureBytes(screenWidth, screenHeight), 0);
         resize::FrameResize_8u_C3R(
-            m_picture.data(), {width, height}, width * 3, {0, 0, width, height},
-            frame->pixels.data(), screenWidth * 3, {screenWidth, screenHeight},
-            static_cast<double>(screenWidth) / width, static_cast<double>(screenHeight) / height,
-            resize::kInterNearest);
+            picture, {width, height}, width * 3, {0, 0, width, height}, frame->pixels.data(),
+            screenWidth * 3, {screenWidth, screenHeight}, static_cast<double>(screenWidth) / width,
+            static_cast<double>(screenHeight) / height, resize::kInterNearest);
+        platform::SetEvent(app.h_FinishShowImageJobEvent);
         FlipInPlace(frame->pixels.data(), screenWidth, screenHeight);
     } else {
         frame->width = width;
         frame->height = height;
-        frame->pixels.resize(m_picture.size());
-        CopyFlipped(m_picture.data(), frame->pixels.data(), width, height);
+        frame->pixels.resize(pictureBytes);
+        CopyFlipped(picture, frame->pixels.data(), width, height);
+        platform::SetEvent(app.h_FinishShowImageJobEvent);
     }
     frame->indicator = AlarmIndicator();
     frame->status2.reset();
     const bool ratesRenewed = UpdateRates(*frame);
 
-    MainWindowLink* window = app.m_pMainDialog.load();
-    if (window) {
+    if (MainWindowLink* window = app.m_pMainDialog.load()) {
         window->PresentFrame(m_pool->Share(std::move(frame)));
         if (ratesRenewed) {
             window->ShowStatusText(CurrentFrameRateText() + CurrentDataRateText());

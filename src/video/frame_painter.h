@@ -1,10 +1,10 @@
 #pragma once
 
-// The frame painter: runs on the kernel message thread once per decoded frame. It copies the
-// current slot into a picture of its own (doubling the rows of a 640- to 720-wide field picture),
-// frees the slot at once, serves the hot-point, frame-copy and snapshot requests, keeps the frame-
-// and data-rate texts, and hands the finished picture to the main window (PresentFrame), scaled
-// to the screen in full screen. The window only puts the picture on screen.
+// The frame painter: runs on the kernel message thread once per decoded frame. It doubles the rows
+// of a 640- to 720-wide field picture, serves the hot-point, frame-copy and snapshot requests,
+// copies the picture into a frame of its own (scaled to the screen in full screen) and frees the
+// slot as soon as that copy is made, keeps the frame- and data-rate texts, and hands the finished
+// frame to the main window (PresentFrame). The window only puts the frame on screen.
 
 #include <cstdint>
 #include <memory>
@@ -66,7 +66,7 @@ private:
     FrameSlots& m_slots;
     const PacketHeaderParser& m_parser;
     std::unique_ptr<FramePool> m_pool;
-    std::vector<std::uint8_t> m_picture;  // bottom-up, as the slot holds it
+    std::vector<std::uint8_t> m_picture;  // the doubled picture, bottom-up
 
     mutable std::mutex m_mutex;  // guards the full-screen state and the rate texts
     bool m_bFullScreen = false;

@@ -10,7 +10,7 @@ void FrameSlots::Fill(std::uint16_t slot, std::uint16_t width, std::uint16_t hei
 void FrameSlots::MakeCurrent(std::uint16_t slot) {
     std::lock_guard lock(m_mutex);
     m_current = slot;
-    g_lpApp->m_lpCurrentImage = const_cast<std::uint8_t*>(m_slots.at(slot).pixels);
+    g_lpApp->m_lpCurrentImage = m_slots.at(slot).pixels;
 }
 
 SlotFrame FrameSlots::Current() const {

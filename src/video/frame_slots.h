@@ -15,7 +15,7 @@
 using FrameClock = std::chrono::steady_clock;
 
 struct SlotFrame {
-    const std::uint8_t* pixels = nullptr;  // bottom-up, blue-green-red, rows of width x 3 bytes
+    std::uint8_t* pixels = nullptr;  // bottom-up, blue-green-red, rows of width x 3 bytes
     std::uint16_t width = 0;
     std::uint16_t height = 0;
     FrameClock::time_point arrival;

@@ -73,8 +73,11 @@ std::filesystem::path WriteNewFile(const std::filesystem::path& folder, const st
                                    const std::string& extension,
                                    const std::vector<std::uint8_t>& bytes) {
     for (int n = 1; n <= kMaxSuffix; ++n) {
-        const std::string suffix = n == 1 ? "" : "_" + std::to_string(n);
-        const std::filesystem::path path = folder / (baseName + suffix + extension);
+        std::string name = baseName;
+        if (n > 1) {
+            name.append("_").append(std::to_string(n));
+        }
+        const std::filesystem::path path = folder / name.append(extension);
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0) {
             if (errno == EEXIST) {
