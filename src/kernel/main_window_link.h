@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+
+#include "kernel/painted_frame.h"
 
 // Control ids the threads address.
 inline constexpr int kConnectButtonId = 1002;
@@ -28,4 +32,10 @@ public:
     // Applies the layout mode for the current device, user and resolution, relayouts the
     // controls and repaints.
     virtual void ReapplyLayout() = 0;
+    // The stream's picture size changed: apply the layout mode, then switch the window to the
+    // layout of `layoutMode` (0 NTSC 640 wide, 1 NTSC 320, 2 PAL 640, 3 PAL 320). Called from the
+    // compose thread.
+    virtual void SwitchLayoutMode(std::uint16_t layoutMode) = 0;
+    // Shows a finished live picture. Called from the kernel message thread, once per frame.
+    virtual void PresentFrame(std::shared_ptr<const PaintedFrame> frame) = 0;
 };

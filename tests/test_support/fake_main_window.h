@@ -70,6 +70,10 @@ public:
     void ClearIndicatorText() override { m_log.Add("ClearIndicatorText"); }
     void ReapplyLayout() override { m_log.Add("ReapplyLayout"); }
     void ClearFrameTexts() override { m_log.Add("ClearFrameTexts"); }
+    void SwitchLayoutMode(std::uint16_t layoutMode) override {
+        m_log.Add("SwitchLayoutMode " + std::to_string(layoutMode));
+    }
+    void PresentFrame(std::shared_ptr<const PaintedFrame>) override { m_log.Add("PresentFrame"); }
     bool OnMessage(std::uint32_t msg, ui::WPARAM, ui::LPARAM lParam) override {
         m_log.Add("Message " + std::to_string(msg) + " " + std::to_string(lParam));
         return true;

@@ -126,6 +126,9 @@ struct StreamSettings {
     std::optional<PictureSize> picture;  // unset: from VIDEOMODE and the resolution
     double frame_rate = 25.0;            // frames per second; 0 sends as fast as the peer reads
     std::optional<int> jpeg_quality;     // 1..100; unset: from the device's quality setting
+    // n > 0: frames repeat the pictures of frames 0 to n-1, each encoded once, so that a
+    // benchmark measures the viewer and not the encoder.
+    int distinct_pictures = 0;
 
     // Header fields. Frame packets always carry the payload length (bit 0); these bits add the
     // other fields. Bits 11 to 31 carry no data and may be set to see that a reader ignores them.

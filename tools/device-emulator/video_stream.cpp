@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "test_picture.h"
 
@@ -139,10 +140,33 @@ bool Flush(Connection& connection, std::string& pending, const StreamSettings& s
     return written;
 }
 
+// The encoded pictures of one size and quality, for distinct_pictures.
+struct PictureCache {
+    PictureSize size;
+    int quality = 0;
+    std::vector<std::string> frames;
+
+    const std::string& Get(TestPicture& picture, std::uint64_t n, const FrameView& view) {
+        const auto count = static_cast<std::size_t>(view.stream.distinct_pictures);
+        if (size.width != view.picture.width || size.height != view.picture.height ||
+            quality != view.quality || frames.size() != count) {
+            size = view.picture;
+            quality = view.quality;
+            frames.assign(count, std::string());
+        }
+        std::string& frame = frames[n % count];
+        if (frame.empty()) {
+            frame = picture.Encode(n % count, view.picture, view.quality);
+        }
+        return frame;
+    }
+};
+
 }  // namespace
 
 void RunVideoStream(DeviceCore& core, Connection& connection) {
     TestPicture picture;
+    PictureCache cache;
     const Clock::time_point start = Clock::now();
     std::string pending;
     int pending_packets = 0;
@@ -180,7 +204,8 @@ void RunVideoStream(DeviceCore& core, Connection& connection) {
             pending += PacketHeader(presence, view, 0, time_stamp);
             ++pending_packets;
         }
-        std::string frame = picture.Encode(n, view.picture, view.quality);
+        std::string frame = s.distinct_pictures > 0 ? cache.Get(picture, n, view)
+                                                    : picture.Encode(n, view.picture, view.quality);
         if (s.corruption && Hits(s.corrupt_every, n)) {
             Corrupt(frame, *s.corruption, n);
         }

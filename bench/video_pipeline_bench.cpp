@@ -1,0 +1,302 @@
+// The live pipeline on loopback: the device emulator sends frames, and the receive thread, the
+// packet-header parser, the compose thread's decode, the show thread and the painter turn them
+// into painted pictures. Reported per picture size:
+//   fps             frames per second with the device sending as fast as the viewer reads
+//   cpu_us_frame    CPU time of the pipeline's threads per frame, and by stage (receive_us,
+//                   compose_us with the decode, show_us, paint_us)
+//   decode_us_frame CPU time of a bare libjpeg-turbo decode of the same frames, in this run
+//   ratio           cpu_us_frame / decode_us_frame
+//   lost_at_30fps   frames sent at 30 frames/s but not painted
+//   latency_ms_*    from the last byte of a frame to its painted picture, at 30 frames/s
+#include <benchmark/benchmark.h>
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "app/process_threads.h"
+#include "app/session_components.h"
+#include "app/system_buffers.h"
+#include "app/torvel_app.h"
+#include "device_emulator.h"
+#include "kernel/kernel_object.h"
+#include "platform/paths.h"
+#include "platform/thread.h"
+#include "protocol/command_sender.h"
+#include "protocol/session.h"
+#include "video/live_pipeline.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+enum Stage { kReceive, kCompose, kShow, kPaint, kStageCount };
+constexpr const char* kStageNames[kStageCount] = {"receive", "compose", "show", "paint"};
+
+// CPU seconds spent on the pipeline's threads by stage, added as each thread ends or each paint
+// returns.
+class CpuMeter {
+public:
+    void Add(Stage stage, double seconds) {
+        std::lock_guard lock(m_mutex);
+        m_seconds[stage] += seconds;
+    }
+    double Seconds(Stage stage) const {
+        std::lock_guard lock(m_mutex);
+        return m_seconds[stage];
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    double m_seconds[kStageCount] = {};
+};
+
+template <class Body>
+std::uint32_t Metered(CpuMeter& meter, Stage stage, Body body) {
+    const double start = ThreadCpuSeconds();
+    const std::uint32_t result = body();
+    meter.Add(stage, ThreadCpuSeconds() - start);
+    return result;
+}
+
+class Components : public SessionComponents {
+public:
+    Components(LivePipeline& pipeline, CpuMeter& meter) : m_pipeline(pipeline), m_meter(meter) {}
+    bool AllocateBuffers() override { return true; }
+    void FreeBuffers() override {}
+    bool CreateResources() override { return true; }
+    void FreeResources() override {}
+    std::uint32_t GetImageThread() override {
+        return Metered(m_meter, kReceive, [this] { return m_pipeline.GetImageThread(); });
+    }
+    std::uint32_t ComposeThread() override {
+        return Metered(m_meter, kCompose, [this] { return m_pipeline.ComposeThread(); });
+    }
+    std::uint32_t ShowThread() override {
+        return Metered(m_meter, kShow, [this] { return m_pipeline.ShowThread(); });
+    }
+    std::uint32_t ReLoginThread() override { return 0; }
+    void StartRecorderThreads(std::uint8_t) override {}
+    void StopRecorderThreads() override {}
+    void StopAlarmAndScheduleRecording() override {}
+    bool LoadAlarmWave(const std::string&) override { return false; }
+    void SetAlarmWavePlayEvent(platform::Handle) override {}
+
+private:
+    LivePipeline& m_pipeline;
+    CpuMeter& m_meter;
+};
+
+class Window : public MainWindowLink {
+public:
+    Window(LivePipeline& pipeline, CpuMeter& meter) : m_pipeline(pipeline), m_meter(meter) {}
+    void DrawFrame() override {
+        Metered(m_meter, kPaint, [this] { return m_pipeline.Painter().Paint(); });
+    }
+    void PresentFrame(std::shared_ptr<const PaintedFrame> frame) override {
+        const double latency =
+            std::chrono::duration<double, std::milli>(Clock::now() - frame->arrival).count();
+        std::lock_guard lock(m_mutex);
+        m_latencies.push_back(latency);
+    }
+    void ShowStatusText(const std::string&) override {}
+    void SetConnectButtonImage(int) override {}
+    void ClearFrameTexts() override {}
+    void SetRetrButton(int, const std::string&) override {}
+    void SwitchLayoutMode(std::uint16_t) override {}
+
+    std::vector<double> Latencies() const {
+        std::lock_guard lock(m_mutex);
+        return m_latencies;
+    }
+
+private:
+    LivePipeline& m_pipeline;
+    CpuMeter& m_meter;
+    mutable std::mutex m_mutex;
+    std::vector<double> m_latencies;
+};
+
+// Keeps the first frames pushed, for the bare decode of the same frames.
+class Recorder : public RecordingLink {
+public:
+    std::uint32_t PushPreAlarmFrame(const std::uint8_t* frame, std::uint32_t length,
+                                    std::uint32_t) override {
+        std::lock_guard lock(m_mutex);
+        if (m_frames.size() < kKept) {
+            m_frames.emplace_back(frame, frame + length);
+        }
+        return 1;
+    }
+    bool AlarmItemPending() const override { return false; }
+    std::uint32_t StartAlarmRecord(const std::string&) override { return 1; }
+    std::uint32_t StopAlarmRecord() override { return 1; }
+    std::vector<std::vector<std::uint8_t>> Frames() const {
+        std::lock_guard lock(m_mutex);
+        return m_frames;
+    }
+
+private:
+    static constexpr std::size_t kKept = 50;
+    mutable std::mutex m_mutex;
+    std::vector<std::vector<std::uint8_t>> m_frames;
+};
+
+struct RunResult {
+    double seconds = 0;  // from the start event to the last painted frame
+    double cpuSeconds[kStageCount] = {};
+    std::size_t painted = 0;
+    std::vector<double> latencies;
+    std::vector<std::vector<std::uint8_t>> frames;
+};
+
+// One session of `frames` frames of the given size at `rate` frames per second (0: full speed).
+RunResult RunSession(int width, int height, std::uint64_t frames, double rate) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("torvel-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    platform::SetProgramFolder(folder);
+    std::ofstream(folder / "CtrlFile.ini") << "[EOF]\nEND\n";
+    InitKernelObject();
+
+    CpuMeter meter;
+    LivePipeline pipeline;
+    Components components(pipeline, meter);
+    Window window(pipeline, meter);
+    Recorder recorder;
+    KernelObject& app = *g_lpApp;
+    app.m_pMainDialog = &window;
+    app.m_pRecording = &recorder;
+
+    device_emulator::DeviceEmulator device;
+    device.Start();
+    device.Update([&](device_emulator::Settings& s) {
+        s.identity.check_cookie = false;
+        s.stream.picture = device_emulator::PictureSize{width, height};
+        s.stream.jpeg_quality = 85;
+        s.stream.frame_rate = rate;
+        s.stream.distinct_pictures = 25;
+        s.stream.frame_limit = frames;
+        s.stream.end = device_emulator::StreamEnd::Stall;
+    });
+    SetDeviceAddress("127.0.0.1", device.Port());
+    g_szSessionCookie.Set("BENCH");
+    AllocateSystemBuffer(components);
+    InitialSemaphore(components);
+    InitProcessResource(components);
+    InitLoginResource(components);
+
+    const auto start = Clock::now();
+    platform::SetEvent(app.h_StartToGetJpegImageEvent);
+    const auto deadline = start + std::chrono::seconds(60);
+    while (window.Latencies().size() < frames && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    RunResult result;
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    // Lets frames still under way arrive, so that a count short of `frames` is a real loss.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+    platform::StopThread(app.h_GetJpegImageThread, 1'000);
+    ExitLoginResource(components);
+    ExitProcessResource();
+    FreeSystemBuffer(components);
+    FreeSemaphore(components);
+    platform::JoinAllThreads();
+    device.Stop();
+    for (int stage = 0; stage < kStageCount; ++stage) {
+        result.cpuSeconds[stage] = meter.Seconds(static_cast<Stage>(stage));
+    }
+    result.latencies = window.Latencies();
+    result.painted = result.latencies.size();
+    result.frames = recorder.Frames();
+    delete g_lpApp;
+    g_lpApp = nullptr;
+    std::filesystem::remove_all(folder);
+    return result;
+}
+
+// CPU seconds per frame of a bare decode of the frames, as the compose thread decodes them.
+double BareDecodeSeconds(const std::vector<std::vector<std::uint8_t>>& frames, int rounds) {
+    tjhandle handle = tjInitDecompress();
+    std::vector<std::uint8_t> out;
+    const double start = ThreadCpuSeconds();
+    for (int r = 0; r < rounds; ++r) {
+        for (const auto& frame : frames) {
+            int width = 0, height = 0, subsampling = 0, colourspace = 0;
+            tjDecompressHeader3(handle, frame.data(), frame.size(), &width, &height, &subsampling,
+                                &colourspace);
+            out.resize(static_cast<std::size_t>(width) * height * 3);
+            tjDecompress2(handle, frame.data(), frame.size(), out.data(), width, width * 3, height,
+                          TJPF_BGR, TJFLAG_BOTTOMUP);
+            benchmark::DoNotOptimize(out.data());
+        }
+    }
+    const double seconds = ThreadCpuSeconds() - start;
+    tjDestroy(handle);
+    return seconds / (rounds * static_cast<double>(frames.size()));
+}
+
+void BM_Pipeline(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    constexpr std::uint64_t kFullSpeedFrames = 600;
+    constexpr std::uint64_t kRealTimeFrames = 150;
+    for (auto _ : state) {
+        const RunResult full = RunSession(width, height, kFullSpeedFrames, 0);
+        const RunResult realTime = RunSession(width, height, kRealTimeFrames, 30);
+        const double decode = BareDecodeSeconds(full.frames, 10);
+        double perFrame = 0;
+        for (int stage = 0; stage < kStageCount; ++stage) {
+            const double stagePerFrame = full.cpuSeconds[stage] / static_cast<double>(full.painted);
+            state.counters[std::string(kStageNames[stage]) + "_us"] = stagePerFrame * 1e6;
+            perFrame += stagePerFrame;
+        }
+        std::vector<double> latencies = realTime.latencies;
+        std::sort(latencies.begin(), latencies.end());
+        const auto at = [&](double q) {
+            return latencies.empty()
+                       ? 0.0
+                       : latencies[static_cast<std::size_t>(q * (latencies.size() - 1))];
+        };
+        double mean = 0;
+        for (double l : latencies) {
+            mean += l / static_cast<double>(latencies.size());
+        }
+        state.SetIterationTime(full.seconds);
+        state.counters["fps"] = static_cast<double>(full.painted) / full.seconds;
+        state.counters["cpu_us_frame"] = perFrame * 1e6;
+        state.counters["decode_us_frame"] = decode * 1e6;
+        state.counters["ratio"] = perFrame / decode;
+        state.counters["lost_full_speed"] = static_cast<double>(kFullSpeedFrames - full.painted);
+        state.counters["lost_at_30fps"] = static_cast<double>(kRealTimeFrames - realTime.painted);
+        state.counters["latency_ms_mean"] = mean;
+        state.counters["latency_ms_p99"] = at(0.99);
+        state.counters["latency_ms_max"] = at(1.0);
+    }
+}
+
+BENCHMARK(BM_Pipeline)
+    ->ArgNames({"w", "h"})
+    ->Args({704, 576})
+    ->Args({640, 480})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,71 @@
+#include "platform/jpeg.h"
+
+#include <turbojpeg.h>
+
+namespace platform {
+
+namespace {
+
+constexpr int kDecodeFlags = TJFLAG_BOTTOMUP | TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
+
+bool SidesAllowed(int width, int height) {
+    return width > 0 && height > 0 && width <= kMaxJpegSide && height <= kMaxJpegSide;
+}
+
+}  // namespace
+
+JpegDecoder::JpegDecoder() : m_handle(tjInitDecompress()) {}
+
+JpegDecoder::~JpegDecoder() {
+    if (m_handle) {
+        tjDestroy(m_handle);
+    }
+}
+
+bool JpegDecoder::ReadHeader(const std::uint8_t* data, std::size_t length, JpegHeader* header) {
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    if (!m_handle || !data || length == 0 ||
+        tjDecompressHeader3(m_handle, data, static_cast<unsigned long>(length), &width, &height,
+                            &subsampling, &colourspace) != 0 ||
+        !SidesAllowed(width, height)) {
+        return false;
+    }
+    *header = {width, height};
+    return true;
+}
+
+bool JpegDecoder::DecodeBottomUpBgr(const std::uint8_t* data, std::size_t length, std::uint8_t* dst,
+                                    std::size_t capacity, JpegHeader* header) {
+    if (!ReadHeader(data, length, header)) {
+        return false;
+    }
+    const std::size_t pitch = static_cast<std::size_t>(header->width) * 3;
+    if (!dst || pitch * static_cast<std::size_t>(header->height) > capacity) {
+        return false;
+    }
+    return tjDecompress2(m_handle, data, static_cast<unsigned long>(length), dst, header->width,
+                         static_cast<int>(pitch), header->height, TJPF_BGR, kDecodeFlags) == 0;
+}
+
+std::vector<std::uint8_t> EncodeBottomUpBgr(const std::uint8_t* pixels, int width, int height,
+                                            int quality) {
+    std::vector<std::uint8_t> out;
+    if (!pixels || !SidesAllowed(width, height)) {
+        return out;
+    }
+    tjhandle handle = tjInitCompress();
+    if (!handle) {
+        return out;
+    }
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    if (tjCompress2(handle, pixels, width, width * 3, height, TJPF_BGR, &jpeg, &size, TJSAMP_420,
+                    quality, TJFLAG_BOTTOMUP) == 0) {
+        out.assign(jpeg, jpeg + size);
+    }
+    tjFree(jpeg);
+    tjDestroy(handle);
+    return out;
+}
+
+}  // namespace platform

@@ -1,0 +1,264 @@
+#include "video/stream_receiver.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "kernel/kernel_object.h"
+#include "kernel/mailbox.h"
+#include "kernel/trace_log.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "protocol/blocking_socket.h"
+#include "protocol/command_sender.h"
+#include "protocol/session.h"
+#include "video/frame_slots.h"
+#include "video/stream_packet_header.h"
+
+namespace {
+
+constexpr std::size_t kReceiveBufferSize = 1'400;
+constexpr int kReceiveSeconds = 20;
+constexpr int kSendSeconds = 10;
+constexpr int kConnectSeconds = 10;
+constexpr std::uint32_t kFreeBufferWaitMs = 10'000;
+
+std::atomic<std::uint32_t> g_streamState{kStreamIdle};
+
+enum class Ending { Stopped, Broken };
+
+std::string VideoRequest() {
+    return "GET /Getvideo.cgi?Cookie=" + g_szSessionCookie.Get() +
+           " HTTP/1.1\r\nAccept: */* \r\nAccept-Language: zh-tw/r/nAccept-Encoding: gzip, "
+           "deflate\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET "
+           "CLR 1.1.4322)\r\nHost: " +
+           g_strHostName.Get() + "\r\nConnection: Keep-Alive\r\n\r\n";
+}
+
+// One connection's packets. Bytes that arrive behind a packet stay at the front of the receive
+// buffer for the next one; every byte is counted for the data rate once, when it arrives.
+class StreamConnection {
+public:
+    StreamConnection(KernelObject& app, PacketHeaderParser& parser, FrameSlots& slots)
+        : m_app(app), m_parser(parser), m_slots(slots) {}
+
+    Ending Run();
+    const char* FailureLine() const { return m_failure; }
+
+private:
+    bool Connect();
+    Ending Stream();
+    // Fills the socket buffer `index` with the next packet that carries a JPEG frame.
+    bool ReceivePacket(std::uint16_t index);
+    // Makes the receive buffer hold at least `count` bytes.
+    bool Fill(std::size_t count);
+    void Consume(std::size_t count);
+    // Reads `count` bytes of a frame into `dst`: the kept bytes first, then straight from the
+    // socket, never more than the frame.
+    bool ReadFrame(std::uint8_t* dst, std::size_t count);
+    int Receive(std::uint8_t* dst, std::size_t capacity);
+    bool Fail(const char* traceLine) {
+        m_failure = traceLine;
+        return false;
+    }
+
+    KernelObject& m_app;
+    PacketHeaderParser& m_parser;
+    FrameSlots& m_slots;
+    CBlockingSocket m_socket;
+    std::array<std::uint8_t, kReceiveBufferSize> m_receive{};
+    std::size_t m_kept = 0;
+    const char* m_failure = "";
+};
+
+bool StreamConnection::Connect() {
+    try {
+        const DeviceAddress device = GetDeviceAddress();
+        m_socket.Create(CBlockingSocket::kStream);
+        m_socket.Connect(IsDottedAddress(device.server)
+                             ? CSocketAddress(device.server, device.webPort)
+                             : CBlockingSocket::GetHostByName(device.server, device.webPort),
+                         kConnectSeconds);
+    } catch (const CBlockingSocketException&) {
+        return Fail("sClient.Connect failed");
+    }
+    try {
+        const std::string request = VideoRequest();
+        m_socket.Write(request.data(), static_cast<int>(request.size()), kSendSeconds);
+    } catch (const CBlockingSocketException&) {
+        return Fail("sClient.Write failed");
+    }
+    return true;
+}
+
+int StreamConnection::Receive(std::uint8_t* dst, std::size_t capacity) {
+    const int n = m_socket.Receive(
+        dst, static_cast<int>(std::min<std::size_t>(capacity, std::numeric_limits<int>::max())),
+        kReceiveSeconds);
+    if (n > 0) {
+        m_app.m_dwBytesReceived.fetch_add(static_cast<std::uint32_t>(n));
+    }
+    return n;
+}
+
+bool StreamConnection::Fill(std::size_t count) {
+    while (m_kept < count) {
+        const int n = Receive(m_receive.data() + m_kept, m_receive.size() - m_kept);
+        if (n <= 0) {
+            return Fail("if (RtpRecvLength == SOCKET_ERROR)");
+        }
+        m_kept += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void StreamConnection::Consume(std::size_t count) {
+    std::memmove(m_receive.data(), m_receive.data() + count, m_kept - count);
+    m_kept -= count;
+}
+
+bool StreamConnection::ReadFrame(std::uint8_t* dst, std::size_t count) {
+    std::size_t done = std::min(m_kept, count);
+    std::memcpy(dst, m_receive.data(), done);
+    Consume(done);
+    while (done < count) {
+        const int n = Receive(dst + done, count - done);
+        if (n <= 0) {
+            return Fail("RtpRecvLength == SOCKET_ERROR");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool StreamConnection::ReceivePacket(std::uint16_t index) {
+    PacketInfo& info = m_app.m_lpPacketInfo[index];
+    std::uint8_t* frame = m_app.m_lpSocketBuffer.get() + index * kSocketBufferSize;
+    for (;;) {
+        info = {};
+        if (!Fill(StreamPacketHeader::kBitmapSize)) {
+            return false;
+        }
+        std::uint32_t presence = 0;
+        std::memcpy(&presence, m_receive.data(), sizeof presence);
+        const std::size_t headerLength = StreamPacketHeader::Length(le32toh(presence));
+        if (!Fill(headerLength)) {
+            return false;
+        }
+        std::uint32_t parsedLength = 0;
+        m_parser.Parse(m_receive.data(), &parsedLength, &info);
+        Consume(headerLength);
+        const std::uint32_t payload = info.dwPayloadLength;
+        if (payload == 0) {
+            continue;  // a header without a frame; the next header follows directly
+        }
+        if (payload > kSocketBufferSize) {
+            return Fail("Payload length over the socket buffer");
+        }
+        if (!ReadFrame(frame, payload)) {
+            return false;
+        }
+        // A frame that is not a JPEG is skipped whole, so the stream stays in step.
+        if (payload >= 4 && IsJpegFrame(frame, payload)) {
+            m_slots.m_socketArrival[index] = FrameClock::now();
+            return true;
+        }
+    }
+}
+
+Ending StreamConnection::Stream() {
+    KernelObject& app = m_app;
+    const platform::Handle waits[] = {app.h_FreeSocketBufferSem, app.h_EndofGetJpegImageEvent};
+    for (;;) {
+        if (platform::WaitForObject(app.h_NotifyGetJPEGImageThreadResetEvent, 0) ==
+            platform::kWaitObject0) {
+            return Ending::Stopped;
+        }
+        const std::uint32_t result = platform::WaitForAnyObject(waits, kFreeBufferWaitMs);
+        if (result != platform::kWaitObject0) {
+            // A tear-down sets the close request together with the end event: no reconnect then.
+            if (result == platform::kWaitObject0 + 1 &&
+                platform::WaitForObject(app.h_NotifyGetJPEGImageThreadResetEvent, 0) ==
+                    platform::kWaitObject0) {
+                return Ending::Stopped;
+            }
+            Fail(result == platform::kWaitObject0 + 1
+                     ? "dwResult == (WAIT_OBJECT_0 + 1) Get_Image_TimeOut_Message"
+                 : result == platform::kWaitTimeout
+                     ? "dwResult == WAIT_TIMEOUT Get_Image_TimeOut_Message"
+                     : "dwResult == else Get_Image_TimeOut_Message");
+            return Ending::Broken;
+        }
+        if (app.m_fStreamThreadsRunning == 0) {
+            app.m_fStreamThreadsRunning = 1;
+        }
+        if (app.m_fVideoReady == 0) {
+            app.m_fVideoReady = 1;
+        }
+        const std::uint16_t index = app.m_wSocketWriteIndex;
+        if (!ReceivePacket(index)) {
+            return Ending::Broken;
+        }
+        app.m_wSocketWriteIndex =
+            static_cast<std::uint16_t>((index + 1) % app.m_wSocketBufferCount);
+        platform::ReleaseSemaphore(app.h_FilledSocketBufferSem);
+    }
+}
+
+Ending StreamConnection::Run() {
+    KernelObject& app = m_app;
+    TraceLogWrite("Got start event");
+    app.m_fConnected = 1;
+    platform::ResetEvent(app.h_NotifyGetJPEGImageThreadResetEvent);
+    platform::ResetEvent(app.h_Process_Reply_TerminateEvent);
+    platform::SetEvent(app.h_StartToShowImageEvent);
+    app.m_dwRateTick = platform::GetTickCount();
+    for (auto* counter : {&app.m_dwBytesReceived, &app.m_dwFramesShown, &app.m_dwFramesAtRate,
+                          &app.m_dwFramesLatest, &app.m_dwDataRateKbps}) {
+        counter->exchange(0);
+    }
+    g_streamState = kStreamConnecting;
+    if (!Connect()) {
+        return Ending::Broken;
+    }
+    g_streamState = kStreamReceiving;
+    return Stream();
+}
+
+}  // namespace
+
+std::uint32_t GetStreamState() {
+    return g_streamState;
+}
+
+std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSlots& slots) {
+    KernelObject& app = *g_lpApp;
+    g_streamState = kStreamWaitingForStart;
+    if (platform::WaitForObject(app.h_StartToGetJpegImageEvent, platform::kInfinite) !=
+        platform::kWaitObject0) {
+        g_streamState = kStreamStopped;
+        return 0;
+    }
+    const char* failure = "";
+    Ending ending = Ending::Stopped;
+    {
+        StreamConnection connection(app, parser, slots);
+        ending = connection.Run();
+        failure = connection.FailureLine();
+    }
+    app.m_fConnected = 0;
+    app.m_fStreamThreadsRunning = 0;
+    // A failure caused by our own stop request is a stop, not a broken stream.
+    if (ending == Ending::Stopped || platform::StopRequested()) {
+        g_streamState = kStreamStopped;
+        platform::SetEvent(app.h_FeedBackForNotifyResetEvent);
+        return 0;
+    }
+    g_streamState = kStreamBroken;
+    TraceLogWrite(failure);
+    PostKernelMessage(Get_Image_TimeOut_Message, 0, 0);
+    return 0;
+}

@@ -1,0 +1,227 @@
+#include "video/stream_receiver.h"
+
+#include <turbojpeg.h>
+
+#include "kernel/mailbox.h"
+#include "live_session.h"
+#include "video/stream_packet_header.h"
+
+namespace video_test {
+namespace {
+
+using device_emulator::FrameCorruption;
+using device_emulator::StreamEnd;
+using device_emulator::StreamSettings;
+
+constexpr std::size_t kFrames = 8;
+
+// True when libjpeg-turbo decodes the frame without a single warning.
+bool DecodesCleanly(const std::vector<std::uint8_t>& jpeg) {
+    tjhandle handle = tjInitDecompress();
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    bool ok = tjDecompressHeader3(handle, jpeg.data(), jpeg.size(), &width, &height, &subsampling,
+                                  &colourspace) == 0;
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 3);
+    ok = ok && tjDecompress2(handle, jpeg.data(), jpeg.size(), pixels.data(), width, 0, height,
+                             TJPF_BGR, TJFLAG_STOPONWARNING) == 0;
+    tjDestroy(handle);
+    return ok;
+}
+
+void LimitTo(StreamSettings& s, std::uint64_t frames, StreamEnd end) {
+    s.frame_limit = frames;
+    s.end = end;
+}
+
+struct SplitCase {
+    const char* name;
+    std::vector<std::size_t> splits;
+    int packetsPerWrite = 1;
+    int headerOnlyEvery = 0;
+};
+
+// Header with bits 0 and 5: 12 bytes. The splits fall inside the bitmap, inside a field, exactly
+// at the end of the header, inside the frame, and (several packets per write) across packets.
+const SplitCase kSplitCases[] = {
+    {"Whole", {}},
+    {"InsideBitmap", {2}},
+    {"InsideField", {6}},
+    {"AtHeaderEnd", {12}},
+    {"HeaderAndFrameApart", {4, 12, 13}},
+    {"InsideFrame", {500, 501}},
+    {"AcrossPackets", {700, 1400, 2100}, 3},
+    {"HeaderOnlyPackets", {14, 30}, 2, 3},
+};
+
+class StreamSplits : public LiveSession, public ::testing::WithParamInterface<SplitCase> {};
+
+TEST_P(StreamSplits, EveryFrameArrivesWhole) {
+    const SplitCase& c = GetParam();
+    Stream([&](StreamSettings& s) {
+        s.write_splits = c.splits;
+        s.packets_per_write = c.packetsPerWrite;
+        s.header_only_every = c.headerOnlyEvery;
+        LimitTo(s, kFrames, StreamEnd::Stall);
+    });
+    Start();
+    ASSERT_TRUE(WaitForFrames(kFrames)) << recorder.Count() << " frames";
+    const auto frames = recorder.Frames();
+    ASSERT_EQ(frames.size(), kFrames);
+    for (const auto& frame : frames) {
+        EXPECT_TRUE(DecodesCleanly(frame));
+    }
+    const auto last = window.Last();
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->width, 640);
+    EXPECT_EQ(last->height, 456);  // 640 x 228 fields are painted with doubled rows
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+    EXPECT_EQ(GetStreamState(), kStreamReceiving);
+}
+
+INSTANTIATE_TEST_SUITE_P(Splits, StreamSplits, ::testing::ValuesIn(kSplitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LiveSession, RequestCarriesTheCookieAndStreamSwitchesTheLayoutOnce) {
+    Stream([](StreamSettings& s) {
+        s.picture = device_emulator::PictureSize{320, 228};
+        LimitTo(s, 3, StreamEnd::Stall);
+    });
+    Start();
+    ASSERT_TRUE(WaitForFrames(3));
+    const auto requests = device.Requests("/Getvideo.cgi");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].Param("Cookie"), "C00KIE");
+    EXPECT_NE(requests[0].raw.find("Host: 10.0.0.5\r\n"), std::string::npos);
+    EXPECT_EQ(log.Count("SwitchLayoutMode 1"), 1);
+    EXPECT_EQ(g_lpApp->m_wLayoutMode, 1);
+    EXPECT_EQ(g_lpApp->m_wImageWidth, 320);
+}
+
+struct BreakCase {
+    const char* name;
+    std::function<void(StreamSettings&)> change;
+    std::size_t framesBefore;
+};
+
+const BreakCase kBreakCases[] = {
+    {"CloseMidFrame", [](StreamSettings& s) { LimitTo(s, 3, StreamEnd::CloseMidFrame); }, 3},
+    {"CloseBetweenFrames", [](StreamSettings& s) { LimitTo(s, 2, StreamEnd::Close); }, 2},
+    {"Stall", [](StreamSettings& s) { LimitTo(s, 2, StreamEnd::Stall); }, 2},
+    {"PayloadOverSocketBuffer", [](StreamSettings& s) { s.payload_length = 102'401; }, 0},
+};
+
+class StreamBreaks : public LiveSession, public ::testing::WithParamInterface<BreakCase> {};
+
+TEST_P(StreamBreaks, PostCodeOneAndLogInAgain) {
+    platform::SetClockSpeed(50);  // the 20 s receive time-out and the tear-down's waits
+    Stream(GetParam().change);
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return log.Count("ReLogin") == 1; }));
+    // The tear-down may end the compose thread before it has taken the last frames received.
+    EXPECT_LE(recorder.Count(), GetParam().framesBefore);
+    EXPECT_EQ(GetStreamState(), kStreamBroken);
+    EXPECT_EQ(log.Count("ConnectButton 1"), 1);
+    EXPECT_EQ(g_lpApp->m_fConnected, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Breaks, StreamBreaks, ::testing::ValuesIn(kBreakCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LiveSession, StopRequestEndsSilentlyWithFeedback) {
+    Start();
+    ASSERT_TRUE(WaitForFrames(2));
+    platform::SetEvent(g_lpApp->h_NotifyGetJPEGImageThreadResetEvent);
+    ASSERT_EQ(platform::WaitForObject(g_lpApp->h_FeedBackForNotifyResetEvent, 10'000),
+              platform::kWaitObject0);
+    EXPECT_EQ(GetStreamState(), kStreamStopped);
+    platform::Sleep(50);
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+    EXPECT_EQ(g_lpApp->m_fConnected, 0u);
+}
+
+struct CorruptCase {
+    FrameCorruption corruption;
+    bool everyDamagedFrameDropped;
+};
+
+class CorruptFrames : public LiveSession, public ::testing::WithParamInterface<CorruptCase> {};
+
+// Every second frame is damaged: the good ones all arrive, nothing crashes, the stream goes on.
+TEST_P(CorruptFrames, AreDroppedAndTheStreamGoesOn) {
+    constexpr std::size_t kSent = 10;
+    Stream([&](StreamSettings& s) {
+        s.corruption = GetParam().corruption;
+        s.corrupt_every = 2;
+        LimitTo(s, kSent, StreamEnd::Stall);
+    });
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Count() >= kSent / 2; }));
+    platform::Sleep(200);
+    if (GetParam().everyDamagedFrameDropped) {
+        EXPECT_EQ(recorder.Count(), kSent / 2);
+    } else {
+        EXPECT_LE(recorder.Count(), kSent);
+    }
+    EXPECT_EQ(window.Presented(), static_cast<int>(recorder.Count()));
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, CorruptFrames,
+                         ::testing::Values(CorruptCase{FrameCorruption::BadMarker, true},
+                                           CorruptCase{FrameCorruption::Truncated, true},
+                                           CorruptCase{FrameCorruption::Garbage, false}));
+
+TEST_F(LiveSession, AThousandFramesArriveWithoutLoss) {
+    constexpr std::size_t kSent = 1'000;
+    Stream([](StreamSettings& s) {
+        s.picture = device_emulator::PictureSize{176, 112};
+        s.presence |= device_emulator::kHuTextBit;
+        s.time_stamp.reset();
+        LimitTo(s, kSent, StreamEnd::Stall);
+    });
+    Start();
+    ASSERT_TRUE(WaitForFrames(kSent)) << recorder.Count();
+    platform::Sleep(100);
+    EXPECT_EQ(recorder.Count(), kSent);
+    EXPECT_EQ(window.Presented(), static_cast<int>(kSent));
+    const auto stamps = recorder.TimeStamps();
+    EXPECT_TRUE(std::is_sorted(stamps.begin(), stamps.end()));
+}
+
+// Alarm word 1 present for two frames, absent for two: begin and end messages in turn, and the
+// alarm recorder follows a non-zero word while "Alarm Trigger Record" is on.
+TEST_F(LiveSession, AlarmEdgesPostMessagesAndDriveTheAlarmRecorder) {
+    g_lpApp->CSettingINI.m_bAlarmTriggerRecord = 1;
+    Stream([](StreamSettings& s) {
+        s.alarm_on_frames = 2;
+        s.alarm_off_frames = 2;
+        s.alarm_words[0] = 0x0004;
+        LimitTo(s, 6, StreamEnd::Stall);
+    });
+    Start();
+    ASSERT_TRUE(WaitForFrames(6));
+    ASSERT_TRUE(WaitUntil([&] { return log.Count("Message 1026 2") == 1; }));
+    // The sound stays off in this test, so each alarm frame asks for it again.
+    EXPECT_EQ(log.Count("Message 1026 0"), 4);
+    EXPECT_LT(log.IndexOf("Message 1026 0"), log.IndexOf("Message 1026 2"));
+    EXPECT_EQ(log.Count("StartAlarmRecord"), 2);
+    EXPECT_EQ(log.Count("StopAlarmRecord"), 1);
+    EXPECT_LT(log.IndexOf("StartAlarmRecord"), log.IndexOf("StopAlarmRecord"));
+    EXPECT_EQ(pipeline.Parser().m_wAlarmData, 0x0004);
+}
+
+TEST_F(LiveSession, RetrByteOfTheStreamSetsTheDeviceStateAndTheButton) {
+    Stream([](StreamSettings& s) {
+        s.presence |= device_emulator::kRetrBit;
+        s.retr_byte = 1;
+        LimitTo(s, 2, StreamEnd::Stall);
+    });
+    Start();
+    ASSERT_TRUE(WaitForFrames(2));
+    EXPECT_EQ(g_lpApp->m_DeviceList.GetState(), 1);
+    // Shown once, on the change from off to on.
+    EXPECT_EQ(log.Count("RetrButton 1 R.E.T.R.(Enable)"), 1);
+}
+
+}  // namespace
+}  // namespace video_test
