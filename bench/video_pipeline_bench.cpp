@@ -113,9 +113,11 @@ public:
         m_latencies.push_back(latency);
     }
     void ShowStatusText(const std::string&) override {}
-    void SetConnectButtonImage(int) override {}
+    void SetButtonImage(int, int) override {}
+    void SetButtonTip(int, const std::string&) override {}
     void ClearFrameTexts() override {}
-    void SetRetrButton(int, const std::string&) override {}
+    void ClearIndicatorText() override {}
+    void ReapplyLayout() override {}
     void SwitchLayoutMode(std::uint16_t) override {}
 
     std::vector<double> Latencies() const {
@@ -144,6 +146,7 @@ public:
     bool AlarmItemPending() const override { return false; }
     std::uint32_t StartAlarmRecord(const std::string&) override { return 1; }
     std::uint32_t StopAlarmRecord() override { return 1; }
+    bool ResumeUserRecord() override { return false; }
     std::vector<std::vector<std::uint8_t>> Frames() const {
         std::lock_guard lock(m_mutex);
         return m_frames;

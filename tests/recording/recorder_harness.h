@@ -32,6 +32,8 @@ public:
     void ClearFrameTexts() override {}
     void ClearIndicatorText() override {}
     void ReapplyLayout() override {}
+    void SwitchLayoutMode(std::uint16_t) override {}
+    void PresentFrame(std::shared_ptr<const PaintedFrame>) override {}
     std::vector<std::string> Texts() const {
         std::lock_guard lock(m_mutex);
         return m_texts;

@@ -74,7 +74,7 @@ TEST(WaveFile, EndsAtTheEndOfTheFile) {
         ParseWaveFile(WaveFile({FormatChunk(), Chunk("LIST", Bytes(8, 'x'))}))->data.empty());
     EXPECT_TRUE(ParseWaveFile(WaveFile({FormatChunk(), Chunk("data", {})}))->data.empty());
     Bytes cut = WaveFile({FormatChunk(), Chunk("data", Counting(100))});
-    cut.resize(cut.size() - 40);
+    cut.erase(cut.end() - 40, cut.end());
     EXPECT_EQ(ParseWaveFile(cut)->data, Bytes(Counting(60)));
     EXPECT_FALSE(ParseWaveFile(Bytes(20, 0)));
 }
@@ -205,7 +205,7 @@ TEST(AdpcmDecoder, PublishedExamples) {
     EXPECT_EQ(state.stepIndex, before.stepIndex);
     EXPECT_EQ(state.predicted, before.predicted);
     EXPECT_EQ(DecodeADPCMSample(7, nullptr), 0);
-    for (const auto [nibble, limit] : {std::pair{7u, 32767}, {15u, -32768}}) {
+    for (const auto& [nibble, limit] : {std::pair{7u, 32767}, {15u, -32768}}) {
         AdpcmState run;
         std::int16_t sample = 0;
         for (int i = 0; i < 100; ++i) {

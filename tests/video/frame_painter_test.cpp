@@ -124,7 +124,7 @@ TEST_F(Painter, PresentsRowsTopDownAndCopiesTheFrameBottomUp) {
     Decoded(320, 240);
     g_lpApp->m_fFrameCopyRequest = 1;
     painter.Paint();
-    for (const auto [x, y] : {std::pair{0, 0}, {319, 0}, {5, 239}, {100, 120}}) {
+    for (const auto& [x, y] : {std::pair{0, 0}, {319, 0}, {5, 239}, {100, 120}}) {
         EXPECT_EQ(Pixel(x, y)[0], Pattern(x, y, 0));
         EXPECT_EQ(Pixel(x, y)[2], Pattern(x, y, 2));
     }
@@ -163,8 +163,8 @@ TEST_F(Painter, FullScreenScalesToTheScreenWithNearestNeighbours) {
     EXPECT_TRUE(frame.fullScreen);
     ASSERT_EQ(frame.width, 640);
     ASSERT_EQ(frame.height, 456);
-    for (const auto [x, y] : {std::pair{0, 0}, {319, 227}, {10, 200}, {160, 3}}) {
-        for (const auto [dx, dy] : {std::pair{0, 0}, {1, 1}}) {
+    for (const auto& [x, y] : {std::pair{0, 0}, {319, 227}, {10, 200}, {160, 3}}) {
+        for (const auto& [dx, dy] : {std::pair{0, 0}, {1, 1}}) {
             EXPECT_EQ(Pixel(2 * x + dx, 2 * y + dy)[1], Pattern(x, y, 1)) << x << "," << y;
         }
     }

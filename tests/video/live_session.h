@@ -121,6 +121,7 @@ public:
         m_log.Add("StopAlarmRecord");
         return 1;
     }
+    bool ResumeUserRecord() override { return false; }
 
     std::size_t Count() const {
         std::lock_guard lock(m_mutex);

@@ -41,6 +41,7 @@ public:
         m_log.Add("Stop");
         return 1;
     }
+    bool ResumeUserRecord() override { return false; }
     bool pending = false;
 
 private:
@@ -155,10 +156,10 @@ TEST_F(Parser, OtherDeviceTypesKeepTheRecordButPostNothing) {
 TEST_F(Parser, RetrStateAndBackupNoticeReachTheDeviceListAndStatusLine) {
     Parse(Header(H::kRetrState | H::kBackupNotice, {1, 0}));
     EXPECT_EQ(g_lpApp->m_DeviceList.GetState(), 1);
-    EXPECT_EQ(log.Count("RetrButton 1 R.E.T.R.(Enable)"), 1);
+    EXPECT_EQ(log.Count("ButtonTip 8331 R.E.T.R.(Enable)"), 1);
     EXPECT_EQ(log.Count("Status Network backup,stop video!!"), 1);
     Parse(Header(H::kRetrState, {0, 0}));
-    EXPECT_EQ(log.Count("RetrButton 0 R.E.T.R.(Disable)"), 1);
+    EXPECT_EQ(log.Count("ButtonTip 8331 R.E.T.R.(Disable)"), 1);
 }
 
 TEST(PictureMarkers, IsJpegFrameWantsAllFourBytes) {

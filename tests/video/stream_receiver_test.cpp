@@ -120,7 +120,7 @@ TEST_P(StreamBreaks, PostCodeOneAndLogInAgain) {
     // The tear-down may end the compose thread before it has taken the last frames received.
     EXPECT_LE(recorder.Count(), GetParam().framesBefore);
     EXPECT_EQ(GetStreamState(), kStreamBroken);
-    EXPECT_EQ(log.Count("ConnectButton 1"), 1);
+    EXPECT_EQ(log.Count("ButtonImage 1002 1"), 1);
     EXPECT_EQ(g_lpApp->m_fConnected, 0u);
 }
 
@@ -220,7 +220,7 @@ TEST_F(LiveSession, RetrByteOfTheStreamSetsTheDeviceStateAndTheButton) {
     ASSERT_TRUE(WaitForFrames(2));
     EXPECT_EQ(g_lpApp->m_DeviceList.GetState(), 1);
     // Shown once, on the change from off to on.
-    EXPECT_EQ(log.Count("RetrButton 1 R.E.T.R.(Enable)"), 1);
+    EXPECT_EQ(log.Count("ButtonTip 8331 R.E.T.R.(Enable)"), 1);
 }
 
 }  // namespace
