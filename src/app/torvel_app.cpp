@@ -48,7 +48,9 @@ std::uint32_t InitKernelObject() {
         return 0;
     }
     g_szSessionCookie.Clear();
-    return LoadCtrlFile();
+    const std::uint32_t loaded = LoadCtrlFile();
+    BindDeviceProtocols();
+    return loaded;
 }
 
 CTorvelApp::CTorvelApp(SessionComponents& components, StartupDialogs& dialogs)

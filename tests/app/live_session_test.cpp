@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "app/live_session_components.h"
+#include "app/process_threads.h"
+#include "app/system_buffers.h"
+#include "app/torvel_app.h"
+#include "device_emulator.h"
+#include "kernel/kernel_object.h"
+#include "platform/paths.h"
+#include "platform/thread.h"
+#include "protocol/command_sender.h"
+#include "protocol/session.h"
+#include "recording/record_file.h"
+#include "test_support/fake_main_window.h"
+#include "test_support/recording_message_sink.h"
+#include "test_support/temp_folder.h"
+
+namespace {
+
+// The main window's part in the pipeline: painting each frame when the mailbox asks.
+class PaintingWindow : public test_support::FakeMainWindow {
+public:
+    PaintingWindow(LivePipeline& pipeline, test_support::EventLog& log)
+        : FakeMainWindow(log), m_pipeline(pipeline) {}
+    void DrawFrame() override { m_pipeline.Painter().Paint(); }
+
+private:
+    LivePipeline& m_pipeline;
+};
+
+// The whole session of the program against the emulator: real pipeline, real recorders.
+class LiveSessionComponentsTest : public ::testing::Test {
+protected:
+    LiveSessionComponentsTest() {
+        platform::SetProgramFolder(program.Path());
+        std::ofstream(program.Path() / "CtrlFile.ini") << "[EOF]\nEND\n";
+        device.Start();
+        EXPECT_EQ(InitKernelObject(), 1u);
+        KernelObject& app = *g_lpApp;
+        app.m_pMainDialog = &window;
+        app.h_MainDialogHandle = window.Handle();
+        app.CSettingINI.m_strProgramPath = program.Path().string() + "/";
+        app.CSettingINI.m_strRecordPath = records.Path().string();
+        app.CSettingINI.m_bAlarmTriggerRecord = 1;
+        app.m_DeviceList.Add(0, 1, KLM300_DVR, CDeviceList::kMasterKind);
+        SetDeviceAddress("127.0.0.1", device.Port());
+        g_szSessionCookie.Set("C00KIE");
+        device.Update([](device_emulator::Settings& s) {
+            s.identity.check_cookie = false;
+            s.stream.frame_rate = 100;
+        });
+        EXPECT_EQ(AllocateSystemBuffer(components), 1u);
+        EXPECT_EQ(InitialSemaphore(components), 1u);
+        EXPECT_EQ(InitProcessResource(components), 1u);
+        EXPECT_EQ(InitLoginResource(components), 1u);
+    }
+
+    ~LiveSessionComponentsTest() override {
+        platform::StopThread(g_lpApp->h_GetJpegImageThread, 1'000);
+        ExitLoginResource(components);
+        ExitProcessResource();
+        FreeSystemBuffer(components);
+        FreeSemaphore(components);
+        platform::JoinAllThreads();
+        device.Stop();
+        delete g_lpApp;
+        g_lpApp = nullptr;
+    }
+
+    std::vector<std::filesystem::path> AlarmFiles() const {
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(records.Path())) {
+            if (entry.path().filename().string().rfind("ALARM", 0) == 0) {
+                files.push_back(entry.path());
+            }
+        }
+        return files;
+    }
+
+    test_support::TempFolder program;
+    test_support::TempFolder records;
+    test_support::RecordingMessageSink messages;
+    test_support::EventLog log;
+    device_emulator::DeviceEmulator device;
+    LiveSessionComponents components;
+    PaintingWindow window{components.Pipeline(), log};
+};
+
+TEST_F(LiveSessionComponentsTest, AnAlarmFileStartsWithThePreAlarmFrames) {
+    // 40 quiet frames, then the alarm for 30 frames.
+    device.Update([](device_emulator::Settings& s) {
+        s.stream.alarm_bits = device_emulator::kAlarm1Bit;
+        s.stream.alarm_on_frames = 0;
+    });
+    platform::SetEvent(g_lpApp->h_StartToGetJpegImageEvent);
+    for (int i = 0; i < 2000 && log.Count("PresentFrame") < 40; ++i) {
+        ui::ProcessPostedMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_GE(log.Count("PresentFrame"), 40);
+    device.Update(
+        [](device_emulator::Settings& s) { s.stream.presence |= device_emulator::kAlarm1Bit; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    device.Update(
+        [](device_emulator::Settings& s) { s.stream.presence &= ~device_emulator::kAlarm1Bit; });
+    for (int i = 0;
+         i < 2000 && !(components.Recorders().AlarmItemPending() == false && !AlarmFiles().empty());
+         ++i) {
+        ui::ProcessPostedMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto files = AlarmFiles();
+    ASSERT_EQ(files.size(), 1u);
+    recording::RecordFileReader reader;
+    ASSERT_TRUE(reader.Open(files[0])) << reader.Error();
+    // The twenty frames before the alarm lead the file, then the frames of the alarm.
+    ASSERT_GT(reader.Frames().size(), 20u);
+    const auto first = reader.ReadFrame(0);
+    ASSERT_GE(first.size(), 4u);
+    EXPECT_EQ(first[0], 0xFF);
+    EXPECT_EQ(first[1], 0xD8);
+    const std::uint32_t firstTime = reader.Frames()[0].record.dwTimeStamp;
+    const std::uint32_t lastTime = reader.Frames().back().record.dwTimeStamp;
+    EXPECT_LT(firstTime, lastTime);
+}
+
+}  // namespace
