@@ -1,21 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <optional>
 #include <thread>
 
 #include "app/live_session_components.h"
-#include "app/process_threads.h"
-#include "app/system_buffers.h"
-#include "app/torvel_app.h"
 #include "device_emulator.h"
 #include "kernel/kernel_object.h"
-#include "platform/paths.h"
-#include "platform/thread.h"
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
 #include "recording/record_file.h"
 #include "test_support/fake_main_window.h"
 #include "test_support/recording_message_sink.h"
+#include "test_support/session_fixture.h"
 #include "test_support/temp_folder.h"
 
 namespace {
@@ -35,14 +31,9 @@ private:
 class LiveSessionComponentsTest : public ::testing::Test {
 protected:
     LiveSessionComponentsTest() {
-        platform::SetProgramFolder(program.Path());
-        std::ofstream(program.Path() / "CtrlFile.ini") << "[EOF]\nEND\n";
         device.Start();
-        EXPECT_EQ(InitKernelObject(), 1u);
+        kernel.Attach(window, window.Handle());
         KernelObject& app = *g_lpApp;
-        app.m_pMainDialog = &window;
-        app.h_MainDialogHandle = window.Handle();
-        app.CSettingINI.m_strProgramPath = program.Path().string() + "/";
         app.CSettingINI.m_strRecordPath = records.Path().string();
         app.CSettingINI.m_bAlarmTriggerRecord = 1;
         app.m_DeviceList.Add(0, 1, KLM300_DVR, CDeviceList::kMasterKind);
@@ -52,22 +43,7 @@ protected:
             s.identity.check_cookie = false;
             s.stream.frame_rate = 100;
         });
-        EXPECT_EQ(AllocateSystemBuffer(components), 1u);
-        EXPECT_EQ(InitialSemaphore(components), 1u);
-        EXPECT_EQ(InitProcessResource(components), 1u);
-        EXPECT_EQ(InitLoginResource(components), 1u);
-    }
-
-    ~LiveSessionComponentsTest() override {
-        platform::StopThread(g_lpApp->h_GetJpegImageThread, 1'000);
-        ExitLoginResource(components);
-        ExitProcessResource();
-        FreeSystemBuffer(components);
-        FreeSemaphore(components);
-        platform::JoinAllThreads();
-        device.Stop();
-        delete g_lpApp;
-        g_lpApp = nullptr;
+        resources.emplace(components);
     }
 
     std::vector<std::filesystem::path> AlarmFiles() const {
@@ -80,13 +56,14 @@ protected:
         return files;
     }
 
-    test_support::TempFolder program;
+    test_support::ProgramKernel kernel;
     test_support::TempFolder records;
     test_support::RecordingMessageSink messages;
     test_support::EventLog log;
     device_emulator::DeviceEmulator device;
     LiveSessionComponents components;
     PaintingWindow window{components.Pipeline(), log};
+    std::optional<test_support::SessionResources> resources;
 };
 
 TEST_F(LiveSessionComponentsTest, AnAlarmFileStartsWithThePreAlarmFrames) {

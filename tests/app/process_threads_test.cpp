@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <optional>
 #include <thread>
 
 #include "app/system_buffers.h"
@@ -13,7 +13,7 @@
 #include "platform/paths.h"
 #include "platform/thread.h"
 #include "test_support/recording_message_sink.h"
-#include "test_support/temp_folder.h"
+#include "test_support/session_fixture.h"
 #include "ui/message_ids.h"
 
 namespace {
@@ -26,27 +26,8 @@ using platform::kWaitTimeout;
 class Session : public ::testing::Test {
 protected:
     Session() {
-        platform::SetProgramFolder(program.Path());
-        std::ofstream(program.Path() / "CtrlFile.ini") << "[EOF]\nEND\n";
-        EXPECT_EQ(InitKernelObject(), 1u);
-        g_lpApp->m_pMainDialog = &window;
-        g_lpApp->h_MainDialogHandle = window.Handle();
-        g_lpApp->CSettingINI.m_strProgramPath = program.Path().string() + "/";
-        EXPECT_EQ(AllocateSystemBuffer(components), 1u);
-        EXPECT_EQ(InitialSemaphore(components), 1u);
-        EXPECT_EQ(InitProcessResource(components), 1u);
-        EXPECT_EQ(InitLoginResource(components), 1u);
-    }
-
-    ~Session() override {
-        ExitLoginResource(components);
-        ExitProcessResource();
-        FreeSystemBuffer(components);
-        FreeSemaphore(components);
-        platform::JoinAllThreads();
-        platform::SetClockSpeed(1.0);
-        delete g_lpApp;
-        g_lpApp = nullptr;
+        kernel.Attach(window, window.Handle());
+        resources.emplace(components);
     }
 
     // Delivers posted window messages until `event` is logged or the time runs out.
@@ -61,11 +42,12 @@ protected:
         return false;
     }
 
-    test_support::TempFolder program;
+    test_support::ProgramKernel kernel;
     test_support::RecordingMessageSink messages;
     test_support::EventLog log;
     test_support::FakeSessionComponents components{log};
     test_support::FakeMainWindow window{log};
+    std::optional<test_support::SessionResources> resources;
 };
 
 TEST_F(Session, ShowFrameIsServedAfterATimeOutThatIsUnderWay) {

@@ -1,23 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <optional>
 #include <thread>
 
-#include "app/process_threads.h"
-#include "app/system_buffers.h"
-#include "app/torvel_app.h"
 #include "app_fakes.h"
 #include "device_emulator.h"
 #include "kernel/kernel_object.h"
 #include "kernel/mailbox.h"
-#include "platform/paths.h"
 #include "platform/thread.h"
 #include "protocol/command_sender.h"
 #include "protocol/device_reply.h"
 #include "protocol/login.h"
 #include "protocol/relogin_thread.h"
 #include "test_support/recording_message_sink.h"
-#include "test_support/temp_folder.h"
+#include "test_support/session_fixture.h"
 #include "ui/message_ids.h"
 
 namespace {
@@ -27,33 +23,13 @@ namespace {
 class Reconnect : public ::testing::Test {
 protected:
     Reconnect() {
-        platform::SetProgramFolder(program.Path());
-        std::ofstream(program.Path() / "CtrlFile.ini") << "[EOF]\nEND\n";
         device.Start();
-        EXPECT_EQ(InitKernelObject(), 1u);
-        g_lpApp->m_pMainDialog = &window;
-        g_lpApp->h_MainDialogHandle = window.Handle();
-        g_lpApp->CSettingINI.m_strProgramPath = program.Path().string() + "/";
+        kernel.Attach(window, window.Handle());
         SetDeviceAddress("127.0.0.1", device.Port());
         g_lpApp->CSettingINI.m_strPassword = "admin";
         components.reLogin = [] { return LoginThread(); };
-        EXPECT_EQ(AllocateSystemBuffer(components), 1u);
-        EXPECT_EQ(InitialSemaphore(components), 1u);
-        EXPECT_EQ(InitProcessResource(components), 1u);
-        EXPECT_EQ(InitLoginResource(components), 1u);
+        resources.emplace(components);
         platform::SetClockSpeed(100.0);
-    }
-
-    ~Reconnect() override {
-        ExitLoginResource(components);
-        ExitProcessResource();
-        FreeSystemBuffer(components);
-        FreeSemaphore(components);
-        platform::JoinAllThreads();
-        platform::SetClockSpeed(1.0);
-        delete g_lpApp;
-        g_lpApp = nullptr;
-        device.Stop();
     }
 
     // The status codes posted so far, in order.
@@ -80,12 +56,13 @@ protected:
         return false;
     }
 
-    test_support::TempFolder program;
+    test_support::ProgramKernel kernel;
     test_support::RecordingMessageSink messages;
     device_emulator::DeviceEmulator device;
     test_support::EventLog log;
     test_support::FakeSessionComponents components{log};
     test_support::FakeMainWindow window{log};
+    std::optional<test_support::SessionResources> resources;
 };
 
 TEST_F(Reconnect, RetriesWhileTheDeviceRefusesThenRebuildsTheSession) {

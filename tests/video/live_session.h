@@ -29,6 +29,7 @@
 #include "protocol/session.h"
 #include "test_support/fake_main_window.h"
 #include "test_support/recording_message_sink.h"
+#include "test_support/session_fixture.h"
 #include "test_support/temp_folder.h"
 #include "ui/message_ids.h"
 #include "video/live_pipeline.h"
@@ -149,15 +150,10 @@ protected:
     static constexpr auto kPatience = std::chrono::seconds(20);
 
     LiveSession() {
-        platform::SetProgramFolder(program.Path());
-        std::ofstream(program.Path() / "CtrlFile.ini") << "[EOF]\nEND\n";
-        EXPECT_EQ(InitKernelObject(), 1u);
+        kernel.Attach(window, window.Handle());
         KernelObject& app = *g_lpApp;
-        app.m_pMainDialog = &window;
-        app.h_MainDialogHandle = window.Handle();
         app.m_pRecording = &recorder;
-        app.CSettingINI.m_strProgramPath = program.Path().string() + "/";
-        app.CSettingINI.m_strSnapshotPath = program.Path().string();
+        app.CSettingINI.m_strSnapshotPath = kernel.Folder().string();
         app.m_DeviceList.Add(0, 1, KLM300_DVR, CDeviceList::kMasterKind);
 
         device.Start();
@@ -169,26 +165,7 @@ protected:
         SetDeviceAddress("127.0.0.1", device.Port());
         g_szSessionCookie.Set("C00KIE");
         g_strHostName.Set("10.0.0.5");
-
-        EXPECT_EQ(AllocateSystemBuffer(components), 1u);
-        EXPECT_EQ(InitialSemaphore(components), 1u);
-        EXPECT_EQ(InitProcessResource(components), 1u);
-        EXPECT_EQ(InitLoginResource(components), 1u);
-    }
-
-    ~LiveSession() override {
-        // Ends a receive that waits on a silent device at once, instead of after the close
-        // hand-shake's time-out.
-        platform::StopThread(g_lpApp->h_GetJpegImageThread, 1'000);
-        ExitLoginResource(components);
-        ExitProcessResource();
-        FreeSystemBuffer(components);
-        FreeSemaphore(components);
-        platform::JoinAllThreads();
-        platform::SetClockSpeed(1.0);
-        device.Stop();
-        delete g_lpApp;
-        g_lpApp = nullptr;
+        resources.emplace(components);
     }
 
     void Stream(const std::function<void(device_emulator::StreamSettings&)>& change) {
@@ -215,7 +192,7 @@ protected:
         });
     }
 
-    test_support::TempFolder program;
+    test_support::ProgramKernel kernel;
     test_support::RecordingMessageSink messages;
     EventLog log;
     device_emulator::DeviceEmulator device;
@@ -223,6 +200,7 @@ protected:
     PipelineComponents components{pipeline, log};
     PaintingWindow window{pipeline, log};
     RecorderStub recorder{log};
+    std::optional<test_support::SessionResources> resources;
 };
 
 }  // namespace video_test
