@@ -13,10 +13,10 @@
 
 #include "kernel/ctrl_protocol.h"
 #include "kernel/device_list.h"
+#include "kernel/user_class.h"
 
 inline constexpr int kLayoutModeCount = 6;
 inline constexpr int kLayoutWordCount = 79;
-inline constexpr int kUserClassCount = 4;
 inline constexpr int kChannelStripCount = 19;
 inline constexpr int kCommandButtonCount = 6;
 
@@ -98,18 +98,6 @@ struct DeviceTypeSkin {
 // Indexed by device type code 0 to 19.
 const std::array<DeviceTypeSkin, kDeviceTypeCount>& DeviceTypeSkinTable();
 
-struct UserClassButtons {
-    std::uint8_t classIndex;
-    std::uint8_t rank;
-    std::uint8_t level;  // the USERLEVEL value
-    std::int32_t nameId;
-    std::int32_t count;  // ids that the start-up enables or disables
-    std::array<std::int32_t, 9> ids;
-    std::array<std::int32_t, 9> allowed;
-};
-
-// Indexed by user class: 0 SUPERVISOR, 1 HIGH USER, 2 GUEST, 3 NORMAL USER.
-extern const std::array<UserClassButtons, kUserClassCount> UserClassButtonTable;
 
 struct ChannelStripRow {
     std::array<SkinRect, 4> rect;  // equal in every layout mode

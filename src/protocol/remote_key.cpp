@@ -3,6 +3,7 @@
 #include <array>
 
 #include "kernel/kernel_object.h"
+#include "kernel/user_class.h"
 #include "protocol/cgi_request.h"
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
@@ -14,9 +15,6 @@ constexpr std::uint32_t kSendFailed = 4065;
 constexpr std::uint32_t kNotSupported = 4084;
 constexpr std::uint32_t kNoProtocol = 4093;
 constexpr std::uint8_t kEndByte = 0x32;
-
-// The user-class codes the devices expect, by user class (supervisor, high, guest, normal).
-constexpr std::array<std::uint8_t, 4> kUserClassCodes = {60, 40, 4, 20};
 
 enum Placeholder : std::uint8_t {
     kMasterId = 0x0D,
@@ -197,7 +195,7 @@ int SendKeyCommand(const CtrlProtocol& protocol, const KeyCommandEntry& entry,
     const std::uint8_t userClass = app.m_bUserClass;
     const KeyContext context{
         app.m_DeviceList.GetMasterId(), app.m_DeviceList.GetPeripheralId(),
-        userClass < kUserClassCodes.size() ? kUserClassCodes[userClass] : std::uint8_t{0},
+        userClass < kUserClassCount ? UserClassButtonTable[userClass].rank : std::uint8_t{0},
         app.m_fRetr != 0};
     const auto body = BuildKeyBody(protocol, entry, keyArgument, context);
     if (!body) {
