@@ -6,6 +6,7 @@
 #include "app/startup_dialogs.h"
 #include "login/login_dialog.h"
 
+// The program derives from it and adds RunMainWindow.
 class LoginStartupDialogs : public StartupDialogs {
 public:
     explicit LoginStartupDialogs(LoginDialogHooks hooks = {}) : m_hooks(std::move(hooks)) {}

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <fstream>
 
+#include "login/login_startup.h"
 #include "login_fixture.h"
 #include "test_support/temp_folder.h"
 #include "ui/message_ids.h"
@@ -417,6 +418,39 @@ TEST_F(LoginDialogTest, NeighbourDialogsFillTheFieldsOnlyWhenTheyChoseSomething)
     dialog.OnSearchButton();
     dialog.OnCopyProgramButton();
     EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(LoginDialogTest, TheWindowIsDraggedByItsBody) {
+    dialog.OnInitDialog();
+    dialog.show();
+    const QPoint start = dialog.pos();
+    const QPoint grip(150, 20);
+    QMouseEvent press(QEvent::MouseButtonPress, grip, dialog.mapToGlobal(grip), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &press);
+    const QPoint to = grip + QPoint(30, 40);
+    QMouseEvent move(QEvent::MouseMove, to, dialog.mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &move);
+    EXPECT_EQ(dialog.pos(), start + QPoint(30, 40));
+}
+
+TEST_F(LoginDialogTest, StartUpPresetsTheWindowFromTheSettings) {
+    struct LoginOnly : LoginStartupDialogs {
+        void RunMainWindow() override {}
+    } startup;
+    std::vector<std::string> shown;
+    QTimer::singleShot(0, [&] {
+        auto* window = qobject_cast<LoginDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr);
+        for (int id : {IDC_EDIT_HOST, IDC_EDIT_USERNAME, IDC_EDIT_PASSWORD, IDC_EDIT_PORT,
+                       IDC_EDIT_BITRATE}) {
+            shown.push_back(window->Edit(id)->text().toStdString());
+        }
+        window->OnCancelButton();
+    });
+    EXPECT_EQ(startup.RunLoginDialog({"10.2.3.4", "admin", "8080", "1200"}), 2);
+    EXPECT_EQ(shown, (std::vector<std::string>{"10.2.3.4", "admin", "", "8080", "1200"}));
 }
 
 }  // namespace
