@@ -55,7 +55,7 @@ void StoreLoginReply(const LoginReply& reply) {
 }  // namespace
 
 LoginOutcome SendLoginRequest(const std::string& user, const std::string& password,
-                              VortaStatus* status) {
+                              VortaStatus* status, LoginReply* parsed) {
     CCgiRequest request(CGI_LOGIN);
     request.AddParam("Username", user);
     request.AddParam("Password", password);
@@ -69,6 +69,9 @@ LoginOutcome SendLoginRequest(const std::string& user, const std::string& passwo
         return LoginOutcome::NoSession;
     }
     StoreLoginReply(*reply);
+    if (parsed) {
+        *parsed = *reply;
+    }
     return LoginOutcome::LoggedIn;
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/sync.h"
 #include "protocol/command_sender.h"
+#include "protocol/device_reply.h"
 #include "ui/window_message.h"
 
 class Login {
@@ -45,10 +46,11 @@ void ReleaseLoginObject();
 
 // The login exchange shared by the login threads: "/Login.cgi" with the user and password, the
 // login reply into the session cookie and KernelObject. The cookie is empty unless it succeeds;
-// a refused command leaves its HTTP status in `status`.
+// a refused command leaves its HTTP status in `status`; a successful one leaves the parsed reply in
+// `parsed`, for callers that judge its items.
 enum class LoginOutcome { CommandFailed, NoSession, LoggedIn };
 LoginOutcome SendLoginRequest(const std::string& user, const std::string& password,
-                              VortaStatus* status = nullptr);
+                              VortaStatus* status = nullptr, LoginReply* parsed = nullptr);
 
 // "/Getdeviceinfo.cgi" with the cookie, resolution and quality; the reply body, or nothing on
 // failure or an empty reply.

@@ -15,11 +15,6 @@ using device_emulator::ContentLengthStyle;
 using device_emulator::ReplyAction;
 using device_emulator::ReplyFaults;
 
-constexpr const char* kHeaders = " HTTP/1.1\r\nAccept: */* \r\nAccept-Language: zh-tw\r\n";
-constexpr const char* kTail =
-    "Accept-Encoding: gzip, deflate\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT "
-    "5.1; SV1; .NET CLR 1.1.4322)\r\nHost: 10.0.0.5\r\nConnection: Keep-Alive\r\n\r\n";
-
 class CommandSender : public test_support::DeviceFixture {
 protected:
     CommandSender() {
@@ -49,15 +44,16 @@ TEST_F(CommandSender, RequestBytesAreExact) {
     ASSERT_EQ(SendLoginRequest("admin", "admin"), LoginOutcome::LoggedIn);
     const auto login = device.Requests("/Login.cgi");
     ASSERT_EQ(login.size(), 1u);
-    EXPECT_EQ(login[0].raw,
-              std::string("GET /Login.cgi?Username=admin&Password=admin") + kHeaders + kTail);
+    EXPECT_EQ(login[0].raw, std::string("GET /Login.cgi?Username=admin&Password=admin") +
+                                test_support::kRequestHeaders + test_support::kRequestTail);
 
     const std::string section(12, '\x07');
     ASSERT_EQ(SetConfigSection(CFG_IMG, section.data(), 12, 0), 1);
     const auto set = device.Requests("/SetSysCfg.cgi");
     ASSERT_EQ(set.size(), 1u);
     EXPECT_EQ(set[0].raw, "GET /SetSysCfg.cgi?Option=IMG&Cookie=" + g_szSessionCookie.Get() +
-                              kHeaders + "Content-Length: 12\r\n" + kTail + section);
+                              test_support::kRequestHeaders + "Content-Length: 12\r\n" +
+                              test_support::kRequestTail + section);
 }
 
 TEST_F(CommandSender, RepliesInEveryShape) {

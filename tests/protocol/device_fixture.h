@@ -12,6 +12,13 @@
 
 namespace test_support {
 
+// What every command request carries after its path, with the fixture's host address.
+inline constexpr const char* kRequestHeaders =
+    " HTTP/1.1\r\nAccept: */* \r\nAccept-Language: zh-tw\r\n";
+inline constexpr const char* kRequestTail =
+    "Accept-Encoding: gzip, deflate\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT "
+    "5.1; SV1; .NET CLR 1.1.4322)\r\nHost: 10.0.0.5\r\nConnection: Keep-Alive\r\n\r\n";
+
 // A kernel object whose settings point at a device emulator on loopback.
 class DeviceFixture : public ::testing::Test {
 protected:

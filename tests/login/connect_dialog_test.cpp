@@ -1,0 +1,102 @@
+#include "login/connect_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include "login/login_dialog.h"
+#include "login_fixture.h"
+#include "protocol/login.h"
+
+namespace {
+
+using device_emulator::ReplyAction;
+
+class ConnectDialogTest : public test_support::LoginFixture {
+protected:
+    ~ConnectDialogTest() override { ReleaseLoginObject(); }
+
+    LoginTexts Owner(const std::string& user = "admin") const {
+        return {"127.0.0.1", user, user, Port()};
+    }
+};
+
+TEST_F(ConnectDialogTest, ASuccessfulLoginClosesWithOkAndTheDotsMove) {
+    CConnectProgressDlg dialog(nullptr, Owner());
+    std::vector<std::string> texts;
+    const int result = CConnectProgressDlg::kResultOk;
+    // The device answers only after the dots have moved a few times.
+    device.Update([](auto& s) {
+        s.faults["/Getdeviceinfo.cgi"] = {.body_splits = {-2},
+                                          .split_pause = std::chrono::milliseconds(1400)};
+    });
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (texts.empty() || texts.back() != dialog.ShownText()) {
+            texts.push_back(dialog.ShownText());
+        }
+    });
+    watch.start(20);
+    EXPECT_EQ(RunModal(dialog, [] {}), result);
+    EXPECT_EQ(g_lpApp->m_wUserLevel, 30);
+    EXPECT_FALSE(g_szSessionCookie.Empty());
+    ASSERT_GE(texts.size(), 4u);
+    const std::string host = "Connect 127.0.0.1 ";
+    for (std::size_t i = 1; i < 5 && i < texts.size(); ++i) {
+        EXPECT_EQ(texts[i], host + std::string(i, '.'));
+    }
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(ConnectDialogTest, FailuresCloseWithMinusOne) {
+    const struct {
+        const char* name;
+        std::string port;
+        device_emulator::ReplyFaults faults;
+        std::uint32_t maxWaitMs;
+        std::size_t requests;
+    } cases[] = {
+        {"refused login", "", {.status = 401}, CConnectProgressDlg::kMaxWaitMs, 1},
+        // Without an answer the window does not wait for ever.
+        {"silent device", "", {.action = ReplyAction::Stall}, 500, 1},
+        {"port beyond 65535", "70000", {}, CConnectProgressDlg::kMaxWaitMs, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test_support::RecordingMessageSink sink;
+        device.ClearRequests();
+        Faults("/Login.cgi", c.faults);
+        LoginTexts owner = Owner();
+        if (!c.port.empty()) {
+            owner.port = c.port;
+        }
+        CConnectProgressDlg dialog(nullptr, owner);
+        dialog.m_dwMaxWaitMs = c.maxWaitMs;
+        EXPECT_EQ(RunModal(dialog, [] {}), CConnectProgressDlg::kResultFailed);
+        EXPECT_EQ(device.Requests("/Login.cgi").size(), c.requests);
+        EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Login error !!"});
+    }
+}
+
+TEST_F(ConnectDialogTest, TheHiddenUpgradePathNeedsASupervisor) {
+    int upgrades = 0;
+    LoginDialog login(nullptr, {.upgradeFirmware = [&] { ++upgrades; }});
+    login.OnInitDialog();
+    const auto tryUpgrade = [&](const std::string& user) {
+        login.m_strUserName = login.m_strPassword = user;
+        login.m_strHost = "127.0.0.1";
+        login.m_strPort = Port();
+        login.UpdateData(false);
+        QTimer::singleShot(10'000, &login, [] {
+            if (auto* w = QApplication::activeModalWidget()) {
+                static_cast<QDialog*>(w)->done(-100);
+            }
+        });
+        login.OnUpgradeFirmwareButton();
+    };
+    tryUpgrade("admin");
+    EXPECT_EQ(upgrades, 1);
+    tryUpgrade("guest");
+    EXPECT_EQ(upgrades, 1);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"User level too low"});
+}
+
+}  // namespace
