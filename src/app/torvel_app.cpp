@@ -13,6 +13,7 @@
 #include "kernel/utilities.h"
 #include "platform/thread.h"
 #include "protocol/ctrl_file.h"
+#include "protocol/login.h"
 #include "protocol/session.h"
 
 namespace {
@@ -96,6 +97,7 @@ int CTorvelApp::ExitInstance() {
         !g_lpApp || (ExitLoginResource(m_components) && ExitProcessResource() &&
                      FreeSystemBuffer(m_components) && FreeSemaphore(m_components));
     TraceLogClose();
+    ReleaseLoginObject();
     platform::JoinAllThreads();
     if (released) {
         delete g_lpApp;
