@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <span>
 #include <sstream>
+#include <string>
 
 #include "kernel/kernel_object.h"
 #include "ui/skin_image.h"
 #include "ui/string_table.h"
+#include "video/live_pipeline.h"
 
 namespace {
 
@@ -97,8 +99,8 @@ QRegion RoundedRegion(int width, int height, int corner) {
 
 }  // namespace
 
-CTorvelDlg::CTorvelDlg(const DeviceSelection& devices, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_devices(devices) {
+CTorvelDlg::CTorvelDlg(MainWindowServices services, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_services(std::move(services)) {
     g_lpApp->m_wLayoutMode = 0;
     // Every button is a hidden child from the start, so that a layout call that comes before
     // the buttons are created can never show one as a window of its own.
@@ -113,15 +115,8 @@ CTorvelDlg::CTorvelDlg(const DeviceSelection& devices, QWidget* parent)
     m_wndVideo.setPalette(black);
 }
 
-CTorvelDlg::~CTorvelDlg() = default;
-
-bool CTorvelDlg::OnMessage(std::uint32_t, ui::WPARAM, ui::LPARAM) {
-    // The session's thread notifications join with the session handlers.
-    return false;
-}
-
 const DeviceTypeSkin& CTorvelDlg::CurrentSkin() const {
-    const std::size_t type = m_devices.GetCurrentType();
+    const std::size_t type = g_lpApp->m_DeviceList.GetCurrentType();
     return DeviceTypeSkinTable()[type < kDeviceTypeCount ? type : 0];
 }
 
@@ -377,6 +372,12 @@ bool CTorvelDlg::SetKeyBitmaps(int group) {
             }
             continue;
         }
+        if (turboKey != std::end(kTurboKeys) && !turboKey->direction &&
+            !(key.flags & key_flag::kFollowsMode)) {
+            // Back from turbo: the zoom and focus keys take their plain faces again.
+            button.LoadButtonBitmap(key.bitmap[0], key.bitmap[1], key.bitmap[1], kKeyThreeImage);
+            continue;
+        }
         if (!(key.flags & key_flag::kFollowsMode)) {
             continue;
         }
@@ -536,7 +537,8 @@ int CTorvelDlg::ApplyLayoutMode() {
                 m_btnKey[key.keyIndex].setToolTip(Tip(key.tipId));
             }
         }
-        m_btnKey[kPtzKey].setToolTip(StringWord(8312, m_devices.IsCurrentMaster() ? 1 : 0));
+        m_btnKey[kPtzKey].setToolTip(
+            StringWord(8312, g_lpApp->m_DeviceList.IsCurrentMaster() ? 1 : 0));
         m_btnKey[kTurboKey].setToolTip(StringWord(8310, app.m_fTurbo != 0 ? 0 : 1));
     }
 
@@ -567,7 +569,7 @@ int CTorvelDlg::ApplyLayoutMode() {
         m_btnPanelUp.hide();
     }
 
-    const int type = m_devices.GetCurrentType();
+    const int type = g_lpApp->m_DeviceList.GetCurrentType();
     const bool hotPoint = type == 11 || type == 18;
     app.m_fHotPointOn = hotPoint ? 1 : 0;
     app.m_bHotPointMode = hotPoint ? 2 : 1;
@@ -577,11 +579,139 @@ int CTorvelDlg::ApplyLayoutMode() {
     return 1;
 }
 
+std::string CTorvelDlg::TipWord(std::uint32_t id, int n) {
+    return StringWord(id, n).toStdString();
+}
+
+QRect CTorvelDlg::VideoRect() const {
+    return LayoutRect(CurrentLayout(), layout_word::kVideo);
+}
+
+QRect CTorvelDlg::StatusRect() const {
+    return LayoutRect(CurrentLayout(), layout_word::kStatus);
+}
+
+void CTorvelDlg::RestoreWindow(int first, int corner) {
+    ShapeWindow(first, corner);
+    CenterOnScreen();
+}
+
+void CTorvelDlg::OnCameraToolButton(int) {
+    m_bPanelExpanded = !m_bPanelExpanded;
+    ShapeWindow(layout_word::kOpen, 20);
+    m_btnPanelDown.show();
+    m_btnPanelUp.hide();
+    PlaceKeyButtons(KeyRule::Panel);
+    const LayoutRow& L = CurrentLayout();
+    update(QRect(L[4], L[5] + L[15], L[6] - L[4], L[7] - L[5] - L[15]));
+}
+
+void CTorvelDlg::OnCameraToolButtonDown(int) {
+    m_bPanelExpanded = !m_bPanelExpanded;
+    ShapeWindow(layout_word::kClosed, 20);
+    m_btnPanelDown.hide();
+    m_btnPanelUp.show();
+    HideKeyButtons();
+    const LayoutRow& L = CurrentLayout();
+    update(QRect(L[4], L[5] + L[15], L[6] - L[4], L[7] - L[5] - L[15]));
+}
+
+void CTorvelDlg::HideControlsForFullScreen() {
+    clearMask();
+    setFixedSize(m_rcScreen.size());
+    move(m_rcScreen.topLeft());
+    raise();
+    for (ui::CVtxButton& button : m_btnTitle) {
+        button.hide();
+    }
+    for (ui::CVtxButton& button : m_btnChannel) {
+        button.hide();
+    }
+    EnableControlGroup(1);
+    m_btnPower.hide();
+    m_btnPanelUp.hide();
+    m_btnPanelDown.hide();
+    HideKeyButtons();
+    m_wndVideo.setGeometry(QRect(QPoint(0, 0), m_rcScreen.size()));
+    m_wndVideo.lower();
+    m_bFullScreenFirstFrame = false;
+}
+
+void CTorvelDlg::LeaveFullScreen() {
+    m_bFullScreen = false;
+    m_services.pipeline.Painter().SetFullScreen(false, 0, 0);
+    for (ui::CVtxButton& button : m_btnTitle) {
+        button.show();
+    }
+    EnableControlGroup(1);
+    const UserClassButtons& userClass = CurrentUserClass();
+    const bool keysInClosedWindow = CurrentSkin().trailer.flags & kTypeKeysInClosedWindow;
+    if (!m_bPanelExpanded) {
+        RestoreWindow(layout_word::kClosed, 15);
+        m_btnPanelUp.setVisible(userClass.allowed[6] == 1 && !keysInClosedWindow);
+        m_btnPanelDown.hide();
+    } else {
+        for (int i = 0; i < kCommandButtonCount; ++i) {
+            m_btnCommand[i].setEnabled(userClass.allowed[i] == 1);
+        }
+        if (!keysInClosedWindow) {
+            RestoreWindow(layout_word::kOpen, 15);
+            m_btnPanelUp.hide();
+            m_btnPanelDown.setVisible(userClass.allowed[7] == 1);
+        } else {
+            m_bPanelExpanded = false;
+            RestoreWindow(layout_word::kClosed, 15);
+            m_btnPanelDown.hide();
+            m_btnPanelUp.hide();
+        }
+        if (m_bPanelExpanded) {
+            PlaceKeyButtons(KeyRule::Panel);
+        }
+    }
+    // The last frame was painted for the screen; the next one comes at the picture's size.
+    m_wndVideo.SetFrame(nullptr);
+    m_wndVideo.setGeometry(VideoRect());
+    update();
+}
+
+QRect CTorvelDlg::OnMoving(const QRect& dragged) const {
+    const LayoutRow& L = CurrentLayout();
+    if (width() == L[2] - L[0]) {
+        return dragged;
+    }
+    const int first = m_bPanelExpanded ? layout_word::kOpen : layout_word::kClosed;
+    return QRect(dragged.topLeft(), QSize(L[first + 2] - L[first], L[first + 3] - L[first + 1]));
+}
+
+void CTorvelDlg::OnTurbo(int) {
+    KernelObject& app = *g_lpApp;
+    app.m_fTurbo = app.m_fTurbo == 0 ? 1 : 0;
+    const bool on = app.m_fTurbo != 0;
+    static constexpr int kSetterGroup[kLayoutModeCount] = {0, 1, 2, 3, 1, 3};
+    SetKeyBitmaps(kSetterGroup[std::min<int>(app.m_wLayoutMode, kLayoutModeCount - 1)]);
+    m_btnKey[kTurboKey].SetImageIndex(on ? 1 : 0);
+    m_btnKey[kTurboKey].setToolTip(StringWord(8310, on ? 0 : 1));
+    const LayoutRow& L = CurrentLayout();
+    update(QRect(L[4], L[5] + L[15], L[6] - L[4], L[7] - L[5] - L[15]));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Painting
 
+QFont CTorvelDlg::CreateStatusFont() {
+    QFont font("Arial");
+    font.setPixelSize(12);
+    font.setWeight(QFont::Normal);
+    font.setStyleHint(QFont::SansSerif, QFont::PreferQuality);
+    return font;
+}
+
 void CTorvelDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    if (m_bFullScreen) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
     const int mode = std::min<int>(g_lpApp->m_wLayoutMode, kLayoutModeCount - 1);
     const LayoutRow& L = LayoutRectTable[mode];
     const QImage& background = Background(mode, m_bPanelExpanded);
@@ -590,7 +720,83 @@ void CTorvelDlg::paintEvent(QPaintEvent*) {
             LayoutRect(L, m_bPanelExpanded ? layout_word::kOpen : layout_word::kBackground),
             background);
     }
+    const QRect status = LayoutRect(L, layout_word::kStatus);
     if (!m_hStatusBar[mode].isNull()) {
-        painter.drawImage(LayoutRect(L, layout_word::kStatus), m_hStatusBar[mode]);
+        painter.drawImage(status, m_hStatusBar[mode]);
     }
+
+    painter.setFont(CreateStatusFont());
+    const int baseline = status.top() + 2 + QFontMetrics(painter.font()).ascent();
+    painter.setPen(Qt::black);
+    painter.drawText(status.left() + 5, baseline, QString::fromStdString(m_strStatus));
+    if (!m_strStatus2.empty()) {
+        painter.drawText(status.left() + 160, baseline, QString::fromStdString(m_strStatus2));
+    }
+    const QRect icon = LayoutRect(L, layout_word::kStatusIcon);
+    if (!m_strIndicator.empty()) {
+        if (!m_hAlarmIcon.isNull()) {
+            painter.drawImage(icon.translated(-34, 0), m_hAlarmIcon);
+        }
+        painter.setPen(QColor(0xFF, 0, 0));
+        painter.drawText(icon.right() + 1 - 30, baseline, QString::fromStdString(m_strIndicator));
+    }
+    if (m_strStatus.rfind("FR", 0) == 0) {
+        if (!m_hOnlineUserIcon.isNull()) {
+            painter.drawImage(icon, m_hOnlineUserIcon);
+        }
+        painter.setPen(Qt::black);
+        const int users = m_services.pipeline.Parser().CurrentPacket().byBit6Value;
+        painter.drawText(icon.right() + 1 + 4, baseline, QString::number(users));
+    }
+
+    // The device address, as four numbers whatever the settings hold.
+    int parts[4] = {0, 0, 0, 0};
+    std::istringstream address(g_lpApp->CSettingINI.m_strServerName);
+    std::string part;
+    for (int i = 0; i < 4 && std::getline(address, part, '.'); ++i) {
+        parts[i] = std::atoi(part.c_str());
+    }
+    painter.setPen(QColor(0, 0xFF, 0xFF));
+    painter.drawText(
+        L[layout_word::kAddressText],
+        L[layout_word::kAddressText + 1] + QFontMetrics(painter.font()).ascent(),
+        QString("IP:%1.%2.%3.%4").arg(parts[0]).arg(parts[1]).arg(parts[2]).arg(parts[3]));
+
+    // The bevel around the picture.
+    const QRect video = LayoutRect(L, layout_word::kVideo);
+    const int l = video.left();
+    const int t = video.top();
+    const int r = video.left() + video.width();
+    const int b = video.top() + video.height();
+    if (g_lpApp->m_fDrawBorder != 0) {
+        painter.fillRect(QRect(QPoint(l - 1, t - 1), QPoint(r + 1, b + 1)), Qt::black);
+    }
+    const auto line = [&painter](QColor colour, int x1, int y1, int x2, int y2) {
+        painter.setPen(colour);
+        painter.drawLine(x1, y1, x2, y2);
+    };
+    line(Qt::black, l - 2, t - 2, r + 2, t - 2);
+    line(Qt::black, l - 2, t - 2, l - 2, b + 2);
+    line(QColor(0x33, 0x33, 0x33), l - 1, t - 1, r + 1, t - 1);
+    line(QColor(0x33, 0x33, 0x33), l - 1, t - 1, l - 1, b + 1);
+    line(QColor(0x66, 0x66, 0x66), r, b, r, t - 1);
+    line(QColor(0x66, 0x66, 0x66), r, b, l - 1, b);
+    line(Qt::white, r + 1, b + 1, r + 1, t - 2);
+    line(Qt::white, r + 1, b + 1, l - 2, b + 1);
+}
+
+void VideoView::SetFrame(std::shared_ptr<const PaintedFrame> frame) {
+    m_frame = std::move(frame);
+    update();
+}
+
+void VideoView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    if (!m_frame || m_frame->pixels.size() < std::size_t{m_frame->width} * m_frame->height * 3) {
+        return;
+    }
+    const QImage picture(m_frame->pixels.data(), m_frame->width, m_frame->height,
+                         m_frame->width * 3, QImage::Format_BGR888);
+    painter.drawImage(QPoint(0, 0), picture);
 }

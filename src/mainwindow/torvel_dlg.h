@@ -9,31 +9,81 @@
 #include <QRect>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "kernel/main_window_link.h"
+#include "mainwindow/main_window_services.h"
 #include "mainwindow/skin_tables.h"
 #include "ui/vtx_button.h"
 #include "ui/window_message.h"
 
-// What the window needs of the device list: the type of the device the keys go to, and whether
-// that is the server itself or one of its peripherals.
-class DeviceSelection {
+class QFont;
+
+// The video rectangle: shows the last frame the painter finished, 1:1.
+class VideoView : public QWidget {
 public:
-    virtual ~DeviceSelection() = default;
-    virtual int GetCurrentType() const = 0;
-    virtual bool IsCurrentMaster() const = 0;
+    using QWidget::QWidget;
+    void SetFrame(std::shared_ptr<const PaintedFrame> frame);
+    const std::shared_ptr<const PaintedFrame>& Frame() const { return m_frame; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::shared_ptr<const PaintedFrame> m_frame;
 };
 
-class CTorvelDlg : public QDialog, public ui::MessageWindow {
+class CTorvelDlg : public QDialog, public ui::MessageWindow, public MainWindowLink {
     Q_OBJECT
 
 public:
-    explicit CTorvelDlg(const DeviceSelection& devices, QWidget* parent = nullptr);
+    explicit CTorvelDlg(MainWindowServices services, QWidget* parent = nullptr);
     ~CTorvelDlg() override;
 
+    // The window's life: the start-up, then the modal loop until the close sequence ends it. A
+    // start-up that fails tells the user and closes through the close sequence.
+    int DoModal();
+    // The device info, the product test, the user class, the controls, then the stream and the
+    // lifetime count are started. False when the device info or the product test fails.
+    bool OnInitDialog();
+    // The close sequence: every recording ends and its file is closed, the session's and the
+    // process's resources are released, the settings saved, and the modal loop ends. False (the
+    // window stays open) when a resource chain fails.
+    bool DestroyWindow();
+
     bool OnMessage(std::uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam) override;
+    // A click of the control with that id (buttons, and the commands nothing shows a control
+    // for). False for an id the window does not handle.
+    bool OnCommand(int controlId);
+
+    // MainWindowLink: every call may come from a worker and only hands the work to the window's
+    // thread, except DrawFrame, which paints on the calling thread.
+    void DrawFrame() override;
+    void ShowStatusText(const std::string& text) override;
+    void SetButtonImage(int controlId, int imageIndex) override;
+    void SetButtonTip(int controlId, const std::string& tip) override;
+    void ClearFrameTexts() override;
+    void ClearIndicatorText() override;
+    void ReapplyLayout() override;
+    void SwitchLayoutMode(std::uint16_t layoutMode) override;
+    void PresentFrame(std::shared_ptr<const PaintedFrame> frame) override;
+
+    // Arial, 12 pixels, regular: the status line's font.
+    static QFont CreateStatusFont();
+    // Shows (1) or hides (0) the six command buttons; 1.
+    int EnableControlGroup(int show);
+    // The rectangle a drag may give the window: the dragged one while the window has the layout's
+    // width, else the layout's size at the dragged place.
+    QRect OnMoving(const QRect& dragged) const;
+
+    const std::string& StatusText() const { return m_strStatus; }
+    const std::string& StatusText2() const { return m_strStatus2; }
+    const std::string& IndicatorText() const { return m_strIndicator; }
+    bool IsFullScreen() const { return m_bFullScreen; }
 
     // The skin part of the start-up: the layout mode from the video standard and the
     // resolution, the window's shape and backgrounds, every button with its place, tooltip and
@@ -73,8 +123,82 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Esc and a cancel never close the window.
+    void reject() override {}
 
 private:
+    struct CommandEntry {
+        int first;
+        int last;
+        void (CTorvelDlg::*handler)(int controlId);
+    };
+    static const CommandEntry kCommandMap[];
+    static const ui::MessageMapEntry<CTorvelDlg> kMessageMap[];
+
+    // Runs `work` on the window's thread: at once there, queued from any other thread.
+    template <class Work>
+    void OnWindowThread(Work work);
+    void ConnectButtons();
+    bool StartSession();
+    void ShowStatus(const std::string& text);
+    QRect VideoRect() const;
+    QRect StatusRect() const;
+
+    // Commands.
+    void OnLogin(int);
+    void OnSnapshoot(int);
+    void OnRecord(int);
+    void OnSystemConfig(int);
+    void OnResol(int);
+    void OnQuility(int);
+    void OnPictureAdjust(int);
+    void OnNothing(int);
+    void OnMinimize(int);
+    void OnFullScreenButton(int);
+    void OnFitScreen(int);
+    void OnCloseButton(int);
+    void OnCameraToolButton(int);
+    void OnCameraToolButtonDown(int);
+    void OnChannelButton(int controlId);
+    void OnChannelLeft(int);
+    void OnChannelRight(int);
+    void OnKeyButton(int controlId);
+    void OnPtzControl(int);
+    void OnTurbo(int);
+    void OnPower(int);
+    void OnRetr(int);
+    void OnHotPointButton(int);
+    // A resolution or quality step: the new index goes to the device; on failure the old one
+    // comes back.
+    void ChangeStreamSetting(std::uint8_t command, const char* name, std::uint32_t& index,
+                             std::uint32_t next, int buttonIndex, std::uint32_t failureText);
+
+    // Posted messages.
+    void OnPostAlarmAudio(ui::WPARAM, ui::LPARAM lParam);
+    void OnRecordOn(ui::WPARAM, ui::LPARAM);
+    void OnRelogin(ui::WPARAM, ui::LPARAM);
+    void OnNoOpMessage(ui::WPARAM, ui::LPARAM);
+    void OnHotPointClick(ui::WPARAM, ui::LPARAM lParam);
+    void OnPtzControlReleased(ui::WPARAM, ui::LPARAM);
+    void OnLifeTimeExpired(ui::WPARAM, ui::LPARAM);
+    void OnShowStatus(ui::WPARAM wParam, ui::LPARAM lParam);
+
+    // Full screen.
+    void EnterFullScreen();
+    void LeaveFullScreen();
+    void HideControlsForFullScreen();
+    // Procedure R: the window back at a layout rectangle, centred on the screen.
+    void RestoreWindow(int first, int corner);
+    void StopAlarmSound();
+    // The tip words of a two-state button's string.
+    static std::string TipWord(std::uint32_t id, int n);
+
     // Which visibility rules place the keys: those of the open key panel, or those of a device
     // type whose keys sit in the closed window.
     enum class KeyRule { Panel, ClosedWindow };
@@ -94,7 +218,14 @@ private:
     std::vector<ui::CVtxButton*> AllButtons();
     bool OnGuiThread() const;
 
-    const DeviceSelection& m_devices;
+    MainWindowServices m_services;
+    bool m_bFullScreen = false;
+    bool m_bFullScreenFirstFrame = false;
+    bool m_bClosed = false;
+    std::string m_strStatus;
+    std::string m_strStatus2;
+    std::string m_strIndicator;
+    std::optional<QPoint> m_dragOffset;
     QRect m_rcScreen;
     std::array<QImage, kLayoutModeCount> m_hBackground;
     std::array<QImage, kLayoutModeCount> m_hBackgroundEx;
@@ -109,7 +240,7 @@ private:
     ui::CVtxButton m_btnPanelUp;
     ui::CVtxButton m_btnPanelDown;
     ui::CVtxButton m_btnPower;
-    QWidget m_wndVideo;
+    VideoView m_wndVideo;
     // Serialises the reload of the key images by the layout switches.
     std::mutex m_csLayout;
     bool m_bControlsCreated = false;

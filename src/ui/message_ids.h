@@ -7,6 +7,10 @@
 namespace ui {
 
 inline constexpr std::uint32_t WM_POSTALARMAUDIO = 0x402;
+inline constexpr std::uint32_t WM_RECORDON = 0x403;
+inline constexpr std::uint32_t WM_RELOGIN = 0x404;
+inline constexpr std::uint32_t WM_HOTPOINTCLICK = 0x40A;
+inline constexpr std::uint32_t WM_PTZCONTROLRELEASED = 0x40B;
 inline constexpr std::uint32_t WM_LIFETIMEEXPIRED = 0x40C;
 inline constexpr std::uint32_t WM_LOGINRESULT = 0x40F;
 inline constexpr std::uint32_t WM_LOGINANIMATE = 0x410;

@@ -9,20 +9,29 @@
 
 #include "kernel/kernel_object.h"
 #include "platform/paths.h"
+#include "recording/recorder_set.h"
 #include "test_support/temp_folder.h"
 #include "ui/skin_image.h"
 #include "ui/string_table.h"
+#include "video/live_pipeline.h"
 
 namespace {
 
 using Face = ui::CVtxButton::Face;
 
-struct FixedDevice : DeviceSelection {
-    int type = 19;
-    bool master = true;
-    int GetCurrentType() const override { return type; }
-    bool IsCurrentMaster() const override { return master; }
-};
+// Makes a master of `type` the current device, or a peripheral of that type behind a type-19
+// master.
+void UseDevice(int type, bool master = true) {
+    CDeviceList& list = g_lpApp->m_DeviceList;
+    list.Clear();
+    list.Add(0, 0, static_cast<std::uint8_t>(master ? type : 19), CDeviceList::kMasterKind);
+    if (master) {
+        list.Select(CDeviceList::kMasterKind, 0);
+    } else {
+        list.Add(2400, 1, static_cast<std::uint8_t>(type), CDeviceList::kPeripheralKind);
+        list.Select(CDeviceList::kPeripheralKind, 0);
+    }
+}
 
 // USERLEVEL of each user class.
 constexpr std::uint16_t kLevelOfClass[kUserClassCount] = {30, 20, 0, 10};
@@ -55,12 +64,12 @@ protected:
 
     // Picture modes 0 to 5 come from the video standard and the resolution index.
     CTorvelDlg& Open(int pictureMode, int type, int userClass) {
-        m_device.type = type;
+        UseDevice(type);
         m_app->m_bVideoMode = pictureMode == 0 || pictureMode == 1 || pictureMode == 4 ? 0 : 1;
         m_app->CSettingINI.m_nResolution = pictureMode < 4 ? pictureMode % 2 : 2;
         m_app->m_bUserClass = static_cast<std::uint8_t>(userClass);
         m_app->m_wUserLevel = kLevelOfClass[userClass];
-        m_dialog = std::make_unique<CTorvelDlg>(m_device);
+        m_dialog = std::make_unique<CTorvelDlg>(Services());
         m_dialog->CreateSkinControls();
         m_dialog->show();
         return *m_dialog;
@@ -147,7 +156,7 @@ protected:
             if (key.keyIndex == 59) {
                 tip = Word(8310, m_app->m_fTurbo ? 0 : 1);
             } else if (key.keyIndex == 60) {
-                tip = Word(8312, m_device.master ? 1 : 0);
+                tip = Word(8312, m_app->m_DeviceList.IsCurrentMaster() ? 1 : 0);
             } else if (key.keyIndex == 61) {
                 tip = "R.E.T.R.(Enable)";
             }
@@ -174,7 +183,10 @@ protected:
     }
 
     std::unique_ptr<KernelObject> m_app = std::make_unique<KernelObject>();
-    FixedDevice m_device;
+    MainWindowServices Services() { return {m_pipeline, m_recorders, {}, {}}; }
+
+    LivePipeline m_pipeline;
+    recording::RecorderSet m_recorders;
     std::unique_ptr<CTorvelDlg> m_dialog;
 };
 
@@ -267,15 +279,14 @@ TEST_F(MainWindowTest, ApplyLayoutModeFollowsStandardResolutionAndDevice) {
     }
 
     for (int type : {11, 18, 19}) {
-        m_device.type = type;
+        UseDevice(type);
         dlg.ApplyLayoutMode();
         const bool ptz = type != 19;
         EXPECT_EQ(m_app->m_fHotPointOn, ptz ? 1u : 0u) << type;
         EXPECT_EQ(m_app->m_bHotPointMode, ptz ? 2 : 1) << type;
     }
 
-    m_device.type = 19;
-    m_device.master = false;
+    UseDevice(19, false);
     m_app->m_fTurbo = 1;
     dlg.ApplyLayoutMode();
     EXPECT_EQ(dlg.GetDlgItem(8312)->toolTip(), "PTZ_CONTROL_ON");
@@ -287,10 +298,10 @@ TEST_F(MainWindowTest, ApplyLayoutModeFollowsStandardResolutionAndDevice) {
 }
 
 TEST_F(MainWindowTest, ApplyLayoutModeBeforeTheControlsExistTouchesNoButton) {
-    m_device.type = 18;
+    UseDevice(18);
     m_app->m_bVideoMode = 1;
     m_app->CSettingINI.m_nResolution = 1;
-    CTorvelDlg dlg(m_device);
+    CTorvelDlg dlg(Services());
     dlg.m_bPanelExpanded = true;
     EXPECT_EQ(dlg.ApplyLayoutMode(), 1);
     EXPECT_EQ(m_app->m_wLayoutMode, 3);
@@ -307,7 +318,7 @@ TEST_F(MainWindowTest, TypeWithKeysInTheClosedWindowCollapsesAnOpenPanel) {
     CTorvelDlg& dlg = Open(0, 19, 0);
     OpenPanel();
     ASSERT_EQ(dlg.size(), QSize(722, 680));
-    m_device.type = 0;
+    UseDevice(0);
     dlg.ApplyLayoutMode();
     EXPECT_FALSE(dlg.m_bPanelExpanded);
     EXPECT_EQ(dlg.size(), QSize(722, 608));

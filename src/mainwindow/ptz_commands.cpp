@@ -1,0 +1,102 @@
+#include "mainwindow/ptz_commands.h"
+
+#include <numeric>
+
+namespace {
+
+// Column (or row) of `x` on a grid line starting at `first` with cells of `cell` pixels: a point
+// on a cell's far edge belongs to that cell.
+int GridIndex(int x, int first, int cell, int count) {
+    int index = 0;
+    for (int edge = first + cell; index < count && edge < x; edge += cell) {
+        ++index;
+    }
+    // A click in the strip the integer cell size leaves over still belongs to the last cell.
+    return std::min(index, count - 1);
+}
+
+std::string TwoDigits(long value) {
+    return (value < 10 ? "0" : "") + std::to_string(value);
+}
+
+}  // namespace
+
+std::optional<HotPointHit> HotPointCell(QPoint point, const QRect& grid, const QRect& video,
+                                        bool fullScreen, std::uint8_t pictureSizeCode) {
+    const int left = grid.left();
+    const int top = grid.top();
+    const int right = grid.left() + grid.width();
+    const int bottom = grid.top() + grid.height();
+    const int margin = fullScreen ? 8 : 0;
+    const int x = point.x();
+    const int y = point.y();
+    if (!(left + margin < x && x < right - margin && top + margin < y && y < bottom - margin)) {
+        return std::nullopt;
+    }
+    const int cellWidth = grid.width() / kHotPointColumns;
+    const int cellHeight = grid.height() / kHotPointRows;
+    if (cellWidth <= 0 || cellHeight <= 0) {
+        return std::nullopt;
+    }
+    const int column = GridIndex(x, left, cellWidth, kHotPointColumns);
+    const int row = GridIndex(y, top, cellHeight, kHotPointRows);
+
+    HotPointHit hit;
+    hit.cell = static_cast<std::uint8_t>((column & 15) + 16 * (row & 15));
+    if (fullScreen) {
+        hit.boxX = static_cast<std::uint16_t>((x - left) * video.width() / grid.width());
+        hit.boxY = static_cast<std::uint16_t>((y - top) * video.height() / grid.height());
+    } else {
+        hit.boxX = static_cast<std::uint16_t>(x - video.left());
+        hit.boxY = static_cast<std::uint16_t>(y - video.top());
+    }
+    if (pictureSizeCode == 6 || pictureSizeCode == 7) {
+        hit.boxX = static_cast<std::uint16_t>(static_cast<unsigned>(hit.boxX) * 320u / 352u);
+    }
+    return hit;
+}
+
+std::vector<std::uint8_t> HotPointPacket(int deviceType, std::uint8_t deviceId, std::uint8_t level,
+                                         std::uint8_t cell) {
+    if (deviceType == 8) {
+        return {0x05, 0xD0, deviceId, 0x52, cell, 0x00, 0x01, 0x32};
+    }
+    if (deviceType == 11 || deviceType == 18) {
+        const std::vector<std::uint8_t> summed = {0xD0, deviceId, level, 0x52, cell, 0x00};
+        const auto sum =
+            static_cast<std::uint8_t>(std::accumulate(summed.begin(), summed.end(), 0u));
+        std::vector<std::uint8_t> packet = {0x07};
+        packet.insert(packet.end(), summed.begin(), summed.end());
+        packet.insert(packet.end(), {sum, 0x01, 0x32});
+        return packet;
+    }
+    return {0x00, 0x00, 0x00};
+}
+
+std::vector<std::uint8_t> PtzSelectBody(int n) {
+    if (n == 0) {
+        return {0x01, 0x10, 0x01, 0x32};
+    }
+    // Two digit codes (digit + 5) of the number with a leading zero.
+    return {0x02, static_cast<std::uint8_t>(n / 10 + 5), static_cast<std::uint8_t>(n % 10 + 5),
+            0x01, 0x32};
+}
+
+std::optional<std::string> StatusTextOfCode(std::intptr_t code, std::uintptr_t seconds) {
+    switch (code) {
+        case 0: {
+            const auto value = static_cast<long>(seconds);
+            return "ESCAPED TIME:  " + TwoDigits(value / 60) + ":" + TwoDigits(value % 60);
+        }
+        case 1:
+            return "Start login";
+        case 2:
+            return "Server is too busy!! Try later !!";
+        case 3:
+            return "Login process is failed,wait a moment !!";
+        case 7:
+            return "System relogin too many user.Wait for 40 sec!!\nApplication will try again.";
+        default:
+            return std::nullopt;
+    }
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+// The byte strings the main window sends on its own to "/RS485Cmd.cgi" (the hot-point cell and
+// the hand-over of the key panel to a PTZ peripheral), the hot-point grid, and the status-line
+// texts of the re-login thread's progress codes. Plain functions, so the rules are testable
+// without a window.
+
+#include <QPoint>
+#include <QRect>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+inline constexpr int kHotPointColumns = 16;
+inline constexpr int kHotPointRows = 12;
+
+struct HotPointHit {
+    std::uint8_t cell = 0;   // column in the low four bits, row in the high four
+    std::uint16_t boxX = 0;  // the click in picture pixels
+    std::uint16_t boxY = 0;
+};
+
+// Where a click at `point` falls on the grid laid over `grid` (the video rectangle, or the screen
+// in full screen, where `fullScreen` keeps 8 pixels of margin); `video` is the video rectangle
+// the box is reported against. Nothing for a click outside the grid.
+std::optional<HotPointHit> HotPointCell(QPoint point, const QRect& grid, const QRect& video,
+                                        bool fullScreen, std::uint8_t pictureSizeCode);
+
+// The serial packet of a hot-point cell for a device type: 8 bytes for type 8, 10 with a checksum
+// for types 11 and 18, an empty 3-byte packet for the others.
+std::vector<std::uint8_t> HotPointPacket(int deviceType, std::uint8_t deviceId, std::uint8_t level,
+                                         std::uint8_t cell);
+
+// The key-command body that hands the key panel to peripheral `n` (1 to 16), or back to the
+// master for 0.
+std::vector<std::uint8_t> PtzSelectBody(int n);
+
+// The status-line text of a WM_SHOWSTATUS code, or nothing when the code shows no text.
+std::optional<std::string> StatusTextOfCode(std::intptr_t code, std::uintptr_t seconds);

@@ -1,0 +1,431 @@
+// The main window in a whole session against the device emulator: the real pipeline, recorders,
+// resource chains and skin, on the offscreen platform.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTimer>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "app/live_session_components.h"
+#include "app/process_threads.h"
+#include "app/system_buffers.h"
+#include "app/torvel_app.h"
+#include "device_emulator.h"
+#include "kernel/kernel_object.h"
+#include "mainwindow/main_window_dialogs.h"
+#include "mainwindow/torvel_dlg.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "platform/thread.h"
+#include "protocol/command_sender.h"
+#include "protocol/login.h"
+#include "protocol/remote_key.h"
+#include "protocol/session.h"
+#include "recording/record_file.h"
+#include "test_support/recording_message_sink.h"
+#include "test_support/temp_folder.h"
+#include "ui/string_table.h"
+
+namespace {
+
+using device_emulator::Settings;
+
+// Messages, queued calls and widgets, until `done` or `ms` of real time.
+bool PumpUntil(const std::function<bool()>& done, int ms = 10'000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        ui::ProcessPostedMessages();
+        QApplication::processEvents();
+        if (done()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+// Answers the next modal dialog of type D with `answer` once it is open.
+template <class D>
+void AnswerNextDialog(std::function<void(D&)> answer) {
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            answer(*dialog);
+        }
+    });
+    timer->start();
+}
+
+class LiveWindowTest : public ::testing::Test {
+protected:
+    LiveWindowTest() {
+        platform::SetProgramFolder(TORVEL_SKIN_DIR);
+        device.Start();
+    }
+
+    ~LiveWindowTest() override {
+        if (window) {
+            window->DestroyWindow();
+            window.reset();
+        }
+        if (g_lpApp) {
+            ExitLoginResource(components);
+            ExitProcessResource();
+            FreeSystemBuffer(components);
+            FreeSemaphore(components);
+        }
+        platform::JoinAllThreads();
+        platform::SetClockSpeed(1.0);
+        device.Stop();
+        delete g_lpApp;
+        g_lpApp = nullptr;
+        platform::SetProgramFolder({});
+    }
+
+    // Logs in as `user` the way the login dialog does and opens the window. The result of the
+    // start-up.
+    bool Open(const std::string& user = "admin") {
+        EXPECT_EQ(InitKernelObject(), 1u);
+        KernelObject& app = *g_lpApp;
+        ::CSettingINI& settings = app.CSettingINI;
+        settings.m_strProgramPath = program.Path().string() + "/";
+        settings.m_strRecordPath = records.Path().string();
+        settings.m_strSnapshotPath = snapshots.Path().string();
+        settings.m_strServerName = "127.0.0.1";
+        settings.m_strUserName = user;
+        settings.m_strPassword = user;
+        SetDeviceAddress("127.0.0.1", device.Port());
+        EXPECT_EQ(SendLoginRequest(user, user), LoginOutcome::LoggedIn);
+        app.m_fConnected = 1;
+        EXPECT_EQ(AllocateSystemBuffer(components), 1u);
+        EXPECT_EQ(InitialSemaphore(components), 1u);
+        EXPECT_EQ(InitProcessResource(components), 1u);
+        EXPECT_EQ(InitLoginResource(components), 1u);
+        window = std::make_unique<CTorvelDlg>(
+            MainWindowServices{components.Pipeline(), components.Recorders(),
+                               [this] { return ExitLoginResource(components) != 0; },
+                               [] { return ExitProcessResource() != 0; }});
+        const bool started = window->OnInitDialog();
+        window->show();
+        return started;
+    }
+
+    CTorvelDlg& Window() { return *window; }
+
+    QRect VideoRect() const { return window->VideoArea()->geometry(); }
+
+    // Waits until the painter has shown `frames` more frames (its count restarts with a stream).
+    bool WaitForFrames(int frames) {
+        std::uint32_t last = g_lpApp->m_dwFramesShown;
+        int seen = 0;
+        return PumpUntil([&] {
+            const std::uint32_t now = g_lpApp->m_dwFramesShown;
+            seen += now != last;
+            last = now;
+            return seen >= frames;
+        });
+    }
+
+    std::vector<std::filesystem::path> Files(const test_support::TempFolder& folder) const {
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+            files.push_back(entry.path());
+        }
+        return files;
+    }
+
+    void Click(QPoint point) {
+        QMouseEvent press(QEvent::MouseButtonPress, point, window->mapToGlobal(point),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, point, window->mapToGlobal(point),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &release);
+    }
+
+    test_support::TempFolder program;
+    test_support::TempFolder records;
+    test_support::TempFolder snapshots;
+    test_support::RecordingMessageSink messages;
+    device_emulator::DeviceEmulator device;
+    LiveSessionComponents components;
+    std::unique_ptr<CTorvelDlg> window;
+};
+
+TEST_F(LiveWindowTest, LivePictureIsPaintedAndMoves) {
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(Window().StatusText(), "Start to get image!!");
+    ASSERT_TRUE(WaitForFrames(5));
+    const QRect video = VideoRect();
+    EXPECT_EQ(video, QRect(42, 96, 640, 456));
+    const QImage first = Window().grab(video).toImage();
+    ASSERT_TRUE(WaitForFrames(10));
+    // The rates reach the status line after their first interval.
+    PumpUntil([&] { return Window().StatusText().rfind("FR:", 0) == 0; }, 5'000);
+    const QImage second = Window().grab(video).toImage();
+    Window().grab().save(TORVEL_SCREENSHOT_DIR "/live-window.png");
+
+    // The test picture is not black, and its frame counter in the top left corner moves.
+    const QRect counter(0, 0, 160, 80);
+    EXPECT_NE(first.copy(counter), second.copy(counter));
+    int lit = 0;
+    for (int y = 0; y < second.height(); y += 16) {
+        for (int x = 0; x < second.width(); x += 16) {
+            lit += qGray(second.pixel(x, y)) > 40;
+        }
+    }
+    EXPECT_GT(lit, 100);
+    EXPECT_EQ(Window().StatusText().rfind("FR:", 0), 0u) << Window().StatusText();
+}
+
+TEST_F(LiveWindowTest, WindowFollowsDeviceTypeAndUserClass) {
+    struct Case {
+        int deviceType;
+        const char* user;
+        int userClass;
+        bool configAllowed;      // 1006
+        bool resolutionAllowed;  // 1007
+    };
+    for (const Case c : {Case{19, "admin", 0, true, true}, Case{8, "guest", 2, false, false},
+                         Case{10, "admin", 0, true, true}}) {
+        SCOPED_TRACE(c.deviceType);
+        device.Update([&](Settings& s) { s.identity.device_type = c.deviceType; });
+        if (c.deviceType != 19) {
+            device.Update([](Settings& s) { s.identity.report_retr = false; });
+        }
+        ASSERT_TRUE(Open(c.user));
+        EXPECT_EQ(g_lpApp->m_DeviceList.GetCurrentType(), c.deviceType);
+        EXPECT_EQ(g_lpApp->m_bUserClass, c.userClass);
+        EXPECT_EQ(Window().GetDlgItem(1006)->isEnabled(), c.configAllowed);
+        EXPECT_EQ(Window().GetDlgItem(1007)->isEnabled(), c.resolutionAllowed);
+        EXPECT_TRUE(Window().GetDlgItem(1002)->isVisible());
+        EXPECT_EQ(Window().windowTitle(), "Quarnel : 127.0.0.1");
+        ASSERT_TRUE(Window().DestroyWindow());
+        EXPECT_FALSE(Window().isVisible());
+        window.reset();
+        FreeSystemBuffer(components);
+        FreeSemaphore(components);
+        platform::JoinAllThreads();
+        delete g_lpApp;
+        g_lpApp = nullptr;
+    }
+}
+
+TEST_F(LiveWindowTest, OtherProductIsRefusedAndClosedThroughTheCloseSequence) {
+    device.Update([](Settings& s) { s.identity.product = "Z99X"; });
+    EXPECT_FALSE(Open());
+    EXPECT_EQ(Window().DoModal(), 0);
+    ASSERT_FALSE(messages.Texts().empty());
+    EXPECT_EQ(messages.Texts().back(), ui::LoadString(4040));
+    EXPECT_FALSE(g_lpApp->h_GetJpegImageThread) << "the session's threads are released";
+    EXPECT_TRUE(std::filesystem::exists(program.Path() / "Setting.ini"));
+}
+
+TEST_F(LiveWindowTest, FullScreenScalesThePictureAndEscBringsTheWindowBack) {
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(3));
+    const QSize screen = QApplication::primaryScreen()->availableGeometry().size();
+    ASSERT_TRUE(Window().OnCommand(8201));
+    ASSERT_TRUE(PumpUntil([&] { return Window().size() == screen; }));
+    ASSERT_TRUE(WaitForFrames(3));
+    EXPECT_FALSE(Window().GetDlgItem(8200)->isVisible());
+    EXPECT_TRUE(Window().GetDlgItem(1005)->isVisible());
+    EXPECT_EQ(VideoRect(), QRect(QPoint(0, 0), screen));
+    const QImage full = Window().grab().toImage();
+    // The picture fills the screen: its right and bottom edges are painted too.
+    EXPECT_GT(qGray(full.pixel(screen.width() - 40, screen.height() / 2)) +
+                  qGray(full.pixel(screen.width() / 2, screen.height() - 40)),
+              40);
+
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&Window(), &esc);
+    EXPECT_FALSE(Window().IsFullScreen());
+    EXPECT_EQ(Window().size(), QSize(722, 608));
+    EXPECT_TRUE(Window().GetDlgItem(8200)->isVisible());
+    EXPECT_TRUE(Window().isVisible()) << "Esc never closes the window";
+    ASSERT_TRUE(WaitForFrames(3));
+    EXPECT_EQ(VideoRect(), QRect(42, 96, 640, 456));
+}
+
+TEST_F(LiveWindowTest, KeySendsItsProtocolBytesWithTheTurboArgument) {
+    ASSERT_TRUE(Open());
+    const CtrlProtocol* protocol = CurrentProtocol();
+    ASSERT_NE(protocol, nullptr);
+    Window().OnCommand(8192);
+    ASSERT_TRUE(Window().GetDlgItem(8241)->isVisible());
+    const KeyContext context{0, 0, 0, g_lpApp->m_DeviceList.GetState() != 0};
+
+    device.ClearRequests();
+    Window().GetDlgItem(8241)->click();  // UP, a motion key
+    Window().OnCommand(8310);            // turbo on
+    Window().GetDlgItem(8241)->click();
+    Window().GetDlgItem(8232)->click();  // PLAY ignores turbo
+    const auto sent = device.Requests("/RS485Cmd.cgi");
+    ASSERT_EQ(sent.size(), 3u);
+    const auto body = [&](int key, std::uint8_t argument) {
+        const auto bytes = BuildKeyBody(*protocol, protocol->Keys[key], argument, context);
+        return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+    };
+    EXPECT_EQ(sent[0].body, body(55, 1));
+    EXPECT_EQ(sent[1].body, body(55, g_lpApp->m_bKeyMode));
+    EXPECT_EQ(sent[2].body, body(53, 1));
+    EXPECT_EQ(sent[0].Param("MASTER"), "1");
+}
+
+TEST_F(LiveWindowTest, PtzSwitchHandsTheKeysToThePeripheralAndAClickSendsTheCell) {
+    device.Update([](Settings& s) { s.identity.peripherals = {{3, 1, 0}, {4, 1, 1}}; });
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(2));
+    AnswerNextDialog<CSelectPTZDlg>([](CSelectPTZDlg& d) {
+        EXPECT_FALSE(d.m_btnEsc.isVisible()) << "no way back from the master";
+        d.m_editNumber.setText("2");
+        d.m_btnOk.click();
+    });
+    device.ClearRequests();
+    Window().OnCommand(8312);
+    CDeviceList& devices = g_lpApp->m_DeviceList;
+    EXPECT_FALSE(devices.IsCurrentMaster());
+    EXPECT_EQ(devices.GetCurrentType(), PTZ_PELCO);
+    EXPECT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 1);
+    EXPECT_EQ(g_lpApp->m_bHotPointMode, 2);
+    ASSERT_EQ(device.Requests("/PTZReset.cgi").size(), 1u);
+    auto switched = device.Requests("/RS485Cmd.cgi");
+    ASSERT_EQ(switched.size(), 1u);
+    EXPECT_EQ(switched[0].body, std::string("\x02\x05\x07\x01\x32"));
+
+    // A click at column 3 (on the edge to 4) and row 2 of the 40 x 38 grid.
+    device.ClearRequests();
+    const QRect video = VideoRect();
+    Click(video.topLeft() + QPoint(4 * 40, 2 * 38 + 10));
+    ASSERT_TRUE(PumpUntil([&] { return device.Requests("/RS485Cmd.cgi").size() == 1; }));
+    const auto click = device.Requests("/RS485Cmd.cgi")[0];
+    const std::uint8_t cell = 3 + 16 * 2;
+    const std::uint8_t level = 60;
+    const std::uint8_t sum = static_cast<std::uint8_t>(0xD0 + 4 + level + 0x52 + cell);
+    EXPECT_EQ(click.body, std::string({'\x07', '\xD0', '\x04', static_cast<char>(level), '\x52',
+                                       static_cast<char>(cell), '\x00', static_cast<char>(sum),
+                                       '\x01', '\x32'}));
+    EXPECT_EQ(click.Param("CH"), "1");
+    EXPECT_EQ(click.Param("MASTER"), "0");
+    EXPECT_EQ(g_lpApp->m_wHotBoxX, 160);
+    EXPECT_EQ(g_lpApp->m_wHotBoxFrames, 4);
+
+    // The device refuses the way back: the window stays with the peripheral.
+    const QString tip = Window().GetDlgItem(8312)->toolTip();
+    device.Update([](Settings& s) { s.faults["/RS485Cmd.cgi"] = {.status = 500, .times = 1}; });
+    AnswerNextDialog<CSelectPTZDlg>([](CSelectPTZDlg& d) { d.m_btnEsc.click(); });
+    Window().OnCommand(8312);
+    EXPECT_FALSE(devices.IsCurrentMaster());
+    EXPECT_EQ(devices.GetCurrentType(), PTZ_PELCO);
+    EXPECT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 1);
+    EXPECT_EQ(Window().GetDlgItem(8312)->toolTip(), tip);
+    EXPECT_EQ(g_lpApp->m_bHotPointMode, 2);
+    EXPECT_EQ(g_lpApp->m_wHotBoxFrames, 0);
+    EXPECT_EQ(messages.Texts().back(), ui::LoadString(4065));
+
+    // Accepted now: back to the master.
+    AnswerNextDialog<CSelectPTZDlg>([](CSelectPTZDlg& d) { d.m_btnEsc.click(); });
+    Window().OnCommand(8312);
+    EXPECT_TRUE(devices.IsCurrentMaster());
+    EXPECT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 0);
+    EXPECT_EQ(g_lpApp->m_bHotPointMode, 1);
+    EXPECT_EQ(device.Requests("/RS485Cmd.cgi").back().body, std::string("\x01\x10\x01\x32"));
+}
+
+TEST_F(LiveWindowTest, SnapshotAndManualRecordingAreWrittenAndRecordingStopsAfterDisconnect) {
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(3));
+    Window().OnCommand(1004);
+    ASSERT_TRUE(PumpUntil([&] { return !Files(snapshots).empty(); }));
+    const QImage snapshot(QString::fromStdString(Files(snapshots)[0].string()));
+    EXPECT_EQ(snapshot.size(), QSize(640, 456));
+
+    Window().OnCommand(1005);
+    EXPECT_EQ(Window().GetDlgItem(1005)->GetImageIndex(), 1);
+    ASSERT_TRUE(WaitForFrames(10));
+    Window().OnCommand(1002);  // disconnect: the stream stops
+    EXPECT_EQ(g_lpApp->m_fConnected, 0u);
+    PumpUntil([] { return g_lpApp->m_fVideoReady == 0; }, 3'000);
+    const auto before = messages.Texts().size();
+    Window().OnCommand(1005);  // the recording still stops
+    EXPECT_EQ(messages.Texts().size(), before) << messages.Texts().back();
+    EXPECT_EQ(Window().GetDlgItem(1005)->GetImageIndex(), 0);
+    EXPECT_EQ(Window().GetDlgItem(1005)->toolTip(), "RECORD");
+
+    const auto files = Files(records);
+    ASSERT_EQ(files.size(), 1u);
+    recording::RecordFileReader reader;
+    ASSERT_TRUE(reader.Open(files[0])) << reader.Error();
+    EXPECT_TRUE(reader.Indexed());
+    EXPECT_GE(reader.Frames().size(), 5u);
+    const auto frame = reader.ReadFrame(0);
+    ASSERT_GE(frame.size(), 2u);
+    EXPECT_EQ(frame[0], 0xFF);
+    EXPECT_EQ(frame[1], 0xD8);
+}
+
+TEST_F(LiveWindowTest, ResolutionAndQualityFollowTheDevice) {
+    ASSERT_TRUE(Open());
+    Window().OnCommand(1007);
+    EXPECT_EQ(device.Snapshot().state.resolution, 1);
+    EXPECT_EQ(Window().GetDlgItem(1007)->GetImageIndex(), 1);
+    for (int expected : {1, 2, 0}) {
+        Window().OnCommand(1008);
+        EXPECT_EQ(device.Snapshot().state.quality, expected);
+        EXPECT_EQ(Window().GetDlgItem(1008)->GetImageIndex(), expected);
+    }
+    device.Update(
+        [](Settings& s) { s.faults["/Setresolution.cgi"] = {.status = 500, .times = 1}; });
+    Window().OnCommand(1007);
+    EXPECT_EQ(g_lpApp->CSettingINI.m_nResolution, 1u);
+    EXPECT_EQ(Window().GetDlgItem(1007)->GetImageIndex(), 1);
+    EXPECT_EQ(messages.Texts().back(), ui::LoadString(4066));
+    // A stored small-picture index starts the cycle over at the large picture.
+    g_lpApp->CSettingINI.m_nResolution = 2;
+    Window().OnCommand(1007);
+    EXPECT_EQ(g_lpApp->CSettingINI.m_nResolution, 0u);
+}
+
+TEST_F(LiveWindowTest, DroppedStreamShowsTheReloginAndThePictureComesBack) {
+    platform::SetClockSpeed(20.0);
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(3));
+    device.Update([](Settings& s) {
+        s.faults["/Getvideo.cgi"] = {.action = device_emulator::ReplyAction::CloseWithoutReply,
+                                     .times = 2};
+        s.stream.frame_limit = 1;
+    });
+    std::vector<std::string> seen;
+    const bool relogin = PumpUntil(
+        [&] {
+            const std::string& text = Window().StatusText();
+            if (seen.empty() || seen.back() != text) {
+                seen.push_back(text);
+            }
+            return std::find(seen.begin(), seen.end(), "Start login") != seen.end();
+        },
+        20'000);
+    EXPECT_TRUE(relogin);
+    device.Update([](Settings& s) { s.stream.frame_limit = 0; });
+    EXPECT_TRUE(WaitForFrames(5)) << "the picture is back";
+}
+
+TEST_F(LiveWindowTest, LifetimeExpiryClosesTheWindow) {
+    device.Update([](Settings& s) { s.identity.lifetime = "1"; });
+    platform::SetClockSpeed(100.0);
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(g_lpApp->m_dwLifeTime, 1u);
+    ASSERT_TRUE(PumpUntil([&] { return !Window().isVisible(); }, 10'000));
+    EXPECT_TRUE(std::filesystem::exists(program.Path() / "Setting.ini"));
+    EXPECT_EQ(g_lpApp->m_pMainDialog.load(), nullptr);
+}
+
+}  // namespace

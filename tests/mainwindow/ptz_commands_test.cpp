@@ -1,0 +1,72 @@
+#include "mainwindow/ptz_commands.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QRect kLargeVideo(42, 96, 640, 456);  // cells of 40 x 38
+
+TEST(HotPointCellTest, ClicksFallOnTheGridAsTheDeviceCountsIt) {
+    struct Case {
+        QPoint point;
+        bool fullScreen;
+        std::optional<int> column;
+        int row;
+    };
+    const QRect screen(0, 0, 800, 600);  // cells of 50 x 50
+    const Case cases[] = {
+        {{42 + 4 * 40, 100}, false, 3, 0},  // on the edge between 3 and 4
+        {{42 + 1, 97}, false, 0, 0},
+        {{42 + 639, 96 + 455}, false, 15, 11},
+        {{42, 200}, false, std::nullopt, 0},  // on the frame: outside
+        {{682, 200}, false, std::nullopt, 0},
+        {{799 - 8 - 1, 599 - 8 - 1}, true, 15, 11},  // the screen's last cells
+        {{5, 300}, true, std::nullopt, 0},           // within the 8-pixel margin
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.point.x() << "," << c.point.y());
+        const auto hit = HotPointCell(c.point, c.fullScreen ? screen : kLargeVideo, kLargeVideo,
+                                      c.fullScreen, 0);
+        ASSERT_EQ(hit.has_value(), c.column.has_value());
+        if (hit) {
+            EXPECT_EQ(hit->cell & 15, *c.column);
+            EXPECT_EQ(hit->cell >> 4, c.row);
+        }
+    }
+}
+
+TEST(HotPointCellTest, BoxIsReportedInPicturePixels) {
+    const auto window = HotPointCell({42 + 352, 96 + 10}, kLargeVideo, kLargeVideo, false, 6);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->boxX, 320);  // the 352-wide pictures
+    EXPECT_EQ(window->boxY, 10);
+    const auto full = HotPointCell({400, 300}, QRect(0, 0, 800, 600), kLargeVideo, true, 0);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->boxX, 320);
+    EXPECT_EQ(full->boxY, 228);
+}
+
+TEST(PtzPacketTest, PacketsAndSelectBodies) {
+    using Bytes = std::vector<std::uint8_t>;
+    EXPECT_EQ(HotPointPacket(8, 3, 60, 0x23), (Bytes{0x05, 0xD0, 3, 0x52, 0x23, 0, 0x01, 0x32}));
+    const std::uint8_t sum = static_cast<std::uint8_t>(0xD0 + 3 + 60 + 0x52 + 0x23);
+    EXPECT_EQ(HotPointPacket(18, 3, 60, 0x23),
+              (Bytes{0x07, 0xD0, 3, 60, 0x52, 0x23, 0, sum, 0x01, 0x32}));
+    EXPECT_EQ(HotPointPacket(19, 3, 60, 0x23), (Bytes{0, 0, 0}));
+    EXPECT_EQ(PtzSelectBody(1), (Bytes{0x02, 0x05, 0x06, 0x01, 0x32}));
+    EXPECT_EQ(PtzSelectBody(16), (Bytes{0x02, 0x06, 0x0B, 0x01, 0x32}));
+    EXPECT_EQ(PtzSelectBody(0), (Bytes{0x01, 0x10, 0x01, 0x32}));
+}
+
+TEST(StatusTextTest, ProgressCodes) {
+    EXPECT_EQ(StatusTextOfCode(0, 0), "ESCAPED TIME:  00:00");
+    EXPECT_EQ(StatusTextOfCode(0, 3'599), "ESCAPED TIME:  59:59");
+    EXPECT_EQ(StatusTextOfCode(0, 6'000), "ESCAPED TIME:  100:00");
+    EXPECT_EQ(StatusTextOfCode(1, 0), "Start login");
+    EXPECT_EQ(StatusTextOfCode(3, 0), "Login process is failed,wait a moment !!");
+    for (int silent : {4, 5, 6, 8, 9}) {
+        EXPECT_FALSE(StatusTextOfCode(silent, 0)) << silent;
+    }
+}
+
+}  // namespace
