@@ -6,6 +6,7 @@
 #include <iterator>
 #include <optional>
 
+#include "platform/byte_order.h"
 #include "platform/profile.h"
 
 namespace {
@@ -13,25 +14,10 @@ namespace {
 constexpr std::size_t kPathField = 260;
 constexpr std::size_t kAddressField = 32;
 
-void PutU16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutU32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
-}
-
-std::uint16_t GetU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t GetU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
+using platform::GetU16;
+using platform::GetU32;
+using platform::PutU16;
+using platform::PutU32;
 
 // A zero-terminated, zero-filled text field; the text is cut to leave room for the terminator.
 void PutText(std::uint8_t* p, std::size_t field, const std::string& text) {
