@@ -23,6 +23,7 @@ struct DeviceCore {
     mutable std::mutex log_mutex;
     mutable std::condition_variable log_changed;
     std::vector<RecordedRequest> log;
+    std::vector<std::string> datagrams;  // the discovery service's, under log_mutex
 
     void Record(RecordedRequest request);
     // The faults for this request; counts down a limited number of uses.

@@ -20,6 +20,7 @@
 #include "cgi_commands.h"
 #include "connection.h"
 #include "device_core.h"
+#include "discovery_service.h"
 #include "http_exchange.h"
 #include "video_stream.h"
 
@@ -69,6 +70,7 @@ struct DeviceEmulator::Impl {
     };
 
     DeviceCore core;
+    DiscoveryService discovery;
     std::uint16_t port = 0;
     int stop_fd = -1;  // signalled once by Stop(); every wait of every thread watches it
     int wake_fd = -1;  // tells the listener that the listening state should change
@@ -237,6 +239,7 @@ void DeviceEmulator::Start(std::uint16_t port) {
 }
 
 void DeviceEmulator::Stop() {
+    impl_->discovery.Stop();
     if (!impl_->listener.joinable()) {
         return;
     }
@@ -287,6 +290,25 @@ bool DeviceEmulator::SetSection(std::string_view name, std::string bytes) {
     const SectionInfo* section = FindSection(name);
     std::lock_guard lock(impl_->core.mutex);
     return section != nullptr && impl_->core.sections.Set(*section, std::move(bytes));
+}
+
+std::uint16_t DeviceEmulator::StartDiscovery(std::uint16_t port) {
+    return impl_->discovery.Start(impl_->core, port, impl_->port);
+}
+
+std::uint16_t DeviceEmulator::DiscoveryPort() const {
+    return impl_->discovery.Port();
+}
+
+std::vector<std::string> DeviceEmulator::Datagrams() const {
+    std::lock_guard lock(impl_->core.log_mutex);
+    return impl_->core.datagrams;
+}
+
+bool DeviceEmulator::WaitForDatagrams(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(impl_->core.log_mutex);
+    return impl_->core.log_changed.wait_for(lock, timeout,
+                                            [&] { return impl_->core.datagrams.size() >= count; });
 }
 
 std::vector<RecordedRequest> DeviceEmulator::Requests(std::string_view path) const {

@@ -5,6 +5,7 @@
 // each stream frame works on a fresh copy, so a change takes effect at the next request or frame.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -158,11 +159,45 @@ struct StreamSettings {
     StreamEnd end = StreamEnd::Close;
 };
 
+// The network settings a unit reports to the LAN discovery and takes from it.
+struct DiscoveryNetwork {
+    std::array<std::uint8_t, 4> address = {127, 0, 0, 1};
+    std::array<std::uint8_t, 4> mask = {255, 0, 0, 0};
+    std::array<std::uint8_t, 4> gateway = {127, 0, 0, 1};
+    std::array<std::uint8_t, 4> dns = {127, 0, 0, 1};
+    std::uint16_t web_port = 0;  // 0: the port the emulator listens on
+
+    bool operator==(const DiscoveryNetwork&) const = default;
+};
+
+// One unit on the emulated LAN. Set-address and reset datagrams act on the unit whose MAC they
+// carry; the others stay silent.
+struct DiscoveryUnit {
+    std::array<std::uint8_t, 6> mac = {0x00, 0x12, 0xab, 0x34, 0xcd, 0x56};
+    std::uint8_t device_code = 0x32;  // byte 17 of the search answer
+    bool static_mode = true;          // false: set and reset answer 2 (not a static address)
+    DiscoveryNetwork network;
+    DiscoveryNetwork factory = {
+        {192, 168, 1, 10}, {255, 255, 255, 0}, {192, 168, 1, 1}, {192, 168, 1, 1}, 80};
+    int resets = 0;  // reset datagrams applied
+};
+
+// The UDP discovery service (StartDiscovery): its units and its fault knobs.
+struct DiscoverySettings {
+    std::vector<DiscoveryUnit> units = {DiscoveryUnit{}};
+    std::uint16_t reply_port = 3332;           // answers go to the sender's address, this port
+    std::chrono::milliseconds reply_delay{0};  // a late answer
+    int answer_copies = 1;                     // 2: every answer twice; 0: no answer at all
+    std::size_t reply_length = 76;             // below 76: a short datagram
+    std::optional<std::uint8_t> result_code;   // replaces the result byte of set and reset
+};
+
 struct Settings {
     std::vector<Account> accounts = {{"admin", "admin", 30}, {"guest", "guest", 0}};
     Identity identity;
     DeviceState state;
     StreamSettings stream;
+    DiscoverySettings discovery;
     std::map<std::string, ReplyFaults, std::less<>> faults;  // by path, e.g. "/Login.cgi"
 };
 
@@ -202,6 +237,14 @@ public:
     // unknown name or a size other than the section's.
     std::optional<std::string> Section(std::string_view name) const;
     bool SetSection(std::string_view name, std::string bytes);
+
+    // The UDP discovery service on 127.0.0.1 (port 0: a free one); returns its port. Throws
+    // std::system_error when the port cannot be bound. Stop() ends it too.
+    std::uint16_t StartDiscovery(std::uint16_t port = 0);
+    std::uint16_t DiscoveryPort() const;
+    // Every datagram the discovery service received, bytes as they came, in order.
+    std::vector<std::string> Datagrams() const;
+    bool WaitForDatagrams(std::size_t count, std::chrono::milliseconds timeout) const;
 
     std::vector<RecordedRequest> Requests(std::string_view path = {}) const;
     // Waits until at least count requests of that path (all paths when empty) were recorded.

@@ -1,0 +1,104 @@
+#include "login/ip_record_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+
+#include "platform/profile.h"
+
+namespace {
+
+constexpr std::size_t kUserOffset = 0;
+constexpr std::size_t kAddressOffset = 132;
+constexpr std::size_t kCommentOffset = 264;
+constexpr std::size_t kPortOffset = 396;
+
+void PutU32(std::uint8_t* at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+std::uint32_t GetU32(const std::uint8_t* at) {
+    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<std::uint32_t>(at[3]) << 24;
+}
+
+// A field is the check code followed by its text.
+void PutField(std::uint8_t* at, std::uint32_t checkCode, const std::string& text) {
+    PutU32(at, checkCode);
+    std::memcpy(at + 4, text.data(), std::min(text.size(), kIPRecordTextField - 1));
+}
+
+std::optional<std::string> GetField(const std::uint8_t* at, std::uint32_t checkCode) {
+    if (GetU32(at) != checkCode) {
+        return std::nullopt;
+    }
+    const char* text = reinterpret_cast<const char*>(at + 4);
+    return std::string(text, ::strnlen(text, kIPRecordTextField));
+}
+
+}  // namespace
+
+IPRecordBytes EncodeIPRecord(const IPRecord& record) {
+    IPRecordBytes bytes{};
+    PutField(&bytes[kUserOffset], kCheckCodeForUser, record.user);
+    PutField(&bytes[kAddressOffset], kCheckCodeForIPAddress, record.address);
+    PutField(&bytes[kCommentOffset], kCheckCodeForComment, record.comment);
+    bytes[kPortOffset] = static_cast<std::uint8_t>(record.port);
+    bytes[kPortOffset + 1] = static_cast<std::uint8_t>(record.port >> 8);
+    return bytes;
+}
+
+std::optional<IPRecord> DecodeIPRecord(const std::uint8_t* bytes) {
+    auto user = GetField(bytes + kUserOffset, kCheckCodeForUser);
+    auto address = GetField(bytes + kAddressOffset, kCheckCodeForIPAddress);
+    auto comment = GetField(bytes + kCommentOffset, kCheckCodeForComment);
+    if (!user || !address || !comment) {
+        return std::nullopt;
+    }
+    const auto port = static_cast<std::uint16_t>(bytes[kPortOffset] | bytes[kPortOffset + 1] << 8);
+    return IPRecord{std::move(*user), std::move(*address), std::move(*comment), port};
+}
+
+IPRecordFileContents ReadIPRecordFile(const std::filesystem::path& file) {
+    IPRecordFileContents contents;
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) {
+        if (!platform::WriteFileAtomically(file, {})) {
+            contents.status = IPRecordFileStatus::OpenFailed;
+        }
+        return contents;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        contents.status = IPRecordFileStatus::OpenFailed;
+        return contents;
+    }
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        contents.status = IPRecordFileStatus::Bad;
+        return contents;
+    }
+    for (std::size_t at = 0; at + kIPRecordSize <= bytes.size(); at += kIPRecordSize) {
+        auto record = DecodeIPRecord(reinterpret_cast<const std::uint8_t*>(bytes.data() + at));
+        if (!record) {
+            contents.status = IPRecordFileStatus::Bad;
+            contents.records.clear();
+            return contents;
+        }
+        contents.records.push_back(std::move(*record));
+    }
+    return contents;
+}
+
+bool WriteIPRecordFile(const std::filesystem::path& file, const std::vector<IPRecord>& records) {
+    std::string bytes;
+    bytes.reserve(records.size() * kIPRecordSize);
+    for (const IPRecord& record : records) {
+        const IPRecordBytes encoded = EncodeIPRecord(record);
+        bytes.append(reinterpret_cast<const char*>(encoded.data()), encoded.size());
+    }
+    return platform::WriteFileAtomically(file, bytes);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+// IPRecord.dat, the address book's file beside the executable: 400-byte records without a file
+// header, each holding a user name, a device address, a comment and a web port. Three constant
+// check codes mark a well-formed record; a file with a wrong one is left exactly as it is.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+inline constexpr std::size_t kIPRecordSize = 400;
+inline constexpr std::size_t kIPRecordTextField = 128;
+inline constexpr std::uint32_t kCheckCodeForUser = 0x12121212;
+inline constexpr std::uint32_t kCheckCodeForIPAddress = 0x4C4C4C4C;
+inline constexpr std::uint32_t kCheckCodeForComment = 0x8A8A8A8A;
+
+struct IPRecord {
+    std::string user;
+    std::string address;  // dotted IPv4 or a host name, as typed
+    std::string comment;
+    std::uint16_t port = 0;
+
+    bool operator==(const IPRecord&) const = default;
+};
+
+using IPRecordBytes = std::array<std::uint8_t, kIPRecordSize>;
+
+// Texts longer than 127 characters keep their first 127, so every field stays zero-terminated.
+IPRecordBytes EncodeIPRecord(const IPRecord& record);
+// Null when a check code is wrong. A text runs to its zero, or to the end of its field.
+std::optional<IPRecord> DecodeIPRecord(const std::uint8_t* bytes);
+
+enum class IPRecordFileStatus { Ok, OpenFailed, Bad };
+
+struct IPRecordFileContents {
+    IPRecordFileStatus status = IPRecordFileStatus::Ok;
+    std::vector<IPRecord> records;
+};
+
+// Reads every whole record (a trailing remainder is ignored); a missing file is created empty.
+IPRecordFileContents ReadIPRecordFile(const std::filesystem::path& file);
+
+// Replaces the file with these records through a temporary file and a rename, so a failed write
+// leaves the previous book whole.
+bool WriteIPRecordFile(const std::filesystem::path& file, const std::vector<IPRecord>& records);

@@ -1,0 +1,97 @@
+#pragma once
+
+// The LAN discovery datagram and its exchange: one 76-byte layout for search, set-address and
+// reset requests and for the devices' answers, broadcast from one UDP port to the devices' port,
+// answered to a third port.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/net.h"
+
+inline constexpr std::size_t kLanSearchDatagramSize = 76;
+using LanSearchBytes = std::array<std::uint8_t, kLanSearchDatagramSize>;
+
+enum class LanSearchOperation : std::uint8_t { Search = 1, SetAddress = 2, Reset = 3 };
+
+// Byte 17 of a set-address or reset answer.
+inline constexpr std::uint8_t kLanResultDone = 1;
+inline constexpr std::uint8_t kLanResultBadAccount = 0;
+inline constexpr std::uint8_t kLanResultNotStatic = 2;
+
+// Device code of a search answer that the network settings may be changed for.
+inline constexpr std::uint8_t kLanDeviceVideoServer = 0x32;
+inline constexpr std::uint8_t kLanDevice16ChMpeg4Dvr = 0x57;
+
+struct LanSearchDatagram {
+    std::string command;  // "QX_SEARCH", "QX_SET_IP", "QX_RESET"; at most 15 characters
+    std::uint8_t operation = 0;
+    std::uint8_t code = 0;  // answer: device code or result code
+    std::array<std::uint8_t, 6> mac{};
+    std::string user;      // at most 15 characters
+    std::string password;  // at most 15 characters
+    std::array<std::uint8_t, 4> address{};
+    std::array<std::uint8_t, 4> mask{};
+    std::array<std::uint8_t, 4> gateway{};
+    std::array<std::uint8_t, 4> dns{};
+    std::uint16_t port = 0;
+};
+
+LanSearchBytes EncodeLanSearchDatagram(const LanSearchDatagram& datagram);
+LanSearchDatagram DecodeLanSearchDatagram(const LanSearchBytes& bytes);
+
+// The DEVICE column text of a search answer's device code, and the code kept for the answer: a
+// code outside the table is shown and kept as a video server.
+struct LanDeviceKind {
+    std::uint8_t code;
+    const char* text;
+};
+LanDeviceKind MapLanDeviceCode(std::uint8_t code);
+
+// "a.b.c.d" with four decimal numbers 0 to 255 and nothing else; null otherwise.
+std::optional<std::array<std::uint8_t, 4>> ParseDottedQuad(std::string_view text);
+// Six hex pairs separated by ":" ("00:12:ab:34:cd:56"); null otherwise.
+std::optional<std::array<std::uint8_t, 6>> ParseMacText(std::string_view text);
+std::string FormatDottedQuad(const std::array<std::uint8_t, 4>& bytes);
+// Lower-case "%.2x:%.2x:..." as the result list shows it.
+std::string FormatMacText(const std::array<std::uint8_t, 6>& mac);
+
+// Where the exchange sends and listens. The program uses the defaults; tests point the
+// destination and the ports at loopback.
+struct LanSearchEndpoints {
+    std::string destination = "255.255.255.255";
+    std::uint16_t destinationPort = 7777;
+    std::uint16_t sendPort = 3333;
+    std::uint16_t replyPort = 3332;
+    // Local address the send socket is bound to; empty: platform::LocalIPv4Address().
+    std::string localAddress;
+    // Local address the answer socket is bound to; empty: any.
+    std::string replyBindAddress;
+
+    std::string LocalAddress() const;
+};
+
+// Broadcasts one datagram. False (after the "SendBroadCast is wrong" box) when the socket cannot
+// be made, bound or sent from.
+bool SendSearchBroadcast(const LanSearchBytes& datagram, const LanSearchEndpoints& endpoints);
+
+// The socket the answers arrive on. It is bound before the request goes out, so that an answer
+// that comes at once is not lost.
+class LanReplySocket {
+public:
+    enum class Open { Ok, NoSocket, BindFailed };
+    enum class Wait { Datagram, TimedOut, Stopped, Failed };
+
+    Open Bind(const LanSearchEndpoints& endpoints);
+    // Waits up to `timeoutMs` of the program clock for a whole answer; datagrams shorter than
+    // 76 bytes are dropped and the wait goes on with the time that is left.
+    Wait Receive(std::uint32_t timeoutMs, LanSearchBytes& answer);
+    void Close() { m_socket.Close(); }
+
+private:
+    platform::SocketFd m_socket;
+};

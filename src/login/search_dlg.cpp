@@ -1,0 +1,509 @@
+#include "login/search_dlg.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <charconv>
+#include <sstream>
+
+#include "kernel/kernel_object.h"
+#include "kernel/settings_ini.h"
+#include "login/confirm_authority_dlg.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "protocol/session.h"
+#include "ui/message_sink.h"
+#include "ui/string_table.h"
+
+namespace {
+
+constexpr int kCaptionTimerMs = 300;
+constexpr std::uint32_t kStopWaitMs = 30;
+
+constexpr std::uint32_t kSearchStrings = 3028;  // busy word and idle caption
+constexpr std::uint32_t kBindFailed = 4006;
+constexpr std::uint32_t kConnectError = 4014;
+constexpr std::uint32_t kIndexItemFailed = 4031;
+constexpr std::uint32_t kItemDataFailed = 4035;
+constexpr std::uint32_t kCannotModify = 4036;
+constexpr std::uint32_t kSelectItem = 4044;
+constexpr std::uint32_t kPasswordWrong = 4049;
+constexpr std::uint32_t kReceiveError = 4059;
+constexpr std::uint32_t kCommandTimeout = 4064;
+constexpr std::uint32_t kNotChanged = 4067;
+constexpr std::uint32_t kUserNameWrong = 4080;
+constexpr std::uint32_t kBadAccount = 4081;
+constexpr std::uint32_t kNotStaticMode = 4102;
+
+constexpr std::size_t kMaxAccountText = 15;
+
+struct Column {
+    std::uint32_t title;
+    int width;
+};
+constexpr Column kColumns[] = {{3022, 120}, {3023, 130}, {3024, 60}, {3025, 100}, {3026, 90}};
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string Text(const QLineEdit* edit) {
+    return edit->text().toStdString();
+}
+
+}  // namespace
+
+// What APPLY and RESET DEFAULT differ in.
+struct CSearchDlg::NetworkCommand {
+    const char* command;
+    LanSearchOperation operation;
+    bool pullEdits;        // APPLY takes the edits first; RESET uses what the last choice pulled
+    bool refuseUnchanged;  // APPLY with nothing changed sends nothing
+    std::uint32_t waitMs;
+    std::uint32_t doneText;
+    std::uint32_t failedText;
+    bool resultOnAnswer;  // APPLY hands over the device whatever the answer
+};
+
+void ApplySearchChoice(const SearchChoice& choice, CSettingINI& settings) {
+    settings.m_strServerName = choice.server;
+    settings.m_wWebPort = choice.port;
+}
+
+CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)
+    : QDialog(parent), m_endpoints(std::move(endpoints)) {
+    setWindowTitle("SEARCH");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    std::istringstream words(ui::LoadString(kSearchStrings));
+    words >> m_strBusyWord >> m_strIdleCaption;
+
+    m_DeviceList = new QTreeWidget(this);
+    m_DeviceList->setRootIsDecorated(false);
+    m_DeviceList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_DeviceList->setColumnCount(static_cast<int>(std::size(kColumns)));
+    QStringList titles;
+    for (std::size_t i = 0; i < std::size(kColumns); ++i) {
+        titles << Q(ui::LoadString(kColumns[i].title));
+        m_DeviceList->setColumnWidth(static_cast<int>(i), kColumns[i].width);
+    }
+    m_DeviceList->setHeaderLabels(titles);
+    connect(m_DeviceList, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        OnItemChanged(item ? m_DeviceList->indexOfTopLevelItem(item) : -1);
+    });
+
+    m_editServerIP = new QLineEdit(this);
+    m_editMacAddress = new QLineEdit(this);
+    m_editMacAddress->setReadOnly(true);
+    m_editNetMask = new QLineEdit(this);
+    m_editGateway = new QLineEdit(this);
+    m_editDnsServer = new QLineEdit(this);
+    m_editWebPort = new QLineEdit(this);
+    m_btnSearchAgain = new QPushButton("SEARCH AGAIN", this);
+    m_btnApply = new QPushButton("APPLY", this);
+    m_btnResetDefault = new QPushButton("RESET DEFAULT", this);
+    m_btnOK = new QPushButton("OK", this);
+
+    auto* listGroup = new QGroupBox("Device List", this);
+    (new QVBoxLayout(listGroup))->addWidget(m_DeviceList);
+    auto* detailGroup = new QGroupBox("Detail Info", this);
+    auto* detail = new QGridLayout(detailGroup);
+    const std::pair<const char*, QLineEdit*> fields[] = {
+        {"Server IP", m_editServerIP},   {"Mac Address", m_editMacAddress},
+        {"Net Mask", m_editNetMask},     {"Gateway", m_editGateway},
+        {"DNS Server", m_editDnsServer}, {"Web Port", m_editWebPort},
+    };
+    int row = 0;
+    for (const auto& [label, edit] : fields) {
+        detail->addWidget(new QLabel(label, detailGroup), row / 2, (row % 2) * 2);
+        detail->addWidget(edit, row / 2, (row % 2) * 2 + 1);
+        ++row;
+    }
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* button : {m_btnSearchAgain, m_btnApply, m_btnResetDefault, m_btnOK}) {
+        buttons->addWidget(button);
+        button->setAutoDefault(false);
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(listGroup);
+    layout->addWidget(detailGroup);
+    layout->addLayout(buttons);
+
+    connect(m_btnSearchAgain, &QPushButton::clicked, this, &CSearchDlg::OnSearchAgain);
+    connect(m_btnApply, &QPushButton::clicked, this, &CSearchDlg::OnApply);
+    connect(m_btnResetDefault, &QPushButton::clicked, this, &CSearchDlg::OnResetDefault);
+    connect(m_btnOK, &QPushButton::clicked, this, &CSearchDlg::OnOK);
+    m_captionTimer.setInterval(kCaptionTimerMs);
+    connect(&m_captionTimer, &QTimer::timeout, this, &CSearchDlg::OnTimer);
+}
+
+CSearchDlg::~CSearchDlg() {
+    StopSearch();
+}
+
+int CSearchDlg::DoModal() {
+    if (!OnInitDialog()) {
+        return -1;
+    }
+    return exec();
+}
+
+bool CSearchDlg::OnInitDialog() {
+    g_strHostName.Set(m_endpoints.LocalAddress());
+    StartSearch();
+    return static_cast<bool>(m_hReceiveThread);
+}
+
+void CSearchDlg::EnableControls(bool enable) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             m_DeviceList, m_btnSearchAgain, m_btnApply, m_btnOK, m_btnResetDefault, m_editServerIP,
+             m_editMacAddress, m_editNetMask, m_editGateway, m_editDnsServer, m_editWebPort}) {
+        control->setEnabled(enable);
+    }
+}
+
+void CSearchDlg::StopSearch() {
+    platform::StopThread(m_hReceiveThread, kStopWaitMs);
+    m_fSearching = false;
+}
+
+void CSearchDlg::StartSearch() {
+    StopSearch();
+    m_DeviceList->clear();
+    m_Nodes.clear();
+    m_dwAnimation = 0;
+    m_nSelected = -1;
+    EnableControls(false);
+    m_captionTimer.start();
+    const std::uint32_t generation = ++m_dwSearchGeneration;
+    m_fSearching = true;
+    m_hReceiveThread = platform::StartThread([this, endpoints = m_endpoints, generation] {
+        return SearchReceiveThread(endpoints, generation);
+    });
+    if (!m_hReceiveThread) {
+        EndSearch(false);
+    }
+}
+
+void CSearchDlg::OnSearchAgain() {
+    StartSearch();
+}
+
+std::uint32_t CSearchDlg::SearchReceiveThread(LanSearchEndpoints endpoints,
+                                              std::uint32_t generation) {
+    // Everything the thread learns goes to the dialog's thread; answers of a search that was
+    // replaced meanwhile are dropped there.
+    const auto post = [this, generation](auto call) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, call] {
+                if (generation == m_dwSearchGeneration) {
+                    call();
+                }
+            },
+            Qt::QueuedConnection);
+    };
+    LanSearchDatagram request;
+    request.command = "QX_SEARCH";
+    request.operation = static_cast<std::uint8_t>(LanSearchOperation::Search);
+    request.address = ParseDottedQuad(g_strHostName.Get()).value_or(std::array<std::uint8_t, 4>{});
+    request.port = 3333;
+
+    LanReplySocket replies;
+    switch (replies.Bind(endpoints)) {
+        case LanReplySocket::Open::NoSocket:
+            post([this] { EndSearch(false); });
+            return 0;
+        case LanReplySocket::Open::BindFailed:
+            ui::ShowMessage(kBindFailed);
+            post([this] { EndSearch(true); });
+            return 0;
+        case LanReplySocket::Open::Ok:
+            break;
+    }
+    if (!SendSearchBroadcast(EncodeLanSearchDatagram(request), endpoints)) {
+        post([this] { EndSearch(false); });
+        return 0;
+    }
+    const std::uint32_t start = platform::GetTickCount();
+    while (platform::GetTickCount() - start < kSearchMs) {
+        LanSearchBytes answer{};
+        if (replies.Receive(kAnswerWaitMs, answer) != LanReplySocket::Wait::Datagram) {
+            break;
+        }
+        post([this, answer] { AddReply(answer); });
+    }
+    replies.Close();
+    post([this] { EndSearch(false); });
+    return 0;
+}
+
+void CSearchDlg::AddReply(const LanSearchBytes& bytes) {
+    const LanSearchDatagram answer = DecodeLanSearchDatagram(bytes);
+    const LanDeviceKind kind = MapLanDeviceCode(answer.code);
+    SearchResultNode node;
+    node.mac = FormatMacText(answer.mac);
+    node.ip = FormatDottedQuad(answer.address);
+    node.port = answer.port;
+    node.gateway = FormatDottedQuad(answer.gateway);
+    node.dns = FormatDottedQuad(answer.dns);
+    node.mask = FormatDottedQuad(answer.mask);
+    node.device = kind.code;
+    node.index = static_cast<std::uint32_t>(m_Nodes.size());
+
+    std::uint16_t lastMac1 = 255;
+    std::uint16_t lastMac2 = 255;
+    if (g_lpApp != nullptr) {
+        lastMac1 = g_lpApp->CSettingINI.m_wLastMAC1;
+        lastMac2 = g_lpApp->CSettingINI.m_wLastMAC2;
+    }
+    const bool previous = answer.mac[4] == lastMac1 && answer.mac[5] == lastMac2;
+    auto* item =
+        new QTreeWidgetItem(QStringList{Q(node.ip), Q(node.mac), QString::number(node.port),
+                                        kind.text, previous ? "PREVIOUS" : ""});
+    // Newest first: row r holds node count - r - 1.
+    m_DeviceList->insertTopLevelItem(0, item);
+    SetDetailEdits(node);
+    m_Nodes.push_back(std::move(node));
+}
+
+void CSearchDlg::EndSearch(bool bindFailed) {
+    m_fSearching = false;
+    m_captionTimer.stop();
+    setWindowTitle(Q(m_strIdleCaption));
+    if (bindFailed) {
+        m_btnOK->setEnabled(true);
+        return;
+    }
+    for (QWidget* control : std::initializer_list<QWidget*>{m_DeviceList, m_btnSearchAgain, m_btnOK,
+                                                            m_btnApply, m_btnResetDefault}) {
+        control->setEnabled(true);
+    }
+}
+
+void CSearchDlg::OnTimer() {
+    static constexpr const char* kDots[] = {" .", " ..", " ...", " ...."};
+    setWindowTitle(Q(" " + m_strBusyWord + kDots[m_dwAnimation % 4]));
+    ++m_dwAnimation;
+}
+
+void CSearchDlg::SetDetailEdits(const SearchResultNode& node) {
+    m_editServerIP->setText(Q(node.ip));
+    m_editMacAddress->setText(Q(node.mac));
+    m_editWebPort->setText(QString::number(node.port));
+    m_editGateway->setText(Q(node.gateway));
+    m_editDnsServer->setText(Q(node.dns));
+    m_editNetMask->setText(Q(node.mask));
+}
+
+const SearchResultNode* CSearchDlg::SelectedNode() const {
+    if (m_nSelected < 0 || static_cast<std::size_t>(m_nSelected) >= m_Nodes.size()) {
+        return nullptr;
+    }
+    return &m_Nodes[static_cast<std::size_t>(m_nSelected)];
+}
+
+void CSearchDlg::OnItemChanged(int row) {
+    if (row < 0) {
+        return;
+    }
+    m_nSelected = static_cast<int>(m_Nodes.size()) - row - 1;
+    const SearchResultNode* node = SelectedNode();
+    if (node == nullptr) {
+        ui::ShowMessage(kIndexItemFailed);
+        return;
+    }
+    SetDetailEdits(*node);
+    UpdateData();
+    for (QLineEdit* edit : {m_editServerIP, m_editMacAddress, m_editWebPort, m_editGateway,
+                            m_editDnsServer, m_editNetMask}) {
+        edit->setEnabled(true);
+    }
+}
+
+bool CSearchDlg::UpdateData() {
+    const std::string portText = m_editWebPort->text().trimmed().toStdString();
+    std::uint32_t port = 0;
+    const auto [end, error] =
+        std::from_chars(portText.data(), portText.data() + portText.size(), port);
+    if (error != std::errc() || end != portText.data() + portText.size() || port > 65535) {
+        ui::ShowMessage("Please enter an integer between 0 and 65535.");
+        return false;
+    }
+    m_strServerIP = Text(m_editServerIP);
+    m_strMacAddress = Text(m_editMacAddress);
+    m_strNetMask = Text(m_editNetMask);
+    m_strGateway = Text(m_editGateway);
+    m_strDnsServer = Text(m_editDnsServer);
+    m_dwWebPort = port;
+    return true;
+}
+
+std::optional<LanSearchDatagram> CSearchDlg::DetailFields() const {
+    LanSearchDatagram fields;
+    const auto mac = ParseMacText(m_strMacAddress);
+    if (!mac) {
+        ui::ShowMessage("Mac Address \"" + m_strMacAddress +
+                        "\" is not six hex pairs separated by \":\"");
+        return std::nullopt;
+    }
+    fields.mac = *mac;
+    const std::tuple<const char*, const std::string&, std::array<std::uint8_t, 4>&> quads[] = {
+        {"Server IP", m_strServerIP, fields.address},
+        {"Net Mask", m_strNetMask, fields.mask},
+        {"Gateway", m_strGateway, fields.gateway},
+        {"DNS Server", m_strDnsServer, fields.dns},
+    };
+    for (const auto& [label, text, into] : quads) {
+        const auto bytes = ParseDottedQuad(text);
+        if (!bytes) {
+            ui::ShowMessage(std::string(label) + " \"" + text +
+                            "\" is not four numbers 0 to 255 separated by \".\"");
+            return std::nullopt;
+        }
+        into = *bytes;
+    }
+    fields.port = static_cast<std::uint16_t>(m_dwWebPort);
+    return fields;
+}
+
+void CSearchDlg::TakeResultFromEdits() {
+    m_strResultIP = Text(m_editServerIP);
+    m_strResultMac = Text(m_editMacAddress);
+    std::uint32_t port = 0;
+    const std::string portText = m_editWebPort->text().trimmed().toStdString();
+    if (std::from_chars(portText.data(), portText.data() + portText.size(), port).ec ==
+            std::errc() &&
+        port <= 65535) {
+        m_dwResultPort = port;
+    }
+}
+
+void CSearchDlg::OnOK() {
+    if (!UpdateData()) {
+        return;
+    }
+    accept();
+    if (SelectedNode() != nullptr) {
+        TakeResultFromEdits();
+        m_fDeviceChosen = true;
+    }
+}
+
+std::optional<SearchChoice> CSearchDlg::Choice() const {
+    if (!m_fDeviceChosen) {
+        return std::nullopt;
+    }
+    return SearchChoice{m_strResultIP, static_cast<std::uint16_t>(m_dwWebPort)};
+}
+
+void CSearchDlg::OnApply() {
+    static constexpr NetworkCommand kApply = {
+        "QX_SET_IP", LanSearchOperation::SetAddress, true, true, kApplyWaitMs, 4005, 4004, true};
+    RunNetworkCommand(kApply);
+}
+
+void CSearchDlg::OnResetDefault() {
+    static constexpr NetworkCommand kReset = {
+        "QX_RESET", LanSearchOperation::Reset, false, false, kResetWaitMs, 4062, 4061, false};
+    RunNetworkCommand(kReset);
+}
+
+void CSearchDlg::RunNetworkCommand(const NetworkCommand& command) {
+    if (m_DeviceList->currentItem() == nullptr || m_nSelected < 0) {
+        ui::ShowMessage(kSelectItem);
+        return;
+    }
+    if (command.pullEdits && !UpdateData()) {
+        return;
+    }
+    const SearchResultNode* node = SelectedNode();
+    if (node == nullptr) {
+        ui::ShowMessage(kItemDataFailed);
+        return;
+    }
+    if (node->device != kLanDeviceVideoServer && node->device != kLanDevice16ChMpeg4Dvr) {
+        ui::ShowMessage(kCannotModify);
+        return;
+    }
+    // A malformed address would go out as garbage and could cut a device off the network.
+    std::optional<LanSearchDatagram> request = DetailFields();
+    if (!request) {
+        return;
+    }
+    CConfirmAuthorityDlg authority(this);
+    if (authority.DoModal() != QDialog::Accepted) {
+        return;
+    }
+    request->command = command.command;
+    request->operation = static_cast<std::uint8_t>(command.operation);
+    request->user = authority.m_strUserName;
+    request->password = authority.m_strPassword;
+    if (request->user.empty() || request->user.size() > kMaxAccountText) {
+        ui::ShowMessage(kUserNameWrong);
+        return;
+    }
+    if (request->password.empty() || request->password.size() > kMaxAccountText) {
+        ui::ShowMessage(kPasswordWrong);
+        return;
+    }
+    if (command.refuseUnchanged && m_strServerIP == node->ip && m_strMacAddress == node->mac &&
+        m_strGateway == node->gateway && m_strDnsServer == node->dns &&
+        m_strNetMask == node->mask && m_dwWebPort == node->port) {
+        ui::ShowMessage(kNotChanged);
+        return;
+    }
+    m_fDeviceChosen = true;
+
+    LanReplySocket replies;
+    const LanReplySocket::Open opened = replies.Bind(m_endpoints);
+    if (opened != LanReplySocket::Open::Ok) {
+        ui::ShowMessage(kConnectError);
+        if (opened == LanReplySocket::Open::BindFailed) {
+            TakeResultFromEdits();
+        }
+        return;
+    }
+    if (!SendSearchBroadcast(EncodeLanSearchDatagram(*request), m_endpoints)) {
+        TakeResultFromEdits();
+        return;
+    }
+    LanSearchBytes answer{};
+    const LanReplySocket::Wait waited = replies.Receive(command.waitMs, answer);
+    replies.Close();
+    switch (waited) {
+        case LanReplySocket::Wait::TimedOut:
+        case LanReplySocket::Wait::Stopped:
+            ui::ShowMessage(kCommandTimeout);
+            TakeResultFromEdits();
+            return;
+        case LanReplySocket::Wait::Failed:
+            ui::ShowMessage(kReceiveError);
+            TakeResultFromEdits();
+            return;
+        case LanReplySocket::Wait::Datagram:
+            break;
+    }
+    switch (DecodeLanSearchDatagram(answer).code) {
+        case kLanResultDone:
+            ui::ShowMessage(command.doneText);
+            break;
+        case kLanResultBadAccount:
+            ui::ShowMessage(kBadAccount);
+            break;
+        case kLanResultNotStatic:
+            ui::ShowMessage(kNotStaticMode);
+            break;
+        default:
+            ui::ShowMessage(command.failedText);
+            break;
+    }
+    if (command.resultOnAnswer) {
+        TakeResultFromEdits();
+    }
+}

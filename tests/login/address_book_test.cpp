@@ -1,0 +1,248 @@
+#include "login/address_book.h"
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QTimer>
+#include <fstream>
+#include <iterator>
+
+#include "login/ip_record_file.h"
+#include "platform/paths.h"
+#include "test_support/recording_message_sink.h"
+#include "test_support/temp_folder.h"
+
+namespace {
+
+using test_support::RecordingMessageSink;
+
+std::string ReadBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::string RecordBytes(const IPRecord& record) {
+    const IPRecordBytes bytes = EncodeIPRecord(record);
+    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+TEST(IPRecordTest, RecordLayoutAndTextLimits) {
+    const IPRecord record{"admin", "192.168.1.10", std::string(200, 'c'), 8080};
+    const IPRecordBytes bytes = EncodeIPRecord(record);
+    EXPECT_EQ(bytes[0], 0x12);
+    EXPECT_EQ(bytes[132], 0x4C);
+    EXPECT_EQ(bytes[264], 0x8A);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[136])), "192.168.1.10");
+    EXPECT_EQ(bytes[396], 8080 & 0xFF);
+    EXPECT_EQ(bytes[397], 8080 >> 8);
+    EXPECT_EQ(bytes[268 + 127], 0) << "a long text keeps its terminating zero";
+    const auto decoded = DecodeIPRecord(bytes.data());
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->comment, std::string(127, 'c'));
+    EXPECT_EQ(decoded->port, 8080);
+
+    // A field filled to its end without a zero is read up to the field's end, never further.
+    IPRecordBytes full = EncodeIPRecord({"u", "h", "", 80});
+    std::fill(full.begin() + 4, full.begin() + 132, 'u');
+    EXPECT_EQ(DecodeIPRecord(full.data())->user, std::string(128, 'u'));
+
+    for (const std::size_t codeAt : {0u, 132u, 264u}) {
+        IPRecordBytes bad = bytes;
+        bad[codeAt] ^= 1;
+        EXPECT_FALSE(DecodeIPRecord(bad.data())) << "check code at " << codeAt;
+    }
+}
+
+class AddressBookTest : public ::testing::Test {
+protected:
+    AddressBookTest() { platform::SetProgramFolder(folder.Path()); }
+    ~AddressBookTest() override { platform::SetProgramFolder({}); }
+
+    std::filesystem::path File() const { return folder.Path() / "IPRecord.dat"; }
+
+    // Opens a book, lets `use` work on it and closes it (which writes the file back).
+    template <typename Use>
+    void WithBook(Use use) {
+        CAddressBookDialog book;
+        ASSERT_TRUE(book.OnInitDialog());
+        use(book);
+    }
+
+    static void Add(CAddressBookDialog& book, const std::string& user, const std::string& address,
+                    const std::string& port, const std::string& comment = "") {
+        book.OnAdd();
+        book.m_editUser->setText(QString::fromStdString(user));
+        book.m_editIPAddress->setText(QString::fromStdString(address));
+        book.m_editMajorPort->setText(QString::fromStdString(port));
+        book.m_editComment->setText(QString::fromStdString(comment));
+        book.OnAddOk();
+    }
+
+    test_support::TempFolder folder;
+    RecordingMessageSink messages;
+};
+
+TEST_F(AddressBookTest, NewBookWithOneEntryIsOneRecord) {
+    WithBook([](CAddressBookDialog& book) {
+        EXPECT_EQ(book.m_iUserNumber, 0);
+        Add(book, "admin", "10.0.0.7", "8080", "front door");
+    });
+    const std::string bytes = ReadBytes(File());
+    ASSERT_EQ(bytes.size(), 400u);
+    EXPECT_EQ(bytes, RecordBytes({"admin", "10.0.0.7", "front door", 8080}));
+    WithBook([](CAddressBookDialog& book) {
+        ASSERT_EQ(book.m_iUserNumber, 1);
+        EXPECT_EQ(book.m_IPAddressList->item(0)->text(), "10.0.0.7");
+        EXPECT_EQ(book.m_MajorPortList->item(0)->text(), "8080");
+        EXPECT_EQ(book.m_CommentList->item(0)->text(), "front door");
+    });
+}
+
+TEST_F(AddressBookTest, TrailingPartOfARecordIsDropped) {
+    WriteBytes(File(), RecordBytes({"a", "1.1.1.1", "", 80}) + RecordBytes({"b", "h", "", 81}) +
+                           std::string(200, 'x'));
+    WithBook([](CAddressBookDialog& book) { EXPECT_EQ(book.m_iUserNumber, 2); });
+    EXPECT_EQ(ReadBytes(File()).size(), 800u);
+}
+
+TEST_F(AddressBookTest, BadCheckCodeEndsTheDialogAndKeepsTheFile) {
+    std::string bytes = RecordBytes({"a", "1.1.1.1", "", 80}) + RecordBytes({"b", "h", "", 81});
+    bytes[400 + 132] = 0;  // the second record's address check code
+    WriteBytes(File(), bytes);
+    {
+        CAddressBookDialog book;
+        EXPECT_EQ(book.DoModal(), CAddressBookDialog::kBookFailed);
+    }
+    EXPECT_EQ(ReadBytes(File()), bytes);
+}
+
+TEST_F(AddressBookTest, AddChecksNamesAndPortRange) {
+    const std::string empty = "User name & ip address cant be empty,try again";
+    const std::string range = "Port number can't be out of range 1 ~ 65535,try again";
+    const struct {
+        const char* user;
+        const char* address;
+        const char* port;
+        std::string message;  // empty: added
+    } cases[] = {
+        {"", "10.0.0.1", "80", empty},  {"u", "", "80", empty},    {"u", "h", "0", range},
+        {"u", "h", "65536", range},     {"u", "h", "8o", range},   {"u", "h", "", range},
+        {"u", "host.lan", "65535", ""}, {"u", "1.2.3.4", "1", ""},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(File());
+        RecordingMessageSink seen;
+        CAddressBookDialog book;
+        ASSERT_TRUE(book.OnInitDialog());
+        Add(book, c.user, c.address, c.port);
+        EXPECT_EQ(book.m_iUserNumber, c.message.empty() ? 1 : 0) << c.port;
+        EXPECT_EQ(seen.Texts(), c.message.empty() ? std::vector<std::string>{}
+                                                  : std::vector<std::string>{c.message});
+        EXPECT_FALSE(book.m_editUser->isVisibleTo(&book)) << "the edits close either way";
+    }
+}
+
+TEST_F(AddressBookTest, EditChangesTheSelectedRowWithTheChecksOfAdd) {
+    WithBook([](CAddressBookDialog& book) {
+        Add(book, "a", "1.1.1.1", "80");
+        Add(book, "b", "2.2.2.2", "81");
+        book.m_CommentList->setCurrentRow(0);
+        book.OnEditButton();
+        EXPECT_EQ(book.m_editIPAddress->text(), "1.1.1.1");
+        EXPECT_FALSE(book.m_UserList->isEnabled());
+        book.m_editMajorPort->setText("0");
+        book.OnAddOk();
+        EXPECT_EQ(book.Entries()[0].port, 80) << "port 0 refused on edit too";
+        EXPECT_TRUE(book.m_UserList->isEnabled());
+
+        book.OnEditButton();
+        book.m_editIPAddress->setText("9.9.9.9");
+        book.m_editMajorPort->setText("9000");
+        book.OnAddOk();
+        EXPECT_EQ(book.Entries()[0], (IPRecord{"a", "9.9.9.9", "", 9000}));
+        EXPECT_EQ(book.m_IPAddressList->item(0)->text(), "9.9.9.9");
+        EXPECT_EQ(book.m_MajorPortList->item(0)->text(), "9000");
+        EXPECT_EQ(book.m_UserList->currentRow(), 0);
+    });
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{"Port number can't be out of range 1 ~ 65535,try again"});
+    EXPECT_EQ(ReadBytes(File()).substr(0, 400), RecordBytes({"a", "9.9.9.9", "", 9000}));
+}
+
+TEST_F(AddressBookTest, DeleteAndEditNeedARow) {
+    WithBook([](CAddressBookDialog& book) {
+        book.OnEditButton();
+        book.OnDelete();
+        Add(book, "a", "1.1.1.1", "80");
+        Add(book, "b", "2.2.2.2", "81");
+        Add(book, "c", "3.3.3.3", "82");
+        book.m_UserList->setCurrentRow(1);
+        book.OnDelete();
+        EXPECT_EQ(book.m_iUserNumber, 2);
+        for (QListWidget* list :
+             {book.m_UserList, book.m_IPAddressList, book.m_MajorPortList, book.m_CommentList}) {
+            EXPECT_EQ(list->count(), 2);
+            EXPECT_EQ(list->currentRow(), 1) << "the last row is selected";
+        }
+        EXPECT_EQ(book.m_IPAddressList->item(1)->text(), "3.3.3.3");
+    });
+    EXPECT_EQ(messages.Texts(),
+              (std::vector<std::string>{"Please select a setting", "Please select a setting"}));
+    EXPECT_EQ(ReadBytes(File()),
+              RecordBytes({"a", "1.1.1.1", "", 80}) + RecordBytes({"c", "3.3.3.3", "", 82}));
+}
+
+TEST_F(AddressBookTest, ListsScrollTogether) {
+    WithBook([](CAddressBookDialog& book) {
+        for (int i = 0; i < 10; ++i) {
+            Add(book, "u" + std::to_string(i), "h", std::to_string(100 + i));
+        }
+        EXPECT_FALSE(book.m_ScrollBar->isEnabled());
+        Add(book, "u10", "h", "110");
+        EXPECT_TRUE(book.m_ScrollBar->isEnabled());
+        book.m_MajorPortList->setCurrentRow(3);
+        EXPECT_EQ(book.m_UserList->currentRow(), 3);
+        EXPECT_EQ(book.m_CommentList->currentRow(), 3);
+        EXPECT_EQ(book.m_ScrollBar->value(), 3);
+        EXPECT_EQ(book.m_iSelected, 3);
+        book.m_ScrollBar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        EXPECT_EQ(book.m_IPAddressList->currentRow(), 8);
+        book.m_ScrollBar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        EXPECT_EQ(book.m_UserList->currentRow(), 10) << "clamped to the last row";
+    });
+}
+
+TEST_F(AddressBookTest, SelectHandsTheEntryToTheCaller) {
+    WriteBytes(File(),
+               RecordBytes({"a", "1.1.1.1", "x", 80}) + RecordBytes({"b", "cam.lan", "y", 81}));
+    CAddressBookDialog book;
+    QTimer::singleShot(0, &book, [&book] {
+        book.m_UserList->setCurrentRow(-1);
+        book.OnSelect();  // no row: only the message
+        book.m_IPAddressList->setCurrentRow(0);
+        book.m_CommentList->setCurrentRow(1);
+        book.OnSelect();
+    });
+    QTimer::singleShot(5000, &book, [&book] { book.done(-2); });
+    EXPECT_EQ(book.DoModal(), CAddressBookDialog::kEntrySelected);
+    EXPECT_EQ(book.m_strUser, "b");
+    EXPECT_EQ(book.m_strIPAddress, "cam.lan");
+    EXPECT_EQ(book.m_strComment, "y");
+    EXPECT_EQ(book.m_iMajorPort, 81);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Please select an item"});
+}
+
+TEST_F(AddressBookTest, SelectInAnEmptyBookFails) {
+    CAddressBookDialog book;
+    QTimer::singleShot(0, &book, [&book] { book.OnSelect(); });
+    EXPECT_EQ(book.DoModal(), CAddressBookDialog::kBookFailed);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"It couldn't select any data"});
+}
+
+}  // namespace

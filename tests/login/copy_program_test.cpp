@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <fstream>
+#include <iterator>
+
+#include "login/copy_program_dlg.h"
+#include "login/dlg_get_path.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "test_support/recording_message_sink.h"
+#include "test_support/temp_folder.h"
+#include "ui/skin_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::RecordingMessageSink;
+using test_support::TempFolder;
+
+std::string ReadText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteText(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+class CopyProgramTest : public ::testing::Test {
+protected:
+    CopyProgramTest() {
+        // A program folder with its files and every other skin bitmap; the rest are missing.
+        const std::vector<std::string>& files = CopyProgramFiles();
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (files[i] == "Setting.ini") {
+                WriteText(source.Path() / "Setting.ini",
+                          "[Quarnel]\nServer Name=10.1.1.1\nRecord Path=/old/\n");
+            } else if (i % 2 == 0 || i < 6) {
+                WriteText(source.Path() / platform::FromDesignPath(files[i]), files[i]);
+            }
+        }
+    }
+
+    // Runs a copy to its end and returns the messages it showed.
+    std::vector<std::string> Copy(const std::string& targetText) {
+        RecordingMessageSink messages;
+        CCopyProgramDlg dialog(nullptr, source.Path().string(), targetText);
+        dialog.OnInitDialog();
+        EXPECT_FALSE(dialog.m_btnOK->isEnabled());
+        EXPECT_EQ(dialog.m_strPercent->text(), "  0%");
+        dialog.CopyProgramThread();
+        EXPECT_TRUE(dialog.m_btnOK->isEnabled());
+        failures = dialog.m_nFailures;
+        percent = dialog.m_strPercent->text().toStdString();
+        return messages.Texts();
+    }
+
+    TempFolder source;
+    TempFolder target;
+    int failures = 0;
+    std::string percent;
+};
+
+TEST_F(CopyProgramTest, CopiesWhatExistsAndPointsTheSettingsAtTheCopy) {
+    const fs::path old = target.Path() / platform::FromDesignPath(ui::SkinFiles()[0].name);
+    WriteText(old, "older copy");
+    for (const std::string& targetText : {target.Path().string(), target.Path().string() + "/"}) {
+        EXPECT_TRUE(Copy(targetText).empty());
+        EXPECT_EQ(percent, "100%");
+        const std::vector<std::string>& files = CopyProgramFiles();
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const fs::path from = source.Path() / platform::FromDesignPath(files[i]);
+            const fs::path to = target.Path() / platform::FromDesignPath(files[i]);
+            EXPECT_EQ(fs::exists(to), fs::exists(from)) << files[i];
+            if (fs::exists(from) && files[i] != "Setting.ini") {
+                EXPECT_EQ(ReadText(to), ReadText(from)) << files[i];
+            }
+        }
+        EXPECT_TRUE(fs::is_directory(target.Path() / "BMP" / "LOGIN"));
+        const fs::path settings = target.Path() / "Setting.ini";
+        const std::string folder = platform::WithTrailingSeparator(target.Path().string());
+        EXPECT_EQ(platform::ReadProfileString(settings, "Quarnel", "Record Path", ""), folder);
+        EXPECT_EQ(platform::ReadProfileString(settings, "Quarnel", "Snapshot Path", ""), folder);
+        EXPECT_EQ(platform::ReadProfileString(settings, "Quarnel", "Trigger Wav Path", ""),
+                  folder + "alarm.wav");
+        EXPECT_EQ(platform::ReadProfileString(settings, "Quarnel", "Server Name", ""), "10.1.1.1");
+    }
+}
+
+TEST_F(CopyProgramTest, TheListHoldsEverySkinBitmap) {
+    const std::vector<std::string>& files = CopyProgramFiles();
+    for (const ui::SkinFile& skin : ui::SkinFiles()) {
+        EXPECT_NE(std::find(files.begin(), files.end(), skin.name), files.end()) << skin.name;
+    }
+    EXPECT_EQ(files.back(), ui::SkinFiles().back().name);
+}
+
+TEST_F(CopyProgramTest, FailedFilesAreCountedAndReported) {
+    // Folders where two listed files should go: those copies fail, the rest go on.
+    fs::create_directories(target.Path() / "CtrlFile.ini" / "x");
+    fs::create_directories(target.Path() / platform::FromDesignPath(ui::SkinFiles()[0].name) / "x");
+    const std::vector<std::string> messages = Copy(target.Path().string());
+    EXPECT_EQ(failures, 2);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(" 2 "), std::string::npos) << messages[0];
+    EXPECT_EQ(percent, "100%");
+    EXPECT_TRUE(fs::exists(target.Path() / "AlarmData.dat"));
+}
+
+TEST_F(CopyProgramTest, SettingsThatCannotBeWrittenAreReported) {
+    fs::create_directories(target.Path() / "Setting.ini" / "in the way");
+    const std::vector<std::string> messages = Copy(target.Path().string());
+    EXPECT_GE(failures, 2) << "the copy of Setting.ini and its rewrite";
+    EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(CopyProgramTest, TheProgramFolderItselfIsRefused) {
+    const std::string before = ReadText(source.Path() / "Setting.ini");
+    const std::vector<std::string> messages = Copy(source.Path().string() + "/./");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("own folder"), std::string::npos);
+    EXPECT_EQ(ReadText(source.Path() / "Setting.ini"), before);
+}
+
+class FolderBrowserTest : public ::testing::Test {
+protected:
+    FolderBrowserTest() {
+        fs::create_directories(root.Path() / "DATA" / "CLIPS");
+        fs::create_directories(root.Path() / "Data2");
+        fs::create_directories(root.Path() / "empty");
+        WriteText(root.Path() / "file.txt", "not a folder");
+        fs::create_directories(share.Path() / "backup");
+        WriteText(mounts.Path() / "mounts",
+                  "/dev/sda1 / ext4 rw 0 0\n"
+                  "proc /proc proc rw 0 0\n"
+                  "nas:/export " +
+                      share.Path().string() +
+                      " nfs4 rw 0 0\n"
+                      "//server/my\\040share /mnt/x cifs rw 0 0\n");
+    }
+
+    static QTreeWidgetItem* Child(QTreeWidgetItem* item, const QString& text) {
+        for (int i = 0; i < item->childCount(); ++i) {
+            if (item->child(i)->text(0) == text) {
+                return item->child(i);
+            }
+        }
+        return nullptr;
+    }
+
+    TempFolder root;
+    TempFolder share;
+    TempFolder mounts;
+};
+
+TEST_F(FolderBrowserTest, FolderNamesAreShownAsWords) {
+    EXPECT_EQ(CDlgGetPath::FormatItemName("PROGRAM FILES"), "Program files");
+    EXPECT_EQ(CDlgGetPath::FormatItemName("DATA"), "Data");
+    EXPECT_EQ(CDlgGetPath::FormatItemName("Data"), "Data");
+    EXPECT_EQ(CDlgGetPath::FormatItemName("C:"), "C:");
+    EXPECT_EQ(CDlgGetPath::FormatItemName(""), "");
+}
+
+TEST_F(FolderBrowserTest, TreeGrowsOnDemandAndHandsBackTheChosenFolder) {
+    CDlgGetPath dialog(nullptr, {root.Path()}, mounts.Path() / "mounts");
+    dialog.SetPath("/start/");
+    dialog.OnInitDialog();
+    ASSERT_EQ(dialog.m_ctlTree->topLevelItemCount(), 2);
+    QTreeWidgetItem* top = dialog.m_ctlTree->topLevelItem(0);
+    EXPECT_EQ(dialog.m_ctlTree->topLevelItem(1)->text(0), "Network Neighborhood");
+    EXPECT_EQ(top->childCount(), 0) << "nothing read before expanding";
+
+    top->setExpanded(true);
+    ASSERT_EQ(top->childCount(), 3);
+    top->setExpanded(false);
+    top->setExpanded(true);
+    EXPECT_EQ(top->childCount(), 3) << "read once";
+    QTreeWidgetItem* data = Child(top, "Data");
+    ASSERT_NE(data, nullptr);
+    QTreeWidgetItem* empty = Child(top, "empty");
+    empty->setExpanded(true);
+    EXPECT_EQ(empty->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+
+    data->setExpanded(true);
+    QTreeWidgetItem* clips = Child(data, "Clips");
+    ASSERT_NE(clips, nullptr);
+    dialog.m_ctlTree->setCurrentItem(clips);
+    EXPECT_TRUE(dialog.m_btnOK->isEnabled());
+    const std::string expected = (root.Path() / "DATA" / "CLIPS").string() + "/";
+    EXPECT_EQ(dialog.GetItemPath(clips), expected);
+    QTimer::singleShot(0, &dialog, [&dialog] { dialog.m_btnOK->click(); });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(dialog.GetPath(), expected);
+}
+
+TEST_F(FolderBrowserTest, NetworkBranchListsMountedNetworkFileSystems) {
+    const std::vector<NetworkMount> found = ReadNetworkMounts(mounts.Path() / "mounts");
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[1].remote, "//server/my share");
+
+    CDlgGetPath dialog(nullptr, {root.Path()}, mounts.Path() / "mounts");
+    dialog.OnInitDialog();
+    QTreeWidgetItem* network = dialog.m_hNetworkRoot;
+    dialog.m_ctlTree->setCurrentItem(network);
+    EXPECT_FALSE(dialog.m_btnOK->isEnabled());
+    network->setExpanded(true);
+    ASSERT_EQ(network->childCount(), 2);
+    QTreeWidgetItem* nas = Child(network, "nas:/export");
+    ASSERT_NE(nas, nullptr);
+    dialog.m_ctlTree->setCurrentItem(nas);
+    EXPECT_TRUE(dialog.m_btnOK->isEnabled());
+    EXPECT_EQ(dialog.GetItemPath(nas), share.Path().string() + "/");
+    nas->setExpanded(true);
+    EXPECT_NE(Child(nas, "backup"), nullptr);
+
+    CDlgGetPath none(nullptr, {root.Path()}, mounts.Path() / "missing");
+    none.OnInitDialog();
+    none.m_hNetworkRoot->setExpanded(true);
+    EXPECT_EQ(none.m_hNetworkRoot->childCount(), 0);
+    EXPECT_EQ(none.m_hNetworkRoot->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+}
+
+TEST_F(FolderBrowserTest, CancelKeepsTheCallersFolder) {
+    CDlgGetPath dialog(nullptr, {root.Path()}, mounts.Path() / "mounts");
+    dialog.SetPath("/start/");
+    QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
+    EXPECT_EQ(dialog.DoModal(), QDialog::Rejected);
+    EXPECT_EQ(dialog.GetPath(), "/start/");
+}
+
+}  // namespace

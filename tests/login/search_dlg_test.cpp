@@ -1,0 +1,400 @@
+#include "login/search_dlg.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "device_emulator.h"
+#include "kernel/kernel_object.h"
+#include "login/confirm_authority_dlg.h"
+#include "login/search_datagram.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "protocol/session.h"
+#include "test_support/recording_message_sink.h"
+
+namespace {
+
+using device_emulator::DiscoveryUnit;
+using device_emulator::Settings;
+
+// A UDP port that is free on loopback right now.
+std::uint16_t FreeUdpPort() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string bytes;
+    for (const int v : values) {
+        bytes.push_back(static_cast<char>(v));
+    }
+    return bytes;
+}
+
+std::string Padded(const std::string& text, std::size_t width) {
+    return text + std::string(width - text.size(), '\0');
+}
+
+class SearchTest : public ::testing::Test {
+protected:
+    SearchTest() {
+        g_lpApp = new KernelObject;
+        g_lpApp->CSettingINI.m_wLastMAC1 = 255;
+        g_lpApp->CSettingINI.m_wLastMAC2 = 255;
+        device.Start();
+        endpoints.destination = "127.0.0.1";
+        endpoints.destinationPort = device.StartDiscovery();
+        endpoints.sendPort = FreeUdpPort();
+        endpoints.replyPort = FreeUdpPort();
+        endpoints.localAddress = "127.0.0.1";
+        endpoints.replyBindAddress = "127.0.0.1";
+        device.Update([this](Settings& s) { s.discovery.reply_port = endpoints.replyPort; });
+        // The waits of 5, 7 and 12 s pass in a fraction of that.
+        platform::SetClockSpeed(25.0);
+        // Answers every "Confirm Authority" box the dialog opens.
+        QObject::connect(&authorityAnswerer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<CConfirmAuthorityDlg*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                return;
+            }
+            ++authorityShown;
+            box->m_editUserName->setText(QString::fromStdString(user));
+            box->m_editPassword->setText(QString::fromStdString(password));
+            confirm ? box->accept() : box->reject();
+        });
+        authorityAnswerer.start(5);
+    }
+    ~SearchTest() override {
+        authorityAnswerer.stop();
+        platform::JoinAllThreads();
+        platform::SetClockSpeed(1.0);
+        device.Stop();
+        delete g_lpApp;
+        g_lpApp = nullptr;
+    }
+
+    void Units(std::vector<DiscoveryUnit> units) {
+        device.Update([&](Settings& s) { s.discovery.units = std::move(units); });
+    }
+
+    // Runs one search to its end.
+    void Search(CSearchDlg& dialog) {
+        dialog.OnInitDialog();
+        QElapsedTimer clock;
+        clock.start();
+        while (dialog.Searching() && clock.elapsed() < 10'000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        ASSERT_FALSE(dialog.Searching());
+    }
+
+    // A search for the default unit with its row chosen.
+    void SearchAndChoose(CSearchDlg& dialog) {
+        Search(dialog);
+        ASSERT_EQ(dialog.m_DeviceList->topLevelItemCount(), 1);
+        dialog.m_DeviceList->setCurrentItem(dialog.m_DeviceList->topLevelItem(0));
+    }
+
+    std::string Row(CSearchDlg& dialog, int row) {
+        QTreeWidgetItem* item = dialog.m_DeviceList->topLevelItem(row);
+        QStringList texts;
+        for (int c = 0; c < 5; ++c) {
+            texts << item->text(c);
+        }
+        return texts.join('|').toStdString();
+    }
+
+    device_emulator::DeviceEmulator device;
+    LanSearchEndpoints endpoints;
+    test_support::RecordingMessageSink messages;
+    QTimer authorityAnswerer;
+    std::string user = "admin";
+    std::string password = "admin";
+    bool confirm = true;
+    int authorityShown = 0;
+};
+
+TEST_F(SearchTest, ListsEveryAnswerNewestFirst) {
+    DiscoveryUnit dvr;
+    dvr.mac = {0x00, 0x0e, 0xaf, 0x01, 0x02, 0x03};
+    dvr.device_code = 0x57;
+    dvr.network = {{10, 0, 0, 21}, {255, 255, 255, 0}, {10, 0, 0, 1}, {10, 0, 0, 2}, 8080};
+    DiscoveryUnit unknown;
+    unknown.mac = {0xde, 0xad, 0xbe, 0xef, 0x12, 0x34};
+    unknown.device_code = 0x99;
+    unknown.network = {{10, 0, 0, 22}, {255, 0, 0, 0}, {10, 0, 0, 1}, {10, 0, 0, 1}, 81};
+    Units({dvr, unknown});
+    g_lpApp->CSettingINI.m_wLastMAC1 = 0x12;
+    g_lpApp->CSettingINI.m_wLastMAC2 = 0x34;
+
+    CSearchDlg dialog(nullptr, endpoints);
+    Search(dialog);
+
+    ASSERT_EQ(dialog.m_DeviceList->topLevelItemCount(), 2);
+    EXPECT_EQ(Row(dialog, 0), "10.0.0.22|de:ad:be:ef:12:34|81|Video Server|PREVIOUS");
+    EXPECT_EQ(Row(dialog, 1), "10.0.0.21|00:0e:af:01:02:03|8080|16CH MPEG4 DVR|");
+    EXPECT_EQ(dialog.Nodes()[1].device, 0x32) << "an unknown code is kept as a video server";
+    EXPECT_EQ(dialog.windowTitle(), "Stop_Search");
+    EXPECT_TRUE(dialog.m_btnApply->isEnabled());
+    EXPECT_TRUE(dialog.m_btnSearchAgain->isEnabled());
+    EXPECT_EQ(g_strHostName.Get(), "127.0.0.1");
+
+    const std::vector<std::string> sent = device.Datagrams();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], Padded("QX_SEARCH", 16) + Bytes({1, 0}) + std::string(38, '\0') +
+                           Bytes({127, 0, 0, 1}) + std::string(12, '\0') +
+                           Bytes({0x05, 0x0d, 0, 0}));
+
+    dialog.m_DeviceList->setCurrentItem(dialog.m_DeviceList->topLevelItem(1));
+    EXPECT_EQ(dialog.m_editServerIP->text(), "10.0.0.21");
+    EXPECT_EQ(dialog.m_editNetMask->text(), "255.255.255.0");
+    EXPECT_EQ(dialog.m_editDnsServer->text(), "10.0.0.2");
+    EXPECT_EQ(dialog.m_editWebPort->text(), "8080");
+}
+
+TEST_F(SearchTest, LateRepeatedAndShortAnswers) {
+    const struct {
+        std::chrono::milliseconds delay;
+        int copies;
+        std::size_t length;
+        int rows;
+    } cases[] = {
+        {std::chrono::milliseconds(100), 1, 76, 1},  // 2.5 s of the program's clock
+        {std::chrono::milliseconds(0), 2, 76, 2},
+        {std::chrono::milliseconds(0), 1, 75, 0},
+        {std::chrono::milliseconds(0), 0, 76, 0},
+    };
+    for (const auto& c : cases) {
+        device.Update([&](Settings& s) {
+            s.discovery.reply_delay = c.delay;
+            s.discovery.answer_copies = c.copies;
+            s.discovery.reply_length = c.length;
+        });
+        CSearchDlg dialog(nullptr, endpoints);
+        Search(dialog);
+        EXPECT_EQ(dialog.m_DeviceList->topLevelItemCount(), c.rows) << c.copies << " " << c.length;
+        EXPECT_TRUE(dialog.m_btnOK->isEnabled());
+        EXPECT_TRUE(dialog.m_DeviceList->isEnabled());
+    }
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(SearchTest, ReplyPortInUseLeavesOnlyOk) {
+    const int blocker = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(endpoints.replyPort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(blocker, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    CSearchDlg dialog(nullptr, endpoints);
+    Search(dialog);
+    ::close(blocker);
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{
+                  "Bind the connection is failed,please close dialog and try again"});
+    EXPECT_TRUE(dialog.m_btnOK->isEnabled());
+    EXPECT_FALSE(dialog.m_btnSearchAgain->isEnabled());
+    EXPECT_TRUE(device.Datagrams().empty()) << "nothing is asked before the answer port is bound";
+}
+
+TEST_F(SearchTest, ApplySendsTheNewSettingsToTheChosenDevice) {
+    DiscoveryUnit other;
+    other.mac = {0, 0, 0, 0, 0, 9};
+    Units({DiscoveryUnit{}, other});
+    CSearchDlg dialog(nullptr, endpoints);
+    Search(dialog);
+    dialog.m_DeviceList->setCurrentItem(dialog.m_DeviceList->topLevelItem(1));  // the default unit
+    dialog.m_editServerIP->setText("127.0.0.9");
+    dialog.m_editGateway->setText("127.0.0.254");
+    dialog.m_editWebPort->setText("8081");
+    dialog.OnApply();
+
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Apply setting is successfully"});
+    const std::vector<std::string> sent = device.Datagrams();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1], Padded("QX_SET_IP", 16) + Bytes({2, 0, 0x00, 0x12, 0xab, 0x34, 0xcd, 0x56}) +
+                           Padded("admin", 16) + Padded("admin", 16) + Bytes({127, 0, 0, 9}) +
+                           Bytes({255, 0, 0, 0}) + Bytes({127, 0, 0, 254}) + Bytes({127, 0, 0, 1}) +
+                           Bytes({0x91, 0x1f, 0, 0}));
+    const Settings after = device.Snapshot();
+    EXPECT_EQ(after.discovery.units[0].network.address,
+              (std::array<std::uint8_t, 4>{127, 0, 0, 9}));
+    EXPECT_EQ(after.discovery.units[0].network.web_port, 8081);
+    EXPECT_EQ(after.discovery.units[1].network, DiscoveryUnit{}.network) << "the other unit";
+    ASSERT_TRUE(dialog.Choice());
+    EXPECT_EQ(dialog.Choice()->server, "127.0.0.9");
+    EXPECT_EQ(dialog.Choice()->port, 8081);
+
+    KernelObject app;
+    ApplySearchChoice(*dialog.Choice(), app.CSettingINI);
+    EXPECT_EQ(app.CSettingINI.m_strServerName, "127.0.0.9");
+    EXPECT_EQ(app.CSettingINI.m_wWebPort, 8081);
+}
+
+TEST_F(SearchTest, ReplyCodesAndTimeOutsBecomeMessages) {
+    const struct {
+        bool reset;
+        std::optional<int> code;  // unset: no answer
+        std::string message;
+    } cases[] = {
+        {false, 1, "Apply setting is successfully"},
+        {false, 0, "Username or password is not correct"},
+        {false, 2,
+         "Server connection type is not static mode.You couldn't change networking "
+         "setting here."},
+        {false, 7, "Apply setting is failed"},
+        {false, std::nullopt, "Send command timeout"},
+        {true, 1,
+         "Reset to default is successfully.It will take several seconds to finish "
+         "reset process"},
+        {true, 0, "Username or password is not correct"},
+        {true, 2,
+         "Server connection type is not static mode.You couldn't change networking "
+         "setting here."},
+        {true, 9, "Reset to default is failed"},
+        {true, std::nullopt, "Send command timeout"},
+    };
+    for (const auto& c : cases) {
+        device.Update([](Settings& s) { s.discovery = {}; });
+        device.Update([&](Settings& s) { s.discovery.reply_port = endpoints.replyPort; });
+        CSearchDlg dialog(nullptr, endpoints);
+        SearchAndChoose(dialog);
+        dialog.m_editServerIP->setText("127.0.0.3");
+        device.Update([&](Settings& s) {
+            if (c.code) {
+                s.discovery.result_code = static_cast<std::uint8_t>(*c.code);
+            } else {
+                s.discovery.answer_copies = 0;
+            }
+        });
+        test_support::RecordingMessageSink seen;
+        c.reset ? dialog.OnResetDefault() : dialog.OnApply();
+        EXPECT_EQ(seen.Texts(), std::vector<std::string>{c.message});
+        EXPECT_TRUE(dialog.DeviceChosen());
+    }
+}
+
+TEST_F(SearchTest, WrongPasswordAndNonStaticDeviceAreRefusedByTheDevice) {
+    DiscoveryUnit dynamic;
+    dynamic.static_mode = false;
+    Units({dynamic});
+    CSearchDlg dialog(nullptr, endpoints);
+    SearchAndChoose(dialog);
+    password = "wrong";
+    dialog.OnResetDefault();
+    password = "admin";
+    dialog.OnResetDefault();
+    EXPECT_EQ(messages.Texts(),
+              (std::vector<std::string>{"Username or password is not correct",
+                                        "Server connection type is not static mode.You couldn't "
+                                        "change networking setting here."}));
+    EXPECT_EQ(device.Snapshot().discovery.units[0].resets, 0);
+}
+
+TEST_F(SearchTest, RefusalsSendNothing) {
+    DiscoveryUnit dvr;
+    dvr.device_code = 0x71;
+    dvr.mac[5] = 0x77;
+    Units({DiscoveryUnit{}, dvr});
+    const std::string quadTail = " is not four numbers 0 to 255 separated by \".\"";
+    const struct {
+        const char* what;
+        int row;
+        std::function<void(CSearchDlg&)> edit;
+        std::string message;
+        bool askedAuthority;
+    } cases[] = {
+        {"unchanged", 1, [](CSearchDlg&) {}, "The apply network setting is not changed", true},
+        {"4CH network DVR", 0, [](CSearchDlg&) {}, "It couldn't modify the Network setting", false},
+        {"address", 1, [](CSearchDlg& d) { d.m_editServerIP->setText("127.0.0.256"); },
+         "Server IP \"127.0.0.256\"" + quadTail, false},
+        {"short address", 1, [](CSearchDlg& d) { d.m_editServerIP->setText("10.1.1"); },
+         "Server IP \"10.1.1\"" + quadTail, false},
+        {"mask", 1, [](CSearchDlg& d) { d.m_editNetMask->setText("255.255.255.0.0"); },
+         "Net Mask \"255.255.255.0.0\"" + quadTail, false},
+        {"gateway", 1, [](CSearchDlg& d) { d.m_editGateway->setText("a.b.c.d"); },
+         "Gateway \"a.b.c.d\"" + quadTail, false},
+        {"dns", 1, [](CSearchDlg& d) { d.m_editDnsServer->setText(""); },
+         "DNS Server \"\"" + quadTail, false},
+        {"mac", 1, [](CSearchDlg& d) { d.m_editMacAddress->setText("00:12:ab:34:cd"); },
+         "Mac Address \"00:12:ab:34:cd\" is not six hex pairs separated by \":\"", false},
+        {"port", 1, [](CSearchDlg& d) { d.m_editWebPort->setText("65536"); },
+         "Please enter an integer between 0 and 65535.", false},
+    };
+    for (const auto& c : cases) {
+        CSearchDlg dialog(nullptr, endpoints);
+        Search(dialog);
+        device.ClearRequests();
+        const std::size_t before = device.Datagrams().size();
+        dialog.m_DeviceList->setCurrentItem(dialog.m_DeviceList->topLevelItem(c.row));
+        c.edit(dialog);
+        authorityShown = 0;
+        test_support::RecordingMessageSink seen;
+        dialog.OnApply();
+        EXPECT_EQ(seen.Texts(), std::vector<std::string>{c.message}) << c.what;
+        EXPECT_EQ(authorityShown > 0, c.askedAuthority) << c.what;
+        EXPECT_EQ(device.Datagrams().size(), before) << c.what;
+        EXPECT_FALSE(dialog.DeviceChosen()) << c.what;
+    }
+}
+
+TEST_F(SearchTest, CancelledAuthorityOrNoRowSendsNothing) {
+    CSearchDlg dialog(nullptr, endpoints);
+    Search(dialog);
+    dialog.OnApply();
+    dialog.m_DeviceList->setCurrentItem(dialog.m_DeviceList->topLevelItem(0));
+    confirm = false;
+    dialog.OnResetDefault();
+    user = "";
+    confirm = true;
+    dialog.OnResetDefault();
+    EXPECT_EQ(messages.Texts(),
+              (std::vector<std::string>{"Need select a item form list", "username is wrong"}));
+    EXPECT_EQ(device.Datagrams().size(), 1u);
+}
+
+TEST_F(SearchTest, OkHandsOverTheChosenRow) {
+    CSearchDlg dialog(nullptr, endpoints);
+    Search(dialog);
+    dialog.OnOK();
+    EXPECT_FALSE(dialog.Choice()) << "no row chosen";
+    dialog.m_DeviceList->setCurrentItem(dialog.m_DeviceList->topLevelItem(0));
+    dialog.m_editWebPort->setText("8088");
+    dialog.OnOK();
+    ASSERT_TRUE(dialog.Choice());
+    EXPECT_EQ(dialog.Choice()->server, "127.0.0.1");
+    EXPECT_EQ(dialog.Choice()->port, 8088);
+    EXPECT_EQ(dialog.m_strResultMac, "00:12:ab:34:cd:56");
+}
+
+TEST(LanSearchDatagramTest, AddressTextsAreCheckedWhole) {
+    EXPECT_EQ(ParseDottedQuad("192.168.001.255"), (std::array<std::uint8_t, 4>{192, 168, 1, 255}));
+    EXPECT_EQ(ParseMacText("00:0E:af:01:02:ff"),
+              (std::array<std::uint8_t, 6>{0x00, 0x0e, 0xaf, 0x01, 0x02, 0xff}));
+    for (const char* bad : {"", "1.2.3", "1.2.3.4.", ".1.2.3", "1..2.3", "1.2.3.4.5", "1.2.3.1000",
+                            "1.2.3.-4", "1.2.3.4 ", "0x1.2.3.4"}) {
+        EXPECT_FALSE(ParseDottedQuad(bad)) << bad;
+    }
+    for (const char* bad : {"", "00:11:22:33:44", "00:11:22:33:44:55:66", "0:11:22:33:44:55",
+                            "00:11:22:33:44:5g", "001122334455", "00-11-22-33-44-55"}) {
+        EXPECT_FALSE(ParseMacText(bad)) << bad;
+    }
+}
+
+}  // namespace
