@@ -1,6 +1,10 @@
 #include "app/program_dialogs.h"
 
 #include "app/process_threads.h"
+#include "login/address_book.h"
+#include "login/copy_program_dlg.h"
+#include "login/dlg_get_path.h"
+#include "login/search_dlg.h"
 #include "mainwindow/run_main_window.h"
 
 ProgramStartupDialogs::ProgramStartupDialogs(LiveSessionComponents& components,
@@ -14,5 +18,31 @@ void ProgramStartupDialogs::RunMainWindow() {
 }
 
 LoginDialogHooks ProgramLoginDialogHooks() {
-    return {};
+    LoginDialogHooks hooks;
+    hooks.addressBook = []() -> std::optional<AddressBookEntry> {
+        CAddressBookDialog book;
+        if (book.DoModal() != CAddressBookDialog::kEntrySelected) {
+            return std::nullopt;
+        }
+        return AddressBookEntry{book.m_strIPAddress, book.m_strUser,
+                                static_cast<std::uint16_t>(book.m_iMajorPort)};
+    };
+    hooks.search = [](QWidget* parent) {
+        CSearchDlg search(parent);
+        search.DoModal();
+        return search.Choice();
+    };
+    hooks.getPath = [](QWidget* parent, const std::string& start) -> std::optional<std::string> {
+        CDlgGetPath browser(parent);
+        browser.SetPath(start);
+        if (browser.DoModal() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        return browser.GetPath();
+    };
+    hooks.copyProgram = [](QWidget* parent, const std::string& source,
+                           const std::string& destination) {
+        CCopyProgramDlg(parent, source, destination).DoModal();
+    };
+    return hooks;
 }

@@ -467,9 +467,9 @@ void LoginDialog::OnSearchButton() {
         return;
     }
     if (const auto choice = m_hooks.search(this)) {
-        m_strPort = std::to_string(choice->webPort);
-        SetDeviceAddress(choice->ip, choice->webPort);
-        m_strHost = choice->ip;
+        ApplySearchChoice(*choice);
+        m_strPort = std::to_string(choice->port);
+        m_strHost = choice->server;
     }
     UpdateData(false);
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "login/login_thread.h"
+#include "login/search_dlg.h"
 #include "ui/vtx_button.h"
 #include "ui/window_message.h"
 
@@ -94,10 +95,6 @@ struct AddressBookEntry {
     std::string host;
     std::string user;
     std::uint16_t port = 0;
-};
-struct SearchChoice {
-    std::string ip;
-    std::uint16_t webPort = 0;
 };
 struct LoginDialogHooks {
     // The address book; an entry when the user chose one.

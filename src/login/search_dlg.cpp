@@ -17,6 +17,7 @@
 #include "login/confirm_authority_dlg.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
+#include "protocol/command_sender.h"
 #include "protocol/session.h"
 #include "ui/message_sink.h"
 #include "ui/string_table.h"
@@ -71,9 +72,8 @@ struct CSearchDlg::NetworkCommand {
     bool resultOnAnswer;  // APPLY hands over the device whatever the answer
 };
 
-void ApplySearchChoice(const SearchChoice& choice, CSettingINI& settings) {
-    settings.m_strServerName = choice.server;
-    settings.m_wWebPort = choice.port;
+void ApplySearchChoice(const SearchChoice& choice) {
+    SetDeviceAddress(choice.server, choice.port);
 }
 
 CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)

@@ -41,7 +41,7 @@ struct SearchChoice {
 };
 
 // The login dialog's settings follow the chosen device at once.
-void ApplySearchChoice(const SearchChoice& choice, CSettingINI& settings);
+void ApplySearchChoice(const SearchChoice& choice);
 
 class CSearchDlg : public QDialog {
     Q_OBJECT

@@ -98,7 +98,6 @@ struct DeviceTypeSkin {
 // Indexed by device type code 0 to 19.
 const std::array<DeviceTypeSkin, kDeviceTypeCount>& DeviceTypeSkinTable();
 
-
 struct ChannelStripRow {
     std::array<SkinRect, 4> rect;  // equal in every layout mode
     std::uint16_t tipId;

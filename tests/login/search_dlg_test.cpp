@@ -18,6 +18,7 @@
 #include "login/search_datagram.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
+#include "protocol/command_sender.h"
 #include "protocol/session.h"
 #include "test_support/recording_message_sink.h"
 
@@ -241,10 +242,9 @@ TEST_F(SearchTest, ApplySendsTheNewSettingsToTheChosenDevice) {
     EXPECT_EQ(dialog.Choice()->server, "127.0.0.9");
     EXPECT_EQ(dialog.Choice()->port, 8081);
 
-    KernelObject app;
-    ApplySearchChoice(*dialog.Choice(), app.CSettingINI);
-    EXPECT_EQ(app.CSettingINI.m_strServerName, "127.0.0.9");
-    EXPECT_EQ(app.CSettingINI.m_wWebPort, 8081);
+    ApplySearchChoice(*dialog.Choice());
+    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.9");
+    EXPECT_EQ(GetDeviceAddress().webPort, 8081);
 }
 
 TEST_F(SearchTest, ReplyCodesAndTimeOutsBecomeMessages) {
