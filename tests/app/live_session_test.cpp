@@ -10,6 +10,7 @@
 #include "protocol/session.h"
 #include "recording/record_file.h"
 #include "test_support/fake_main_window.h"
+#include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/session_fixture.h"
 #include "test_support/temp_folder.h"
@@ -73,11 +74,7 @@ TEST_F(LiveSessionComponentsTest, AnAlarmFileStartsWithThePreAlarmFrames) {
         s.stream.alarm_on_frames = 0;
     });
     platform::SetEvent(g_lpApp->h_StartToGetJpegImageEvent);
-    for (int i = 0; i < 2000 && log.Count("PresentFrame") < 40; ++i) {
-        ui::ProcessPostedMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_GE(log.Count("PresentFrame"), 40);
+    ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count("PresentFrame") >= 40; }));
     device.Update(
         [](device_emulator::Settings& s) { s.stream.presence |= device_emulator::kAlarm1Bit; });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -12,6 +12,7 @@
 #include "kernel/mailbox.h"
 #include "platform/paths.h"
 #include "platform/thread.h"
+#include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/session_fixture.h"
 #include "ui/message_ids.h"
@@ -32,14 +33,7 @@ protected:
 
     // Delivers posted window messages until `event` is logged or the time runs out.
     bool PumpUntil(const std::string& event, int timeoutMs = 10'000) {
-        for (int waited = 0; waited < timeoutMs; waited += 5) {
-            ui::ProcessPostedMessages();
-            if (log.Count(event) > 0) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
+        return test_support::PumpUntil([&] { return log.Count(event) > 0; }, timeoutMs);
     }
 
     test_support::ProgramKernel kernel;

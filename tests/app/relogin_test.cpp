@@ -12,6 +12,7 @@
 #include "protocol/device_reply.h"
 #include "protocol/login.h"
 #include "protocol/relogin_thread.h"
+#include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/session_fixture.h"
 #include "ui/message_ids.h"
@@ -45,17 +46,6 @@ protected:
         return codes;
     }
 
-    bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 20'000) {
-        for (int waited = 0; waited < timeoutMs; waited += 5) {
-            ui::ProcessPostedMessages();
-            if (done()) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
-
     test_support::ProgramKernel kernel;
     test_support::RecordingMessageSink messages;
     device_emulator::DeviceEmulator device;
@@ -69,14 +59,14 @@ TEST_F(Reconnect, RetriesWhileTheDeviceRefusesThenRebuildsTheSession) {
     device.SetListening(false);
     // The receive thread's report of a broken stream.
     ASSERT_TRUE(PostKernelMessage(Get_Image_TimeOut_Message, 0, 0));
-    ASSERT_TRUE(PumpUntil([&] { return StatusCodes().size() >= 6; }));
+    ASSERT_TRUE(test_support::PumpUntil([&] { return StatusCodes().size() >= 6; }));
     const std::vector<int> refused = StatusCodes();
     EXPECT_EQ(std::vector<int>(refused.begin(), refused.begin() + 6),
               (std::vector<int>{1, 3, 0, 6, 1, 3}));
     EXPECT_EQ(log.Count("GetImage ended"), 1);  // the old session was torn down
 
     device.SetListening(true);
-    ASSERT_TRUE(PumpUntil([&] { return log.Count("GetImage streaming") == 1; }))
+    ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count("GetImage streaming") == 1; }))
         << ::testing::PrintToString(log.Events());
     const auto codes = StatusCodes();
     EXPECT_EQ(codes.back(), 5);
@@ -91,7 +81,7 @@ TEST_F(Reconnect, TooManyUsersWaitsLonger) {
     device.Update([](auto& s) { s.identity.max_users = 1; });
     ASSERT_EQ(SendLoginRequest("guest", "guest"), LoginOutcome::LoggedIn);  // the one allowed
     ASSERT_TRUE(PostKernelMessage(Get_Image_TimeOut_Message, 0, 0));
-    ASSERT_TRUE(PumpUntil([&] { return StatusCodes().size() >= 5; }));
+    ASSERT_TRUE(test_support::PumpUntil([&] { return StatusCodes().size() >= 5; }));
     const std::vector<int> codes = StatusCodes();
     EXPECT_EQ(std::vector<int>(codes.begin(), codes.begin() + 5),
               (std::vector<int>{1, 7, 3, 0, 6}));
@@ -102,7 +92,8 @@ TEST_F(Reconnect, AStopEndsTheThreadInItsLongWait) {
     platform::SetClockSpeed(1.0);
     device.SetListening(false);
     g_lpApp->h_ReLoginThread = platform::StartThread([] { return LoginThread(); });
-    ASSERT_TRUE(PumpUntil([&] { return StatusCodes().size() >= 2; }));  // in its 3 s wait
+    ASSERT_TRUE(
+        test_support::PumpUntil([&] { return StatusCodes().size() >= 2; }));  // in its 3 s wait
     EXPECT_EQ(platform::StopThread(g_lpApp->h_ReLoginThread, 30), 0u);
 }
 

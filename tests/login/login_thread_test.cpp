@@ -8,6 +8,7 @@
 #include "kernel/kernel_object.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
+#include "test_support/pump.h"
 #include "ui/message_ids.h"
 
 namespace {
@@ -44,10 +45,7 @@ TEST(AnimateThread, TicksUntilItsStopEventThenEnds) {
     platform::HandleField thread;
     thread = platform::StartThread(
         [&] { return LoginThreads::AnimateThreadProc(window.Handle(), 4, stop); });
-    for (int i = 0; i < 2000 && window.ticks < 3; ++i) {
-        ui::ProcessPostedMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    test_support::PumpUntil([&] { return window.ticks >= 3; }, 10'000);
     EXPECT_GE(window.ticks, 3);
     platform::SetEvent(stop);
     EXPECT_EQ(platform::WaitForObject(thread, 1000), platform::kWaitObject0);

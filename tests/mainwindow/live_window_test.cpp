@@ -27,6 +27,7 @@
 #include "protocol/remote_key.h"
 #include "protocol/session.h"
 #include "recording/record_file.h"
+#include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
 #include "ui/string_table.h"
@@ -35,19 +36,7 @@ namespace {
 
 using device_emulator::Settings;
 
-// Messages, queued calls and widgets, until `done` or `ms` of real time.
-bool PumpUntil(const std::function<bool()>& done, int ms = 10'000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        ui::ProcessPostedMessages();
-        QApplication::processEvents();
-        if (done()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
+using test_support::PumpUntil;
 
 // Answers the next modal dialog of type D with `answer` once it is open.
 template <class D>

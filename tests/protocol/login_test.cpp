@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "device_fixture.h"
+#include "test_support/pump.h"
 #include "ui/message_ids.h"
 
 namespace {
@@ -36,10 +37,7 @@ protected:
 
     ui::LPARAM RunThread() {
         EXPECT_TRUE(g_pLogin->CreateThread());
-        for (int i = 0; i < 2000 && window.results.empty(); ++i) {
-            ui::ProcessPostedMessages();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        test_support::PumpUntil([&] { return !window.results.empty(); }, 10'000);
         EXPECT_EQ(window.results.size(), 1u);
         return window.results.empty() ? 0 : window.results.back();
     }

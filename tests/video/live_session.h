@@ -28,6 +28,7 @@
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
 #include "test_support/fake_main_window.h"
+#include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/session_fixture.h"
 #include "test_support/temp_folder.h"
@@ -176,15 +177,8 @@ protected:
 
     // Waits (real time) until `done` holds, delivering posted window messages meanwhile.
     bool WaitUntil(const std::function<bool()>& done) {
-        const auto end = std::chrono::steady_clock::now() + kPatience;
-        while (std::chrono::steady_clock::now() < end) {
-            ui::ProcessPostedMessages();
-            if (done()) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return false;
+        return test_support::PumpUntil(
+            done, static_cast<int>(std::chrono::milliseconds(kPatience).count()));
     }
     bool WaitForFrames(std::size_t count) {
         return WaitUntil([&] {
