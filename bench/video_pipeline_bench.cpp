@@ -31,6 +31,7 @@
 #include "platform/thread.h"
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
+#include "test_support/null_main_window.h"
 #include "video/live_pipeline.h"
 
 namespace {
@@ -100,7 +101,7 @@ private:
     CpuMeter& m_meter;
 };
 
-class Window : public MainWindowLink {
+class Window : public test_support::NullMainWindow {
 public:
     Window(LivePipeline& pipeline, CpuMeter& meter) : m_pipeline(pipeline), m_meter(meter) {}
     void DrawFrame() override {
@@ -112,13 +113,6 @@ public:
         std::lock_guard lock(m_mutex);
         m_latencies.push_back(latency);
     }
-    void ShowStatusText(const std::string&) override {}
-    void SetButtonImage(int, int) override {}
-    void SetButtonTip(int, const std::string&) override {}
-    void ClearFrameTexts() override {}
-    void ClearIndicatorText() override {}
-    void ReapplyLayout() override {}
-    void SwitchLayoutMode(std::uint16_t) override {}
 
     std::vector<double> Latencies() const {
         std::lock_guard lock(m_mutex);

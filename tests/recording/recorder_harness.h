@@ -15,25 +15,18 @@
 #include "platform/clock.h"
 #include "platform/thread.h"
 #include "recording/recorder_set.h"
+#include "test_support/null_main_window.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
 
 namespace recording_test {
 
-class StatusLine : public MainWindowLink {
+class StatusLine : public test_support::NullMainWindow {
 public:
-    void DrawFrame() override {}
     void ShowStatusText(const std::string& text) override {
         std::lock_guard lock(m_mutex);
         m_texts.push_back(text);
     }
-    void SetButtonImage(int, int) override {}
-    void SetButtonTip(int, const std::string&) override {}
-    void ClearFrameTexts() override {}
-    void ClearIndicatorText() override {}
-    void ReapplyLayout() override {}
-    void SwitchLayoutMode(std::uint16_t) override {}
-    void PresentFrame(std::shared_ptr<const PaintedFrame>) override {}
     std::vector<std::string> Texts() const {
         std::lock_guard lock(m_mutex);
         return m_texts;
