@@ -176,10 +176,11 @@ std::uint32_t ExitLoginResource(SessionComponents& components) {
     platform::Sleep(100);
     platform::StopThread(app.h_PlayAudioWavThread, 10);
     platform::StopThread(app.h_ConnectionThread, 30);
-    if (app.h_GetJpegImageThread) {
+    // A receive thread that has already ended (the stream broke) gives no feedback any more.
+    if (ThreadRunning(app.h_GetJpegImageThread)) {
         platform::WaitForObject(app.h_FeedBackForNotifyResetEvent, 2'000);
-        platform::StopThread(app.h_GetJpegImageThread, 500);
     }
+    platform::StopThread(app.h_GetJpegImageThread, 500);
     platform::StopThread(app.h_ComposeImageDataThread, 30);
     platform::CloseObject(app.h_StartToGetJpegImageEvent);
     platform::ResetEvent(app.h_EndofGetJpegImageEvent);
