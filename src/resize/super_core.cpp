@@ -5,6 +5,7 @@
 
 #include "resize/frame_resize.h"
 #include "resize/resize_checks.h"
+#include "resize/super_rows_simd.h"
 
 namespace resize {
 namespace {
@@ -20,11 +21,12 @@ constexpr SuperKernelTable MakeSuperKernels() {
     };
 }
 
+// Builds V1 to V4.
 constexpr std::array<SuperKernelTable, 4> kSuperKernels = {
     MakeSuperKernels<ScalarSuperRows>(),
-    MakeSuperKernels<ScalarSuperRows>(),
-    MakeSuperKernels<ScalarSuperRows>(),
-    MakeSuperKernels<ScalarSuperRows>(),
+    MakeSuperKernels<V2SuperRows>(),
+    MakeSuperKernels<SimdSuperRows>(),
+    MakeSuperKernels<SimdSuperRows>(),
 };
 
 // Destination size on one axis: at most the whole cells the rectangle holds, and at least one.
