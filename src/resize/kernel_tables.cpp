@@ -7,6 +7,7 @@
 #include "resize/linear_kernels.h"
 #include "resize/nearest_kernels.h"
 #include "resize/resize_build.h"
+#include "resize/super_core.h"
 
 namespace resize {
 namespace {
@@ -61,13 +62,13 @@ constexpr KernelTable MakeKernelTable() {
 constinit ResizeBuildKit g_kits[] = {
     {MakeKernelTable<ScalarLinearKernels<double>, ScalarCubicKernels<CubicRules<ResizeBuild::V1>>,
                      false>(),
-     nullptr, nullptr, &AlignedAlloc32},
+     nullptr, ResizeSuperCore, &AlignedAlloc32},
     {MakeKernelTable<ScalarLinearKernels<float>, ScalarCubicKernels<CubicRules<ResizeBuild::V2>>,
                      false>(),
-     nullptr, nullptr, &AlignedAlloc32},
-    {MakeKernelTable<SimdLinearKernels, SimdCubicKernels, true>(), nullptr, nullptr,
+     nullptr, ResizeSuperCoreV2, &AlignedAlloc32},
+    {MakeKernelTable<SimdLinearKernels, SimdCubicKernels, true>(), nullptr, ResizeSuperCoreV3,
      &AlignedAlloc32},
-    {MakeKernelTable<SimdLinearKernels, SimdCubicKernels, true>(), nullptr, nullptr,
+    {MakeKernelTable<SimdLinearKernels, SimdCubicKernels, true>(), nullptr, ResizeSuperCoreV4,
      &AlignedAlloc32V4},
 };
 

@@ -7,6 +7,7 @@
 
 #include "resize/aligned_scratch.h"
 #include "resize/frame_resize.h"
+#include "resize/resize_checks.h"
 
 namespace resize {
 namespace {
@@ -205,23 +206,11 @@ int32_t ResizeCoreOf(const void* pSrc, int32_t srcWidth, int32_t srcHeight, int3
                      double yFactor, double xShift, double yShift, int32_t pixelStride,
                      int32_t channels, int32_t elementType, int32_t planar, int32_t interpolation,
                      int32_t mode) {
-    if (pSrc == nullptr || pDst == nullptr) {
-        return kResizeNullPointer;
-    }
-    if (srcWidth < 1 || srcHeight < 1) {
-        return kResizeSizeError;
-    }
-    if (srcStep < 1 || dstStep < 1) {
-        return kResizeStepError;
-    }
-    if (roiX < 0 || roiY < 0 || roiWidth < 1 || roiHeight < 1) {
-        return kResizeSizeError;
-    }
-    if (roiX >= srcWidth || roiY >= srcHeight) {
-        return kResizeOriginOutside;
-    }
-    if (dstWidth < 1 || dstHeight < 1) {
-        return kResizeSizeError;
+    if (const int32_t status =
+            CheckResizeRequest(pSrc, srcWidth, srcHeight, srcStep, roiX, roiY, roiWidth, roiHeight,
+                               pDst, dstStep, dstWidth, dstHeight);
+        status != kResizeOk) {
+        return status;
     }
     if (!(xFactor > 0.0) || !(yFactor > 0.0)) {
         return kResizeFactorError;

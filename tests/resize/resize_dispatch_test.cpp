@@ -10,6 +10,7 @@
 
 #include "resize/cpu_detection.h"
 #include "resize/frame_resize.h"
+#include "resize/super_core.h"
 #include "resize_test_support.h"
 
 namespace resize {
@@ -246,13 +247,14 @@ class EntryRouting : public DispatchTest {
 protected:
     void SetUp() override {
         g_super = {};
-        for (ResizeBuild build : test::kAllBuilds) {
-            ResizeBuildKitOf(build).superCore = &SuperStandIn;
+        for (std::size_t i = 0; i < test::kAllBuilds.size(); ++i) {
+            saved_[i] = ResizeBuildKitOf(test::kAllBuilds[i]).superCore;
+            ResizeBuildKitOf(test::kAllBuilds[i]).superCore = &SuperStandIn;
         }
     }
     void TearDown() override {
-        for (ResizeBuild build : test::kAllBuilds) {
-            ResizeBuildKitOf(build).superCore = nullptr;
+        for (std::size_t i = 0; i < test::kAllBuilds.size(); ++i) {
+            ResizeBuildKitOf(test::kAllBuilds[i]).superCore = saved_[i];
         }
         DispatchTest::TearDown();
     }
@@ -264,6 +266,7 @@ protected:
 
     std::vector<uint8_t> src_ = std::vector<uint8_t>(8 * 6 * 3, 7);
     std::vector<uint8_t> dst_ = std::vector<uint8_t>(10 * 5 * 3, 0);
+    std::array<ResizeSuperCoreFn, 4> saved_{};
 };
 
 TEST_F(EntryRouting, ShrinkingSupersamplingGoesToTheReduction) {
@@ -314,13 +317,21 @@ INSTANTIATE_TEST_SUITE_P(
                       RoutingCase{2.0, 1.25, kInterLinear, kResizeOk},
                       RoutingCase{2.0, 1.25, kInterCubic, kResizeOk}));
 
-TEST_F(DispatchTest, SupersamplingWithoutItsLibraryIsRefused) {
-    std::vector<uint8_t> src(8 * 6 * 3, 7);
-    std::vector<uint8_t> dst(4 * 3 * 3, 9);
-    EXPECT_EQ(FrameResize_8u_C3R(src.data(), {8, 6}, 24, {0, 0, 8, 6}, dst.data(), 12, {4, 3}, 0.5,
-                                 0.5, kInterSuper),
-              kResizeInterpolationError);
-    EXPECT_EQ(dst, std::vector<uint8_t>(4 * 3 * 3, 9));
+// Every build's entry body reduces the three-channel picture through its own driver.
+TEST_F(DispatchTest, SupersamplingReducesThePicture) {
+    const std::vector<uint8_t> src = test::RandomImage(9 * 7 * 3, kElement8u, 8);
+    std::vector<uint8_t> direct(4 * 3 * 3, 9);
+    ASSERT_EQ(ResizeSuperCore(src.data(), 9, 7, 27, 1, 0, 8, 6, direct.data(), 12, 4, 3, 0.5, 0.5,
+                              3, 3, kElement8u, 0, 1),
+              kResizeOk);
+    for (int32_t slot = 1; slot <= 4; ++slot) {
+        ResizeDispatchIndex.store(slot);
+        std::vector<uint8_t> viaEntry(4 * 3 * 3, 9);
+        EXPECT_EQ(FrameResize_8u_C3R(src.data(), {9, 7}, 27, {1, 0, 8, 6}, viaEntry.data(), 12,
+                                     {4, 3}, 0.5, 0.5, kInterSuper),
+                  kResizeOk);
+        EXPECT_EQ(viaEntry, direct) << "slot " << slot;
+    }
 }
 
 class EntryEqualsBody : public DispatchTest, public ::testing::WithParamInterface<int32_t> {};

@@ -58,23 +58,10 @@ TEST_P(GuardPages, NoAccessOutsideEitherImage) {
                 const int32_t dstHeight = test::ReducedSize(roiHeight, 1 << 20, yFactor);
                 const int32_t srcStep = g.srcWidth * pixelBytes;
                 const int32_t dstStep = dstWidth * pixelBytes;
-                std::vector<std::unique_ptr<GuardedBuffer>> buffers;
-                std::vector<const void*> srcPlanes;
-                std::vector<void*> dstPlanes;
-                for (int32_t p = 0; p < layout.Planes(); ++p) {
-                    const std::size_t srcBytes = std::size_t(srcStep) * g.srcHeight;
-                    const std::size_t dstBytes = std::size_t(dstStep) * dstHeight;
-                    buffers.push_back(std::make_unique<GuardedBuffer>(srcBytes, placement));
-                    const std::vector<uint8_t> content =
-                        test::RandomImage(srcBytes, elementType, p);
-                    std::memcpy(buffers.back()->data(), content.data(), srcBytes);
-                    srcPlanes.push_back(buffers.back()->data());
-                    buffers.push_back(std::make_unique<GuardedBuffer>(dstBytes, placement));
-                    dstPlanes.push_back(buffers.back()->data());
-                }
-                const void* src =
-                    layout.planar ? static_cast<const void*>(srcPlanes.data()) : srcPlanes[0];
-                void* dst = layout.planar ? static_cast<void*>(dstPlanes.data()) : dstPlanes[0];
+                test::GuardedImages images(layout, elementType, srcStep, g.srcHeight, dstStep,
+                                           dstHeight, placement);
+                const void* src = images.Source();
+                void* dst = images.Destination();
                 for (ResizeCoreFn core : test::AllCores()) {
                     for (SimdLevel level : {SimdLevel::kAvx2, SimdLevel::kSse2}) {
                         LimitSimdLevel(level);

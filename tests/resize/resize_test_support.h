@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <stdexcept>
 #include <vector>
@@ -180,6 +181,38 @@ inline Picture RandomPicture(const Layout& layout, int32_t elementType, int32_t 
     }
     return picture;
 }
+
+// Random source planes and destination planes of the given steps and heights, each flush
+// against an inaccessible page on the side the placement gives; Source() and Destination() are
+// the arguments a resize operation takes for the layout.
+class GuardedImages {
+public:
+    GuardedImages(const Layout& layout, int32_t elementType, int32_t srcStep, int32_t srcHeight,
+                  int32_t dstStep, int32_t dstHeight, GuardedBuffer::Placement placement)
+        : planar_(layout.planar != 0) {
+        const std::size_t srcBytes = std::size_t(srcStep) * srcHeight;
+        const std::size_t dstBytes = std::size_t(dstStep) * dstHeight;
+        for (int32_t p = 0; p < layout.Planes(); ++p) {
+            buffers_.push_back(std::make_unique<GuardedBuffer>(srcBytes, placement));
+            const std::vector<uint8_t> content = RandomImage(srcBytes, elementType, p);
+            std::memcpy(buffers_.back()->data(), content.data(), srcBytes);
+            srcPlanes_.push_back(buffers_.back()->data());
+            buffers_.push_back(std::make_unique<GuardedBuffer>(dstBytes, placement));
+            dstPlanes_.push_back(buffers_.back()->data());
+        }
+    }
+
+    const void* Source() const {
+        return planar_ ? static_cast<const void*>(srcPlanes_.data()) : srcPlanes_[0];
+    }
+    void* Destination() { return planar_ ? static_cast<void*>(dstPlanes_.data()) : dstPlanes_[0]; }
+
+private:
+    bool planar_;
+    std::vector<std::unique_ptr<GuardedBuffer>> buffers_;
+    std::vector<const void*> srcPlanes_;
+    std::vector<void*> dstPlanes_;
+};
 
 struct Scaling {
     double xFactor;
