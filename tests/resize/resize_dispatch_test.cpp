@@ -312,7 +312,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RoutingCase{2.0, 2.0, 0, kResizeInterpolationError},
                       RoutingCase{2.0, 1.25, kInterNearest, kResizeOk},
                       RoutingCase{2.0, 1.25, kInterLinear, kResizeOk},
-                      RoutingCase{2.0, 1.25, kInterCubic, kResizeOk}));
+                      RoutingCase{2.0, 1.25, kInterCubic, kResizeOk},
+                      RoutingCase{2.0, 1.25, kInterLanczos, kResizeOk}));
 
 TEST_F(DispatchTest, SupersamplingWithoutItsLibraryIsRefused) {
     std::vector<uint8_t> src(8 * 6 * 3, 7);
@@ -339,7 +340,8 @@ TEST_P(EntryEqualsBody, TheFirstBuildServesTheEntry) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Interpolations, EntryEqualsBody,
-                         ::testing::Values(kInterNearest, kInterLinear, kInterCubic));
+                         ::testing::Values(kInterNearest, kInterLinear, kInterCubic,
+                                           kInterLanczos));
 
 TEST_F(DispatchTest, TheEmptySlotFallsBackToTheFirstBuild) {
     ASSERT_EQ(SelectResizeVariantForCpu(-1), kResizeOk);
