@@ -37,6 +37,23 @@ struct LanczosColumns {
     int32_t right;
 };
 
+// Where tap k of a pixel at a given offset lies, in elements, held to the image's pixels
+// -left .. right - 1. Offsets are whole pixels, so no division is needed.
+struct LanczosTapLimits {
+    int64_t stride;
+    int64_t low;
+    int64_t high;
+
+    LanczosTapLimits(const LanczosColumns& columns, int32_t pixelStride)
+        : stride(pixelStride),
+          low(-int64_t{columns.left} * pixelStride),
+          high((int64_t{columns.right} - 1) * pixelStride) {}
+
+    int64_t Tap(int32_t offset, int k) const {
+        return std::clamp<int64_t>(offset + (k - 2) * stride, low, high);
+    }
+};
+
 template <class Rules>
 struct ScalarLanczosKernels {
     // Channels 1, 3 or 4; neighbouring source pixels lie stride elements apart. Each tap is held
@@ -46,14 +63,12 @@ struct ScalarLanczosKernels {
     static void RowFilter(const T* s, int32_t width, int32_t stride, const int32_t* offsets,
                           const LanczosColumns* columns, float* out) {
         using Real = typename Rules::RowReal;
-        const int64_t low = -int64_t{columns->left};
-        const int64_t high = int64_t{columns->right} - 1;
+        const LanczosTapLimits limits(*columns, stride);
         for (int32_t j = 0; j < width; ++j) {
-            const int64_t x = offsets[j] / stride;
             const float* w = columns->weights + 6 * int64_t{j};
             const T* tap[6];
             for (int k = 0; k < 6; ++k) {
-                tap[k] = s + std::clamp<int64_t>(x - 2 + k, low, high) * stride;
+                tap[k] = s + limits.Tap(offsets[j], k);
             }
             for (int c = 0; c < Channels; ++c) {
                 Real acc = Real(w[0]) * Real(tap[0][c]);
@@ -96,15 +111,12 @@ struct ScalarLanczosKernels {
     }
 };
 
-// Builds V3 and V4: the float column filter four values per vector step; the results are those
-// of ScalarLanczosKernels<LanczosRules<V3>>, whose code serves everything else.
+// Builds V3 and V4: vector code with the results of ScalarLanczosKernels<LanczosRules<V3>>,
+// whose code serves the rest.
 struct SimdLanczosKernels {
     template <class T, int Channels>
     static void RowFilter(const T* s, int32_t width, int32_t stride, const int32_t* offsets,
-                          const LanczosColumns* columns, float* out) {
-        ScalarLanczosKernels<LanczosRules<ResizeBuild::V3>>::RowFilter<T, Channels>(
-            s, width, stride, offsets, columns, out);
-    }
+                          const LanczosColumns* columns, float* out);
     template <class T>
     static void Column(T* d, int32_t count, const float* w, const float* b0, const float* b1,
                        const float* b2, const float* b3, const float* b4, const float* b5);

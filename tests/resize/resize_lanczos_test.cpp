@@ -373,6 +373,79 @@ TEST(LanczosKernels, VectorFloatColumnEqualsTheScalarChain) {
     }
 }
 
+// The vector row filters against the scalar chain, at every width from 1 to 40, with offsets
+// that reach both edges of the image.
+template <class T, int Channels>
+void CompareRows(std::mt19937& random, int32_t stride) {
+    constexpr int32_t kPixels = 24;
+    constexpr int32_t kLeft = 1;
+    std::vector<T> image(static_cast<std::size_t>(kPixels * stride));
+    for (T& v : image) {
+        v = static_cast<T>(random());
+    }
+    for (int32_t width = 1; width <= 40; ++width) {
+        std::vector<int32_t> offsets(width);
+        std::vector<float> weights(6 * static_cast<std::size_t>(width));
+        for (int32_t j = 0; j < width; ++j) {
+            offsets[j] = static_cast<int32_t>(j * (kPixels - kLeft) / width) * stride;
+            const Six w = WeightsAt<float>(std::uniform_real_distribution<float>(0, 1)(random));
+            std::copy(w.begin(), w.end(), weights.begin() + 6 * j);
+        }
+        const LanczosColumns columns{weights.data(), kLeft, kPixels - kLeft};
+        std::vector<float> vector(4 * 41, -1.0f);
+        std::vector<float> scalar(4 * 41, -1.0f);
+        const T* row = image.data() + kLeft * stride;
+        SimdLanczosKernels::RowFilter<T, Channels>(row, width, stride, offsets.data(), &columns,
+                                                   vector.data());
+        V3Lanczos::RowFilter<T, Channels>(row, width, stride, offsets.data(), &columns,
+                                          scalar.data());
+        ASSERT_EQ(std::memcmp(vector.data(), scalar.data(), vector.size() * sizeof(float)), 0)
+            << "channels " << Channels << " stride " << stride << " width " << width;
+    }
+}
+
+TEST(LanczosKernels, VectorRowFiltersEqualTheScalarChain) {
+    std::mt19937 random(5);
+    CompareRows<uint8_t, 3>(random, 3);
+    CompareRows<uint8_t, 3>(random, 4);
+    CompareRows<uint8_t, 4>(random, 4);
+    CompareRows<uint8_t, 1>(random, 1);
+}
+
+// The integer column filters' vector path against the scalar chain, with sums that cross both
+// saturation limits.
+template <class T>
+void CompareIntegerColumns(std::mt19937& random) {
+    constexpr double kMax = std::numeric_limits<T>::max();
+    std::uniform_real_distribution<float> value(-0.2 * kMax, 1.2 * kMax);
+    std::array<std::vector<float>, 6> buffers;
+    for (auto& b : buffers) {
+        b.resize(44);
+        for (float& v : b) {
+            v = value(random);
+        }
+    }
+    buffers[0][3] = std::numeric_limits<float>::quiet_NaN();
+    const Six w = WeightsAt<float>(0.61f);
+    for (int32_t count = 1; count <= 40; ++count) {
+        std::vector<T> vector(44, 7);
+        std::vector<T> scalar(44, 7);
+        SimdLanczosKernels::Column(vector.data(), count, w.data(), buffers[0].data(),
+                                   buffers[1].data(), buffers[2].data(), buffers[3].data(),
+                                   buffers[4].data(), buffers[5].data());
+        V3Lanczos::Column(scalar.data(), count, w.data(), buffers[0].data(), buffers[1].data(),
+                          buffers[2].data(), buffers[3].data(), buffers[4].data(),
+                          buffers[5].data());
+        ASSERT_EQ(vector, scalar) << count;
+    }
+}
+
+TEST(LanczosKernels, VectorIntegerColumnsEqualTheScalarChain) {
+    std::mt19937 random(8);
+    CompareIntegerColumns<uint8_t>(random);
+    CompareIntegerColumns<uint16_t>(random);
+}
+
 struct WindowCase {
     int32_t roiY;
     int32_t availHeight;
