@@ -1,8 +1,8 @@
 // The Lanczos kernels of builds V3 and V4 that run vector code, each lane doing the scalar
 // chain's operations in its order, so that the results are those of
 // ScalarLanczosKernels<LanczosRules<V3>>: the float column filter four values per step, the
-// integer column filters four values per step in double precision, and the three- and
-// four-channel 8u row filters one pixel's channels per step.
+// integer column filters four (SSE2) or eight (AVX2) values per step in double precision, and
+// the three- and four-channel 8u row filters one pixel's channels per step.
 
 #include <emmintrin.h>
 
@@ -13,6 +13,8 @@
 #include <type_traits>
 
 #include "resize/lanczos_kernels.h"
+#include "resize/simd_avx2.h"
+#include "resize/simd_level.h"
 #include "resize/simd_sse2.h"
 
 namespace resize {
@@ -100,6 +102,10 @@ void SimdLanczosKernels::Column(T* d, int32_t count, const float* w, const float
         }
     } else {
         const float* const rows[6] = {b0, b1, b2, b3, b4, b5};
+        if (ActiveSimdLevel() == SimdLevel::kAvx2) {
+            v = count & ~7;
+            simd::avx2::LanczosColumn(d, v, w, rows);
+        }
         __m128d weights[6];
         for (int k = 0; k < 6; ++k) {
             weights[k] = _mm_set1_pd(w[k]);

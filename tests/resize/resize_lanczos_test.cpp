@@ -442,8 +442,12 @@ void CompareIntegerColumns(std::mt19937& random) {
 
 TEST(LanczosKernels, VectorIntegerColumnsEqualTheScalarChain) {
     std::mt19937 random(8);
-    CompareIntegerColumns<uint8_t>(random);
-    CompareIntegerColumns<uint16_t>(random);
+    for (SimdLevel level : {SimdLevel::kAvx2, SimdLevel::kSse2}) {
+        LimitSimdLevel(level);
+        CompareIntegerColumns<uint8_t>(random);
+        CompareIntegerColumns<uint16_t>(random);
+    }
+    LimitSimdLevel(SimdLevel::kAvx2);
 }
 
 struct WindowCase {
