@@ -3,6 +3,9 @@
 #include "resize/aligned_scratch.h"
 #include "resize/cubic_drivers.h"
 #include "resize/cubic_kernels.h"
+#include "resize/lanczos_drivers.h"
+#include "resize/lanczos_kernels.h"
+#include "resize/lanczos_weights.h"
 #include "resize/linear_drivers.h"
 #include "resize/linear_kernels.h"
 #include "resize/nearest_kernels.h"
@@ -21,17 +24,17 @@ constexpr ResizeDriver NearestCopier() {
     }
 }
 
-template <class Linear, class Cubic, bool FastNearest>
+template <class Lanczos, class Linear, class Cubic, bool FastNearest>
 constexpr KernelTable MakeKernelTable() {
     return {
-        // Lanczos: filled in by the library that provides it.
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        // Cubic and linear: multi-channel drivers for 8u, 16u, 32f, then one-channel drivers.
+        // Lanczos, cubic and linear: multi-channel drivers for 8u, 16u, 32f, then one-channel
+        // drivers.
+        &ResizeLanczosRows<Lanczos, uint8_t, true>,
+        &ResizeLanczosRows<Lanczos, uint16_t, true>,
+        &ResizeLanczosRows<Lanczos, float, true>,
+        &ResizeLanczosRows<Lanczos, uint8_t, false>,
+        &ResizeLanczosRows<Lanczos, uint16_t, false>,
+        &ResizeLanczosRows<Lanczos, float, false>,
         &ResizeCubicRows<Cubic, uint8_t, true>,
         &ResizeCubicRows<Cubic, uint16_t, true>,
         &ResizeCubicRows<Cubic, float, true>,
@@ -60,16 +63,18 @@ constexpr KernelTable MakeKernelTable() {
 
 // V1 computes floats in double, V2 in single precision, V3 and V4 run the vector kernels.
 constinit ResizeBuildKit g_kits[] = {
-    {MakeKernelTable<ScalarLinearKernels<double>, ScalarCubicKernels<CubicRules<ResizeBuild::V1>>,
+    {MakeKernelTable<ScalarLanczosKernels<LanczosRules<ResizeBuild::V1>>,
+                     ScalarLinearKernels<double>, ScalarCubicKernels<CubicRules<ResizeBuild::V1>>,
                      false>(),
-     nullptr, ResizeSuperCore, &AlignedAlloc32},
-    {MakeKernelTable<ScalarLinearKernels<float>, ScalarCubicKernels<CubicRules<ResizeBuild::V2>>,
+     &BuildLanczos3Weights<double>, ResizeSuperCore, &AlignedAlloc32},
+    {MakeKernelTable<ScalarLanczosKernels<LanczosRules<ResizeBuild::V2>>,
+                     ScalarLinearKernels<float>, ScalarCubicKernels<CubicRules<ResizeBuild::V2>>,
                      false>(),
-     nullptr, ResizeSuperCoreV2, &AlignedAlloc32},
-    {MakeKernelTable<SimdLinearKernels, SimdCubicKernels, true>(), nullptr, ResizeSuperCoreV3,
-     &AlignedAlloc32},
-    {MakeKernelTable<SimdLinearKernels, SimdCubicKernels, true>(), nullptr, ResizeSuperCoreV4,
-     &AlignedAlloc32V4},
+     &BuildLanczos3Weights<float>, ResizeSuperCoreV2, &AlignedAlloc32},
+    {MakeKernelTable<SimdLanczosKernels, SimdLinearKernels, SimdCubicKernels, true>(),
+     &BuildLanczos3Weights<float>, ResizeSuperCoreV3, &AlignedAlloc32},
+    {MakeKernelTable<SimdLanczosKernels, SimdLinearKernels, SimdCubicKernels, true>(),
+     &BuildLanczos3Weights<float>, ResizeSuperCoreV4, &AlignedAlloc32V4},
 };
 
 }  // namespace

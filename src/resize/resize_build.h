@@ -59,8 +59,8 @@ using ResizeSuperCoreFn = int32_t (*)(const void* pSrc, int32_t srcWidth, int32_
                                       int32_t elementType, int32_t planar, int32_t mode);
 
 struct ResizeBuildKit {
-    // The Lanczos group stays empty, and lanczosWeights and superCore null, until the libraries
-    // that provide them register here; until then the core and the entry refuse those modes.
+    // superCore stays null until the library that provides it registers here; until then the
+    // entry refuses that mode.
     KernelTable kernels;
     LanczosWeightBuilder lanczosWeights;
     ResizeSuperCoreFn superCore;

@@ -2,6 +2,7 @@
 
 #include <immintrin.h>
 
+#include <limits>
 #include <type_traits>
 
 #include "resize/cubic_kernels.h"
@@ -214,6 +215,42 @@ void CubicRow8u(const uint8_t* s, int32_t count, int32_t stride, const int32_t* 
     }
 }
 
+template <class T>
+void LanczosColumn(T* d, int32_t count, const float* w, const float* const* rows) {
+    constexpr double kMax = static_cast<double>(std::numeric_limits<T>::max());
+    __m256d weights[6];
+    for (int k = 0; k < 6; ++k) {
+        weights[k] = _mm256_set1_pd(w[k]);
+    }
+    // Written so that a sum that is not a number becomes 0.
+    const auto truncated = [kMax](__m256d sum) {
+        const __m256d biased = _mm256_add_pd(sum, _mm256_set1_pd(1e-7));
+        return _mm256_cvttpd_epi32(
+            _mm256_min_pd(_mm256_max_pd(biased, _mm256_setzero_pd()), _mm256_set1_pd(kMax)));
+    };
+    for (int32_t v = 0; v + 8 <= count; v += 8) {
+        __m256d low = _mm256_setzero_pd();
+        __m256d high = _mm256_setzero_pd();
+        for (int k = 0; k < 6; ++k) {
+            const __m256d productLow =
+                _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(rows[k] + v)), weights[k]);
+            const __m256d productHigh =
+                _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(rows[k] + v + 4)), weights[k]);
+            low = k == 0 ? productLow : _mm256_add_pd(low, productLow);
+            high = k == 0 ? productHigh : _mm256_add_pd(high, productHigh);
+        }
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            const __m128i words = _mm_packs_epi32(truncated(low), truncated(high));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + v), _mm_packus_epi16(words, words));
+        } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + v),
+                             _mm_packus_epi32(truncated(low), truncated(high)));
+        }
+    }
+}
+
+template void LanczosColumn<uint8_t>(uint8_t*, int32_t, const float*, const float* const*);
+template void LanczosColumn<uint16_t>(uint16_t*, int32_t, const float*, const float* const*);
 template void LinearBlend<uint8_t>(uint8_t*, int32_t, uint16_t, const uint16_t*, const uint16_t*);
 template void LinearBlend<uint16_t>(uint16_t*, int32_t, uint16_t, const uint16_t*, const uint16_t*);
 template void LinearBlend<float>(float*, int32_t, float, const float*, const float*);

@@ -34,4 +34,10 @@ template <int Channels>
 void CubicRow8u(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
                 const float* fractions, float* out);
 
+// The Lanczos column filter of 8u and 16u rows for the first count values (a multiple of 8):
+// the six-term sum over rows[0] .. rows[5] in double precision in that order, + 1e-7, truncated
+// and saturated to the type's range.
+template <class T>
+void LanczosColumn(T* d, int32_t count, const float* w, const float* const* rows);
+
 }  // namespace resize::simd::avx2

@@ -31,24 +31,29 @@ struct CubicVector4 {
     }
 };
 
+// Four 32-bit integers stored as 8u or 16u, saturated to the type's range.
+template <class T>
+void StoreSaturated4(T* d, __m128i values) {
+    if constexpr (std::is_same_v<T, uint8_t>) {
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(values, values), values);
+        const int32_t four = _mm_cvtsi128_si32(bytes);
+        __builtin_memcpy(d, &four, 4);
+    } else {
+        // No unsigned 32-to-16 pack in SSE2: shift into the signed range and back.
+        const __m128i bias = _mm_set1_epi32(32768);
+        const __m128i packed = _mm_packs_epi32(_mm_sub_epi32(values, bias), values);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d),
+                         _mm_xor_si128(packed, _mm_set1_epi16(int16_t(0x8000))));
+    }
+}
+
 // Four values of the four-wide conversion: + 0.00001, round to nearest even, saturate.
 template <class T>
 void StoreRounded4(T* d, __m128 value) {
     if constexpr (std::is_same_v<T, float>) {
         _mm_storeu_ps(d, value);
     } else {
-        const __m128i rounded = _mm_cvtps_epi32(_mm_add_ps(value, _mm_set1_ps(0.00001f)));
-        if constexpr (std::is_same_v<T, uint8_t>) {
-            const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(rounded, rounded), rounded);
-            const int32_t four = _mm_cvtsi128_si32(bytes);
-            __builtin_memcpy(d, &four, 4);
-        } else {
-            // No unsigned 32-to-16 pack in SSE2: shift into the signed range and back.
-            const __m128i bias = _mm_set1_epi32(32768);
-            const __m128i packed = _mm_packs_epi32(_mm_sub_epi32(rounded, bias), rounded);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(d),
-                             _mm_xor_si128(packed, _mm_set1_epi16(int16_t(0x8000))));
-        }
+        StoreSaturated4(d, _mm_cvtps_epi32(_mm_add_ps(value, _mm_set1_ps(0.00001f))));
     }
 }
 

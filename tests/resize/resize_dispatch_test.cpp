@@ -315,7 +315,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RoutingCase{2.0, 2.0, 0, kResizeInterpolationError},
                       RoutingCase{2.0, 1.25, kInterNearest, kResizeOk},
                       RoutingCase{2.0, 1.25, kInterLinear, kResizeOk},
-                      RoutingCase{2.0, 1.25, kInterCubic, kResizeOk}));
+                      RoutingCase{2.0, 1.25, kInterCubic, kResizeOk},
+                      RoutingCase{2.0, 1.25, kInterLanczos, kResizeOk}));
 
 // Every build's entry body reduces the three-channel picture through its own driver.
 TEST_F(DispatchTest, SupersamplingReducesThePicture) {
@@ -350,7 +351,8 @@ TEST_P(EntryEqualsBody, TheFirstBuildServesTheEntry) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Interpolations, EntryEqualsBody,
-                         ::testing::Values(kInterNearest, kInterLinear, kInterCubic));
+                         ::testing::Values(kInterNearest, kInterLinear, kInterCubic,
+                                           kInterLanczos));
 
 TEST_F(DispatchTest, TheEmptySlotFallsBackToTheFirstBuild) {
     ASSERT_EQ(SelectResizeVariantForCpu(-1), kResizeOk);

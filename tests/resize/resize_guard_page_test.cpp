@@ -27,12 +27,14 @@ struct Geometry {
     int32_t roiHeight;
 };
 
-constexpr std::array<Geometry, 5> kGeometries = {{
+constexpr std::array<Geometry, 7> kGeometries = {{
     {4, 4, 0, 0, 4, 4},
     {7, 5, 1, 1, 5, 3},
     {7, 5, 6, 4, 1, 1},  // the rectangle is the last pixel
     {37, 6, 0, 0, 37, 6},
     {41, 9, 3, 2, 50, 50},  // clipped
+    {6, 6, 5, 5, 1, 1},     // the smallest image Lanczos serves, from its last pixel
+    {9, 8, 1, 6, 7, 2},     // one column left of the rectangle, two rows below it
 }};
 
 constexpr std::array<std::pair<double, double>, 6> kFactors = {

@@ -57,7 +57,10 @@ protected:
     }
 };
 
+// Lanczos weights are not normalised: between samples they sum to as little as 0.99430 on each
+// axis, so a constant c comes out as low as 0.98863 c, truncated.
 TEST_P(Invariants, AConstantImageStaysConstant) {
+    const double darkening = interpolation() == kInterLanczos ? 0.0114 : 0.0;
     Picture src(layout(), elementType(), 11, 9, 0);
     const uint32_t constant = elementType() == kElement8u    ? 173u
                               : elementType() == kElement16u ? 40000u
@@ -83,9 +86,12 @@ TEST_P(Invariants, AConstantImageStaysConstant) {
                                   0xEEEEEEEEu >> (32 - 8 * test::ElementBytes(elementType())));
                     } else if (elementType() == kElement32f) {
                         // a (1 - f) + a f need not give a back in single precision.
-                        ASSERT_NEAR(FloatAt(plane, e), 0.75f, 1e-7);
+                        ASSERT_LE(FloatAt(plane, e), 0.75f + 1e-7);
+                        ASSERT_GE(FloatAt(plane, e), 0.75f * (1.0 - darkening) - 1e-7);
                     } else {
-                        ASSERT_EQ(ElementAt(plane, e, elementType()), constant) << e;
+                        const uint32_t v = ElementAt(plane, e, elementType());
+                        ASSERT_LE(v, constant) << e;
+                        ASSERT_GE(v, std::floor(constant * (1.0 - darkening))) << e;
                     }
                 }
             }
@@ -138,7 +144,9 @@ TEST_P(Invariants, BuildsAgreeWhereTheyShareTheirArithmetic) {
     const Picture src = test::RandomPicture(layout(), elementType(), 23, 17, 77);
     const bool allAgree = interpolation() == kInterNearest ||
                           (interpolation() == kInterLinear && elementType() != kElement32f);
-    const bool v2AgreesWithV3 = interpolation() == kInterLinear;
+    // The Lanczos filters of V2, V3 and V4 treat floats alike: single precision throughout.
+    const bool v2AgreesWithV3 = interpolation() == kInterLinear ||
+                                (interpolation() == kInterLanczos && elementType() == kElement32f);
     for (const auto& [xFactor, yFactor] : kFactors) {
         const Scaling scaling{xFactor, yFactor, interpolation()};
         std::array<Picture, 4> results;

@@ -139,11 +139,14 @@ inline constexpr std::array<Layout, 6> kLayouts = {{{"C1", 1, 1, 0},
                                                     {"Planar3", 0, 3, 1},
                                                     {"Planar4", 0, 4, 1}}};
 
-inline constexpr std::array<int32_t, 3> kInterpolations = {1, 2, 4};
+inline constexpr std::array<int32_t, 4> kInterpolations = {1, 2, 4, 16};
 inline constexpr std::array<int32_t, 3> kElementTypes = {kElement8u, kElement16u, kElement32f};
 
 inline const char* InterpolationName(int32_t interpolation) {
-    return interpolation == 1 ? "Nearest" : interpolation == 2 ? "Linear" : "Cubic";
+    return interpolation == 1   ? "Nearest"
+           : interpolation == 2 ? "Linear"
+           : interpolation == 4 ? "Cubic"
+                                : "Lanczos";
 }
 
 inline const char* ElementName(int32_t elementType) {
