@@ -59,8 +59,8 @@ using ResizeSuperCoreFn = int32_t (*)(const void* pSrc, int32_t srcWidth, int32_
                                       int32_t elementType, int32_t planar, int32_t mode);
 
 struct ResizeBuildKit {
-    // superCore stays null until the library that provides it registers here; until then the
-    // entry refuses that mode.
+    // A null superCore or lanczosWeights makes the entry and the core refuse that mode (tests
+    // take them out to see the refusal).
     KernelTable kernels;
     LanczosWeightBuilder lanczosWeights;
     ResizeSuperCoreFn superCore;
