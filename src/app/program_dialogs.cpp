@@ -3,7 +3,7 @@
 #include "app/process_threads.h"
 #include "login/address_book.h"
 #include "login/copy_program_dlg.h"
-#include "login/dlg_get_path.h"
+#include "config/dlg_get_path.h"
 #include "login/search_dlg.h"
 #include "mainwindow/run_main_window.h"
 

@@ -1,4 +1,4 @@
-#include "login/dlg_get_path.h"
+#include "config/dlg_get_path.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>

@@ -1,0 +1,3 @@
+#include "config/alarm_data_page.h"
+
+AlarmDataPage::AlarmDataPage(QWidget* parent) : CConfigPage("Alarm database", parent) {}

@@ -1,0 +1,172 @@
+#pragma once
+
+// "System setting": the property sheet over the device's configuration sections. The main window
+// fetches the sections into KernelObject's buffers and runs the sheet; EXIT closes it sending
+// nothing, APPLY takes every created page into the buffers, sends each section that changed, one
+// request per section in a fixed order, and closes the sheet with result 3.
+
+#include <QDialog>
+#include <QPushButton>
+#include <QTabWidget>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "config/account_page.h"
+#include "config/alarm_data_page.h"
+#include "config/alarm_page.h"
+#include "config/alarm_trigger_page.h"
+#include "config/camera_page.h"
+#include "config/detection_page.h"
+#include "config/device_page.h"
+#include "config/dns_page.h"
+#include "config/download_file_page.h"
+#include "config/ftp_page.h"
+#include "config/mail_page.h"
+#include "config/network_config_page.h"
+#include "config/online_user_page.h"
+#include "config/peripheral_pages.h"
+#include "config/record_page.h"
+#include "config/schedule_record_page.h"
+#include "config/tool_box_page.h"
+#include "config/video_setting_page.h"
+
+struct SysCfgBlocks;
+
+// What the section buffers held when the sheet opened: the apply steps send a section only when
+// a field of it differs from these.
+struct SheetOpeningValues {
+    // IP and PPPOE
+    std::uint32_t ipAddress = 0;
+    std::uint32_t netMask = 0;
+    std::uint32_t gateway = 0;
+    std::uint16_t webPort = 0;
+    std::uint8_t connectionType = 0;
+    std::string pppoeUser;
+    std::string pppoePassword;
+    // DNS and the DDNS fields of SMTP
+    std::uint32_t dnsServer = 0;
+    std::uint8_t ddnsEnable = 0;
+    std::string ddnsUser;
+    std::string ddnsPassword;
+    std::string ddnsDomain;
+    int ddnsSystem = -1;  // 0 custom, 1 dyndns, 2 statdns, -1 none
+    // SMTP
+    std::string mailFrom;       // 72
+    std::string smtpServer;     // 8
+    std::string loginPassword;  // 408
+    std::string loginUser;      // 376
+    std::uint8_t needsLogin = 0;
+    // FTP
+    std::string ftpServer;
+    std::string ftpUser;
+    std::string ftpPassword;
+    std::string ftpDirectory;
+    std::uint16_t ftpPort = 0;
+    // ALARM
+    int alarmDurationIndex = 0;
+    std::uint8_t alarmPostNumberIndex = 0;  // ALARM byte 2 minus 1, at least 0
+    std::uint8_t alarmImageResolution = 0;  // ALARM byte 5
+    std::uint8_t alarmMethod = 0;           // ALARM byte 3
+    // SECURE
+    std::uint8_t maxUsers = 0;
+
+    static SheetOpeningValues FromSections(SysCfgBlocks& cfg);
+};
+
+// The DDNS system names in their index order.
+inline constexpr const char* kDdnsSystemNames[] = {"custom", "dyndns", "statdns"};
+// Index of a DDNS system name, -1 when it is none of them.
+int DdnsSystemIndex(const std::string& name);
+
+class MySystemDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kIdExit = 8000;
+    static constexpr int kIdApply = 8001;
+    // The results of DoModal besides the framework's cancel.
+    static constexpr int kResultExit = 0;
+    static constexpr int kResultApplied = 3;
+    static constexpr int kResultCancel = 2;
+
+    MySystemDialog(const QString& caption, QWidget* parent, int firstPage);
+    ~MySystemDialog() override;
+
+    int DoModal();
+    // Builds the buttons and the saved copy; DoModal runs it first.
+    void OnInitDialog();
+    void OnClickApply();
+    void OnClickOK();
+
+    void DisableSheetButtons();
+    void EnableSheetButtons();
+
+    // The tabs, in order.
+    const std::vector<CConfigPage*>& Pages() const { return m_pages; }
+    // Shows a tab as the user's click does (leaving the current page may be refused).
+    void SetActivePage(CConfigPage* page);
+
+    // Sends one section; on failure shows `failureText` (4012 when empty). True on success.
+    static bool SendSection(std::uint8_t section, std::span<const std::uint8_t> bytes,
+                            const std::string& failureText = {});
+
+    // The apply steps, in the order OnClickApply runs them; each sends nothing when its page was
+    // never created. ApplyNetworkPage is true when an IP address field or the connection type
+    // changed.
+    static void ApplyAccountPage(MySystemDialog& sheet, AccountPropertyPage& page);
+    static void ApplyAlarmPages(MySystemDialog& sheet, AlarmPropertyPage& page);
+    static void ApplyMailPage(MySystemDialog& sheet, MailPropertyPage& page);
+    static void ApplyFtpPage(MySystemDialog& sheet, FTPPropertyPage& page);
+    static void ApplyDevicePage(MySystemDialog& sheet, DevicePage& page);
+    static void ApplyDetectionPage(MySystemDialog& sheet, DetectionPage& page);
+    static void ApplyCameraPage(MySystemDialog& sheet, CameraPage& page);
+    static void ApplyDnsPage(MySystemDialog& sheet, CDNSPage& page);
+    static bool ApplyNetworkPage(MySystemDialog& sheet, NetworkConfigPage& page);
+
+    SheetOpeningValues m_saved;
+    std::uint32_t m_fDeviceListChanged = 0;
+    // The pause after a changed IP section, while the device takes its new address; tests
+    // replace it.
+    std::function<void(std::uint32_t ms)> m_wait;
+
+    QTabWidget m_tabs;
+    QPushButton m_btnExit;
+    QPushButton m_btnApply;
+
+    NetworkConfigPage m_NetworkPage;
+    MailPropertyPage m_MailPage;
+    FTPPropertyPage m_FtpPage;
+    AccountPropertyPage m_AccountPage;
+    CPeripheralPage m_PeripheralPage;
+    ToolBoxPropertyPage m_ToolBoxPage;
+    RecordPage m_RecordPage;
+    AlarmPropertyPage m_AlarmPage;
+    CXr2Peripheral m_Xr2PeripheralPage;
+    CAlarmTriggerPage m_AlarmTriggerPage;
+    COnlineUserPage m_OnlineUserPage;
+    CScheduleRecordPage m_ScheduleRecordPage;
+    AlarmDataPage m_AlarmDataPage;
+    CSetVortaCmdPage m_VideoSettingPage;
+    CSNTPPage m_SntpPage;
+    CDNSPage m_DnsPage;
+    DevicePage m_DevicePage;
+    DetectionPage m_DetectionPage;
+    CameraPage m_CameraPage;
+    DownloadFilePage m_DownloadFilePage;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void AddPage(CConfigPage& page);
+    void OnTabChanged(int index);
+
+    std::vector<CConfigPage*> m_pages;
+    int m_nFirstPage = 0;
+    int m_nActiveTab = -1;
+    bool m_fInitialised = false;
+};

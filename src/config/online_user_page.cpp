@@ -1,0 +1,3 @@
+#include "config/online_user_page.h"
+
+COnlineUserPage::COnlineUserPage(QWidget* parent) : CConfigPage("Online User", parent) {}

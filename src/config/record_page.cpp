@@ -1,0 +1,3 @@
+#include "config/record_page.h"
+
+RecordPage::RecordPage(QWidget* parent) : CConfigPage("File Path", parent) {}

@@ -1,0 +1,3 @@
+#include "config/tool_box_page.h"
+
+ToolBoxPropertyPage::ToolBoxPropertyPage(QWidget* parent) : CConfigPage("ToolBox", parent) {}

@@ -1,0 +1,3 @@
+#include "config/video_setting_page.h"
+
+CSetVortaCmdPage::CSetVortaCmdPage(QWidget* parent) : CConfigPage("Video Setting", parent) {}

@@ -1,0 +1,150 @@
+#include "config/my_system_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include "config_fixture.h"
+#include "ui/string_table.h"
+
+namespace {
+
+using test_support::ConfigFixture;
+
+class SheetTest : public ConfigFixture {
+protected:
+    std::vector<std::string> TabCaptions(MySystemDialog& sheet) {
+        std::vector<std::string> captions;
+        for (int i = 0; i < sheet.m_tabs.count(); ++i) {
+            captions.push_back(sheet.m_tabs.tabText(i).toStdString());
+        }
+        return captions;
+    }
+};
+
+class OtherDeviceSheetTest : public SheetTest {
+protected:
+    OtherDeviceSheetTest() : SheetTest() {
+        g_lpApp->m_DeviceList.Clear();
+        g_lpApp->m_DeviceList.Add(0, 0, 7, CDeviceList::kMasterKind);
+        g_lpApp->m_DeviceList.Select(CDeviceList::kMasterKind, 0);
+    }
+};
+
+TEST_F(SheetTest, TheAlarmDatabaseAndBackupTabsBelongToType19) {
+    MySystemDialog sheet("System setting", nullptr, 0);
+    EXPECT_EQ(TabCaptions(sheet),
+              (std::vector<std::string>{"Network", "DDNS", "Account ", "Online User", "Alarm",
+                                        "Mail", "FTP", "Alarm database", "File Path", "Device",
+                                        "Detection", "Camera", "ToolBox", "Network Backup"}));
+}
+
+TEST_F(OtherDeviceSheetTest, OtherDevicesShowTwelveTabs) {
+    MySystemDialog sheet("System setting", nullptr, 0);
+    EXPECT_EQ(
+        TabCaptions(sheet),
+        (std::vector<std::string>{"Network", "DDNS", "Account ", "Online User", "Alarm", "Mail",
+                                  "FTP", "File Path", "Device", "Detection", "Camera", "ToolBox"}));
+}
+
+TEST_F(SheetTest, OnlyTheFirstPageIsCreatedUntilATabIsShown) {
+    FetchSections();
+    MySystemDialog sheet("System setting", nullptr, 0);
+    sheet.OnInitDialog();
+    EXPECT_TRUE(sheet.m_NetworkPage.IsPageCreated());
+    EXPECT_FALSE(sheet.m_MailPage.IsPageCreated());
+    sheet.SetActivePage(&sheet.m_MailPage);
+    EXPECT_TRUE(sheet.m_MailPage.IsPageCreated());
+    EXPECT_EQ(sheet.m_btnExit.text(), "EXIT");
+    EXPECT_EQ(sheet.m_btnApply.text(), "APPLY");
+    EXPECT_FALSE(sheet.windowFlags() & Qt::WindowCloseButtonHint);
+}
+
+TEST_F(SheetTest, ApplyWithNothingEditedSendsNothingAndEndsWithThree) {
+    FetchSections();
+    MySystemDialog sheet("System setting", nullptr, 0);
+    int waited = 0;
+    sheet.m_wait = [&waited](std::uint32_t) { ++waited; };
+    QTimer::singleShot(0, &sheet, [&sheet] { sheet.m_btnApply.click(); });
+    EXPECT_EQ(sheet.DoModal(), MySystemDialog::kResultApplied);
+    EXPECT_TRUE(SentSections().empty());
+    EXPECT_EQ(waited, 0);
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(SheetTest, PppoeWithoutDdnsKeepsTheSheetOpenAndSendsNothing) {
+    PutDeviceBytes("IP", 22, std::string(1, '\1'));
+    PutDeviceBytes("SMTP", 5, std::string(1, '\0'));
+    FetchSections();
+    MySystemDialog sheet("System setting", nullptr, 0);
+    sheet.OnInitDialog();
+    // The DDNS tab was never opened: the device's own DDNS byte decides.
+    sheet.m_NetworkPage.m_bConnectionType = 1;
+    sheet.OnClickApply();
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4101)});
+    EXPECT_EQ(sheet.result(), 0);
+    EXPECT_TRUE(SentSections().empty());
+}
+
+TEST_F(SheetTest, ExitSendsNothingAndTheWindowCloseIsACancel) {
+    FetchSections();
+    {
+        MySystemDialog sheet("System setting", nullptr, 0);
+        QTimer::singleShot(0, &sheet, [&sheet] { sheet.m_btnExit.click(); });
+        EXPECT_EQ(sheet.DoModal(), MySystemDialog::kResultExit);
+    }
+    {
+        MySystemDialog sheet("System setting", nullptr, 0);
+        QTimer::singleShot(0, &sheet, [&sheet] { sheet.close(); });
+        EXPECT_EQ(sheet.DoModal(), MySystemDialog::kResultCancel);
+    }
+    EXPECT_TRUE(SentSections().empty());
+}
+
+TEST_F(SheetTest, SheetButtonsAreDisabledAndEnabledTogether) {
+    MySystemDialog sheet("System setting", nullptr, 0);
+    sheet.OnInitDialog();
+    sheet.DisableSheetButtons();
+    EXPECT_FALSE(sheet.m_btnExit.isEnabled());
+    EXPECT_FALSE(sheet.m_btnApply.isEnabled());
+    sheet.EnableSheetButtons();
+    EXPECT_TRUE(sheet.m_btnExit.isEnabled());
+    EXPECT_TRUE(sheet.m_btnApply.isEnabled());
+}
+
+TEST(SheetOpeningValuesTest, ReadsWhatTheApplyStepsCompare) {
+    SysCfgBlocks cfg;
+    const struct {
+        std::uint16_t seconds;
+        int index;
+    } durations[] = {{3, 0}, {15, 1}, {30, 2}, {60, 3}, {1800, 4}, {65535, 5}, {7, 5}};
+    for (const auto& d : durations) {
+        cfg.ALARM[6] = static_cast<std::uint8_t>(d.seconds);
+        cfg.ALARM[7] = static_cast<std::uint8_t>(d.seconds >> 8);
+        EXPECT_EQ(SheetOpeningValues::FromSections(cfg).alarmDurationIndex, d.index) << d.seconds;
+    }
+    cfg.ALARM[2] = 0;
+    EXPECT_EQ(SheetOpeningValues::FromSections(cfg).alarmPostNumberIndex, 0);
+    cfg.ALARM[2] = 4;
+    EXPECT_EQ(SheetOpeningValues::FromSections(cfg).alarmPostNumberIndex, 3);
+
+    for (const auto& [name, index] :
+         {std::pair{"custom", 0}, {"dyndns", 1}, {"statdns", 2}, {"other", -1}}) {
+        std::fill_n(&cfg.SMTP[88], 16, 0);
+        std::copy_n(name, std::strlen(name), &cfg.SMTP[88]);
+        EXPECT_EQ(SheetOpeningValues::FromSections(cfg).ddnsSystem, index) << name;
+    }
+
+    // A mail text that fills its field ends within it from then on; an FTP text without room
+    // for its zero byte is taken as empty.
+    std::fill_n(&cfg.SMTP[72], 16, 'm');
+    std::fill_n(&cfg.FTP[36], 16, 'u');
+    std::fill_n(&cfg.FTP[4], 31, 's');
+    const SheetOpeningValues v = SheetOpeningValues::FromSections(cfg);
+    EXPECT_EQ(v.mailFrom, std::string(15, 'm'));
+    EXPECT_EQ(cfg.SMTP[87], 0);
+    EXPECT_EQ(v.ftpUser, "");
+    EXPECT_EQ(v.ftpServer, std::string(31, 's'));
+}
+
+}  // namespace
