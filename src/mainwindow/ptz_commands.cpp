@@ -2,6 +2,9 @@
 
 #include <numeric>
 
+#include "kernel/device_list.h"
+#include "platform/byte_order.h"
+
 namespace {
 
 // Column (or row) of `x` on a grid line starting at `first` with cells of `cell` pixels: a point
@@ -98,5 +101,21 @@ std::optional<std::string> StatusTextOfCode(std::intptr_t code, std::uintptr_t s
             return "System relogin too many user.Wait for 40 sec!!\nApplication will try again.";
         default:
             return std::nullopt;
+    }
+}
+
+void RebuildDeviceList(CDeviceList& devices, const std::array<std::uint8_t, 124>& rs485) {
+    constexpr std::uint8_t kPtzKind = 1;
+    constexpr std::uint8_t kPdProtocol = 1;
+    constexpr std::uint8_t kPtzPdType = 18;
+    constexpr std::uint8_t kPtzType = 11;
+    devices.Compact();
+    for (std::size_t i = 0; i < 16; ++i) {
+        std::uint8_t type = 0;
+        if (rs485[28 + i] == kPtzKind) {
+            type = rs485[44 + i] == kPdProtocol ? kPtzPdType : kPtzType;
+        }
+        devices.Add(platform::GetU32(&rs485[60 + 4 * i]), rs485[12 + i], type,
+                    CDeviceList::kPeripheralKind);
     }
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "config/my_system_dialog.h"
 #include "kernel/kernel_object.h"
 #include "mainwindow/main_window_dialogs.h"
 #include "mainwindow/ptz_commands.h"
@@ -43,6 +44,7 @@ constexpr int kRecordButton = 4;
 constexpr std::uint32_t kLoginError = 4040;
 constexpr std::uint32_t kConnectFirst = 4085;
 constexpr std::uint32_t kGetConfigError = 4029;
+constexpr std::uint32_t kSystemSettingCaption = 3027;
 constexpr std::uint32_t kSendFailed = 4065;
 constexpr std::uint32_t kResolutionFailed = 4066;
 constexpr std::uint32_t kQualityFailed = 4011;
@@ -630,7 +632,35 @@ void CTorvelDlg::OnSystemConfig(int) {
             return;
         }
     }
-    // The configuration sheet that edits these sections is not part of this window.
+    MySystemDialog sheet(QString::fromStdString(ui::LoadString(kSystemSettingCaption)), this, 0);
+    CSettingINI& settings = app.CSettingINI;
+    sheet.m_RecordPage.m_strRecordPath = settings.m_strRecordPath;
+    sheet.m_RecordPage.m_strSnapshotPath = settings.m_strSnapshotPath;
+    sheet.m_RecordPage.m_strAlarmWavPath = settings.m_strTriggerWavPath;
+    sheet.m_ToolBoxPage.m_strFirmwareFile = settings.m_strUpgradeFWPath;
+    sheet.m_ToolBoxPage.m_nTurboStep = app.m_bKeyMode - 1;
+    sheet.m_AlarmPage.m_bAlarmRecord = settings.m_bAlarmTriggerRecord;
+    sheet.m_AlarmTriggerPage.m_nRemoteRecord = settings.m_bRetrAlarmRecord;
+    if (sheet.DoModal() != MySystemDialog::kResultApplied) {
+        return;
+    }
+    settings.m_strRecordPath = sheet.m_RecordPage.m_strRecordPath;
+    settings.m_strSnapshotPath = sheet.m_RecordPage.m_strSnapshotPath;
+    settings.m_strTriggerWavPath = sheet.m_RecordPage.m_strAlarmWavPath;
+    settings.m_strUpgradeFWPath = sheet.m_ToolBoxPage.m_strFirmwareFile;
+    settings.m_bAlarmTriggerRecord = sheet.m_AlarmPage.m_bAlarmRecord;
+    app.m_bKeyMode = static_cast<std::uint8_t>(sheet.m_ToolBoxPage.m_nTurboStep + 1);
+    for (const std::string* folder : {&settings.m_strRecordPath, &settings.m_strSnapshotPath}) {
+        std::error_code ignored;
+        std::filesystem::create_directory(*folder, ignored);
+    }
+    if (sheet.m_DownloadFilePage.m_fPathChosen != 0) {
+        settings.m_strNetworkFilePath = sheet.m_DownloadFilePage.m_strFilePath;
+    }
+    if (sheet.m_fDeviceListChanged != 0) {
+        RebuildDeviceList(app.m_DeviceList, cfg.RS485);
+        ReapplyLayout();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "app/process_threads.h"
 #include "app/system_buffers.h"
 #include "app/torvel_app.h"
+#include "config/my_system_dialog.h"
 #include "device_emulator.h"
 #include "kernel/kernel_object.h"
 #include "mainwindow/main_window_dialogs.h"
@@ -327,6 +328,40 @@ TEST_F(LiveWindowTest, PtzSwitchHandsTheKeysToThePeripheralAndAClickSendsTheCell
     EXPECT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 0);
     EXPECT_EQ(g_lpApp->m_bHotPointMode, 1);
     EXPECT_EQ(device.Requests("/RS485Cmd.cgi").back().body, std::string("\x01\x10\x01\x32"));
+}
+
+TEST_F(LiveWindowTest, ConfigurationSheetHandsItsLocalSettingsBackOnlyAfterApply) {
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(1));
+    ::CSettingINI& settings = g_lpApp->CSettingINI;
+    const std::string before = settings.m_strRecordPath;
+    const std::string newFolder = (records.Path() / "new-records").string();
+    g_lpApp->m_bKeyMode = 5;
+
+    AnswerNextDialog<MySystemDialog>([&](MySystemDialog& sheet) {
+        EXPECT_EQ(sheet.windowTitle(), "System setting");
+        EXPECT_EQ(sheet.m_RecordPage.m_strRecordPath, before);
+        EXPECT_EQ(sheet.m_ToolBoxPage.m_nTurboStep, 4);
+        sheet.m_RecordPage.m_strRecordPath = newFolder;
+        sheet.m_ToolBoxPage.m_nTurboStep = 2;
+        sheet.m_btnExit.click();
+    });
+    device.ClearRequests();
+    ASSERT_TRUE(Window().OnCommand(1006));
+    EXPECT_EQ(settings.m_strRecordPath, before) << "EXIT keeps the settings";
+    EXPECT_EQ(g_lpApp->m_bKeyMode, 5);
+    EXPECT_EQ(device.Requests("/GetSysCfg.cgi").size(), 11u);
+
+    AnswerNextDialog<MySystemDialog>([&](MySystemDialog& sheet) {
+        sheet.m_RecordPage.m_strRecordPath = newFolder;
+        sheet.m_ToolBoxPage.m_nTurboStep = 2;
+        sheet.m_btnApply.click();
+    });
+    ASSERT_TRUE(Window().OnCommand(1006));
+    EXPECT_EQ(settings.m_strRecordPath, newFolder);
+    EXPECT_TRUE(std::filesystem::is_directory(newFolder));
+    EXPECT_EQ(g_lpApp->m_bKeyMode, 3);
+    EXPECT_TRUE(device.Requests("/SetSysCfg.cgi").empty()) << "nothing was edited on the device";
 }
 
 TEST_F(LiveWindowTest, SnapshotAndManualRecordingAreWrittenAndRecordingStopsAfterDisconnect) {

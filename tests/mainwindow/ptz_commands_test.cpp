@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "kernel/device_list.h"
+#include "platform/byte_order.h"
+
 namespace {
 
 const QRect kLargeVideo(42, 96, 640, 456);  // cells of 40 x 38
@@ -66,6 +69,35 @@ TEST(StatusTextTest, ProgressCodes) {
     EXPECT_EQ(StatusTextOfCode(3, 0), "Login process is failed,wait a moment !!");
     for (int silent : {4, 5, 6, 8, 9}) {
         EXPECT_FALSE(StatusTextOfCode(silent, 0)) << silent;
+    }
+}
+
+TEST(RebuildDeviceListTest, BusEntriesReplaceThePeripheralsAndTheServerStays) {
+    CDeviceList devices;
+    devices.Add(0, 0, 19, CDeviceList::kMasterKind);
+    devices.Add(2400, 9, 11, CDeviceList::kPeripheralKind);
+    std::array<std::uint8_t, 124> rs485{};
+    // Entry 0: PTZ on the P-D protocol; entry 1: PTZ on another protocol; entry 2: no PTZ.
+    rs485[12] = 1, rs485[28] = 1, rs485[44] = 1;
+    rs485[13] = 2, rs485[29] = 1, rs485[45] = 0;
+    rs485[14] = 3, rs485[30] = 0, rs485[46] = 1;
+    platform::PutU32(&rs485[60], 9600);
+    platform::PutU32(&rs485[64], 4800);
+    RebuildDeviceList(devices, rs485);
+
+    EXPECT_EQ(devices.Count(), 17);
+    EXPECT_EQ(devices.GetMasterType(), 19);
+    const struct {
+        std::uint8_t id;
+        std::uint8_t type;
+        std::uint32_t baud;
+    } expected[] = {{1, 18, 9600}, {2, 11, 4800}, {3, 0, 0}};
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const DeviceListEntry entry = devices.Entry(1 + i);
+        EXPECT_EQ(entry.bDeviceID, expected[i].id) << i;
+        EXPECT_EQ(entry.bDeviceType, expected[i].type) << i;
+        EXPECT_EQ(entry.dwBaudRate, expected[i].baud) << i;
+        EXPECT_TRUE(entry.wFlags & DeviceListEntry::kPeripheral) << i;
     }
 }
 
