@@ -188,9 +188,12 @@ TEST_F(MailFtpPagesTest, RecipientsAreAddedEditedAndDeleted) {
     AnswerEditDialog("cy@z.org");
     page.m_btnAdd.click();
     Select(page, 1);
+    AnswerEditDialog("");
+    page.m_btnEdit.click();
     AnswerEditDialog("dan@w.org");
     page.m_btnEdit.click();
-    EXPECT_EQ(prompts, (std::vector<std::string>{"Add : ", "Add : ", "Add : ", "Edit :"}));
+    EXPECT_EQ(prompts,
+              (std::vector<std::string>{"Add : ", "Add : ", "Add : ", "Edit :", "Edit :"}));
     EXPECT_EQ(shownAddresses.back(), "bob@y.org");
     EXPECT_EQ(Rows(page), (std::vector<std::string>{"ann@x.org", "dan@w.org", "cy@z.org"}));
     EXPECT_EQ(page.m_fRecipientsChanged, 1u);
@@ -291,6 +294,7 @@ TEST_F(MailFtpPagesTest, ThePortEditKeepsAValidPort) {
     FTPPropertyPage& page = sheet->m_FtpPage;
     sheet->SetActivePage(&page);
     page.m_editServer.setText("typed.example.org");
+    const std::string kPastedPage = "port " + std::string(300, '8');
     const struct {
         const char* typed;
         const char* shown;
@@ -303,8 +307,10 @@ TEST_F(MailFtpPagesTest, ThePortEditKeepsAValidPort) {
         {"65536", "21", true},
         {"0", "21", true},
         // Far above the range, also where a 32-bit reading would wrap round to a small port.
-        {"4294967317", "21", true},
+        {"4294967376", "21", true},
         {"99999999999999999999", "21", true},
+        // Longer than the digit filter takes.
+        {kPastedPage.c_str(), "21", true},
         {"abc", "abc", false},
     };
     for (const auto& c : cases) {
