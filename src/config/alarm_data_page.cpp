@@ -61,6 +61,8 @@ AlarmDataPage::AlarmDataPage(QWidget* parent) : CConfigPage("Alarm database", pa
     m_AlarmList.setRootIsDecorated(false);
     m_AlarmList.setSelectionMode(QAbstractItemView::SingleSelection);
     m_AlarmList.setSelectionBehavior(QAbstractItemView::SelectRows);
+    // A long path must not widen the sheet.
+    m_txtSelectedFile.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_btnPlay.setText("Play");
     m_btnRefresh.setText("Refresh");
     m_btnDelete.setText("Delete");

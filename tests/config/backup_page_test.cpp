@@ -244,6 +244,7 @@ TEST_F(BackupTest, AWholeDownloadLandsInTheFileByteForByte) {
         b.disk_map = MapOf({0, 2, 4, 9});
         b.data_bytes = size;
         b.other_type = 7;  // blocks without payload between the data blocks
+        b.piece_pause = std::chrono::milliseconds(1);  // headers and payloads arrive apart
     });
     ShowPage();
     page.m_cmbDisk.setCurrentIndex(2);  // EXT-05
@@ -368,6 +369,18 @@ TEST_F(BackupTest, ProgressFollowsTheRequestedSize) {
     ASSERT_TRUE(Finished(*dialog));
     EXPECT_EQ(dialog->m_txtPercent.text(), " 50%");
     EXPECT_EQ(std::filesystem::file_size(file), 2'621'440u);
+}
+
+TEST_F(BackupTest, AFileThatStopsTakingDataIsNoSuccess) {
+    if (!std::filesystem::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    Backup([](BackupSettings& b) { b.data_bytes = 3 * 2048; });
+    file = "/dev/full";
+    auto dialog = StartDownload();
+    ASSERT_TRUE(Finished(*dialog));
+    EXPECT_EQ(dialog->m_strStatus, ui::LoadString(4106));
+    EXPECT_TRUE(dialog->m_btnPlay.isHidden());
 }
 
 TEST_F(BackupTest, ASilentDeviceTimesOut) {
