@@ -16,8 +16,8 @@ struct CgiCommand {
     // Null for the paths that are answered by a stream of their own instead of a reply.
     Reply (*answer)(DeviceCore& core, const RecordedRequest& request);
     // The stream of such a path; null for the live stream.
-    void (*stream)(DeviceCore& core, Connection& connection, const RecordedRequest& request) =
-        nullptr;
+    void (*stream)(DeviceCore& core, Connection& connection,
+                   const RecordedRequest& request) = nullptr;
 };
 
 const CgiCommand* FindCommand(std::string_view path);

@@ -200,7 +200,7 @@ struct Settings {
     DeviceState state;
     StreamSettings stream;
     DiscoverySettings discovery;
-    BackupSettings backup;  // the disks and the backup download
+    BackupSettings backup;                                   // the disks and the backup download
     std::map<std::string, ReplyFaults, std::less<>> faults;  // by path, e.g. "/Login.cgi"
 };
 
