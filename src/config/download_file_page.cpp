@@ -90,10 +90,8 @@ void DownloadFilePage::OnInitDialog() {
     // The gap between the pickers follows the display's scale; their size does not.
     const float s = g_lpApp->m_fScale;
     m_pDatePicker = new QDateEdit(QDate::currentDate(), m_pTimeGroup);
-    m_pDatePicker->setObjectName("239");
     m_pDatePicker->setDisplayFormat("yyyy / MM / dd");
     m_pTimePicker = new QTimeEdit(QTime::currentTime(), m_pTimeGroup);
-    m_pTimePicker->setObjectName("238");
     m_pTimePicker->setDisplayFormat("HH : mm : ss");
     auto* row = static_cast<QHBoxLayout*>(m_pTimeGroup->layout());
     row->setSpacing(static_cast<int>(20 * s));
