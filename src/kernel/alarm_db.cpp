@@ -30,6 +30,7 @@ std::string GetText(const std::uint8_t* p, std::size_t field) {
 }
 
 struct FileContent {
+    bool wholeHeader = false;
     AlarmDBHeader header;
     std::vector<AlarmDBItem> items;
 };
@@ -47,6 +48,7 @@ std::optional<FileContent> ReadFile(const std::filesystem::path& path) {
     if (bytes.size() < kAlarmDBHeaderSize) {
         return content;
     }
+    content.wholeHeader = true;
     content.header = {GetU16(bytes.data()), GetU16(bytes.data() + 2)};
     const std::size_t whole = (bytes.size() - kAlarmDBHeaderSize) / kAlarmDBItemSize;
     const std::size_t count = std::min<std::size_t>(content.header.wCount, whole);
@@ -163,6 +165,35 @@ std::uint32_t SystemConfig::LoadAlarmDatabase(const std::string& folder) {
         m_lpAlarmDBItem_Struct = file->items;
     }
     return 1;
+}
+
+AlarmDBOpenResult SystemConfig::OpenAlarmDatabase(const std::string& folder) {
+    std::lock_guard lock(m_mutex);
+    m_path = FileIn(folder);
+    m_lpAlarmDBItem_Struct.clear();
+    const std::optional<FileContent> file = ReadFile(m_path);
+    if (!file) {
+        m_header = {kAlarmDBMagic, 0};
+        WriteFile(m_path, kAlarmDBMagic, {});
+        return AlarmDBOpenResult::Created;
+    }
+    if (!file->wholeHeader || file->header.wMagic != kAlarmDBMagic) {
+        std::error_code ignored;
+        std::filesystem::remove(m_path, ignored);
+        return file->wholeHeader ? AlarmDBOpenResult::NotOurs : AlarmDBOpenResult::HeaderUnreadable;
+    }
+    m_header = file->header;
+    m_lpAlarmDBItem_Struct = file->items;
+    for (AlarmDBItem& item : m_lpAlarmDBItem_Struct) {
+        item.byStatus = 0;
+    }
+    return AlarmDBOpenResult::Read;
+}
+
+void SystemConfig::AlarmDB_DiscardChanges() {
+    std::lock_guard lock(m_mutex);
+    m_lpAlarmDBItem_Struct.clear();
+    m_fDirty = 0;
 }
 
 std::uint32_t SystemConfig::AlarmDB_FreeBuffer() {

@@ -44,6 +44,14 @@ struct AlarmDBHeader {
     std::uint16_t wCount = 0;
 };
 
+// What the configuration page's load found in AlarmData.dat.
+enum class AlarmDBOpenResult {
+    Read,              // the records (possibly none) are in the list
+    Created,           // there was no file; an empty one was made
+    HeaderUnreadable,  // shorter than its header: removed
+    NotOurs,           // another magic: removed
+};
+
 class SystemConfig {
 public:
     // Clears the pending record and stores the path of the record file just created.
@@ -60,8 +68,16 @@ public:
     // Reads AlarmData.dat in `folder` into the in-memory list (what the configuration sheet
     // shows). A missing file gives an empty list; a file with another magic is not read.
     std::uint32_t LoadAlarmDatabase(const std::string& folder);
+    // The configuration page's load: as LoadAlarmDatabase, and the file is left fit for the
+    // recorder, which appends only to a file of ours: a missing one is created empty, one too
+    // short for its header or of another magic is removed. Every record read counts as live,
+    // whatever its flags byte held on disk.
+    AlarmDBOpenResult OpenAlarmDatabase(const std::string& folder);
     // Drops the in-memory list.
     std::uint32_t AlarmDB_FreeBuffer();
+    // Drops the list with its marks and clears the changed flag: the sheet closed without
+    // saving, and a later save must not delete what was only marked.
+    void AlarmDB_DiscardChanges();
     // Marks an in-memory entry for deletion; nothing is written before AlarmDB_Save.
     void MarkForDeletion(std::size_t index);
     // Rewrites the file without the entries marked in the list (when anything was marked).

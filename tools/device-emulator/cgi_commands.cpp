@@ -8,13 +8,14 @@
 #include <random>
 #include <set>
 
+#include "network_backup.h"
+
 namespace device_emulator {
 
 namespace {
 
 constexpr std::size_t kOnlineEntrySize = 24;
 constexpr std::size_t kOnlineNameSize = 16;
-constexpr std::size_t kDiskMapSize = 33;
 
 Reply Status(int status) {
     return Reply{status, "", "text/plain"};
@@ -196,13 +197,6 @@ Reply GetOnlineUser(DeviceCore& core, const RecordedRequest&) {
     return Reply{200, OnlineSection(core), "application/octet-stream"};
 }
 
-// Disk positions as a bitmap, then a flag byte: the master disk is present.
-Reply GetDvrHdd(DeviceCore&, const RecordedRequest&) {
-    std::string map(kDiskMapSize, '\0');
-    map[0] = 1;
-    return Reply{200, map, "application/octet-stream"};
-}
-
 // A restarted device has forgotten every session.
 Reply RebootServer(DeviceCore& core, const RecordedRequest&) {
     std::lock_guard lock(core.mutex);
@@ -211,7 +205,7 @@ Reply RebootServer(DeviceCore& core, const RecordedRequest&) {
     return Status(200);
 }
 
-// Event log pages, backup blocks and firmware chunks are acknowledged without content for now;
+// Event log pages and firmware chunks are acknowledged without content for now;
 // their requests land in the log like every other.
 constexpr std::array<CgiCommand, 20> kCommands = {{
     {"/Login.cgi", false, Login},
@@ -232,7 +226,7 @@ constexpr std::array<CgiCommand, 20> kCommands = {{
     {"/Getlog.cgi", true, Acknowledge},
     {"/SetRetr.cgi", true, SetRetr},
     {"/GetDvrHDD.cgi", true, GetDvrHdd},
-    {"/NetworkBk.cgi", true, Acknowledge},
+    {"/NetworkBk.cgi", true, nullptr, RunNetworkBackup},
     {"/PTZReset.cgi", true, PtzReset},
 }};
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "connection.h"
 #include "device_core.h"
 #include "http_exchange.h"
 
@@ -12,8 +13,11 @@ namespace device_emulator {
 struct CgiCommand {
     std::string_view path;
     bool needs_session;
-    // Null for the one path that is answered by the live stream instead of a reply.
+    // Null for the paths that are answered by a stream of their own instead of a reply.
     Reply (*answer)(DeviceCore& core, const RecordedRequest& request);
+    // The stream of such a path; null for the live stream.
+    void (*stream)(DeviceCore& core, Connection& connection,
+                   const RecordedRequest& request) = nullptr;
 };
 
 const CgiCommand* FindCommand(std::string_view path);

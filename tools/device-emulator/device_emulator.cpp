@@ -196,8 +196,10 @@ void DeviceEmulator::Impl::Serve(int fd) {
         if (command->answer != nullptr) {
             SendReply(connection, command->answer(core, request), faults);
         } else if (faults.status != 0 || faults.body) {
-            // A device that turns the viewer away answers the stream request like a command.
+            // A device that turns the client away answers a stream request like a command.
             SendReply(connection, Reply{}, faults);
+        } else if (command->stream != nullptr) {
+            command->stream(core, connection, request);
         } else {
             RunVideoStream(core, connection);
         }

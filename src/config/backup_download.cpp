@@ -1,0 +1,104 @@
+#include "config/backup_download.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/byte_order.h"
+
+namespace config {
+
+namespace {
+
+constexpr std::size_t kMasterBit = 0;
+constexpr std::size_t kSlaveBit = 1;
+constexpr std::size_t kFirstExternalBit = 4;
+
+bool BitSet(const DiskMap& map, std::size_t bit) {
+    return (map[bit / 8] >> (bit % 8)) & 1;
+}
+
+}  // namespace
+
+std::vector<DiskRow> DiskRows(const DiskMap& map, std::uint8_t flag) {
+    std::vector<DiskRow> rows;
+    for (std::size_t bit = 0; bit < map.size() * 8; ++bit) {
+        if (!BitSet(map, bit)) {
+            continue;
+        }
+        std::string label;
+        if (bit == kMasterBit) {
+            label = "MASTER";
+        } else if (bit == kSlaveBit) {
+            label = flag != 0 ? "DVD" : "SLAVE";
+        } else if (bit >= kFirstExternalBit) {
+            char text[16];
+            std::snprintf(text, sizeof text, "EXT-%.2d", static_cast<int>(bit - kFirstExternalBit));
+            label = text;
+        } else {
+            continue;
+        }
+        rows.push_back({static_cast<std::uint8_t>(bit), label});
+    }
+    return rows;
+}
+
+std::uint8_t DiskNumberOfRow(const DiskMap& map, int row) {
+    const std::vector<DiskRow> rows = DiskRows(map, 0);
+    if (row < 0 || static_cast<std::size_t>(row) >= rows.size()) {
+        return 0;
+    }
+    return rows[static_cast<std::size_t>(row)].bit;
+}
+
+std::string BackupRequestText(const BackupRequest& r, const std::string& cookie,
+                              const std::string& host) {
+    char query[512];
+    std::snprintf(query, sizeof query,
+                  "Cookie=%s&Year=%d&Month=%d&Day=%d&Hour=%d&Minute=%d&Second=%d&Num=%d&CH=%d&"
+                  "Size=%d",
+                  cookie.c_str(), r.year, r.month, r.day, r.hour, r.minute, r.second,
+                  static_cast<int>(r.disk), r.channel, r.megabytes);
+    return std::string("GET /NetworkBk.cgi?") + query +
+           " HTTP/1.1\r\n"
+           "Accept: */* \r\n"
+           "Accept-Language: zh-tw\r\n"
+           "Accept-Encoding: gzip, deflate\r\n"
+           "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR "
+           "1.1.4322)\r\n"
+           "Host: " +
+           host +
+           "\r\n"
+           "Connection: Keep-Alive\r\n"
+           "\r\n";
+}
+
+BackupBlockHeader BackupBlockHeader::Decode(const std::uint8_t* bytes) {
+    return {platform::GetU32(bytes), platform::GetU32(bytes + 4)};
+}
+
+std::uint32_t BackupPercent(std::uint64_t received, int megabytes) {
+    if (megabytes <= 0) {
+        return 0;
+    }
+    const std::uint64_t percent = ((received * 100) >> 20) / static_cast<std::uint64_t>(megabytes);
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(percent, 0xFFFFFFFFu));
+}
+
+std::optional<int> TypedBackupSize(const std::string& text) {
+    std::string digits = text;
+    std::erase_if(digits, [](char c) { return c < '0' || c > '9'; });
+    if (digits.empty()) {
+        return std::nullopt;
+    }
+    const std::size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos) {
+        return 0;
+    }
+    // More than three significant digits is above the limit whatever they say.
+    if (digits.size() - first > 3) {
+        return kMaxBackupMegabytes;
+    }
+    return std::min(std::stoi(digits.substr(first)), kMaxBackupMegabytes);
+}
+
+}  // namespace config
