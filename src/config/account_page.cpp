@@ -239,8 +239,11 @@ void AccountPropertyPage::OnInitDialog() {
 }
 
 bool AccountPropertyPage::UpdateData(bool save) {
-    bool ok = config::ExchangeText(save, m_editUserName, m_strUserName);
-    ok = config::ExchangeText(save, m_editPassword, m_strPassword) && ok;
+    // The edits stop at 15 characters; a text whose characters take more bytes than the field
+    // holds is refused rather than cut inside a character.
+    constexpr int kChars = static_cast<int>(account::kTextChars);
+    bool ok = config::ExchangeText(save, m_editUserName, m_strUserName, kChars);
+    ok = config::ExchangeText(save, m_editPassword, m_strPassword, kChars) && ok;
     config::ExchangeIndex(save, m_comboLifeTime, m_nLifeTimeChoice);
     config::ExchangeIndex(save, m_comboLevel, m_nLevelChoice);
     int maxUsers = static_cast<int>(std::min<std::uint32_t>(m_nMaxUsers, 255));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "config/account_page.h"
+#include "config/data_exchange.h"
 #include "config/my_system_dialog.h"
 #include "config/online_user_page.h"
 #include "config_fixture.h"
@@ -317,12 +318,20 @@ TEST_F(AccountPageTest, TheLoginAccountStaysAndKeepsItsLevel) {
     EXPECT_EQ(TextAt(*device.Section("SECURE"), 88 + 16, 16), "changed");
 }
 
-TEST_F(AccountPageTest, SectionTextsAreHeldToFifteenCharacters) {
+TEST_F(AccountPageTest, SectionTextsAreHeldToTheirFifteenBytes) {
     MySystemDialog sheet("System setting", nullptr, 0);
     AccountPropertyPage& page = Open(sheet);
     page.m_btnAdd.click();
     Type(page.m_editUserName, std::string(20, 'n'));
     EXPECT_EQ(page.m_editUserName.text().size(), 15);
+    // Fifteen characters that need more than fifteen bytes do not fit the device's field.
+    page.m_comboLifeTime.setCurrentIndex(0);
+    page.m_comboLevel.setCurrentIndex(0);
+    page.m_editPassword.setText(QString(12, QChar(0xe9)));
+    page.m_btnOk.click();
+    EXPECT_EQ(NewMessages(),
+              (std::vector<std::string>{config::TextLengthPrompt(15), ui::LoadString(4002)}));
+    EXPECT_EQ(page.m_wAccountCount, 0);
 }
 
 class OnlineUserPageTest : public ConfigFixture {
