@@ -1,7 +1,488 @@
 #include "config/account_page.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "config/data_exchange.h"
 #include "config/my_system_dialog.h"
+#include "config/section_fields.h"
+#include "kernel/utilities.h"
+#include "platform/byte_order.h"
+#include "protocol/config_section.h"
+#include "ui/message_sink.h"
+#include "ui/string_table.h"
 
-AccountPropertyPage::AccountPropertyPage(QWidget* parent) : CConfigPage("Account ", parent) {}
+namespace account {
 
-void MySystemDialog::ApplyAccountPage(MySystemDialog&, AccountPropertyPage&) {}
+namespace {
+
+constexpr std::size_t kMaxUsersAt = 2;
+constexpr std::size_t kNameAt = 8;
+constexpr std::size_t kPasswordAt = 88;
+constexpr std::size_t kLevelAt = 168;
+constexpr std::size_t kLifeTimeAt = 176;
+constexpr std::size_t kTextWidth = 16;
+constexpr std::uint32_t kMinuteText = 3021;
+
+template <typename Table, typename Value>
+int IndexIn(const Table& table, Value value, int otherwise) {
+    const auto it = std::find(table.begin(), table.end(), value);
+    return it == table.end() ? otherwise : static_cast<int>(it - table.begin());
+}
+
+}  // namespace
+
+int LevelChoice(std::uint16_t code) {
+    return IndexIn(kLevelCodes, code, 3);
+}
+
+std::uint16_t LevelCode(int choice) {
+    return choice >= 0 && choice < static_cast<int>(kLevelCodes.size()) ? kLevelCodes[choice]
+                                                                        : std::uint16_t{0};
+}
+
+int LifeTimeChoice(std::uint32_t minutes) {
+    return IndexIn(kLifeTimes, minutes, 5);
+}
+
+std::uint32_t LifeTime(int choice) {
+    return choice >= 0 && choice < static_cast<int>(kLifeTimes.size()) ? kLifeTimes[choice] : 1;
+}
+
+std::string StoredLevelText(std::uint16_t code) {
+    // A code the client does not know reads as the highest level.
+    return ui::LoadString(kLevelTextIds[IndexIn(kLevelCodes, code, 0)]);
+}
+
+std::string StoredLifeTimeText(std::uint32_t minutes) {
+    switch (minutes) {
+        case kUnlimitedLifeTime:
+            return ui::LoadString(3018);
+        case 1440:
+            return ui::LoadString(3019);
+        case 60:
+            return ui::LoadString(3020);
+        default:
+            return std::to_string(minutes) + " " + ui::LoadString(kMinuteText);
+    }
+}
+
+std::uint16_t LoadRows(std::span<const std::uint8_t, 196> secure,
+                       std::span<AccountRow, kRows> rows) {
+    std::fill(rows.begin(), rows.end(), AccountRow{});
+    std::uint16_t count = 0;
+    for (std::size_t i = 0; i < kRows; ++i) {
+        if (secure[kNameAt + kTextWidth * i] == 0) {
+            continue;
+        }
+        AccountRow& row = rows[count++];
+        row.user = config::ReadFieldText(secure.subspan(kNameAt + kTextWidth * i, kTextWidth));
+        row.password =
+            config::ReadFieldText(secure.subspan(kPasswordAt + kTextWidth * i, kTextWidth));
+        row.level = secure[kLevelAt + i];
+        row.lifetime = platform::GetU32(&secure[kLifeTimeAt + 4 * i]);
+        row.used = 1;
+    }
+    return count;
+}
+
+void WriteRows(std::span<const AccountRow, kRows> rows, std::uint8_t maxUsers,
+               std::span<std::uint8_t, 196> secure) {
+    for (std::size_t i = 0; i < kRows; ++i) {
+        const AccountRow& row = rows[i];
+        const auto name = secure.subspan(kNameAt + kTextWidth * i, kTextWidth);
+        const auto password = secure.subspan(kPasswordAt + kTextWidth * i, kTextWidth);
+        if (row.used == 0) {
+            std::fill(name.begin(), name.end(), std::uint8_t{0});
+            std::fill(password.begin(), password.end(), std::uint8_t{0});
+            continue;
+        }
+        secure[kLevelAt + i] = static_cast<std::uint8_t>(row.level);
+        platform::PutU32(&secure[kLifeTimeAt + 4 * i], row.lifetime);
+        config::WriteFieldText(name, row.user);
+        config::WriteFieldText(password, row.password);
+    }
+    secure[kMaxUsersAt] = maxUsers;
+}
+
+bool RoomForAccount(std::uint16_t count, std::uint32_t maxUsers) {
+    return count < kRows && (maxUsers == 0 || count < maxUsers);
+}
+
+}  // namespace account
+
+namespace {
+
+constexpr std::uint32_t kAccountMemoryFull = 4001;
+constexpr std::uint32_t kAddFailed = 4002;
+constexpr std::uint32_t kEditFailed = 4022;
+constexpr std::uint32_t kMaxUsersEmpty = 4042;
+constexpr std::uint32_t kMaxUsersRange = 4043;
+constexpr std::uint32_t kNothingToDelete = 4045;
+constexpr std::uint32_t kNothingToEdit = 4046;
+constexpr std::uint32_t kOwnAccount = 4069;
+constexpr std::uint32_t kSelectToDelete = 4086;
+constexpr std::uint32_t kSelectToEdit = 4087;
+constexpr std::uint32_t kMaxUsersLimit = 5;
+constexpr std::uint32_t kMaxUsersForZero = 3;
+
+// The step reports its failure in words of its own rather than the other steps' 4012.
+constexpr const char* kSendFailed = "Set the system config is failed\n";
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+std::span<AccountRow, account::kRows> Rows() {
+    return g_lpApp->m_AccountRows;
+}
+
+}  // namespace
+
+AccountPropertyPage::AccountPropertyPage(QWidget* parent) : CConfigPage("Account ", parent) {
+    m_lblMaxUsers.setText("Max User(s) :");
+    m_editMaxUsers.setValidator(
+        new QRegularExpressionValidator(QRegularExpression("[0-9]*"), &m_editMaxUsers));
+    m_btnAdd.setText("ADD");
+    m_btnDelete.setText("DELETE");
+    m_btnEdit.setText("EDIT");
+    m_btnOk.setText("OK");
+    m_btnExit.setText("EXIT");
+    m_lblUserName.setText("Username :");
+    m_lblPassword.setText("Password :");
+    m_lblLifeTime.setText("Life time :");
+    m_lblLevel.setText("User level :");
+    // The device keeps 15 characters of each text and a zero byte.
+    m_editUserName.setMaxLength(account::kTextChars);
+    m_editPassword.setMaxLength(account::kTextChars);
+    m_editPassword.setEchoMode(QLineEdit::Password);
+    m_comboLifeTime.addItems(
+        {"1    Min", "5    Min", "10  Min", "1    Hour", "1    Day", "INFINITY"});
+    m_comboLevel.addItems({"SUPERVISOR", "HIGH         USER", "NORMAL   USER", "GUEST"});
+    m_listAccount.setRootIsDecorated(false);
+    m_listAccount.setSelectionMode(QAbstractItemView::SingleSelection);
+    m_listAccount.setSelectionBehavior(QAbstractItemView::SelectRows);
+
+    auto* maxRow = new QHBoxLayout;
+    maxRow->addWidget(&m_lblMaxUsers);
+    maxRow->addWidget(&m_editMaxUsers);
+    maxRow->addStretch();
+    auto* listButtons = new QHBoxLayout;
+    for (QPushButton* button : {&m_btnAdd, &m_btnDelete, &m_btnEdit}) {
+        listButtons->addWidget(button);
+    }
+    auto* editArea = new QGridLayout;
+    editArea->addWidget(&m_lblUserName, 0, 0);
+    editArea->addWidget(&m_editUserName, 0, 1);
+    editArea->addWidget(&m_lblPassword, 1, 0);
+    editArea->addWidget(&m_editPassword, 1, 1);
+    editArea->addWidget(&m_lblLifeTime, 0, 2);
+    editArea->addWidget(&m_comboLifeTime, 0, 3);
+    editArea->addWidget(&m_lblLevel, 1, 2);
+    editArea->addWidget(&m_comboLevel, 1, 3);
+    editArea->addWidget(&m_btnOk, 2, 2);
+    editArea->addWidget(&m_btnExit, 2, 3);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(&m_listAccount);
+    layout->addLayout(maxRow);
+    layout->addLayout(listButtons);
+    layout->addLayout(editArea);
+
+    connect(&m_btnAdd, &QPushButton::clicked, this, &AccountPropertyPage::OnAdd);
+    connect(&m_btnDelete, &QPushButton::clicked, this, &AccountPropertyPage::OnDelete);
+    connect(&m_btnEdit, &QPushButton::clicked, this, &AccountPropertyPage::OnEdit);
+    connect(&m_btnOk, &QPushButton::clicked, this, &AccountPropertyPage::OnOK);
+    connect(&m_btnExit, &QPushButton::clicked, this, &AccountPropertyPage::OnExit);
+    connect(&m_editMaxUsers, &QLineEdit::textEdited, this, &AccountPropertyPage::OnMaxUsersEdited);
+}
+
+void AccountPropertyPage::OnInitDialog() {
+    ShowEditArea(false);
+    const SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
+    m_nMaxUsers = cfg.SECURE[2];
+
+    const float scale = g_lpApp->m_fScale;
+    m_listAccount.setHeaderLabels({QString::fromStdString(ui::LoadString(3015)),
+                                   QString::fromStdString(ui::LoadString(3016)),
+                                   QString::fromStdString(ui::LoadString(3017))});
+    const int widths[] = {80, 130, 130};
+    for (int column = 0; column < 3; ++column) {
+        m_listAccount.header()->resizeSection(column,
+                                              static_cast<int>(std::trunc(widths[column] * scale)));
+    }
+    const std::string minutes = ui::LoadString(3021);
+    m_strLifeTimeText = {"1  " + minutes,      "5  " + minutes,      "10 " + minutes,
+                         ui::LoadString(3020), ui::LoadString(3019), ui::LoadString(3018)};
+    for (std::size_t i = 0; i < m_strLevelText.size(); ++i) {
+        m_strLevelText[i] = ui::LoadString(account::kLevelTextIds[i]);
+    }
+
+    m_wAccountCount = account::LoadRows(cfg.SECURE, Rows());
+    for (std::uint16_t i = 0; i < m_wAccountCount; ++i) {
+        const AccountRow& row = Rows()[i];
+        AppendListRow(row.user, account::StoredLevelText(row.level),
+                      account::StoredLifeTimeText(row.lifetime));
+    }
+    m_fEditOwnAccount = 0;
+    m_strLoginUser = g_lpApp->CSettingINI.m_strUserName;
+    m_strLoginPassword = g_lpApp->CSettingINI.m_strPassword;
+    m_fLoginChanged = 0;
+    UpdateData(false);
+}
+
+bool AccountPropertyPage::UpdateData(bool save) {
+    // The edits stop at 15 characters; a text whose characters take more bytes than the field
+    // holds is refused rather than cut inside a character.
+    constexpr int kChars = static_cast<int>(account::kTextChars);
+    bool ok = config::ExchangeText(save, m_editUserName, m_strUserName, kChars);
+    ok = config::ExchangeText(save, m_editPassword, m_strPassword, kChars) && ok;
+    config::ExchangeIndex(save, m_comboLifeTime, m_nLifeTimeChoice);
+    config::ExchangeIndex(save, m_comboLevel, m_nLevelChoice);
+    int maxUsers = static_cast<int>(std::min<std::uint32_t>(m_nMaxUsers, 255));
+    if (config::ExchangeInt(save, m_editMaxUsers, maxUsers, 0, 255)) {
+        m_nMaxUsers = static_cast<std::uint32_t>(maxUsers);
+    } else {
+        ok = false;
+    }
+    return ok;
+}
+
+void AccountPropertyPage::ShowEditArea(bool show) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             &m_lblUserName, &m_lblPassword, &m_lblLifeTime, &m_lblLevel, &m_editUserName,
+             &m_editPassword, &m_comboLifeTime, &m_comboLevel, &m_btnOk, &m_btnExit}) {
+        w->setVisible(show);
+        w->setEnabled(show);
+    }
+    for (QPushButton* button : {&m_btnAdd, &m_btnDelete, &m_btnEdit}) {
+        button->setEnabled(!show);
+    }
+}
+
+void AccountPropertyPage::SetSheetButtons(bool enable) {
+    if (Sheet() == nullptr) {
+        return;
+    }
+    if (enable) {
+        Sheet()->EnableSheetButtons();
+    } else {
+        Sheet()->DisableSheetButtons();
+    }
+}
+
+int AccountPropertyPage::SelectedRow() const {
+    const QList<QTreeWidgetItem*> selected = m_listAccount.selectedItems();
+    if (selected.isEmpty()) {
+        return -1;
+    }
+    const int row = m_listAccount.indexOfTopLevelItem(selected.front());
+    return row < m_wAccountCount ? row : -1;
+}
+
+bool AccountPropertyPage::IsLoginAccount(int row) const {
+    return row >= 0 && row < static_cast<int>(account::kRows) &&
+           SameNameIgnoringCase(Rows()[row].user, m_strLoginUser);
+}
+
+void AccountPropertyPage::AppendListRow(const std::string& name, const std::string& level,
+                                        const std::string& lifeTime) {
+    m_listAccount.addTopLevelItem(
+        new QTreeWidgetItem({QString::fromStdString(name), QString::fromStdString(level),
+                             QString::fromStdString(lifeTime)}));
+}
+
+void AccountPropertyPage::OnAdd() {
+    if (!account::RoomForAccount(m_wAccountCount, m_nMaxUsers)) {
+        ui::ShowMessage(kAddFailed);
+        return;
+    }
+    ShowEditArea(true);
+    m_nLifeTimeChoice = -1;
+    m_nLevelChoice = -1;
+    m_strUserName.clear();
+    m_strPassword.clear();
+    UpdateData(false);
+    m_bEditMode = 0;
+    SetSheetButtons(false);
+}
+
+void AccountPropertyPage::OnEdit() {
+    if (m_wAccountCount == 0) {
+        ui::ShowMessage(kNothingToEdit);
+    }
+    const int row = SelectedRow();
+    if (row < 0) {
+        ui::ShowMessage(kSelectToEdit);
+        return;
+    }
+    m_fEditOwnAccount = IsLoginAccount(row) ? 1 : 0;
+    ShowEditArea(true);
+    const AccountRow& account = Rows()[row];
+    m_nLevelChoice = account::LevelChoice(account.level);
+    m_nLifeTimeChoice = account::LifeTimeChoice(account.lifetime);
+    m_strPassword = account.password;
+    m_strUserName = account.user;
+    UpdateData(false);
+    m_bEditMode = 1;
+    m_listAccount.setEnabled(false);
+    SetSheetButtons(false);
+}
+
+void AccountPropertyPage::OnOK() {
+    ShowEditArea(false);
+    UpdateData(true);
+    const bool complete = !m_strPassword.empty() && !m_strUserName.empty() && m_nLevelChoice >= 0 &&
+                          m_nLifeTimeChoice >= 0;
+    if (m_bEditMode == 1) {
+        const int row = SelectedRow();
+        m_listAccount.setEnabled(true);
+        SetSheetButtons(true);
+        if (!complete || row < 0) {
+            ui::ShowMessage(kEditFailed);
+            return;
+        }
+        AccountRow& account = Rows()[row];
+        if (m_fEditOwnAccount != 0) {
+            // The own account cannot change its level: the login keeps its rights.
+            m_nLevelChoice = 0;
+            m_strLoginUser = m_strUserName;
+            m_strLoginPassword = m_strPassword;
+            m_fLoginChanged = 1;
+        } else {
+            account.level = account::LevelCode(m_nLevelChoice);
+        }
+        account.lifetime = account::LifeTime(m_nLifeTimeChoice);
+        account.user = m_strUserName;
+        account.password = m_strPassword;
+        QTreeWidgetItem* item = m_listAccount.topLevelItem(row);
+        item->setText(0, QString::fromStdString(m_strUserName));
+        item->setText(1, QString::fromStdString(m_strLevelText[m_nLevelChoice]));
+        item->setText(2, QString::fromStdString(m_strLifeTimeText[m_nLifeTimeChoice]));
+        m_fAccountListChanged = 1;
+        m_fEditOwnAccount = 0;
+        return;
+    }
+    SetSheetButtons(true);
+    if (!complete) {
+        ui::ShowMessage(kAddFailed);
+        return;
+    }
+    if (m_wAccountCount >= account::kRows) {
+        ui::ShowMessage(kAccountMemoryFull);
+        return;
+    }
+    if (!account::RoomForAccount(m_wAccountCount, m_nMaxUsers)) {
+        ui::ShowMessage(kAddFailed);
+        return;
+    }
+    AppendListRow(m_strUserName, m_strLevelText[m_nLevelChoice],
+                  m_strLifeTimeText[m_nLifeTimeChoice]);
+    AccountRow& account = Rows()[m_wAccountCount];
+    account.level = account::LevelCode(m_nLevelChoice);
+    account.lifetime = account::LifeTime(m_nLifeTimeChoice);
+    account.user = m_strUserName;
+    account.password = m_strPassword;
+    account.used = 1;
+    ++m_wAccountCount;
+    m_fAccountListChanged = 1;
+}
+
+void AccountPropertyPage::OnDelete() {
+    if (m_wAccountCount == 0) {
+        ui::ShowMessage(kNothingToDelete);
+    }
+    const int row = SelectedRow();
+    if (row < 0) {
+        ui::ShowMessage(kSelectToDelete);
+        return;
+    }
+    if (IsLoginAccount(row)) {
+        ui::ShowMessage(kOwnAccount);
+        return;
+    }
+    delete m_listAccount.takeTopLevelItem(row);
+    const auto rows = Rows();
+    std::move(rows.begin() + row + 1, rows.begin() + m_wAccountCount, rows.begin() + row);
+    --m_wAccountCount;
+    rows[m_wAccountCount] = AccountRow{};
+    m_fAccountListChanged = 1;
+}
+
+void AccountPropertyPage::CloseEditArea() {
+    ShowEditArea(false);
+    m_nLifeTimeChoice = -1;
+    m_nLevelChoice = -1;
+    m_strUserName.clear();
+    m_strPassword.clear();
+    UpdateData(false);
+    m_listAccount.setEnabled(true);
+    SetSheetButtons(true);
+}
+
+void AccountPropertyPage::OnExit() {
+    CloseEditArea();
+}
+
+void AccountPropertyPage::OnMaxUsersEdited() {
+    std::string text = m_editMaxUsers.text().toStdString();
+    if (text.empty()) {
+        return;
+    }
+    FilterDigitInput(&text, 1);
+    if (text.empty()) {
+        return;
+    }
+    // Anything longer than two significant digits is far above the limit.
+    const std::size_t first = std::min(text.find_first_not_of('0'), text.size());
+    std::uint32_t value = 0;
+    if (text.size() - first > 2) {
+        value = kMaxUsersLimit + 1;
+    } else if (first < text.size()) {
+        value = static_cast<std::uint32_t>(std::stoul(text.substr(first)));
+    }
+    if (value > kMaxUsersLimit) {
+        ui::ShowMessage(kMaxUsersRange);
+        value = kMaxUsersLimit;
+    } else if (value == 0) {
+        ui::ShowMessage(kMaxUsersRange);
+        value = kMaxUsersForZero;
+    }
+    m_nMaxUsers = value;
+    const QString shown = QString::number(value);
+    if (m_editMaxUsers.text() != shown) {
+        m_editMaxUsers.setText(shown);
+    }
+}
+
+bool AccountPropertyPage::OnKillActive() {
+    if (m_editMaxUsers.text().isEmpty()) {
+        ui::ShowMessage(kMaxUsersEmpty);
+        return false;
+    }
+    CloseEditArea();
+    return UpdateData(true);
+}
+
+void MySystemDialog::ApplyAccountPage(MySystemDialog&, AccountPropertyPage& page) {
+    if (!page.IsPageCreated()) {
+        return;
+    }
+    page.UpdateData(true);
+    auto& secure = g_lpApp->m_SysCfg.SECURE;
+    if (page.m_fAccountListChanged == 0 && page.m_nMaxUsers == secure[2]) {
+        return;
+    }
+    account::WriteRows(g_lpApp->m_AccountRows, static_cast<std::uint8_t>(page.m_nMaxUsers), secure);
+    if (SendSection(CFG_SECURE, secure, kSendFailed) && page.m_fLoginChanged != 0) {
+        g_lpApp->CSettingINI.m_strUserName = page.m_strLoginUser;
+        g_lpApp->CSettingINI.m_strPassword = page.m_strLoginPassword;
+    }
+}

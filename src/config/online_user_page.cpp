@@ -1,3 +1,120 @@
 #include "config/online_user_page.h"
 
-COnlineUserPage::COnlineUserPage(QWidget* parent) : CConfigPage("Online User", parent) {}
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "config/section_fields.h"
+#include "kernel/kernel_object.h"
+#include "protocol/config_section.h"
+#include "ui/message_sink.h"
+#include "ui/string_table.h"
+
+namespace online_users {
+
+namespace {
+
+struct Coded {
+    std::uint8_t code;
+    std::uint32_t textId;
+};
+constexpr Coded kLevels[] = {{0, 3013}, {10, 3012}, {20, 8332}, {30, 3011}};
+constexpr Coded kQualities[] = {{0, 2107}, {1, 2108}, {2, 2109}};
+// By resolution code: the PAL text, then the NTSC one.
+constexpr std::array<std::array<const char*, 2>, 3> kResolutions = {
+    {{"640*552", "640*456"}, {"320*276", "320*228"}, {"160*138", "160*114"}}};
+
+// A value the client does not know leaves its cell empty.
+std::string CodedText(std::span<const Coded> table, std::uint8_t code) {
+    const auto it =
+        std::find_if(table.begin(), table.end(), [code](const Coded& c) { return c.code == code; });
+    return it == table.end() ? std::string() : ui::LoadString(it->textId);
+}
+
+}  // namespace
+
+std::vector<Cells> ListRows(std::span<const std::uint8_t, 240> online, bool pal) {
+    std::vector<Cells> rows;
+    for (std::size_t i = 0; i < kEntries; ++i) {
+        const auto entry = online.subspan(i * kEntrySize, kEntrySize);
+        if (entry[0] == 0) {
+            continue;
+        }
+        const std::uint8_t resolution = entry[22];
+        rows.push_back(
+            {config::ReadFieldText(entry.first(16)),
+             std::to_string(entry[16]) + "." + std::to_string(entry[17]) + "." +
+                 std::to_string(entry[18]) + "." + std::to_string(entry[19]),
+             CodedText(kLevels, entry[20]),
+             resolution < kResolutions.size() ? kResolutions[resolution][pal ? 0 : 1] : "",
+             CodedText(kQualities, entry[23])});
+    }
+    return rows;
+}
+
+}  // namespace online_users
+
+namespace {
+
+constexpr std::uint32_t kGetConfigFailed = 4029;
+
+}  // namespace
+
+COnlineUserPage::COnlineUserPage(QWidget* parent) : CConfigPage("Online User", parent) {
+    m_lblTitle.setText("Online user information :");
+    m_btnRefresh.setText("Info \nRefresh");
+    m_listOnline.setRootIsDecorated(false);
+    m_listOnline.setSelectionBehavior(QAbstractItemView::SelectRows);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(&m_btnRefresh);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(&m_lblTitle);
+    layout->addWidget(&m_listOnline);
+    layout->addLayout(bottom);
+
+    connect(&m_btnRefresh, &QPushButton::clicked, this, &COnlineUserPage::OnRefresh);
+}
+
+void COnlineUserPage::OnInitDialog() {
+    static constexpr struct {
+        std::uint32_t textId;
+        int width;
+    } kColumns[] = {{2100, 40}, {2101, 80}, {2102, 80}, {2111, 80}, {2112, 80}};
+    QStringList headers;
+    for (const auto& column : kColumns) {
+        headers << QString::fromStdString(ui::LoadString(column.textId));
+    }
+    m_listOnline.setHeaderLabels(headers);
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        m_listOnline.header()->resizeSection(i, kColumns[i].width);
+    }
+    FillList();
+}
+
+void COnlineUserPage::FillList() {
+    m_listOnline.clear();
+    m_wRowCount = 0;
+    const bool pal = g_lpApp->m_abVideoInfo[2] != 0;
+    for (const online_users::Cells& cells : online_users::ListRows(g_lpApp->m_SysCfg.ONLINE, pal)) {
+        QStringList texts;
+        for (const std::string& text : cells) {
+            texts << QString::fromStdString(text);
+        }
+        m_listOnline.addTopLevelItem(new QTreeWidgetItem(texts));
+        ++m_wRowCount;
+    }
+}
+
+void COnlineUserPage::OnRefresh() {
+    auto& online = g_lpApp->m_SysCfg.ONLINE;
+    online.fill(0);
+    if (GetConfigSection(CFG_ONLINE, online.data(), static_cast<std::uint32_t>(online.size())) ==
+        0) {
+        ui::ShowMessage(kGetConfigFailed);
+        return;
+    }
+    FillList();
+}
