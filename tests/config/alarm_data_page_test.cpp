@@ -18,9 +18,9 @@ namespace {
 
 using test_support::ConfigFixture;
 
-class AlarmPageTest : public ConfigFixture {
+class AlarmDataPageTest : public ConfigFixture {
 protected:
-    AlarmPageTest() { g_lpApp->CSettingINI.m_strProgramPath = program.Path().string() + "/"; }
+    AlarmDataPageTest() { g_lpApp->CSettingINI.m_strProgramPath = program.Path().string() + "/"; }
 
     std::filesystem::path Database() const { return program.Path() / "AlarmData.dat"; }
 
@@ -91,7 +91,7 @@ protected:
     AlarmDataPage page;
 };
 
-TEST_F(AlarmPageTest, AnEmptyOrMissingDatabaseShowsTheHeadingsAndNoRows) {
+TEST_F(AlarmDataPageTest, AnEmptyOrMissingDatabaseShowsTheHeadingsAndNoRows) {
     for (const bool missing : {true, false}) {
         SCOPED_TRACE(missing ? "missing" : "empty");
         if (!missing) {
@@ -114,7 +114,7 @@ TEST_F(AlarmPageTest, AnEmptyOrMissingDatabaseShowsTheHeadingsAndNoRows) {
     EXPECT_TRUE(messages.Texts().empty());
 }
 
-TEST_F(AlarmPageTest, RowsShowEachRecordingAndAMissingFileIsNoted) {
+TEST_F(AlarmDataPageTest, RowsShowEachRecordingAndAMissingFileIsNoted) {
     const std::vector<AlarmDBItem> items = {Recording(1), Recording(2, false), Recording(3)};
     WriteDatabase(items);
     page.CreatePage();
@@ -133,7 +133,7 @@ TEST_F(AlarmPageTest, RowsShowEachRecordingAndAMissingFileIsNoted) {
     EXPECT_EQ(page.m_strSelectedFile, items[2].strFilePath);
 }
 
-TEST_F(AlarmPageTest, AFileThatIsNotADatabaseIsRemoved) {
+TEST_F(AlarmDataPageTest, AFileThatIsNotADatabaseIsRemoved) {
     struct Case {
         const char* name;
         std::string bytes;
@@ -156,7 +156,7 @@ TEST_F(AlarmPageTest, AFileThatIsNotADatabaseIsRemoved) {
     }
 }
 
-TEST_F(AlarmPageTest, DeleteMarksTheRowAndSelectsTheNextOne) {
+TEST_F(AlarmDataPageTest, DeleteMarksTheRowAndSelectsTheNextOne) {
     struct Case {
         int deleted;
         int selectedAfter;
@@ -180,7 +180,7 @@ TEST_F(AlarmPageTest, DeleteMarksTheRowAndSelectsTheNextOne) {
     EXPECT_TRUE(messages.Texts().empty());
 }
 
-TEST_F(AlarmPageTest, DeleteAsksForRecordsAndForASelectedRow) {
+TEST_F(AlarmDataPageTest, DeleteAsksForRecordsAndForASelectedRow) {
     page.CreatePage();
     page.m_btnDelete.click();
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4045)});
@@ -194,7 +194,7 @@ TEST_F(AlarmPageTest, DeleteAsksForRecordsAndForASelectedRow) {
     EXPECT_EQ(messages.Texts().back(), ui::LoadString(4086));
 }
 
-class AlarmPageApplyTest : public AlarmPageTest {
+class AlarmDataPageApplyTest : public AlarmDataPageTest {
 protected:
     // The sheet with the database page shown, as the user reaches it.
     std::unique_ptr<MySystemDialog> OpenSheet() {
@@ -206,7 +206,7 @@ protected:
     }
 };
 
-TEST_F(AlarmPageApplyTest, ApplyRemovesTheMarkedRecordingsAndKeepsNewOnes) {
+TEST_F(AlarmDataPageApplyTest, ApplyRemovesTheMarkedRecordingsAndKeepsNewOnes) {
     for (int n = 1; n <= 4; ++n) {
         five.push_back(Recording(n));
     }
@@ -238,7 +238,7 @@ TEST_F(AlarmPageApplyTest, ApplyRemovesTheMarkedRecordingsAndKeepsNewOnes) {
     EXPECT_NE(beforeApply, after);
 }
 
-TEST_F(AlarmPageApplyTest, ARefreshDropsTheMarksAndApplyLeavesTheFileAsItWas) {
+TEST_F(AlarmDataPageApplyTest, ARefreshDropsTheMarksAndApplyLeavesTheFileAsItWas) {
     WriteDatabase({Recording(1), Recording(2), Recording(3)});
     const std::string before = DatabaseBytes();
     auto sheet = OpenSheet();
@@ -249,7 +249,7 @@ TEST_F(AlarmPageApplyTest, ARefreshDropsTheMarksAndApplyLeavesTheFileAsItWas) {
     EXPECT_EQ(DatabaseBytes(), before);
 }
 
-TEST_F(AlarmPageApplyTest, MarksOfASheetClosedWithoutApplyAreForgotten) {
+TEST_F(AlarmDataPageApplyTest, MarksOfASheetClosedWithoutApplyAreForgotten) {
     WriteDatabase({Recording(1), Recording(2), Recording(3)});
     const std::string before = DatabaseBytes();
     {
@@ -265,7 +265,7 @@ TEST_F(AlarmPageApplyTest, MarksOfASheetClosedWithoutApplyAreForgotten) {
     EXPECT_EQ(DatabaseBytes(), before);
 }
 
-TEST_F(AlarmPageTest, PlayStartsThePlayerWithTheSelectedRecording) {
+TEST_F(AlarmDataPageTest, PlayStartsThePlayerWithTheSelectedRecording) {
     const std::vector<AlarmDBItem> items = {Recording(1), Recording(2, false)};
     WriteDatabase(items);
     page.CreatePage();
