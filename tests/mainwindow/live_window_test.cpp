@@ -342,6 +342,8 @@ TEST_F(LiveWindowTest, ConfigurationSheetHandsItsLocalSettingsBackOnlyAfterApply
         EXPECT_EQ(sheet.windowTitle(), "System setting");
         EXPECT_EQ(sheet.m_RecordPage.m_strRecordPath, before);
         EXPECT_EQ(sheet.m_ToolBoxPage.m_nTurboStep, 4);
+        EXPECT_TRUE(sheet.m_AlarmPage.m_clearAlarmFlag)
+            << "the alarm page reaches the stream's latch";
         sheet.m_RecordPage.m_strRecordPath = newFolder;
         sheet.m_ToolBoxPage.m_nTurboStep = 2;
         sheet.m_btnExit.click();
