@@ -16,13 +16,6 @@ constexpr int kSideButtonWidth = 65;
 constexpr int kSideButtonHeight = 60;
 constexpr int kGrowthMargin = 20;
 
-template <std::size_t N>
-void FillCombo(QComboBox& combo, const std::array<const char*, N>& texts) {
-    for (const char* text : texts) {
-        combo.addItem(text);
-    }
-}
-
 }  // namespace
 
 CDetectionEditDlg::CDetectionEditDlg(QWidget* parent)
@@ -34,8 +27,8 @@ CDetectionEditDlg::CDetectionEditDlg(QWidget* parent)
     m_btnClearAll.setText("( - )\nCLEAR\nALL");
     m_btnSelectAll.hide();
     m_btnClearAll.hide();
-    FillCombo(m_cbDetect, config::kDetectTexts);
-    FillCombo(m_cbAlarm, config::kAlarmSettingTexts);
+    AddComboItems(m_cbDetect, config::kDetectTexts);
+    AddComboItems(m_cbAlarm, config::kAlarmSettingTexts);
     m_btnSetup.setText("Setup");
 
     AddField("DETECT", m_cbDetect);

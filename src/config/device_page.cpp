@@ -14,18 +14,11 @@ constexpr CListPage::Column kColumns[] = {
     {8542, nullptr, 80}, {8543, nullptr, 50},
 };
 
-template <std::size_t N>
-void FillCombo(QComboBox& combo, const std::array<const char*, N>& texts) {
-    for (const char* text : texts) {
-        combo.addItem(text);
-    }
-}
-
 }  // namespace
 
 CDeviceEditDlg::CDeviceEditDlg(QWidget* parent) : CRowEditDlg(parent) {
-    FillCombo(m_cbKind, config::kDeviceKindTexts);
-    FillCombo(m_cbProtocol, config::kDeviceProtocolTexts);
+    AddComboItems(m_cbKind, config::kDeviceKindTexts);
+    AddComboItems(m_cbProtocol, config::kDeviceProtocolTexts);
     for (std::uint32_t rate : config::kBaudRates) {
         m_cbRate.addItem(QString("%1").arg(rate, 7));
     }

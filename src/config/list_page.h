@@ -7,11 +7,13 @@
 // A row editor is one line of fields under their headings with OK at the right; its OK takes the
 // fields through data exchange and stays open while a value is refused.
 
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -78,6 +80,8 @@ public:
     int DoModal();
     // Fields to members (save, false when a value was refused) or members to fields.
     virtual bool UpdateData(bool save);
+    // OK: closes the editor only when every field was taken.
+    void accept() override;
 
     // The line of headings and fields; declared first, as the fields below become its children.
     QWidget m_row;
@@ -94,8 +98,6 @@ protected:
     virtual void OnInitDialog() {}
 
 private:
-    void accept() override;
-
     QGridLayout* m_pGrid = nullptr;
     int m_nColumns = 0;
 };
@@ -108,6 +110,14 @@ struct FlaggedSection {
     std::span<const std::uint8_t> bytes;
 };
 void SendFlaggedSections(CListPage& page, std::initializer_list<FlaggedSection> sections);
+
+// The items of a row editor's drop-down list, in index order.
+template <std::size_t N>
+void AddComboItems(QComboBox& combo, const std::array<const char*, N>& texts) {
+    for (const char* text : texts) {
+        combo.addItem(text);
+    }
+}
 
 // "%2d" of a row index plus one.
 QString RowNumberText(int row);
