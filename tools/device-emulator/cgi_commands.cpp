@@ -8,6 +8,8 @@
 #include <random>
 #include <set>
 
+#include "event_log.h"
+
 namespace device_emulator {
 
 namespace {
@@ -211,7 +213,7 @@ Reply RebootServer(DeviceCore& core, const RecordedRequest&) {
     return Status(200);
 }
 
-// Event log pages, backup blocks and firmware chunks are acknowledged without content for now;
+// Backup blocks and firmware chunks are acknowledged without content for now;
 // their requests land in the log like every other.
 constexpr std::array<CgiCommand, 20> kCommands = {{
     {"/Login.cgi", false, Login},
@@ -229,7 +231,7 @@ constexpr std::array<CgiCommand, 20> kCommands = {{
     {"/SetVorta.cgi", true, Acknowledge},
     {"/RebootServer.cgi", true, RebootServer},
     {"/Getdeviceinfo.cgi", true, GetDeviceInfo},
-    {"/Getlog.cgi", true, Acknowledge},
+    {"/Getlog.cgi", true, GetLog},
     {"/SetRetr.cgi", true, SetRetr},
     {"/GetDvrHDD.cgi", true, GetDvrHdd},
     {"/NetworkBk.cgi", true, Acknowledge},

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "event_log.h"
+
 namespace device_emulator {
 
 // A user the device accepts at /Login.cgi. The level is reported as USERLEVEL.
@@ -198,6 +200,7 @@ struct Settings {
     DeviceState state;
     StreamSettings stream;
     DiscoverySettings discovery;
+    EventLogSettings event_log;  // /Getlog.cgi
     std::map<std::string, ReplyFaults, std::less<>> faults;  // by path, e.g. "/Login.cgi"
 };
 
