@@ -18,6 +18,7 @@
 #include "event_log.h"
 #include "platform/paths.h"
 #include "protocol/session.h"
+#include "test_support/answer_dialog.h"
 #include "test_support/pump.h"
 #include "ui/message_ids.h"
 
@@ -26,23 +27,9 @@ namespace {
 using device_emulator::EventLogEntry;
 using device_emulator::SampleEventLog;
 using device_emulator::Settings;
+using test_support::AnswerNextDialog;
 using test_support::ConfigFixture;
 using test_support::PumpUntil;
-
-// Answers the next modal dialog of type D with `answer` once it is open.
-template <class D>
-void AnswerNextDialog(std::function<void(D&)> answer) {
-    auto* timer = new QTimer(qApp);
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-        if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            answer(*dialog);
-        }
-    });
-    timer->start();
-}
 
 // Keystrokes as the user types them; a text of several characters arrives as one paste.
 void Type(QLineEdit& edit, const QString& text) {
