@@ -11,8 +11,9 @@
 #include <filesystem>
 
 #include "config/my_system_dialog.h"
+#include "config/peripheral_pages.h"
+#include "config/video_adjust_dlg.h"
 #include "kernel/kernel_object.h"
-#include "mainwindow/main_window_dialogs.h"
 #include "mainwindow/ptz_commands.h"
 #include "mainwindow/torvel_dlg.h"
 #include "platform/clock.h"
@@ -604,10 +605,9 @@ void CTorvelDlg::OnPictureAdjust(int) {
         return;
     }
     CVideoAdjustDlg dialog;
-    dialog.m_nBrightness = block[7];
-    dialog.m_nContrast = block[8];
-    dialog.m_nSaturation = block[9];
-    dialog.m_nHue = block[10];
+    for (int row = 0; row < CVideoAdjustDlg::kRows; ++row) {
+        dialog.m_nCurrent[row] = block[CVideoAdjustDlg::kFirstImgByte + row];
+    }
     dialog.DoModal();
 }
 

@@ -16,9 +16,10 @@
 #include "app/system_buffers.h"
 #include "app/torvel_app.h"
 #include "config/my_system_dialog.h"
+#include "config/peripheral_pages.h"
+#include "config/video_adjust_dlg.h"
 #include "device_emulator.h"
 #include "kernel/kernel_object.h"
-#include "mainwindow/main_window_dialogs.h"
 #include "mainwindow/torvel_dlg.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -28,6 +29,7 @@
 #include "protocol/remote_key.h"
 #include "protocol/session.h"
 #include "recording/record_file.h"
+#include "test_support/answer_dialog.h"
 #include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
@@ -37,22 +39,8 @@ namespace {
 
 using device_emulator::Settings;
 
+using test_support::AnswerNextDialog;
 using test_support::PumpUntil;
-
-// Answers the next modal dialog of type D with `answer` once it is open.
-template <class D>
-void AnswerNextDialog(std::function<void(D&)> answer) {
-    auto* timer = new QTimer(qApp);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-        if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            answer(*dialog);
-        }
-    });
-    timer->start();
-}
 
 class LiveWindowTest : public ::testing::Test {
 protected:
@@ -364,6 +352,25 @@ TEST_F(LiveWindowTest, ConfigurationSheetHandsItsLocalSettingsBackOnlyAfterApply
     EXPECT_TRUE(std::filesystem::is_directory(newFolder));
     EXPECT_EQ(g_lpApp->m_bKeyMode, 3);
     EXPECT_TRUE(device.Requests("/SetSysCfg.cgi").empty()) << "nothing was edited on the device";
+}
+
+TEST_F(LiveWindowTest, PictureAdjustStartsFromTheDeviceValuesAndSendsTheChangeBack) {
+    std::string img = *device.Section("IMG");
+    img.replace(7, 4, "\x0A\x14\x1E\x28");
+    ASSERT_TRUE(device.SetSection("IMG", img));
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(2));
+    AnswerNextDialog<CVideoAdjustDlg>([](CVideoAdjustDlg& d) {
+        // Brightness, contrast, hue and saturation are IMG bytes 7 to 10.
+        EXPECT_EQ(d.m_edits[0].text(), "10");
+        EXPECT_EQ(d.m_edits[2].text(), "30");
+        EXPECT_EQ(d.m_edits[3].text(), "40");
+        d.m_sliders[3].setValue(200);
+        d.m_btnOK.click();
+        d.m_btnCancel.click();
+    });
+    Window().OnCommand(1003);
+    EXPECT_EQ(device.Section("IMG")->substr(7, 4), "\x0A\x14\x1E\xC8");
 }
 
 TEST_F(LiveWindowTest, SnapshotAndManualRecordingAreWrittenAndRecordingStopsAfterDisconnect) {

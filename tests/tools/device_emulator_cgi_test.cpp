@@ -262,3 +262,42 @@ TEST_F(DeviceEmulatorCgiTest, CommandsChangeTheDeviceState) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DeviceEmulatorCgiTest, EventLogIsCountedThenServedNewestPageFirst) {
+    device_.Update([](Settings& s) {
+        s.identity.check_cookie = false;
+        s.event_log.entries = device_emulator::SampleEventLog(40);
+        s.event_log.entries[39] = {.event_id = 0x01020304,
+                                   .date = {26, 12, 31},
+                                   .hour = 23,
+                                   .minute = 59,
+                                   .second = 58,
+                                   .channel = 16,
+                                   .detail = std::string(30, 'd')};
+    });
+    EXPECT_EQ(BodyOf(Send("/Getlog.cgi?STATE=COUNT")), "COUNT=40;");
+    const std::string last = BodyOf(Send("/Getlog.cgi?STATE=LAST"));
+    ASSERT_EQ(last.size(), 32u * 32u);
+    // Entries in log order, the newest last; the detail fills its 21 bytes without a NUL.
+    EXPECT_EQ(
+        last.substr(31 * 32),
+        std::string("\x04\x03\x02\x01\x1A\x0C\x1F\x17\x3B\x3A\x10", 11) + std::string(21, 'd'));
+    EXPECT_EQ(last.substr(0, 32),
+              device_emulator::EncodeEventLogEntry(device_emulator::SampleEventLog(40)[8]));
+    EXPECT_EQ(BodyOf(Send("/Getlog.cgi?STATE=PRE")).size(), 8u * 32u);
+    EXPECT_EQ(BodyOf(Send("/Getlog.cgi?STATE=PRE")), "");
+    EXPECT_EQ(Send("/Getlog.cgi?STATE=NEXT").rfind("HTTP/1.1 400 ", 0), 0u);
+
+    device_.Update([](Settings& s) {
+        s.event_log.reported_count = 7;
+        s.event_log.failing_page = 1;
+        s.event_log.page_tail_bytes = 3;
+    });
+    EXPECT_EQ(BodyOf(Send("/Getlog.cgi?STATE=COUNT")), "COUNT=7;");
+    EXPECT_EQ(BodyOf(Send("/Getlog.cgi?STATE=LAST")).size(), 32u * 32u + 3u);
+    EXPECT_EQ(Send("/Getlog.cgi?STATE=PRE").rfind("HTTP/1.1 500 ", 0), 0u);
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 
+#include "event_log.h"
 #include "network_backup.h"
 
 namespace device_emulator {
@@ -205,7 +206,7 @@ Reply RebootServer(DeviceCore& core, const RecordedRequest&) {
     return Status(200);
 }
 
-// Event log pages and firmware chunks are acknowledged without content for now;
+// Firmware chunks are acknowledged without content for now;
 // their requests land in the log like every other.
 constexpr std::array<CgiCommand, 20> kCommands = {{
     {"/Login.cgi", false, Login},
@@ -223,7 +224,7 @@ constexpr std::array<CgiCommand, 20> kCommands = {{
     {"/SetVorta.cgi", true, Acknowledge},
     {"/RebootServer.cgi", true, RebootServer},
     {"/Getdeviceinfo.cgi", true, GetDeviceInfo},
-    {"/Getlog.cgi", true, Acknowledge},
+    {"/Getlog.cgi", true, GetLog},
     {"/SetRetr.cgi", true, SetRetr},
     {"/GetDvrHDD.cgi", true, GetDvrHdd},
     {"/NetworkBk.cgi", true, nullptr, RunNetworkBackup},

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "event_log.h"
 #include "network_backup.h"
 
 namespace device_emulator {
@@ -201,6 +202,7 @@ struct Settings {
     StreamSettings stream;
     DiscoverySettings discovery;
     BackupSettings backup;                                   // the disks and the backup download
+    EventLogSettings event_log;                              // /Getlog.cgi
     std::map<std::string, ReplyFaults, std::less<>> faults;  // by path, e.g. "/Login.cgi"
 };
 

@@ -113,6 +113,11 @@ const std::vector<Option>& Options() {
          }},
         {"--frame-limit", "N", "close each stream after N frames",
          [](Config& c, const std::string& v) { c.settings.stream.frame_limit = Number(v); }},
+        {"--log-entries", "N", "an event log of N sample entries",
+         [](Config& c, const std::string& v) {
+             c.settings.event_log.entries =
+                 device_emulator::SampleEventLog(static_cast<std::size_t>(std::max(0, Number(v))));
+         }},
     };
     return options;
 }
