@@ -25,7 +25,7 @@ struct EventLogEntry {
     std::uint8_t minute = 0;
     std::uint8_t second = 0;
     std::uint8_t channel = 0;
-    std::string detail;  // cut to 21 bytes
+    std::string detail{};  // cut to 21 bytes
 };
 
 inline constexpr std::size_t kEventLogEntrySize = 32;
