@@ -377,8 +377,12 @@ TEST_F(LiveWindowTest, SnapshotAndManualRecordingAreWrittenAndRecordingStopsAfte
     ASSERT_TRUE(Open());
     ASSERT_TRUE(WaitForFrames(3));
     Window().OnCommand(1004);
-    ASSERT_TRUE(PumpUntil([&] { return !Files(snapshots).empty(); }));
-    const QImage snapshot(QString::fromStdString(Files(snapshots)[0].string()));
+    // The file appears before its last bytes are written: wait until it reads as a picture.
+    QImage snapshot;
+    ASSERT_TRUE(PumpUntil([&] {
+        const auto files = Files(snapshots);
+        return !files.empty() && snapshot.load(QString::fromStdString(files[0].string()));
+    }));
     EXPECT_EQ(snapshot.size(), QSize(640, 456));
 
     Window().OnCommand(1005);
