@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QTimer>
 
 #include "config_fixture.h"
@@ -110,6 +111,63 @@ TEST_F(SheetTest, SheetButtonsAreDisabledAndEnabledTogether) {
     sheet.EnableSheetButtons();
     EXPECT_TRUE(sheet.m_btnExit.isEnabled());
     EXPECT_TRUE(sheet.m_btnApply.isEnabled());
+}
+
+// Every tab visited and one value changed on each page that sends: one request per section, in
+// the fixed order, and the pause only for the network step.
+class SheetApplyOrderTest : public SheetTest {
+protected:
+    void VisitAndEditEveryPage(MySystemDialog& sheet) {
+        sheet.OnInitDialog();
+        for (CConfigPage* page : sheet.Pages()) {
+            sheet.SetActivePage(page);
+            ASSERT_TRUE(page->IsPageCreated()) << page->Caption().toStdString();
+        }
+        sheet.SetActivePage(&sheet.m_NetworkPage);
+        sheet.m_AccountPage.m_fAccountListChanged = 1;
+        QComboBox& duration = sheet.m_AlarmPage.m_comboDuration;
+        duration.setCurrentIndex((duration.currentIndex() + 1) % duration.count());
+        sheet.m_MailPage.m_editServer.setText("smtp.changed.example");
+        sheet.m_FtpPage.m_editDirectory.setText("/changed");
+        sheet.m_DevicePage.m_fChanged = 1;
+        sheet.m_DetectionPage.m_fDvrLiveChanged = 1;
+        sheet.m_DetectionPage.m_fAlarmChanged = 1;
+        sheet.m_CameraPage.m_fDvrLiveChanged = 1;
+        sheet.m_CameraPage.m_fDvrRecChanged = 1;
+        sheet.m_DnsPage.m_ipDns.SetAddress(0x0A000063);
+        sheet.m_DnsPage.m_editDomain.setText("changed.example");
+        sheet.m_NetworkPage.m_editWebPort.setText("8081");
+    }
+};
+
+TEST_F(SheetApplyOrderTest, EachChangedSectionGoesOnceInTheFixedOrder) {
+    FetchSections();
+    MySystemDialog sheet("System setting", nullptr, 0);
+    std::vector<std::uint32_t> waits;
+    sheet.m_wait = [&waits](std::uint32_t ms) { waits.push_back(ms); };
+    VisitAndEditEveryPage(sheet);
+    sheet.OnClickApply();
+    EXPECT_EQ(SentSections(),
+              (std::vector<std::string>{"SECURE", "ALARM", "SMTP", "FTP", "RS485", "DVRLIVE",
+                                        "ALARM", "DVRLIVE", "DVRREC", "DNS", "SMTP", "IP"}));
+    EXPECT_EQ(waits, std::vector<std::uint32_t>{3000});
+    EXPECT_EQ(sheet.result(), MySystemDialog::kResultApplied);
+    EXPECT_EQ(sheet.m_fDeviceListChanged, 1u);
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(SheetApplyOrderTest, AFailedSendIsReportedAndTheLaterStepsStillSend) {
+    FetchSections();
+    MySystemDialog sheet("System setting", nullptr, 0);
+    sheet.m_wait = [](std::uint32_t) {};
+    VisitAndEditEveryPage(sheet);
+    // The first send, the account step's SECURE, fails.
+    Faults("/SetSysCfg.cgi", {.status = 500, .times = 1});
+    sheet.OnClickApply();
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Set the system config is failed\n"});
+    EXPECT_EQ(SentSections().size(), 12u);
+    EXPECT_EQ(SentSections().back(), "IP");
+    EXPECT_EQ(sheet.result(), MySystemDialog::kResultApplied);
 }
 
 TEST(SheetOpeningValuesTest, ReadsWhatTheApplyStepsCompare) {
