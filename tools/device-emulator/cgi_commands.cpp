@@ -8,6 +8,8 @@
 #include <random>
 #include <set>
 
+#include "firmware_upload.h"
+
 namespace device_emulator {
 
 namespace {
@@ -211,7 +213,7 @@ Reply RebootServer(DeviceCore& core, const RecordedRequest&) {
     return Status(200);
 }
 
-// Event log pages, backup blocks and firmware chunks are acknowledged without content for now;
+// Event log pages and backup blocks are acknowledged without content for now;
 // their requests land in the log like every other.
 constexpr std::array<CgiCommand, 20> kCommands = {{
     {"/Login.cgi", false, Login},
@@ -223,7 +225,7 @@ constexpr std::array<CgiCommand, 20> kCommands = {{
     {"/GetSysCfg.cgi", true, GetSysCfg},
     {"/Periodcommand.cgi", true, Acknowledge},
     {"/SetSysCfg.cgi", true, SetSysCfg},
-    {"/UpgradeFW.cgi", true, Acknowledge},
+    {"/UpgradeFW.cgi", true, UpgradeFirmware},
     {"/GetOnlineUser.cgi", true, GetOnlineUser},
     {"/RS485Cmd.cgi", true, Acknowledge},
     {"/SetVorta.cgi", true, Acknowledge},
