@@ -231,7 +231,7 @@ void CScheduleRecordPage::SortAndRefresh() {
 
 std::optional<ScheduleEntry> CScheduleRecordPage::AskPeriod(
     CTimeSettingDlg& dialog, std::optional<std::size_t> replacedRow) {
-    if (!m_runTimeDialog(dialog)) {
+    if (m_pSchRecord == nullptr || !m_runTimeDialog(dialog)) {
         return std::nullopt;
     }
     const ScheduleEntry period{dialog.StartTime(), dialog.EndTime(), 1};
@@ -262,6 +262,9 @@ void CScheduleRecordPage::OnEdit() {
     }
     const auto row = static_cast<std::size_t>(m_ctlList.indexOfTopLevelItem(selected.front()));
     const std::vector<ScheduleEntry> table = Table();
+    if (row >= table.size()) {
+        return;
+    }
     CTimeSettingDlg dialog;
     dialog.m_tmStart = table[row].tmStart;
     dialog.m_tmEnd = table[row].tmEnd;
@@ -276,6 +279,9 @@ void CScheduleRecordPage::OnEdit() {
 }
 
 void CScheduleRecordPage::OnDelete() {
+    if (m_pSchRecord == nullptr) {
+        return;
+    }
     const QList<QTreeWidgetItem*> selected = m_ctlList.selectedItems();
     if (selected.isEmpty()) {
         ui::ShowMessage(kSelectRowFirst);
