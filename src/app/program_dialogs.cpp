@@ -4,6 +4,7 @@
 #include "login/address_book.h"
 #include "login/copy_program_dlg.h"
 #include "config/dlg_get_path.h"
+#include "config/upgrade_firmware_dlg.h"
 #include "login/search_dlg.h"
 #include "mainwindow/run_main_window.h"
 
@@ -44,5 +45,6 @@ LoginDialogHooks ProgramLoginDialogHooks() {
                            const std::string& destination) {
         CCopyProgramDlg(parent, source, destination).DoModal();
     };
+    hooks.upgradeFirmware = [] { CUpgradeFirmwareDlg(nullptr).DoModal(); };
     return hooks;
 }

@@ -59,6 +59,13 @@ struct AccountRow {
     std::string password;
 };
 
+// The stream format that the video-setting page shows. Nothing fills it from the device.
+struct VideoSettingBlock {
+    std::uint8_t type = 0;  // 0 JPEG, 4 MPEG4
+    std::uint16_t bitRate = 0;
+    std::uint8_t quality = 0;
+};
+
 struct DeviceIdRecord {
     std::string text;
     std::array<std::uint8_t, 12> bytes{};
@@ -188,6 +195,7 @@ public:
     std::atomic<std::uint32_t> m_fTurbo{0};
     std::atomic<std::uint8_t> m_bRecordMode{4};
     SysCfgBlocks m_SysCfg;
+    VideoSettingBlock m_VideoSetting;
 
     // --- User-interface state shared with the threads ---
     std::atomic<ui::WindowHandle> h_MainDialogHandle{0};

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "event_log.h"
+#include "firmware_upload.h"
 #include "network_backup.h"
 
 namespace device_emulator {
@@ -206,7 +207,6 @@ Reply RebootServer(DeviceCore& core, const RecordedRequest&) {
     return Status(200);
 }
 
-// Firmware chunks are acknowledged without content for now;
 // their requests land in the log like every other.
 constexpr std::array<CgiCommand, 20> kCommands = {{
     {"/Login.cgi", false, Login},
@@ -218,7 +218,7 @@ constexpr std::array<CgiCommand, 20> kCommands = {{
     {"/GetSysCfg.cgi", true, GetSysCfg},
     {"/Periodcommand.cgi", true, Acknowledge},
     {"/SetSysCfg.cgi", true, SetSysCfg},
-    {"/UpgradeFW.cgi", true, Acknowledge},
+    {"/UpgradeFW.cgi", true, UpgradeFirmware},
     {"/GetOnlineUser.cgi", true, GetOnlineUser},
     {"/RS485Cmd.cgi", true, Acknowledge},
     {"/SetVorta.cgi", true, Acknowledge},

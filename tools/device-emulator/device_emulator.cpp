@@ -194,7 +194,10 @@ void DeviceEmulator::Impl::Serve(int fd) {
             return;
         }
         if (command->answer != nullptr) {
-            SendReply(connection, command->answer(core, request), faults);
+            Reply reply = command->answer(core, request);
+            if (!reply.close_without_reply) {
+                SendReply(connection, std::move(reply), faults);
+            }
         } else if (faults.status != 0 || faults.body) {
             // A device that turns the client away answers a stream request like a command.
             SendReply(connection, Reply{}, faults);

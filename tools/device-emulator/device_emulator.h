@@ -56,6 +56,16 @@ struct Identity {
     bool check_cookie = true;             // commands without a known session get 401
 };
 
+// What /UpgradeFW.cgi has received: the pieces of the image since the last Start.
+struct FirmwareUploadState {
+    std::string image;             // the bytes of the pieces taken so far, in order
+    long long declared_size = -1;  // FileSize of the Start piece; -1 before any Start
+    int pieces = 0;                // pieces taken since that Start
+    std::string type;              // Type of the Finished piece
+    bool complete = false;         // a Finished piece (or a single Start piece) completed the image
+    int cancels = 0;               // Upgrade=Cancel requests
+};
+
 // What the commands have changed on the device.
 struct DeviceState {
     int resolution =
@@ -64,6 +74,7 @@ struct DeviceState {
     int channel = 1;  // CH of /Setchannel.cgi
     int retr = 0;     // SET of /SetRetr.cgi; reported as RETR and in the stream
     int reboots = 0;  // /RebootServer.cgi requests answered
+    FirmwareUploadState firmware;
 };
 
 enum class ReplyAction {
@@ -195,14 +206,22 @@ struct DiscoverySettings {
     std::optional<std::uint8_t> result_code;   // replaces the result byte of set and reset
 };
 
+// Knobs of /UpgradeFW.cgi (firmware_upload.cpp).
+struct FirmwareUploadSettings {
+    std::optional<int> fail_piece;  // the piece (from 0, counted since the last Start) that fails
+    int fail_status = 500;          // its status; 0: the device closes without answering
+    std::chrono::milliseconds piece_delay{0};  // pause before answering each piece
+};
+
 struct Settings {
     std::vector<Account> accounts = {{"admin", "admin", 30}, {"guest", "guest", 0}};
     Identity identity;
     DeviceState state;
     StreamSettings stream;
     DiscoverySettings discovery;
-    BackupSettings backup;                                   // the disks and the backup download
-    EventLogSettings event_log;                              // /Getlog.cgi
+    BackupSettings backup;       // the disks and the backup download
+    EventLogSettings event_log;  // /Getlog.cgi
+    FirmwareUploadSettings firmware;
     std::map<std::string, ReplyFaults, std::less<>> faults;  // by path, e.g. "/Login.cgi"
 };
 

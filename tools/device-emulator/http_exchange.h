@@ -13,6 +13,7 @@ struct Reply {
     int status = 200;
     std::string body;
     std::string content_type = "text/plain";
+    bool close_without_reply = false;  // the command answers by closing the connection
 };
 
 RecordedRequest ReadRequest(Connection& connection);

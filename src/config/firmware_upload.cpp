@@ -1,0 +1,116 @@
+#include "config/firmware_upload.h"
+
+#include <algorithm>
+
+#include "platform/thread.h"
+#include "protocol/blocking_socket.h"
+#include "protocol/cgi_request.h"
+#include "protocol/command_sender.h"
+#include "protocol/session.h"
+
+namespace {
+
+void AddCookie(CCgiRequest& request) {
+    if (!g_szSessionCookie.Empty()) {
+        request.AddParam("Cookie", g_szSessionCookie.Get());
+    }
+}
+
+}  // namespace
+
+const FirmwareType* FindFirmwareType(int index) {
+    if (index < 0 || index >= static_cast<int>(kFirmwareTypes.size())) {
+        return nullptr;
+    }
+    return &kFirmwareTypes[static_cast<std::size_t>(index)];
+}
+
+std::uint32_t FirmwareChunkCount(std::uint32_t fileSize) {
+    return fileSize / kFirmwareChunkSize + (fileSize % kFirmwareChunkSize != 0 ? 1 : 0);
+}
+
+std::string FirmwareChunkUrl(std::uint32_t index, std::uint32_t count, std::uint32_t fileSize,
+                             const std::string& typeText) {
+    CCgiRequest request(CGI_UPGRADEFW);
+    if (index == 0) {
+        request.AddParam("Upgrade", "Start");
+        request.AddParam("FileSize", std::to_string(fileSize));
+    } else if (index + 1 == count) {
+        request.AddParam("Upgrade", "Finished");
+        request.AddParam("Type", typeText);
+    }
+    AddCookie(request);
+    return request.Url();
+}
+
+std::uint32_t UploadPercent(std::uint64_t sent, std::uint64_t size) {
+    return size == 0 ? 0 : static_cast<std::uint32_t>(sent * 100 / size);
+}
+
+std::string FolderOfPath(const std::string& path) {
+    const std::size_t last = path.find_last_of("\\/");
+    return last == std::string::npos ? path : path.substr(0, last + 1);
+}
+
+UploadResult SendFirmwareChunks(std::span<const std::uint8_t> image, const std::string& typeText,
+                                const std::function<void(std::uint32_t percent)>& progress) {
+    const auto size = static_cast<std::uint32_t>(image.size());
+    const std::uint32_t count = FirmwareChunkCount(size);
+    std::uint32_t remaining = size;
+    std::uint32_t offset = 0;
+    std::uint32_t index = 0;
+    while (remaining > 0) {
+        const std::uint32_t length = std::min(remaining, kFirmwareChunkSize);
+        VortaStatus status{};
+        if (VortaSendCommand(CGI_UPGRADEFW, FirmwareChunkUrl(index, count, size, typeText),
+                             image.data() + offset, length, &status, nullptr, 0, nullptr,
+                             kCommandSeconds, kCommandSeconds, 0) != 0) {
+            remaining -= length;
+            offset += length;
+            ++index;
+        } else if (platform::StopRequested()) {
+            return UploadResult::Stopped;
+        } else if (index + 1 < count || status.httpStatus != 0) {
+            return UploadResult::Failed;
+        } else {
+            remaining = 0;
+        }
+        progress(UploadPercent(size - remaining, size));
+    }
+    return UploadResult::Sent;
+}
+
+bool OpenUpgradeVideoConnection(CBlockingSocket& socket) {
+    const DeviceAddress device = GetDeviceAddress();
+    const std::string request = "GET /Getvideo.cgi?Cookie=" + g_szSessionCookie.Get() +
+                                "&Fake=1 HTTP/1.1\r\n"
+                                "Accept: */* \r\n"
+                                "Accept-Language: zh-tw\r\n"
+                                "Accept-Encoding: gzip, deflate\r\n"
+                                "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; "
+                                "SV1; .NET CLR 1.1.4322)\r\n"
+                                "Host: " +
+                                g_strHostName.Get() + "\r\nConnection: Keep-Alive\r\n\r\n";
+    try {
+        socket.Create(CBlockingSocket::kStream);
+        const CSocketAddress address =
+            IsDottedAddress(device.server) == 2
+                ? CSocketAddress(device.server, device.webPort)
+                : CBlockingSocket::GetHostByName(device.server, device.webPort);
+        socket.Connect(address, kCommandSeconds);
+        socket.SendAll(request.data(), static_cast<int>(request.size()), kCommandSeconds);
+    } catch (const CBlockingSocketException&) {
+        socket.Cleanup();
+        return false;
+    }
+    return true;
+}
+
+void SendUpgradeCancel() {
+    CCgiRequest request(CGI_UPGRADEFW);
+    request.AddParam("Upgrade", "Cancel");
+    AddCookie(request);
+    VortaStatus status{};
+    VortaSendCommand(CGI_UPGRADEFW, request.Url(), nullptr, 0, &status, nullptr, 0, nullptr,
+                     kCommandSeconds, kCommandSeconds, 0);
+}

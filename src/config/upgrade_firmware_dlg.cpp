@@ -1,0 +1,266 @@
+#include "config/upgrade_firmware_dlg.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+#include "kernel/kernel_object.h"
+#include "platform/sync.h"
+#include "platform/thread.h"
+#include "protocol/blocking_socket.h"
+#include "ui/message_sink.h"
+
+namespace {
+
+constexpr std::uint32_t kOpenFirmwareFailed = 4047;
+constexpr std::uint32_t kOverwriteFlash = 4048;
+constexpr std::uint32_t kReadFirmwareFailed = 4057;
+constexpr std::uint32_t kUpgradeFirmwareError = 4077;
+// The pause after the last piece, with the video connection still open, while the device turns
+// to its flash.
+constexpr std::uint32_t kAfterUploadMs = 1000;
+// How long Cancel and a new upload wait for an older upload thread before giving up on it.
+constexpr std::uint32_t kStopWaitMs = 10;
+constexpr const char* kUnknownFolder = "UnKnown";
+
+void AppendPrefix(std::string& out, const std::string& text, std::size_t count) {
+    out += text.substr(0, count);
+}
+
+// The whole file, or nothing when it cannot be read. An empty file is refused as unreadable:
+// there would be nothing to send, yet the device would be told the upgrade went through.
+std::optional<std::vector<std::uint8_t>> ReadFirmwareFile(std::ifstream& file,
+                                                          const std::filesystem::path& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size == 0 || size > std::numeric_limits<std::uint32_t>::max()) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+    if (!file.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size))) {
+        return std::nullopt;
+    }
+    return data;
+}
+
+}  // namespace
+
+std::string CombinedVersionText(const std::string& firmware, const std::string& boot,
+                                const std::string& codec, const std::string& fpga) {
+    std::string text;
+    AppendPrefix(text, firmware, 4);
+    text += '-';
+    AppendPrefix(text, boot, 2);
+    text += '-';
+    AppendPrefix(text, codec, 2);
+    text += '-';
+    text += fpga;
+    return text;
+}
+
+std::uint32_t LoginUpgradeFirmwareThread(const UpgradeThreadParam& param) {
+    const auto post = [&param](std::uint32_t msg, ui::WPARAM wParam = 0) {
+        ui::PostMessage(param.owner, msg, wParam, 0);
+    };
+    post(CUpgradeFirmwareDlg::WM_UPGRADEBUSY);
+    CBlockingSocket video;
+    if (!OpenUpgradeVideoConnection(video)) {
+        if (platform::StopRequested()) {
+            return 0;
+        }
+        ui::ShowMessage(kUpgradeFirmwareError);
+        post(CUpgradeFirmwareDlg::WM_UPGRADEIDLE);
+        return 1;
+    }
+    const FirmwareType* type = FindFirmwareType(param.firmwareType);
+    const UploadResult result = SendFirmwareChunks(
+        param.data, type != nullptr ? type->typeText : "",
+        [&post](std::uint32_t percent) { post(CUpgradeFirmwareDlg::WM_UPGRADEPERCENT, percent); });
+    switch (result) {
+        case UploadResult::Stopped:
+            // Whoever stopped the thread has put the dialog back already.
+            return 0;
+        case UploadResult::Failed:
+            ui::ShowMessage(kUpgradeFirmwareError);
+            post(CUpgradeFirmwareDlg::WM_UPGRADEIDLE);
+            return 1;
+        case UploadResult::Sent:
+            break;
+    }
+    ui::ShowMessage(kOverwriteFlash);
+    post(CUpgradeFirmwareDlg::WM_UPGRADEIDLE);
+    post(CUpgradeFirmwareDlg::WM_UPGRADEDONE);
+    platform::Sleep(kAfterUploadMs);
+    return 0;
+}
+
+CUpgradeFirmwareDlg::CUpgradeFirmwareDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("Upgrade Firware");
+    m_btnFind.setText("Find...");
+    m_btnUpgrade.setText("Upgrade");
+    m_btnCancel.setText("Cancel");
+    m_ctlProgress.hide();
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(&m_ctlType, 0, 0, 1, 3);
+    layout->addWidget(new QLabel("Version:", this), 1, 0);
+    layout->addWidget(&m_ctlVersion, 1, 1, 1, 2);
+    layout->addWidget(new QLabel("File path:", this), 2, 0);
+    layout->addWidget(&m_ctlFile, 2, 1);
+    layout->addWidget(&m_btnFind, 2, 2);
+    layout->addWidget(&m_ctlProgress, 3, 0, 1, 3);
+    layout->addWidget(&m_btnUpgrade, 4, 1);
+    layout->addWidget(&m_btnCancel, 4, 2);
+
+    connect(&m_btnFind, &QPushButton::clicked, this, &CUpgradeFirmwareDlg::OnFindButton);
+    connect(&m_btnUpgrade, &QPushButton::clicked, this,
+            &CUpgradeFirmwareDlg::OnFindFirmwareFileButton);
+    connect(&m_btnCancel, &QPushButton::clicked, this, &CUpgradeFirmwareDlg::OnCancel);
+    connect(&m_ctlType, &QComboBox::activated, this, &CUpgradeFirmwareDlg::OnSelchangeType);
+}
+
+int CUpgradeFirmwareDlg::DoModal() {
+    OnInitDialog();
+    return exec();
+}
+
+void CUpgradeFirmwareDlg::OnInitDialog() {
+    m_ctlType.clear();
+    for (const FirmwareType& type : kFirmwareTypes) {
+        m_ctlType.addItem(type.comboText);
+    }
+    m_nFirmwareType = 0;
+    HideProgress();
+    m_ctlProgress.setRange(0, 100);
+    const KernelObject& app = *g_lpApp;
+    m_strFirmwareFile = app.CSettingINI.m_strUpgradeFWPath + kFirmwareTypes[0].fileName;
+    m_strVersion = CombinedVersionText(app.m_strFirmwareVersion, app.m_strBootVersion,
+                                       app.m_strCodecVersion, app.m_strFPGAVersion);
+    UpdateData(false);
+}
+
+void CUpgradeFirmwareDlg::UpdateData(bool save) {
+    // The version is only shown; it is never taken back from its label.
+    if (save) {
+        m_strFirmwareFile = m_ctlFile.text().toStdString();
+        m_nFirmwareType = m_ctlType.currentIndex();
+        return;
+    }
+    m_ctlFile.setText(QString::fromStdString(m_strFirmwareFile));
+    m_ctlVersion.setText(QString::fromStdString(m_strVersion));
+    m_ctlType.setCurrentIndex(m_nFirmwareType);
+}
+
+void CUpgradeFirmwareDlg::OnSelchangeType() {
+    UpdateData(true);
+    const FirmwareType* type = FindFirmwareType(m_nFirmwareType);
+    m_strFirmwareFile = g_lpApp->CSettingINI.m_strUpgradeFWPath + (type ? type->fileName : "");
+    UpdateData(false);
+}
+
+void CUpgradeFirmwareDlg::OnFindButton() {
+    UpdateData(true);
+    const FirmwareType* type = FindFirmwareType(m_nFirmwareType);
+    std::string& folder = g_lpApp->CSettingINI.m_strUpgradeFWPath;
+    const FileOpenRequest request{type ? type->filter : "", "BIN", type ? type->fileName : "",
+                                  folder == kUnknownFolder ? std::string() : folder};
+    const std::optional<std::string> chosen = m_chooseFile(this, request);
+    if (!chosen || chosen->empty()) {
+        return;
+    }
+    m_strFirmwareFile = *chosen;
+    // Setting.ini keeps the folder once an upload has started.
+    folder = FolderOfPath(*chosen);
+    UpdateData(false);
+}
+
+void CUpgradeFirmwareDlg::OnFindFirmwareFileButton() {
+    // The file is the one the edit shows now, typed or chosen.
+    UpdateData(true);
+    const std::filesystem::path path(m_strFirmwareFile);
+    std::error_code error;
+    std::ifstream file;
+    if (std::filesystem::is_regular_file(path, error)) {
+        file.open(path, std::ios::binary);
+    }
+    if (!file.is_open()) {
+        ui::ShowMessage(kOpenFirmwareFailed);
+        return;
+    }
+    std::optional<std::vector<std::uint8_t>> data = ReadFirmwareFile(file, path);
+    file.close();
+    if (!data) {
+        ui::ShowMessage(kReadFirmwareFailed);
+        return;
+    }
+    m_ctlProgress.setValue(0);
+    m_ctlProgress.show();
+
+    UpgradeThreadParam param;
+    param.owner = Handle();
+    param.fileSize = static_cast<std::uint32_t>(data->size());
+    param.data = std::move(*data);
+    param.firmwareType = static_cast<std::uint8_t>(m_nFirmwareType);
+
+    KernelObject& app = *g_lpApp;
+    platform::StopThread(app.h_UpgradeFirmwareThread, kStopWaitMs);
+    const platform::Handle thread = platform::StartThread(
+        [param = std::move(param)] { return LoginUpgradeFirmwareThread(param); });
+    if (!thread) {
+        HideProgress();
+        return;
+    }
+    app.h_UpgradeFirmwareThread = thread;
+    app.CSettingINI.Save();
+}
+
+void CUpgradeFirmwareDlg::OnCancel() {
+    HideProgress();
+    platform::StopThread(g_lpApp->h_UpgradeFirmwareThread, kStopWaitMs);
+    SendUpgradeCancel();
+    ui::PostMessage(Handle(), WM_UPGRADEIDLE, 0, 0);
+    done(0);
+}
+
+void CUpgradeFirmwareDlg::reject() {
+    OnCancel();
+}
+
+void CUpgradeFirmwareDlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    OnCancel();
+}
+
+bool CUpgradeFirmwareDlg::OnMessage(std::uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam) {
+    static constexpr ui::MessageMapEntry<CUpgradeFirmwareDlg> kMessageMap[] = {
+        {WM_UPGRADEIDLE, &CUpgradeFirmwareDlg::OnUpgradeIdle},
+        {WM_UPGRADEBUSY, &CUpgradeFirmwareDlg::OnUpgradeBusy},
+        {WM_UPGRADEDONE, &CUpgradeFirmwareDlg::OnUpgradeDone},
+        {WM_UPGRADEPERCENT, &CUpgradeFirmwareDlg::OnUpgradePercent},
+    };
+    return ui::DispatchMessage(*this, kMessageMap, msg, wParam, lParam);
+}
+
+void CUpgradeFirmwareDlg::OnUpgradeIdle(ui::WPARAM, ui::LPARAM) {
+    m_btnUpgrade.setEnabled(true);
+    HideProgress();
+}
+
+void CUpgradeFirmwareDlg::OnUpgradeBusy(ui::WPARAM, ui::LPARAM) {
+    m_btnUpgrade.setEnabled(false);
+}
+
+void CUpgradeFirmwareDlg::OnUpgradeDone(ui::WPARAM, ui::LPARAM) {
+    done(0);
+}
+
+void CUpgradeFirmwareDlg::OnUpgradePercent(ui::WPARAM percent, ui::LPARAM) {
+    m_ctlProgress.setValue(static_cast<int>(percent));
+}
+
+void CUpgradeFirmwareDlg::HideProgress() {
+    m_ctlProgress.setValue(0);
+    m_ctlProgress.hide();
+}
