@@ -6,6 +6,7 @@
 #include <fstream>
 #include <limits>
 
+#include "config/tool_box_page.h"
 #include "kernel/kernel_object.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
@@ -25,10 +26,6 @@ constexpr std::uint32_t kAfterUploadMs = 1000;
 constexpr std::uint32_t kStopWaitMs = 10;
 constexpr const char* kUnknownFolder = "UnKnown";
 
-void AppendPrefix(std::string& out, const std::string& text, std::size_t count) {
-    out += text.substr(0, count);
-}
-
 // The whole file, or nothing when it cannot be read. An empty file is refused as unreadable:
 // there would be nothing to send, yet the device would be told the upgrade went through.
 std::optional<std::vector<std::uint8_t>> ReadFirmwareFile(std::ifstream& file,
@@ -46,19 +43,6 @@ std::optional<std::vector<std::uint8_t>> ReadFirmwareFile(std::ifstream& file,
 }
 
 }  // namespace
-
-std::string CombinedVersionText(const std::string& firmware, const std::string& boot,
-                                const std::string& codec, const std::string& fpga) {
-    std::string text;
-    AppendPrefix(text, firmware, 4);
-    text += '-';
-    AppendPrefix(text, boot, 2);
-    text += '-';
-    AppendPrefix(text, codec, 2);
-    text += '-';
-    text += fpga;
-    return text;
-}
 
 std::uint32_t LoginUpgradeFirmwareThread(const UpgradeThreadParam& param) {
     const auto post = [&param](std::uint32_t msg, ui::WPARAM wParam = 0) {

@@ -88,8 +88,3 @@ private:
     void OnUpgradePercent(ui::WPARAM percent, ui::LPARAM);
     void HideProgress();
 };
-
-// "%c%c%c%c-%c%c-%c%c-%s" over the firmware, boot, codec and FPGA versions; a version shorter
-// than its share gives what it has.
-std::string CombinedVersionText(const std::string& firmware, const std::string& boot,
-                                const std::string& codec, const std::string& fpga);
