@@ -107,6 +107,10 @@ struct UploadCase {
     std::vector<std::uint32_t> percents;
 };
 
+void PrintTo(const UploadCase& c, std::ostream* os) {
+    *os << c.size << " bytes";
+}
+
 class WholeUploadTest : public FirmwareUpgradeTest,
                         public ::testing::WithParamInterface<UploadCase> {};
 
@@ -160,7 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Upgrade=Start&FileSize=2000&Cookie=C00K1E", "Cookie=C00K1E",
                     "Upgrade=Finished&Type=FPGA&Cookie=C00K1E"},
                    {900, 900, 200},
-                   {45, 90, 100}}));
+                   {45, 90, 100}}),
+    [](const auto& info) { return std::to_string(info.param.size) + "Bytes"; });
 
 TEST_F(FirmwareUpgradeTest, WithoutACookieAMiddlePieceIsTheBarePath) {
     g_szSessionCookie.Clear();
@@ -191,6 +196,10 @@ struct DeviceFailure {
     bool counted_as_sent;
     std::size_t requests;
 };
+
+void PrintTo(const DeviceFailure& f, std::ostream* os) {
+    *os << f.name;
+}
 
 class DeviceFailureTest : public FirmwareUpgradeTest,
                           public ::testing::WithParamInterface<DeviceFailure> {};
