@@ -20,6 +20,7 @@ CIPAddressCtrl::CIPAddressCtrl(QWidget* parent) : QWidget(parent) {
         config::ClampNumberOnEdit(m_fields[i], 255);
         row->addWidget(&m_fields[i]);
     }
+    row->addStretch();
 }
 
 void CIPAddressCtrl::SetAddress(std::uint32_t address) {

@@ -343,6 +343,8 @@ TEST_F(LiveWindowTest, ConfigurationSheetHandsItsLocalSettingsBackOnlyAfterApply
     EXPECT_EQ(device.Requests("/GetSysCfg.cgi").size(), 11u);
 
     AnswerNextDialog<MySystemDialog>([&](MySystemDialog& sheet) {
+        std::filesystem::create_directories(TORVEL_SCREENSHOT_DIR);
+        sheet.grab().save(TORVEL_SCREENSHOT_DIR "/config-sheet.png");
         sheet.m_RecordPage.m_strRecordPath = newFolder;
         sheet.m_ToolBoxPage.m_nTurboStep = 2;
         sheet.m_btnApply.click();
