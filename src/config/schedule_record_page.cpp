@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "kernel/kernel_object.h"
-#include "recording/recorder_set.h"
 #include "ui/message_sink.h"
 
 namespace {
@@ -186,10 +184,6 @@ CScheduleRecordPage::CScheduleRecordPage(QWidget* parent)
 }
 
 void CScheduleRecordPage::OnInitDialog() {
-    if (m_pSchRecord == nullptr) {
-        auto* recorders = dynamic_cast<recording::RecorderSet*>(g_lpApp->m_pRecording.load());
-        m_pSchRecord = recorders != nullptr ? &recorders->m_SchRecord : nullptr;
-    }
     m_ctlList.setHeaderLabels({"NO.", "Start", "End"});
     m_ctlList.setColumnWidth(0, 50);
     m_ctlList.setColumnWidth(1, 130);

@@ -78,7 +78,8 @@ public:
     QPushButton m_btnDelete;
     QPushButton m_btnEdit;
 
-    // The table this page edits: the schedule recorder's (none outside a session).
+    // The table this page edits: the schedule recorder's, preset by the main window (none outside
+    // a session).
     recording::CSchRecord* m_pSchRecord = nullptr;
     // Runs the time dialog; true after OK. Tests answer in the user's place.
     std::function<bool(CTimeSettingDlg& dialog)> m_runTimeDialog;

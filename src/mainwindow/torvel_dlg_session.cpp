@@ -641,6 +641,7 @@ void CTorvelDlg::OnSystemConfig(int) {
     sheet.m_ToolBoxPage.m_nTurboStep = app.m_bKeyMode - 1;
     sheet.m_AlarmPage.m_bAlarmRecord = settings.m_bAlarmTriggerRecord;
     sheet.m_AlarmTriggerPage.m_nRemoteRecord = settings.m_bRetrAlarmRecord;
+    sheet.m_ScheduleRecordPage.m_pSchRecord = &m_services.recorders.m_SchRecord;
     sheet.m_AlarmPage.m_clearAlarmFlag = [this] {
         return m_services.pipeline.Parser().ClearAlarmFlag();
     };

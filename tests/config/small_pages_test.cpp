@@ -173,7 +173,7 @@ std::time_t At(int day, int hour, int minute) {
 class SchedulePageTest : public ConfigFixture {
 protected:
     SchedulePageTest() {
-        g_lpApp->m_pRecording = &recorders;
+        page.m_pSchRecord = &recorders.m_SchRecord;
         page.m_runTimeDialog = [this](CTimeSettingDlg& dialog) {
             dialog.OnInitDialog();
             shownStart = {dialog.m_ctlStartDate.date(), dialog.m_ctlStartHour.currentIndex(),
@@ -193,7 +193,6 @@ protected:
         };
         page.CreatePage();
     }
-    ~SchedulePageTest() override { g_lpApp->m_pRecording = nullptr; }
 
     void Add(std::time_t start, std::time_t end) {
         next = {start, end};
