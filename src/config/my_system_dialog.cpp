@@ -51,13 +51,13 @@ SheetOpeningValues SheetOpeningValues::FromSections(SysCfgBlocks& cfg) {
     using config::ReadAddress;
     using config::ReadFieldText;
     SheetOpeningValues v;
-    v.ipAddress = ReadAddress(&cfg.IP[4]);
-    v.netMask = ReadAddress(&cfg.IP[8]);
-    v.gateway = ReadAddress(&cfg.IP[12]);
-    v.webPort = platform::GetU16(&cfg.IP[16]);
-    v.connectionType = cfg.IP[22];
-    v.pppoeUser = ReadFieldText(Field(cfg.PPPOE, 36, 16));
-    v.pppoePassword = ReadFieldText(Field(cfg.PPPOE, 52, 16));
+    v.network.address = ReadAddress(&cfg.IP[4]);
+    v.network.netMask = ReadAddress(&cfg.IP[8]);
+    v.network.gateway = ReadAddress(&cfg.IP[12]);
+    v.network.webPort = platform::GetU16(&cfg.IP[16]);
+    v.network.connectionType = cfg.IP[22];
+    v.network.pppoeUser = ReadFieldText(Field(cfg.PPPOE, 36, 16));
+    v.network.pppoePassword = ReadFieldText(Field(cfg.PPPOE, 52, 16));
 
     v.dnsServer = ReadAddress(&cfg.DNS[4]);
     v.ddnsEnable = cfg.SMTP[5];

@@ -38,14 +38,7 @@ struct SysCfgBlocks;
 // What the section buffers held when the sheet opened: the apply steps send a section only when
 // a field of it differs from these.
 struct SheetOpeningValues {
-    // IP and PPPOE
-    std::uint32_t ipAddress = 0;
-    std::uint32_t netMask = 0;
-    std::uint32_t gateway = 0;
-    std::uint16_t webPort = 0;
-    std::uint8_t connectionType = 0;
-    std::string pppoeUser;
-    std::string pppoePassword;
+    NetworkSettings network;  // IP and PPPOE
     // DNS and the DDNS fields of SMTP
     std::uint32_t dnsServer = 0;
     std::uint8_t ddnsEnable = 0;

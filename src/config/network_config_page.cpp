@@ -23,7 +23,7 @@ constexpr std::uint8_t kDhcp = 2;
 
 }  // namespace
 
-bool WritePppoeChanges(const SheetOpeningValues& saved, const NetworkSettings& page,
+bool WritePppoeChanges(const NetworkSettings& saved, const NetworkSettings& page,
                        SysCfgBlocks& cfg) {
     using namespace pppoe_section;
     bool changed = false;
@@ -38,12 +38,11 @@ bool WritePppoeChanges(const SheetOpeningValues& saved, const NetworkSettings& p
     return changed;
 }
 
-bool WriteIpChanges(const SheetOpeningValues& saved, const NetworkSettings& page,
-                    SysCfgBlocks& cfg) {
+bool WriteIpChanges(const NetworkSettings& saved, const NetworkSettings& page, SysCfgBlocks& cfg) {
     using namespace ip_section;
     bool changed = false;
     for (const auto& [offset, address, opening] :
-         {std::tuple{kAddress, page.address, saved.ipAddress},
+         {std::tuple{kAddress, page.address, saved.address},
           std::tuple{kNetMask, page.netMask, saved.netMask},
           std::tuple{kGateway, page.gateway, saved.gateway}}) {
         if (address != opening) {
@@ -190,10 +189,11 @@ bool MySystemDialog::ApplyNetworkPage(MySystemDialog& sheet, NetworkConfigPage& 
     }
     SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
     const NetworkSettings settings = page.Settings();
-    if (WritePppoeChanges(sheet.m_saved, settings, cfg) && !SendSection(CFG_PPPOE, cfg.PPPOE)) {
+    if (WritePppoeChanges(sheet.m_saved.network, settings, cfg) &&
+        !SendSection(CFG_PPPOE, cfg.PPPOE)) {
         return false;
     }
-    if (!WriteIpChanges(sheet.m_saved, settings, cfg)) {
+    if (!WriteIpChanges(sheet.m_saved.network, settings, cfg)) {
         return false;
     }
     // The device may already be moving to its new address when the send fails, so the caller

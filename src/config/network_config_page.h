@@ -17,7 +17,6 @@
 #include "config/config_page.h"
 #include "config/ip_address_ctrl.h"
 
-struct SheetOpeningValues;
 struct SysCfgBlocks;
 
 // IP section (24 bytes) and PPPOE section (68 bytes) as the client uses them.
@@ -34,7 +33,8 @@ inline constexpr std::size_t kPassword = 52;
 inline constexpr std::size_t kTextWidth = 16;
 }  // namespace pppoe_section
 
-// What the network page holds, taken from its controls.
+// The network fields: what the page holds, taken from its controls, and what the sections held
+// when the sheet opened.
 struct NetworkSettings {
     std::uint32_t address = 0;
     std::uint32_t netMask = 0;
@@ -46,11 +46,10 @@ struct NetworkSettings {
 };
 
 // Writes the PPPoE texts that differ from the opening values; true when one did.
-bool WritePppoeChanges(const SheetOpeningValues& saved, const NetworkSettings& page,
+bool WritePppoeChanges(const NetworkSettings& saved, const NetworkSettings& page,
                        SysCfgBlocks& cfg);
 // Writes the address fields, the web port and the connection type that differ; true when one did.
-bool WriteIpChanges(const SheetOpeningValues& saved, const NetworkSettings& page,
-                    SysCfgBlocks& cfg);
+bool WriteIpChanges(const NetworkSettings& saved, const NetworkSettings& page, SysCfgBlocks& cfg);
 
 class NetworkConfigPage : public CConfigPage {
     Q_OBJECT
