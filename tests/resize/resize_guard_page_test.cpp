@@ -12,22 +12,11 @@
 namespace resize {
 namespace {
 
-using test::GuardedBuffer;
 using test::Layout;
-using Placement = GuardedBuffer::Placement;
 
 using Combination = std::tuple<int32_t, int32_t, Layout>;
 
-struct Geometry {
-    int32_t srcWidth;
-    int32_t srcHeight;
-    int32_t roiX;
-    int32_t roiY;
-    int32_t roiWidth;
-    int32_t roiHeight;
-};
-
-constexpr std::array<Geometry, 7> kGeometries = {{
+constexpr std::array<test::GuardGeometry, 7> kGeometries = {{
     {4, 4, 0, 0, 4, 4},
     {7, 5, 1, 1, 5, 3},
     {7, 5, 6, 4, 1, 1},  // the rectangle is the last pixel
@@ -50,34 +39,18 @@ protected:
 TEST_P(GuardPages, NoAccessOutsideEitherImage) {
     const auto [interpolation, elementType, layout] = GetParam();
     // Both vector levels run (where the processor has AVX2), as their reads differ.
-    const int32_t pixelBytes = layout.ElementsPerPixel() * test::ElementBytes(elementType);
-    for (const Geometry& g : kGeometries) {
-        const int32_t roiWidth = std::min(g.roiWidth, g.srcWidth - g.roiX);
-        const int32_t roiHeight = std::min(g.roiHeight, g.srcHeight - g.roiY);
-        for (const auto& [xFactor, yFactor] : kFactors) {
-            for (Placement placement : {Placement::Front, Placement::Back}) {
-                const int32_t dstWidth = test::ReducedSize(roiWidth, 1 << 20, xFactor);
-                const int32_t dstHeight = test::ReducedSize(roiHeight, 1 << 20, yFactor);
-                const int32_t srcStep = g.srcWidth * pixelBytes;
-                const int32_t dstStep = dstWidth * pixelBytes;
-                test::GuardedImages images(layout, elementType, srcStep, g.srcHeight, dstStep,
-                                           dstHeight, placement);
-                const void* src = images.Source();
-                void* dst = images.Destination();
-                for (ResizeCoreFn core : test::AllCores()) {
-                    for (SimdLevel level : {SimdLevel::kAvx2, SimdLevel::kSse2}) {
-                        LimitSimdLevel(level);
-                        ASSERT_EQ(
-                            core(src, g.srcWidth, g.srcHeight, srcStep, g.roiX, g.roiY, g.roiWidth,
-                                 g.roiHeight, dst, dstStep, dstWidth, dstHeight, xFactor, yFactor,
-                                 0.0, 0.0, layout.pixelStride, layout.channels, elementType,
-                                 layout.planar, interpolation, 1),
-                            kResizeOk);
-                    }
-                }
+    test::ForEachGuardedCall(layout, elementType, kGeometries, kFactors, [&](const auto& c) {
+        for (ResizeCoreFn core : test::AllCores()) {
+            for (SimdLevel level : {SimdLevel::kAvx2, SimdLevel::kSse2}) {
+                LimitSimdLevel(level);
+                ASSERT_EQ(core(c.src, c.g.srcWidth, c.g.srcHeight, c.srcStep, c.g.roiX, c.g.roiY,
+                               c.g.roiWidth, c.g.roiHeight, c.dst, c.dstStep, c.dstWidth,
+                               c.dstHeight, c.xFactor, c.yFactor, 0.0, 0.0, layout.pixelStride,
+                               layout.channels, elementType, layout.planar, interpolation, 1),
+                          kResizeOk);
             }
         }
-    }
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(All, GuardPages,

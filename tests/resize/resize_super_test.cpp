@@ -446,13 +446,8 @@ INSTANTIATE_TEST_SUITE_P(All, SuperLayouts,
 class SuperGuardPages : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(SuperGuardPages, NoAccessOutsideEitherImage) {
-    using test::GuardedBuffer;
-    using Placement = GuardedBuffer::Placement;
     const auto [elementType, layout] = GetParam();
-    struct Geometry {
-        int32_t srcWidth, srcHeight, roiX, roiY, roiWidth, roiHeight;
-    };
-    constexpr std::array<Geometry, 5> kGeometries = {{
+    constexpr std::array<test::GuardGeometry, 5> kGeometries = {{
         {4, 4, 0, 0, 4, 4},
         {7, 5, 1, 1, 5, 3},
         {7, 5, 6, 4, 1, 1},
@@ -466,30 +461,15 @@ TEST_P(SuperGuardPages, NoAccessOutsideEitherImage) {
                                                                     {1.0 / 93, 1 / 1.5},
                                                                     {1 / 1.5, 0.9999999999},
                                                                     {0.5, 0.5}}};
-    const int32_t pixelBytes = layout.ElementsPerPixel() * test::ElementBytes(elementType);
-    for (const Geometry& g : kGeometries) {
-        const int32_t roiWidth = std::min(g.roiWidth, g.srcWidth - g.roiX);
-        const int32_t roiHeight = std::min(g.roiHeight, g.srcHeight - g.roiY);
-        for (const auto& [xFactor, yFactor] : kFactors) {
-            for (Placement placement : {Placement::Front, Placement::Back}) {
-                const int32_t dstWidth = test::ReducedSize(roiWidth, 1 << 20, xFactor);
-                const int32_t dstHeight = test::ReducedSize(roiHeight, 1 << 20, yFactor);
-                const int32_t srcStep = g.srcWidth * pixelBytes;
-                const int32_t dstStep = dstWidth * pixelBytes;
-                test::GuardedImages images(layout, elementType, srcStep, g.srcHeight, dstStep,
-                                           dstHeight, placement);
-                const void* src = images.Source();
-                void* dst = images.Destination();
-                for (ResizeSuperCoreFn core : AllSuperCores()) {
-                    ASSERT_EQ(
-                        core(src, g.srcWidth, g.srcHeight, srcStep, g.roiX, g.roiY, g.roiWidth,
-                             g.roiHeight, dst, dstStep, dstWidth, dstHeight, xFactor, yFactor,
-                             layout.pixelStride, layout.channels, elementType, layout.planar, 1),
-                        kResizeOk);
-                }
-            }
+    test::ForEachGuardedCall(layout, elementType, kGeometries, kFactors, [&](const auto& c) {
+        for (ResizeSuperCoreFn core : AllSuperCores()) {
+            ASSERT_EQ(core(c.src, c.g.srcWidth, c.g.srcHeight, c.srcStep, c.g.roiX, c.g.roiY,
+                           c.g.roiWidth, c.g.roiHeight, c.dst, c.dstStep, c.dstWidth, c.dstHeight,
+                           c.xFactor, c.yFactor, layout.pixelStride, layout.channels, elementType,
+                           layout.planar, 1),
+                      kResizeOk);
         }
-    }
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(All, SuperGuardPages,

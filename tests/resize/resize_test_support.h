@@ -14,6 +14,7 @@
 #include <memory>
 #include <random>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "resize/frame_resize.h"
@@ -216,6 +217,54 @@ private:
     std::vector<const void*> srcPlanes_;
     std::vector<void*> dstPlanes_;
 };
+
+// One call of a guard-page test: the images, their rectangle and the destination's size.
+struct GuardGeometry {
+    int32_t srcWidth;
+    int32_t srcHeight;
+    int32_t roiX;
+    int32_t roiY;
+    int32_t roiWidth;
+    int32_t roiHeight;
+};
+
+struct GuardedCall {
+    const void* src;
+    void* dst;
+    GuardGeometry g;
+    int32_t srcStep;
+    int32_t dstStep;
+    int32_t dstWidth;
+    int32_t dstHeight;
+    double xFactor;
+    double yFactor;
+};
+
+// Runs `call` for every geometry, factor pair and placement of the guard pages, on fresh images
+// sized as the factors scale the clipped rectangle.
+template <std::size_t G, std::size_t F, class Call>
+void ForEachGuardedCall(const Layout& layout, int32_t elementType,
+                        const std::array<GuardGeometry, G>& geometries,
+                        const std::array<std::pair<double, double>, F>& factors, Call&& call) {
+    const int32_t pixelBytes = layout.ElementsPerPixel() * ElementBytes(elementType);
+    for (const GuardGeometry& g : geometries) {
+        const int32_t roiWidth = std::min(g.roiWidth, g.srcWidth - g.roiX);
+        const int32_t roiHeight = std::min(g.roiHeight, g.srcHeight - g.roiY);
+        for (const auto& [xFactor, yFactor] : factors) {
+            for (auto placement :
+                 {GuardedBuffer::Placement::Front, GuardedBuffer::Placement::Back}) {
+                const int32_t dstWidth = ReducedSize(roiWidth, 1 << 20, xFactor);
+                const int32_t dstHeight = ReducedSize(roiHeight, 1 << 20, yFactor);
+                const int32_t srcStep = g.srcWidth * pixelBytes;
+                const int32_t dstStep = dstWidth * pixelBytes;
+                GuardedImages images(layout, elementType, srcStep, g.srcHeight, dstStep, dstHeight,
+                                     placement);
+                call(GuardedCall{images.Source(), images.Destination(), g, srcStep, dstStep,
+                                 dstWidth, dstHeight, xFactor, yFactor});
+            }
+        }
+    }
+}
 
 struct Scaling {
     double xFactor;
