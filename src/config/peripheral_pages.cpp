@@ -30,11 +30,25 @@ constexpr ModelName kXr2Models[] = {
     {138, "4CH NETWORK MEPG2 DVR"},
 };
 
-// The chooser's buttons; without a peripheral to leave, CANCEL takes ESC's place, enlarged.
+// The chooser's layout at 96 pixels per inch; every rectangle is scaled with the display, so
+// that CANCEL in ESC's place (enlarged, when there is no peripheral to leave) stays inside it.
+constexpr QSize kChooserSize(282, 90);
+constexpr QRect kLabelRect(12, 10, 90, 22);
+constexpr QRect kNumberRect(104, 10, 60, 22);
+constexpr QRect kUnitRect(170, 10, 40, 22);
 constexpr QRect kOkRect(12, 42, 75, 25);
 constexpr QRect kCancelRect(92, 42, 75, 25);
 constexpr QRect kEscRect(172, 42, 75, 25);
 constexpr QRect kCancelInPlaceOfEsc(172, 42, 98, 37);
+
+// Whole pixels, truncated.
+int Scaled(int value) {
+    return static_cast<int>(static_cast<float>(value) * g_lpApp->m_fScale);
+}
+
+QRect Scaled(const QRect& rect) {
+    return QRect(Scaled(rect.x()), Scaled(rect.y()), Scaled(rect.width()), Scaled(rect.height()));
+}
 
 }  // namespace
 
@@ -97,20 +111,20 @@ bool CXr2Peripheral::UpdateData(bool save) {
 
 CSelectPTZDlg::CSelectPTZDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Select PTZ device");
-    setFixedSize(282, 90);
+    setFixedSize(Scaled(kChooserSize.width()), Scaled(kChooserSize.height()));
     m_editNumber.setValidator(
         new QRegularExpressionValidator(QRegularExpression("[0-9]*"), &m_editNumber));
     auto* label = new QLabel("SELECT  NO :", this);
-    label->setGeometry(12, 10, 90, 22);
+    label->setGeometry(Scaled(kLabelRect));
     m_editNumber.setParent(this);
-    m_editNumber.setGeometry(104, 10, 60, 22);
+    m_editNumber.setGeometry(Scaled(kNumberRect));
     auto* unit = new QLabel("PTZ", this);
-    unit->setGeometry(170, 10, 40, 22);
+    unit->setGeometry(Scaled(kUnitRect));
     const std::pair<QPushButton*, QRect> buttons[] = {
         {&m_btnOk, kOkRect}, {&m_btnCancel, kCancelRect}, {&m_btnEsc, kEscRect}};
     for (const auto& [button, rect] : buttons) {
         button->setParent(this);
-        button->setGeometry(rect);
+        button->setGeometry(Scaled(rect));
     }
     m_btnOk.setText("OK");
     m_btnCancel.setText("CANCEL");
@@ -133,11 +147,7 @@ void CSelectPTZDlg::OnInitDialog() {
     const CDeviceList& devices = g_lpApp->m_DeviceList;
     if (devices.IsCurrentMaster() != 0) {
         m_btnEsc.hide();
-        const float scale = g_lpApp->m_fScale;
-        const auto scaled = [scale](int v) { return static_cast<int>(v * scale); };
-        m_btnCancel.setGeometry(scaled(kCancelInPlaceOfEsc.x()), scaled(kCancelInPlaceOfEsc.y()),
-                                scaled(kCancelInPlaceOfEsc.width()),
-                                scaled(kCancelInPlaceOfEsc.height()));
+        m_btnCancel.setGeometry(Scaled(kCancelInPlaceOfEsc));
     }
     m_nPtzNumber = devices.GetOrdinal() + 1;
     m_editNumber.setText(QString::number(m_nPtzNumber));

@@ -252,6 +252,9 @@ TEST_F(PtzChooserTest, WithAPeripheralESCIsOfferedAndWithTheMasterCancelTakesIts
     master.OnInitDialog();
     EXPECT_TRUE(master.m_btnEsc.isHidden());
     EXPECT_EQ(master.m_btnCancel.geometry(), QRect(258, 63, 147, 55));
+    // The chooser grows with the display, so the enlarged CANCEL is inside it and clear of OK.
+    EXPECT_TRUE(master.rect().contains(master.m_btnCancel.geometry()));
+    EXPECT_FALSE(master.m_btnOk.geometry().intersects(master.m_btnCancel.geometry()));
     EXPECT_EQ(master.m_editNumber.text(), "1");
 
     SelectPeripheral(1);
