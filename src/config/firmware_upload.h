@@ -13,6 +13,9 @@
 class CBlockingSocket;
 
 inline constexpr std::uint32_t kFirmwareChunkSize = 900;
+// Pieces are counted in 16 bits on both sides; a larger image would wrap the count and send a
+// second "Start" in the middle of the upload.
+inline constexpr std::uint32_t kMaxFirmwareSize = 0xFFFF * kFirmwareChunkSize;
 
 // The kinds of firmware image, in the order of the type list.
 struct FirmwareType {

@@ -4,7 +4,6 @@
 #include <QGridLayout>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 
 #include "config/tool_box_page.h"
 #include "kernel/kernel_object.h"
@@ -27,12 +26,13 @@ constexpr std::uint32_t kStopWaitMs = 10;
 constexpr const char* kUnknownFolder = "UnKnown";
 
 // The whole file, or nothing when it cannot be read. An empty file is refused as unreadable:
-// there would be nothing to send, yet the device would be told the upgrade went through.
+// there would be nothing to send, yet the device would be told the upgrade went through. So is a
+// file too large for the device's piece count, before any of it is read into memory.
 std::optional<std::vector<std::uint8_t>> ReadFirmwareFile(std::ifstream& file,
                                                           const std::filesystem::path& path) {
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size == 0 || size > std::numeric_limits<std::uint32_t>::max()) {
+    if (error || size == 0 || size > kMaxFirmwareSize) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
