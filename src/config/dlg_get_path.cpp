@@ -141,6 +141,10 @@ void CDlgGetPath::OnItemexpandingTree(QTreeWidgetItem* item) {
     }
     item->setData(0, kPopulatedRole, true);
     PopulateTree(item);
+    // A node opened for the first time becomes the selection, so OK takes what the user opened.
+    if (m_ctlTree->currentItem() != item) {
+        m_ctlTree->setCurrentItem(item);
+    }
 }
 
 bool CDlgGetPath::PopulateTree(QTreeWidgetItem* item) {

@@ -78,7 +78,13 @@ TEST_F(FolderBrowserTest, TreeGrowsOnDemandAndHandsBackTheChosenFolder) {
     empty->setExpanded(true);
     EXPECT_EQ(empty->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
 
+    // Opening a folder for the first time selects it: OK would take it as it stands.
     data->setExpanded(true);
+    EXPECT_EQ(dialog.m_ctlTree->currentItem(), data);
+    EXPECT_TRUE(dialog.m_btnOK->isEnabled());
+    dialog.m_hNetworkRoot->setExpanded(true);
+    EXPECT_EQ(dialog.m_ctlTree->currentItem(), dialog.m_hNetworkRoot);
+    EXPECT_FALSE(dialog.m_btnOK->isEnabled());
     QTreeWidgetItem* clips = Child(data, "Clips");
     ASSERT_NE(clips, nullptr);
     dialog.m_ctlTree->setCurrentItem(clips);
