@@ -225,10 +225,12 @@ std::uint32_t SystemConfig::AlarmDB_Save() {
                                       m.strFilePath == item.strFilePath;
                            });
     };
+    // A file too short for its header holds no record to keep; rewriting it with its unread
+    // magic would leave a file that neither the recorder nor the page accepts.
     std::optional<FileContent> file = ReadFile(m_path);
     std::vector<AlarmDBItem> kept;
     std::uint16_t magic = kAlarmDBMagic;
-    if (file) {
+    if (file && file->wholeHeader) {
         magic = file->header.wMagic;
         std::copy_if(file->items.begin(), file->items.end(), std::back_inserter(kept),
                      [&](const AlarmDBItem& item) { return !marked(item); });
