@@ -96,6 +96,24 @@ TEST_F(FolderBrowserTest, TreeGrowsOnDemandAndHandsBackTheChosenFolder) {
     EXPECT_EQ(dialog.GetPath(), expected);
 }
 
+TEST_F(FolderBrowserTest, AFolderNameThatIsNotValidTextStillLeadsToItsFolder) {
+    const std::string name = "caf\xe9";  // a Latin-1 name on a UTF-8 system
+    fs::create_directories(root.Path() / name / "inside");
+    CDlgGetPath dialog(nullptr, {root.Path()}, mounts.Path() / "mounts");
+    dialog.OnInitDialog();
+    QTreeWidgetItem* top = dialog.m_ctlTree->topLevelItem(0);
+    top->setExpanded(true);
+    QTreeWidgetItem* odd = nullptr;
+    for (int i = 0; i < top->childCount(); ++i) {
+        if (dialog.GetItemPath(top->child(i)) == (root.Path() / name).string() + "/") {
+            odd = top->child(i);
+        }
+    }
+    ASSERT_NE(odd, nullptr);
+    odd->setExpanded(true);
+    EXPECT_EQ(odd->childCount(), 1);
+}
+
 TEST_F(FolderBrowserTest, NetworkBranchListsMountedNetworkFileSystems) {
     const std::vector<NetworkMount> found = ReadNetworkMounts(mounts.Path() / "mounts");
     ASSERT_EQ(found.size(), 2u);
