@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Item data: the piece of the path the item adds (a whole path for top-level items and network
-// mounts, a folder name below them) and whether its children were read.
+// mounts, a folder name below them) and whether its children were read. The piece is kept as the
+// file system's own bytes: a name that is not valid text must still lead back to its folder.
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kPopulatedRole = Qt::UserRole + 1;
 constexpr int kAbsoluteRole = Qt::UserRole + 2;
@@ -94,7 +95,7 @@ bool CDlgGetPath::OnInitDialog() {
 QTreeWidgetItem* CDlgGetPath::InsertItem(QTreeWidgetItem* parent, const std::string& text,
                                          const std::string& pathPart) {
     auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(text)});
-    item->setData(0, kPathRole, QString::fromStdString(pathPart));
+    item->setData(0, kPathRole, QByteArray::fromStdString(pathPart));
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     if (parent != nullptr) {
         parent->addChild(item);
@@ -130,7 +131,7 @@ std::string CDlgGetPath::GetItemPath(const QTreeWidgetItem* item) const {
         return {};
     }
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        path /= (*it)->data(0, kPathRole).toString().toStdString();
+        path /= (*it)->data(0, kPathRole).toByteArray().toStdString();
     }
     return platform::WithTrailingSeparator(path.string());
 }
@@ -141,6 +142,10 @@ void CDlgGetPath::OnItemexpandingTree(QTreeWidgetItem* item) {
     }
     item->setData(0, kPopulatedRole, true);
     PopulateTree(item);
+    // A node opened for the first time becomes the selection, so OK takes what the user opened.
+    if (m_ctlTree->currentItem() != item) {
+        m_ctlTree->setCurrentItem(item);
+    }
 }
 
 bool CDlgGetPath::PopulateTree(QTreeWidgetItem* item) {

@@ -36,25 +36,25 @@ struct FileContent {
 };
 
 // The file as it stands. Only whole records count: the header's count is trusted no further
-// than the records the file really holds. nullopt when the file is missing.
+// than the records the file really holds, and nothing past the records it names is read.
+// nullopt when the file is missing.
 std::optional<FileContent> ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return std::nullopt;
     }
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                          std::istreambuf_iterator<char>()};
     FileContent content;
-    if (bytes.size() < kAlarmDBHeaderSize) {
+    std::uint8_t header[kAlarmDBHeaderSize];
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) {
         return content;
     }
     content.wholeHeader = true;
-    content.header = {GetU16(bytes.data()), GetU16(bytes.data() + 2)};
-    const std::size_t whole = (bytes.size() - kAlarmDBHeaderSize) / kAlarmDBItemSize;
-    const std::size_t count = std::min<std::size_t>(content.header.wCount, whole);
-    for (std::size_t i = 0; i < count; ++i) {
-        content.items.push_back(
-            AlarmDBItem::Decode(bytes.data() + kAlarmDBHeaderSize + i * kAlarmDBItemSize));
+    content.header = {GetU16(header), GetU16(header + 2)};
+    std::vector<std::uint8_t> records(std::size_t{content.header.wCount} * kAlarmDBItemSize);
+    in.read(reinterpret_cast<char*>(records.data()), static_cast<std::streamsize>(records.size()));
+    const std::size_t whole = static_cast<std::size_t>(in.gcount()) / kAlarmDBItemSize;
+    for (std::size_t i = 0; i < whole; ++i) {
+        content.items.push_back(AlarmDBItem::Decode(records.data() + i * kAlarmDBItemSize));
     }
     return content;
 }
@@ -225,10 +225,12 @@ std::uint32_t SystemConfig::AlarmDB_Save() {
                                       m.strFilePath == item.strFilePath;
                            });
     };
+    // A file too short for its header holds no record to keep; rewriting it with its unread
+    // magic would leave a file that neither the recorder nor the page accepts.
     std::optional<FileContent> file = ReadFile(m_path);
     std::vector<AlarmDBItem> kept;
     std::uint16_t magic = kAlarmDBMagic;
-    if (file) {
+    if (file && file->wholeHeader) {
         magic = file->header.wMagic;
         std::copy_if(file->items.begin(), file->items.end(), std::back_inserter(kept),
                      [&](const AlarmDBItem& item) { return !marked(item); });

@@ -78,7 +78,13 @@ TEST_F(FolderBrowserTest, TreeGrowsOnDemandAndHandsBackTheChosenFolder) {
     empty->setExpanded(true);
     EXPECT_EQ(empty->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
 
+    // Opening a folder for the first time selects it: OK would take it as it stands.
     data->setExpanded(true);
+    EXPECT_EQ(dialog.m_ctlTree->currentItem(), data);
+    EXPECT_TRUE(dialog.m_btnOK->isEnabled());
+    dialog.m_hNetworkRoot->setExpanded(true);
+    EXPECT_EQ(dialog.m_ctlTree->currentItem(), dialog.m_hNetworkRoot);
+    EXPECT_FALSE(dialog.m_btnOK->isEnabled());
     QTreeWidgetItem* clips = Child(data, "Clips");
     ASSERT_NE(clips, nullptr);
     dialog.m_ctlTree->setCurrentItem(clips);
@@ -88,6 +94,24 @@ TEST_F(FolderBrowserTest, TreeGrowsOnDemandAndHandsBackTheChosenFolder) {
     QTimer::singleShot(0, &dialog, [&dialog] { dialog.m_btnOK->click(); });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(dialog.GetPath(), expected);
+}
+
+TEST_F(FolderBrowserTest, AFolderNameThatIsNotValidTextStillLeadsToItsFolder) {
+    const std::string name = "caf\xe9";  // a Latin-1 name on a UTF-8 system
+    fs::create_directories(root.Path() / name / "inside");
+    CDlgGetPath dialog(nullptr, {root.Path()}, mounts.Path() / "mounts");
+    dialog.OnInitDialog();
+    QTreeWidgetItem* top = dialog.m_ctlTree->topLevelItem(0);
+    top->setExpanded(true);
+    QTreeWidgetItem* odd = nullptr;
+    for (int i = 0; i < top->childCount(); ++i) {
+        if (dialog.GetItemPath(top->child(i)) == (root.Path() / name).string() + "/") {
+            odd = top->child(i);
+        }
+    }
+    ASSERT_NE(odd, nullptr);
+    odd->setExpanded(true);
+    EXPECT_EQ(odd->childCount(), 1);
 }
 
 TEST_F(FolderBrowserTest, NetworkBranchListsMountedNetworkFileSystems) {

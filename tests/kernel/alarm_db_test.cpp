@@ -150,6 +150,21 @@ TEST_F(AlarmData, SaveAfterTheFileVanishedWritesTheUnmarkedList) {
     EXPECT_EQ(TextAt(b, 4 + 20), "/rec/b");
 }
 
+TEST_F(AlarmData, SaveOverAFileCutShortOfItsHeaderWritesTheUnmarkedList) {
+    SystemConfig db;
+    Record(db, "/rec/a", 1);
+    Record(db, "/rec/b", 1);
+    db.LoadAlarmDatabase(folder.Path().string());
+    std::ofstream(folder.Path() / "AlarmData.dat", std::ios::binary) << "\x87";
+    db.MarkForDeletion(0);
+    db.AlarmDB_Save();
+    const Bytes b = FileBytes();
+    ASSERT_EQ(b.size(), 320u);
+    EXPECT_EQ(U16At(b, 0), 0x9987);
+    EXPECT_EQ(U16At(b, 2), 1);
+    EXPECT_EQ(TextAt(b, 4 + 20), "/rec/b");
+}
+
 TEST_F(AlarmData, AppendsDuringSavesLoseNothing) {
     SystemConfig db;
     constexpr int kDoomed = 30;
