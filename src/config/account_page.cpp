@@ -338,6 +338,9 @@ void AccountPropertyPage::OnEdit() {
 
 void AccountPropertyPage::OnOK() {
     ShowEditArea(false);
+    // A text the exchange refuses must count as missing, not leave the one the row had before.
+    m_strUserName.clear();
+    m_strPassword.clear();
     UpdateData(true);
     const bool complete = !m_strPassword.empty() && !m_strUserName.empty() && m_nLevelChoice >= 0 &&
                           m_nLifeTimeChoice >= 0;

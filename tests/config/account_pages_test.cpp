@@ -332,6 +332,21 @@ TEST_F(AccountPageTest, SectionTextsAreHeldToTheirFifteenBytes) {
     EXPECT_EQ(NewMessages(),
               (std::vector<std::string>{config::TextLengthPrompt(15), ui::LoadString(4002)}));
     EXPECT_EQ(page.m_wAccountCount, 0);
+
+    // The same refusal while editing leaves the row as it was.
+    PutAccounts(5, {{0, "admin", "pw0", 30, 60}, {1, "bob", "pw1", 20, 5}});
+    MySystemDialog again("System setting", nullptr, 0);
+    AccountPropertyPage& edited = Open(again);
+    Select(edited, 1);
+    edited.m_btnEdit.click();
+    edited.m_comboLevel.setCurrentIndex(3);
+    edited.m_editPassword.setText(QString(12, QChar(0xe9)));
+    edited.m_btnOk.click();
+    EXPECT_EQ(NewMessages(),
+              (std::vector<std::string>{config::TextLengthPrompt(15), ui::LoadString(4022)}));
+    EXPECT_EQ(g_lpApp->m_AccountRows[1].password, "pw1");
+    EXPECT_EQ(g_lpApp->m_AccountRows[1].level, 20);
+    EXPECT_EQ(edited.m_fAccountListChanged, 0u);
 }
 
 class OnlineUserPageTest : public ConfigFixture {
