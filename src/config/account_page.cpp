@@ -412,6 +412,8 @@ void AccountPropertyPage::OnDelete() {
         return;
     }
     delete m_listAccount.takeTopLevelItem(row);
+    // The list would select the next row by itself; a further DELETE must name its row anew.
+    m_listAccount.clearSelection();
     const auto rows = Rows();
     std::move(rows.begin() + row + 1, rows.begin() + m_wAccountCount, rows.begin() + row);
     --m_wAccountCount;

@@ -147,6 +147,10 @@ TEST_F(AccountPageTest, AddEditAndDeleteThenApplySendSecure) {
     EXPECT_EQ(page.m_wAccountCount, 3);
     EXPECT_EQ(Row(page, 2)[0], "erin");
     EXPECT_TRUE(NewMessages().empty());
+    // The deletion selects no other row: a second DELETE asks for a choice first.
+    page.m_btnDelete.click();
+    EXPECT_EQ(NewMessages(), std::vector<std::string>{ui::LoadString(4086)});
+    EXPECT_EQ(page.m_wAccountCount, 3);
 
     sheet.OnClickApply();
     ASSERT_EQ(SentSections(), std::vector<std::string>{"SECURE"});
