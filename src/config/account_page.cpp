@@ -338,6 +338,9 @@ void AccountPropertyPage::OnEdit() {
 
 void AccountPropertyPage::OnOK() {
     ShowEditArea(false);
+    // A text the exchange refuses must count as missing, not leave the one the row had before.
+    m_strUserName.clear();
+    m_strPassword.clear();
     UpdateData(true);
     const bool complete = !m_strPassword.empty() && !m_strUserName.empty() && m_nLevelChoice >= 0 &&
                           m_nLifeTimeChoice >= 0;
@@ -409,6 +412,8 @@ void AccountPropertyPage::OnDelete() {
         return;
     }
     delete m_listAccount.takeTopLevelItem(row);
+    // The list would select the next row by itself; a further DELETE must name its row anew.
+    m_listAccount.clearSelection();
     const auto rows = Rows();
     std::move(rows.begin() + row + 1, rows.begin() + m_wAccountCount, rows.begin() + row);
     --m_wAccountCount;

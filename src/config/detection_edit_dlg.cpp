@@ -137,12 +137,15 @@ std::uint32_t CDetectionEditDlg::GrabThread() {
         return 0;
     }
     KernelObject& app = *g_lpApp;
+    app.m_fFrameCopyRequest = 1;
     for (;;) {
-        app.m_fFrameCopyRequest = 1;
         // The stop event comes first, so a stop wins over a frame that arrived with it.
         const platform::Handle waits[] = {h_StopEvent, app.h_FrameCopiedSem.Get()};
         const std::uint32_t result = platform::WaitForAnyObject(waits, kGrabRetryMs);
         if (result == platform::kWaitTimeout) {
+            // The request stays raised until the painter takes it. Raising it again here could
+            // let the painter begin the next copy into the buffer while the one under way is
+            // still to be read.
             continue;
         }
         if (result != platform::kWaitObject0 + 1) {
@@ -156,6 +159,7 @@ std::uint32_t CDetectionEditDlg::GrabThread() {
             }
             ui::PostMessage(Handle(), WM_STILLGRABBED, 0, 0);
         }
+        app.m_fFrameCopyRequest = 1;
     }
 }
 

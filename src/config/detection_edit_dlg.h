@@ -30,7 +30,7 @@ public:
     static constexpr std::uint32_t WM_STILLGRABBED = 0x430;
     // How long Setup waits for the first frame before it shows a black still.
     static constexpr std::uint32_t kFirstFrameWaitMs = 1000;
-    // The grab thread asks again after this long without a frame.
+    // The longest single wait of the grab thread for a frame; it then waits on.
     static constexpr std::uint32_t kGrabRetryMs = 500;
     static constexpr std::uint32_t kThreadStopWaitMs = 100;
     // Where the picture begins below the top of the editor.

@@ -147,6 +147,10 @@ TEST_F(AccountPageTest, AddEditAndDeleteThenApplySendSecure) {
     EXPECT_EQ(page.m_wAccountCount, 3);
     EXPECT_EQ(Row(page, 2)[0], "erin");
     EXPECT_TRUE(NewMessages().empty());
+    // The deletion selects no other row: a second DELETE asks for a choice first.
+    page.m_btnDelete.click();
+    EXPECT_EQ(NewMessages(), std::vector<std::string>{ui::LoadString(4086)});
+    EXPECT_EQ(page.m_wAccountCount, 3);
 
     sheet.OnClickApply();
     ASSERT_EQ(SentSections(), std::vector<std::string>{"SECURE"});
@@ -332,6 +336,21 @@ TEST_F(AccountPageTest, SectionTextsAreHeldToTheirFifteenBytes) {
     EXPECT_EQ(NewMessages(),
               (std::vector<std::string>{config::TextLengthPrompt(15), ui::LoadString(4002)}));
     EXPECT_EQ(page.m_wAccountCount, 0);
+
+    // The same refusal while editing leaves the row as it was.
+    PutAccounts(5, {{0, "admin", "pw0", 30, 60}, {1, "bob", "pw1", 20, 5}});
+    MySystemDialog again("System setting", nullptr, 0);
+    AccountPropertyPage& edited = Open(again);
+    Select(edited, 1);
+    edited.m_btnEdit.click();
+    edited.m_comboLevel.setCurrentIndex(3);
+    edited.m_editPassword.setText(QString(12, QChar(0xe9)));
+    edited.m_btnOk.click();
+    EXPECT_EQ(NewMessages(),
+              (std::vector<std::string>{config::TextLengthPrompt(15), ui::LoadString(4022)}));
+    EXPECT_EQ(g_lpApp->m_AccountRows[1].password, "pw1");
+    EXPECT_EQ(g_lpApp->m_AccountRows[1].level, 20);
+    EXPECT_EQ(edited.m_fAccountListChanged, 0u);
 }
 
 class OnlineUserPageTest : public ConfigFixture {

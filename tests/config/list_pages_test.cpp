@@ -433,6 +433,11 @@ public:
             KernelObject& app = *g_lpApp;
             while (!m_stop) {
                 if (app.m_fFrameCopyRequest.exchange(0) != 0) {
+                    std::this_thread::sleep_for(copyTime);
+                    // A request raised while this copy is under way would have the next copy
+                    // written over the buffer that the requester is about to read.
+                    askedAgainMidCopy = askedAgainMidCopy || app.m_fFrameCopyRequest != 0;
+                    ++copies;
                     std::lock_guard lock(m_mutex);
                     std::memset(app.m_lpFrameCopyBuffer.get(), m_value,
                                 std::size_t{m_width} * m_height * 3);
@@ -444,6 +449,10 @@ public:
             }
         });
     }
+    std::chrono::milliseconds copyTime{0};  // set before Start
+    std::atomic<int> copies{0};
+    std::atomic<bool> askedAgainMidCopy{false};
+
     ~FakePainter() {
         m_stop = true;
         if (m_thread.joinable()) {
@@ -557,6 +566,18 @@ TEST_F(MotionEditorTest, WithoutAPictureSetupGivesUpInTimeAndTheAreaCanStillBeEd
         EXPECT_TRUE(test_support::PumpUntil([&d] { return d.CurrentStill().height == 240; }));
         d.m_btnClearAll.click();
         EXPECT_FALSE(config::AnyCellSet(d.m_WorkingMask));
+        d.m_btnOK.click();
+    }));
+}
+
+TEST_F(MotionEditorTest, ACopyTakingLongerThanOneWaitIsNotAskedForAgain) {
+    painter.SetFrame(320, 240, 0x40);
+    painter.copyTime = std::chrono::milliseconds(CDetectionEditDlg::kGrabRetryMs + 300);
+    painter.Start();
+    EXPECT_TRUE(RunEditor([this](CDetectionEditDlg& d) {
+        d.m_btnSetup.click();
+        EXPECT_TRUE(test_support::PumpUntil([this] { return painter.copies >= 3; }));
+        EXPECT_FALSE(painter.askedAgainMidCopy);
         d.m_btnOK.click();
     }));
 }
