@@ -61,6 +61,11 @@ bool ExchangeText(bool save, QLineEdit& edit, std::string& value, int maxChars) 
         edit.setText(QString::fromStdString(value));
         return true;
     }
+    // A text shown from a section and left alone keeps its bytes, also those that are no UTF-8
+    // and would come back from the edit changed.
+    if (edit.text() == QString::fromStdString(value)) {
+        return true;
+    }
     const std::string text = edit.text().toStdString();
     if (maxChars > 0 && static_cast<int>(text.size()) > maxChars) {
         return Refuse(edit, TextLengthPrompt(maxChars));

@@ -15,7 +15,8 @@ namespace config {
 
 // Integers: with `save` the edit's text must be a whole number within min..max.
 bool ExchangeInt(bool save, QLineEdit& edit, int& value, int minimum, int maximum);
-// Texts: with `save` a text longer than `maxChars` is refused (0: no limit).
+// Texts: with `save` a text longer than `maxChars` bytes is refused (0: no limit); an edit still
+// showing the member leaves the member's bytes as they are.
 bool ExchangeText(bool save, QLineEdit& edit, std::string& value, int maxChars = 0);
 // Drop-down lists bound by index: -1 is no selection.
 void ExchangeIndex(bool save, QComboBox& combo, int& index);

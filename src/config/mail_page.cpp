@@ -226,7 +226,8 @@ bool MailPropertyPage::UpdateData(bool save) {
 void MailPropertyPage::SetRow(QTreeWidgetItem& row, const std::string& shown,
                               const std::string& stored) {
     row.setText(0, QString::fromStdString(shown));
-    row.setData(0, kStoredRole, QString::fromStdString(stored));
+    // The stored form keeps the device's bytes, whatever their encoding.
+    row.setData(0, kStoredRole, QByteArray::fromStdString(stored));
 }
 
 void MailPropertyPage::OnAdd() {
@@ -314,7 +315,7 @@ MailSettings MailPropertyPage::Settings() const {
     s.recipientsChanged = m_fRecipientsChanged != 0;
     for (int i = 0; i < m_listRecipients.topLevelItemCount(); ++i) {
         s.recipients.push_back(
-            m_listRecipients.topLevelItem(i)->data(0, kStoredRole).toString().toStdString());
+            m_listRecipients.topLevelItem(i)->data(0, kStoredRole).toByteArray().toStdString());
     }
     return s;
 }

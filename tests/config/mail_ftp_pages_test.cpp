@@ -222,7 +222,10 @@ TEST_F(MailFtpPagesTest, RecipientsAreAddedEditedAndDeleted) {
 }
 
 TEST_F(MailFtpPagesTest, AChangedRecipientListRewritesExactlyTheFourEntries) {
-    PutDeviceBytes("SMTP", 136, Field("Ann Lee <ann@x.org>", 48));
+    PutDeviceBytes("SMTP", 136,
+                   Field("Ann L\xe9"
+                         "e <ann@x.org>",
+                         48));
     auto sheet = OpenSheet();
     MailPropertyPage& page = sheet->m_MailPage;
     sheet->SetActivePage(&page);
@@ -235,9 +238,11 @@ TEST_F(MailFtpPagesTest, AChangedRecipientListRewritesExactlyTheFourEntries) {
     std::string smtp = fetchedSmtp;
     // The untouched first row keeps the name the device had for it; the edited row is stored
     // in the program's own form; the rows close up and the rest of the area is zeros.
-    smtp.replace(
-        136, 192,
-        Field("Ann Lee <ann@x.org>", 48) + Field("carl <carl@z.org>", 48) + std::string(96, '\0'));
+    smtp.replace(136, 192,
+                 Field("Ann L\xe9"
+                       "e <ann@x.org>",
+                       48) +
+                     Field("carl <carl@z.org>", 48) + std::string(96, '\0'));
     EXPECT_EQ(*device.Section("SMTP"), smtp);
     EXPECT_EQ(device.Section("SMTP")->substr(328, 48), Field("cam.example.org", 48));
     EXPECT_EQ(device.Section("SMTP")->substr(376, 32), Field("mailuser", 32));

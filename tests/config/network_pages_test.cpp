@@ -250,6 +250,21 @@ TEST_F(NetworkPagesTest, PppoeTextsAreLimitedToTheirFields) {
     EXPECT_EQ(device.Section("PPPOE")->substr(36, 16), std::string(15, 'x') + '\0');
 }
 
+// A section text that the pages show but nobody edits goes back as it came, also when its bytes
+// are no UTF-8.
+TEST_F(NetworkPagesTest, UneditedSectionTextsKeepTheirBytes) {
+    PutDeviceBytes("PPPOE", 36, Field("jos\xe9", 16));
+    PutDeviceBytes("SMTP", 104, Field(std::string(15, '\xfc'), 16));
+    auto sheet = OpenSheet();
+    sheet->SetActivePage(&sheet->m_DnsPage);
+    sheet->m_DnsPage.m_editDomain.setText("new.example.org");
+    sheet->OnClickApply();
+    EXPECT_TRUE(messages.Texts().empty());
+    EXPECT_EQ(SentSections(), std::vector<std::string>{"SMTP"});
+    EXPECT_EQ(*device.Section("PPPOE"), fetched[kPppoe]);
+    EXPECT_EQ(*device.Section("SMTP"), Expected(kSmtp, 328, Field("new.example.org", 48)));
+}
+
 TEST_F(NetworkPagesTest, DdnsPageOpensFromTheSmtpSection) {
     const struct {
         int enable;

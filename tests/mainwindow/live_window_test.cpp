@@ -340,7 +340,12 @@ TEST_F(LiveWindowTest, ConfigurationSheetHandsItsLocalSettingsBackOnlyAfterApply
     ASSERT_TRUE(Window().OnCommand(1006));
     EXPECT_EQ(settings.m_strRecordPath, before) << "EXIT keeps the settings";
     EXPECT_EQ(g_lpApp->m_bKeyMode, 5);
-    EXPECT_EQ(device.Requests("/GetSysCfg.cgi").size(), 11u);
+    std::vector<std::string> fetched;
+    for (const auto& request : device.Requests("/GetSysCfg.cgi")) {
+        fetched.push_back(request.Param("Option").value_or("?"));
+    }
+    EXPECT_EQ(fetched, (std::vector<std::string>{"IP", "ONLINE", "ALARM", "SECURE", "SMTP", "FTP",
+                                                 "RS485", "DVRLIVE", "DVRREC", "PPPOE", "DNS"}));
 
     AnswerNextDialog<MySystemDialog>([&](MySystemDialog& sheet) {
         std::filesystem::create_directories(TORVEL_SCREENSHOT_DIR);
@@ -354,6 +359,25 @@ TEST_F(LiveWindowTest, ConfigurationSheetHandsItsLocalSettingsBackOnlyAfterApply
     EXPECT_TRUE(std::filesystem::is_directory(newFolder));
     EXPECT_EQ(g_lpApp->m_bKeyMode, 3);
     EXPECT_TRUE(device.Requests("/SetSysCfg.cgi").empty()) << "nothing was edited on the device";
+}
+
+TEST_F(LiveWindowTest, AFailedSectionFetchOpensNoSheet) {
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(1));
+    device.Update([](Settings& s) { s.faults["/GetSysCfg.cgi"] = {.status = 500, .times = 1}; });
+    device.ClearRequests();
+    bool sheetOpened = false;
+    QTimer::singleShot(0, [&sheetOpened] {
+        if (auto* sheet = qobject_cast<MySystemDialog*>(QApplication::activeModalWidget())) {
+            sheetOpened = true;
+            sheet->m_btnExit.click();
+        }
+    });
+    ASSERT_TRUE(Window().OnCommand(1006));
+    QApplication::processEvents();
+    EXPECT_FALSE(sheetOpened);
+    EXPECT_EQ(messages.Texts().back(), ui::LoadString(4029));
+    EXPECT_EQ(device.Requests("/GetSysCfg.cgi").size(), 1u) << "the fetch stops at the failure";
 }
 
 TEST_F(LiveWindowTest, PictureAdjustStartsFromTheDeviceValuesAndSendsTheChangeBack) {
