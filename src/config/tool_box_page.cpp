@@ -78,6 +78,10 @@ ToolBoxPropertyPage::ToolBoxPropertyPage(QWidget* parent)
     layout->addLayout(grid);
     layout->addStretch();
 
+    // The main window reads the turbo step back after APPLY, which may come while this page is
+    // still shown: a choice is taken at once.
+    connect(&m_comboTurboStep, &QComboBox::activated, this,
+            [this](int index) { m_nTurboStep = index; });
     connect(&m_btnServerLog, &QPushButton::clicked, this, [this] { OnServerLogButton(); });
     connect(&m_editMaxLogList, &QLineEdit::textEdited, this, [this] { OnChangeMaxLogList(); });
 }

@@ -402,6 +402,11 @@ TEST_F(ToolBoxTest, ShowsTheDeviceAndTakesTheTurboStepFromTheKeyMode) {
     EXPECT_EQ(page.m_editMaxLogList.text(), "300");
     EXPECT_EQ(page.m_comboTurboStep.count(), 10);
     EXPECT_TRUE(page.m_ctlProgress.isHidden());
+
+    // APPLY may come while this page is still shown: the choice is already in the member.
+    page.m_comboTurboStep.setCurrentIndex(7);
+    emit page.m_comboTurboStep.activated(7);
+    EXPECT_EQ(page.m_nTurboStep, 7);
 }
 
 TEST_F(ToolBoxTest, MaxLogListKeepsDigitsWithinItsLimitAndLeavesTheOtherControlsAlone) {
