@@ -3,8 +3,6 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <QRegion>
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
@@ -15,6 +13,7 @@
 #include "ui/message_sink.h"
 #include "ui/skin_image.h"
 #include "ui/string_table.h"
+#include "ui/window_shape.h"
 
 namespace {
 
@@ -106,11 +105,7 @@ int CVideoAdjustDlg::DoModal() {
 }
 
 bool CVideoAdjustDlg::OnInitDialog() {
-    setFixedSize(kWidth, kHeight);
-    QPainterPath rounded;
-    rounded.addRoundedRect(QRectF(0, 0, kWidth, kHeight), kCornerEllipse / 2.0,
-                           kCornerEllipse / 2.0);
-    setMask(QRegion(rounded.toFillPolygon().toPolygon()));
+    ui::SetRoundedWindowShape(*this, kWidth, kHeight, kCornerEllipse);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.left() + (area.width() - kWidth) / 2, area.top() + (area.height() - kHeight) / 2);

@@ -3,13 +3,12 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <QRegion>
 #include <QScreen>
 #include <QWindow>
 
 #include "ui/skin_image.h"
 #include "ui/vtx_button.h"
+#include "ui/window_shape.h"
 
 namespace {
 
@@ -34,11 +33,7 @@ int CApplicationInfoDialog::DoModal() {
 }
 
 bool CApplicationInfoDialog::OnInitDialog() {
-    setFixedSize(kWidth, kHeight);
-    QPainterPath rounded;
-    rounded.addRoundedRect(QRectF(0, 0, kWidth, kHeight), kCornerEllipse / 2.0,
-                           kCornerEllipse / 2.0);
-    setMask(QRegion(rounded.toFillPolygon().toPolygon()));
+    ui::SetRoundedWindowShape(*this, kWidth, kHeight, kCornerEllipse);
     m_hBackgroundBitmap = ui::LoadSkinImage("BMP\\login_background.bmp");
     if (m_hBackgroundBitmap.isNull()) {
         return false;

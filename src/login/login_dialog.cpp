@@ -4,8 +4,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <QRegion>
 #include <QWindow>
 #include <algorithm>
 #include <cctype>
@@ -20,6 +18,7 @@
 #include "ui/message_sink.h"
 #include "ui/skin_image.h"
 #include "ui/string_table.h"
+#include "ui/window_shape.h"
 
 namespace {
 
@@ -201,11 +200,7 @@ void LoginDialog::OnInitDialog() {
     }
     m_bInitialised = true;
     move(0, 0);
-    setFixedSize(kLoginWidth, kLoginHeight);
-    QPainterPath rounded;
-    rounded.addRoundedRect(QRectF(0, 0, kLoginWidth, kLoginHeight), kCornerEllipse / 2.0,
-                           kCornerEllipse / 2.0);
-    setMask(QRegion(rounded.toFillPolygon().toPolygon()));
+    ui::SetRoundedWindowShape(*this, kLoginWidth, kLoginHeight, kCornerEllipse);
 
     // A missing picture is only left out; the window still gets every control.
     for (const FramePiece& piece : kFramePieces) {
