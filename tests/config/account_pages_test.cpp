@@ -48,10 +48,7 @@ protected:
 
     // Opens the sheet on the account tab.
     AccountPropertyPage& Open(MySystemDialog& sheet) {
-        FetchSections();
-        sheet.OnInitDialog();
-        sheet.SetActivePage(&sheet.m_AccountPage);
-        return sheet.m_AccountPage;
+        return OpenSheetAt(sheet, sheet.m_AccountPage);
     }
 
     static void Select(AccountPropertyPage& page, int row) {
@@ -407,11 +404,8 @@ TEST_F(OnlineUserPageTest, ListsTheNamedEntriesWithTheVideoStandardsSizes) {
 TEST_F(OnlineUserPageTest, RefreshRereadsAndAFailedOneKeepsTheRows) {
     // Nobody is logged in to the emulator when the sheet opens.
     g_lpApp->m_abVideoInfo[2] = 1;
-    FetchSections();
     MySystemDialog sheet("System setting", nullptr, 0);
-    sheet.OnInitDialog();
-    sheet.SetActivePage(&sheet.m_OnlineUserPage);
-    COnlineUserPage& page = sheet.m_OnlineUserPage;
+    COnlineUserPage& page = OpenSheetAt(sheet, sheet.m_OnlineUserPage);
     EXPECT_EQ(page.m_wRowCount, 0);
 
     std::string online(240, '\0');

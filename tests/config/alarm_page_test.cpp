@@ -30,12 +30,7 @@ protected:
         ASSERT_TRUE(device.SetSection("ALARM", alarm));
     }
 
-    AlarmPropertyPage& Open(MySystemDialog& sheet) {
-        FetchSections();
-        sheet.OnInitDialog();
-        sheet.SetActivePage(&sheet.m_AlarmPage);
-        return sheet.m_AlarmPage;
-    }
+    AlarmPropertyPage& Open(MySystemDialog& sheet) { return OpenSheetAt(sheet, sheet.m_AlarmPage); }
 
     static std::string Boxes(AlarmPropertyPage& page) {
         std::string s;

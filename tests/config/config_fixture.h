@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "config/my_system_dialog.h"
 #include "kernel/kernel_object.h"
 #include "protocol/config_section.h"
 #include "protocol/device_fixture.h"
@@ -49,6 +50,15 @@ protected:
                 << ConfigSectionNames[section];
         }
         device.ClearRequests();
+    }
+
+    // Fetches the sections, opens the sheet and shows the page's tab, as a user reaches a page.
+    template <class Page>
+    Page& OpenSheetAt(MySystemDialog& sheet, Page& page) {
+        FetchSections();
+        sheet.OnInitDialog();
+        sheet.SetActivePage(&page);
+        return page;
     }
 
     // The sections the device received, by name, in order.

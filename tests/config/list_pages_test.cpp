@@ -89,12 +89,7 @@ protected:
     }
 
     // Fetches the sections, opens the sheet and shows the page's tab.
-    void Open(CConfigPage& page) {
-        FetchSections();
-        sheet.OnInitDialog();
-        sheet.SetActivePage(&page);
-        ASSERT_TRUE(page.IsPageCreated());
-    }
+    void Open(CConfigPage& page) { ASSERT_TRUE(OpenSheetAt(sheet, page).IsPageCreated()); }
 
     std::uint8_t DeviceByte(std::string_view section, std::size_t offset) {
         return static_cast<std::uint8_t>((*device.Section(section))[offset]);
