@@ -1,10 +1,10 @@
 #include "app/program_dialogs.h"
 
 #include "app/process_threads.h"
-#include "login/address_book.h"
-#include "login/copy_program_dlg.h"
 #include "config/dlg_get_path.h"
 #include "config/upgrade_firmware_dlg.h"
+#include "login/address_book.h"
+#include "login/copy_program_dlg.h"
 #include "login/search_dlg.h"
 #include "mainwindow/run_main_window.h"
 
