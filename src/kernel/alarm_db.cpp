@@ -256,11 +256,6 @@ AlarmDBHeader SystemConfig::Header() const {
     return m_header;
 }
 
-AlarmDBItem SystemConfig::PendingItem() const {
-    std::lock_guard lock(m_mutex);
-    return m_pending;
-}
-
 bool SystemConfig::Dirty() const {
     std::lock_guard lock(m_mutex);
     return m_fDirty != 0;

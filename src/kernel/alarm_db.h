@@ -85,7 +85,6 @@ public:
 
     std::vector<AlarmDBItem> Items() const;
     AlarmDBHeader Header() const;
-    AlarmDBItem PendingItem() const;
     bool Dirty() const;
 
 private:

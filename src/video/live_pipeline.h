@@ -31,7 +31,6 @@ public:
 
     PacketHeaderParser& Parser() { return m_Parser; }
     CFramePainter& Painter() { return m_Painter; }
-    CAlarmWave& AlarmWave() { return m_AlarmWave; }
 
 private:
     PacketHeaderParser m_Parser;
