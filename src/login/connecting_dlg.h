@@ -1,5 +1,6 @@
 #pragma once
 
+// Nothing in the program opens this dialog.
 // "Connecting": a wait box with moving dots that ends when the device answers (the kernel's
 // device-answer event) and ends the program when no answer comes within 20 s.
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// Nothing in the program opens this dialog.
+
 #include <QDialog>
 #include <cstdint>
 
