@@ -488,7 +488,7 @@ void LoginDialog::OnCopyProgramButton() {
     if (!m_hooks.getPath) {
         return;
     }
-    // The root of the file system, where the design's folder browser starts on the system drive.
+    // The folder browser starts at the root of the file system, where a system drive would be.
     const auto target = m_hooks.getPath(this, "/");
     if (!target) {
         return;

@@ -21,7 +21,7 @@ TEST(SkinFiles, NamesAreUniqueBitmapsUnderTheSkinFolders) {
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         }
         EXPECT_TRUE(lower.ends_with(".bmp"));
-        // Names that differ only in case would be one file on the design's platform.
+        // The skin is looked up case-insensitively, so names differing only in case would clash.
         EXPECT_TRUE(lowerNames.insert(lower).second);
         EXPECT_GT(f.width, 0);
         EXPECT_GT(f.height, 0);
