@@ -28,12 +28,14 @@ inline constexpr std::uint8_t kLanDeviceVideoServer = 0x32;
 inline constexpr std::uint8_t kLanDevice16ChMpeg4Dvr = 0x57;
 
 struct LanSearchDatagram {
-    std::string command;  // "QX_SEARCH", "QX_SET_IP", "QX_RESET"; at most 15 characters
+    // Text fields are 16 zero-padded bytes: encoding keeps 15 characters and a terminating zero,
+    // decoding takes up to all 16, since a device need not end a full field with a zero.
+    std::string command;  // "QX_SEARCH", "QX_SET_IP", "QX_RESET"
     std::uint8_t operation = 0;
     std::uint8_t code = 0;  // answer: device code or result code
     std::array<std::uint8_t, 6> mac{};
-    std::string user;      // at most 15 characters
-    std::string password;  // at most 15 characters
+    std::string user;
+    std::string password;
     std::array<std::uint8_t, 4> address{};
     std::array<std::uint8_t, 4> mask{};
     std::array<std::uint8_t, 4> gateway{};

@@ -397,4 +397,21 @@ TEST(LanSearchDatagramTest, AddressTextsAreCheckedWhole) {
     }
 }
 
+// A text field is 16 bytes: 15 characters go out with their terminating zero, while an answer
+// may fill the field and must not run into the next one.
+TEST(LanSearchDatagramTest, TextFieldsKeepToTheirSixteenBytes) {
+    LanSearchDatagram out;
+    out.user = "abcdefghijklmnopqrst";
+    const LanSearchBytes sent = EncodeLanSearchDatagram(out);
+    EXPECT_EQ(DecodeLanSearchDatagram(sent).user, "abcdefghijklmno");
+
+    LanSearchBytes answer{};
+    for (std::size_t i = 24; i < 56; ++i) {
+        answer[i] = static_cast<std::uint8_t>(i < 40 ? 'u' : 'p');
+    }
+    const LanSearchDatagram in = DecodeLanSearchDatagram(answer);
+    EXPECT_EQ(in.user, std::string(16, 'u'));
+    EXPECT_EQ(in.password, std::string(16, 'p'));
+}
+
 }  // namespace
