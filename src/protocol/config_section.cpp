@@ -37,8 +37,11 @@ int GetConfigSection(std::uint8_t section, void* destination, std::uint32_t size
     if (section != CFG_ONLINE && length != size) {
         return 0;
     }
-    std::memset(destination, 0, size);
-    std::memcpy(destination, body.data(), length);
+    // An empty online list into an empty buffer has nothing to copy, and no buffer to copy from.
+    if (size != 0) {
+        std::memset(destination, 0, size);
+        std::memcpy(destination, body.data(), length);
+    }
     return 1;
 }
 

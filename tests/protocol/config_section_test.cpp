@@ -45,6 +45,11 @@ TEST_F(ConfigSections, WrongSizesLeaveTheBufferAsItWas) {
     EXPECT_EQ(GetConfigSection(CFG_ONLINE, online.data(), 240), 1);
     EXPECT_EQ(online[47], 'u');
     EXPECT_EQ(online[48], 0);
+
+    // Nobody logged in, asked into an empty buffer.
+    Faults("/GetSysCfg.cgi", {.body = std::string()});
+    std::vector<std::uint8_t> none;
+    EXPECT_EQ(GetConfigSection(CFG_ONLINE, none.data(), 0), 1);
 }
 
 TEST_F(ConfigSections, QueriesCarryRefreshOnlyForDnsAndTheCookieOnlyWhenHeld) {
