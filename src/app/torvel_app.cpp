@@ -6,11 +6,11 @@
 
 #include "app/process_threads.h"
 #include "app/session_components.h"
-#include "app/startup_dialogs.h"
 #include "app/system_buffers.h"
 #include "kernel/kernel_object.h"
 #include "kernel/trace_log.h"
 #include "kernel/utilities.h"
+#include "login/startup_dialogs.h"
 #include "platform/thread.h"
 #include "protocol/ctrl_file.h"
 #include "protocol/login.h"

@@ -3,8 +3,8 @@
 // The login half of start-up: the login window, preset from the settings, with the neighbouring
 // dialogs it can open. The program's start-up adds the main window's half.
 
-#include "app/startup_dialogs.h"
 #include "login/login_dialog.h"
+#include "login/startup_dialogs.h"
 
 // The program derives from it and adds RunMainWindow.
 class LoginStartupDialogs : public StartupDialogs {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/session_components.h"
-#include "app/startup_dialogs.h"
 #include "kernel/kernel_object.h"
+#include "login/startup_dialogs.h"
 #include "platform/clock.h"
 #include "platform/sync.h"
 #include "test_support/fake_main_window.h"
