@@ -11,9 +11,9 @@
 #include "kernel/utilities.h"
 #include "protocol/config_section.h"
 #include "ui/message_sink.h"
-#include "ui/skin_image.h"
 #include "ui/string_table.h"
-#include "ui/window_shape.h"
+#include "widgets/skin_image.h"
+#include "widgets/window_shape.h"
 
 namespace {
 

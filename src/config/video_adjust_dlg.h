@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/vtx_button.h"
+#include "widgets/vtx_button.h"
 
 // A number field's text as a value: its digits read as decimal and limited to 0..255; a text
 // without digits keeps the old value.

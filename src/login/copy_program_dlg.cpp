@@ -11,7 +11,7 @@
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "ui/message_sink.h"
-#include "ui/skin_files.h"
+#include "widgets/skin_files.h"
 
 namespace fs = std::filesystem;
 

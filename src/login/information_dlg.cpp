@@ -6,9 +6,9 @@
 #include <QScreen>
 #include <QWindow>
 
-#include "ui/skin_image.h"
-#include "ui/vtx_button.h"
-#include "ui/window_shape.h"
+#include "widgets/skin_image.h"
+#include "widgets/vtx_button.h"
+#include "widgets/window_shape.h"
 
 namespace {
 

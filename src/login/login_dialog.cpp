@@ -16,9 +16,9 @@
 #include "recording/record_file.h"
 #include "ui/message_ids.h"
 #include "ui/message_sink.h"
-#include "ui/skin_image.h"
 #include "ui/string_table.h"
-#include "ui/window_shape.h"
+#include "widgets/skin_image.h"
+#include "widgets/window_shape.h"
 
 namespace {
 

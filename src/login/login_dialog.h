@@ -21,8 +21,8 @@
 
 #include "login/login_thread.h"
 #include "login/search_dlg.h"
-#include "ui/vtx_button.h"
 #include "ui/window_message.h"
+#include "widgets/vtx_button.h"
 
 class QLabel;
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/skin_files.h"
-#include "ui/vtx_button.h"
+#include "widgets/skin_files.h"
+#include "widgets/vtx_button.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "kernel/kernel_object.h"
-#include "ui/skin_image.h"
 #include "ui/string_table.h"
 #include "video/live_pipeline.h"
+#include "widgets/skin_image.h"
 
 namespace {
 

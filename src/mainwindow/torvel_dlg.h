@@ -18,8 +18,8 @@
 #include "kernel/main_window_link.h"
 #include "mainwindow/main_window_services.h"
 #include "mainwindow/skin_tables.h"
-#include "ui/vtx_button.h"
 #include "ui/window_message.h"
+#include "widgets/vtx_button.h"
 
 class QFont;
 

@@ -1,7 +1,6 @@
 #include "ui/message_sink.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include <QCoreApplication>
 #include <QThread>
 #include <atomic>
 #include <cstdio>
@@ -12,12 +11,6 @@ namespace ui {
 namespace {
 
 std::atomic<MessageSink*> g_sink{nullptr};
-
-void ShowBox(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
-                    QString::fromStdString(text), QMessageBox::Ok);
-    box.exec();
-}
 
 }  // namespace
 
@@ -39,17 +32,7 @@ void ShowMessage(const std::string& text) {
         sink->Show(text);
         return;
     }
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!qobject_cast<QApplication*>(app)) {
-        std::fprintf(stderr, "%s\n", text.c_str());
-        return;
-    }
-    if (IsGuiThread()) {
-        ShowBox(text);
-    } else {
-        QMetaObject::invokeMethod(
-            app, [text] { ShowBox(text); }, Qt::QueuedConnection);
-    }
+    std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 void ShowMessage(std::uint32_t stringId) {

@@ -12,7 +12,7 @@
 #include "platform/profile.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
-#include "ui/skin_files.h"
+#include "widgets/skin_files.h"
 
 namespace {
 

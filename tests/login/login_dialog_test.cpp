@@ -10,7 +10,7 @@
 #include "login_fixture.h"
 #include "test_support/temp_folder.h"
 #include "ui/message_ids.h"
-#include "ui/skin_image.h"
+#include "widgets/skin_image.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/sync.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
-#include "ui/vtx_button.h"
+#include "widgets/vtx_button.h"
 
 namespace {
 

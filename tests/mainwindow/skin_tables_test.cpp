@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/skin_files.h"
+#include "widgets/skin_files.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "platform/paths.h"
 #include "recording/recorder_set.h"
 #include "test_support/temp_folder.h"
-#include "ui/skin_image.h"
 #include "ui/string_table.h"
 #include "video/live_pipeline.h"
+#include "widgets/skin_image.h"
 
 namespace {
 

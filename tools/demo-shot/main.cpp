@@ -16,6 +16,7 @@
 #include "kernel/kernel_object.h"
 #include "login/login_dialog.h"
 #include "mainwindow/torvel_dlg.h"
+#include "widgets/message_box.h"
 
 namespace {
 
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName("torvel");
+    ui::MessageBoxSink messageBox;
+    ui::SetMessageSink(&messageBox);
     ScriptedUser user(options);
     LiveSessionComponents components;
     ProgramStartupDialogs dialogs(components, ProgramLoginDialogHooks());

@@ -22,7 +22,7 @@
 #include <string>
 
 #include "mainwindow/skin_tables.h"
-#include "ui/skin_files.h"
+#include "widgets/skin_files.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/window_shape.h"
+#include "widgets/window_shape.h"
 
 #include <QPainterPath>
 #include <QRegion>

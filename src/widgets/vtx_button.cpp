@@ -1,11 +1,11 @@
-#include "ui/vtx_button.h"
+#include "widgets/vtx_button.h"
 
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
 
-#include "ui/skin_image.h"
+#include "widgets/skin_image.h"
 
 namespace ui {
 

@@ -1,4 +1,4 @@
-#include "ui/skin_image.h"
+#include "widgets/skin_image.h"
 
 #include <QString>
 

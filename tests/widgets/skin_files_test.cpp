@@ -1,4 +1,4 @@
-#include "ui/skin_files.h"
+#include "widgets/skin_files.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "platform/paths.h"
 #include "test_support/temp_folder.h"
-#include "ui/skin_image.h"
+#include "widgets/skin_image.h"
 
 namespace {
 

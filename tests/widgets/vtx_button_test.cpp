@@ -1,4 +1,4 @@
-#include "ui/vtx_button.h"
+#include "widgets/vtx_button.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/skin_files.h"
+#include "widgets/skin_files.h"
 
 #include <algorithm>
 #include <string>
