@@ -11,6 +11,7 @@
 #include "platform/thread.h"
 #include "ui/message_ids.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 
 namespace {
 
@@ -18,7 +19,6 @@ using platform::HandleField;
 using platform::kInfinite;
 using platform::kWaitObject0;
 
-constexpr std::uint32_t kLoadAlarmAudioFailed = 4096;
 constexpr const char* kLifeTimeUp = "Life time is Up.Application shutdown later";
 
 // The chains are serialised by a lock that is itself a wait of the platform layer, so a thread
@@ -103,7 +103,7 @@ bool ServeImageTimeOut(KernelObject& app, SessionComponents& components) {
 void ServeReloadAlarmSound(KernelObject& app, SessionComponents& components) {
     platform::SetEvent(app.h_StopAlarmWavEvent);
     if (!components.LoadAlarmWave(app.CSettingINI.m_strTriggerWavPath)) {
-        ui::ShowMessage(kLoadAlarmAudioFailed);
+        ui::ShowMessage(ui::texts::kLoadAlarmAudioFailed);
         return;
     }
     CloseAll({&app.h_PlayAlarmWavEvent, &app.h_StopAlarmWavEvent});

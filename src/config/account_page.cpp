@@ -15,6 +15,7 @@
 #include "platform/byte_order.h"
 #include "protocol/config_section.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 
 namespace account {
@@ -27,7 +28,6 @@ constexpr std::size_t kPasswordAt = 88;
 constexpr std::size_t kLevelAt = 168;
 constexpr std::size_t kLifeTimeAt = 176;
 constexpr std::size_t kTextWidth = 16;
-constexpr std::uint32_t kMinuteText = 3021;
 
 template <typename Table, typename Value>
 int IndexIn(const Table& table, Value value, int otherwise) {
@@ -62,13 +62,13 @@ std::string StoredLevelText(std::uint16_t code) {
 std::string StoredLifeTimeText(std::uint32_t minutes) {
     switch (minutes) {
         case kUnlimitedLifeTime:
-            return ui::LoadString(3018);
+            return ui::LoadString(ui::texts::kInfinityText);
         case 1440:
-            return ui::LoadString(3019);
+            return ui::LoadString(ui::texts::kOneDayText);
         case 60:
-            return ui::LoadString(3020);
+            return ui::LoadString(ui::texts::kOneHourText);
         default:
-            return std::to_string(minutes) + " " + ui::LoadString(kMinuteText);
+            return std::to_string(minutes) + " " + ui::LoadString(ui::texts::kMinuteText);
     }
 }
 
@@ -118,16 +118,6 @@ bool RoomForAccount(std::uint16_t count, std::uint32_t maxUsers) {
 
 namespace {
 
-constexpr std::uint32_t kAccountMemoryFull = 4001;
-constexpr std::uint32_t kAddFailed = 4002;
-constexpr std::uint32_t kEditFailed = 4022;
-constexpr std::uint32_t kMaxUsersEmpty = 4042;
-constexpr std::uint32_t kMaxUsersRange = 4043;
-constexpr std::uint32_t kNothingToDelete = 4045;
-constexpr std::uint32_t kNothingToEdit = 4046;
-constexpr std::uint32_t kOwnAccount = 4069;
-constexpr std::uint32_t kSelectToDelete = 4086;
-constexpr std::uint32_t kSelectToEdit = 4087;
 constexpr std::uint32_t kMaxUsersLimit = 5;
 constexpr std::uint32_t kMaxUsersForZero = 3;
 
@@ -210,17 +200,22 @@ void AccountPropertyPage::OnInitDialog() {
     m_nMaxUsers = cfg.SECURE[2];
 
     const float scale = g_lpApp->m_fScale;
-    m_listAccount.setHeaderLabels({QString::fromStdString(ui::LoadString(3015)),
-                                   QString::fromStdString(ui::LoadString(3016)),
-                                   QString::fromStdString(ui::LoadString(3017))});
+    m_listAccount.setHeaderLabels(
+        {QString::fromStdString(ui::LoadString(ui::texts::kUserNameColumn)),
+         QString::fromStdString(ui::LoadString(ui::texts::kUserLevelColumn)),
+         QString::fromStdString(ui::LoadString(ui::texts::kLifeTimeColumn))});
     const int widths[] = {80, 130, 130};
     for (int column = 0; column < 3; ++column) {
         m_listAccount.header()->resizeSection(column,
                                               static_cast<int>(std::trunc(widths[column] * scale)));
     }
-    const std::string minutes = ui::LoadString(3021);
-    m_strLifeTimeText = {"1  " + minutes,      "5  " + minutes,      "10 " + minutes,
-                         ui::LoadString(3020), ui::LoadString(3019), ui::LoadString(3018)};
+    const std::string minutes = ui::LoadString(ui::texts::kMinuteText);
+    m_strLifeTimeText = {"1  " + minutes,
+                         "5  " + minutes,
+                         "10 " + minutes,
+                         ui::LoadString(ui::texts::kOneHourText),
+                         ui::LoadString(ui::texts::kOneDayText),
+                         ui::LoadString(ui::texts::kInfinityText)};
     for (std::size_t i = 0; i < m_strLevelText.size(); ++i) {
         m_strLevelText[i] = ui::LoadString(account::kLevelTextIds[i]);
     }
@@ -301,7 +296,7 @@ void AccountPropertyPage::AppendListRow(const std::string& name, const std::stri
 
 void AccountPropertyPage::OnAdd() {
     if (!account::RoomForAccount(m_wAccountCount, m_nMaxUsers)) {
-        ui::ShowMessage(kAddFailed);
+        ui::ShowMessage(ui::texts::kAddFailed);
         return;
     }
     ShowEditArea(true);
@@ -316,11 +311,11 @@ void AccountPropertyPage::OnAdd() {
 
 void AccountPropertyPage::OnEdit() {
     if (m_wAccountCount == 0) {
-        ui::ShowMessage(kNothingToEdit);
+        ui::ShowMessage(ui::texts::kNothingToEdit);
     }
     const int row = SelectedRow();
     if (row < 0) {
-        ui::ShowMessage(kSelectToEdit);
+        ui::ShowMessage(ui::texts::kSelectAccountBeforeEdit);
         return;
     }
     m_fEditOwnAccount = IsLoginAccount(row) ? 1 : 0;
@@ -349,7 +344,7 @@ void AccountPropertyPage::OnOK() {
         m_listAccount.setEnabled(true);
         SetSheetButtons(true);
         if (!complete || row < 0) {
-            ui::ShowMessage(kEditFailed);
+            ui::ShowMessage(ui::texts::kEditFailed);
             return;
         }
         AccountRow& account = Rows()[row];
@@ -375,15 +370,15 @@ void AccountPropertyPage::OnOK() {
     }
     SetSheetButtons(true);
     if (!complete) {
-        ui::ShowMessage(kAddFailed);
+        ui::ShowMessage(ui::texts::kAddFailed);
         return;
     }
     if (m_wAccountCount >= account::kRows) {
-        ui::ShowMessage(kAccountMemoryFull);
+        ui::ShowMessage(ui::texts::kAccountMemoryFull);
         return;
     }
     if (!account::RoomForAccount(m_wAccountCount, m_nMaxUsers)) {
-        ui::ShowMessage(kAddFailed);
+        ui::ShowMessage(ui::texts::kAddFailed);
         return;
     }
     AppendListRow(m_strUserName, m_strLevelText[m_nLevelChoice],
@@ -400,15 +395,15 @@ void AccountPropertyPage::OnOK() {
 
 void AccountPropertyPage::OnDelete() {
     if (m_wAccountCount == 0) {
-        ui::ShowMessage(kNothingToDelete);
+        ui::ShowMessage(ui::texts::kNothingToDelete);
     }
     const int row = SelectedRow();
     if (row < 0) {
-        ui::ShowMessage(kSelectToDelete);
+        ui::ShowMessage(ui::texts::kSelectAccountBeforeDelete);
         return;
     }
     if (IsLoginAccount(row)) {
-        ui::ShowMessage(kOwnAccount);
+        ui::ShowMessage(ui::texts::kOwnAccount);
         return;
     }
     delete m_listAccount.takeTopLevelItem(row);
@@ -454,10 +449,10 @@ void AccountPropertyPage::OnMaxUsersEdited() {
         value = static_cast<std::uint32_t>(std::stoul(text.substr(first)));
     }
     if (value > kMaxUsersLimit) {
-        ui::ShowMessage(kMaxUsersRange);
+        ui::ShowMessage(ui::texts::kMaxUsersRange);
         value = kMaxUsersLimit;
     } else if (value == 0) {
-        ui::ShowMessage(kMaxUsersRange);
+        ui::ShowMessage(ui::texts::kMaxUsersRange);
         value = kMaxUsersForZero;
     }
     m_nMaxUsers = value;
@@ -469,7 +464,7 @@ void AccountPropertyPage::OnMaxUsersEdited() {
 
 bool AccountPropertyPage::OnKillActive() {
     if (m_editMaxUsers.text().isEmpty()) {
-        ui::ShowMessage(kMaxUsersEmpty);
+        ui::ShowMessage(ui::texts::kMaxUsersEmpty);
         return false;
     }
     CloseEditArea();

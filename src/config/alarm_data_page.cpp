@@ -12,13 +12,11 @@
 #include "kernel/kernel_object.h"
 #include "platform/process.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 
 namespace {
 
 constexpr const char* kPlayerProgram = "VideoPlayer";
-constexpr std::uint32_t kNothingToDelete = 4045;
-constexpr std::uint32_t kSelectBeforeDelete = 4086;
-constexpr std::uint32_t kPlayerFailed = 4108;
 constexpr const char* kReadFailed = "Read alarm database file is failed";
 constexpr const char* kNotFoundSuffix = " (File not found)";
 
@@ -209,19 +207,19 @@ void AlarmDataPage::PlayRecordFile() {
     const std::filesystem::path program =
         std::filesystem::path(g_lpApp->CSettingINI.m_strProgramPath) / kPlayerProgram;
     if (!platform::StartProcess(program, {m_strSelectedFile})) {
-        ui::ShowMessage(kPlayerFailed);
+        ui::ShowMessage(ui::texts::kStartPlayerFailed);
     }
 }
 
 void AlarmDataPage::OnButtonDelete() {
     if (AlarmDatabase().Items().empty()) {
-        ui::ShowMessage(kNothingToDelete);
+        ui::ShowMessage(ui::texts::kNothingToDelete);
         return;
     }
     const int row = SelectedRow();
     const std::optional<std::size_t> record = row < 0 ? std::nullopt : RecordOfRow(row);
     if (!record) {
-        ui::ShowMessage(kSelectBeforeDelete);
+        ui::ShowMessage(ui::texts::kSelectAccountBeforeDelete);
         return;
     }
     const QSignalBlocker quiet(m_AlarmList);

@@ -20,13 +20,11 @@
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 
 namespace {
 
-constexpr std::uint32_t kSetPathFirst = 4103;
-constexpr std::uint32_t kBackupSizeWrong = 4104;
-constexpr std::uint32_t kBackupPathInvalid = 4105;
 constexpr std::uint32_t kDiskReplyBytes = 1024;
 constexpr int kPickerWidth = 120;
 constexpr int kPickerHeight = 20;
@@ -103,7 +101,7 @@ void DownloadFilePage::OnInitDialog() {
     row->addStretch();
 
     const std::string& lastFile = g_lpApp->CSettingINI.m_strNetworkFilePath;
-    m_strFilePath = !lastFile.empty() ? lastFile : ui::LoadString(kSetPathFirst);
+    m_strFilePath = !lastFile.empty() ? lastFile : ui::LoadString(ui::texts::kSetPathFirst);
     if (QueryDisks()) {
         UpdateData(false);
     }
@@ -180,18 +178,18 @@ void DownloadFilePage::OnButtonStart() {
         return;
     }
     if (m_nBackupSize <= 0) {
-        ui::ShowMessage(kBackupSizeWrong);
+        ui::ShowMessage(ui::texts::kBackupSizeWrong);
         return;
     }
-    if (m_strFilePath == ui::LoadString(kSetPathFirst)) {
-        ui::ShowMessage(kBackupPathInvalid);
+    if (m_strFilePath == ui::LoadString(ui::texts::kSetPathFirst)) {
+        ui::ShowMessage(ui::texts::kBackupPathInvalid);
         return;
     }
     // The file is made (or emptied) now, so that a path that cannot be written is refused
     // before anything is asked of the device.
     if (m_strFilePath.empty() ||
         !std::ofstream(m_strFilePath, std::ios::binary | std::ios::trunc)) {
-        ui::ShowMessage(kBackupPathInvalid);
+        ui::ShowMessage(ui::texts::kBackupPathInvalid);
         return;
     }
     g_lpApp->CSettingINI.m_strNetworkFilePath = m_strFilePath;

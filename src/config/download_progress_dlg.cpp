@@ -18,12 +18,12 @@
 #include "protocol/session.h"
 #include "ui/message_ids.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 
 namespace {
 
 constexpr const char* kPlayerProgram = "VideoPlayer";
-constexpr std::uint32_t kPlayerFailed = 4108;
 // The longest silence of the device between two pieces of the reply.
 constexpr int kReceiveSeconds = 10;
 constexpr std::uint32_t kStopWaitMs = 200;
@@ -249,7 +249,7 @@ void CDownloadProgressDlg::OnButtonPlay() {
     const std::filesystem::path program =
         std::filesystem::path(g_lpApp->CSettingINI.m_strProgramPath) / kPlayerProgram;
     if (!platform::StartProcess(program, {m_strFilePath})) {
-        ui::ShowMessage(kPlayerFailed);
+        ui::ShowMessage(ui::texts::kStartPlayerFailed);
     }
 }
 

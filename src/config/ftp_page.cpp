@@ -11,11 +11,10 @@
 #include "platform/byte_order.h"
 #include "protocol/config_section.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 
 namespace {
 
-constexpr std::uint32_t kPortNumberIsWrong = 4054;
-constexpr std::uint32_t kTypeThePortNumber = 4090;
 constexpr std::uint32_t kMaxPort = 65535;
 
 // The port a digit string stands for; any number above 65535, however long, is kMaxPort + 1.
@@ -96,7 +95,7 @@ bool FTPPropertyPage::UpdateData(bool save) {
 
 bool FTPPropertyPage::OnKillActive() {
     if (m_editPort.text().isEmpty()) {
-        ui::ShowMessage(kTypeThePortNumber);
+        ui::ShowMessage(ui::texts::kTypeThePortNumber);
         return false;
     }
     return UpdateData(true);
@@ -114,7 +113,7 @@ void FTPPropertyPage::OnChangePort() {
     }
     const std::uint32_t port = filtered ? ReadPort(text) : kMaxPort + 1;
     if (port == 0 || port > kMaxPort) {
-        ui::ShowMessage(kPortNumberIsWrong);
+        ui::ShowMessage(ui::texts::kPortNumberIsWrong);
         m_nFtpPort = kDefaultPort;
     } else {
         m_nFtpPort = port;

@@ -7,13 +7,8 @@
 #include "config/channel_sections.h"
 #include "config/my_system_dialog.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
-
-namespace {
-
-constexpr std::uint32_t kNothingToEdit = 4046;
-
-}  // namespace
 
 void CReportList::mouseDoubleClickEvent(QMouseEvent* event) {
     QTreeWidget::mouseDoubleClickEvent(event);
@@ -79,7 +74,7 @@ int CListPage::FirstSelectedRow() const {
 void CListPage::OnClickEdit() {
     const int row = FirstSelectedRow();
     if (row < 0) {
-        ui::ShowMessage(kNothingToEdit);
+        ui::ShowMessage(ui::texts::kNothingToEdit);
         return;
     }
     EditRow(row);
@@ -90,7 +85,7 @@ void CListPage::OnDblClkList() {
     if (row >= 0) {
         EditRow(row);
     } else if (m_fWarnOnEmptyDoubleClick) {
-        ui::ShowMessage(kNothingToEdit);
+        ui::ShowMessage(ui::texts::kNothingToEdit);
     }
 }
 

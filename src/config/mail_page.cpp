@@ -15,15 +15,11 @@
 #include "kernel/kernel_object.h"
 #include "protocol/config_section.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 
 namespace {
 
-constexpr std::uint32_t kSelectBeforeDelete = 4088;
-constexpr std::uint32_t kSelectBeforeEdit = 4089;
-constexpr std::uint32_t kMailAccountColumn = 3014;
-constexpr std::uint32_t kAddPrompt = 8329;
-constexpr std::uint32_t kEditPrompt = 8330;
 constexpr int kColumnWidth = 300;
 constexpr int kStoredRole = Qt::UserRole;
 
@@ -198,7 +194,8 @@ void MailPropertyPage::OnInitDialog() {
         ShowLoginChoice(m_bNeedsLogin == kLoginYes);
     }
 
-    m_listRecipients.setHeaderLabels({QString::fromStdString(ui::LoadString(kMailAccountColumn))});
+    m_listRecipients.setHeaderLabels(
+        {QString::fromStdString(ui::LoadString(ui::texts::kMailAccountColumn))});
     m_listRecipients.setColumnWidth(0,
                                     static_cast<int>(std::trunc(kColumnWidth * g_lpApp->m_fScale)));
     m_bRecipientCount = 0;
@@ -235,7 +232,7 @@ void MailPropertyPage::OnAdd() {
         ui::ShowMessage(kListFull);
         return;
     }
-    CMailAccountEditDlg dialog(ui::LoadString(kAddPrompt), {}, this);
+    CMailAccountEditDlg dialog(ui::LoadString(ui::texts::kAddPrompt), {}, this);
     if (dialog.DoModal() != QDialog::Accepted || dialog.m_strAddress.empty()) {
         return;
     }
@@ -248,7 +245,7 @@ void MailPropertyPage::OnAdd() {
 void MailPropertyPage::OnDelete() {
     const QList<QTreeWidgetItem*> selected = m_listRecipients.selectedItems();
     if (selected.isEmpty()) {
-        ui::ShowMessage(kSelectBeforeDelete);
+        ui::ShowMessage(ui::texts::kSelectMailBeforeDelete);
         return;
     }
     --m_bRecipientCount;
@@ -259,11 +256,12 @@ void MailPropertyPage::OnDelete() {
 void MailPropertyPage::OnEdit() {
     const QList<QTreeWidgetItem*> selected = m_listRecipients.selectedItems();
     if (selected.isEmpty()) {
-        ui::ShowMessage(kSelectBeforeEdit);
+        ui::ShowMessage(ui::texts::kSelectMailBeforeEdit);
         return;
     }
     QTreeWidgetItem* row = selected.front();
-    CMailAccountEditDlg dialog(ui::LoadString(kEditPrompt), row->text(0).toStdString(), this);
+    CMailAccountEditDlg dialog(ui::LoadString(ui::texts::kEditPrompt), row->text(0).toStdString(),
+                               this);
     // An emptied address would store as a blank recipient; DELETE is the way to remove one.
     if (dialog.DoModal() != QDialog::Accepted || dialog.m_strAddress.empty()) {
         return;

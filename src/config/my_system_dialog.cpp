@@ -11,12 +11,11 @@
 #include "platform/sync.h"
 #include "protocol/config_section.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 
 namespace {
 
-constexpr std::uint32_t kChangeConfigFailed = 4012;
-constexpr std::uint32_t kPppoeNeedsDdns = 4101;
 constexpr std::uint32_t kNewAddressWaitMs = 3000;
 constexpr std::uint8_t kConnectionPppoe = 1;
 constexpr std::uint8_t kDeviceTypeWithDatabase = 19;
@@ -225,7 +224,7 @@ bool MySystemDialog::SendSection(std::uint8_t section, std::span<const std::uint
         return true;
     }
     if (failureText.empty()) {
-        ui::ShowMessage(kChangeConfigFailed);
+        ui::ShowMessage(ui::texts::kChangeConfigFailed);
     } else {
         ui::ShowMessage(failureText);
     }
@@ -239,7 +238,7 @@ void MySystemDialog::OnClickApply() {
     const std::uint8_t ddnsEnable =
         m_DnsPage.IsPageCreated() ? m_DnsPage.m_bDdnsEnable : cfg.SMTP[5];
     if (connectionType == kConnectionPppoe && ddnsEnable == 0) {
-        ui::ShowMessage(kPppoeNeedsDdns);
+        ui::ShowMessage(ui::texts::kPppoeNeedsDdns);
         return;
     }
     ApplyAccountPage(*this, m_AccountPage);

@@ -13,10 +13,10 @@
 #include "platform/byte_order.h"
 #include "protocol/config_section.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 
 namespace {
 
-constexpr std::uint32_t kTypeThePortNumber = 4090;
 constexpr std::uint8_t kStaticIp = 0;
 constexpr std::uint8_t kPppoe = 1;
 constexpr std::uint8_t kDhcp = 2;
@@ -134,7 +134,7 @@ bool NetworkConfigPage::UpdateData(bool save) {
 
 bool NetworkConfigPage::OnKillActive() {
     if (m_editWebPort.text().isEmpty()) {
-        ui::ShowMessage(kTypeThePortNumber);
+        ui::ShowMessage(ui::texts::kTypeThePortNumber);
         return false;
     }
     return UpdateData(true);

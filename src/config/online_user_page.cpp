@@ -9,6 +9,7 @@
 #include "kernel/kernel_object.h"
 #include "protocol/config_section.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 
 namespace online_users {
@@ -54,12 +55,6 @@ std::vector<Cells> ListRows(std::span<const std::uint8_t, 240> online, bool pal)
 }
 
 }  // namespace online_users
-
-namespace {
-
-constexpr std::uint32_t kGetConfigFailed = 4029;
-
-}  // namespace
 
 COnlineUserPage::COnlineUserPage(QWidget* parent) : CConfigPage("Online User", parent) {
     m_lblTitle.setText("Online user information :");
@@ -113,7 +108,7 @@ void COnlineUserPage::OnRefresh() {
     online.fill(0);
     if (GetConfigSection(CFG_ONLINE, online.data(), static_cast<std::uint32_t>(online.size())) ==
         0) {
-        ui::ShowMessage(kGetConfigFailed);
+        ui::ShowMessage(ui::texts::kGetConfigError);
         return;
     }
     FillList();

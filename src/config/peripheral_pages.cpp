@@ -9,6 +9,7 @@
 
 #include "config/data_exchange.h"
 #include "kernel/kernel_object.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 
 namespace {
@@ -130,7 +131,7 @@ CSelectPTZDlg::CSelectPTZDlg(QWidget* parent) : QDialog(parent) {
     m_btnCancel.setText("CANCEL");
     m_btnEsc.setText("ESC");
     m_btnOk.setDefault(true);
-    m_btnEsc.setToolTip(QString::fromStdString(ui::LoadString(3204)));
+    m_btnEsc.setToolTip(QString::fromStdString(ui::LoadString(ui::texts::kBackToControlCenter)));
     connect(&m_btnOk, &QPushButton::clicked, this, [this] { OnOK(); });
     connect(&m_btnCancel, &QPushButton::clicked, this, [this] { done(kIdCancel); });
     connect(&m_btnEsc, &QPushButton::clicked, this, [this] { done(kIdBackToMaster); });

@@ -8,12 +8,12 @@
 #include <cstdio>
 
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 
 namespace {
 
 using recording::ScheduleEntry;
 
-constexpr std::uint32_t kSelectRowFirst = 4086;
 constexpr const char* kTimeWrong = "Time setting is wrong";
 constexpr const char* kTimeCovered = "Time setting is covered with other setting";
 constexpr const char* kTooMany = "Schedule record setting is too many,you could not add any more.";
@@ -251,7 +251,7 @@ void CScheduleRecordPage::OnAdd() {
 void CScheduleRecordPage::OnEdit() {
     const QList<QTreeWidgetItem*> selected = m_ctlList.selectedItems();
     if (selected.isEmpty()) {
-        ui::ShowMessage(kSelectRowFirst);
+        ui::ShowMessage(ui::texts::kSelectAccountBeforeDelete);
         return;
     }
     const auto row = static_cast<std::size_t>(m_ctlList.indexOfTopLevelItem(selected.front()));
@@ -278,7 +278,7 @@ void CScheduleRecordPage::OnDelete() {
     }
     const QList<QTreeWidgetItem*> selected = m_ctlList.selectedItems();
     if (selected.isEmpty()) {
-        ui::ShowMessage(kSelectRowFirst);
+        ui::ShowMessage(ui::texts::kSelectAccountBeforeDelete);
         return;
     }
     const int row = m_ctlList.indexOfTopLevelItem(selected.front());

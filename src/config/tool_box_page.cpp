@@ -10,6 +10,7 @@
 #include "kernel/utilities.h"
 #include "platform/thread.h"
 #include "ui/message_ids.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 
 namespace {
@@ -25,7 +26,7 @@ char At(const std::string& text, std::size_t i) {
 
 // The two texts of the button: idle, then reading.
 std::pair<QString, QString> ServerLogButtonTexts() {
-    const std::string texts = ui::LoadString(1304);
+    const std::string texts = ui::LoadString(ui::texts::kServerLogButtonTexts);
     const std::size_t split = texts.find('$');
     return {QString::fromStdString(texts.substr(0, split)),
             QString::fromStdString(split == std::string::npos ? "" : texts.substr(split + 1))};

@@ -11,13 +11,10 @@
 #include "platform/thread.h"
 #include "protocol/blocking_socket.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 
 namespace {
 
-constexpr std::uint32_t kOpenFirmwareFailed = 4047;
-constexpr std::uint32_t kOverwriteFlash = 4048;
-constexpr std::uint32_t kReadFirmwareFailed = 4057;
-constexpr std::uint32_t kUpgradeFirmwareError = 4077;
 // The pause after the last piece, with the video connection still open, while the device turns
 // to its flash.
 constexpr std::uint32_t kAfterUploadMs = 1000;
@@ -54,7 +51,7 @@ std::uint32_t LoginUpgradeFirmwareThread(const UpgradeThreadParam& param) {
         if (platform::StopRequested()) {
             return 0;
         }
-        ui::ShowMessage(kUpgradeFirmwareError);
+        ui::ShowMessage(ui::texts::kUpgradeFirmwareError);
         post(CUpgradeFirmwareDlg::WM_UPGRADEIDLE);
         return 1;
     }
@@ -67,13 +64,13 @@ std::uint32_t LoginUpgradeFirmwareThread(const UpgradeThreadParam& param) {
             // Whoever stopped the thread has put the dialog back already.
             return 0;
         case UploadResult::Failed:
-            ui::ShowMessage(kUpgradeFirmwareError);
+            ui::ShowMessage(ui::texts::kUpgradeFirmwareError);
             post(CUpgradeFirmwareDlg::WM_UPGRADEIDLE);
             return 1;
         case UploadResult::Sent:
             break;
     }
-    ui::ShowMessage(kOverwriteFlash);
+    ui::ShowMessage(ui::texts::kOverwriteFlash);
     post(CUpgradeFirmwareDlg::WM_UPGRADEIDLE);
     post(CUpgradeFirmwareDlg::WM_UPGRADEDONE);
     platform::Sleep(kAfterUploadMs);
@@ -170,13 +167,13 @@ void CUpgradeFirmwareDlg::OnFindFirmwareFileButton() {
         file.open(path, std::ios::binary);
     }
     if (!file.is_open()) {
-        ui::ShowMessage(kOpenFirmwareFailed);
+        ui::ShowMessage(ui::texts::kOpenFirmwareFailed);
         return;
     }
     std::optional<std::vector<std::uint8_t>> data = ReadFirmwareFile(file, path);
     file.close();
     if (!data) {
-        ui::ShowMessage(kReadFirmwareFailed);
+        ui::ShowMessage(ui::texts::kReadFirmwareFailed);
         return;
     }
     m_ctlProgress.setValue(0);

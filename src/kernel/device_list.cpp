@@ -3,11 +3,11 @@
 #include <string>
 
 #include "kernel/kernel_object.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 
 namespace {
 
-constexpr std::uint32_t kRetrTexts = 8331;
 constexpr std::size_t kMaxTipLength = 79;
 
 }  // namespace
@@ -180,7 +180,7 @@ std::uint32_t CDeviceList::SetRetrState(std::uint8_t newState) {
     if (newState == old) {
         return 1;
     }
-    const std::string texts = ui::LoadString(kRetrTexts);
+    const std::string texts = ui::LoadString(ui::texts::kRetrTexts);
     const std::size_t split = texts.find('$');
     const std::string enable = texts.substr(0, std::min(split, kMaxTipLength));
     const std::string disable =

@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 
 namespace {
 
@@ -51,8 +52,6 @@ constexpr std::array<const char*, 40> kKeyNames = {
     "Trigger Close Time date",
     "Nerrow Alarm trigger record",
 };
-
-constexpr std::uint32_t kReadDesktopFailed = 4056;
 
 }  // namespace
 
@@ -121,7 +120,7 @@ std::uint32_t CSettingINI::Load() {
     if (const auto desktop = platform::DesktopFolder()) {
         m_strDesktopPath = desktop->string();
     } else {
-        ui::ShowMessage(kReadDesktopFailed);
+        ui::ShowMessage(ui::texts::kReadDesktopFailed);
         m_strDesktopPath.clear();
     }
 

@@ -8,12 +8,10 @@
 #include "protocol/login.h"
 #include "ui/message_ids.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 
 namespace {
-
-constexpr std::uint32_t kLoginError = 4040;
-constexpr std::uint32_t kConnectWords = 8532;
 
 std::string FirstWord(const std::string& text) {
     std::istringstream words(text);
@@ -54,7 +52,7 @@ int CConnectProgressDlg::DoModal() {
 bool CConnectProgressDlg::OnInitDialog() {
     // A port that does not fit 16 bits would be cut down to another port's number.
     if (!ParseWebPort(m_owner.port)) {
-        ui::ShowMessage(kLoginError);
+        ui::ShowMessage(ui::texts::kLoginError);
         return false;
     }
     CreateLoginObject();
@@ -74,8 +72,8 @@ bool CConnectProgressDlg::OnInitDialog() {
 
 void CConnectProgressDlg::OnTimer() {
     static constexpr const char* kDots[] = {".", "..", "...", "...."};
-    m_strText =
-        FirstWord(ui::LoadString(kConnectWords)) + " " + m_owner.host + " " + kDots[m_dwTick % 4];
+    m_strText = FirstWord(ui::LoadString(ui::texts::kConnectWords)) + " " + m_owner.host + " " +
+                kDots[m_dwTick % 4];
     ++m_dwTick;
     UpdateText();
     if (platform::GetTickCount() - m_dwStart > m_dwMaxWaitMs) {

@@ -9,12 +9,11 @@
 #include "kernel/kernel_object.h"
 #include "platform/sync.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 
 namespace {
 
-constexpr std::uint32_t kConnectingText = 3029;
-constexpr std::uint32_t kNoServer = 4008;
 constexpr std::uint32_t kAnswerWaitMs = 10;
 
 }  // namespace
@@ -49,8 +48,8 @@ bool CConnectingDlg::OnInitDialog() {
 
 void CConnectingDlg::OnTimer(int timerId) {
     if (timerId == kDotsTimer) {
-        m_staticText->setText(
-            QString::fromStdString(ui::LoadString(kConnectingText) + std::string(s_nDots, '.')));
+        m_staticText->setText(QString::fromStdString(ui::LoadString(ui::texts::kConnectingText) +
+                                                     std::string(s_nDots, '.')));
         s_nDots = s_nDots % kMaxDots + 1;
         if (g_lpApp != nullptr && g_lpApp->h_DeviceAnswerEvent &&
             platform::WaitForObject(g_lpApp->h_DeviceAnswerEvent, kAnswerWaitMs) ==
@@ -58,7 +57,7 @@ void CConnectingDlg::OnTimer(int timerId) {
             m_fDeviceAnswered = true;
         }
     } else if (timerId == kGiveUpTimer) {
-        ui::ShowMessage(kNoServer);
+        ui::ShowMessage(ui::texts::kNoServer);
         m_endProgram();
         return;
     }

@@ -16,14 +16,13 @@
 #include "recording/record_file.h"
 #include "ui/message_ids.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 #include "widgets/skin_image.h"
 #include "widgets/window_shape.h"
 
 namespace {
 
-constexpr std::uint32_t kUserOrPasswordWrong = 4081;
-constexpr std::uint32_t kPlayerFailed = 4098;
 constexpr const char* kPlayerProgram = "VideoPlayer";
 constexpr const char* kBitRatePreset = "1200";
 
@@ -433,7 +432,7 @@ void LoginDialog::OnLoginSuccess(ui::WPARAM, ui::LPARAM lParam) {
 void LoginDialog::OnConnectButton() {
     UpdateData(true);
     if (m_strUserName.empty() || m_strPassword.empty()) {
-        ui::ShowMessage(kUserOrPasswordWrong);
+        ui::ShowMessage(ui::texts::kUserOrPasswordWrong);
         return;
     }
     m_bError = false;
@@ -480,7 +479,7 @@ void LoginDialog::OnPlayerButton() {
         }
     }
     if (!platform::StartProcess(program, arguments)) {
-        ui::ShowMessage(kPlayerFailed);
+        ui::ShowMessage(ui::texts::kStartPlayerProgramFailed);
     }
 }
 
@@ -503,7 +502,7 @@ void LoginDialog::OnCopyProgramButton() {
 void LoginDialog::OnUpgradeFirmwareButton() {
     UpdateData(true);
     if (m_strUserName.empty() || m_strPassword.empty()) {
-        ui::ShowMessage(kUserOrPasswordWrong);
+        ui::ShowMessage(ui::texts::kUserOrPasswordWrong);
         return;
     }
     CConnectProgressDlg connecting(this, Texts());

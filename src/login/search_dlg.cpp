@@ -20,27 +20,13 @@
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 
 namespace {
 
 constexpr int kCaptionTimerMs = 300;
 constexpr std::uint32_t kStopWaitMs = 30;
-
-constexpr std::uint32_t kSearchStrings = 3028;  // busy word and idle caption
-constexpr std::uint32_t kBindFailed = 4006;
-constexpr std::uint32_t kConnectError = 4014;
-constexpr std::uint32_t kIndexItemFailed = 4031;
-constexpr std::uint32_t kItemDataFailed = 4035;
-constexpr std::uint32_t kCannotModify = 4036;
-constexpr std::uint32_t kSelectItem = 4044;
-constexpr std::uint32_t kPasswordWrong = 4049;
-constexpr std::uint32_t kReceiveError = 4059;
-constexpr std::uint32_t kCommandTimeout = 4064;
-constexpr std::uint32_t kNotChanged = 4067;
-constexpr std::uint32_t kUserNameWrong = 4080;
-constexpr std::uint32_t kBadAccount = 4081;
-constexpr std::uint32_t kNotStaticMode = 4102;
 
 constexpr std::size_t kMaxAccountText = 15;
 
@@ -80,7 +66,7 @@ CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)
     : QDialog(parent), m_endpoints(std::move(endpoints)) {
     setWindowTitle("SEARCH");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    std::istringstream words(ui::LoadString(kSearchStrings));
+    std::istringstream words(ui::LoadString(ui::texts::kSearchStrings));
     words >> m_strBusyWord >> m_strIdleCaption;
 
     m_DeviceList = new QTreeWidget(this);
@@ -220,7 +206,7 @@ std::uint32_t CSearchDlg::SearchReceiveThread(LanSearchEndpoints endpoints,
             post([this] { EndSearch(false); });
             return 0;
         case LanReplySocket::Open::BindFailed:
-            ui::ShowMessage(kBindFailed);
+            ui::ShowMessage(ui::texts::kBindFailed);
             post([this] { EndSearch(true); });
             return 0;
         case LanReplySocket::Open::Ok:
@@ -315,7 +301,7 @@ void CSearchDlg::OnItemChanged(int row) {
     m_nSelected = static_cast<int>(m_Nodes.size()) - row - 1;
     const SearchResultNode* node = SelectedNode();
     if (node == nullptr) {
-        ui::ShowMessage(kIndexItemFailed);
+        ui::ShowMessage(ui::texts::kIndexItemFailed);
         return;
     }
     SetDetailEdits(*node);
@@ -416,7 +402,7 @@ void CSearchDlg::OnResetDefault() {
 
 void CSearchDlg::RunNetworkCommand(const NetworkCommand& command) {
     if (m_DeviceList->currentItem() == nullptr || m_nSelected < 0) {
-        ui::ShowMessage(kSelectItem);
+        ui::ShowMessage(ui::texts::kSelectItem);
         return;
     }
     if (command.pullEdits && !UpdateData()) {
@@ -424,11 +410,11 @@ void CSearchDlg::RunNetworkCommand(const NetworkCommand& command) {
     }
     const SearchResultNode* node = SelectedNode();
     if (node == nullptr) {
-        ui::ShowMessage(kItemDataFailed);
+        ui::ShowMessage(ui::texts::kItemDataFailed);
         return;
     }
     if (node->device != kLanDeviceVideoServer && node->device != kLanDevice16ChMpeg4Dvr) {
-        ui::ShowMessage(kCannotModify);
+        ui::ShowMessage(ui::texts::kCannotModify);
         return;
     }
     // A malformed address would go out as garbage and could cut a device off the network.
@@ -445,17 +431,17 @@ void CSearchDlg::RunNetworkCommand(const NetworkCommand& command) {
     request->user = authority.m_strUserName;
     request->password = authority.m_strPassword;
     if (request->user.empty() || request->user.size() > kMaxAccountText) {
-        ui::ShowMessage(kUserNameWrong);
+        ui::ShowMessage(ui::texts::kUserNameWrong);
         return;
     }
     if (request->password.empty() || request->password.size() > kMaxAccountText) {
-        ui::ShowMessage(kPasswordWrong);
+        ui::ShowMessage(ui::texts::kPasswordWrong);
         return;
     }
     if (command.refuseUnchanged && m_strServerIP == node->ip && m_strMacAddress == node->mac &&
         m_strGateway == node->gateway && m_strDnsServer == node->dns &&
         m_strNetMask == node->mask && m_dwWebPort == node->port) {
-        ui::ShowMessage(kNotChanged);
+        ui::ShowMessage(ui::texts::kNotChanged);
         return;
     }
     m_fDeviceChosen = true;
@@ -463,7 +449,7 @@ void CSearchDlg::RunNetworkCommand(const NetworkCommand& command) {
     LanReplySocket replies;
     const LanReplySocket::Open opened = replies.Bind(m_endpoints);
     if (opened != LanReplySocket::Open::Ok) {
-        ui::ShowMessage(kConnectError);
+        ui::ShowMessage(ui::texts::kConnectError);
         if (opened == LanReplySocket::Open::BindFailed) {
             TakeResultFromEdits();
         }
@@ -479,11 +465,11 @@ void CSearchDlg::RunNetworkCommand(const NetworkCommand& command) {
     switch (waited) {
         case LanReplySocket::Wait::TimedOut:
         case LanReplySocket::Wait::Stopped:
-            ui::ShowMessage(kCommandTimeout);
+            ui::ShowMessage(ui::texts::kCommandTimeout);
             TakeResultFromEdits();
             return;
         case LanReplySocket::Wait::Failed:
-            ui::ShowMessage(kReceiveError);
+            ui::ShowMessage(ui::texts::kReceiveError);
             TakeResultFromEdits();
             return;
         case LanReplySocket::Wait::Datagram:
@@ -494,10 +480,10 @@ void CSearchDlg::RunNetworkCommand(const NetworkCommand& command) {
             ui::ShowMessage(command.doneText);
             break;
         case kLanResultBadAccount:
-            ui::ShowMessage(kBadAccount);
+            ui::ShowMessage(ui::texts::kUserOrPasswordWrong);
             break;
         case kLanResultNotStatic:
-            ui::ShowMessage(kNotStaticMode);
+            ui::ShowMessage(ui::texts::kNotStaticMode);
             break;
         default:
             ui::ShowMessage(command.failedText);

@@ -29,6 +29,7 @@
 #include "recording/recorder_set.h"
 #include "ui/message_ids.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 #include "video/live_pipeline.h"
 
@@ -42,17 +43,6 @@ constexpr int kQualityButton = 2;
 constexpr int kRecordButton = 4;
 
 // Message-box texts.
-constexpr std::uint32_t kLoginError = 4040;
-constexpr std::uint32_t kConnectFirst = 4085;
-constexpr std::uint32_t kGetConfigError = 4029;
-constexpr std::uint32_t kSystemSettingCaption = 3027;
-constexpr std::uint32_t kSendFailed = 4065;
-constexpr std::uint32_t kResolutionFailed = 4066;
-constexpr std::uint32_t kQualityFailed = 4011;
-constexpr std::uint32_t kCannotConnect = 4034;
-constexpr std::uint32_t kNoProtocol = 4093;
-constexpr std::uint32_t kPtzNumberInvalid = 4095;
-constexpr std::uint32_t kAlarmAudioFailed = 4096;
 
 // The PTZ motion keys that send the configured key mode while turbo is on.
 constexpr int kTurboMotionKeys[] = {30, 31, 32, 33, 54, 55, 57, 58};
@@ -223,7 +213,7 @@ bool CTorvelDlg::OnMessage(std::uint32_t msg, ui::WPARAM wParam, ui::LPARAM lPar
 int CTorvelDlg::DoModal() {
     if (!OnInitDialog()) {
         // A window without controls or stream would leave the user nothing to do but close it.
-        ui::ShowMessage(kLoginError);
+        ui::ShowMessage(ui::texts::kLoginError);
         DestroyWindow();
         return 0;
     }
@@ -469,7 +459,7 @@ void CTorvelDlg::OnPostAlarmAudio(ui::WPARAM, ui::LPARAM lParam) {
     }
     LivePipeline& pipeline = m_services.pipeline;
     if (!pipeline.LoadAlarmWave(app.CSettingINI.m_strTriggerWavPath)) {
-        ui::ShowMessage(kAlarmAudioFailed);
+        ui::ShowMessage(ui::texts::kLoadAlarmAudioFailed);
         return;
     }
     platform::CloseObject(app.h_PlayAlarmWavEvent);
@@ -533,7 +523,7 @@ void CTorvelDlg::OnRelogin(ui::WPARAM, ui::LPARAM) {
 
 void CTorvelDlg::OnSnapshoot(int) {
     if (g_lpApp->m_fVideoReady == 0) {
-        ui::ShowMessage(kConnectFirst);
+        ui::ShowMessage(ui::texts::kConnectFirst);
         return;
     }
     g_lpApp->m_fSnapshotRequest = 1;
@@ -550,7 +540,7 @@ void CTorvelDlg::OnRecord(int) {
         return;
     }
     if (g_lpApp->m_fVideoReady == 0) {
-        ui::ShowMessage(kConnectFirst);
+        ui::ShowMessage(ui::texts::kConnectFirst);
         return;
     }
     button.setToolTip(QString::fromStdString(TipWord(1005, 1)));
@@ -583,25 +573,25 @@ void CTorvelDlg::OnResol(int) {
     std::uint32_t& resolution = g_lpApp->CSettingINI.m_nResolution;
     // Only 0 and 1 are offered; any other stored value starts over at 0.
     ChangeStreamSetting(CGI_SETRESOLUTION, "RES", resolution, resolution == 0 ? 1 : 0,
-                        kResolutionButton, kResolutionFailed);
+                        kResolutionButton, ui::texts::kResolutionFailed);
 }
 
 void CTorvelDlg::OnQuility(int) {
     std::uint32_t& quality = g_lpApp->CSettingINI.m_nQuality;
     ChangeStreamSetting(CGI_SETQUALITY, "QUA", quality, (quality + 1) % 3, kQualityButton,
-                        kQualityFailed);
+                        ui::texts::kQualityFailed);
 }
 
 void CTorvelDlg::OnPictureAdjust(int) {
     KernelObject& app = *g_lpApp;
     if (app.m_fVideoReady == 0) {
-        ui::ShowMessage(kConnectFirst);
+        ui::ShowMessage(ui::texts::kConnectFirst);
         return;
     }
     auto& block = app.m_SysCfg.IMG;
     block.fill(0);
     if (GetConfigSection(CFG_IMG, block.data(), block.size()) == 0) {
-        ui::ShowMessage(kGetConfigError);
+        ui::ShowMessage(ui::texts::kGetConfigError);
         return;
     }
     CVideoAdjustDlg dialog;
@@ -614,7 +604,7 @@ void CTorvelDlg::OnPictureAdjust(int) {
 void CTorvelDlg::OnSystemConfig(int) {
     KernelObject& app = *g_lpApp;
     if (app.m_fVideoReady == 0) {
-        ui::ShowMessage(kConnectFirst);
+        ui::ShowMessage(ui::texts::kConnectFirst);
         return;
     }
     SysCfgBlocks& cfg = app.m_SysCfg;
@@ -628,11 +618,12 @@ void CTorvelDlg::OnSystemConfig(int) {
     for (const auto& [section, block] : sections) {
         if (GetConfigSection(section, block.data(), static_cast<std::uint32_t>(block.size())) ==
             0) {
-            ui::ShowMessage(kGetConfigError);
+            ui::ShowMessage(ui::texts::kGetConfigError);
             return;
         }
     }
-    MySystemDialog sheet(QString::fromStdString(ui::LoadString(kSystemSettingCaption)), this, 0);
+    MySystemDialog sheet(QString::fromStdString(ui::LoadString(ui::texts::kSystemSettingCaption)),
+                         this, 0);
     CSettingINI& settings = app.CSettingINI;
     sheet.m_RecordPage.m_strRecordPath = settings.m_strRecordPath;
     sheet.m_RecordPage.m_strSnapshotPath = settings.m_strSnapshotPath;
@@ -795,7 +786,7 @@ void CTorvelDlg::OnHotPointClick(ui::WPARAM, ui::LPARAM lParam) {
     }
     AddCookie(request);
     if (!SendRequest(request, packet)) {
-        ui::ShowMessage(kSendFailed);
+        ui::ShowMessage(ui::texts::kSendFailed);
         return;
     }
     app.m_wHotBoxFrames = 4;
@@ -866,12 +857,12 @@ void CTorvelDlg::OnKeyButton(int controlId) {
 void CTorvelDlg::OnPower(int) {
     KernelObject& app = *g_lpApp;
     if (app.m_fConnected == 0) {
-        ui::ShowMessage(kCannotConnect);
+        ui::ShowMessage(ui::texts::kCannotConnect);
         return;
     }
     const CtrlProtocol* protocol = CurrentProtocol();
     if (!protocol) {
-        ui::ShowMessage(kNoProtocol);
+        ui::ShowMessage(ui::texts::kNoProtocol);
         return;
     }
     SendKeyCommand(*protocol, protocol->PowerKey, 1);
@@ -883,7 +874,7 @@ void CTorvelDlg::OnRetr(int) {
     AddCookie(request);
     request.AddParam("SET", g_lpApp->m_DeviceList.GetState() != 0 ? "0" : "1");
     if (!SendRequest(request)) {
-        ui::ShowMessage(kSendFailed);
+        ui::ShowMessage(ui::texts::kSendFailed);
     }
 }
 
@@ -901,7 +892,7 @@ void CTorvelDlg::OnPtzControl(int) {
         std::uint32_t length = 0;
         if (VortaSendCommand(request.Command(), request.Url(), nullptr, 0, nullptr, reply.data(),
                              reply.size() - 1, &length) == 0) {
-            ui::ShowMessage(kSendFailed);
+            ui::ShowMessage(ui::texts::kSendFailed);
             return;
         }
         const std::string_view body(reply.data(), length);
@@ -928,7 +919,7 @@ void CTorvelDlg::OnPtzControl(int) {
             CCgiRequest request(CGI_PTZRESET);
             AddCookie(request);
             if (!SendRequest(request)) {
-                ui::ShowMessage(kSendFailed);
+                ui::ShowMessage(ui::texts::kSendFailed);
             }
         }
         return;
@@ -939,7 +930,7 @@ void CTorvelDlg::OnPtzControl(int) {
     }
     if (!backToMaster &&
         (n < 1 || n > 16 || devices.GetPeripheralTypeAt(static_cast<std::uint8_t>(n - 1)) == 0)) {
-        ui::ShowMessage(kPtzNumberInvalid);
+        ui::ShowMessage(ui::texts::kPtzNumberInvalid);
         return;
     }
 
@@ -985,7 +976,7 @@ void CTorvelDlg::OnPtzControl(int) {
         app.m_bHotPointMode = hotPointMode;
         app.m_fHotPointOn = hotPointOn;
         app.m_wHotBoxFrames = 0;
-        ui::ShowMessage(kSendFailed);
+        ui::ShowMessage(ui::texts::kSendFailed);
         return;
     }
     ApplyLayoutMode();

@@ -9,6 +9,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 
 const std::vector<std::string_view> CtrlFileSectionNames = {
     "[DEVICE NUMBER]",
@@ -100,9 +101,6 @@ enum Section : int {
     kDisplay = 72,
 };
 
-constexpr std::uint32_t kPleaseInputCommand = 4051;
-constexpr std::uint32_t kNotSupported = 4084;
-constexpr std::uint32_t kOpenCtrlFileFailed = 4094;
 constexpr std::size_t kLineCapacity = 129;
 constexpr std::size_t kNameCapacity = 79;
 // More protocols than device models is already generous; the count only sizes the table.
@@ -146,7 +144,7 @@ public:
             return line != "END";
         }
         if (!Accept(line)) {
-            ui::ShowMessage(kNotSupported);
+            ui::ShowMessage(ui::texts::kNotSupported);
         }
         return true;
     }
@@ -268,7 +266,7 @@ bool ParseKeyCommandLine(KeyCommandEntry& entry, std::string_view line) {
     for (std::size_t i = 0; i < count; ++i) {
         x = line.find('X', x + 3);
         if (x == std::string_view::npos) {
-            ui::ShowMessage(kPleaseInputCommand);
+            ui::ShowMessage(ui::texts::kPleaseInputCommand);
             break;
         }
         if (x + 1 < line.size() && line[x + 1] == '%') {
@@ -302,7 +300,7 @@ std::uint32_t LoadCtrlFile() {
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     if (!in.is_open() || in.bad()) {
-        ui::ShowMessage(kOpenCtrlFileFailed);
+        ui::ShowMessage(ui::texts::kOpenCtrlFileFailed);
         return 0;
     }
     return ParseCtrlFile(text, g_lpApp->m_lpCtrlFileRecords);

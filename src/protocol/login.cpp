@@ -11,13 +11,12 @@
 #include "protocol/session.h"
 #include "ui/message_ids.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 
 Login* g_pLogin = nullptr;
 
 namespace {
 
-constexpr std::uint32_t kLoginError = 4040;
-constexpr std::uint32_t kUserOrPasswordWrong = 4081;
 constexpr std::size_t kLoginReplyCapacity = 1024;
 constexpr std::size_t kDeviceInfoReplyCapacity = 2048;
 
@@ -107,7 +106,7 @@ std::uint32_t Login::ThreadProc() {
         return success ? 1u : 0u;
     };
     if (m_strUser.empty() || m_strPassword.empty()) {
-        ui::ShowMessage(kUserOrPasswordWrong);
+        ui::ShowMessage(ui::texts::kUserOrPasswordWrong);
         // The dialog waits for a result whatever went wrong.
         return finish(false);
     }
@@ -119,7 +118,7 @@ std::uint32_t Login::ThreadProc() {
     }
     if (!info) {
         finish(false);
-        ui::ShowMessage(kLoginError);
+        ui::ShowMessage(ui::texts::kLoginError);
         return 0;
     }
     StoreDeviceInfo(ParseDeviceInfoReply(*info));

@@ -8,12 +8,10 @@
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 
 namespace {
 
-constexpr std::uint32_t kSendFailed = 4065;
-constexpr std::uint32_t kNotSupported = 4084;
-constexpr std::uint32_t kNoProtocol = 4093;
 constexpr std::uint8_t kEndByte = 0x32;
 
 enum Placeholder : std::uint8_t {
@@ -178,11 +176,11 @@ const CtrlProtocol* CurrentProtocol() {
 int SendRemoteKey(std::uint32_t useKeyMode, std::uint16_t keyIndex) {
     const CtrlProtocol* protocol = CurrentProtocol();
     if (!protocol) {
-        ui::ShowMessage(kNoProtocol);
+        ui::ShowMessage(ui::texts::kNoProtocol);
         return 0;
     }
     if (keyIndex >= kRemoteKeyCount) {
-        ui::ShowMessage(kNotSupported);
+        ui::ShowMessage(ui::texts::kNotSupported);
         return 0;
     }
     const std::uint8_t argument = useKeyMode ? g_lpApp->m_bKeyMode.load() : 1;
@@ -199,7 +197,7 @@ int SendKeyCommand(const CtrlProtocol& protocol, const KeyCommandEntry& entry,
         app.m_fRetr != 0};
     const auto body = BuildKeyBody(protocol, entry, keyArgument, context);
     if (!body) {
-        ui::ShowMessage(kNotSupported);
+        ui::ShowMessage(ui::texts::kNotSupported);
         return 0;
     }
     CCgiRequest request(CGI_RS485CMD);
@@ -216,7 +214,7 @@ int SendKeyCommand(const CtrlProtocol& protocol, const KeyCommandEntry& entry,
     if (VortaSendCommand(CGI_RS485CMD, request.Url(), body->data(),
                          static_cast<std::uint32_t>(body->size()), nullptr, nullptr, 0,
                          nullptr) == 0) {
-        ui::ShowMessage(kSendFailed);
+        ui::ShowMessage(ui::texts::kSendFailed);
         return 0;
     }
     return 1;

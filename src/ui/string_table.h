@@ -5,7 +5,7 @@
 
 namespace ui {
 
-// The program's numbered texts; an unknown id gives an empty text.
+// The program's numbered texts (named in ui/string_ids.h); an unknown id gives an empty text.
 std::string LoadString(std::uint32_t id);
 
 }  // namespace ui
