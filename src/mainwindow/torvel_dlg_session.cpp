@@ -36,7 +36,6 @@
 namespace {
 
 constexpr const char* kProductId = "Q41E";
-constexpr int kTurboKeyIndex = 59;
 constexpr int kPtzKeyIndex = 60;
 constexpr int kResolutionButton = 1;
 constexpr int kQualityButton = 2;

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr std::uint32_t kEndIndex = platform::kWaitObject0;
 constexpr std::uint32_t kTakenIndex = platform::kWaitObject0 + 1;
 
 std::uint16_t Next(std::uint16_t index, std::uint16_t count) {

@@ -63,7 +63,7 @@ protected:
     // "Upgrade", then the posted messages until the upload thread has ended.
     void UpgradeAndWait() {
         dialog.m_btnUpgrade.click();
-        ASSERT_TRUE(PumpUntil([this] {
+        ASSERT_TRUE(PumpUntil([] {
             return !g_lpApp->h_UpgradeFirmwareThread ||
                    platform::ThreadExitCode(g_lpApp->h_UpgradeFirmwareThread.Get()).has_value();
         }));

@@ -39,18 +39,22 @@ protected:
 TEST_P(GuardPages, NoAccessOutsideEitherImage) {
     const auto [interpolation, elementType, layout] = GetParam();
     // Both vector levels run (where the processor has AVX2), as their reads differ.
-    test::ForEachGuardedCall(layout, elementType, kGeometries, kFactors, [&](const auto& c) {
-        for (ResizeCoreFn core : test::AllCores()) {
-            for (SimdLevel level : {SimdLevel::kAvx2, SimdLevel::kSse2}) {
-                LimitSimdLevel(level);
-                ASSERT_EQ(core(c.src, c.g.srcWidth, c.g.srcHeight, c.srcStep, c.g.roiX, c.g.roiY,
-                               c.g.roiWidth, c.g.roiHeight, c.dst, c.dstStep, c.dstWidth,
-                               c.dstHeight, c.xFactor, c.yFactor, 0.0, 0.0, layout.pixelStride,
-                               layout.channels, elementType, layout.planar, interpolation, 1),
-                          kResizeOk);
+    test::ForEachGuardedCall(
+        layout, elementType, kGeometries, kFactors,
+        [&, interpolation = interpolation, elementType = elementType,
+         layout = layout](const auto& c) {
+            for (ResizeCoreFn core : test::AllCores()) {
+                for (SimdLevel level : {SimdLevel::kAvx2, SimdLevel::kSse2}) {
+                    LimitSimdLevel(level);
+                    ASSERT_EQ(
+                        core(c.src, c.g.srcWidth, c.g.srcHeight, c.srcStep, c.g.roiX, c.g.roiY,
+                             c.g.roiWidth, c.g.roiHeight, c.dst, c.dstStep, c.dstWidth, c.dstHeight,
+                             c.xFactor, c.yFactor, 0.0, 0.0, layout.pixelStride, layout.channels,
+                             elementType, layout.planar, interpolation, 1),
+                        kResizeOk);
+                }
             }
-        }
-    });
+        });
 }
 
 INSTANTIATE_TEST_SUITE_P(All, GuardPages,

@@ -461,15 +461,17 @@ TEST_P(SuperGuardPages, NoAccessOutsideEitherImage) {
                                                                     {1.0 / 93, 1 / 1.5},
                                                                     {1 / 1.5, 0.9999999999},
                                                                     {0.5, 0.5}}};
-    test::ForEachGuardedCall(layout, elementType, kGeometries, kFactors, [&](const auto& c) {
-        for (ResizeSuperCoreFn core : AllSuperCores()) {
-            ASSERT_EQ(core(c.src, c.g.srcWidth, c.g.srcHeight, c.srcStep, c.g.roiX, c.g.roiY,
-                           c.g.roiWidth, c.g.roiHeight, c.dst, c.dstStep, c.dstWidth, c.dstHeight,
-                           c.xFactor, c.yFactor, layout.pixelStride, layout.channels, elementType,
-                           layout.planar, 1),
-                      kResizeOk);
-        }
-    });
+    test::ForEachGuardedCall(
+        layout, elementType, kGeometries, kFactors,
+        [&, elementType = elementType, layout = layout](const auto& c) {
+            for (ResizeSuperCoreFn core : AllSuperCores()) {
+                ASSERT_EQ(core(c.src, c.g.srcWidth, c.g.srcHeight, c.srcStep, c.g.roiX, c.g.roiY,
+                               c.g.roiWidth, c.g.roiHeight, c.dst, c.dstStep, c.dstWidth,
+                               c.dstHeight, c.xFactor, c.yFactor, layout.pixelStride,
+                               layout.channels, elementType, layout.planar, 1),
+                          kResizeOk);
+            }
+        });
 }
 
 INSTANTIATE_TEST_SUITE_P(All, SuperGuardPages,
