@@ -7,8 +7,10 @@
 #include <QDialog>
 #include <QImage>
 #include <QRect>
+#include <QTimer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -18,6 +20,8 @@
 #include "kernel/main_window_link.h"
 #include "mainwindow/main_window_services.h"
 #include "mainwindow/skin_tables.h"
+#include "protocol/command_runner.h"
+#include "protocol/session_commands.h"
 #include "ui/vtx_button.h"
 #include "ui/window_message.h"
 
@@ -84,6 +88,10 @@ public:
     const std::string& StatusText2() const { return m_strStatus2; }
     const std::string& IndicatorText() const { return m_strIndicator; }
     bool IsFullScreen() const { return m_bFullScreen; }
+    // From a device command's start until the window has taken its result.
+    bool IsWaitingForDevice() const { return m_runner.Busy(); }
+    // The status text while a device command has kept the window waiting for a moment.
+    static constexpr const char* kWaitingText = "Waiting for the device ...";
 
     // The skin part of the start-up: the layout mode from the video standard and the
     // resolution, the window's shape and backgrounds, every button with its place, tooltip and
@@ -137,6 +145,7 @@ private:
         int first;
         int last;
         void (CTorvelDlg::*handler)(int controlId);
+        bool device;
     };
     static const CommandEntry kCommandMap[];
     static const ui::MessageMapEntry<CTorvelDlg> kMessageMap[];
@@ -174,6 +183,26 @@ private:
     void OnPower(int);
     void OnRetr(int);
     void OnHotPointButton(int);
+    // The PTZ chooser and the switch it asks for; `slaveList` when the device's peripherals were
+    // just read and must be told of a cancel.
+    void ChoosePtz(bool slaveList);
+    // The configuration sheet over the sections just fetched, and what its APPLY hands back.
+    void RunSystemSheet();
+
+    // Runs `work` on the command runner and `done` with its result on the window's thread,
+    // with the busy cursor and, after a moment, the waiting text meanwhile. A command that
+    // arrives while another runs is dropped.
+    template <class Result>
+    void RunDeviceCommand(std::function<Result()> work, std::function<void(Result)> done);
+    void RunDeviceCommand(std::function<void()> work, std::function<void()> done = {});
+    void BeginWait();
+    void EndWait();
+    void ShowWaitNotice();
+    void ShowOutcome(const CommandOutcome& outcome);
+    // What the connect button and the status line say around a connect or a disconnect.
+    void ShowConnecting(bool started);
+    void ShowDisconnecting();
+    void ShowDisconnected();
     // A resolution or quality step: the new index goes to the device; on failure the old one
     // comes back.
     void ChangeStreamSetting(std::uint8_t command, const char* name, std::uint32_t& index,
@@ -244,4 +273,10 @@ private:
     // Serialises the reload of the key images by the layout switches.
     std::mutex m_csLayout;
     bool m_bControlsCreated = false;
+    CommandRunner m_runner;
+    QTimer m_waitNotice;
+    bool m_bWaiting = false;
+    // While it is shown, status texts wait in m_strStatusBeforeWait.
+    bool m_bWaitNoticeShown = false;
+    std::string m_strStatusBeforeWait;
 };

@@ -44,13 +44,7 @@ constexpr int kRecordButton = 4;
 // Message-box texts.
 constexpr std::uint32_t kLoginError = 4040;
 constexpr std::uint32_t kConnectFirst = 4085;
-constexpr std::uint32_t kGetConfigError = 4029;
 constexpr std::uint32_t kSystemSettingCaption = 3027;
-constexpr std::uint32_t kSendFailed = 4065;
-constexpr std::uint32_t kResolutionFailed = 4066;
-constexpr std::uint32_t kQualityFailed = 4011;
-constexpr std::uint32_t kCannotConnect = 4034;
-constexpr std::uint32_t kNoProtocol = 4093;
 constexpr std::uint32_t kPtzNumberInvalid = 4095;
 constexpr std::uint32_t kAlarmAudioFailed = 4096;
 
@@ -61,24 +55,6 @@ constexpr int kGatedKeys[] = {46, 56};
 
 bool IsSlaveListType(int type) {
     return type == NETWORK_DMR_16CH || type == KLM300_DVR;
-}
-
-bool IsPtzType(int type) {
-    return type == PTZ_SLAVE || type == PTZ_PELCO;
-}
-
-void AddCookie(CCgiRequest& request) {
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) {
-        request.AddParam("Cookie", cookie);
-    }
-}
-
-bool SendRequest(const CCgiRequest& request, const std::vector<std::uint8_t>& body = {}) {
-    VortaStatus status;
-    return VortaSendCommand(request.Command(), request.Url(), body.empty() ? nullptr : body.data(),
-                            static_cast<std::uint32_t>(body.size()), &status, nullptr, 0,
-                            nullptr) != 0;
 }
 
 // The user class of a USERLEVEL value.
@@ -121,43 +97,44 @@ QPoint ParamPoint(ui::LPARAM lParam) {
 
 }  // namespace
 
+// The last column: the command talks to the device, so it waits while another one runs.
 const CTorvelDlg::CommandEntry CTorvelDlg::kCommandMap[] = {
-    {1001, 1001, &CTorvelDlg::OnNothing},
-    {1002, 1002, &CTorvelDlg::OnLogin},
-    {1003, 1003, &CTorvelDlg::OnPictureAdjust},
-    {1004, 1004, &CTorvelDlg::OnSnapshoot},
-    {1005, 1005, &CTorvelDlg::OnRecord},
-    {1006, 1006, &CTorvelDlg::OnSystemConfig},
-    {1007, 1007, &CTorvelDlg::OnResol},
-    {1008, 1008, &CTorvelDlg::OnQuility},
-    {1198, 1198, &CTorvelDlg::OnNothing},
-    {8192, 8192, &CTorvelDlg::OnCameraToolButton},
-    {8193, 8193, &CTorvelDlg::OnCameraToolButtonDown},
-    {8200, 8200, &CTorvelDlg::OnMinimize},
-    {8201, 8201, &CTorvelDlg::OnFullScreenButton},
-    {8202, 8202, &CTorvelDlg::OnCloseButton},
-    {8203, 8203, &CTorvelDlg::OnNothing},
-    {8220, 8220, &CTorvelDlg::OnKeyButton},
-    {8222, 8232, &CTorvelDlg::OnKeyButton},
-    {8240, 8244, &CTorvelDlg::OnKeyButton},
-    {8250, 8265, &CTorvelDlg::OnKeyButton},
-    {8271, 8273, &CTorvelDlg::OnKeyButton},
-    {8280, 8292, &CTorvelDlg::OnKeyButton},
-    {8310, 8310, &CTorvelDlg::OnTurbo},
-    {8311, 8311, &CTorvelDlg::OnPower},
-    {8312, 8312, &CTorvelDlg::OnPtzControl},
-    {8313, 8314, &CTorvelDlg::OnKeyButton},
-    {8321, 8328, &CTorvelDlg::OnKeyButton},
-    {8331, 8331, &CTorvelDlg::OnRetr},
-    {8350, 8351, &CTorvelDlg::OnKeyButton},
-    {8352, 8352, &CTorvelDlg::OnHotPointButton},
-    {8353, 8355, &CTorvelDlg::OnKeyButton},
-    {8410, 8426, &CTorvelDlg::OnChannelButton},
-    {8427, 8427, &CTorvelDlg::OnChannelLeft},
-    {8428, 8428, &CTorvelDlg::OnChannelRight},
-    {32773, 32773, &CTorvelDlg::OnFitScreen},
-    {32781, 32781, &CTorvelDlg::OnRetr},
-    {32782, 32782, &CTorvelDlg::OnHotPointButton},
+    {1001, 1001, &CTorvelDlg::OnNothing, false},
+    {1002, 1002, &CTorvelDlg::OnLogin, true},
+    {1003, 1003, &CTorvelDlg::OnPictureAdjust, true},
+    {1004, 1004, &CTorvelDlg::OnSnapshoot, false},
+    {1005, 1005, &CTorvelDlg::OnRecord, false},
+    {1006, 1006, &CTorvelDlg::OnSystemConfig, true},
+    {1007, 1007, &CTorvelDlg::OnResol, true},
+    {1008, 1008, &CTorvelDlg::OnQuility, true},
+    {1198, 1198, &CTorvelDlg::OnNothing, false},
+    {8192, 8192, &CTorvelDlg::OnCameraToolButton, false},
+    {8193, 8193, &CTorvelDlg::OnCameraToolButtonDown, false},
+    {8200, 8200, &CTorvelDlg::OnMinimize, false},
+    {8201, 8201, &CTorvelDlg::OnFullScreenButton, false},
+    {8202, 8202, &CTorvelDlg::OnCloseButton, false},
+    {8203, 8203, &CTorvelDlg::OnNothing, false},
+    {8220, 8220, &CTorvelDlg::OnKeyButton, true},
+    {8222, 8232, &CTorvelDlg::OnKeyButton, true},
+    {8240, 8244, &CTorvelDlg::OnKeyButton, true},
+    {8250, 8265, &CTorvelDlg::OnKeyButton, true},
+    {8271, 8273, &CTorvelDlg::OnKeyButton, true},
+    {8280, 8292, &CTorvelDlg::OnKeyButton, true},
+    {8310, 8310, &CTorvelDlg::OnTurbo, false},
+    {8311, 8311, &CTorvelDlg::OnPower, true},
+    {8312, 8312, &CTorvelDlg::OnPtzControl, true},
+    {8313, 8314, &CTorvelDlg::OnKeyButton, true},
+    {8321, 8328, &CTorvelDlg::OnKeyButton, true},
+    {8331, 8331, &CTorvelDlg::OnRetr, true},
+    {8350, 8351, &CTorvelDlg::OnKeyButton, true},
+    {8352, 8352, &CTorvelDlg::OnHotPointButton, false},
+    {8353, 8355, &CTorvelDlg::OnKeyButton, true},
+    {8410, 8426, &CTorvelDlg::OnChannelButton, false},
+    {8427, 8427, &CTorvelDlg::OnChannelLeft, false},
+    {8428, 8428, &CTorvelDlg::OnChannelRight, false},
+    {32773, 32773, &CTorvelDlg::OnFitScreen, false},
+    {32781, 32781, &CTorvelDlg::OnRetr, true},
+    {32782, 32782, &CTorvelDlg::OnHotPointButton, false},
 };
 
 const ui::MessageMapEntry<CTorvelDlg> CTorvelDlg::kMessageMap[] = {
@@ -206,7 +183,9 @@ void CTorvelDlg::ConnectButtons() {
 bool CTorvelDlg::OnCommand(int controlId) {
     for (const CommandEntry& entry : kCommandMap) {
         if (controlId >= entry.first && controlId <= entry.last) {
-            (this->*entry.handler)(controlId);
+            if (!(entry.device && m_runner.Busy())) {
+                (this->*entry.handler)(controlId);
+            }
             return true;
         }
     }
@@ -215,6 +194,66 @@ bool CTorvelDlg::OnCommand(int controlId) {
 
 bool CTorvelDlg::OnMessage(std::uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam) {
     return ui::DispatchMessage(*this, kMessageMap, msg, wParam, lParam);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Waiting for the device
+
+template <class Result>
+void CTorvelDlg::RunDeviceCommand(std::function<Result()> work, std::function<void(Result)> done) {
+    const bool started = m_runner.Start<Result>(std::move(work), [this, done](Result result) {
+        EndWait();
+        done(std::move(result));
+    });
+    if (started) {
+        BeginWait();
+    }
+}
+
+void CTorvelDlg::RunDeviceCommand(std::function<void()> work, std::function<void()> done) {
+    if (m_runner.Start(std::move(work), [this, done] {
+            EndWait();
+            if (done) {
+                done();
+            }
+        })) {
+        BeginWait();
+    }
+}
+
+void CTorvelDlg::BeginWait() {
+    if (!m_bWaiting) {
+        m_bWaiting = true;
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    }
+    m_waitNotice.start();
+}
+
+void CTorvelDlg::EndWait() {
+    m_waitNotice.stop();
+    if (m_bWaiting) {
+        m_bWaiting = false;
+        QApplication::restoreOverrideCursor();
+    }
+    if (m_bWaitNoticeShown) {
+        m_bWaitNoticeShown = false;
+        ShowStatus(m_strStatusBeforeWait);
+    }
+}
+
+void CTorvelDlg::ShowWaitNotice() {
+    if (m_bFullScreen) {
+        return;
+    }
+    m_strStatusBeforeWait = m_strStatus;
+    ShowStatus(kWaitingText);
+    m_bWaitNoticeShown = true;
+}
+
+void CTorvelDlg::ShowOutcome(const CommandOutcome& outcome) {
+    if (outcome.message != 0) {
+        ui::ShowMessage(outcome.message);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -279,6 +318,9 @@ bool CTorvelDlg::DestroyWindow() {
         return true;
     }
     KernelObject& app = *g_lpApp;
+    // A command still waiting on the device is abandoned: the window does not wait for it.
+    m_runner.Cancel();
+    EndWait();
     // Every recording ends first, so its file is complete whatever happens next.
     m_services.recorders.StopAllRecording();
     if (m_services.exitLoginResource && !m_services.exitLoginResource()) {
@@ -335,6 +377,11 @@ void CTorvelDlg::ShowStatusText(const std::string& text) {
 
 void CTorvelDlg::ShowStatus(const std::string& text) {
     if (m_bFullScreen) {
+        return;
+    }
+    if (m_bWaitNoticeShown) {
+        // The user keeps seeing that the program waits; the text comes back after the wait.
+        m_strStatusBeforeWait = text;
         return;
     }
     m_strStatus = text;
@@ -499,36 +546,57 @@ void CTorvelDlg::StopAlarmSound() {
 // Session commands
 
 void CTorvelDlg::OnLogin(int) {
-    KernelObject& app = *g_lpApp;
-    if (app.m_fConnected == 0) {
-        platform::StopThread(app.h_ReLoginThread, 30);
-        app.h_ReLoginThread = platform::StartThread([] { return LoginThread(); });
-        if (!app.h_ReLoginThread) {
-            return;
-        }
-        ShowStatus("CONNECT!!");
-        m_btnCommand[0].SetImageIndex(0);
+    if (g_lpApp->m_fConnected == 0) {
+        RunDeviceCommand<bool>(&SessionCommands::StartRelogin,
+                               [this](bool started) { ShowConnecting(started); });
         return;
     }
-    m_btnCommand[0].SetImageIndex(1);
-    ShowStatus("DISCONNECT!!");
-    platform::StopThread(app.h_ReLoginThread, 30);
-    if (app.m_fStreamThreadsRunning != 0) {
-        platform::SetEvent(app.h_NotifyGetJPEGImageThreadResetEvent);
-        platform::WaitForObject(app.h_FeedBackForNotifyResetEvent, 5'000);
-        platform::SetEvent(app.h_Process_Notify_TerminateEvent);
-        platform::WaitForObject(app.h_Process_Reply_TerminateEvent, 10'000);
-    }
-    app.m_fConnected = 0;
-    m_strStatus2.clear();
-    m_strIndicator.clear();
-    update(StatusRect());
+    ShowDisconnecting();
+    RunDeviceCommand(&SessionCommands::Disconnect, [this] { ShowDisconnected(); });
 }
 
 void CTorvelDlg::OnRelogin(ui::WPARAM, ui::LPARAM) {
-    platform::Sleep(platform::GetTickCount() % 2'000);
-    OnLogin(0);
-    OnLogin(0);
+    if (m_runner.Busy()) {
+        return;
+    }
+    const std::uint32_t pause = platform::GetTickCount() % 2'000;
+    const bool connected = g_lpApp->m_fConnected != 0;
+    if (connected) {
+        ShowDisconnecting();
+    }
+    // The disconnect and the connect that follows it are one command: nothing can slip between.
+    RunDeviceCommand<bool>(
+        [pause, connected] {
+            platform::Sleep(pause);
+            if (connected) {
+                SessionCommands::Disconnect();
+            }
+            return SessionCommands::StartRelogin();
+        },
+        [this, connected](bool started) {
+            if (connected) {
+                ShowDisconnected();
+            }
+            ShowConnecting(started);
+        });
+}
+
+void CTorvelDlg::ShowConnecting(bool started) {
+    if (started) {
+        ShowStatus("CONNECT!!");
+        m_btnCommand[0].SetImageIndex(0);
+    }
+}
+
+void CTorvelDlg::ShowDisconnecting() {
+    m_btnCommand[0].SetImageIndex(1);
+    ShowStatus("DISCONNECT!!");
+}
+
+void CTorvelDlg::ShowDisconnected() {
+    m_strStatus2.clear();
+    m_strIndicator.clear();
+    update(StatusRect());
 }
 
 void CTorvelDlg::OnSnapshoot(int) {
@@ -567,71 +635,70 @@ void CTorvelDlg::ChangeStreamSetting(std::uint8_t command, const char* name, std
                                      std::uint32_t failureText) {
     const std::uint32_t old = index;
     index = next;
-    CCgiRequest request(command);
-    AddCookie(request);
-    request.AddParamInt(name, static_cast<int>(next));
-    if (!SendRequest(request)) {
-        index = old;
-        m_btnCommand[buttonIndex].SetImageIndex(static_cast<int>(old));
-        ui::ShowMessage(failureText);
-        return;
-    }
-    m_btnCommand[buttonIndex].SetImageIndex(static_cast<int>(next));
+    RunDeviceCommand<CommandOutcome>(
+        [command, name, next, failureText] {
+            return SessionCommands::SendStreamSetting(command, name, next, failureText);
+        },
+        [this, &index, old, next, buttonIndex](CommandOutcome outcome) {
+            if (!outcome.ok) {
+                index = old;
+            }
+            m_btnCommand[buttonIndex].SetImageIndex(static_cast<int>(outcome.ok ? next : old));
+            ShowOutcome(outcome);
+        });
 }
 
 void CTorvelDlg::OnResol(int) {
     std::uint32_t& resolution = g_lpApp->CSettingINI.m_nResolution;
     // Only 0 and 1 are offered; any other stored value starts over at 0.
     ChangeStreamSetting(CGI_SETRESOLUTION, "RES", resolution, resolution == 0 ? 1 : 0,
-                        kResolutionButton, kResolutionFailed);
+                        kResolutionButton, kResolutionFailedText);
 }
 
 void CTorvelDlg::OnQuility(int) {
     std::uint32_t& quality = g_lpApp->CSettingINI.m_nQuality;
     ChangeStreamSetting(CGI_SETQUALITY, "QUA", quality, (quality + 1) % 3, kQualityButton,
-                        kQualityFailed);
+                        kQualityFailedText);
 }
 
 void CTorvelDlg::OnPictureAdjust(int) {
-    KernelObject& app = *g_lpApp;
-    if (app.m_fVideoReady == 0) {
+    if (g_lpApp->m_fVideoReady == 0) {
         ui::ShowMessage(kConnectFirst);
         return;
     }
-    auto& block = app.m_SysCfg.IMG;
-    block.fill(0);
-    if (GetConfigSection(CFG_IMG, block.data(), block.size()) == 0) {
-        ui::ShowMessage(kGetConfigError);
-        return;
-    }
-    CVideoAdjustDlg dialog;
-    for (int row = 0; row < CVideoAdjustDlg::kRows; ++row) {
-        dialog.m_nCurrent[row] = block[CVideoAdjustDlg::kFirstImgByte + row];
-    }
-    dialog.DoModal();
+    RunDeviceCommand<CommandOutcome>(
+        &SessionCommands::FetchImageSection, [this](CommandOutcome outcome) {
+            if (!outcome.ok) {
+                ShowOutcome(outcome);
+                return;
+            }
+            CVideoAdjustDlg dialog;
+            const auto& block = g_lpApp->m_SysCfg.IMG;
+            for (int row = 0; row < CVideoAdjustDlg::kRows; ++row) {
+                dialog.m_nCurrent[row] = block[CVideoAdjustDlg::kFirstImgByte + row];
+            }
+            dialog.DoModal();
+        });
 }
 
 void CTorvelDlg::OnSystemConfig(int) {
-    KernelObject& app = *g_lpApp;
-    if (app.m_fVideoReady == 0) {
+    if (g_lpApp->m_fVideoReady == 0) {
         ui::ShowMessage(kConnectFirst);
         return;
     }
+    RunDeviceCommand<CommandOutcome>(&SessionCommands::FetchSheetSections,
+                                     [this](CommandOutcome outcome) {
+                                         if (outcome.ok) {
+                                             RunSystemSheet();
+                                         } else {
+                                             ShowOutcome(outcome);
+                                         }
+                                     });
+}
+
+void CTorvelDlg::RunSystemSheet() {
+    KernelObject& app = *g_lpApp;
     SysCfgBlocks& cfg = app.m_SysCfg;
-    cfg.ONLINE.fill(0);
-    const std::pair<std::uint8_t, std::span<std::uint8_t>> sections[] = {
-        {CFG_IP, cfg.IP},         {CFG_ONLINE, cfg.ONLINE},   {CFG_ALARM, cfg.ALARM},
-        {CFG_SECURE, cfg.SECURE}, {CFG_SMTP, cfg.SMTP},       {CFG_FTP, cfg.FTP},
-        {CFG_RS485, cfg.RS485},   {CFG_DVRLIVE, cfg.DVRLIVE}, {CFG_DVRREC, cfg.DVRREC},
-        {CFG_PPPOE, cfg.PPPOE},   {CFG_DNS, cfg.DNS},
-    };
-    for (const auto& [section, block] : sections) {
-        if (GetConfigSection(section, block.data(), static_cast<std::uint32_t>(block.size())) ==
-            0) {
-            ui::ShowMessage(kGetConfigError);
-            return;
-        }
-    }
     MySystemDialog sheet(QString::fromStdString(ui::LoadString(kSystemSettingCaption)), this, 0);
     CSettingINI& settings = app.CSettingINI;
     sheet.m_RecordPage.m_strRecordPath = settings.m_strRecordPath;
@@ -773,6 +840,9 @@ void CTorvelDlg::mouseReleaseEvent(QMouseEvent* event) {
 // PTZ hot point
 
 void CTorvelDlg::OnHotPointClick(ui::WPARAM, ui::LPARAM lParam) {
+    if (m_runner.Busy()) {
+        return;
+    }
     KernelObject& app = *g_lpApp;
     const QRect grid = m_bFullScreen ? QRect(QPoint(0, 0), m_rcScreen.size()) : VideoRect();
     const std::optional<HotPointHit> hit =
@@ -783,22 +853,16 @@ void CTorvelDlg::OnHotPointClick(ui::WPARAM, ui::LPARAM lParam) {
     app.m_wHotBoxX = hit->boxX;
     app.m_wHotBoxY = hit->boxY;
     const CDeviceList& devices = app.m_DeviceList;
-    const std::vector<std::uint8_t> packet = HotPointPacket(
+    std::vector<std::uint8_t> packet = HotPointPacket(
         devices.GetCurrentType(), devices.GetCurrentId(), CurrentUserClass().rank, hit->cell);
-    CCgiRequest request(CGI_RS485CMD);
-    request.AddParam("Control", kProductId);
-    if (!devices.IsCurrentMaster()) {
-        request.AddParamInt("CH", devices.GetOrdinal());
-        request.AddParam("MASTER", "0");
-    } else {
-        request.AddParam("MASTER", "1");
-    }
-    AddCookie(request);
-    if (!SendRequest(request, packet)) {
-        ui::ShowMessage(kSendFailed);
-        return;
-    }
-    app.m_wHotBoxFrames = 4;
+    RunDeviceCommand<CommandOutcome>(
+        [packet = std::move(packet)] { return SessionCommands::SendHotPoint(packet); },
+        [this](CommandOutcome outcome) {
+            if (outcome.ok) {
+                g_lpApp->m_wHotBoxFrames = 4;
+            }
+            ShowOutcome(outcome);
+        });
 }
 
 void CTorvelDlg::OnPtzControlReleased(ui::WPARAM, ui::LPARAM) {
@@ -860,62 +924,47 @@ void CTorvelDlg::OnKeyButton(int controlId) {
         return;
     }
     const bool motion = std::ranges::find(kTurboMotionKeys, index) != std::end(kTurboMotionKeys);
-    SendRemoteKey(motion ? app.m_fTurbo.load() : 0, static_cast<std::uint16_t>(index));
+    const std::uint32_t useKeyMode = motion ? app.m_fTurbo.load() : 0;
+    RunDeviceCommand(
+        [useKeyMode, index] { SendRemoteKey(useKeyMode, static_cast<std::uint16_t>(index)); });
 }
 
 void CTorvelDlg::OnPower(int) {
-    KernelObject& app = *g_lpApp;
-    if (app.m_fConnected == 0) {
-        ui::ShowMessage(kCannotConnect);
-        return;
-    }
-    const CtrlProtocol* protocol = CurrentProtocol();
-    if (!protocol) {
-        ui::ShowMessage(kNoProtocol);
-        return;
-    }
-    SendKeyCommand(*protocol, protocol->PowerKey, 1);
-    app.m_fPowerOn = app.m_fPowerOn == 0 ? 1 : 0;
+    RunDeviceCommand<CommandOutcome>(&SessionCommands::SendPower, [this](CommandOutcome outcome) {
+        if (outcome.ok) {
+            g_lpApp->m_fPowerOn = g_lpApp->m_fPowerOn == 0 ? 1 : 0;
+        }
+        ShowOutcome(outcome);
+    });
 }
 
 void CTorvelDlg::OnRetr(int) {
-    CCgiRequest request(CGI_SETRETR);
-    AddCookie(request);
-    request.AddParam("SET", g_lpApp->m_DeviceList.GetState() != 0 ? "0" : "1");
-    if (!SendRequest(request)) {
-        ui::ShowMessage(kSendFailed);
-    }
+    RunDeviceCommand<CommandOutcome>(&SessionCommands::SendRetr,
+                                     [this](CommandOutcome outcome) { ShowOutcome(outcome); });
 }
 
 void CTorvelDlg::OnPtzControl(int) {
     KernelObject& app = *g_lpApp;
-    CDeviceList& devices = app.m_DeviceList;
-    const bool slaveList = IsSlaveListType(devices.GetMasterType());
+    const bool slaveList = IsSlaveListType(app.m_DeviceList.GetMasterType());
     if (app.m_bUserClass > 1 && slaveList) {
         return;
     }
-    if (slaveList) {
-        CCgiRequest request(CGI_PTZRESET);
-        AddCookie(request);
-        std::array<char, 1024> reply{};
-        std::uint32_t length = 0;
-        if (VortaSendCommand(request.Command(), request.Url(), nullptr, 0, nullptr, reply.data(),
-                             reply.size() - 1, &length) == 0) {
-            ui::ShowMessage(kSendFailed);
-            return;
-        }
-        const std::string_view body(reply.data(), length);
-        if (body.find("SLAVENUM") != std::string_view::npos) {
-            const DeviceInfoReply slaves = ParseDeviceInfoReply(body);
-            for (std::size_t i = 0; i < slaves.peripherals.size(); ++i) {
-                devices.SetPeripheral(static_cast<std::uint8_t>(i),
-                                      static_cast<std::uint8_t>(slaves.peripherals[i].type),
-                                      static_cast<std::uint8_t>(slaves.peripherals[i].id));
-            }
-        }
+    if (!slaveList) {
+        ChoosePtz(false);
+        return;
     }
-    const QString onText = QString::fromStdString(TipWord(8312, 0));
-    const QString offText = QString::fromStdString(TipWord(8312, 1));
+    RunDeviceCommand<CommandOutcome>(&SessionCommands::FetchPeripherals,
+                                     [this](CommandOutcome outcome) {
+                                         if (outcome.ok) {
+                                             ChoosePtz(true);
+                                         } else {
+                                             ShowOutcome(outcome);
+                                         }
+                                     });
+}
+
+void CTorvelDlg::ChoosePtz(bool slaveList) {
+    CDeviceList& devices = g_lpApp->m_DeviceList;
     ui::CVtxButton& button = m_btnKey[kPtzKeyIndex];
 
     CSelectPTZDlg dialog;
@@ -925,11 +974,9 @@ void CTorvelDlg::OnPtzControl(int) {
     if (result == CSelectPTZDlg::kIdCancel) {
         button.SetImageIndex(wasMaster ? 0 : 1);
         if (slaveList) {
-            CCgiRequest request(CGI_PTZRESET);
-            AddCookie(request);
-            if (!SendRequest(request)) {
-                ui::ShowMessage(kSendFailed);
-            }
+            RunDeviceCommand<CommandOutcome>(
+                &SessionCommands::ResetPtz,
+                [this](CommandOutcome outcome) { ShowOutcome(outcome); });
         }
         return;
     }
@@ -943,50 +990,31 @@ void CTorvelDlg::OnPtzControl(int) {
         return;
     }
 
-    // What a refused switch puts back.
-    const std::uint8_t ordinal = devices.GetOrdinal();
+    // What a refused switch puts back on the button.
     const int image = button.GetImageIndex();
     const QString tip = button.toolTip();
-    const std::uint8_t hotPointMode = app.m_bHotPointMode;
-    const std::uint32_t hotPointOn = app.m_fHotPointOn;
-
-    std::vector<std::uint8_t> body;
+    const PtzRollback rollback = SessionCommands::SelectPtz(backToMaster, n);
     if (backToMaster) {
-        button.setToolTip(onText);
-        devices.Select(CDeviceList::kMasterKind, 0);
+        button.setToolTip(QString::fromStdString(TipWord(8312, 0)));
         button.SetImageIndex(0);
-        if (app.m_bHotPointMode == 2) {
-            app.m_bHotPointMode = 1;
-            app.m_fHotPointOn = 0;
-        }
-        body = PtzSelectBody(0);
     } else {
-        devices.Select(CDeviceList::kPeripheralKind, static_cast<std::uint8_t>(n - 1));
         if (wasMaster) {
-            button.setToolTip(offText);
+            button.setToolTip(QString::fromStdString(TipWord(8312, 1)));
         }
         button.SetImageIndex(1);
-        const bool ptz = IsPtzType(devices.GetCurrentType());
-        app.m_fHotPointOn = ptz ? 1 : 0;
-        app.m_bHotPointMode = ptz ? 2 : 1;
-        body = PtzSelectBody(n);
     }
-
-    CCgiRequest request(CGI_RS485CMD);
-    request.AddParam("Control", kProductId);
-    request.AddParam("MASTER", "1");
-    AddCookie(request);
-    if (!SendRequest(request, body)) {
-        // The device still talks to the old device: so must the window.
-        devices.Select(wasMaster ? CDeviceList::kMasterKind : CDeviceList::kPeripheralKind,
-                       wasMaster ? 0 : ordinal);
-        button.SetImageIndex(image);
-        button.setToolTip(tip);
-        app.m_bHotPointMode = hotPointMode;
-        app.m_fHotPointOn = hotPointOn;
-        app.m_wHotBoxFrames = 0;
-        ui::ShowMessage(kSendFailed);
-        return;
-    }
-    ApplyLayoutMode();
+    std::vector<std::uint8_t> body = PtzSelectBody(backToMaster ? 0 : n);
+    RunDeviceCommand<CommandOutcome>(
+        [body = std::move(body)] { return SessionCommands::SendPtzSelect(body); },
+        [this, rollback, image, tip](CommandOutcome outcome) {
+            if (!outcome.ok) {
+                SessionCommands::RollBack(rollback);
+                ui::CVtxButton& button = m_btnKey[kPtzKeyIndex];
+                button.SetImageIndex(image);
+                button.setToolTip(tip);
+                ShowOutcome(outcome);
+                return;
+            }
+            ApplyLayoutMode();
+        });
 }

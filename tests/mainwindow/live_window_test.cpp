@@ -98,6 +98,18 @@ protected:
 
     CTorvelDlg& Window() { return *window; }
 
+    // Waits until the window has taken the result of the device command it runs, if any.
+    bool WaitForCommand() {
+        return PumpUntil([&] { return !window->IsWaitingForDevice(); });
+    }
+
+    // A command of the window, run to its end.
+    bool Command(int controlId) {
+        const bool handled = window->OnCommand(controlId);
+        EXPECT_TRUE(WaitForCommand());
+        return handled;
+    }
+
     QRect VideoRect() const { return window->VideoArea()->geometry(); }
 
     // Waits until the painter has shown `frames` more frames (its count restarts with a stream).
@@ -243,9 +255,12 @@ TEST_F(LiveWindowTest, KeySendsItsProtocolBytesWithTheTurboArgument) {
 
     device.ClearRequests();
     Window().GetDlgItem(8241)->click();  // UP, a motion key
-    Window().OnCommand(8310);            // turbo on
+    ASSERT_TRUE(WaitForCommand());
+    Window().OnCommand(8310);  // turbo on
     Window().GetDlgItem(8241)->click();
+    ASSERT_TRUE(WaitForCommand());
     Window().GetDlgItem(8232)->click();  // PLAY ignores turbo
+    ASSERT_TRUE(WaitForCommand());
     const auto sent = device.Requests("/RS485Cmd.cgi");
     ASSERT_EQ(sent.size(), 3u);
     const auto body = [&](int key, std::uint8_t argument) {
@@ -268,7 +283,7 @@ TEST_F(LiveWindowTest, PtzSwitchHandsTheKeysToThePeripheralAndAClickSendsTheCell
         d.m_btnOk.click();
     });
     device.ClearRequests();
-    Window().OnCommand(8312);
+    Command(8312);
     CDeviceList& devices = g_lpApp->m_DeviceList;
     EXPECT_FALSE(devices.IsCurrentMaster());
     EXPECT_EQ(devices.GetCurrentType(), PTZ_PELCO);
@@ -300,7 +315,7 @@ TEST_F(LiveWindowTest, PtzSwitchHandsTheKeysToThePeripheralAndAClickSendsTheCell
     const QString tip = Window().GetDlgItem(8312)->toolTip();
     device.Update([](Settings& s) { s.faults["/RS485Cmd.cgi"] = {.status = 500, .times = 1}; });
     AnswerNextDialog<CSelectPTZDlg>([](CSelectPTZDlg& d) { d.m_btnEsc.click(); });
-    Window().OnCommand(8312);
+    Command(8312);
     EXPECT_FALSE(devices.IsCurrentMaster());
     EXPECT_EQ(devices.GetCurrentType(), PTZ_PELCO);
     EXPECT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 1);
@@ -311,7 +326,7 @@ TEST_F(LiveWindowTest, PtzSwitchHandsTheKeysToThePeripheralAndAClickSendsTheCell
 
     // Accepted now: back to the master.
     AnswerNextDialog<CSelectPTZDlg>([](CSelectPTZDlg& d) { d.m_btnEsc.click(); });
-    Window().OnCommand(8312);
+    Command(8312);
     EXPECT_TRUE(devices.IsCurrentMaster());
     EXPECT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 0);
     EXPECT_EQ(g_lpApp->m_bHotPointMode, 1);
@@ -337,7 +352,7 @@ TEST_F(LiveWindowTest, ConfigurationSheetHandsItsLocalSettingsBackOnlyAfterApply
         sheet.m_btnExit.click();
     });
     device.ClearRequests();
-    ASSERT_TRUE(Window().OnCommand(1006));
+    ASSERT_TRUE(Command(1006));
     EXPECT_EQ(settings.m_strRecordPath, before) << "EXIT keeps the settings";
     EXPECT_EQ(g_lpApp->m_bKeyMode, 5);
     std::vector<std::string> fetched;
@@ -354,7 +369,7 @@ TEST_F(LiveWindowTest, ConfigurationSheetHandsItsLocalSettingsBackOnlyAfterApply
         sheet.m_ToolBoxPage.m_nTurboStep = 2;
         sheet.m_btnApply.click();
     });
-    ASSERT_TRUE(Window().OnCommand(1006));
+    ASSERT_TRUE(Command(1006));
     EXPECT_EQ(settings.m_strRecordPath, newFolder);
     EXPECT_TRUE(std::filesystem::is_directory(newFolder));
     EXPECT_EQ(g_lpApp->m_bKeyMode, 3);
@@ -373,7 +388,7 @@ TEST_F(LiveWindowTest, AFailedSectionFetchOpensNoSheet) {
             sheet->m_btnExit.click();
         }
     });
-    ASSERT_TRUE(Window().OnCommand(1006));
+    ASSERT_TRUE(Command(1006));
     QApplication::processEvents();
     EXPECT_FALSE(sheetOpened);
     EXPECT_EQ(messages.Texts().back(), ui::LoadString(4029));
@@ -395,7 +410,7 @@ TEST_F(LiveWindowTest, PictureAdjustStartsFromTheDeviceValuesAndSendsTheChangeBa
         d.m_btnOK.click();
         d.m_btnCancel.click();
     });
-    Window().OnCommand(1003);
+    Command(1003);
     EXPECT_EQ(device.Section("IMG")->substr(7, 4), "\x0A\x14\x1E\xC8");
 }
 
@@ -414,7 +429,7 @@ TEST_F(LiveWindowTest, SnapshotAndManualRecordingAreWrittenAndRecordingStopsAfte
     Window().OnCommand(1005);
     EXPECT_EQ(Window().GetDlgItem(1005)->GetImageIndex(), 1);
     ASSERT_TRUE(WaitForFrames(10));
-    Window().OnCommand(1002);  // disconnect: the stream stops
+    Command(1002);  // disconnect: the stream stops
     EXPECT_EQ(g_lpApp->m_fConnected, 0u);
     PumpUntil([] { return g_lpApp->m_fVideoReady == 0; }, 3'000);
     const auto before = messages.Texts().size();
@@ -437,24 +452,82 @@ TEST_F(LiveWindowTest, SnapshotAndManualRecordingAreWrittenAndRecordingStopsAfte
 
 TEST_F(LiveWindowTest, ResolutionAndQualityFollowTheDevice) {
     ASSERT_TRUE(Open());
-    Window().OnCommand(1007);
+    Command(1007);
     EXPECT_EQ(device.Snapshot().state.resolution, 1);
     EXPECT_EQ(Window().GetDlgItem(1007)->GetImageIndex(), 1);
     for (int expected : {1, 2, 0}) {
-        Window().OnCommand(1008);
+        Command(1008);
         EXPECT_EQ(device.Snapshot().state.quality, expected);
         EXPECT_EQ(Window().GetDlgItem(1008)->GetImageIndex(), expected);
     }
     device.Update(
         [](Settings& s) { s.faults["/Setresolution.cgi"] = {.status = 500, .times = 1}; });
-    Window().OnCommand(1007);
+    Command(1007);
     EXPECT_EQ(g_lpApp->CSettingINI.m_nResolution, 1u);
     EXPECT_EQ(Window().GetDlgItem(1007)->GetImageIndex(), 1);
     EXPECT_EQ(messages.Texts().back(), ui::LoadString(4066));
     // A stored small-picture index starts the cycle over at the large picture.
     g_lpApp->CSettingINI.m_nResolution = 2;
-    Window().OnCommand(1007);
+    Command(1007);
     EXPECT_EQ(g_lpApp->CSettingINI.m_nResolution, 0u);
+}
+
+TEST_F(LiveWindowTest, WindowLivesOnWhileACommandWaitsOnAStalledDeviceAndCloseCancelsIt) {
+    using namespace std::chrono_literals;
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(2));
+    device.Update([](Settings& s) {
+        s.faults["/Setquality.cgi"] = {.action = device_emulator::ReplyAction::Stall};
+    });
+    device.ClearRequests();
+    const std::uint32_t resolution = g_lpApp->CSettingINI.m_nResolution;
+    Window().OnCommand(1008);
+    ASSERT_TRUE(device.WaitForRequests("/Setquality.cgi", 1, 5s));
+    EXPECT_TRUE(Window().IsWaitingForDevice()) << "the window came back before the device did";
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+
+    // Timers fire, the picture moves, and the user is told what the program waits for.
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(10);
+    EXPECT_TRUE(PumpUntil([&] { return ticks >= 20; }));
+    EXPECT_TRUE(WaitForFrames(5));
+    EXPECT_TRUE(PumpUntil([&] { return Window().StatusText() == CTorvelDlg::kWaitingText; }));
+    ASSERT_TRUE(Window().IsWaitingForDevice());
+
+    // Nothing else reaches the device meanwhile.
+    for (const int command : {1007, 8241, 8311, 1006}) {
+        Window().OnCommand(command);
+    }
+    PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(device.Requests().size(), 1u) << device.Requests().back().path;
+    EXPECT_EQ(g_lpApp->CSettingINI.m_nResolution, resolution);
+
+    // Closing does not wait for the device, which would keep the command for 15 s.
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Window().DestroyWindow());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_FALSE(Window().IsWaitingForDevice());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    PumpUntil([] { return false; }, 200);
+    EXPECT_TRUE(messages.Texts().empty()) << "a cancelled command reports nothing";
+}
+
+TEST_F(LiveWindowTest, ASlowAnswerIsAppliedAfterTheWaitAndTheStatusComesBack) {
+    using namespace std::chrono_literals;
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(2));
+    device.Update([](Settings& s) { s.faults["/Setquality.cgi"] = {.reply_delay = 1500ms}; });
+    Window().OnCommand(1008);
+    ASSERT_TRUE(PumpUntil([&] { return Window().StatusText() == CTorvelDlg::kWaitingText; }));
+    ASSERT_TRUE(WaitForCommand());
+    EXPECT_EQ(device.Snapshot().state.quality, 1);
+    EXPECT_EQ(Window().GetDlgItem(1008)->GetImageIndex(), 1);
+    EXPECT_NE(Window().StatusText(), CTorvelDlg::kWaitingText);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(messages.Texts().empty());
 }
 
 TEST_F(LiveWindowTest, DroppedStreamShowsTheReloginAndThePictureComesBack) {
