@@ -273,6 +273,8 @@ private:
     // Serialises the reload of the key images by the layout switches.
     std::mutex m_csLayout;
     bool m_bControlsCreated = false;
+    // The alarm sound could not be loaded and the user has been told, until the alarm ends.
+    bool m_bAlarmSoundFailureShown = false;
     CommandRunner m_runner;
     QTimer m_waitNotice;
     bool m_bWaiting = false;

@@ -500,6 +500,7 @@ void CTorvelDlg::OnRecordOn(ui::WPARAM, ui::LPARAM) {
 void CTorvelDlg::OnPostAlarmAudio(ui::WPARAM, ui::LPARAM lParam) {
     KernelObject& app = *g_lpApp;
     if (lParam == 2) {
+        m_bAlarmSoundFailureShown = false;
         app.m_fAlarmStartActive = 0;
         if (app.m_fAlarmSoundOn != 0) {
             platform::SetEvent(app.h_StopAlarmWavEvent);
@@ -516,7 +517,11 @@ void CTorvelDlg::OnPostAlarmAudio(ui::WPARAM, ui::LPARAM lParam) {
     }
     LivePipeline& pipeline = m_services.pipeline;
     if (!pipeline.LoadAlarmWave(app.CSettingINI.m_strTriggerWavPath)) {
-        ui::ShowMessage(kAlarmAudioFailed);
+        // Every frame of an alarm asks again; the user hears of the missing sound once.
+        if (!m_bAlarmSoundFailureShown) {
+            m_bAlarmSoundFailureShown = true;
+            ui::ShowMessage(kAlarmAudioFailed);
+        }
         return;
     }
     platform::CloseObject(app.h_PlayAlarmWavEvent);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -33,7 +34,9 @@
 #include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
+#include "ui/message_ids.h"
 #include "ui/string_table.h"
+#include "ui/window_message.h"
 
 namespace {
 
@@ -528,6 +531,33 @@ TEST_F(LiveWindowTest, ASlowAnswerIsAppliedAfterTheWaitAndTheStatusComesBack) {
     EXPECT_NE(Window().StatusText(), CTorvelDlg::kWaitingText);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(LiveWindowTest, AMissingAlarmSoundIsReportedOnceAnAlarmAndTheShippedOnePlays) {
+    device.Update([](Settings& s) {
+        s.stream.alarm_on_frames = 1'000'000;
+        s.stream.alarm_off_frames = 1;
+    });
+    ASSERT_TRUE(Open());
+    g_lpApp->CSettingINI.m_strTriggerWavPath = (program.Path() / "missing.wav").string();
+    const std::string failed = ui::LoadString(4096);
+    const auto failures = [&] { return std::ranges::count(messages.Texts(), failed); };
+    ASSERT_TRUE(PumpUntil([&] { return failures() == 1; }));
+    ASSERT_TRUE(WaitForFrames(20)) << "every one of them asks for the sound again";
+    EXPECT_EQ(failures(), 1);
+
+    // The alarm ends, the next one begins: the user hears of it once more.
+    ui::PostMessage(Window().Handle(), ui::WM_POSTALARMAUDIO, 0, 2);
+    ASSERT_TRUE(PumpUntil([&] { return failures() == 2; }));
+    ASSERT_TRUE(WaitForFrames(10));
+    EXPECT_EQ(failures(), 2);
+
+    // The sound the build puts beside the program is the fall-back.
+    std::filesystem::copy_file(std::filesystem::path(TORVEL_SKIN_DIR) / "alarm.wav",
+                               program.Path() / "alarm.wav");
+    ui::PostMessage(Window().Handle(), ui::WM_POSTALARMAUDIO, 0, 2);
+    EXPECT_TRUE(PumpUntil([] { return g_lpApp->m_fAlarmSoundOn != 0; }));
+    EXPECT_EQ(failures(), 2);
 }
 
 TEST_F(LiveWindowTest, DroppedStreamShowsTheReloginAndThePictureComesBack) {
