@@ -104,11 +104,13 @@ std::optional<std::string> StatusTextOfCode(std::intptr_t code, std::uintptr_t s
     }
 }
 
-void RebuildDeviceList(CDeviceList& devices, const std::array<std::uint8_t, 124>& rs485) {
+bool RebuildDeviceList(CDeviceList& devices, const std::array<std::uint8_t, 124>& rs485) {
     constexpr std::uint8_t kPtzKind = 1;
     constexpr std::uint8_t kPdProtocol = 1;
     constexpr std::uint8_t kPtzPdType = 18;
     constexpr std::uint8_t kPtzType = 11;
+    const bool wasMaster = devices.IsCurrentMaster() != 0;
+    const std::uint8_t ordinal = devices.GetOrdinal();
     devices.Compact();
     for (std::size_t i = 0; i < 16; ++i) {
         std::uint8_t type = 0;
@@ -118,4 +120,14 @@ void RebuildDeviceList(CDeviceList& devices, const std::array<std::uint8_t, 124>
         devices.Add(platform::GetU32(&rs485[60 + 4 * i]), rs485[12 + i], type,
                     CDeviceList::kPeripheralKind);
     }
+    if (wasMaster) {
+        return false;
+    }
+    const std::uint8_t type = devices.GetPeripheralTypeAt(ordinal);
+    if (type == kPtzType || type == kPtzPdType) {
+        devices.Select(CDeviceList::kPeripheralKind, ordinal);
+        return false;
+    }
+    devices.Select(CDeviceList::kMasterKind, 0);
+    return true;
 }

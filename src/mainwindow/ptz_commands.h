@@ -26,8 +26,10 @@ class CDeviceList;
 
 // Replaces the peripherals of the device list with the sixteen RS-485 entries of the RS485
 // section as the configuration sheet left them: a PTZ entry on the P-D protocol is type 18, any
-// other PTZ entry type 11, the rest type 0. The masters stay: they are the connected server.
-void RebuildDeviceList(CDeviceList& devices, const std::array<std::uint8_t, 124>& rs485);
+// other PTZ entry type 11, the rest type 0. The masters stay: they are the connected server. A
+// peripheral that had the keys keeps them while its entry is still a PTZ unit; otherwise they go
+// back to the master, and the result is true: the PTZ button must show its idle image.
+bool RebuildDeviceList(CDeviceList& devices, const std::array<std::uint8_t, 124>& rs485);
 
 // Where a click at `point` falls on the grid laid over `grid` (the video rectangle, or the screen
 // in full screen, where `fullScreen` keeps 8 pixels of margin); `video` is the video rectangle

@@ -734,7 +734,9 @@ void CTorvelDlg::RunSystemSheet() {
         settings.m_strNetworkFilePath = sheet.m_DownloadFilePage.m_strFilePath;
     }
     if (sheet.m_fDeviceListChanged != 0) {
-        RebuildDeviceList(app.m_DeviceList, cfg.RS485);
+        if (RebuildDeviceList(app.m_DeviceList, cfg.RS485)) {
+            m_btnKey[kPtzKeyIndex].SetImageIndex(0);
+        }
         ReapplyLayout();
     }
 }

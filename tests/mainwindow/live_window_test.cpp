@@ -379,6 +379,32 @@ TEST_F(LiveWindowTest, ConfigurationSheetHandsItsLocalSettingsBackOnlyAfterApply
     EXPECT_TRUE(device.Requests("/SetSysCfg.cgi").empty()) << "nothing was edited on the device";
 }
 
+TEST_F(LiveWindowTest, AnEditedBusListTakesTheKeysBackFromAPeripheralThatIsNoLongerAPtz) {
+    device.Update([](Settings& s) { s.identity.peripherals = {{3, 1, 0}, {4, 1, 1}}; });
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(1));
+    AnswerNextDialog<CSelectPTZDlg>([](CSelectPTZDlg& d) {
+        d.m_editNumber.setText("2");
+        d.m_btnOk.click();
+    });
+    Command(8312);
+    CDeviceList& devices = g_lpApp->m_DeviceList;
+    ASSERT_FALSE(devices.IsCurrentMaster());
+    ASSERT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 1);
+
+    // The sheet leaves bus entry 1 a camera.
+    AnswerNextDialog<MySystemDialog>([](MySystemDialog& sheet) {
+        g_lpApp->m_SysCfg.RS485[28 + 1] = 0;
+        sheet.m_fDeviceListChanged = 1;
+        sheet.m_btnApply.click();
+    });
+    Command(1006);
+    PumpUntil([] { return false; }, 100);
+    EXPECT_TRUE(devices.IsCurrentMaster());
+    EXPECT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 0);
+    EXPECT_EQ(Window().GetDlgItem(8312)->toolTip(), "PTZ_CONTROL_OFF");
+}
+
 TEST_F(LiveWindowTest, AFailedSectionFetchOpensNoSheet) {
     ASSERT_TRUE(Open());
     ASSERT_TRUE(WaitForFrames(1));
