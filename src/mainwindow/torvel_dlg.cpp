@@ -407,19 +407,6 @@ bool CTorvelDlg::SetKeyBitmaps(int group) {
     return true;
 }
 
-bool CTorvelDlg::SetNtscVgaKeyBitmaps() {
-    return SetKeyBitmaps(0);
-}
-bool CTorvelDlg::SetNtscQvgaKeyBitmaps() {
-    return SetKeyBitmaps(1);
-}
-bool CTorvelDlg::SetPalVgaKeyBitmaps() {
-    return SetKeyBitmaps(2);
-}
-bool CTorvelDlg::SetPalQvgaKeyBitmaps() {
-    return SetKeyBitmaps(3);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Layout
 

@@ -85,8 +85,6 @@ public:
     QRect OnMoving(const QRect& dragged) const;
 
     const std::string& StatusText() const { return m_strStatus; }
-    const std::string& StatusText2() const { return m_strStatus2; }
-    const std::string& IndicatorText() const { return m_strIndicator; }
     bool IsFullScreen() const { return m_bFullScreen; }
     // From a device command's start until the window has taken its result.
     bool IsWaitingForDevice() const { return m_runner.Busy(); }
@@ -103,11 +101,6 @@ public:
     bool LoadBackgroundBitmaps();
     // With `loadAll` the images of every button, then the mode's key images. True.
     bool LoadControlBitmaps(std::uint16_t mode, bool loadAll);
-    // Reload the images that follow the layout mode. True.
-    bool SetNtscVgaKeyBitmaps();
-    bool SetNtscQvgaKeyBitmaps();
-    bool SetPalVgaKeyBitmaps();
-    bool SetPalQvgaKeyBitmaps();
     // Called by the stream when the picture size changes, from its own thread: the work is done
     // on the window's thread. True.
     bool SwitchToNtscVga();
@@ -154,7 +147,6 @@ private:
     template <class Work>
     void OnWindowThread(Work work);
     void ConnectButtons();
-    bool StartSession();
     void ShowStatus(const std::string& text);
     QRect VideoRect() const;
     QRect StatusRect() const;
@@ -222,7 +214,7 @@ private:
     void EnterFullScreen();
     void LeaveFullScreen();
     void HideControlsForFullScreen();
-    // Procedure R: the window back at a layout rectangle, centred on the screen.
+    // The window back at a layout rectangle, centred on the screen.
     void RestoreWindow(int first, int corner);
     void StopAlarmSound();
     // The tip words of a two-state button's string.
@@ -235,6 +227,8 @@ private:
     const DeviceTypeSkin& CurrentSkin() const;
     const UserClassButtons& CurrentUserClass() const;
     const LayoutRow& CurrentLayout() const;
+    // Reloads the images that follow the layout group (0 NTSC VGA, 1 NTSC QVGA, 2 PAL VGA, 3 PAL
+    // QVGA).
     bool SetKeyBitmaps(int group);
     bool SwitchTo(int mode);
     void LoadPanelButtons(int mode);
