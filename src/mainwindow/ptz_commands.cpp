@@ -24,6 +24,19 @@ std::string TwoDigits(long value) {
 
 }  // namespace
 
+bool IsSlaveListType(int type) {
+    return type == NETWORK_DMR_16CH || type == KLM300_DVR;
+}
+
+std::intptr_t PointParam(QPoint point) {
+    return static_cast<std::intptr_t>((point.x() & 0xFFFF) | ((point.y() & 0xFFFF) << 16));
+}
+
+QPoint ParamPoint(std::intptr_t lParam) {
+    return QPoint(static_cast<std::int16_t>(lParam & 0xFFFF),
+                  static_cast<std::int16_t>((lParam >> 16) & 0xFFFF));
+}
+
 std::optional<HotPointHit> HotPointCell(QPoint point, const QRect& grid, const QRect& video,
                                         bool fullScreen, std::uint8_t pictureSizeCode) {
     const int left = grid.left();

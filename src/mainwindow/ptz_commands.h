@@ -46,5 +46,12 @@ std::vector<std::uint8_t> HotPointPacket(int deviceType, std::uint8_t deviceId, 
 // master for 0.
 std::vector<std::uint8_t> PtzSelectBody(int n);
 
+// A master of type 14 or 19 reads its peripherals with "/PTZReset.cgi" and gates some keys.
+bool IsSlaveListType(int type);
+
+// A client point packed into a message parameter as the window system does, and back.
+std::intptr_t PointParam(QPoint point);
+QPoint ParamPoint(std::intptr_t lParam);
+
 // The status-line text of a WM_SHOWSTATUS code, or nothing when the code shows no text.
 std::optional<std::string> StatusTextOfCode(std::intptr_t code, std::uintptr_t seconds);

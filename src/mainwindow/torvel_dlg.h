@@ -134,6 +134,10 @@ protected:
     void reject() override {}
 
 private:
+    // Rows of m_btnKey and m_btnCommand that more than one concern sets.
+    static constexpr int kPtzKeyIndex = 60;
+    static constexpr int kRecordButton = 4;
+
     struct CommandEntry {
         int first;
         int last;
@@ -276,3 +280,14 @@ private:
     bool m_bWaitNoticeShown = false;
     std::string m_strStatusBeforeWait;
 };
+
+template <class Result>
+void CTorvelDlg::RunDeviceCommand(std::function<Result()> work, std::function<void(Result)> done) {
+    const bool started = m_runner.Start<Result>(std::move(work), [this, done](Result result) {
+        EndWait();
+        done(std::move(result));
+    });
+    if (started) {
+        BeginWait();
+    }
+}
