@@ -405,6 +405,22 @@ TEST_F(LiveWindowTest, AnEditedBusListTakesTheKeysBackFromAPeripheralThatIsNoLon
     EXPECT_EQ(Window().GetDlgItem(8312)->toolTip(), "PTZ_CONTROL_OFF");
 }
 
+TEST_F(LiveWindowTest, TheSheetsPauseAfterAnAddressChangeKeepsTheWindowsRunning) {
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(1));
+    MySystemDialog sheet("System setting", &Window(), 0);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(10);
+    const std::uint32_t shown = g_lpApp->m_dwFramesShown;
+    sheet.m_wait(400);
+    EXPECT_GE(ticks, 10);
+    EXPECT_NE(g_lpApp->m_dwFramesShown, shown) << "the live picture went on meanwhile";
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(sheet.isEnabled());
+}
+
 TEST_F(LiveWindowTest, AFailedSectionFetchOpensNoSheet) {
     ASSERT_TRUE(Open());
     ASSERT_TRUE(WaitForFrames(1));
