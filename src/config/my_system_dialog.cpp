@@ -1,14 +1,16 @@
 #include "config/my_system_dialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <cmath>
 
 #include "config/section_fields.h"
 #include "kernel/alarm_db.h"
 #include "kernel/kernel_object.h"
 #include "platform/byte_order.h"
-#include "platform/sync.h"
 #include "protocol/config_section.h"
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
@@ -132,7 +134,16 @@ MySystemDialog::MySystemDialog(const QString& caption, QWidget* parent, int firs
         page->hide();
         page->SetSheet(this);
     }
-    m_wait = [](std::uint32_t ms) { platform::Sleep(ms); };
+    // The windows keep painting while the device takes its new address; the sheet only waits.
+    m_wait = [this](std::uint32_t ms) {
+        setEnabled(false);
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        QEventLoop loop;
+        QTimer::singleShot(static_cast<int>(ms), &loop, &QEventLoop::quit);
+        loop.exec();
+        QApplication::restoreOverrideCursor();
+        setEnabled(true);
+    };
     connect(&m_tabs, &QTabWidget::currentChanged, this, &MySystemDialog::OnTabChanged);
     connect(&m_btnExit, &QPushButton::clicked, this, &MySystemDialog::OnClickOK);
     connect(&m_btnApply, &QPushButton::clicked, this, &MySystemDialog::OnClickApply);

@@ -92,11 +92,6 @@ std::uint8_t CDeviceList::GetCurrentId() const {
     return m_entries[m_current].bDeviceID;
 }
 
-std::uint8_t CDeviceList::GetPreviousType() const {
-    std::lock_guard lock(m_mutex);
-    return m_entries[m_previous].bDeviceType;
-}
-
 std::uint8_t CDeviceList::GetPreviousId() const {
     std::lock_guard lock(m_mutex);
     return m_entries[m_previous].bDeviceID;
@@ -110,11 +105,6 @@ std::uint8_t CDeviceList::GetMasterType() const {
 std::uint8_t CDeviceList::GetMasterId() const {
     std::lock_guard lock(m_mutex);
     return m_entries[m_master].bDeviceID;
-}
-
-std::uint8_t CDeviceList::GetPeripheralType() const {
-    std::lock_guard lock(m_mutex);
-    return m_entries[m_peripheral].bDeviceType;
 }
 
 std::uint8_t CDeviceList::GetPeripheralId() const {

@@ -85,11 +85,9 @@ public:
 
     std::uint8_t GetCurrentType() const;
     std::uint8_t GetCurrentId() const;
-    std::uint8_t GetPreviousType() const;
     std::uint8_t GetPreviousId() const;
     std::uint8_t GetMasterType() const;
     std::uint8_t GetMasterId() const;
-    std::uint8_t GetPeripheralType() const;
     std::uint8_t GetPeripheralId() const;
     // Type of the n-th peripheral, 0 when there is none.
     std::uint8_t GetPeripheralTypeAt(std::uint8_t n) const;

@@ -24,6 +24,19 @@ std::string TwoDigits(long value) {
 
 }  // namespace
 
+bool IsSlaveListType(int type) {
+    return type == NETWORK_DMR_16CH || type == KLM300_DVR;
+}
+
+std::intptr_t PointParam(QPoint point) {
+    return static_cast<std::intptr_t>((point.x() & 0xFFFF) | ((point.y() & 0xFFFF) << 16));
+}
+
+QPoint ParamPoint(std::intptr_t lParam) {
+    return QPoint(static_cast<std::int16_t>(lParam & 0xFFFF),
+                  static_cast<std::int16_t>((lParam >> 16) & 0xFFFF));
+}
+
 std::optional<HotPointHit> HotPointCell(QPoint point, const QRect& grid, const QRect& video,
                                         bool fullScreen, std::uint8_t pictureSizeCode) {
     const int left = grid.left();
@@ -104,11 +117,13 @@ std::optional<std::string> StatusTextOfCode(std::intptr_t code, std::uintptr_t s
     }
 }
 
-void RebuildDeviceList(CDeviceList& devices, const std::array<std::uint8_t, 124>& rs485) {
+bool RebuildDeviceList(CDeviceList& devices, const std::array<std::uint8_t, 124>& rs485) {
     constexpr std::uint8_t kPtzKind = 1;
     constexpr std::uint8_t kPdProtocol = 1;
     constexpr std::uint8_t kPtzPdType = 18;
     constexpr std::uint8_t kPtzType = 11;
+    const bool wasMaster = devices.IsCurrentMaster() != 0;
+    const std::uint8_t ordinal = devices.GetOrdinal();
     devices.Compact();
     for (std::size_t i = 0; i < 16; ++i) {
         std::uint8_t type = 0;
@@ -118,4 +133,14 @@ void RebuildDeviceList(CDeviceList& devices, const std::array<std::uint8_t, 124>
         devices.Add(platform::GetU32(&rs485[60 + 4 * i]), rs485[12 + i], type,
                     CDeviceList::kPeripheralKind);
     }
+    if (wasMaster) {
+        return false;
+    }
+    const std::uint8_t type = devices.GetPeripheralTypeAt(ordinal);
+    if (type == kPtzType || type == kPtzPdType) {
+        devices.Select(CDeviceList::kPeripheralKind, ordinal);
+        return false;
+    }
+    devices.Select(CDeviceList::kMasterKind, 0);
+    return true;
 }

@@ -22,6 +22,8 @@ constexpr int kPanelOpenId = 8192;
 constexpr int kPanelCloseId = 8193;
 constexpr int kPowerId = 8311;
 constexpr int kTurboKey = 59;
+// A command that answers within this time shows no waiting text.
+constexpr int kWaitNoticeMs = 500;
 constexpr int kPtzKey = 60;
 constexpr int kRetrKey = 61;
 
@@ -100,8 +102,15 @@ QRegion RoundedRegion(int width, int height, int corner) {
 }  // namespace
 
 CTorvelDlg::CTorvelDlg(MainWindowServices services, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_services(std::move(services)) {
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      m_services(std::move(services)),
+      m_runner([this](std::function<void()> call) {
+          QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+      }) {
     g_lpApp->m_wLayoutMode = 0;
+    m_waitNotice.setSingleShot(true);
+    m_waitNotice.setInterval(kWaitNoticeMs);
+    connect(&m_waitNotice, &QTimer::timeout, this, &CTorvelDlg::ShowWaitNotice);
     // Every button is a hidden child from the start, so that a layout call that comes before
     // the buttons are created can never show one as a window of its own.
     for (ui::CVtxButton* button : AllButtons()) {
@@ -398,19 +407,6 @@ bool CTorvelDlg::SetKeyBitmaps(int group) {
     return true;
 }
 
-bool CTorvelDlg::SetNtscVgaKeyBitmaps() {
-    return SetKeyBitmaps(0);
-}
-bool CTorvelDlg::SetNtscQvgaKeyBitmaps() {
-    return SetKeyBitmaps(1);
-}
-bool CTorvelDlg::SetPalVgaKeyBitmaps() {
-    return SetKeyBitmaps(2);
-}
-bool CTorvelDlg::SetPalQvgaKeyBitmaps() {
-    return SetKeyBitmaps(3);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Layout
 
@@ -685,8 +681,7 @@ QRect CTorvelDlg::OnMoving(const QRect& dragged) const {
 
 void CTorvelDlg::OnTurbo(int) {
     KernelObject& app = *g_lpApp;
-    app.m_fTurbo = app.m_fTurbo == 0 ? 1 : 0;
-    const bool on = app.m_fTurbo != 0;
+    const bool on = SessionCommands::ToggleTurbo();
     static constexpr int kSetterGroup[kLayoutModeCount] = {0, 1, 2, 3, 1, 3};
     SetKeyBitmaps(kSetterGroup[std::min<int>(app.m_wLayoutMode, kLayoutModeCount - 1)]);
     m_btnKey[kTurboKey].SetImageIndex(on ? 1 : 0);

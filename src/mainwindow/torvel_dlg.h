@@ -7,8 +7,10 @@
 #include <QDialog>
 #include <QImage>
 #include <QRect>
+#include <QTimer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -18,6 +20,8 @@
 #include "kernel/main_window_link.h"
 #include "mainwindow/main_window_services.h"
 #include "mainwindow/skin_tables.h"
+#include "protocol/command_runner.h"
+#include "protocol/session_commands.h"
 #include "ui/window_message.h"
 #include "widgets/vtx_button.h"
 
@@ -81,9 +85,11 @@ public:
     QRect OnMoving(const QRect& dragged) const;
 
     const std::string& StatusText() const { return m_strStatus; }
-    const std::string& StatusText2() const { return m_strStatus2; }
-    const std::string& IndicatorText() const { return m_strIndicator; }
     bool IsFullScreen() const { return m_bFullScreen; }
+    // From a device command's start until the window has taken its result.
+    bool IsWaitingForDevice() const { return m_runner.Busy(); }
+    // The status text while a device command has kept the window waiting for a moment.
+    static constexpr const char* kWaitingText = "Waiting for the device ...";
 
     // The skin part of the start-up: the layout mode from the video standard and the
     // resolution, the window's shape and backgrounds, every button with its place, tooltip and
@@ -95,11 +101,6 @@ public:
     bool LoadBackgroundBitmaps();
     // With `loadAll` the images of every button, then the mode's key images. True.
     bool LoadControlBitmaps(std::uint16_t mode, bool loadAll);
-    // Reload the images that follow the layout mode. True.
-    bool SetNtscVgaKeyBitmaps();
-    bool SetNtscQvgaKeyBitmaps();
-    bool SetPalVgaKeyBitmaps();
-    bool SetPalQvgaKeyBitmaps();
     // Called by the stream when the picture size changes, from its own thread: the work is done
     // on the window's thread. True.
     bool SwitchToNtscVga();
@@ -133,10 +134,15 @@ protected:
     void reject() override {}
 
 private:
+    // Rows of m_btnKey and m_btnCommand that more than one concern sets.
+    static constexpr int kPtzKeyIndex = 60;
+    static constexpr int kRecordButton = 4;
+
     struct CommandEntry {
         int first;
         int last;
         void (CTorvelDlg::*handler)(int controlId);
+        bool device;
     };
     static const CommandEntry kCommandMap[];
     static const ui::MessageMapEntry<CTorvelDlg> kMessageMap[];
@@ -145,7 +151,6 @@ private:
     template <class Work>
     void OnWindowThread(Work work);
     void ConnectButtons();
-    bool StartSession();
     void ShowStatus(const std::string& text);
     QRect VideoRect() const;
     QRect StatusRect() const;
@@ -174,6 +179,26 @@ private:
     void OnPower(int);
     void OnRetr(int);
     void OnHotPointButton(int);
+    // The PTZ chooser and the switch it asks for; `slaveList` when the device's peripherals were
+    // just read and must be told of a cancel.
+    void ChoosePtz(bool slaveList);
+    // The configuration sheet over the sections just fetched, and what its APPLY hands back.
+    void RunSystemSheet();
+
+    // Runs `work` on the command runner and `done` with its result on the window's thread,
+    // with the busy cursor and, after a moment, the waiting text meanwhile. A command that
+    // arrives while another runs is dropped.
+    template <class Result>
+    void RunDeviceCommand(std::function<Result()> work, std::function<void(Result)> done);
+    void RunDeviceCommand(std::function<void()> work, std::function<void()> done = {});
+    void BeginWait();
+    void EndWait();
+    void ShowWaitNotice();
+    void ShowOutcome(const CommandOutcome& outcome);
+    // What the connect button and the status line say around a connect or a disconnect.
+    void ShowConnecting(bool started);
+    void ShowDisconnecting();
+    void ShowDisconnected();
     // A resolution or quality step: the new index goes to the device; on failure the old one
     // comes back.
     void ChangeStreamSetting(std::uint8_t command, const char* name, std::uint32_t& index,
@@ -193,7 +218,7 @@ private:
     void EnterFullScreen();
     void LeaveFullScreen();
     void HideControlsForFullScreen();
-    // Procedure R: the window back at a layout rectangle, centred on the screen.
+    // The window back at a layout rectangle, centred on the screen.
     void RestoreWindow(int first, int corner);
     void StopAlarmSound();
     // The tip words of a two-state button's string.
@@ -206,6 +231,8 @@ private:
     const DeviceTypeSkin& CurrentSkin() const;
     const UserClassButtons& CurrentUserClass() const;
     const LayoutRow& CurrentLayout() const;
+    // Reloads the images that follow the layout group (0 NTSC VGA, 1 NTSC QVGA, 2 PAL VGA, 3 PAL
+    // QVGA).
     bool SetKeyBitmaps(int group);
     bool SwitchTo(int mode);
     void LoadPanelButtons(int mode);
@@ -244,4 +271,23 @@ private:
     // Serialises the reload of the key images by the layout switches.
     std::mutex m_csLayout;
     bool m_bControlsCreated = false;
+    // The alarm sound could not be loaded and the user has been told, until the alarm ends.
+    bool m_bAlarmSoundFailureShown = false;
+    CommandRunner m_runner;
+    QTimer m_waitNotice;
+    bool m_bWaiting = false;
+    // While it is shown, status texts wait in m_strStatusBeforeWait.
+    bool m_bWaitNoticeShown = false;
+    std::string m_strStatusBeforeWait;
 };
+
+template <class Result>
+void CTorvelDlg::RunDeviceCommand(std::function<Result()> work, std::function<void(Result)> done) {
+    const bool started = m_runner.Start<Result>(std::move(work), [this, done](Result result) {
+        EndWait();
+        done(std::move(result));
+    });
+    if (started) {
+        BeginWait();
+    }
+}

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -33,7 +34,9 @@
 #include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
+#include "ui/message_ids.h"
 #include "ui/string_table.h"
+#include "ui/window_message.h"
 
 namespace {
 
@@ -97,6 +100,18 @@ protected:
     }
 
     CTorvelDlg& Window() { return *window; }
+
+    // Waits until the window has taken the result of the device command it runs, if any.
+    bool WaitForCommand() {
+        return PumpUntil([&] { return !window->IsWaitingForDevice(); });
+    }
+
+    // A command of the window, run to its end.
+    bool Command(int controlId) {
+        const bool handled = window->OnCommand(controlId);
+        EXPECT_TRUE(WaitForCommand());
+        return handled;
+    }
 
     QRect VideoRect() const { return window->VideoArea()->geometry(); }
 
@@ -243,9 +258,12 @@ TEST_F(LiveWindowTest, KeySendsItsProtocolBytesWithTheTurboArgument) {
 
     device.ClearRequests();
     Window().GetDlgItem(8241)->click();  // UP, a motion key
-    Window().OnCommand(8310);            // turbo on
+    ASSERT_TRUE(WaitForCommand());
+    Window().OnCommand(8310);  // turbo on
     Window().GetDlgItem(8241)->click();
+    ASSERT_TRUE(WaitForCommand());
     Window().GetDlgItem(8232)->click();  // PLAY ignores turbo
+    ASSERT_TRUE(WaitForCommand());
     const auto sent = device.Requests("/RS485Cmd.cgi");
     ASSERT_EQ(sent.size(), 3u);
     const auto body = [&](int key, std::uint8_t argument) {
@@ -268,7 +286,7 @@ TEST_F(LiveWindowTest, PtzSwitchHandsTheKeysToThePeripheralAndAClickSendsTheCell
         d.m_btnOk.click();
     });
     device.ClearRequests();
-    Window().OnCommand(8312);
+    Command(8312);
     CDeviceList& devices = g_lpApp->m_DeviceList;
     EXPECT_FALSE(devices.IsCurrentMaster());
     EXPECT_EQ(devices.GetCurrentType(), PTZ_PELCO);
@@ -300,7 +318,7 @@ TEST_F(LiveWindowTest, PtzSwitchHandsTheKeysToThePeripheralAndAClickSendsTheCell
     const QString tip = Window().GetDlgItem(8312)->toolTip();
     device.Update([](Settings& s) { s.faults["/RS485Cmd.cgi"] = {.status = 500, .times = 1}; });
     AnswerNextDialog<CSelectPTZDlg>([](CSelectPTZDlg& d) { d.m_btnEsc.click(); });
-    Window().OnCommand(8312);
+    Command(8312);
     EXPECT_FALSE(devices.IsCurrentMaster());
     EXPECT_EQ(devices.GetCurrentType(), PTZ_PELCO);
     EXPECT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 1);
@@ -311,7 +329,7 @@ TEST_F(LiveWindowTest, PtzSwitchHandsTheKeysToThePeripheralAndAClickSendsTheCell
 
     // Accepted now: back to the master.
     AnswerNextDialog<CSelectPTZDlg>([](CSelectPTZDlg& d) { d.m_btnEsc.click(); });
-    Window().OnCommand(8312);
+    Command(8312);
     EXPECT_TRUE(devices.IsCurrentMaster());
     EXPECT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 0);
     EXPECT_EQ(g_lpApp->m_bHotPointMode, 1);
@@ -337,7 +355,7 @@ TEST_F(LiveWindowTest, ConfigurationSheetHandsItsLocalSettingsBackOnlyAfterApply
         sheet.m_btnExit.click();
     });
     device.ClearRequests();
-    ASSERT_TRUE(Window().OnCommand(1006));
+    ASSERT_TRUE(Command(1006));
     EXPECT_EQ(settings.m_strRecordPath, before) << "EXIT keeps the settings";
     EXPECT_EQ(g_lpApp->m_bKeyMode, 5);
     std::vector<std::string> fetched;
@@ -354,11 +372,53 @@ TEST_F(LiveWindowTest, ConfigurationSheetHandsItsLocalSettingsBackOnlyAfterApply
         sheet.m_ToolBoxPage.m_nTurboStep = 2;
         sheet.m_btnApply.click();
     });
-    ASSERT_TRUE(Window().OnCommand(1006));
+    ASSERT_TRUE(Command(1006));
     EXPECT_EQ(settings.m_strRecordPath, newFolder);
     EXPECT_TRUE(std::filesystem::is_directory(newFolder));
     EXPECT_EQ(g_lpApp->m_bKeyMode, 3);
     EXPECT_TRUE(device.Requests("/SetSysCfg.cgi").empty()) << "nothing was edited on the device";
+}
+
+TEST_F(LiveWindowTest, AnEditedBusListTakesTheKeysBackFromAPeripheralThatIsNoLongerAPtz) {
+    device.Update([](Settings& s) { s.identity.peripherals = {{3, 1, 0}, {4, 1, 1}}; });
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(1));
+    AnswerNextDialog<CSelectPTZDlg>([](CSelectPTZDlg& d) {
+        d.m_editNumber.setText("2");
+        d.m_btnOk.click();
+    });
+    Command(8312);
+    CDeviceList& devices = g_lpApp->m_DeviceList;
+    ASSERT_FALSE(devices.IsCurrentMaster());
+    ASSERT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 1);
+
+    // The sheet leaves bus entry 1 a camera.
+    AnswerNextDialog<MySystemDialog>([](MySystemDialog& sheet) {
+        g_lpApp->m_SysCfg.RS485[28 + 1] = 0;
+        sheet.m_fDeviceListChanged = 1;
+        sheet.m_btnApply.click();
+    });
+    Command(1006);
+    PumpUntil([] { return false; }, 100);
+    EXPECT_TRUE(devices.IsCurrentMaster());
+    EXPECT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 0);
+    EXPECT_EQ(Window().GetDlgItem(8312)->toolTip(), "PTZ_CONTROL_OFF");
+}
+
+TEST_F(LiveWindowTest, TheSheetsPauseAfterAnAddressChangeKeepsTheWindowsRunning) {
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(1));
+    MySystemDialog sheet("System setting", &Window(), 0);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(10);
+    const std::uint32_t shown = g_lpApp->m_dwFramesShown;
+    sheet.m_wait(400);
+    EXPECT_GE(ticks, 10);
+    EXPECT_NE(g_lpApp->m_dwFramesShown, shown) << "the live picture went on meanwhile";
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(sheet.isEnabled());
 }
 
 TEST_F(LiveWindowTest, AFailedSectionFetchOpensNoSheet) {
@@ -373,7 +433,7 @@ TEST_F(LiveWindowTest, AFailedSectionFetchOpensNoSheet) {
             sheet->m_btnExit.click();
         }
     });
-    ASSERT_TRUE(Window().OnCommand(1006));
+    ASSERT_TRUE(Command(1006));
     QApplication::processEvents();
     EXPECT_FALSE(sheetOpened);
     EXPECT_EQ(messages.Texts().back(), ui::LoadString(4029));
@@ -395,7 +455,7 @@ TEST_F(LiveWindowTest, PictureAdjustStartsFromTheDeviceValuesAndSendsTheChangeBa
         d.m_btnOK.click();
         d.m_btnCancel.click();
     });
-    Window().OnCommand(1003);
+    Command(1003);
     EXPECT_EQ(device.Section("IMG")->substr(7, 4), "\x0A\x14\x1E\xC8");
 }
 
@@ -414,7 +474,7 @@ TEST_F(LiveWindowTest, SnapshotAndManualRecordingAreWrittenAndRecordingStopsAfte
     Window().OnCommand(1005);
     EXPECT_EQ(Window().GetDlgItem(1005)->GetImageIndex(), 1);
     ASSERT_TRUE(WaitForFrames(10));
-    Window().OnCommand(1002);  // disconnect: the stream stops
+    Command(1002);  // disconnect: the stream stops
     EXPECT_EQ(g_lpApp->m_fConnected, 0u);
     PumpUntil([] { return g_lpApp->m_fVideoReady == 0; }, 3'000);
     const auto before = messages.Texts().size();
@@ -437,24 +497,109 @@ TEST_F(LiveWindowTest, SnapshotAndManualRecordingAreWrittenAndRecordingStopsAfte
 
 TEST_F(LiveWindowTest, ResolutionAndQualityFollowTheDevice) {
     ASSERT_TRUE(Open());
-    Window().OnCommand(1007);
+    Command(1007);
     EXPECT_EQ(device.Snapshot().state.resolution, 1);
     EXPECT_EQ(Window().GetDlgItem(1007)->GetImageIndex(), 1);
     for (int expected : {1, 2, 0}) {
-        Window().OnCommand(1008);
+        Command(1008);
         EXPECT_EQ(device.Snapshot().state.quality, expected);
         EXPECT_EQ(Window().GetDlgItem(1008)->GetImageIndex(), expected);
     }
     device.Update(
         [](Settings& s) { s.faults["/Setresolution.cgi"] = {.status = 500, .times = 1}; });
-    Window().OnCommand(1007);
+    Command(1007);
     EXPECT_EQ(g_lpApp->CSettingINI.m_nResolution, 1u);
     EXPECT_EQ(Window().GetDlgItem(1007)->GetImageIndex(), 1);
     EXPECT_EQ(messages.Texts().back(), ui::LoadString(4066));
     // A stored small-picture index starts the cycle over at the large picture.
     g_lpApp->CSettingINI.m_nResolution = 2;
-    Window().OnCommand(1007);
+    Command(1007);
     EXPECT_EQ(g_lpApp->CSettingINI.m_nResolution, 0u);
+}
+
+TEST_F(LiveWindowTest, WindowLivesOnWhileACommandWaitsOnAStalledDeviceAndCloseCancelsIt) {
+    using namespace std::chrono_literals;
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(2));
+    device.Update([](Settings& s) {
+        s.faults["/Setquality.cgi"] = {.action = device_emulator::ReplyAction::Stall};
+    });
+    device.ClearRequests();
+    const std::uint32_t resolution = g_lpApp->CSettingINI.m_nResolution;
+    Window().OnCommand(1008);
+    ASSERT_TRUE(device.WaitForRequests("/Setquality.cgi", 1, 5s));
+    EXPECT_TRUE(Window().IsWaitingForDevice()) << "the window came back before the device did";
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+
+    // Timers fire, the picture moves, and the user is told what the program waits for.
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(10);
+    EXPECT_TRUE(PumpUntil([&] { return ticks >= 20; }));
+    EXPECT_TRUE(WaitForFrames(5));
+    EXPECT_TRUE(PumpUntil([&] { return Window().StatusText() == CTorvelDlg::kWaitingText; }));
+    ASSERT_TRUE(Window().IsWaitingForDevice());
+
+    // Nothing else reaches the device meanwhile.
+    for (const int command : {1007, 8241, 8311, 1006}) {
+        Window().OnCommand(command);
+    }
+    PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(device.Requests().size(), 1u) << device.Requests().back().path;
+    EXPECT_EQ(g_lpApp->CSettingINI.m_nResolution, resolution);
+
+    // Closing does not wait for the device, which would keep the command for 15 s.
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Window().DestroyWindow());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_FALSE(Window().IsWaitingForDevice());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    PumpUntil([] { return false; }, 200);
+    EXPECT_TRUE(messages.Texts().empty()) << "a cancelled command reports nothing";
+}
+
+TEST_F(LiveWindowTest, ASlowAnswerIsAppliedAfterTheWaitAndTheStatusComesBack) {
+    using namespace std::chrono_literals;
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(2));
+    device.Update([](Settings& s) { s.faults["/Setquality.cgi"] = {.reply_delay = 1500ms}; });
+    Window().OnCommand(1008);
+    ASSERT_TRUE(PumpUntil([&] { return Window().StatusText() == CTorvelDlg::kWaitingText; }));
+    ASSERT_TRUE(WaitForCommand());
+    EXPECT_EQ(device.Snapshot().state.quality, 1);
+    EXPECT_EQ(Window().GetDlgItem(1008)->GetImageIndex(), 1);
+    EXPECT_NE(Window().StatusText(), CTorvelDlg::kWaitingText);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(LiveWindowTest, AMissingAlarmSoundIsReportedOnceAnAlarmAndTheShippedOnePlays) {
+    device.Update([](Settings& s) {
+        s.stream.alarm_on_frames = 1'000'000;
+        s.stream.alarm_off_frames = 1;
+    });
+    ASSERT_TRUE(Open());
+    g_lpApp->CSettingINI.m_strTriggerWavPath = (program.Path() / "missing.wav").string();
+    const std::string failed = ui::LoadString(4096);
+    const auto failures = [&] { return std::ranges::count(messages.Texts(), failed); };
+    ASSERT_TRUE(PumpUntil([&] { return failures() == 1; }));
+    ASSERT_TRUE(WaitForFrames(20)) << "every one of them asks for the sound again";
+    EXPECT_EQ(failures(), 1);
+
+    // The alarm ends, the next one begins: the user hears of it once more.
+    ui::PostMessage(Window().Handle(), ui::WM_POSTALARMAUDIO, 0, 2);
+    ASSERT_TRUE(PumpUntil([&] { return failures() == 2; }));
+    ASSERT_TRUE(WaitForFrames(10));
+    EXPECT_EQ(failures(), 2);
+
+    // The sound the build puts beside the program is the fall-back.
+    std::filesystem::copy_file(std::filesystem::path(TORVEL_SKIN_DIR) / "alarm.wav",
+                               program.Path() / "alarm.wav");
+    ui::PostMessage(Window().Handle(), ui::WM_POSTALARMAUDIO, 0, 2);
+    EXPECT_TRUE(PumpUntil([] { return g_lpApp->m_fAlarmSoundOn != 0; }));
+    EXPECT_EQ(failures(), 2);
 }
 
 TEST_F(LiveWindowTest, DroppedStreamShowsTheReloginAndThePictureComesBack) {

@@ -83,7 +83,8 @@ TEST(RebuildDeviceListTest, BusEntriesReplaceThePeripheralsAndTheServerStays) {
     rs485[14] = 3, rs485[30] = 0, rs485[46] = 1;
     platform::PutU32(&rs485[60], 9600);
     platform::PutU32(&rs485[64], 4800);
-    RebuildDeviceList(devices, rs485);
+    EXPECT_FALSE(RebuildDeviceList(devices, rs485));
+    EXPECT_TRUE(devices.IsCurrentMaster()) << "the master had the keys and keeps them";
 
     EXPECT_EQ(devices.Count(), 17);
     EXPECT_EQ(devices.GetMasterType(), 19);
@@ -98,6 +99,32 @@ TEST(RebuildDeviceListTest, BusEntriesReplaceThePeripheralsAndTheServerStays) {
         EXPECT_EQ(entry.bDeviceType, expected[i].type) << i;
         EXPECT_EQ(entry.dwBaudRate, expected[i].baud) << i;
         EXPECT_TRUE(entry.wFlags & DeviceListEntry::kPeripheral) << i;
+    }
+}
+
+TEST(RebuildDeviceListTest, APeripheralKeepsTheKeysOnlyWhileItIsStillAPtz) {
+    const struct {
+        std::uint8_t kind;      // RS485 byte 28 + i of the current peripheral's entry
+        std::uint8_t protocol;  // byte 44 + i
+        bool keepsKeys;
+    } cases[] = {{1, 0, true}, {1, 1, true}, {0, 0, false}, {0, 1, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.kind) << "/" << int(c.protocol));
+        CDeviceList devices;
+        devices.Add(0, 0, 19, CDeviceList::kMasterKind);
+        devices.Add(2400, 1, 11, CDeviceList::kPeripheralKind);
+        devices.Add(2400, 2, 11, CDeviceList::kPeripheralKind);
+        ASSERT_EQ(devices.Select(CDeviceList::kPeripheralKind, 1), 0);
+        std::array<std::uint8_t, 124> rs485{};
+        rs485[12] = 1, rs485[28] = 1;
+        rs485[13] = 7, rs485[29] = c.kind, rs485[45] = c.protocol;
+
+        EXPECT_EQ(RebuildDeviceList(devices, rs485), !c.keepsKeys);
+        EXPECT_EQ(devices.IsCurrentMaster() == 0, c.keepsKeys);
+        if (c.keepsKeys) {
+            EXPECT_EQ(devices.GetOrdinal(), 1);
+            EXPECT_EQ(devices.GetCurrentId(), 7);
+        }
     }
 }
 

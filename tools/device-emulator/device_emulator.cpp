@@ -184,6 +184,9 @@ void DeviceEmulator::Impl::Serve(int fd) {
             connection.Hold();
             return;
         }
+        if (!connection.Pause(faults.reply_delay)) {
+            return;
+        }
         const CgiCommand* command = FindCommand(request.path);
         if (command == nullptr) {
             SendReply(connection, Reply{404, "", "text/plain"}, faults);

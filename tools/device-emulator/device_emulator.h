@@ -104,6 +104,7 @@ struct ReplyFaults {
     std::vector<long long> body_splits{};
     std::chrono::milliseconds split_pause{100};  // pause between those writes
     std::size_t truncate_to = 0;                 // send only this many bytes of the reply (0: all)
+    std::chrono::milliseconds reply_delay{0};    // a slow device: the reply starts this late
     int times = 0;  // 0: every request until cleared; n: only the next n requests
 };
 

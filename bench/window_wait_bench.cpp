@@ -1,0 +1,123 @@
+// How long the main window's thread goes without running its event loop while a device command
+// waits on a device that never answers. The window is the real one, logged in to the device
+// emulator over loopback with its live stream running; a 1 ms timer on the window's thread
+// records the gaps between its ticks. Reported:
+//   idle_pause_ms     the longest gap over the interval with no command running (the reference)
+//   waiting_pause_ms  the longest gap over the same interval while the quality command waits
+//   ratio             waiting_pause_ms / idle_pause_ms
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <memory>
+
+#include "app/live_session_components.h"
+#include "app/process_threads.h"
+#include "app/system_buffers.h"
+#include "app/torvel_app.h"
+#include "device_emulator.h"
+#include "kernel/kernel_object.h"
+#include "mainwindow/torvel_dlg.h"
+#include "platform/paths.h"
+#include "platform/thread.h"
+#include "protocol/command_sender.h"
+#include "protocol/login.h"
+#include "test_support/recording_message_sink.h"
+#include "test_support/temp_folder.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kInterval = std::chrono::seconds(2);
+
+// The longest gap between ticks of a 1 ms timer over kInterval of the window thread's life.
+double LongestPauseMs() {
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    Clock::time_point last = Clock::now();
+    Clock::duration longest{};
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const Clock::time_point now = Clock::now();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    timer.start(1);
+    const Clock::time_point end = Clock::now() + kInterval;
+    while (Clock::now() < end) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return std::chrono::duration<double, std::milli>(longest).count();
+}
+
+void BM_WindowThreadPause(benchmark::State& state) {
+    test_support::TempFolder program;
+    test_support::RecordingMessageSink messages;
+    device_emulator::DeviceEmulator device;
+    device.Start();
+    platform::SetProgramFolder(TORVEL_RUNTIME_DIR);
+    InitKernelObject();
+    g_lpApp->CSettingINI.m_strProgramPath = program.Path().string() + "/";
+    g_lpApp->CSettingINI.m_strServerName = "127.0.0.1";
+    SetDeviceAddress("127.0.0.1", device.Port());
+    SendLoginRequest("admin", "admin");
+    g_lpApp->m_fConnected = 1;
+    LiveSessionComponents components;
+    AllocateSystemBuffer(components);
+    InitialSemaphore(components);
+    InitProcessResource(components);
+    InitLoginResource(components);
+    auto window = std::make_unique<CTorvelDlg>(
+        MainWindowServices{components.Pipeline(), components.Recorders(),
+                           [&components] { return ExitLoginResource(components) != 0; },
+                           [] { return ExitProcessResource() != 0; }});
+    if (!window->OnInitDialog()) {
+        state.SkipWithError("the window did not start");
+        return;
+    }
+    window->show();
+    device.Update([](device_emulator::Settings& s) {
+        s.faults["/Setquality.cgi"] = {.action = device_emulator::ReplyAction::Stall};
+    });
+
+    // The first frames and the first paint of the skin are no part of either figure.
+    LongestPauseMs();
+    double idle = 0;
+    double waiting = 0;
+    for (auto _ : state) {
+        idle = LongestPauseMs();
+        window->OnCommand(1008);
+        waiting = LongestPauseMs();
+        if (!window->IsWaitingForDevice()) {
+            state.SkipWithError("the command did not wait on the device");
+            break;
+        }
+        window->DestroyWindow();
+    }
+    state.counters["idle_pause_ms"] = idle;
+    state.counters["waiting_pause_ms"] = waiting;
+    state.counters["ratio"] = idle > 0 ? waiting / idle : 0;
+
+    window.reset();
+    FreeSystemBuffer(components);
+    FreeSemaphore(components);
+    platform::JoinAllThreads();
+    device.Stop();
+    delete g_lpApp;
+    g_lpApp = nullptr;
+    platform::SetProgramFolder({});
+}
+
+}  // namespace
+
+BENCHMARK(BM_WindowThreadPause)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

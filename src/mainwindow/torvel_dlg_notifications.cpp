@@ -1,0 +1,143 @@
+// What the threads ask of the main window: every call hands its work to the window's thread,
+// except the frame painting; and the posted status codes of the re-login thread.
+
+#include "kernel/kernel_object.h"
+#include "mainwindow/ptz_commands.h"
+#include "mainwindow/torvel_dlg.h"
+#include "video/live_pipeline.h"
+
+template <class Work>
+void CTorvelDlg::OnWindowThread(Work work) {
+    if (OnGuiThread()) {
+        work();
+    } else {
+        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    }
+}
+
+void CTorvelDlg::DrawFrame() {
+    m_services.pipeline.Painter().Paint();
+}
+
+void CTorvelDlg::ShowStatusText(const std::string& text) {
+    OnWindowThread([this, text] { ShowStatus(text); });
+}
+
+void CTorvelDlg::ShowStatus(const std::string& text) {
+    if (m_bFullScreen) {
+        return;
+    }
+    if (m_bWaitNoticeShown) {
+        // The user keeps seeing that the program waits; the text comes back after the wait.
+        m_strStatusBeforeWait = text;
+        return;
+    }
+    m_strStatus = text;
+    update(StatusRect().adjusted(0, 0, 1, 1));
+}
+
+void CTorvelDlg::SetButtonImage(int controlId, int imageIndex) {
+    OnWindowThread([this, controlId, imageIndex] {
+        if (ui::CVtxButton* button = GetDlgItem(controlId)) {
+            button->SetImageIndex(imageIndex);
+        }
+    });
+}
+
+void CTorvelDlg::SetButtonTip(int controlId, const std::string& tip) {
+    OnWindowThread([this, controlId, tip] {
+        if (ui::CVtxButton* button = GetDlgItem(controlId)) {
+            button->setToolTip(QString::fromStdString(tip));
+        }
+    });
+}
+
+void CTorvelDlg::ClearFrameTexts() {
+    OnWindowThread([this] {
+        m_strStatus2.clear();
+        m_strIndicator.clear();
+        update(StatusRect());
+    });
+}
+
+void CTorvelDlg::ClearIndicatorText() {
+    OnWindowThread([this] {
+        m_strIndicator.clear();
+        update(StatusRect());
+    });
+}
+
+void CTorvelDlg::ReapplyLayout() {
+    OnWindowThread([this] {
+        ApplyLayoutMode();
+        RelayoutControls();
+    });
+}
+
+void CTorvelDlg::SwitchLayoutMode(std::uint16_t layoutMode) {
+    OnWindowThread([this, layoutMode] {
+        ApplyLayoutMode();
+        switch (LayoutGroup(layoutMode)) {
+            case 0:
+                SwitchToNtscVga();
+                break;
+            case 1:
+                SwitchToNtscQvga();
+                break;
+            case 2:
+                SwitchToPalVga();
+                break;
+            default:
+                SwitchToPalQvga();
+                break;
+        }
+    });
+}
+
+void CTorvelDlg::PresentFrame(std::shared_ptr<const PaintedFrame> frame) {
+    OnWindowThread([this, frame = std::move(frame)] {
+        if (frame->fullScreen != m_bFullScreen) {
+            return;  // painted before the last switch in or out of full screen
+        }
+        if (m_bFullScreen && m_bFullScreenFirstFrame) {
+            HideControlsForFullScreen();
+        }
+        bool textsChanged = frame->indicator != m_strIndicator;
+        m_strIndicator = frame->indicator;
+        if (frame->status2 && *frame->status2 != m_strStatus2) {
+            m_strStatus2 = *frame->status2;
+            textsChanged = true;
+        }
+        m_wndVideo.SetFrame(frame);
+        if (textsChanged && !m_bFullScreen) {
+            update(StatusRect());
+        }
+    });
+}
+
+void CTorvelDlg::OnShowStatus(ui::WPARAM wParam, ui::LPARAM lParam) {
+    if (const std::optional<std::string> text = StatusTextOfCode(lParam, wParam)) {
+        ShowStatus(*text);
+        return;
+    }
+    switch (lParam) {
+        case 5:
+            m_btnCommand[0].SetImageIndex(0);
+            break;
+        case 6:
+            m_btnCommand[0].SetImageIndex(1);
+            break;
+        case 8:
+            if (!m_bFullScreen) {
+                g_lpApp->m_fStatus8 = 1;
+                update(StatusRect());
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void CTorvelDlg::OnRecordOn(ui::WPARAM, ui::LPARAM) {
+    m_btnCommand[kRecordButton].SetImageIndex(1);
+}

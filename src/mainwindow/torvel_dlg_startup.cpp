@@ -1,0 +1,169 @@
+// The main window's start-up from the device info and its close sequence, with the title-bar
+// buttons that end or minimise it.
+
+#include <QCloseEvent>
+#include <algorithm>
+#include <cstring>
+
+#include "kernel/kernel_object.h"
+#include "mainwindow/torvel_dlg.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "protocol/command_sender.h"
+#include "protocol/config_section.h"
+#include "protocol/device_reply.h"
+#include "protocol/login.h"
+#include "protocol/relogin_thread.h"
+#include "recording/recorder_set.h"
+#include "ui/message_sink.h"
+#include "ui/string_ids.h"
+
+namespace {
+
+constexpr const char* kProductId = "Q41E";
+
+// The user class of a USERLEVEL value.
+std::uint8_t UserClassOf(std::uint16_t level) {
+    switch (level) {
+        case 30:
+            return 0;
+        case 20:
+            return 1;
+        case 0:
+            return 2;
+        default:
+            return 3;
+    }
+}
+
+// A supervisor's device that reports its model with a stray eighth character gets it cut.
+void TrimModelName() {
+    auto& inf = g_lpApp->m_SysCfg.INF;
+    if (GetConfigSection(CFG_INF, inf.data(), inf.size()) == 0) {
+        return;
+    }
+    constexpr std::size_t kModel = 24;
+    if (std::memcmp(inf.data() + kModel, "KLM-300", 7) == 0) {
+        std::fill_n(inf.begin() + kModel, 8, 0);
+        std::memcpy(inf.data() + kModel, "KLM-300", 7);
+        SetConfigSection(CFG_INF, inf.data(), inf.size(), 0);
+    }
+}
+
+}  // namespace
+
+CTorvelDlg::~CTorvelDlg() {
+    KernelObject* app = g_lpApp;
+    if (!app) {
+        return;
+    }
+    MainWindowLink* self = this;
+    app->m_pMainDialog.compare_exchange_strong(self, nullptr);
+    ui::WindowHandle handle = Handle();
+    app->h_MainDialogHandle.compare_exchange_strong(handle, 0);
+}
+
+int CTorvelDlg::DoModal() {
+    if (!OnInitDialog()) {
+        // A window without controls or stream would leave the user nothing to do but close it.
+        ui::ShowMessage(ui::texts::kLoginError);
+        DestroyWindow();
+        return 0;
+    }
+    return exec();
+}
+
+bool CTorvelDlg::OnInitDialog() {
+    KernelObject& app = *g_lpApp;
+    ConnectButtons();
+    app.h_MainDialogHandle = Handle();
+    app.m_pMainDialog = this;
+    app.CSettingINI.m_bSelectedChannel = 1;
+
+    const std::optional<std::string> info = SendDeviceInfoRequest();
+    if (!info) {
+        return false;
+    }
+    const DeviceInfoReply reply = ParseDeviceInfoReply(*info);
+    StoreDeviceInfo(reply);
+    // The list is the device info's alone; whatever the login left in it would come twice.
+    app.m_DeviceList.Clear();
+    FillDeviceList(reply);
+    if (app.m_DeviceID[0].text != kProductId) {
+        return false;
+    }
+    app.m_DeviceList.Select(CDeviceList::kMasterKind, 0);
+    app.m_bUserClass = UserClassOf(app.m_wUserLevel);
+    if (app.m_wUserLevel == 30) {
+        TrimModelName();
+    }
+    app.m_abVideoInfo[2] = app.m_bVideoMode;
+
+    setWindowTitle(QString::fromStdString("Quarnel : " + GetDeviceAddress().server));
+    setToolTip(QString::fromStdString("Quarnel : " + app.m_strAppVersion));
+    CreateSkinControls();
+    if (reply.retr && app.m_DeviceList.IsMasterType19()) {
+        app.m_DeviceList.SetRetrState(static_cast<std::uint8_t>(*reply.retr));
+    }
+    app.m_bChannelCopy = app.CSettingINI.m_bSelectedChannel;
+    app.m_bResolutionCopy = static_cast<std::uint8_t>(app.CSettingINI.m_nResolution);
+    m_bFullScreen = false;
+    m_bFullScreenFirstFrame = false;
+    app.m_bFirstChannelButton = 0;
+
+    ShowStatus("Start to get image!!");
+    platform::SetEvent(app.h_StartToGetJpegImageEvent);
+    platform::SetEvent(app.h_StartConnectionThreadEvent);
+    return true;
+}
+
+bool CTorvelDlg::DestroyWindow() {
+    if (m_bClosed) {
+        return true;
+    }
+    KernelObject& app = *g_lpApp;
+    // A command still waiting on the device is abandoned: the window does not wait for it.
+    m_runner.Cancel();
+    EndWait();
+    // Every recording ends first, so its file is complete whatever happens next.
+    m_services.recorders.StopAllRecording();
+    if (m_services.exitLoginResource && !m_services.exitLoginResource()) {
+        return false;
+    }
+    if (m_services.exitProcessResource && !m_services.exitProcessResource()) {
+        return false;
+    }
+    app.CSettingINI.Save();
+    platform::SetEvent(app.h_EndofShowImageEvent);
+    platform::Sleep(100);
+    m_bClosed = true;
+    MainWindowLink* self = this;
+    app.m_pMainDialog.compare_exchange_strong(self, nullptr);
+    done(QDialog::Accepted);
+    return true;
+}
+
+void CTorvelDlg::closeEvent(QCloseEvent* event) {
+    // The window's close button runs the whole close sequence, like the title-bar button.
+    if (DestroyWindow()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void CTorvelDlg::OnCloseButton(int) {
+    DestroyWindow();
+}
+
+void CTorvelDlg::OnLifeTimeExpired(ui::WPARAM, ui::LPARAM) {
+    DestroyWindow();
+}
+
+void CTorvelDlg::OnMinimize(int) {
+    showMinimized();
+}
+
+void CTorvelDlg::OnNothing(int) {}
+
+void CTorvelDlg::OnNoOpMessage(ui::WPARAM, ui::LPARAM) {}
