@@ -377,14 +377,6 @@ Handle StartThread(ThreadProc proc) {
     return handle;
 }
 
-void RequestThreadStop(Handle thread) {
-    std::lock_guard lock(g_mutex);
-    ObjectPtr o = Find(thread);
-    if (o && o->kind == Kind::Thread) {
-        RequestStopLocked(*o);
-    }
-}
-
 bool StopRequested() {
     std::lock_guard lock(g_mutex);
     return t_self && t_self->stopRequested;
@@ -434,12 +426,6 @@ std::optional<std::uint32_t> ThreadExitCode(Handle thread) {
         return std::nullopt;
     }
     return o->exitCode;
-}
-
-bool IsCurrentThread(Handle thread) {
-    std::lock_guard lock(g_mutex);
-    ObjectPtr o = Find(thread);
-    return o && o.get() == t_self;
 }
 
 void JoinAllThreads() {

@@ -1,11 +1,10 @@
 #pragma once
 
-// Threads that are stopped cooperatively. The design they serve stops a thread by "signal its
-// stop event, wait a bounded time, then terminate it with exit code 31". Killing a thread that may
-// hold a lock or half-written shared state is not something we do; instead a stop request wakes
-// every blocking call of this layer that the thread is in (waits, sleeps, socket I/O, audio
-// writes), which then fail at once, and the thread unwinds normally. A thread that misses its
-// deadline is reported with exit code 31 and still joined.
+// Threads that are stopped cooperatively. Killing a thread that may hold a lock or half-written
+// shared state is not something we do; instead a stop request wakes every blocking call of this
+// layer that the thread is in (waits, sleeps, socket I/O, audio writes), which then fail at once,
+// and the thread unwinds normally. A thread that misses its deadline is reported with exit code
+// 31 and still joined.
 
 #include <cstdint>
 #include <functional>
@@ -22,9 +21,6 @@ using ThreadProc = std::function<std::uint32_t()>;
 // Starts a thread running `proc`. Its handle is signalled when it ends. Null handle on failure.
 Handle StartThread(ThreadProc proc);
 
-// Asks a thread to stop: its current and future blocking calls of this layer fail.
-void RequestThreadStop(Handle thread);
-
 // True when the calling thread has been asked to stop (false on threads not started here).
 bool StopRequested();
 
@@ -40,8 +36,6 @@ std::uint32_t StopThread(HandleField& field, std::uint32_t waitMs);
 
 // The exit code of an ended thread whose handle is still open.
 std::optional<std::uint32_t> ThreadExitCode(Handle thread);
-
-bool IsCurrentThread(Handle thread);
 
 // Stops and joins every thread still running (the last step of shut-down and of each test).
 void JoinAllThreads();
