@@ -501,9 +501,7 @@ void CTorvelDlg::StopAlarmSound() {
 void CTorvelDlg::OnLogin(int) {
     KernelObject& app = *g_lpApp;
     if (app.m_fConnected == 0) {
-        platform::StopThread(app.h_ReLoginThread, 30);
-        app.h_ReLoginThread = platform::StartThread([] { return LoginThread(); });
-        if (!app.h_ReLoginThread) {
+        if (!RestartReLoginThread(LoginThread)) {
             return;
         }
         ShowStatus("CONNECT!!");
@@ -512,13 +510,14 @@ void CTorvelDlg::OnLogin(int) {
     }
     m_btnCommand[0].SetImageIndex(1);
     ShowStatus("DISCONNECT!!");
-    platform::StopThread(app.h_ReLoginThread, 30);
+    RestartReLoginThread({});
     if (app.m_fStreamThreadsRunning != 0) {
         platform::SetEvent(app.h_NotifyGetJPEGImageThreadResetEvent);
         platform::WaitForObject(app.h_FeedBackForNotifyResetEvent, 5'000);
-        platform::SetEvent(app.h_Process_Notify_TerminateEvent);
-        platform::WaitForObject(app.h_Process_Reply_TerminateEvent, 10'000);
     }
+    // A session that is up but not yet streaming has its threads all the same.
+    platform::SetEvent(app.h_Process_Notify_TerminateEvent);
+    platform::WaitForObject(app.h_Process_Reply_TerminateEvent, 10'000);
     app.m_fConnected = 0;
     m_strStatus2.clear();
     m_strIndicator.clear();
