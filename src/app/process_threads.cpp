@@ -9,6 +9,7 @@
 #include "kernel/mailbox.h"
 #include "kernel/trace_log.h"
 #include "platform/thread.h"
+#include "protocol/relogin_thread.h"
 #include "ui/message_ids.h"
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
@@ -95,8 +96,7 @@ bool ServeImageTimeOut(KernelObject& app, SessionComponents& components) {
         w.SetButtonImage(kConnectButtonId, 1);
         w.ClearFrameTexts();
     });
-    platform::StopThread(app.h_ReLoginThread, 30);
-    return StartThread(app.h_ReLoginThread, [&components] { return components.ReLoginThread(); });
+    return RestartReLoginThread([&components] { return components.ReLoginThread(); });
 }
 
 // Mailbox code 4: reload the alarm sound with fresh play and stop events.
@@ -139,10 +139,25 @@ std::uint32_t InitProcessResource(SessionComponents& components) {
     return started ? 1 : 0;
 }
 
-std::uint32_t InitLoginResource(SessionComponents& components) {
-    ChainLock lock;
+namespace {
+
+// True while any of a session's threads or stream semaphores exist, from the login chain's first
+// start to its tear-down.
+bool LoginResourcesBuilt(const KernelObject& app) {
+    for (const HandleField* field :
+         {&app.h_ConnectionThread, &app.h_GetJpegImageThread, &app.h_ComposeImageDataThread,
+          &app.h_ShowImageDataThread, &app.h_FreeSocketBufferSem}) {
+        if (*field) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The login chain's bodies; the caller holds the chain lock.
+std::uint32_t InitLoginLocked(SessionComponents& components) {
     KernelObject& app = *g_lpApp;
-    if (!lock || !MakeEvent(app.h_StartToGetJpegImageEvent) ||
+    if (!MakeEvent(app.h_StartToGetJpegImageEvent) ||
         !MakeEvent(app.h_EndofGetJpegImageEvent, true) ||
         !MakeEvents({&app.h_StartConnectionThreadEvent, &app.h_EndConnectionThreadEvent}) ||
         !StartThread(app.h_ConnectionThread, ConnectionThread) ||
@@ -164,20 +179,17 @@ std::uint32_t InitLoginResource(SessionComponents& components) {
     return 1;
 }
 
-std::uint32_t ExitLoginResource(SessionComponents& components) {
-    ChainLock lock;
+std::uint32_t ExitLoginLocked(SessionComponents& components) {
     KernelObject& app = *g_lpApp;
-    if (!lock) {
-        return 0;
-    }
     platform::SetEvent(app.h_NotifyGetJPEGImageThreadResetEvent);
     platform::SetEvent(app.h_EndofShowImageEvent);
     platform::SetEvent(app.h_EndofGetJpegImageEvent);
     platform::Sleep(100);
     platform::StopThread(app.h_PlayAudioWavThread, 10);
     platform::StopThread(app.h_ConnectionThread, 30);
-    // A receive thread that has already ended (the stream broke) gives no feedback any more.
-    if (ThreadRunning(app.h_GetJpegImageThread)) {
+    // Only a streaming receive thread answers; one that has ended (the stream broke) or that is
+    // still waiting for its start is simply stopped.
+    if (app.m_fStreamThreadsRunning != 0 && ThreadRunning(app.h_GetJpegImageThread)) {
         platform::WaitForObject(app.h_FeedBackForNotifyResetEvent, 2'000);
     }
     platform::StopThread(app.h_GetJpegImageThread, 500);
@@ -192,6 +204,46 @@ std::uint32_t ExitLoginResource(SessionComponents& components) {
               &app.h_EndConnectionThreadEvent, &app.h_PlayAlarmWavEvent, &app.h_StopAlarmWavEvent});
     return 1;
 }
+
+}  // namespace
+
+std::uint32_t InitLoginResource(SessionComponents& components) {
+    ChainLock lock;
+    return lock ? InitLoginLocked(components) : 0;
+}
+
+std::uint32_t ExitLoginResource(SessionComponents& components) {
+    ChainLock lock;
+    return lock ? ExitLoginLocked(components) : 0;
+}
+
+namespace {
+
+// The session halves of the process threads' work, each in one hold of the chain lock so that a
+// tear-down and a rebuild never interleave.
+std::uint32_t RebuildSession(SessionComponents& components) {
+    ChainLock lock;
+    if (!lock) {
+        return 0;
+    }
+    // A session that was never torn down (a disconnect before its stream started) goes first,
+    // so its threads are never overwritten by a second set.
+    if (LoginResourcesBuilt(*g_lpApp) &&
+        (ExitLoginLocked(components) == 0 || FreeSemaphore(components) == 0)) {
+        return 0;
+    }
+    KernelObject& app = *g_lpApp;
+    app.m_wSocketWriteIndex = app.m_wSocketReadIndex = app.m_wSocketIndex3 = 0;
+    app.w_VortaMp4DecodeIndex = app.m_wDecodeImageIndex = app.m_wSlotIndex3 = 0;
+    return InitialSemaphore(components) != 0 && InitLoginLocked(components) != 0 ? 1 : 0;
+}
+
+std::uint32_t TearDownSession(SessionComponents& components) {
+    ChainLock lock;
+    return lock && ExitLoginLocked(components) != 0 && FreeSemaphore(components) != 0 ? 1 : 0;
+}
+
+}  // namespace
 
 std::uint32_t ExitProcessResource() {
     ChainLock lock;
@@ -258,7 +310,7 @@ std::uint32_t Process_Terminate_Thread(SessionComponents& components) {
         platform::SetEvent(app.h_EndofShowImageEvent);
         platform::SetEvent(app.h_EndofGetJpegImageEvent);
         platform::SetEvent(app.h_EndConnectionThreadEvent);
-        if (ExitLoginResource(components) == 0 || FreeSemaphore(components) == 0) {
+        if (TearDownSession(components) == 0) {
             return 0;
         }
         platform::SetEvent(app.h_Process_Reply_TerminateEvent);
@@ -269,9 +321,7 @@ std::uint32_t Process_Terminate_Thread(SessionComponents& components) {
 std::uint32_t Process_Init_Thread(SessionComponents& components) {
     KernelObject& app = *g_lpApp;
     while (platform::WaitForObject(app.h_Process_Notify_InitEvent, kInfinite) == kWaitObject0) {
-        app.m_wSocketWriteIndex = app.m_wSocketReadIndex = app.m_wSocketIndex3 = 0;
-        app.w_VortaMp4DecodeIndex = app.m_wDecodeImageIndex = app.m_wSlotIndex3 = 0;
-        if (InitialSemaphore(components) == 0 || InitLoginResource(components) == 0) {
+        if (RebuildSession(components) == 0) {
             return 0;
         }
         platform::ResetEvent(app.h_NotifyGetJPEGImageThreadResetEvent);

@@ -1,6 +1,7 @@
 #include "kernel/settings_ini.h"
 
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "platform/paths.h"
@@ -124,30 +125,29 @@ std::uint32_t CSettingINI::Load() {
         m_strDesktopPath.clear();
     }
 
-    m_strRecordPath = readText(Key(SettingKey::RecordPath), m_strDesktopPath);
-    m_strSnapshotPath = readText(Key(SettingKey::SnapshotPath), m_strDesktopPath);
+    std::string recordPath = readText(Key(SettingKey::RecordPath), m_strDesktopPath);
+    std::string snapshotPath = readText(Key(SettingKey::SnapshotPath), m_strDesktopPath);
     m_strUpgradeFWPath = readText(Key(SettingKey::UpgradeFWPath), m_strDesktopPath);
     m_strNetworkFilePath = readText(Key(SettingKey::NetworkFilePath), "");
     m_strUpgradeFWPath = platform::WithTrailingSeparator(m_strUpgradeFWPath);
     m_strTriggerWavPath = readText(Key(SettingKey::TriggerWavPath), m_strProgramPath + "alarm.wav");
 
-    if (m_strRecordPath.empty()) {
-        m_strRecordPath = m_strDesktopPath;
-    }
-    if (m_strSnapshotPath.empty()) {
-        m_strSnapshotPath = m_strDesktopPath;
-    }
-    for (const std::string* folder : {&m_strRecordPath, &m_strSnapshotPath}) {
+    for (std::string* folder : {&recordPath, &snapshotPath}) {
+        if (folder->empty()) {
+            *folder = m_strDesktopPath;
+        }
         std::error_code ignored;
         if (!folder->empty()) {
             std::filesystem::create_directory(*folder, ignored);
         }
     }
+    m_strRecordPath = std::move(recordPath);
+    m_strSnapshotPath = std::move(snapshotPath);
     return 1;
 }
 
 std::uint32_t CSettingINI::Save() {
-    const auto number = [](auto v) { return std::to_string(v); };
+    const auto number = [](auto v) { return std::to_string(+v); };
     const auto signedNumber = [](std::uint32_t v) {
         return std::to_string(static_cast<std::int32_t>(v));
     };

@@ -473,8 +473,8 @@ void LoginDialog::OnPlayerButton() {
     const std::filesystem::path program =
         std::filesystem::path(settings.m_strProgramPath) / kPlayerProgram;
     std::vector<std::string> arguments;
-    if (!settings.m_strRecordPath.empty()) {
-        if (const auto newest = NewestRecordFile(settings.m_strRecordPath)) {
+    if (const std::string records = settings.m_strRecordPath; !records.empty()) {
+        if (const auto newest = NewestRecordFile(records)) {
             arguments.push_back(newest->string());
         }
     }

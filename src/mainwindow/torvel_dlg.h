@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "kernel/main_window_link.h"
+#include "kernel/settings_ini.h"
 #include "mainwindow/main_window_services.h"
 #include "mainwindow/skin_tables.h"
 #include "protocol/command_runner.h"
@@ -201,8 +202,9 @@ private:
     void ShowDisconnected();
     // A resolution or quality step: the new index goes to the device; on failure the old one
     // comes back.
-    void ChangeStreamSetting(std::uint8_t command, const char* name, std::uint32_t& index,
-                             std::uint32_t next, int buttonIndex, std::uint32_t failureText);
+    void ChangeStreamSetting(std::uint8_t command, const char* name,
+                             SharedSetting<std::uint32_t>& index, std::uint32_t next,
+                             int buttonIndex, std::uint32_t failureText);
 
     // Posted messages.
     void OnPostAlarmAudio(ui::WPARAM, ui::LPARAM lParam);

@@ -240,9 +240,9 @@ void CTorvelDlg::OnRecord(int) {
     }
 }
 
-void CTorvelDlg::ChangeStreamSetting(std::uint8_t command, const char* name, std::uint32_t& index,
-                                     std::uint32_t next, int buttonIndex,
-                                     std::uint32_t failureText) {
+void CTorvelDlg::ChangeStreamSetting(std::uint8_t command, const char* name,
+                                     SharedSetting<std::uint32_t>& index, std::uint32_t next,
+                                     int buttonIndex, std::uint32_t failureText) {
     const std::uint32_t old = index;
     index = next;
     RunDeviceCommand<CommandOutcome>(
@@ -259,14 +259,14 @@ void CTorvelDlg::ChangeStreamSetting(std::uint8_t command, const char* name, std
 }
 
 void CTorvelDlg::OnResol(int) {
-    std::uint32_t& resolution = g_lpApp->CSettingINI.m_nResolution;
+    SharedSetting<std::uint32_t>& resolution = g_lpApp->CSettingINI.m_nResolution;
     // Only 0 and 1 are offered; any other stored value starts over at 0.
     ChangeStreamSetting(CGI_SETRESOLUTION, "RES", resolution, resolution == 0 ? 1 : 0,
                         kResolutionButton, ui::texts::kResolutionFailed);
 }
 
 void CTorvelDlg::OnQuility(int) {
-    std::uint32_t& quality = g_lpApp->CSettingINI.m_nQuality;
+    SharedSetting<std::uint32_t>& quality = g_lpApp->CSettingINI.m_nQuality;
     ChangeStreamSetting(CGI_SETQUALITY, "QUA", quality, (quality + 1) % 3, kQualityButton,
                         ui::texts::kQualityFailed);
 }
@@ -331,9 +331,10 @@ void CTorvelDlg::RunSystemSheet() {
     settings.m_strUpgradeFWPath = sheet.m_ToolBoxPage.m_strFirmwareFile;
     settings.m_bAlarmTriggerRecord = sheet.m_AlarmPage.m_bAlarmRecord;
     app.m_bKeyMode = static_cast<std::uint8_t>(sheet.m_ToolBoxPage.m_nTurboStep + 1);
-    for (const std::string* folder : {&settings.m_strRecordPath, &settings.m_strSnapshotPath}) {
+    for (const std::string& folder :
+         {settings.m_strRecordPath.Get(), settings.m_strSnapshotPath.Get()}) {
         std::error_code ignored;
-        std::filesystem::create_directory(*folder, ignored);
+        std::filesystem::create_directory(folder, ignored);
     }
     if (sheet.m_DownloadFilePage.m_fPathChosen != 0) {
         settings.m_strNetworkFilePath = sheet.m_DownloadFilePage.m_strFilePath;

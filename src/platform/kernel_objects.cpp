@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -65,6 +66,9 @@ std::uint32_t g_nextId = 1;
 std::atomic<int> g_failCountdown{-1};
 
 thread_local KernelObject* t_self = nullptr;
+
+// How long a stopper waits past a thread's deadline for it to unwind before leaving it.
+constexpr std::uint32_t kLateStopGraceMs = 2'000;
 
 bool CreationAllowed() {
     int expected = g_failCountdown.load();
@@ -377,14 +381,6 @@ Handle StartThread(ThreadProc proc) {
     return handle;
 }
 
-void RequestThreadStop(Handle thread) {
-    std::lock_guard lock(g_mutex);
-    ObjectPtr o = Find(thread);
-    if (o && o->kind == Kind::Thread) {
-        RequestStopLocked(*o);
-    }
-}
-
 bool StopRequested() {
     std::lock_guard lock(g_mutex);
     return t_self && t_self->stopRequested;
@@ -415,8 +411,16 @@ std::uint32_t StopThread(HandleField& field, std::uint32_t waitMs) {
         }
         RequestStopLocked(*o);
         // The stopper may itself be stopping; its own stop must not cut this wait short.
-        if (WaitLocked(lock, std::span<const Handle>(&h, 1), waitMs, false) == kWaitObject0) {
+        const std::span<const Handle> self(&h, 1);
+        if (WaitLocked(lock, self, waitMs, false) == kWaitObject0) {
             exitCode = o->exitCode;
+        } else if (WaitLocked(lock, self, kLateStopGraceMs, false) != kWaitObject0) {
+            // Stuck outside this layer: joining could hang the stopper (the window thread on
+            // close), so the thread is left to be joined when it ends or at JoinAllThreads.
+            g_objects.erase(h.Id());
+            MarkClosed(*o);
+            g_orphans.push_back(o);
+            return exitCode;
         }
         thread = ClaimLocked(*o);
     }
@@ -436,10 +440,20 @@ std::optional<std::uint32_t> ThreadExitCode(Handle thread) {
     return o->exitCode;
 }
 
-bool IsCurrentThread(Handle thread) {
+std::size_t OpenObjectCount() {
     std::lock_guard lock(g_mutex);
-    ObjectPtr o = Find(thread);
-    return o && o.get() == t_self;
+    return g_objects.size();
+}
+
+std::size_t RunningThreadCount() {
+    std::lock_guard lock(g_mutex);
+    const auto running = [](const ObjectPtr& o) {
+        return o->kind == Kind::Thread && !o->signalled;
+    };
+    return static_cast<std::size_t>(
+        std::count_if(g_objects.begin(), g_objects.end(),
+                      [&](const auto& entry) { return running(entry.second); }) +
+        std::count_if(g_orphans.begin(), g_orphans.end(), running));
 }
 
 void JoinAllThreads() {

@@ -6,11 +6,16 @@
 #include <net/if.h>
 #include <netdb.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "platform/clock.h"
 #include "platform/thread.h"
@@ -38,6 +43,44 @@ Readiness WaitFor(int fd, short events, std::uint32_t timeoutMs) {
         return Readiness::Ready;
     }
 }
+
+std::optional<in_addr_t> SystemResolve(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* result = nullptr;
+    if (::getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0 || !result) {
+        return std::nullopt;
+    }
+    const in_addr_t address =
+        reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
+    ::freeaddrinfo(result);
+    return address;
+}
+
+std::mutex g_resolverMutex;
+std::shared_ptr<const NameResolver> g_resolver;
+
+std::shared_ptr<const NameResolver> CurrentResolver() {
+    std::lock_guard lock(g_resolverMutex);
+    return g_resolver;
+}
+
+// One lookup, shared by its helper thread and the thread that waits for it; whichever lets go
+// last frees it.
+struct Lookup {
+    Lookup() : doneFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~Lookup() {
+        if (doneFd >= 0) {
+            ::close(doneFd);
+        }
+    }
+    Lookup(const Lookup&) = delete;
+    Lookup& operator=(const Lookup&) = delete;
+
+    std::mutex mutex;
+    std::optional<in_addr_t> address;
+    const int doneFd;
+};
 
 }  // namespace
 
@@ -93,16 +136,43 @@ ssize_t SendNoSignal(int fd, const void* data, std::size_t length) {
 }
 
 std::optional<in_addr_t> ResolveIPv4(const std::string& name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    addrinfo* result = nullptr;
-    if (name.empty() || ::getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0 || !result) {
+    if (name.empty()) {
         return std::nullopt;
     }
-    const in_addr_t address =
-        reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
-    ::freeaddrinfo(result);
-    return address;
+    // Dotted text needs no name server.
+    if (in_addr dotted{}; ::inet_pton(AF_INET, name.c_str(), &dotted) == 1) {
+        return dotted.s_addr;
+    }
+    auto lookup = std::make_shared<Lookup>();
+    if (lookup->doneFd < 0) {
+        return std::nullopt;
+    }
+    try {
+        std::thread([lookup, name, resolver = CurrentResolver()] {
+            auto address = resolver ? (*resolver)(name) : SystemResolve(name);
+            std::lock_guard lock(lookup->mutex);
+            lookup->address = address;
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = ::write(lookup->doneFd, &one, sizeof one);
+        }).detach();
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+    // Name servers bring their own time-outs; what this wait adds is the way out on a stop.
+    pollfd fds[2] = {{lookup->doneFd, POLLIN, 0}, {CurrentStopFd(), POLLIN, 0}};
+    const nfds_t count = fds[1].fd >= 0 ? 2 : 1;
+    while (::poll(fds, count, -1) < 0 && errno == EINTR) {
+    }
+    if (!(fds[0].revents & POLLIN)) {
+        return std::nullopt;
+    }
+    std::lock_guard lock(lookup->mutex);
+    return lookup->address;
+}
+
+void SetNameResolver(NameResolver resolver) {
+    std::lock_guard lock(g_resolverMutex);
+    g_resolver = resolver ? std::make_shared<const NameResolver>(std::move(resolver)) : nullptr;
 }
 
 std::string LocalIPv4Address() {

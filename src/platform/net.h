@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -48,8 +49,14 @@ bool ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t timeoutMs);
 // send() that never raises SIGPIPE; -1 on error.
 ssize_t SendNoSignal(int fd, const void* data, std::size_t length);
 
-// The first IPv4 address of a host name or dotted text, in network byte order.
+// The first IPv4 address of a host name or dotted text, in network byte order. A name server
+// that does not answer holds the calling thread only until it is asked to stop: the lookup runs
+// on a helper thread of its own, which is left to finish in the background.
 std::optional<in_addr_t> ResolveIPv4(const std::string& name);
+
+// Replaces the system's name lookup behind ResolveIPv4 (tests); an empty function restores it.
+using NameResolver = std::function<std::optional<in_addr_t>(const std::string& name)>;
+void SetNameResolver(NameResolver resolver);
 
 // The dotted address of the first IPv4 interface that is up and not loopback, else "127.0.0.1".
 // (The host name would resolve to 127.0.1.1 on a Debian machine, which is no use to a device.)

@@ -1,6 +1,7 @@
 #pragma once
 
-// Where the program's files live, and the paths the design writes the Windows way.
+// Where the program's files live, and the backslash paths that the skin tables and resource
+// lists are written in.
 
 #include <filesystem>
 #include <optional>

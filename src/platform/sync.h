@@ -8,6 +8,7 @@
 // then fails, so a stop request never leaves a thread stuck in a wait.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -76,6 +77,9 @@ bool Sleep(std::uint32_t ms);
 bool CloseObject(Handle object);
 // Takes the handle out of the field first, so concurrent releasers never close it twice.
 bool CloseObject(HandleField& field);
+
+// Open events, semaphores and thread handles (tests count them to find leaks).
+std::size_t OpenObjectCount();
 
 // Fault injection for the resource-chain tests: the next `successes` creations of events,
 // semaphores or threads succeed and the one after fails. A negative value turns it off.

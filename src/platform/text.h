@@ -5,7 +5,7 @@
 
 namespace platform {
 
-// Reads a number the way the C library's atoi did on the design's platform: leading blanks, an
+// Reads a number as settings files written by earlier versions expect: leading blanks, an
 // optional sign, decimal digits up to the first other character, accumulated modulo 2^32 without
 // overflow checks. No digits give 0.
 std::uint32_t AtoiModulo32(std::string_view text);

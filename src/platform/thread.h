@@ -1,12 +1,12 @@
 #pragma once
 
-// Threads that are stopped cooperatively. The design they serve stops a thread by "signal its
-// stop event, wait a bounded time, then terminate it with exit code 31". Killing a thread that may
-// hold a lock or half-written shared state is not something we do; instead a stop request wakes
-// every blocking call of this layer that the thread is in (waits, sleeps, socket I/O, audio
-// writes), which then fail at once, and the thread unwinds normally. A thread that misses its
-// deadline is reported with exit code 31 and still joined.
+// Threads that are stopped cooperatively. Killing a thread that may hold a lock or half-written
+// shared state is not something we do; instead a stop request wakes every blocking call of this
+// layer that the thread is in (waits, sleeps, socket I/O, name lookups, audio writes), which then
+// fail at once, and the thread unwinds normally. A thread that misses its deadline is reported
+// with exit code 31.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -22,9 +22,6 @@ using ThreadProc = std::function<std::uint32_t()>;
 // Starts a thread running `proc`. Its handle is signalled when it ends. Null handle on failure.
 Handle StartThread(ThreadProc proc);
 
-// Asks a thread to stop: its current and future blocking calls of this layer fail.
-void RequestThreadStop(Handle thread);
-
 // True when the calling thread has been asked to stop (false on threads not started here).
 bool StopRequested();
 
@@ -34,14 +31,16 @@ int CurrentStopFd();
 
 // The stop rule: take the handle from the field, ask the thread to stop, wait up to `waitMs`,
 // join it, close the handle. Returns the thread's exit code, or kLateStopExitCode when it did
-// not end in time. An empty field returns 0 at once. A thread may not stop itself this way: its
-// handle is then only closed.
+// not end in time. The join is bounded too: a thread still running 2 s past its deadline is no
+// longer waited for, but joined when it ends or by JoinAllThreads. An empty field returns 0 at
+// once. A thread may not stop itself this way: its handle is then only closed.
 std::uint32_t StopThread(HandleField& field, std::uint32_t waitMs);
 
 // The exit code of an ended thread whose handle is still open.
 std::optional<std::uint32_t> ThreadExitCode(Handle thread);
 
-bool IsCurrentThread(Handle thread);
+// Threads that have not ended yet, handle open or not (tests count them to find strays).
+std::size_t RunningThreadCount();
 
 // Stops and joins every thread still running (the last step of shut-down and of each test).
 void JoinAllThreads();

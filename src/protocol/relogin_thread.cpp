@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <mutex>
 #include <string>
 
 #include "kernel/kernel_object.h"
@@ -141,6 +142,18 @@ void FillDeviceList(const DeviceInfoReply& reply) {
         list.Add(2400, static_cast<std::uint8_t>(p.id), static_cast<std::uint8_t>(p.type),
                  CDeviceList::kPeripheralKind);
     }
+}
+
+bool RestartReLoginThread(platform::ThreadProc body) {
+    static std::mutex turn;
+    std::lock_guard lock(turn);
+    KernelObject& app = *g_lpApp;
+    platform::StopThread(app.h_ReLoginThread, 30);
+    if (!body) {
+        return true;
+    }
+    app.h_ReLoginThread = platform::StartThread(std::move(body));
+    return static_cast<bool>(app.h_ReLoginThread);
 }
 
 std::uint32_t LoginThread() {

@@ -2,11 +2,18 @@
 
 #include <cstdint>
 
+#include "platform/thread.h"
+
 // Brings a session up from the main window: logs in, reads the device info into the device list,
 // relayouts the window, has the process threads set the stream up and starts it. Retries for ever
 // until it succeeds, telling the status line what it does; ends only after a success or when it
 // is stopped (every wait of it ends at once on a stop request).
 std::uint32_t LoginThread();
+
+// Stops the re-login thread and, unless `body` is empty, starts `body` as the new one. The window
+// thread and the kernel message thread both do this; they take turns, so there is never a second
+// re-login thread. False when the new thread cannot be started.
+bool RestartReLoginThread(platform::ThreadProc body);
 
 // Stores what a device-info reply says about the session: lifetime, video mode, user level and
 // the version texts.

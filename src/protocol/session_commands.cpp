@@ -17,7 +17,6 @@
 namespace {
 
 constexpr const char* kProductId = "Q41E";
-constexpr std::uint32_t kReloginStopMs = 30;
 constexpr std::uint32_t kStreamResetWaitMs = 5'000;
 constexpr std::uint32_t kStreamTerminateWaitMs = 10'000;
 
@@ -53,21 +52,19 @@ CommandOutcome Fetch(std::uint8_t section, std::span<std::uint8_t> block) {
 }  // namespace
 
 bool SessionCommands::StartRelogin() {
-    KernelObject& app = *g_lpApp;
-    platform::StopThread(app.h_ReLoginThread, kReloginStopMs);
-    app.h_ReLoginThread = platform::StartThread([] { return LoginThread(); });
-    return static_cast<bool>(app.h_ReLoginThread.Get());
+    return RestartReLoginThread(LoginThread);
 }
 
 void SessionCommands::Disconnect() {
     KernelObject& app = *g_lpApp;
-    platform::StopThread(app.h_ReLoginThread, kReloginStopMs);
+    RestartReLoginThread({});
     if (app.m_fStreamThreadsRunning != 0) {
         platform::SetEvent(app.h_NotifyGetJPEGImageThreadResetEvent);
         platform::WaitForObject(app.h_FeedBackForNotifyResetEvent, kStreamResetWaitMs);
-        platform::SetEvent(app.h_Process_Notify_TerminateEvent);
-        platform::WaitForObject(app.h_Process_Reply_TerminateEvent, kStreamTerminateWaitMs);
     }
+    // A session that is up but not yet streaming has its threads all the same.
+    platform::SetEvent(app.h_Process_Notify_TerminateEvent);
+    platform::WaitForObject(app.h_Process_Reply_TerminateEvent, kStreamTerminateWaitMs);
     app.m_fConnected = 0;
 }
 

@@ -94,7 +94,7 @@ TEST_F(Session, AlarmSoundCodesReloadAndStop) {
     ASSERT_TRUE(PostKernelMessage(KMSG_NONE, 0, 0));
     EXPECT_NE(g_lpApp->h_StopAlarmWavEvent.Get(), oldStop);
     EXPECT_EQ(components.lastPlayEvent, g_lpApp->h_PlayAlarmWavEvent.Get());
-    EXPECT_EQ(log.Count("LoadAlarmWave " + g_lpApp->CSettingINI.m_strTriggerWavPath), 2);
+    EXPECT_EQ(log.Count("LoadAlarmWave " + g_lpApp->CSettingINI.m_strTriggerWavPath.Get()), 2);
 
     g_lpApp->m_fAlarmWavPlaying = 1;
     ASSERT_TRUE(PostKernelMessage(KMSG_STOP_ALARM_SOUND, 0, 0));

@@ -15,6 +15,7 @@
 #include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/session_fixture.h"
+#include "test_support/silent_name_server.h"
 #include "ui/message_ids.h"
 
 namespace {
@@ -95,6 +96,15 @@ TEST_F(Reconnect, AStopEndsTheThreadInItsLongWait) {
     ASSERT_TRUE(
         test_support::PumpUntil([&] { return StatusCodes().size() >= 2; }));  // in its 3 s wait
     EXPECT_EQ(platform::StopThread(g_lpApp->h_ReLoginThread, 30), 0u);
+}
+
+TEST_F(Reconnect, AStopEndsTheThreadInANameLookupThatNeverAnswers) {
+    platform::SetClockSpeed(1.0);
+    test_support::SilentNameServer nameServer;
+    SetDeviceAddress("dvr.example", device.Port());
+    g_lpApp->h_ReLoginThread = platform::StartThread([] { return LoginThread(); });
+    nameServer.WaitForLookups(1);
+    EXPECT_EQ(platform::StopThread(g_lpApp->h_ReLoginThread, 1'000), 0u);
 }
 
 TEST(DeviceInfo, RetrMakesOneType19MasterWhateverTheLinkedDeviceSaid) {

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/paths.h"
 #include "platform/profile.h"
@@ -87,7 +89,7 @@ TEST_F(SettingsFile, RoundTripKeepsEveryValueButThePassword) {
     EXPECT_EQ(second.m_strPassword, "pirow");
     EXPECT_EQ(ReadSettings().find("secret"), std::string::npos);
     EXPECT_NE(ReadSettings().find("Trigger Wav Path LOWORD=4294967280\r\n"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::is_directory(first.m_strRecordPath));
+    EXPECT_TRUE(std::filesystem::is_directory(first.m_strRecordPath.Get()));
 }
 
 TEST_F(SettingsFile, WideValuesKeepTheirLowBitsAndRetrAlarmRecordIsNotRead) {
@@ -113,6 +115,29 @@ TEST_F(SettingsFile, UnreadableDesktopIsReportedAndLoadGoesOn) {
     EXPECT_EQ(s.m_strDesktopPath, "");
     EXPECT_EQ(s.m_strRecordPath, "");
     EXPECT_EQ(s.m_strUpgradeFWPath, "");
+}
+
+// The window thread replaces a path while a session thread reads it: every read is one whole
+// value, never a mix of the two (with a plain string this is a use of freed memory).
+TEST(SharedSettings, AReaderSeesOnlyWholeValuesWhileTheWindowReplacesThem) {
+    CSettingINI settings;
+    const std::string a(300, 'a');
+    const std::string b(900, 'b');
+    settings.m_strRecordPath = a;
+    std::atomic<bool> done{false};
+    std::thread window([&] {
+        for (int i = 0; i < 20'000; ++i) {
+            settings.m_strRecordPath = i % 2 ? a : b;
+        }
+        done = true;
+    });
+    int torn = 0;
+    while (!done) {
+        const std::string seen = settings.m_strRecordPath;
+        torn += seen != a && seen != b;
+    }
+    window.join();
+    EXPECT_EQ(torn, 0);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <thread>
 
 #include "app/live_session_components.h"
@@ -634,6 +635,38 @@ TEST_F(LiveWindowTest, LifetimeExpiryClosesTheWindow) {
     ASSERT_TRUE(PumpUntil([&] { return !Window().isVisible(); }, 10'000));
     EXPECT_TRUE(std::filesystem::exists(program.Path() / "Setting.ini"));
     EXPECT_EQ(g_lpApp->m_pMainDialog.load(), nullptr);
+}
+
+// The connect button pressed at random moments of a session's coming up, streaming and going
+// down: there is never a second set of session threads, and the close chains leave no thread and
+// no handle behind.
+TEST_F(LiveWindowTest, ConnectAndDisconnectAtAnyMomentKeepOneSessionSet) {
+    const std::size_t objectsBefore = platform::OpenObjectCount();
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(2));
+    // The process threads and one session set, and the re-login thread and the alarm-sound player,
+    // which come and go; a second set would add four more.
+    const std::size_t full = platform::RunningThreadCount() + 2;
+    platform::SetClockSpeed(10.0);
+    std::mt19937 random(14);
+    for (int press = 0; press < 40; ++press) {
+        SCOPED_TRACE(press);
+        Window().OnCommand(1002);
+        EXPECT_LE(platform::RunningThreadCount(), full);
+        const int pauseMs = std::uniform_int_distribution<int>(0, 400)(random);
+        PumpUntil([&] { return platform::RunningThreadCount() > full; }, pauseMs);
+        EXPECT_LE(platform::RunningThreadCount(), full);
+    }
+    if (g_lpApp->m_fConnected != 0) {
+        Window().OnCommand(1002);
+    }
+    ASSERT_TRUE(Window().DestroyWindow());
+    window.reset();
+    ExitLoginResource(components);
+    ExitProcessResource();
+    FreeSemaphore(components);
+    EXPECT_EQ(platform::RunningThreadCount(), 0u);
+    EXPECT_EQ(platform::OpenObjectCount(), objectsBefore);
 }
 
 }  // namespace

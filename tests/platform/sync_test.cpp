@@ -1,13 +1,17 @@
 #include "platform/sync.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "platform/clock.h"
+#include "platform/net.h"
 #include "platform/thread.h"
+#include "test_support/silent_name_server.h"
 
 namespace platform {
 namespace {
@@ -95,6 +99,7 @@ TEST(Sync, CreationFailureInjection) {
 
 TEST(Thread, StopWakesEveryKindOfBlockingWait) {
     const Handle never = CreateEventObject(true, false);
+    test_support::SilentNameServer nameServer;
     struct Case {
         const char* name;
         ThreadProc proc;
@@ -103,6 +108,7 @@ TEST(Thread, StopWakesEveryKindOfBlockingWait) {
         {"wait", [&] { return WaitForObject(never, kInfinite) == kWaitFailed ? 7u : 1u; }},
         {"sleep", [] { return Sleep(kInfinite) ? 1u : 7u; }},
         {"long sleep", [] { return Sleep(3'600'000) ? 1u : 7u; }},
+        {"name lookup", [] { return ResolveIPv4("dvr.example") ? 1u : 7u; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -126,6 +132,42 @@ TEST(Thread, ThreadThatMissesItsDeadlineIsRecordedWith31AndStillJoined) {
     });
     EXPECT_EQ(StopThread(thread, 10), kLateStopExitCode);
     EXPECT_TRUE(finished.load());
+}
+
+TEST(Thread, AThreadStuckPastTheGraceIsLeftToEndOnItsOwn) {
+    SetClockSpeed(100.0);
+    std::atomic<bool> release{false};
+    std::atomic<bool> finished{false};
+    HandleField thread;
+    thread = StartThread([&] {
+        while (!release) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        finished = true;
+        return 0u;
+    });
+    EXPECT_EQ(StopThread(thread, 10), kLateStopExitCode);
+    EXPECT_FALSE(thread);
+    EXPECT_FALSE(finished.load());
+    release = true;
+    JoinAllThreads();
+    EXPECT_TRUE(finished.load());
+    SetClockSpeed(1.0);
+}
+
+TEST(Net, NamesGoToTheResolverAndDottedTextDoesNot) {
+    int asked = 0;
+    SetNameResolver([&](const std::string& name) -> std::optional<in_addr_t> {
+        ++asked;
+        return name == "dvr.example" ? std::optional<in_addr_t>(htonl(0x0A000001)) : std::nullopt;
+    });
+    EXPECT_EQ(ResolveIPv4("dvr.example"), htonl(0x0A000001));
+    EXPECT_EQ(ResolveIPv4("other.example"), std::nullopt);
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(ResolveIPv4("192.168.1.10"), htonl(0xC0A8010A));
+    EXPECT_EQ(ResolveIPv4(""), std::nullopt);
+    EXPECT_EQ(asked, 2);
+    SetNameResolver({});
 }
 
 TEST(Thread, HandleIsSignalledWhenTheThreadEnds) {
