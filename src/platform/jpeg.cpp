@@ -23,11 +23,19 @@ JpegDecoder::~JpegDecoder() {
 }
 
 bool JpegDecoder::ReadHeader(const std::uint8_t* data, std::size_t length, JpegHeader* header) {
+    if (!m_handle) {
+        m_handle = tjInitDecompress();
+    }
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    if (!m_handle || !data || length == 0 ||
-        tjDecompressHeader3(m_handle, data, static_cast<unsigned long>(length), &width, &height,
-                            &subsampling, &colourspace) != 0 ||
-        !SidesAllowed(width, height)) {
+    if (!m_handle || !data || length == 0) {
+        return false;
+    }
+    if (tjDecompressHeader3(m_handle, data, static_cast<unsigned long>(length), &width, &height,
+                            &subsampling, &colourspace) != 0) {
+        Renew();
+        return false;
+    }
+    if (!SidesAllowed(width, height)) {
         return false;
     }
     *header = {width, height};
@@ -43,8 +51,21 @@ bool JpegDecoder::DecodeBottomUpBgr(const std::uint8_t* data, std::size_t length
     if (!dst || pitch * static_cast<std::size_t>(header->height) > capacity) {
         return false;
     }
-    return tjDecompress2(m_handle, data, static_cast<unsigned long>(length), dst, header->width,
-                         static_cast<int>(pitch), header->height, TJPF_BGR, kDecodeFlags) == 0;
+    if (tjDecompress2(m_handle, data, static_cast<unsigned long>(length), dst, header->width,
+                      static_cast<int>(pitch), header->height, TJPF_BGR, kDecodeFlags) != 0) {
+        Renew();
+        return false;
+    }
+    return true;
+}
+
+void JpegDecoder::Renew() {
+    // A handle that failed part-way through a frame can stay in a state in which it refuses every
+    // later frame, intact ones too; only a fresh one is sure to be sound.
+    if (m_handle) {
+        tjDestroy(m_handle);
+    }
+    m_handle = tjInitDecompress();
 }
 
 std::vector<std::uint8_t> EncodeBottomUpBgr(const std::uint8_t* pixels, int width, int height,

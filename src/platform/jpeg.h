@@ -23,7 +23,8 @@ struct JpegHeader {
     int height = 0;
 };
 
-// One decoder per thread; it keeps its codec state between frames.
+// One decoder per thread; it keeps its codec state between intact frames and starts afresh after
+// any damaged one, so one bad frame never spoils the next.
 class JpegDecoder {
 public:
     JpegDecoder();
@@ -40,6 +41,8 @@ public:
                            std::size_t capacity, JpegHeader* header);
 
 private:
+    void Renew();
+
     void* m_handle;
 };
 

@@ -171,6 +171,25 @@ INSTANTIATE_TEST_SUITE_P(Kinds, CorruptFrames,
                                            CorruptCase{FrameCorruption::Truncated, true},
                                            CorruptCase{FrameCorruption::Garbage, false}));
 
+// A frame cut right after its first marker once left the decoder refusing every later frame.
+TEST_F(LiveSession, IntactFramesAfterACutFrameAreAllPainted) {
+    constexpr std::size_t kSent = 30;
+    Stream([](StreamSettings& s) {
+        s.corruption = FrameCorruption::Truncated;
+        s.cut_length = 5;
+        s.corrupt_every = 3;
+        LimitTo(s, kSent, StreamEnd::Stall);
+    });
+    Start();
+    constexpr std::size_t kIntact = kSent - kSent / 3;
+    ASSERT_TRUE(WaitUntil([&] { return window.Presented() >= static_cast<int>(kIntact); }))
+        << window.Presented() << " painted";
+    platform::Sleep(200);
+    EXPECT_EQ(window.Presented(), static_cast<int>(kIntact));
+    EXPECT_EQ(recorder.Count(), kIntact);
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+}
+
 TEST_F(LiveSession, AThousandFramesArriveWithoutLoss) {
     constexpr std::size_t kSent = 1'000;
     Stream([](StreamSettings& s) {

@@ -128,7 +128,7 @@ struct PictureSize {
 enum class FrameCorruption {
     BadMarker,  // the frame does not begin with FF D8 FF DB
     Garbage,    // the entropy-coded data is overwritten with noise
-    Truncated,  // the second half of the frame is cut off
+    Truncated,  // the frame is cut off after cut_length bytes (0: after half of it)
 };
 
 enum class StreamEnd {
@@ -165,6 +165,7 @@ struct StreamSettings {
     int header_only_every = 0;  // n > 0: a packet without payload before frames n-1, 2n-1 ...
     std::optional<FrameCorruption> corruption;
     int corrupt_every = 1;                        // which frames the corruption hits, as above
+    std::size_t cut_length = 0;                   // Truncated: the bytes kept; 0 keeps half
     std::optional<std::uint32_t> payload_length;  // claimed length; the payload is padded or cut
     int packets_per_write = 1;                    // packets gathered into one write
     std::vector<std::size_t> write_splits;        // offsets into each write where it is split

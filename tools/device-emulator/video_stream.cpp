@@ -113,8 +113,8 @@ std::string PacketHeader(std::uint32_t presence, const FrameView& view,
     return out;
 }
 
-void Corrupt(std::string& frame, FrameCorruption corruption, std::uint64_t seed) {
-    switch (corruption) {
+void Corrupt(std::string& frame, const StreamSettings& s, std::uint64_t seed) {
+    switch (*s.corruption) {
         case FrameCorruption::BadMarker:
             frame[3] = static_cast<char>(0xC4);
             break;
@@ -127,7 +127,8 @@ void Corrupt(std::string& frame, FrameCorruption corruption, std::uint64_t seed)
             break;
         }
         case FrameCorruption::Truncated:
-            frame.resize(frame.size() / 2);
+            frame.resize(s.cut_length > 0 ? std::min(s.cut_length, frame.size())
+                                          : frame.size() / 2);
             break;
     }
 }
@@ -207,7 +208,7 @@ void RunVideoStream(DeviceCore& core, Connection& connection) {
         std::string frame = s.distinct_pictures > 0 ? cache.Get(picture, n, view)
                                                     : picture.Encode(n, view.picture, view.quality);
         if (s.corruption && Hits(s.corrupt_every, n)) {
-            Corrupt(frame, *s.corruption, n);
+            Corrupt(frame, s, n);
         }
         const std::uint32_t claimed =
             s.payload_length.value_or(static_cast<std::uint32_t>(frame.size()));
