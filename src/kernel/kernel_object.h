@@ -175,6 +175,9 @@ public:
     std::atomic<std::uint16_t> m_wImageHeight{0};
     std::array<std::uint16_t, 20> m_wShowTable{};
     std::atomic<std::uint16_t> w_LoginResult{0};
+    // Set by the stream receive thread when the device answered the stream request with an HTTP
+    // status line; the re-login thread then waits as for a device with too many users.
+    std::atomic<std::uint8_t> m_fStreamRefused{0};
     std::atomic<std::uint16_t> m_wUserLevel{0};
     std::string m_strFirmwareVersion;
     std::string m_strBootVersion;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <string_view>
 
 #include "kernel/kernel_object.h"
 #include "kernel/mailbox.h"
@@ -25,10 +26,14 @@ constexpr int kReceiveSeconds = 20;
 constexpr int kSendSeconds = 10;
 constexpr int kConnectSeconds = 10;
 constexpr std::uint32_t kFreeBufferWaitMs = 10'000;
+constexpr std::size_t kTraceStatusLength = 80;
+// A device that refuses the stream answers with a status line; packets never begin so.
+constexpr std::string_view kStatusLine = "HTTP/";
 
 std::atomic<std::uint32_t> g_streamState{kStreamIdle};
 
-enum class Ending { Stopped, Broken };
+// Refused: the device answered the stream request with an HTTP status line.
+enum class Ending { Stopped, Broken, Refused };
 
 std::string VideoRequest() {
     return "GET /Getvideo.cgi?Cookie=" + g_szSessionCookie.Get() +
@@ -46,10 +51,12 @@ public:
         : m_app(app), m_parser(parser), m_slots(slots) {}
 
     Ending Run();
-    const char* FailureLine() const { return m_failure; }
+    const std::string& FailureLine() const { return m_failure; }
 
 private:
     bool Connect();
+    // True when the reply begins with an HTTP status line: the device refused the stream.
+    bool Refused();
     Ending Stream();
     // Fills the socket buffer `index` with the next packet that carries a JPEG frame.
     bool ReceivePacket(std::uint16_t index);
@@ -60,8 +67,8 @@ private:
     // socket, never more than the frame.
     bool ReadFrame(std::uint8_t* dst, std::size_t count);
     int Receive(std::uint8_t* dst, std::size_t capacity);
-    bool Fail(const char* traceLine) {
-        m_failure = traceLine;
+    bool Fail(std::string traceLine) {
+        m_failure = std::move(traceLine);
         return false;
     }
 
@@ -71,7 +78,7 @@ private:
     CBlockingSocket m_socket;
     std::array<std::uint8_t, kReceiveBufferSize> m_receive{};
     std::size_t m_kept = 0;
-    const char* m_failure = "";
+    std::string m_failure;
 };
 
 bool StreamConnection::Connect() {
@@ -91,6 +98,24 @@ bool StreamConnection::Connect() {
     } catch (const CBlockingSocketException&) {
         return Fail("sClient.Write failed");
     }
+    return true;
+}
+
+bool StreamConnection::Refused() {
+    const auto* text = reinterpret_cast<const char*>(m_receive.data());
+    if (m_kept < kStatusLine.size() || std::string_view(text, kStatusLine.size()) != kStatusLine) {
+        return false;
+    }
+    // The status line goes to the trace as far as it arrived, printable characters only.
+    std::string line = "Stream refused: ";
+    for (std::size_t i = 0; i < m_kept && i < kTraceStatusLength; ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            break;
+        }
+        line += c >= ' ' && c <= '~' ? c : '?';
+    }
+    Fail(std::move(line));
     return true;
 }
 
@@ -225,7 +250,11 @@ Ending StreamConnection::Run() {
         return Ending::Broken;
     }
     g_streamState = kStreamReceiving;
-    return Stream();
+    // Told apart before anything of a status line is parsed as a packet header.
+    if (!Fill(kStatusLine.size())) {
+        return Ending::Broken;
+    }
+    return Refused() ? Ending::Refused : Stream();
 }
 
 }  // namespace
@@ -242,7 +271,7 @@ std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSl
         g_streamState = kStreamStopped;
         return 0;
     }
-    const char* failure = "";
+    std::string failure;
     Ending ending = Ending::Stopped;
     {
         StreamConnection connection(app, parser, slots);
@@ -258,7 +287,10 @@ std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSl
         return 0;
     }
     g_streamState = kStreamBroken;
-    TraceLogWrite(failure);
+    TraceLogWrite(failure.c_str());
+    if (ending == Ending::Refused) {
+        app.m_fStreamRefused = 1;
+    }
     PostKernelMessage(Get_Image_TimeOut_Message, 0, 0);
     return 0;
 }

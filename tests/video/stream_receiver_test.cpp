@@ -3,6 +3,7 @@
 #include <turbojpeg.h>
 
 #include "kernel/mailbox.h"
+#include "kernel/trace_log.h"
 #include "live_session.h"
 #include "video/stream_packet_header.h"
 
@@ -109,6 +110,34 @@ const BreakCase kBreakCases[] = {
     {"Stall", [](StreamSettings& s) { LimitTo(s, 2, StreamEnd::Stall); }, 2},
     {"PayloadOverSocketBuffer", [](StreamSettings& s) { s.payload_length = 102'401; }, 0},
 };
+
+// The text of a refusal once went to the parser: its bytes set alarm, R.E.T.R. and backup bits and
+// started alarm recordings.
+class RefusedStream : public LiveSession, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RefusedStream, IsNeitherParsedNorRecordedAndTheReloginBacksOff) {
+    TraceLogInit(30, kernel.Folder().string() + "/");
+    KernelObject& app = *g_lpApp;
+    app.CSettingINI.m_bAlarmTriggerRecord = 1;
+    Stream([](StreamSettings& s) { s.refuse_status = GetParam(); });
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return log.Count("ReLogin") == 1; }));
+    EXPECT_EQ(app.m_fStreamRefused, 1);
+    EXPECT_EQ(recorder.Count(), 0u);
+    EXPECT_EQ(window.Presented(), 0);
+    EXPECT_EQ(log.Count("StartAlarmRecord"), 0);
+    EXPECT_EQ(log.Count("Message 1026 0"), 0);
+    EXPECT_EQ(pipeline.Parser().m_wAlarmData, 0);
+    EXPECT_EQ(app.m_DeviceList.GetState(), 0);
+    std::ifstream trace(kernel.Folder() / "trace.log");
+    const std::string text{std::istreambuf_iterator<char>(trace), {}};
+    EXPECT_NE(text.find("Stream refused: HTTP/1.1 " + std::to_string(GetParam()) + " "),
+              std::string::npos)
+        << text;
+    TraceLogInit(30, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, RefusedStream, ::testing::Values(202, 401, 404));
 
 class StreamBreaks : public LiveSession, public ::testing::WithParamInterface<BreakCase> {};
 

@@ -138,6 +138,9 @@ enum class StreamEnd {
 };
 
 struct StreamSettings {
+    // Not 0: the stream request is refused with this HTTP status (a line, headers and a short
+    // text body), and the connection closes.
+    int refuse_status = 0;
     std::optional<PictureSize> picture;  // unset: from VIDEOMODE and the resolution
     double frame_rate = 25.0;            // frames per second; 0 sends as fast as the peer reads
     std::optional<int> jpeg_quality;     // 1..100; unset: from the device's quality setting

@@ -163,9 +163,32 @@ struct PictureCache {
     }
 };
 
+std::string Refusal(int status) {
+    struct Reason {
+        int status;
+        const char* text;
+    };
+    constexpr Reason kReasons[] = {{202, "Accepted"}, {401, "Unauthorized"}, {404, "Not Found"}};
+    const char* reason = "Refused";
+    for (const Reason& r : kReasons) {
+        if (r.status == status) {
+            reason = r.text;
+        }
+    }
+    const std::string body = "<html><body>" + std::to_string(status) + " " + reason +
+                             ": the stream needs a valid session</body></html>";
+    return "HTTP/1.1 " + std::to_string(status) + " " + reason +
+           "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
 }  // namespace
 
 void RunVideoStream(DeviceCore& core, Connection& connection) {
+    if (const int status = Look(core).stream.refuse_status; status != 0) {
+        connection.WritePieces(Refusal(status), {}, {}, kWriteTimeout);
+        return;
+    }
     TestPicture picture;
     PictureCache cache;
     const Clock::time_point start = Clock::now();
