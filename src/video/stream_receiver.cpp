@@ -64,7 +64,7 @@ private:
     bool Fill(std::size_t count);
     void Consume(std::size_t count);
     // Reads `count` bytes of a frame into `dst`: the kept bytes first, then straight from the
-    // socket, never more than the frame.
+    // socket, never more than the frame. A null `dst` drops the bytes.
     bool ReadFrame(std::uint8_t* dst, std::size_t count);
     int Receive(std::uint8_t* dst, std::size_t capacity);
     bool Fail(std::string traceLine) {
@@ -78,6 +78,7 @@ private:
     CBlockingSocket m_socket;
     std::array<std::uint8_t, kReceiveBufferSize> m_receive{};
     std::size_t m_kept = 0;
+    bool m_oversizeTraced = false;
     std::string m_failure;
 };
 
@@ -147,10 +148,15 @@ void StreamConnection::Consume(std::size_t count) {
 
 bool StreamConnection::ReadFrame(std::uint8_t* dst, std::size_t count) {
     std::size_t done = std::min(m_kept, count);
-    std::memcpy(dst, m_receive.data(), done);
+    if (dst) {
+        std::memcpy(dst, m_receive.data(), done);
+    }
     Consume(done);
+    // Nothing is kept once the frame goes on past the kept bytes, so dropped bytes may pass
+    // through the receive buffer.
     while (done < count) {
-        const int n = Receive(dst + done, count - done);
+        const int n = dst ? Receive(dst + done, count - done)
+                          : Receive(m_receive.data(), std::min(m_receive.size(), count - done));
         if (n <= 0) {
             return Fail("RtpRecvLength == SOCKET_ERROR");
         }
@@ -181,7 +187,18 @@ bool StreamConnection::ReceivePacket(std::uint16_t index) {
             continue;  // a header without a frame; the next header follows directly
         }
         if (payload > kSocketBufferSize) {
-            return Fail("Payload length over the socket buffer");
+            // Skipped whole, so the stream stays in step; traced once a connection, as a stream
+            // of such frames would rewrite the trace for every frame.
+            if (!m_oversizeTraced) {
+                m_oversizeTraced = true;
+                TraceLogWrite(
+                    ("Frame over the socket buffer skipped: " + std::to_string(payload) + " bytes")
+                        .c_str());
+            }
+            if (!ReadFrame(nullptr, payload)) {
+                return false;
+            }
+            continue;
         }
         if (!ReadFrame(frame, payload)) {
             return false;

@@ -108,7 +108,6 @@ const BreakCase kBreakCases[] = {
     {"CloseMidFrame", [](StreamSettings& s) { LimitTo(s, 3, StreamEnd::CloseMidFrame); }, 3},
     {"CloseBetweenFrames", [](StreamSettings& s) { LimitTo(s, 2, StreamEnd::Close); }, 2},
     {"Stall", [](StreamSettings& s) { LimitTo(s, 2, StreamEnd::Stall); }, 2},
-    {"PayloadOverSocketBuffer", [](StreamSettings& s) { s.payload_length = 102'401; }, 0},
 };
 
 // The text of a refusal once went to the parser: its bytes set alarm, R.E.T.R. and backup bits and
@@ -200,12 +199,59 @@ INSTANTIATE_TEST_SUITE_P(Kinds, CorruptFrames,
                                            CorruptCase{FrameCorruption::Truncated, true},
                                            CorruptCase{FrameCorruption::Garbage, false}));
 
+// Frames of a detailed full-size scene once overran the socket buffers: no video, endless re-login.
+TEST_F(LiveSession, DetailedFullSizeFramesArriveWhole) {
+    constexpr std::size_t kSent = 4;
+    Stream([](StreamSettings& s) {
+        s.picture = device_emulator::PictureSize{704, 576};
+        s.jpeg_quality = 85;
+        s.grain = 64;
+        s.distinct_pictures = 2;
+        LimitTo(s, kSent, StreamEnd::Stall);
+    });
+    Start();
+    ASSERT_TRUE(WaitForFrames(kSent)) << recorder.Count() << " frames";
+    for (const auto& frame : recorder.Frames()) {
+        EXPECT_GT(frame.size(), 150'000u);
+        EXPECT_TRUE(DecodesCleanly(frame));
+    }
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+}
+
+// A frame larger than any the device sends is skipped whole; the frames behind it arrive.
+TEST_F(LiveSession, OversizeFramesAreSkippedInStepAndTraced) {
+    TraceLogInit(30, kernel.Folder().string() + "/");
+    constexpr std::size_t kSent = 12;
+    constexpr std::size_t kOversize = kSocketBufferSize + 1;
+    Stream([](StreamSettings& s) {
+        s.corruption = FrameCorruption::Padded;
+        s.damage_length = kOversize;
+        s.corrupt_every = 3;
+        LimitTo(s, kSent, StreamEnd::Stall);
+    });
+    Start();
+    constexpr std::size_t kIntact = kSent - kSent / 3;
+    ASSERT_TRUE(WaitForFrames(kIntact)) << recorder.Count() << " frames";
+    platform::Sleep(200);
+    EXPECT_EQ(recorder.Count(), kIntact);
+    for (const auto& frame : recorder.Frames()) {
+        EXPECT_TRUE(DecodesCleanly(frame));
+    }
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+    std::ifstream trace(kernel.Folder() / "trace.log");
+    const std::string text{std::istreambuf_iterator<char>(trace), {}};
+    EXPECT_NE(text.find("Frame over the socket buffer skipped: " + std::to_string(kOversize)),
+              std::string::npos)
+        << text;
+    TraceLogInit(30, "");
+}
+
 // A frame cut right after its first marker once left the decoder refusing every later frame.
 TEST_F(LiveSession, IntactFramesAfterACutFrameAreAllPainted) {
     constexpr std::size_t kSent = 30;
     Stream([](StreamSettings& s) {
         s.corruption = FrameCorruption::Truncated;
-        s.cut_length = 5;
+        s.damage_length = 5;
         s.corrupt_every = 3;
         LimitTo(s, kSent, StreamEnd::Stall);
     });

@@ -128,7 +128,8 @@ struct PictureSize {
 enum class FrameCorruption {
     BadMarker,  // the frame does not begin with FF D8 FF DB
     Garbage,    // the entropy-coded data is overwritten with noise
-    Truncated,  // the frame is cut off after cut_length bytes (0: after half of it)
+    Truncated,  // the frame is cut off after damage_length bytes (0: after half of it)
+    Padded,     // zeros follow the picture up to damage_length bytes (0: twice its length)
 };
 
 enum class StreamEnd {
@@ -144,6 +145,7 @@ struct StreamSettings {
     std::optional<PictureSize> picture;  // unset: from VIDEOMODE and the resolution
     double frame_rate = 25.0;            // frames per second; 0 sends as fast as the peer reads
     std::optional<int> jpeg_quality;     // 1..100; unset: from the device's quality setting
+    int grain = 0;  // 0..255: noise over the picture, as in a detailed scene (larger frames)
     // n > 0: frames repeat the pictures of frames 0 to n-1, each encoded once, so that a
     // benchmark measures the viewer and not the encoder.
     int distinct_pictures = 0;
@@ -168,7 +170,7 @@ struct StreamSettings {
     int header_only_every = 0;  // n > 0: a packet without payload before frames n-1, 2n-1 ...
     std::optional<FrameCorruption> corruption;
     int corrupt_every = 1;                        // which frames the corruption hits, as above
-    std::size_t cut_length = 0;                   // Truncated: the bytes kept; 0 keeps half
+    std::size_t damage_length = 0;                // Truncated, Padded: the length after damage
     std::optional<std::uint32_t> payload_length;  // claimed length; the payload is padded or cut
     int packets_per_write = 1;                    // packets gathered into one write
     std::vector<std::size_t> write_splits;        // offsets into each write where it is split

@@ -127,8 +127,13 @@ void Corrupt(std::string& frame, const StreamSettings& s, std::uint64_t seed) {
             break;
         }
         case FrameCorruption::Truncated:
-            frame.resize(s.cut_length > 0 ? std::min(s.cut_length, frame.size())
-                                          : frame.size() / 2);
+            frame.resize(s.damage_length > 0 ? std::min(s.damage_length, frame.size())
+                                             : frame.size() / 2);
+            break;
+        case FrameCorruption::Padded:
+            frame.resize(
+                std::max(frame.size(), s.damage_length > 0 ? s.damage_length : 2 * frame.size()),
+                '\0');
             break;
     }
 }
@@ -145,19 +150,21 @@ bool Flush(Connection& connection, std::string& pending, const StreamSettings& s
 struct PictureCache {
     PictureSize size;
     int quality = 0;
+    int grain = 0;
     std::vector<std::string> frames;
 
     const std::string& Get(TestPicture& picture, std::uint64_t n, const FrameView& view) {
         const auto count = static_cast<std::size_t>(view.stream.distinct_pictures);
         if (size.width != view.picture.width || size.height != view.picture.height ||
-            quality != view.quality || frames.size() != count) {
+            quality != view.quality || grain != view.stream.grain || frames.size() != count) {
             size = view.picture;
             quality = view.quality;
+            grain = view.stream.grain;
             frames.assign(count, std::string());
         }
         std::string& frame = frames[n % count];
         if (frame.empty()) {
-            frame = picture.Encode(n % count, view.picture, view.quality);
+            frame = picture.Encode(n % count, view.picture, view.quality, view.stream.grain);
         }
         return frame;
     }
@@ -228,8 +235,9 @@ void RunVideoStream(DeviceCore& core, Connection& connection) {
             pending += PacketHeader(presence, view, 0, time_stamp);
             ++pending_packets;
         }
-        std::string frame = s.distinct_pictures > 0 ? cache.Get(picture, n, view)
-                                                    : picture.Encode(n, view.picture, view.quality);
+        std::string frame = s.distinct_pictures > 0
+                                ? cache.Get(picture, n, view)
+                                : picture.Encode(n, view.picture, view.quality, s.grain);
         if (s.corruption && Hits(s.corrupt_every, n)) {
             Corrupt(frame, s, n);
         }
