@@ -3,7 +3,6 @@
 #include <turbojpeg.h>
 
 #include "kernel/mailbox.h"
-#include "kernel/trace_log.h"
 #include "live_session.h"
 #include "video/stream_packet_header.h"
 
@@ -115,7 +114,6 @@ const BreakCase kBreakCases[] = {
 class RefusedStream : public LiveSession, public ::testing::WithParamInterface<int> {};
 
 TEST_P(RefusedStream, IsNeitherParsedNorRecordedAndTheReloginBacksOff) {
-    TraceLogInit(30, kernel.Folder().string() + "/");
     KernelObject& app = *g_lpApp;
     app.CSettingINI.m_bAlarmTriggerRecord = 1;
     Stream([](StreamSettings& s) { s.refuse_status = GetParam(); });
@@ -133,7 +131,6 @@ TEST_P(RefusedStream, IsNeitherParsedNorRecordedAndTheReloginBacksOff) {
     EXPECT_NE(text.find("Stream refused: HTTP/1.1 " + std::to_string(GetParam()) + " "),
               std::string::npos)
         << text;
-    TraceLogInit(30, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, RefusedStream, ::testing::Values(202, 401, 404));
@@ -220,7 +217,6 @@ TEST_F(LiveSession, DetailedFullSizeFramesArriveWhole) {
 
 // A frame larger than any the device sends is skipped whole; the frames behind it arrive.
 TEST_F(LiveSession, OversizeFramesAreSkippedInStepAndTraced) {
-    TraceLogInit(30, kernel.Folder().string() + "/");
     constexpr std::size_t kSent = 12;
     constexpr std::size_t kOversize = kSocketBufferSize + 1;
     Stream([](StreamSettings& s) {
@@ -243,7 +239,6 @@ TEST_F(LiveSession, OversizeFramesAreSkippedInStepAndTraced) {
     EXPECT_NE(text.find("Frame over the socket buffer skipped: " + std::to_string(kOversize)),
               std::string::npos)
         << text;
-    TraceLogInit(30, "");
 }
 
 // A frame cut right after its first marker once left the decoder refusing every later frame.
