@@ -147,6 +147,8 @@ private:
     void ConnectButtons();
     bool StartSession();
     void ShowStatus(const std::string& text);
+    // Puts the frame waiting in m_frameHandOver on screen with its texts.
+    void ShowNewestFrame();
     QRect VideoRect() const;
     QRect StatusRect() const;
 
@@ -241,6 +243,7 @@ private:
     ui::CVtxButton m_btnPanelDown;
     ui::CVtxButton m_btnPower;
     VideoView m_wndVideo;
+    PaintedFrameHandOver m_frameHandOver;
     // Serialises the reload of the key images by the layout switches.
     std::mutex m_csLayout;
     bool m_bControlsCreated = false;
