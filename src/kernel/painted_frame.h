@@ -11,10 +11,13 @@
 #include <string>
 #include <vector>
 
+inline constexpr std::size_t kPaintedPixelBytes = 4;
+
 struct PaintedFrame {
     std::uint16_t width = 0;
     std::uint16_t height = 0;
-    // Rows top to bottom, width x 3 bytes each, blue-green-red (QImage::Format_BGR888).
+    // Rows top to bottom, width x 4 bytes each, blue-green-red-0xFF (QImage::Format_RGB32, which
+    // the window draws without converting).
     std::vector<std::uint8_t> pixels;
     // Scaled to the full-screen size the window gave the painter.
     bool fullScreen = false;

@@ -793,10 +793,12 @@ void VideoView::SetFrame(std::shared_ptr<const PaintedFrame> frame) {
 void VideoView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-    if (!m_frame || m_frame->pixels.size() < std::size_t{m_frame->width} * m_frame->height * 3) {
+    if (!m_frame || m_frame->pixels.size() <
+                        std::size_t{m_frame->width} * m_frame->height * kPaintedPixelBytes) {
         return;
     }
     const QImage picture(m_frame->pixels.data(), m_frame->width, m_frame->height,
-                         m_frame->width * 3, QImage::Format_BGR888);
+                         m_frame->width * static_cast<int>(kPaintedPixelBytes),
+                         QImage::Format_RGB32);
     painter.drawImage(QPoint(0, 0), picture);
 }

@@ -39,8 +39,16 @@ public:
     // part of the picture.
     bool DecodeBottomUpBgr(const std::uint8_t* data, std::size_t length, std::uint8_t* dst,
                            std::size_t capacity, JpegHeader* header);
+    // Decodes a frame whose header ReadHeader gave into rows top to bottom of width x 4 bytes,
+    // blue-green-red and 0xFF (QImage::Format_RGB32), the form the window draws without
+    // converting. False as above.
+    bool DecodeTopDownBgrx(const std::uint8_t* data, std::size_t length, std::uint8_t* dst,
+                           std::size_t capacity, const JpegHeader& header);
 
 private:
+    bool Decode(const std::uint8_t* data, std::size_t length, std::uint8_t* dst,
+                std::size_t capacity, const JpegHeader& header, int pixelFormat, int pixelBytes,
+                int flags);
     void Renew();
 
     void* m_handle;
