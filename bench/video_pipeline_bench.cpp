@@ -23,7 +23,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -139,6 +138,9 @@ public:
         {
             std::lock_guard lock(m_mutex);
             m_latencies.push_back(latency);
+            if (m_latencies.size() == m_quitAfter && m_loop) {
+                QMetaObject::invokeMethod(m_loop, &QEventLoop::quit, Qt::QueuedConnection);
+            }
         }
         if (m_handOver.Offer(std::move(frame))) {
             QMetaObject::invokeMethod(
@@ -151,11 +153,19 @@ public:
         std::lock_guard lock(m_mutex);
         return m_latencies;
     }
+    // Ends `loop` once `frames` frames were presented.
+    void QuitAfter(std::size_t frames, QEventLoop& loop) {
+        std::lock_guard lock(m_mutex);
+        m_quitAfter = frames;
+        m_loop = &loop;
+    }
 
 private:
     LivePipeline& m_pipeline;
     CpuMeter& m_meter;
     CountingView& m_view;
+    std::size_t m_quitAfter = 0;
+    QEventLoop* m_loop = nullptr;
     PaintedFrameHandOver m_handOver;
     mutable std::mutex m_mutex;
     std::vector<double> m_latencies;
@@ -240,25 +250,18 @@ RunResult RunSession(int width, int height, std::uint64_t frames, double rate) {
     const auto start = Clock::now();
     const double windowStart = ThreadCpuSeconds();
     platform::SetEvent(app.h_StartToGetJpegImageEvent);
-    const auto deadline = start + std::chrono::seconds(60);
-    // The window thread runs its event loop meanwhile, as the client's does.
-    const auto runUntil = [](const std::function<bool()>& done) {
-        QEventLoop loop;
-        QTimer check;
-        QObject::connect(&check, &QTimer::timeout, [&] {
-            if (done()) {
-                loop.quit();
-            }
-        });
-        check.start(5);
-        loop.exec();
-    };
-    runUntil([&] { return window.Latencies().size() >= frames || Clock::now() >= deadline; });
+    // The window thread runs its event loop meanwhile, as the client's does, woken only by the
+    // frames: the last one ends the loop.
+    QEventLoop loop;
+    window.QuitAfter(frames, loop);
+    QTimer::singleShot(std::chrono::seconds(60), &loop, &QEventLoop::quit);
+    loop.exec();
     RunResult result;
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     // Lets frames still under way arrive, so that a count short of `frames` is a real loss.
-    const auto settled = Clock::now() + std::chrono::milliseconds(200);
-    runUntil([&] { return Clock::now() >= settled; });
+    QEventLoop settle;
+    QTimer::singleShot(std::chrono::milliseconds(200), &settle, &QEventLoop::quit);
+    settle.exec();
     result.windowSeconds = ThreadCpuSeconds() - windowStart;
     result.shown = view.Painted();
 

@@ -26,7 +26,7 @@ class QFont;
 // The video rectangle: shows the last frame the painter finished, 1:1.
 class VideoView : public QWidget {
 public:
-    using QWidget::QWidget;
+    explicit VideoView(QWidget* parent = nullptr);
     void SetFrame(std::shared_ptr<const PaintedFrame> frame);
     const std::shared_ptr<const PaintedFrame>& Frame() const { return m_frame; }
 
