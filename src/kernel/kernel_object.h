@@ -26,7 +26,9 @@
 #include "ui/window_message.h"
 
 // Sizes of the shared frame buffers.
-inline constexpr std::size_t kSocketBufferSize = 102'400;
+// Room for the largest frame a device sends: a 720 x 576 picture of fine detail (noise) at the
+// highest quality is about 340 KB, a detailed scene at 704 x 576 about 120 KB.
+inline constexpr std::size_t kSocketBufferSize = 524'288;
 inline constexpr std::uint16_t kSocketBufferCount = 5;
 inline constexpr std::size_t kImageSlotSize = 1'572'864;
 inline constexpr std::uint16_t kImageSlotCount = 2;
@@ -190,6 +192,9 @@ public:
     std::atomic<std::uint16_t> m_wImageHeight{0};
     std::array<std::uint16_t, 20> m_wShowTable{};
     std::atomic<std::uint16_t> w_LoginResult{0};  // 100 retry, 102 too many users, 30 logged in
+    // Set by the stream receive thread when the device answered the stream request with an HTTP
+    // status line; the re-login thread then waits as for a device with too many users.
+    std::atomic<std::uint8_t> m_fStreamRefused{0};
     std::atomic<std::uint16_t> m_wUserLevel{0};
     // Version and identity texts: written by the login thread before it starts the stream,
     // read by the window thread's dialogs afterwards.

@@ -785,13 +785,24 @@ void VideoView::SetFrame(std::shared_ptr<const PaintedFrame> frame) {
     update();
 }
 
+VideoView::VideoView(QWidget* parent) : QWidget(parent) {
+    // Every pixel is painted below, so Qt need not clear the view before each frame.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
 void VideoView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
-    if (!m_frame || m_frame->pixels.size() < std::size_t{m_frame->width} * m_frame->height * 3) {
+    if (!m_frame || m_frame->pixels.size() <
+                        std::size_t{m_frame->width} * m_frame->height * kPaintedPixelBytes) {
+        painter.fillRect(rect(), Qt::black);
         return;
     }
     const QImage picture(m_frame->pixels.data(), m_frame->width, m_frame->height,
-                         m_frame->width * 3, QImage::Format_BGR888);
+                         m_frame->width * static_cast<int>(kPaintedPixelBytes),
+                         QImage::Format_RGB32);
     painter.drawImage(QPoint(0, 0), picture);
+    // Black where the picture does not reach.
+    painter.fillRect(QRect(picture.width(), 0, width() - picture.width(), height()), Qt::black);
+    painter.fillRect(QRect(0, picture.height(), picture.width(), height() - picture.height()),
+                     Qt::black);
 }

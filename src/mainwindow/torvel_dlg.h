@@ -31,7 +31,7 @@ class QFont;
 // The video rectangle: shows the last frame the painter finished, 1:1.
 class VideoView : public QWidget {
 public:
-    using QWidget::QWidget;
+    explicit VideoView(QWidget* parent = nullptr);
     void SetFrame(std::shared_ptr<const PaintedFrame> frame);
     const std::shared_ptr<const PaintedFrame>& Frame() const { return m_frame; }
 
@@ -86,6 +86,8 @@ public:
     QRect OnMoving(const QRect& dragged) const;
 
     const std::string& StatusText() const { return m_strStatus; }
+    const std::string& StatusText2() const { return m_strStatus2; }
+    const std::string& IndicatorText() const { return m_strIndicator; }
     bool IsFullScreen() const { return m_bFullScreen; }
     // From a device command's start until the window has taken its result.
     bool IsWaitingForDevice() const { return m_runner.Busy(); }
@@ -153,6 +155,8 @@ private:
     void OnWindowThread(Work work);
     void ConnectButtons();
     void ShowStatus(const std::string& text);
+    // Puts the frame waiting in m_frameHandOver on screen with its texts.
+    void ShowNewestFrame();
     QRect VideoRect() const;
     QRect StatusRect() const;
 
@@ -270,6 +274,7 @@ private:
     ui::CVtxButton m_btnPanelDown;
     ui::CVtxButton m_btnPower;
     VideoView m_wndVideo;
+    PaintedFrameHandOver m_frameHandOver;
     // Serialises the reload of the key images by the layout switches.
     std::mutex m_csLayout;
     bool m_bControlsCreated = false;

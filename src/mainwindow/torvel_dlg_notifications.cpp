@@ -95,24 +95,30 @@ void CTorvelDlg::SwitchLayoutMode(std::uint16_t layoutMode) {
 }
 
 void CTorvelDlg::PresentFrame(std::shared_ptr<const PaintedFrame> frame) {
-    OnWindowThread([this, frame = std::move(frame)] {
-        if (frame->fullScreen != m_bFullScreen) {
-            return;  // painted before the last switch in or out of full screen
-        }
-        if (m_bFullScreen && m_bFullScreenFirstFrame) {
-            HideControlsForFullScreen();
-        }
-        bool textsChanged = frame->indicator != m_strIndicator;
-        m_strIndicator = frame->indicator;
-        if (frame->status2 && *frame->status2 != m_strStatus2) {
-            m_strStatus2 = *frame->status2;
-            textsChanged = true;
-        }
-        m_wndVideo.SetFrame(frame);
-        if (textsChanged && !m_bFullScreen) {
-            update(StatusRect());
-        }
-    });
+    // One frame at most waits for the window thread, however long it is busy.
+    if (m_frameHandOver.Offer(std::move(frame))) {
+        OnWindowThread([this] { ShowNewestFrame(); });
+    }
+}
+
+void CTorvelDlg::ShowNewestFrame() {
+    const auto [frame, status2] = m_frameHandOver.Take();
+    if (!frame || frame->fullScreen != m_bFullScreen) {
+        return;  // nothing new, or painted before the last switch in or out of full screen
+    }
+    if (m_bFullScreen && m_bFullScreenFirstFrame) {
+        HideControlsForFullScreen();
+    }
+    bool textsChanged = frame->indicator != m_strIndicator;
+    m_strIndicator = frame->indicator;
+    if (status2 && *status2 != m_strStatus2) {
+        m_strStatus2 = *status2;
+        textsChanged = true;
+    }
+    m_wndVideo.SetFrame(frame);
+    if (textsChanged && !m_bFullScreen) {
+        update(StatusRect());
+    }
 }
 
 void CTorvelDlg::OnShowStatus(ui::WPARAM wParam, ui::LPARAM lParam) {

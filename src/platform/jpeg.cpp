@@ -6,7 +6,7 @@ namespace platform {
 
 namespace {
 
-constexpr int kDecodeFlags = TJFLAG_BOTTOMUP | TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
+constexpr int kDecodeFlags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
 
 bool SidesAllowed(int width, int height) {
     return width > 0 && height > 0 && width <= kMaxJpegSide && height <= kMaxJpegSide;
@@ -23,11 +23,19 @@ JpegDecoder::~JpegDecoder() {
 }
 
 bool JpegDecoder::ReadHeader(const std::uint8_t* data, std::size_t length, JpegHeader* header) {
+    if (!m_handle) {
+        m_handle = tjInitDecompress();
+    }
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    if (!m_handle || !data || length == 0 ||
-        tjDecompressHeader3(m_handle, data, static_cast<unsigned long>(length), &width, &height,
-                            &subsampling, &colourspace) != 0 ||
-        !SidesAllowed(width, height)) {
+    if (!m_handle || !data || length == 0) {
+        return false;
+    }
+    if (tjDecompressHeader3(m_handle, data, static_cast<unsigned long>(length), &width, &height,
+                            &subsampling, &colourspace) != 0) {
+        Renew();
+        return false;
+    }
+    if (!SidesAllowed(width, height)) {
         return false;
     }
     *header = {width, height};
@@ -36,15 +44,41 @@ bool JpegDecoder::ReadHeader(const std::uint8_t* data, std::size_t length, JpegH
 
 bool JpegDecoder::DecodeBottomUpBgr(const std::uint8_t* data, std::size_t length, std::uint8_t* dst,
                                     std::size_t capacity, JpegHeader* header) {
-    if (!ReadHeader(data, length, header)) {
+    return ReadHeader(data, length, header) &&
+           Decode(data, length, dst, capacity, *header, TJPF_BGR, 3, TJFLAG_BOTTOMUP);
+}
+
+bool JpegDecoder::DecodeTopDownBgrx(const std::uint8_t* data, std::size_t length, std::uint8_t* dst,
+                                    std::size_t capacity, const JpegHeader& header) {
+    return Decode(data, length, dst, capacity, header, TJPF_BGRX, 4, 0);
+}
+
+bool JpegDecoder::Decode(const std::uint8_t* data, std::size_t length, std::uint8_t* dst,
+                         std::size_t capacity, const JpegHeader& header, int pixelFormat,
+                         int pixelBytes, int flags) {
+    if (!m_handle || !SidesAllowed(header.width, header.height)) {
         return false;
     }
-    const std::size_t pitch = static_cast<std::size_t>(header->width) * 3;
-    if (!dst || pitch * static_cast<std::size_t>(header->height) > capacity) {
+    const std::size_t pitch = static_cast<std::size_t>(header.width) * pixelBytes;
+    if (!dst || pitch * static_cast<std::size_t>(header.height) > capacity) {
         return false;
     }
-    return tjDecompress2(m_handle, data, static_cast<unsigned long>(length), dst, header->width,
-                         static_cast<int>(pitch), header->height, TJPF_BGR, kDecodeFlags) == 0;
+    if (tjDecompress2(m_handle, data, static_cast<unsigned long>(length), dst, header.width,
+                      static_cast<int>(pitch), header.height, pixelFormat,
+                      flags | kDecodeFlags) != 0) {
+        Renew();
+        return false;
+    }
+    return true;
+}
+
+void JpegDecoder::Renew() {
+    // A handle that failed part-way through a frame can stay in a state in which it refuses every
+    // later frame, intact ones too; only a fresh one is sure to be sound.
+    if (m_handle) {
+        tjDestroy(m_handle);
+    }
+    m_handle = tjInitDecompress();
 }
 
 std::vector<std::uint8_t> EncodeBottomUpBgr(const std::uint8_t* pixels, int width, int height,

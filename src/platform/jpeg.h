@@ -23,7 +23,8 @@ struct JpegHeader {
     int height = 0;
 };
 
-// One decoder per thread; it keeps its codec state between frames.
+// One decoder per thread; it keeps its codec state between intact frames and starts afresh after
+// any damaged one, so one bad frame never spoils the next.
 class JpegDecoder {
 public:
     JpegDecoder();
@@ -38,8 +39,18 @@ public:
     // part of the picture.
     bool DecodeBottomUpBgr(const std::uint8_t* data, std::size_t length, std::uint8_t* dst,
                            std::size_t capacity, JpegHeader* header);
+    // Decodes a frame whose header ReadHeader gave into rows top to bottom of width x 4 bytes,
+    // blue-green-red and 0xFF (QImage::Format_RGB32), the form the window draws without
+    // converting. False as above.
+    bool DecodeTopDownBgrx(const std::uint8_t* data, std::size_t length, std::uint8_t* dst,
+                           std::size_t capacity, const JpegHeader& header);
 
 private:
+    bool Decode(const std::uint8_t* data, std::size_t length, std::uint8_t* dst,
+                std::size_t capacity, const JpegHeader& header, int pixelFormat, int pixelBytes,
+                int flags);
+    void Renew();
+
     void* m_handle;
 };
 

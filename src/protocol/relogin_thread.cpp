@@ -173,7 +173,11 @@ std::uint32_t LoginThread() {
 
     // Every sleep ends early when the thread is asked to stop; the thread then ends.
     for (;;) {
-        if (Attempt(app)) {
+        // A device that refused the last stream would refuse the next one at once: the session
+        // waits as one refused for too many users does instead of logging in every few seconds.
+        if (app.m_fStreamRefused.exchange(0) != 0) {
+            app.w_LoginResult = kTooManyUsers;
+        } else if (Attempt(app)) {
             return 0;
         }
         if (app.w_LoginResult == kTooManyUsers) {

@@ -14,7 +14,8 @@
 namespace recording {
 
 inline constexpr std::uint16_t kPreAlarmSlotCount = 20;
-inline constexpr std::uint32_t kPreAlarmSlotSize = 102'400;
+// As large as a socket buffer (kernel_object.h), so every frame the stream delivers is recorded.
+inline constexpr std::uint32_t kPreAlarmSlotSize = 524'288;
 inline constexpr std::uint32_t kFrameInfoMagic = 0x01234567;
 // The type the compose thread gives every frame it pushes: a complete JPEG picture.
 inline constexpr std::uint32_t kJpegFrameType = 3;

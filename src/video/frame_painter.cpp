@@ -25,20 +25,34 @@ std::size_t PictureBytes(std::size_t width, std::size_t height) {
     return width * height * 3;
 }
 
-// Copies rows in reverse order: bottom-up to top-down and back.
-void CopyFlipped(const std::uint8_t* src, std::uint8_t* dst, std::size_t width,
-                 std::size_t height) {
-    const std::size_t row = width * 3;
+// The device-independent picture (bottom-up rows of blue-green-red) of a painted one, for the
+// picture functions and the requests, and back.
+void ToBottomUpBgr(const PaintedFrame& frame, std::uint8_t* dst) {
+    const std::size_t width = frame.width;
+    const std::size_t height = frame.height;
     for (std::size_t y = 0; y < height; ++y) {
-        std::memcpy(dst + (height - 1 - y) * row, src + y * row, row);
+        const std::uint8_t* in = frame.pixels.data() + y * width * kPaintedPixelBytes;
+        std::uint8_t* out = dst + (height - 1 - y) * width * 3;
+        for (std::size_t x = 0; x < width; ++x, in += kPaintedPixelBytes, out += 3) {
+            std::memcpy(out, in, 3);
+        }
     }
 }
 
-void FlipInPlace(std::uint8_t* pixels, std::size_t width, std::size_t height) {
-    const std::size_t row = width * 3;
-    for (std::size_t top = 0, bottom = height; top + 1 < bottom; ++top) {
-        --bottom;
-        std::swap_ranges(pixels + top * row, pixels + (top + 1) * row, pixels + bottom * row);
+void FromBottomUpBgr(const std::uint8_t* src, std::uint16_t width, std::uint16_t height,
+                     PaintedFrame& frame) {
+    frame.width = width;
+    frame.height = height;
+    frame.pixels.resize(std::size_t{width} * height * kPaintedPixelBytes);
+    for (std::size_t y = 0; y < height; ++y) {
+        const std::uint8_t* in = src + (height - 1 - y) * std::size_t{width} * 3;
+        std::uint8_t* out = frame.pixels.data() + y * width * kPaintedPixelBytes;
+        for (std::size_t x = 0; x < width; ++x, in += 3, out += kPaintedPixelBytes) {
+            out[0] = in[0];
+            out[1] = in[1];
+            out[2] = in[2];
+            out[3] = 0xFF;
+        }
     }
 }
 
@@ -50,44 +64,8 @@ std::string Format(const char* format, auto value) {
 
 }  // namespace
 
-// Painted frames go to the window as shared, immutable pictures; when the window lets go of
-// one, its memory comes back here, so a steady stream allocates nothing per frame.
-class CFramePainter::FramePool {
-public:
-    std::unique_ptr<PaintedFrame> Take() {
-        std::lock_guard lock(m_state->mutex);
-        if (m_state->free.empty()) {
-            return std::make_unique<PaintedFrame>();
-        }
-        std::unique_ptr<PaintedFrame> frame = std::move(m_state->free.back());
-        m_state->free.pop_back();
-        return frame;
-    }
-
-    std::shared_ptr<const PaintedFrame> Share(std::unique_ptr<PaintedFrame> frame) {
-        return std::shared_ptr<const PaintedFrame>(
-            frame.release(), [state = std::weak_ptr<State>(m_state)](const PaintedFrame* p) {
-                std::unique_ptr<PaintedFrame> owned(const_cast<PaintedFrame*>(p));
-                if (const auto s = state.lock()) {
-                    std::lock_guard lock(s->mutex);
-                    if (s->free.size() < kKept) {
-                        s->free.push_back(std::move(owned));
-                    }
-                }
-            });
-    }
-
-private:
-    static constexpr std::size_t kKept = 3;
-    struct State {
-        std::mutex mutex;
-        std::vector<std::unique_ptr<PaintedFrame>> free;
-    };
-    std::shared_ptr<State> m_state = std::make_shared<State>();
-};
-
 CFramePainter::CFramePainter(FrameSlots& slots, const PacketHeaderParser& parser)
-    : m_slots(slots), m_parser(parser), m_pool(std::make_unique<FramePool>()) {}
+    : m_slots(slots), m_parser(parser) {}
 
 CFramePainter::~CFramePainter() = default;
 
@@ -110,26 +88,15 @@ std::string CFramePainter::CurrentDataRateText() const {
 
 std::uint32_t CFramePainter::Paint() {
     KernelObject& app = *g_lpApp;
-    const SlotFrame slot = m_slots.Current();
-    if (app.m_fVideoReady == 0 || !slot.pixels) {
-        platform::SetEvent(app.h_FinishShowImageJobEvent);
+    std::unique_ptr<PaintedFrame> frame = m_slots.TakeCurrent();
+    // The picture is the painter's own from here on, so the slot is free at once.
+    platform::SetEvent(app.h_FinishShowImageJobEvent);
+    if (app.m_fVideoReady == 0 || !frame) {
+        if (frame) {
+            m_slots.Share(std::move(frame));  // back to the pool
+        }
         return 0;
     }
-
-    // The picture is the slot itself until the painted copy is made (the slot is the painter's
-    // until the finish event), or the painter's own buffer when the rows are doubled.
-    const std::uint16_t width = slot.width;
-    const bool doubled = width >= kDoublingMinWidth && width <= kMemoryBitmapWidth &&
-                         2 * slot.height <= kMemoryBitmapHeight;
-    const auto height = static_cast<std::uint16_t>(doubled ? 2 * slot.height : slot.height);
-    std::uint8_t* picture = slot.pixels;
-    if (doubled) {
-        m_picture.resize(PictureBytes(width, height));
-        FilterImageMMX(slot.pixels, m_picture.data(), m_picture.size(), width, slot.height, width,
-                       height);
-        picture = m_picture.data();
-    }
-    const std::size_t pictureBytes = PictureBytes(width, height);
 
     bool fullScreen = false;
     std::uint16_t screenWidth = 0, screenHeight = 0;
@@ -139,54 +106,69 @@ std::uint32_t CFramePainter::Paint() {
         screenWidth = m_wScreenWidth;
         screenHeight = m_wScreenHeight;
     }
+    const std::uint16_t width = frame->width;
+    const bool doubled = width >= kDoublingMinWidth && width <= kMemoryBitmapWidth &&
+                         2 * frame->height <= kMemoryBitmapHeight;
+    const bool hotBox = !fullScreen && app.m_bPictureSizeCode <= kLastPictureSizeCode &&
+                        app.m_bHotPointMode == kHotPointOn && app.m_wHotBoxFrames > 0;
+    const bool copyRequest = app.m_fFrameCopyRequest.exchange(0) != 0;
+    const bool snapshotRequest = app.m_fSnapshotRequest.exchange(0) != 0;
 
-    if (!fullScreen && app.m_bPictureSizeCode <= kLastPictureSizeCode &&
-        app.m_bHotPointMode == kHotPointOn && app.m_wHotBoxFrames > 0) {
-        DrawFrameBox(picture, width, height, kHotPointColour, app.m_wHotBoxX, app.m_wHotBoxY);
-        --app.m_wHotBoxFrames;
-    }
-    if (app.m_fFrameCopyRequest.exchange(0) != 0) {
-        const bool fits = app.m_lpFrameCopyBuffer && pictureBytes <= kImageSlotSize;
-        if (fits) {
-            std::memcpy(app.m_lpFrameCopyBuffer.get(), picture, pictureBytes);
+    // The decoded picture goes to the window as it is; only these cases need the picture in its
+    // device-independent form.
+    if (doubled || hotBox || fullScreen || copyRequest || snapshotRequest) {
+        const auto height = static_cast<std::uint16_t>(doubled ? 2 * frame->height : frame->height);
+        const std::size_t pictureBytes = PictureBytes(width, height);
+        m_decoded.resize(PictureBytes(width, frame->height));
+        ToBottomUpBgr(*frame, m_decoded.data());
+        std::uint8_t* picture = m_decoded.data();
+        if (doubled) {
+            m_picture.resize(pictureBytes);
+            FilterImageMMX(m_decoded.data(), m_picture.data(), m_picture.size(), width,
+                           frame->height, width, height);
+            picture = m_picture.data();
         }
-        app.m_wCopyWidth = fits ? width : 0;
-        app.m_wCopyHeight = fits ? height : 0;
-        platform::ReleaseSemaphore(app.h_FrameCopiedSem);
+        if (hotBox) {
+            DrawFrameBox(picture, width, height, kHotPointColour, app.m_wHotBoxX, app.m_wHotBoxY);
+            --app.m_wHotBoxFrames;
+        }
+        if (copyRequest) {
+            const bool fits = app.m_lpFrameCopyBuffer && pictureBytes <= kImageSlotSize;
+            if (fits) {
+                std::memcpy(app.m_lpFrameCopyBuffer.get(), picture, pictureBytes);
+            }
+            app.m_wCopyWidth = fits ? width : 0;
+            app.m_wCopyHeight = fits ? height : 0;
+            platform::ReleaseSemaphore(app.h_FrameCopiedSem);
+        }
+        if (snapshotRequest) {
+            SaveSnapshot(app.CSettingINI.m_strSnapshotPath, picture, width, height,
+                         kSnapshotAsJpeg);
+        }
+        if (fullScreen) {
+            m_screen.assign(PictureBytes(screenWidth, screenHeight), 0);
+            resize::FrameResize_8u_C3R(
+                picture, {width, height}, width * 3, {0, 0, width, height}, m_screen.data(),
+                screenWidth * 3, {screenWidth, screenHeight},
+                static_cast<double>(screenWidth) / width,
+                static_cast<double>(screenHeight) / height, resize::kInterNearest);
+            FromBottomUpBgr(m_screen.data(), screenWidth, screenHeight, *frame);
+        } else if (doubled || hotBox) {
+            FromBottomUpBgr(picture, width, height, *frame);
+        }
     }
-    if (app.m_fSnapshotRequest.exchange(0) != 0) {
-        SaveSnapshot(app.CSettingINI.m_strSnapshotPath, picture, width, height, kSnapshotAsJpeg);
-    }
-
-    std::unique_ptr<PaintedFrame> frame = m_pool->Take();
     frame->fullScreen = fullScreen;
-    frame->arrival = slot.arrival;
-    if (fullScreen) {
-        frame->width = screenWidth;
-        frame->height = screenHeight;
-        frame->pixels.assign(PictureBytes(screenWidth, screenHeight), 0);
-        resize::FrameResize_8u_C3R(
-            picture, {width, height}, width * 3, {0, 0, width, height}, frame->pixels.data(),
-            screenWidth * 3, {screenWidth, screenHeight}, static_cast<double>(screenWidth) / width,
-            static_cast<double>(screenHeight) / height, resize::kInterNearest);
-        platform::SetEvent(app.h_FinishShowImageJobEvent);
-        FlipInPlace(frame->pixels.data(), screenWidth, screenHeight);
-    } else {
-        frame->width = width;
-        frame->height = height;
-        frame->pixels.resize(pictureBytes);
-        CopyFlipped(picture, frame->pixels.data(), width, height);
-        platform::SetEvent(app.h_FinishShowImageJobEvent);
-    }
     frame->indicator = AlarmIndicator();
     frame->status2.reset();
     const bool ratesRenewed = UpdateRates(*frame);
 
     if (MainWindowLink* window = app.m_pMainDialog.load()) {
-        window->PresentFrame(m_pool->Share(std::move(frame)));
+        window->PresentFrame(m_slots.Share(std::move(frame)));
         if (ratesRenewed) {
             window->ShowStatusText(CurrentFrameRateText() + CurrentDataRateText());
         }
+    } else {
+        m_slots.Share(std::move(frame));
     }
     return 1;
 }

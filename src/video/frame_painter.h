@@ -1,10 +1,11 @@
 #pragma once
 
-// The frame painter: runs on the kernel message thread once per decoded frame. It doubles the rows
-// of a 640- to 720-wide field picture, serves the hot-point, frame-copy and snapshot requests,
-// copies the picture into a frame of its own (scaled to the screen in full screen) and frees the
-// slot as soon as that copy is made, keeps the frame- and data-rate texts, and hands the finished
-// frame to the main window (PresentFrame). The window only puts the frame on screen.
+// The frame painter: runs on the kernel message thread once per decoded frame. It takes the
+// decoded picture out of its slot (freeing the slot at once), doubles the rows of a 640- to
+// 720-wide field picture, serves the hot-point, frame-copy and snapshot requests, scales to the
+// screen in full screen, keeps the frame- and data-rate texts, and hands the finished picture to
+// the main window (PresentFrame). A picture that needs none of that goes to the window as it was
+// decoded, without a copy. The window only puts the frame on screen.
 
 #include <cstdint>
 #include <memory>
@@ -47,8 +48,9 @@ public:
     // Set by the main window on entering and leaving full screen: the screen's size in pixels.
     void SetFullScreen(bool on, std::uint16_t width, std::uint16_t height);
 
-    // Paints the current frame. 1 after painting, 0 when no video is ready; the show thread's
-    // finish event is set in both cases, so the pipeline never waits for a frame not painted.
+    // Paints the current frame. 1 after painting, 0 when no video is ready or no frame is
+    // current; the show thread's finish event is set in every case, so the pipeline never waits
+    // for a frame not painted.
     std::uint32_t Paint();
 
     // The last rate texts ("FR:25.00 fps ", "DR:1000 kbps "), empty before the first update.
@@ -56,8 +58,6 @@ public:
     std::string CurrentDataRateText() const;
 
 private:
-    class FramePool;
-
     // The indicator text: the number, from 1, of the lowest bit of the alarm word.
     std::string AlarmIndicator() const;
     // Renews the rate texts once they are due; true when it did.
@@ -65,8 +65,11 @@ private:
 
     FrameSlots& m_slots;
     const PacketHeaderParser& m_parser;
-    std::unique_ptr<FramePool> m_pool;
-    std::vector<std::uint8_t> m_picture;  // the doubled picture, bottom-up
+    // Bottom-up blue-green-red pictures for the picture functions and the requests: the decoded
+    // picture, the doubled one and the full-screen one.
+    std::vector<std::uint8_t> m_decoded;
+    std::vector<std::uint8_t> m_picture;
+    std::vector<std::uint8_t> m_screen;
 
     mutable std::mutex m_mutex;  // guards the full-screen state and the rate texts
     bool m_bFullScreen = false;

@@ -39,6 +39,29 @@ void FollowPictureSize(KernelObject& app, std::uint16_t width, std::uint16_t hei
     }
 }
 
+// The frame as the window draws it, or null when it is damaged or larger than a decoded slot.
+std::unique_ptr<PaintedFrame> DecodePicture(platform::JpegDecoder& decoder,
+                                            const std::uint8_t* compressed, std::uint32_t length,
+                                            const platform::JpegHeader& header, FrameSlots& slots,
+                                            FrameClock::time_point arrival) {
+    const auto width = static_cast<std::size_t>(header.width);
+    const auto height = static_cast<std::size_t>(header.height);
+    if (width * height * 3 > kImageSlotSize) {
+        return nullptr;
+    }
+    std::unique_ptr<PaintedFrame> picture = slots.Blank();
+    picture->width = static_cast<std::uint16_t>(width);
+    picture->height = static_cast<std::uint16_t>(height);
+    picture->arrival = arrival;
+    picture->pixels.resize(width * height * kPaintedPixelBytes);
+    if (!decoder.DecodeTopDownBgrx(compressed, length, picture->pixels.data(),
+                                   picture->pixels.size(), header)) {
+        slots.Share(std::move(picture));  // back to the pool
+        return nullptr;
+    }
+    return picture;
+}
+
 }  // namespace
 
 int PictureSizeCode(std::uint16_t width, std::uint16_t height) {
@@ -79,17 +102,16 @@ std::uint32_t Jpeg_Compose_Image_Data_Thread(FrameSlots& slots) {
         }
         const std::uint16_t slot = app.m_wDecodeImageIndex;
         platform::JpegHeader header;
-        const bool decoded = decoder.DecodeBottomUpBgr(
-            compressed, length, app.m_lpImageBuffer.get() + slot * kImageSlotSize, kImageSlotSize,
-            &header);
-        if (header.width > 0) {
+        std::unique_ptr<PaintedFrame> picture;
+        if (decoder.ReadHeader(compressed, length, &header)) {
             app.m_wImageWidth = static_cast<std::uint16_t>(header.width);
             app.m_wImageHeight = static_cast<std::uint16_t>(header.height);
             FollowPictureSize(app, app.m_wImageWidth, app.m_wImageHeight);
+            picture = DecodePicture(decoder, compressed, length, header, slots, arrival);
         }
+        const bool decoded = picture != nullptr;
         if (decoded) {
-            slots.Fill(slot, static_cast<std::uint16_t>(header.width),
-                       static_cast<std::uint16_t>(header.height), arrival);
+            slots.Fill(slot, std::move(picture));
             if (RecordingLink* recording = app.m_pRecording.load()) {
                 recording->PushPreAlarmFrame(compressed, length, timeStamp);
             }

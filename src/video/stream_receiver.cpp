@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <string_view>
 
 #include "kernel/kernel_object.h"
 #include "kernel/mailbox.h"
@@ -25,10 +26,14 @@ constexpr int kReceiveSeconds = 20;
 constexpr int kSendSeconds = 10;
 constexpr int kConnectSeconds = 10;
 constexpr std::uint32_t kFreeBufferWaitMs = 10'000;
+constexpr std::size_t kTraceStatusLength = 80;
+// A device that refuses the stream answers with a status line; packets never begin so.
+constexpr std::string_view kStatusLine = "HTTP/";
 
 std::atomic<std::uint32_t> g_streamState{kStreamIdle};
 
-enum class Ending { Stopped, Broken };
+// Refused: the device answered the stream request with an HTTP status line.
+enum class Ending { Stopped, Broken, Refused };
 
 std::string VideoRequest() {
     return "GET /Getvideo.cgi?Cookie=" + g_szSessionCookie.Get() +
@@ -46,10 +51,12 @@ public:
         : m_app(app), m_parser(parser), m_slots(slots) {}
 
     Ending Run();
-    const char* FailureLine() const { return m_failure; }
+    const std::string& FailureLine() const { return m_failure; }
 
 private:
     bool Connect();
+    // True when the reply begins with an HTTP status line: the device refused the stream.
+    bool Refused();
     Ending Stream();
     // Fills the socket buffer `index` with the next packet that carries a JPEG frame.
     bool ReceivePacket(std::uint16_t index);
@@ -57,11 +64,11 @@ private:
     bool Fill(std::size_t count);
     void Consume(std::size_t count);
     // Reads `count` bytes of a frame into `dst`: the kept bytes first, then straight from the
-    // socket, never more than the frame.
+    // socket, never more than the frame. A null `dst` drops the bytes.
     bool ReadFrame(std::uint8_t* dst, std::size_t count);
     int Receive(std::uint8_t* dst, std::size_t capacity);
-    bool Fail(const char* traceLine) {
-        m_failure = traceLine;
+    bool Fail(std::string traceLine) {
+        m_failure = std::move(traceLine);
         return false;
     }
 
@@ -71,7 +78,8 @@ private:
     CBlockingSocket m_socket;
     std::array<std::uint8_t, kReceiveBufferSize> m_receive{};
     std::size_t m_kept = 0;
-    const char* m_failure = "";
+    bool m_oversizeTraced = false;
+    std::string m_failure;
 };
 
 bool StreamConnection::Connect() {
@@ -91,6 +99,24 @@ bool StreamConnection::Connect() {
     } catch (const CBlockingSocketException&) {
         return Fail("sClient.Write failed");
     }
+    return true;
+}
+
+bool StreamConnection::Refused() {
+    const auto* text = reinterpret_cast<const char*>(m_receive.data());
+    if (m_kept < kStatusLine.size() || std::string_view(text, kStatusLine.size()) != kStatusLine) {
+        return false;
+    }
+    // The status line goes to the trace as far as it arrived, printable characters only.
+    std::string line = "Stream refused: ";
+    for (std::size_t i = 0; i < m_kept && i < kTraceStatusLength; ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            break;
+        }
+        line += c >= ' ' && c <= '~' ? c : '?';
+    }
+    Fail(std::move(line));
     return true;
 }
 
@@ -122,10 +148,15 @@ void StreamConnection::Consume(std::size_t count) {
 
 bool StreamConnection::ReadFrame(std::uint8_t* dst, std::size_t count) {
     std::size_t done = std::min(m_kept, count);
-    std::memcpy(dst, m_receive.data(), done);
+    if (dst) {
+        std::memcpy(dst, m_receive.data(), done);
+    }
     Consume(done);
+    // Nothing is kept once the frame goes on past the kept bytes, so dropped bytes may pass
+    // through the receive buffer.
     while (done < count) {
-        const int n = Receive(dst + done, count - done);
+        const int n = dst ? Receive(dst + done, count - done)
+                          : Receive(m_receive.data(), std::min(m_receive.size(), count - done));
         if (n <= 0) {
             return Fail("RtpRecvLength == SOCKET_ERROR");
         }
@@ -156,7 +187,18 @@ bool StreamConnection::ReceivePacket(std::uint16_t index) {
             continue;  // a header without a frame; the next header follows directly
         }
         if (payload > kSocketBufferSize) {
-            return Fail("Payload length over the socket buffer");
+            // Skipped whole, so the stream stays in step; traced once a connection, as a stream
+            // of such frames would rewrite the trace for every frame.
+            if (!m_oversizeTraced) {
+                m_oversizeTraced = true;
+                TraceLogWrite(
+                    ("Frame over the socket buffer skipped: " + std::to_string(payload) + " bytes")
+                        .c_str());
+            }
+            if (!ReadFrame(nullptr, payload)) {
+                return false;
+            }
+            continue;
         }
         if (!ReadFrame(frame, payload)) {
             return false;
@@ -225,7 +267,11 @@ Ending StreamConnection::Run() {
         return Ending::Broken;
     }
     g_streamState = kStreamReceiving;
-    return Stream();
+    // Told apart before anything of a status line is parsed as a packet header.
+    if (!Fill(kStatusLine.size())) {
+        return Ending::Broken;
+    }
+    return Refused() ? Ending::Refused : Stream();
 }
 
 }  // namespace
@@ -242,7 +288,7 @@ std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSl
         g_streamState = kStreamStopped;
         return 0;
     }
-    const char* failure = "";
+    std::string failure;
     Ending ending = Ending::Stopped;
     {
         StreamConnection connection(app, parser, slots);
@@ -258,7 +304,10 @@ std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSl
         return 0;
     }
     g_streamState = kStreamBroken;
-    TraceLogWrite(failure);
+    TraceLogWrite(failure.c_str());
+    if (ending == Ending::Refused) {
+        app.m_fStreamRefused = 1;
+    }
     PostKernelMessage(Get_Image_TimeOut_Message, 0, 0);
     return 0;
 }

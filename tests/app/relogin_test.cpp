@@ -89,6 +89,17 @@ TEST_F(Reconnect, TooManyUsersWaitsLonger) {
     EXPECT_EQ(g_lpApp->w_LoginResult, 102);
 }
 
+// A refused stream logs in again only after the same pause as a refusal for too many users.
+TEST_F(Reconnect, RefusedStreamWaitsAsForTooManyUsers) {
+    g_lpApp->m_fStreamRefused = 1;
+    ASSERT_TRUE(PostKernelMessage(Get_Image_TimeOut_Message, 0, 0));
+    ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count("GetImage streaming") == 1; }))
+        << ::testing::PrintToString(log.Events());
+    const std::vector<int> codes = StatusCodes();
+    EXPECT_EQ(codes, (std::vector<int>{1, 7, 3, 0, 6, 1, 5}));
+    EXPECT_EQ(g_lpApp->m_fStreamRefused, 0);
+}
+
 TEST_F(Reconnect, AStopEndsTheThreadInItsLongWait) {
     platform::SetClockSpeed(1.0);
     device.SetListening(false);

@@ -241,6 +241,39 @@ TEST_F(MainWindowTest, StartShowsTheSelectedChannelAndDisablesTheOthers) {
     }
 }
 
+// Frames from the painter's thread while the window thread is busy: one at most waits, the
+// others are let go at once, and the window shows the newest with the newest stream text.
+TEST_F(MainWindowTest, BusyWindowThreadKeepsOneFrameInFlightAndShowsTheNewest) {
+    CTorvelDlg& dlg = Open(0, 19, 0);
+    constexpr int kFrames = 200;
+    std::vector<std::weak_ptr<const PaintedFrame>> sent;
+    std::thread painter([&] {
+        for (int i = 0; i < kFrames; ++i) {
+            auto frame = std::make_shared<PaintedFrame>();
+            frame->width = 2;
+            frame->height = 2;
+            frame->pixels.assign(2 * 2 * 4, static_cast<std::uint8_t>(i));
+            frame->indicator = std::to_string(i % 3 + 1);
+            if (i == kFrames / 2) {
+                frame->status2 = "HU: middle";
+            }
+            sent.push_back(frame);
+            dlg.PresentFrame(std::move(frame));
+        }
+    });
+    painter.join();
+    const auto alive =
+        std::count_if(sent.begin(), sent.end(), [](const auto& frame) { return !frame.expired(); });
+    EXPECT_LE(alive, 1);
+
+    QApplication::processEvents();
+    const auto& shown = static_cast<VideoView*>(dlg.VideoArea())->Frame();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown, sent.back().lock());
+    EXPECT_EQ(dlg.StatusText2(), "HU: middle");
+    EXPECT_EQ(dlg.IndicatorText(), std::to_string((kFrames - 1) % 3 + 1));
+}
+
 TEST_F(MainWindowTest, ModeSwitchFromTheStreamThreadReloadsTheKeysOnTheWindowThread) {
     CTorvelDlg& dlg = Open(1, 19, 0);
     OpenPanel();

@@ -91,4 +91,21 @@ TEST_F(Jpeg, DamagedOrOversizeFramesAreRefused) {
         decoder.DecodeBottomUpBgr(jpeg.data(), jpeg.size(), out.data(), out.size(), &header));
 }
 
+// A frame cut anywhere, down to the first segment's length field, must leave the decoder able to
+// decode the next intact frame.
+TEST_F(Jpeg, EveryCutFrameIsRefusedAndTheNextIntactFrameDecodes) {
+    const std::vector<std::uint8_t> cutAfterTables = {0xFF, 0xD8, 0xFF, 0xDB, 0x00};
+    std::vector<std::vector<std::uint8_t>> damaged = {cutAfterTables};
+    for (std::size_t length = 1; length < jpeg.size(); ++length) {
+        damaged.emplace_back(jpeg.begin(), jpeg.begin() + static_cast<long>(length));
+    }
+    int refusedIntact = 0;
+    for (const auto& frame : damaged) {
+        decoder.DecodeBottomUpBgr(frame.data(), frame.size(), out.data(), out.size(), &header);
+        refusedIntact +=
+            !decoder.DecodeBottomUpBgr(jpeg.data(), jpeg.size(), out.data(), out.size(), &header);
+    }
+    EXPECT_EQ(refusedIntact, 0) << "of " << damaged.size() << " cut frames";
+}
+
 }  // namespace

@@ -37,7 +37,6 @@ protected:
     Painter() {
         g_lpApp = new KernelObject;
         KernelObject& app = *g_lpApp;
-        app.m_lpImageBuffer.reset(new std::uint8_t[kImageSlotSize * kImageSlotCount]());
         app.m_lpFrameCopyBuffer.reset(new std::uint8_t[kImageSlotSize]());
         app.h_FinishShowImageJobEvent = platform::CreateEventObject(false, false);
         app.h_FrameCopiedSem = platform::CreateSemaphoreObject(0, 1);
@@ -53,19 +52,27 @@ protected:
         g_lpApp = nullptr;
     }
 
-    // Puts a w x h picture (the pattern, or one grey) into slot 0 and makes it current.
+    // Puts a decoded w x h picture (the pattern, or one grey) into slot 0 and makes it current.
     void Decoded(std::uint16_t w, std::uint16_t h, int grey = -1) {
-        std::uint8_t* slot = g_lpApp->m_lpImageBuffer.get();
+        auto picture = frameSlots.Blank();
+        picture->width = w;
+        picture->height = h;
+        picture->pixels.resize(std::size_t{w} * h * kPaintedPixelBytes);
         for (int y = 0; y < h; ++y) {
-            std::uint8_t* row = slot + static_cast<std::size_t>(h - 1 - y) * w * 3;
             for (int x = 0; x < w; ++x) {
+                std::uint8_t* px = Pixel(*picture, x, y);
                 for (int c = 0; c < 3; ++c) {
-                    row[x * 3 + c] = grey >= 0 ? static_cast<std::uint8_t>(grey) : Pattern(x, y, c);
+                    px[c] = grey >= 0 ? static_cast<std::uint8_t>(grey) : Pattern(x, y, c);
                 }
+                px[3] = 0xFF;
             }
         }
-        frameSlots.Fill(0, w, h, FrameClock::now());
+        frameSlots.Fill(0, std::move(picture));
         frameSlots.MakeCurrent(0);
+    }
+
+    static std::uint8_t* Pixel(PaintedFrame& f, int x, int y) {
+        return f.pixels.data() + (static_cast<std::size_t>(y) * f.width + x) * kPaintedPixelBytes;
     }
 
     bool Finished() {
@@ -75,8 +82,7 @@ protected:
 
     // Pixel (x, y from the top) of the last presented frame.
     const std::uint8_t* Pixel(int x, int y) {
-        const PaintedFrame& f = *window.frames.back();
-        return f.pixels.data() + (static_cast<std::size_t>(y) * f.width + x) * 3;
+        return Pixel(const_cast<PaintedFrame&>(*window.frames.back()), x, y);
     }
 
     test_support::TempFolder folder;
@@ -107,8 +113,10 @@ TEST_P(PainterSizes, DoublesFieldPicturesAndServesTheFrameCopyAtThePaintedSize) 
     EXPECT_EQ(frame.height, c.paintedHeight);
     EXPECT_FALSE(frame.fullScreen);
     // A uniform grey stays that grey through the doubling filter.
-    EXPECT_TRUE(std::all_of(frame.pixels.begin(), frame.pixels.end(),
-                            [](std::uint8_t b) { return b == 0x80; }));
+    ASSERT_EQ(frame.pixels.size(), std::size_t{c.width} * c.paintedHeight * kPaintedPixelBytes);
+    for (std::size_t i = 0; i < frame.pixels.size(); ++i) {
+        ASSERT_EQ(frame.pixels[i], i % kPaintedPixelBytes == 3 ? 0xFF : 0x80) << i;
+    }
     EXPECT_EQ(platform::WaitForObject(g_lpApp->h_FrameCopiedSem, 0), platform::kWaitObject0);
     EXPECT_EQ(g_lpApp->m_wCopyWidth, c.width);
     EXPECT_EQ(g_lpApp->m_wCopyHeight, c.paintedHeight);
@@ -120,17 +128,26 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PainterSizes,
                                            SizeCase{720, 288, 576}, SizeCase{720, 576, 576},
                                            SizeCase{704, 480, 480}, SizeCase{176, 112, 112}));
 
-TEST_F(Painter, PresentsRowsTopDownAndCopiesTheFrameBottomUp) {
-    Decoded(320, 240);
-    g_lpApp->m_fFrameCopyRequest = 1;
-    painter.Paint();
-    for (const auto& [x, y] : {std::pair{0, 0}, {319, 0}, {5, 239}, {100, 120}}) {
-        EXPECT_EQ(Pixel(x, y)[0], Pattern(x, y, 0));
-        EXPECT_EQ(Pixel(x, y)[2], Pattern(x, y, 2));
+// The decoded picture itself goes to the window, with or without a frame copy served from it.
+TEST_F(Painter, PresentsTheDecodedPictureAndCopiesTheFrameBottomUp) {
+    for (const bool copy : {false, true}) {
+        Decoded(320, 240);
+        const std::uint8_t* decoded = g_lpApp->m_lpCurrentImage;
+        g_lpApp->m_fFrameCopyRequest = copy ? 1 : 0;
+        painter.Paint();
+        EXPECT_EQ(window.frames.back()->pixels.data(), decoded);
+        for (const auto& [x, y] : {std::pair{0, 0}, {319, 0}, {5, 239}, {100, 120}}) {
+            EXPECT_EQ(Pixel(x, y)[0], Pattern(x, y, 0));
+            EXPECT_EQ(Pixel(x, y)[2], Pattern(x, y, 2));
+        }
     }
-    EXPECT_EQ(std::memcmp(g_lpApp->m_lpFrameCopyBuffer.get(), g_lpApp->m_lpImageBuffer.get(),
-                          320 * 240 * 3),
-              0);
+    const std::uint8_t* copied = g_lpApp->m_lpFrameCopyBuffer.get();
+    for (const auto& [x, y] : {std::pair{0, 0}, {319, 0}, {5, 239}, {100, 120}}) {
+        const std::uint8_t* px = copied + (static_cast<std::size_t>(239 - y) * 320 + x) * 3;
+        EXPECT_EQ(px[0], Pattern(x, y, 0));
+        EXPECT_EQ(px[1], Pattern(x, y, 1));
+        EXPECT_EQ(px[2], Pattern(x, y, 2));
+    }
 }
 
 TEST_F(Painter, HotPointMarkerOnExactlyTheNextFramesOutsideFullScreen) {
@@ -169,6 +186,7 @@ TEST_F(Painter, FullScreenScalesToTheScreenWithNearestNeighbours) {
         }
     }
     painter.SetFullScreen(false, 0, 0);
+    Decoded(320, 228);
     painter.Paint();
     EXPECT_EQ(window.frames.back()->width, 320);
 }
@@ -216,6 +234,7 @@ TEST_F(Painter, IndicatorNamesTheLowestAlarmBitAndRatesCarryThePacketText) {
     parser.Parse(header, &length, &info);
     g_lpApp->m_dwRateTick = platform::GetTickCount() - kRateIntervalMs;
     g_lpApp->m_dwFramesShown = 50;
+    Decoded(320, 240);
     painter.Paint();
     EXPECT_EQ(window.frames.back()->indicator, "");
     EXPECT_EQ(window.frames.back()->status2, "HU: CAM1");

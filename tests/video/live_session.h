@@ -22,6 +22,7 @@
 #include "app/torvel_app.h"
 #include "device_emulator.h"
 #include "kernel/kernel_object.h"
+#include "kernel/trace_log.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/thread.h"
@@ -152,6 +153,7 @@ protected:
 
     LiveSession() {
         kernel.Attach(window, window.Handle());
+        TraceLogInit(30, kernel.Folder().string() + "/");
         KernelObject& app = *g_lpApp;
         app.m_pRecording = &recorder;
         app.CSettingINI.m_strSnapshotPath = kernel.Folder().string();

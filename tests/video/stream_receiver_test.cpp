@@ -107,8 +107,33 @@ const BreakCase kBreakCases[] = {
     {"CloseMidFrame", [](StreamSettings& s) { LimitTo(s, 3, StreamEnd::CloseMidFrame); }, 3},
     {"CloseBetweenFrames", [](StreamSettings& s) { LimitTo(s, 2, StreamEnd::Close); }, 2},
     {"Stall", [](StreamSettings& s) { LimitTo(s, 2, StreamEnd::Stall); }, 2},
-    {"PayloadOverSocketBuffer", [](StreamSettings& s) { s.payload_length = 102'401; }, 0},
 };
+
+// The text of a refusal once went to the parser: its bytes set alarm, R.E.T.R. and backup bits and
+// started alarm recordings.
+class RefusedStream : public LiveSession, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RefusedStream, IsNeitherParsedNorRecordedAndTheReloginBacksOff) {
+    KernelObject& app = *g_lpApp;
+    app.CSettingINI.m_bAlarmTriggerRecord = 1;
+    Stream([](StreamSettings& s) { s.refuse_status = GetParam(); });
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return log.Count("ReLogin") == 1; }));
+    EXPECT_EQ(app.m_fStreamRefused, 1);
+    EXPECT_EQ(recorder.Count(), 0u);
+    EXPECT_EQ(window.Presented(), 0);
+    EXPECT_EQ(log.Count("StartAlarmRecord"), 0);
+    EXPECT_EQ(log.Count("Message 1026 0"), 0);
+    EXPECT_EQ(pipeline.Parser().m_wAlarmData, 0);
+    EXPECT_EQ(app.m_DeviceList.GetState(), 0);
+    std::ifstream trace(kernel.Folder() / "trace.log");
+    const std::string text{std::istreambuf_iterator<char>(trace), {}};
+    EXPECT_NE(text.find("Stream refused: HTTP/1.1 " + std::to_string(GetParam()) + " "),
+              std::string::npos)
+        << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, RefusedStream, ::testing::Values(202, 401, 404));
 
 class StreamBreaks : public LiveSession, public ::testing::WithParamInterface<BreakCase> {};
 
@@ -165,6 +190,70 @@ TEST_P(CorruptFrames, AreDroppedAndTheStreamGoesOn) {
 INSTANTIATE_TEST_SUITE_P(Kinds, CorruptFrames,
                          ::testing::Values(FrameCorruption::BadMarker, FrameCorruption::Truncated,
                                            FrameCorruption::Garbage));
+
+// Frames of a detailed full-size scene once overran the socket buffers: no video, endless re-login.
+TEST_F(LiveSession, DetailedFullSizeFramesArriveWhole) {
+    constexpr std::size_t kSent = 4;
+    Stream([](StreamSettings& s) {
+        s.picture = device_emulator::PictureSize{704, 576};
+        s.jpeg_quality = 85;
+        s.grain = 64;
+        s.distinct_pictures = 2;
+        LimitTo(s, kSent, StreamEnd::Stall);
+    });
+    Start();
+    ASSERT_TRUE(WaitForFrames(kSent)) << recorder.Count() << " frames";
+    for (const auto& frame : recorder.Frames()) {
+        EXPECT_GT(frame.size(), 150'000u);
+        EXPECT_TRUE(DecodesCleanly(frame));
+    }
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+}
+
+// A frame larger than any the device sends is skipped whole; the frames behind it arrive.
+TEST_F(LiveSession, OversizeFramesAreSkippedInStepAndTraced) {
+    constexpr std::size_t kSent = 12;
+    constexpr std::size_t kOversize = kSocketBufferSize + 1;
+    Stream([](StreamSettings& s) {
+        s.corruption = FrameCorruption::Padded;
+        s.damage_length = kOversize;
+        s.corrupt_every = 3;
+        LimitTo(s, kSent, StreamEnd::Stall);
+    });
+    Start();
+    constexpr std::size_t kIntact = kSent - kSent / 3;
+    ASSERT_TRUE(WaitForFrames(kIntact)) << recorder.Count() << " frames";
+    platform::Sleep(200);
+    EXPECT_EQ(recorder.Count(), kIntact);
+    for (const auto& frame : recorder.Frames()) {
+        EXPECT_TRUE(DecodesCleanly(frame));
+    }
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+    std::ifstream trace(kernel.Folder() / "trace.log");
+    const std::string text{std::istreambuf_iterator<char>(trace), {}};
+    EXPECT_NE(text.find("Frame over the socket buffer skipped: " + std::to_string(kOversize)),
+              std::string::npos)
+        << text;
+}
+
+// A frame cut right after its first marker once left the decoder refusing every later frame.
+TEST_F(LiveSession, IntactFramesAfterACutFrameAreAllPainted) {
+    constexpr std::size_t kSent = 30;
+    Stream([](StreamSettings& s) {
+        s.corruption = FrameCorruption::Truncated;
+        s.damage_length = 5;
+        s.corrupt_every = 3;
+        LimitTo(s, kSent, StreamEnd::Stall);
+    });
+    Start();
+    constexpr std::size_t kIntact = kSent - kSent / 3;
+    ASSERT_TRUE(WaitUntil([&] { return window.Presented() >= static_cast<int>(kIntact); }))
+        << window.Presented() << " painted";
+    platform::Sleep(200);
+    EXPECT_EQ(window.Presented(), static_cast<int>(kIntact));
+    EXPECT_EQ(recorder.Count(), kIntact);
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+}
 
 TEST_F(LiveSession, AThousandFramesArriveWithoutLoss) {
     constexpr std::size_t kSent = 1'000;

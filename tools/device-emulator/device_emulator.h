@@ -129,7 +129,8 @@ struct PictureSize {
 enum class FrameCorruption {
     BadMarker,  // the frame does not begin with FF D8 FF DB
     Garbage,    // the entropy-coded data is overwritten with noise
-    Truncated,  // the second half of the frame is cut off
+    Truncated,  // the frame is cut off after damage_length bytes (0: after half of it)
+    Padded,     // zeros follow the picture up to damage_length bytes (0: twice its length)
 };
 
 enum class StreamEnd {
@@ -139,9 +140,13 @@ enum class StreamEnd {
 };
 
 struct StreamSettings {
+    // Not 0: the stream request is refused with this HTTP status (a line, headers and a short
+    // text body), and the connection closes.
+    int refuse_status = 0;
     std::optional<PictureSize> picture;  // unset: from VIDEOMODE and the resolution
     double frame_rate = 25.0;            // frames per second; 0 sends as fast as the peer reads
     std::optional<int> jpeg_quality;     // 1..100; unset: from the device's quality setting
+    int grain = 0;  // 0..255: noise over the picture, as in a detailed scene (larger frames)
     // n > 0: frames repeat the pictures of frames 0 to n-1, each encoded once, so that a
     // benchmark measures the viewer and not the encoder.
     int distinct_pictures = 0;
@@ -166,6 +171,7 @@ struct StreamSettings {
     int header_only_every = 0;  // n > 0: a packet without payload before frames n-1, 2n-1 ...
     std::optional<FrameCorruption> corruption;
     int corrupt_every = 1;                        // which frames the corruption hits, as above
+    std::size_t damage_length = 0;                // Truncated, Padded: the length after damage
     std::optional<std::uint32_t> payload_length;  // claimed length; the payload is padded or cut
     int packets_per_write = 1;                    // packets gathered into one write
     std::vector<std::size_t> write_splits;        // offsets into each write where it is split

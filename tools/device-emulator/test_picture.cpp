@@ -106,8 +106,21 @@ void TestPicture::Draw(std::uint64_t frame, PictureSize size) {
     DrawNumber(frame, size);
 }
 
-std::string TestPicture::Encode(std::uint64_t frame, PictureSize size, int quality) {
+void TestPicture::AddGrain(std::uint64_t frame, int grain) {
+    std::uint32_t noise = static_cast<std::uint32_t>(frame) * 2654435761u + 1;
+    for (std::uint8_t& value : pixels_) {
+        noise = noise * 1664525u + 1013904223u;
+        const int offset =
+            static_cast<int>((noise >> 16) % static_cast<std::uint32_t>(2 * grain + 1));
+        value = static_cast<std::uint8_t>(std::clamp(value + offset - grain, 0, 255));
+    }
+}
+
+std::string TestPicture::Encode(std::uint64_t frame, PictureSize size, int quality, int grain) {
     Draw(frame, size);
+    if (grain > 0) {
+        AddGrain(frame, std::min(grain, 255));
+    }
     unsigned char* jpeg = nullptr;
     unsigned long jpeg_size = 0;
     if (tjCompress2(handle_, pixels_.data(), size.width, 0, size.height, TJPF_RGB, &jpeg,

@@ -113,8 +113,8 @@ std::string PacketHeader(std::uint32_t presence, const FrameView& view,
     return out;
 }
 
-void Corrupt(std::string& frame, FrameCorruption corruption, std::uint64_t seed) {
-    switch (corruption) {
+void Corrupt(std::string& frame, const StreamSettings& s, std::uint64_t seed) {
+    switch (*s.corruption) {
         case FrameCorruption::BadMarker:
             frame[3] = static_cast<char>(0xC4);
             break;
@@ -127,7 +127,13 @@ void Corrupt(std::string& frame, FrameCorruption corruption, std::uint64_t seed)
             break;
         }
         case FrameCorruption::Truncated:
-            frame.resize(frame.size() / 2);
+            frame.resize(s.damage_length > 0 ? std::min(s.damage_length, frame.size())
+                                             : frame.size() / 2);
+            break;
+        case FrameCorruption::Padded:
+            frame.resize(
+                std::max(frame.size(), s.damage_length > 0 ? s.damage_length : 2 * frame.size()),
+                '\0');
             break;
     }
 }
@@ -144,27 +150,52 @@ bool Flush(Connection& connection, std::string& pending, const StreamSettings& s
 struct PictureCache {
     PictureSize size;
     int quality = 0;
+    int grain = 0;
     std::vector<std::string> frames;
 
     const std::string& Get(TestPicture& picture, std::uint64_t n, const FrameView& view) {
         const auto count = static_cast<std::size_t>(view.stream.distinct_pictures);
         if (size.width != view.picture.width || size.height != view.picture.height ||
-            quality != view.quality || frames.size() != count) {
+            quality != view.quality || grain != view.stream.grain || frames.size() != count) {
             size = view.picture;
             quality = view.quality;
+            grain = view.stream.grain;
             frames.assign(count, std::string());
         }
         std::string& frame = frames[n % count];
         if (frame.empty()) {
-            frame = picture.Encode(n % count, view.picture, view.quality);
+            frame = picture.Encode(n % count, view.picture, view.quality, view.stream.grain);
         }
         return frame;
     }
 };
 
+std::string Refusal(int status) {
+    struct Reason {
+        int status;
+        const char* text;
+    };
+    constexpr Reason kReasons[] = {{202, "Accepted"}, {401, "Unauthorized"}, {404, "Not Found"}};
+    const char* reason = "Refused";
+    for (const Reason& r : kReasons) {
+        if (r.status == status) {
+            reason = r.text;
+        }
+    }
+    const std::string body = "<html><body>" + std::to_string(status) + " " + reason +
+                             ": the stream needs a valid session</body></html>";
+    return "HTTP/1.1 " + std::to_string(status) + " " + reason +
+           "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
 }  // namespace
 
 void RunVideoStream(DeviceCore& core, Connection& connection) {
+    if (const int status = Look(core).stream.refuse_status; status != 0) {
+        connection.WritePieces(Refusal(status), {}, {}, kWriteTimeout);
+        return;
+    }
     TestPicture picture;
     PictureCache cache;
     const Clock::time_point start = Clock::now();
@@ -204,10 +235,11 @@ void RunVideoStream(DeviceCore& core, Connection& connection) {
             pending += PacketHeader(presence, view, 0, time_stamp);
             ++pending_packets;
         }
-        std::string frame = s.distinct_pictures > 0 ? cache.Get(picture, n, view)
-                                                    : picture.Encode(n, view.picture, view.quality);
+        std::string frame = s.distinct_pictures > 0
+                                ? cache.Get(picture, n, view)
+                                : picture.Encode(n, view.picture, view.quality, s.grain);
         if (s.corruption && Hits(s.corrupt_every, n)) {
-            Corrupt(frame, *s.corruption, n);
+            Corrupt(frame, s, n);
         }
         const std::uint32_t claimed =
             s.payload_length.value_or(static_cast<std::uint32_t>(frame.size()));

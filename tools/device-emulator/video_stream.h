@@ -1,5 +1,5 @@
-// The live stream of "/Getvideo.cgi": no status line, only packets from the first byte on, each a
-// presence-bitmap header and one JPEG frame.
+// The live stream of "/Getvideo.cgi": no status line (unless refused), only packets from the first
+// byte on, each a presence-bitmap header and one JPEG frame.
 #pragma once
 
 #include "connection.h"
