@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "kernel/trace_log.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "ui/message_sink.h"
@@ -138,7 +139,11 @@ std::uint32_t CSettingINI::Load() {
     if (m_strSnapshotPath.empty()) {
         m_strSnapshotPath = m_strDesktopPath;
     }
-    for (const std::string* folder : {&m_strRecordPath, &m_strSnapshotPath}) {
+    for (std::string* folder : {&m_strRecordPath, &m_strSnapshotPath}) {
+        // A relative folder belongs beside the program, not wherever it was started from.
+        if (!folder->empty() && std::filesystem::path(*folder).is_relative()) {
+            *folder = m_strProgramPath + *folder;
+        }
         std::error_code ignored;
         if (!folder->empty()) {
             std::filesystem::create_directory(*folder, ignored);
@@ -187,5 +192,10 @@ std::uint32_t CSettingINI::Save() {
         {Key(SettingKey::TriggerWavPath), m_strTriggerWavPath},
         {Key(SettingKey::NetworkFilePath), m_strNetworkFilePath},
     };
-    return platform::WriteProfileStrings(SettingsFile(), Key(SettingKey::Quarnel), entries) ? 1 : 0;
+    if (!platform::WriteProfileStrings(SettingsFile(), Key(SettingKey::Quarnel), entries)) {
+        TraceLogWrite("Setting.ini save failed");
+        ui::ShowMessage("The settings could not be saved to " + SettingsFile() + ".");
+        return 0;
+    }
+    return 1;
 }
