@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 
+#include "platform/atomic_file.h"
 #include "platform/byte_order.h"
 
 namespace config {
@@ -130,17 +130,11 @@ bool BackupFile::Open() {
 }
 
 bool BackupFile::Append(std::span<const std::uint8_t> bytes) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = m_fd < 0 ? -1 : ::write(m_fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-        m_written += static_cast<std::size_t>(n);
+    if (m_fd < 0 ||
+        !platform::WriteAll(m_fd, {reinterpret_cast<const char*>(bytes.data()), bytes.size()})) {
+        return false;
     }
+    m_written += bytes.size();
     return true;
 }
 

@@ -16,20 +16,6 @@ std::filesystem::path FolderOf(const std::filesystem::path& file) {
     return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
-bool WriteAll(int fd, std::string_view content) {
-    for (std::size_t done = 0; done < content.size();) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Unique within the folder across processes (pid) and threads (counter), so two writers never
 // share a temporary file.
 std::filesystem::path TemporaryNameFor(const std::filesystem::path& file) {
@@ -77,6 +63,20 @@ private:
 };
 
 }  // namespace
+
+bool WriteAll(int fd, std::string_view bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 FileSnapshot ReadWholeFile(const std::filesystem::path& file) {
     FileSnapshot snapshot;

@@ -22,6 +22,9 @@ struct FileSnapshot {
 
 FileSnapshot ReadWholeFile(const std::filesystem::path& file);
 
+// Writes all of `bytes` to `fd`, going on after short writes and interruptions.
+bool WriteAll(int fd, std::string_view bytes);
+
 // Writes a uniquely named temporary file in the same folder, syncs it, renames it over `file` and
 // syncs the folder, so that the rename itself survives a power loss.
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view content);
