@@ -156,7 +156,11 @@ bool WriteProfileStrings(const std::filesystem::path& file, std::string_view sec
             auto lines = SplitLines(current.bytes);
             for (const ProfileEntry& e : entries) {
                 const Location where = Locate(lines, section, e.key);
-                std::string entry = e.key + "=" + e.value;
+                // A value is one line: a line break in it (a device's name, say) would
+                // otherwise write keys and sections of its own.
+                const std::string_view value(e.value);
+                std::string entry =
+                    e.key + "=" + std::string(value.substr(0, value.find_first_of("\r\n")));
                 if (where.keyLine) {
                     lines[*where.keyLine] = std::move(entry);
                 } else if (where.sectionLine) {

@@ -27,8 +27,8 @@ std::int32_t ReadProfileInt(const std::filesystem::path& file, std::string_view 
 
 // Replaces the value in place, or appends the key to its section, creating the section and the
 // file as needed; every other line stays as it was. The file is replaced as one update
-// (platform/atomic_file), so a failed write leaves the old file whole. False when the file
-// exists but cannot be read, or cannot be written.
+// (platform/atomic_file), so a failed write leaves the old file whole. A value ends at its first
+// line break. False when the file exists but cannot be read, or cannot be written.
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
                         std::string_view key, std::string_view value);
 

@@ -72,6 +72,13 @@ TEST_F(Profile, WriteReplacesInPlaceAppendsToSectionAndKeepsOtherLines) {
         << "no temporary file is left behind";
 }
 
+TEST_F(Profile, AValueWithALineBreakWritesNoKeysOfItsOwn) {
+    ASSERT_TRUE(
+        WriteProfileString(file, "Quarnel", "Server Name", "cam\r\n[Quarnel]\r\nRecord Path=/etc"));
+    ASSERT_TRUE(WriteProfileString(file, "Quarnel", "Username", "a\nb"));
+    EXPECT_EQ(ReadAll(file), "[Quarnel]\r\nServer Name=cam\r\nUsername=a\r\n");
+}
+
 TEST_F(Profile, WriteCreatesTheFile) {
     ASSERT_TRUE(WriteProfileString(file, "Quarnel", "k", "v"));
     EXPECT_EQ(ReadAll(file), "[Quarnel]\r\nk=v\r\n");
