@@ -152,10 +152,10 @@ bool AlarmDataPage::LoadAlarmDatabase() {
     m_strSelectedFile.clear();
     const AlarmDBOpenResult result =
         AlarmDatabase().OpenAlarmDatabase(g_lpApp->CSettingINI.m_strProgramPath);
-    if (result == AlarmDBOpenResult::HeaderUnreadable) {
+    if (result == AlarmDBOpenResult::Refused) {
         ui::ShowMessage(kReadFailed);
     }
-    const bool read = result == AlarmDBOpenResult::Read || result == AlarmDBOpenResult::Created;
+    const bool read = result != AlarmDBOpenResult::Refused;
     const std::vector<AlarmDBItem> items = AlarmDatabase().Items();
     if (!items.empty()) {
         AddRows();

@@ -1,8 +1,12 @@
 #include "config/backup_download.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/atomic_file.h"
 #include "platform/byte_order.h"
 
 namespace config {
@@ -99,6 +103,74 @@ std::optional<int> TypedBackupSize(const std::string& text) {
         return kMaxBackupMegabytes;
     }
     return std::min(std::stoi(digits.substr(first)), kMaxBackupMegabytes);
+}
+
+BackupFile::BackupFile(std::filesystem::path target)
+    : m_target(std::move(target)), m_part(PartOf(m_target)) {}
+
+BackupFile::~BackupFile() {
+    Close();
+    if (!m_committed && m_written == 0) {
+        std::error_code ignored;
+        std::filesystem::remove(m_part, ignored);
+    }
+}
+
+std::filesystem::path BackupFile::PartOf(const std::filesystem::path& target) {
+    std::filesystem::path part = target;
+    part += ".part";
+    return part;
+}
+
+bool BackupFile::Open() {
+    Close();
+    m_written = 0;
+    m_fd = ::open(m_part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    return m_fd >= 0;
+}
+
+bool BackupFile::Append(std::span<const std::uint8_t> bytes) {
+    if (m_fd < 0 ||
+        !platform::WriteAll(m_fd, {reinterpret_cast<const char*>(bytes.data()), bytes.size()})) {
+        return false;
+    }
+    m_written += bytes.size();
+    return true;
+}
+
+bool BackupFile::Commit() {
+    const bool synced = m_fd >= 0 && ::fsync(m_fd) == 0;
+    const bool closed = m_fd >= 0 && ::close(m_fd) == 0;
+    m_fd = -1;
+    std::error_code ec;
+    if (synced && closed) {
+        std::filesystem::rename(m_part, m_target, ec);
+        m_committed = !ec;
+    }
+    return m_committed;
+}
+
+void BackupFile::Close() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+bool BackupTargetUsable(const std::filesystem::path& target) {
+    std::error_code ec;
+    if (target.empty() || std::filesystem::is_directory(target, ec)) {
+        return false;
+    }
+    std::filesystem::path probe = target;
+    probe += ".probe-" + std::to_string(::getpid());
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    std::filesystem::remove(probe, ec);
+    return true;
 }
 
 }  // namespace config

@@ -8,7 +8,9 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -67,5 +69,37 @@ std::uint32_t BackupPercent(std::uint64_t received, int megabytes);
 // The size edit while the user types: the digits of `text` as a number within
 // 0..kMaxBackupMegabytes; nullopt when there is no digit.
 std::optional<int> TypedBackupSize(const std::string& text);
+
+// A backup on its way to `target`. It is written to "<target>.part" beside it and renamed over
+// the target only once the download is whole, so a failed or stopped download never touches the
+// previous backup; what did arrive of it stays in the ".part" file (an empty one is removed).
+class BackupFile {
+public:
+    explicit BackupFile(std::filesystem::path target);
+    ~BackupFile();
+    BackupFile(const BackupFile&) = delete;
+    BackupFile& operator=(const BackupFile&) = delete;
+
+    // Starts the ".part" file afresh.
+    bool Open();
+    bool Append(std::span<const std::uint8_t> bytes);
+    // Syncs the ".part" file and renames it over the target.
+    bool Commit();
+
+    static std::filesystem::path PartOf(const std::filesystem::path& target);
+
+private:
+    void Close();
+
+    std::filesystem::path m_target;
+    std::filesystem::path m_part;
+    int m_fd = -1;
+    std::uint64_t m_written = 0;
+    bool m_committed = false;
+};
+
+// Whether a backup can be written at `target`: its folder takes a new file and the target is
+// not a folder. Nothing is left behind, and an earlier backup there is not touched.
+bool BackupTargetUsable(const std::filesystem::path& target);
 
 }  // namespace config

@@ -11,7 +11,6 @@
 #include <QVBoxLayout>
 #include <climits>
 #include <filesystem>
-#include <fstream>
 
 #include "config/data_exchange.h"
 #include "config/download_progress_dlg.h"
@@ -185,10 +184,9 @@ void DownloadFilePage::OnButtonStart() {
         ui::ShowMessage(ui::texts::kBackupPathInvalid);
         return;
     }
-    // The file is made (or emptied) now, so that a path that cannot be written is refused
-    // before anything is asked of the device.
-    if (m_strFilePath.empty() ||
-        !std::ofstream(m_strFilePath, std::ios::binary | std::ios::trunc)) {
+    // A path that cannot be written is refused before anything is asked of the device; an
+    // earlier backup there stays as it is until a new one has arrived whole.
+    if (!config::BackupTargetUsable(m_strFilePath)) {
         ui::ShowMessage(ui::texts::kBackupPathInvalid);
         return;
     }

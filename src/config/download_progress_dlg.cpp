@@ -4,7 +4,6 @@
 #include <QPainter>
 #include <QVBoxLayout>
 #include <cstdio>
-#include <fstream>
 #include <span>
 #include <vector>
 
@@ -69,7 +68,7 @@ std::uint32_t Report(const DownloadJob& job, DownloadResult code, std::uint32_t 
 // Receives the blocks into the open file until the end block, a failure or a stop request.
 // Nullopt after a stop: nothing is reported then.
 std::optional<DownloadResult> ReceiveBlocks(const DownloadJob& job, CBlockingSocket& socket,
-                                            std::ofstream& file) {
+                                            config::BackupFile& file) {
     std::vector<std::uint8_t> block(config::kBackupBlockBytes);
     std::uint64_t total = 0;
     for (;;) {
@@ -102,9 +101,7 @@ std::optional<DownloadResult> ReceiveBlocks(const DownloadJob& job, CBlockingSoc
                                       : std::optional<DownloadResult>(kDownloadReceiveFailed);
         }
         // A file that stops taking data must not end as a "Success".
-        if (!file.write(reinterpret_cast<const char*>(payload.data()),
-                        static_cast<std::streamsize>(payload.size()))
-                 .flush()) {
+        if (!file.Append(payload)) {
             return kDownloadReceiveFailed;
         }
         total += payload.size();
@@ -132,14 +129,16 @@ std::uint32_t DownloadFileThread(const DownloadJob& job) {
         socket.Cleanup();
         return StopSignalled(job) ? 0 : Report(job, kDownloadSendFailed);
     }
-    std::ofstream file(job.filePath, std::ios::binary | std::ios::trunc);
-    if (!file) {
+    config::BackupFile file(job.filePath);
+    if (!file.Open()) {
         socket.Cleanup();
         return Report(job, kDownloadFileFailed);
     }
-    const std::optional<DownloadResult> result = ReceiveBlocks(job, socket, file);
-    file.close();
+    std::optional<DownloadResult> result = ReceiveBlocks(job, socket, file);
     socket.Cleanup();
+    if (result == kDownloadDone && !file.Commit()) {
+        result = kDownloadFileFailed;
+    }
     return result ? Report(job, *result) : 0;
 }
 

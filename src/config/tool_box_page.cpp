@@ -10,6 +10,7 @@
 #include "kernel/utilities.h"
 #include "platform/thread.h"
 #include "ui/message_ids.h"
+#include "ui/message_sink.h"
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
 
@@ -18,6 +19,8 @@ namespace {
 // A reader still in a request when it is told to stop is woken at once; this bounds the wait.
 constexpr std::uint32_t kLogThreadStopMs = 110;
 constexpr int kTurboSteps = 10;
+constexpr const char* kLogReaderNotStarted =
+    "The event log could not be read: its reader could not be started.";
 
 // Character i of a text, or the NUL that ends it.
 char At(const std::string& text, std::size_t i) {
@@ -140,6 +143,10 @@ void ToolBoxPropertyPage::OnServerLogButton() {
                                          &m_nLogCount, m_nMaxLogList,   ++m_nReading};
         m_hLogThread = platform::StartThread([param] { return GetServerLogThread(param); });
         m_nLogState = kReading;
+        if (!m_hLogThread) {
+            ShowIdle();
+            ui::ShowMessage(kLogReaderNotStarted);
+        }
     } else if (m_nLogState == kReading) {
         StopLogThread();
         ShowIdle();

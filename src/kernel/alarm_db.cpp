@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 
+#include "platform/atomic_file.h"
 #include "platform/byte_order.h"
-#include "platform/profile.h"
+#include "ui/message_sink.h"
 
 namespace {
 
@@ -29,47 +30,109 @@ std::string GetText(const std::uint8_t* p, std::size_t field) {
     return std::string(reinterpret_cast<const char*>(p), reinterpret_cast<const char*>(end));
 }
 
+// AlarmData.dat as a read found it; `items` are the whole records of a file of ours.
 struct FileContent {
-    bool wholeHeader = false;
+    enum class State { Missing, Unreadable, Damaged, Ours };
+    State state = State::Missing;
     AlarmDBHeader header;
     std::vector<AlarmDBItem> items;
 };
 
-// The file as it stands. Only whole records count: the header's count is trusted no further
-// than the records the file really holds, and nothing past the records it names is read.
-// nullopt when the file is missing.
-std::optional<FileContent> ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
+// Only whole records count: the header's count is trusted no further than the records the file
+// really holds, and nothing past the records it names is read.
+FileContent Parse(const platform::FileSnapshot& snapshot) {
     FileContent content;
-    std::uint8_t header[kAlarmDBHeaderSize];
-    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) {
+    using Snapshot = platform::FileSnapshot::State;
+    if (snapshot.state != Snapshot::Read) {
+        content.state = snapshot.state == Snapshot::Missing ? FileContent::State::Missing
+                                                            : FileContent::State::Unreadable;
         return content;
     }
-    content.wholeHeader = true;
-    content.header = {GetU16(header), GetU16(header + 2)};
-    std::vector<std::uint8_t> records(std::size_t{content.header.wCount} * kAlarmDBItemSize);
-    in.read(reinterpret_cast<char*>(records.data()), static_cast<std::streamsize>(records.size()));
-    const std::size_t whole = static_cast<std::size_t>(in.gcount()) / kAlarmDBItemSize;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(snapshot.bytes.data());
+    if (snapshot.bytes.size() < kAlarmDBHeaderSize || GetU16(bytes) != kAlarmDBMagic) {
+        content.state = FileContent::State::Damaged;
+        return content;
+    }
+    content.state = FileContent::State::Ours;
+    content.header = {GetU16(bytes), GetU16(bytes + 2)};
+    const std::size_t whole = std::min<std::size_t>(
+        content.header.wCount, (snapshot.bytes.size() - kAlarmDBHeaderSize) / kAlarmDBItemSize);
     for (std::size_t i = 0; i < whole; ++i) {
-        content.items.push_back(AlarmDBItem::Decode(records.data() + i * kAlarmDBItemSize));
+        content.items.push_back(
+            AlarmDBItem::Decode(bytes + kAlarmDBHeaderSize + i * kAlarmDBItemSize));
     }
     return content;
 }
 
-bool WriteFile(const std::filesystem::path& path, std::uint16_t magic,
-               const std::vector<AlarmDBItem>& items) {
+std::string Encode(const std::vector<AlarmDBItem>& items) {
     std::string bytes(kAlarmDBHeaderSize, '\0');
     auto* header = reinterpret_cast<std::uint8_t*>(bytes.data());
-    PutU16(header, magic);
+    PutU16(header, kAlarmDBMagic);
     PutU16(header + 2, static_cast<std::uint16_t>(items.size()));
     for (const AlarmDBItem& item : items) {
         const auto record = item.Encode();
         bytes.append(reinterpret_cast<const char*>(record.data()), record.size());
     }
-    return platform::WriteFileAtomically(path, bytes);
+    return bytes;
+}
+
+// The first free "AlarmData.dat.damaged", "AlarmData.dat.damaged-2", ... beside the file.
+std::optional<std::filesystem::path> SetAside(const std::filesystem::path& file) {
+    for (int n = 1; n < 1000; ++n) {
+        std::filesystem::path aside = file;
+        aside += n == 1 ? ".damaged" : ".damaged-" + std::to_string(n);
+        std::error_code ec;
+        if (std::filesystem::exists(aside, ec) || ec) {
+            continue;
+        }
+        std::filesystem::rename(file, aside, ec);
+        return ec ? std::nullopt : std::optional(aside);
+    }
+    return std::nullopt;
+}
+
+struct Update {
+    bool ok = false;
+    bool refused = false;  // the file could not be read, or a damaged one could not be moved
+    std::optional<std::filesystem::path> setAside;
+};
+
+// One read-modify-write of the file. `change` gets the file's content when it is ours, or null
+// when there is none (a damaged one is first moved aside), and returns the records to write, or
+// nullopt to leave the file as it is. A file that cannot be read is never replaced.
+Update UpdateFile(
+    const std::filesystem::path& file,
+    const std::function<std::optional<std::vector<AlarmDBItem>>(FileContent*)>& change) {
+    Update update;
+    const bool written = platform::UpdateFileAtomically(
+        file, [&](const platform::FileSnapshot& snapshot) -> std::optional<std::string> {
+            FileContent content = Parse(snapshot);
+            if (content.state == FileContent::State::Unreadable) {
+                update.refused = true;
+                return std::nullopt;
+            }
+            // A damaged list is the user's only record of earlier alarms: kept beside a fresh one.
+            if (content.state == FileContent::State::Damaged) {
+                update.setAside = SetAside(file);
+                if (!update.setAside) {
+                    update.refused = true;
+                    return std::nullopt;
+                }
+            }
+            const bool ours = content.state == FileContent::State::Ours;
+            const auto items = change(ours ? &content : nullptr);
+            return items ? std::optional(Encode(*items)) : std::nullopt;
+        });
+    update.ok = written && !update.refused;
+    return update;
+}
+
+// Called without the database lock: on the window thread the box waits for the user.
+void Report(const Update& update) {
+    if (update.setAside) {
+        ui::ShowMessage("The alarm database AlarmData.dat was damaged. It was kept as " +
+                        update.setAside->string() + " and a new one was started.");
+    }
 }
 
 }  // namespace
@@ -131,63 +194,80 @@ void SystemConfig::SetPendingCaptureTime(std::uint16_t year, std::uint16_t month
 
 std::uint32_t SystemConfig::AppendAlarmData(const std::string& folder, std::uint32_t frames,
                                             const std::string& address) {
-    std::lock_guard lock(m_mutex);
-    m_pending.wSerial = m_header.wCount++;
-    m_pending.dwFrames = frames;
-    m_pending.strAddress = address.substr(0, kAddressField - 1);
-
-    const std::filesystem::path path = FileIn(folder);
-    std::optional<FileContent> file = ReadFile(path);
-    if (!file) {
-        m_header = {kAlarmDBMagic, 1};
-        return WriteFile(path, kAlarmDBMagic, {m_pending}) ? 1 : 0;
+    Update update;
+    {
+        std::lock_guard lock(m_mutex);
+        m_pending.wSerial = m_header.wCount++;
+        m_pending.dwFrames = frames;
+        m_pending.strAddress = address.substr(0, kAddressField - 1);
+        if (folder.empty()) {
+            return 0;
+        }
+        update = UpdateFile(FileIn(folder), [&](FileContent* file) {
+            if (!file) {
+                m_header = {kAlarmDBMagic, 1};
+                return std::optional(std::vector<AlarmDBItem>{m_pending});
+            }
+            std::vector<AlarmDBItem>& items = file->items;
+            if (items.size() >= kAlarmDBMaxItems) {
+                items.erase(items.begin(), items.end() - (kAlarmDBMaxItems - 1));
+            }
+            items.push_back(m_pending);
+            return std::optional(std::move(items));
+        });
     }
-    if (file->header.wMagic != kAlarmDBMagic) {
-        return 0;
-    }
-    if (file->items.size() >= kAlarmDBMaxItems) {
-        file->items.erase(file->items.begin(), file->items.end() - (kAlarmDBMaxItems - 1));
-    }
-    file->items.push_back(m_pending);
-    return WriteFile(path, kAlarmDBMagic, file->items) ? 1 : 0;
+    Report(update);
+    return update.ok ? 1 : 0;
 }
 
 std::uint32_t SystemConfig::LoadAlarmDatabase(const std::string& folder) {
     std::lock_guard lock(m_mutex);
-    m_path = FileIn(folder);
     m_lpAlarmDBItem_Struct.clear();
-    const std::optional<FileContent> file = ReadFile(m_path);
-    if (!file) {
-        return 1;
+    if (folder.empty()) {
+        return 0;
     }
-    m_header = file->header;
-    if (file->header.wMagic == kAlarmDBMagic) {
-        m_lpAlarmDBItem_Struct = file->items;
+    m_path = FileIn(folder);
+    const FileContent file = Parse(platform::ReadWholeFile(m_path));
+    if (file.state == FileContent::State::Ours) {
+        m_header = file.header;
+        m_lpAlarmDBItem_Struct = file.items;
     }
     return 1;
 }
 
 AlarmDBOpenResult SystemConfig::OpenAlarmDatabase(const std::string& folder) {
-    std::lock_guard lock(m_mutex);
-    m_path = FileIn(folder);
-    m_lpAlarmDBItem_Struct.clear();
-    const std::optional<FileContent> file = ReadFile(m_path);
-    if (!file) {
-        m_header = {kAlarmDBMagic, 0};
-        WriteFile(m_path, kAlarmDBMagic, {});
-        return AlarmDBOpenResult::Created;
+    Update update;
+    bool created = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_lpAlarmDBItem_Struct.clear();
+        if (folder.empty()) {
+            return AlarmDBOpenResult::Refused;
+        }
+        m_path = FileIn(folder);
+        update =
+            UpdateFile(m_path, [&](FileContent* file) -> std::optional<std::vector<AlarmDBItem>> {
+                if (!file) {
+                    m_header = {kAlarmDBMagic, 0};
+                    created = true;
+                    return std::vector<AlarmDBItem>{};
+                }
+                m_header = file->header;
+                m_lpAlarmDBItem_Struct = file->items;
+                for (AlarmDBItem& item : m_lpAlarmDBItem_Struct) {
+                    item.byStatus = 0;
+                }
+                return std::nullopt;
+            });
     }
-    if (!file->wholeHeader || file->header.wMagic != kAlarmDBMagic) {
-        std::error_code ignored;
-        std::filesystem::remove(m_path, ignored);
-        return file->wholeHeader ? AlarmDBOpenResult::NotOurs : AlarmDBOpenResult::HeaderUnreadable;
+    Report(update);
+    if (!update.ok) {
+        return AlarmDBOpenResult::Refused;
     }
-    m_header = file->header;
-    m_lpAlarmDBItem_Struct = file->items;
-    for (AlarmDBItem& item : m_lpAlarmDBItem_Struct) {
-        item.byStatus = 0;
+    if (update.setAside) {
+        return AlarmDBOpenResult::SetAside;
     }
-    return AlarmDBOpenResult::Read;
+    return created ? AlarmDBOpenResult::Created : AlarmDBOpenResult::Read;
 }
 
 void SystemConfig::AlarmDB_DiscardChanges() {
@@ -214,36 +294,39 @@ void SystemConfig::MarkForDeletion(std::size_t index) {
 }
 
 std::uint32_t SystemConfig::AlarmDB_Save() {
-    std::lock_guard lock(m_mutex);
-    if (!m_fDirty) {
-        return 1;
+    Update update;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_fDirty) {
+            return 1;
+        }
+        const auto marked = [&](const AlarmDBItem& item) {
+            return std::any_of(m_lpAlarmDBItem_Struct.begin(), m_lpAlarmDBItem_Struct.end(),
+                               [&](const AlarmDBItem& m) {
+                                   return (m.byStatus & AlarmDBItem::kMarkedForDeletion) &&
+                                          m.strFilePath == item.strFilePath;
+                               });
+        };
+        if (!m_path.empty()) {
+            update = UpdateFile(m_path, [&](FileContent* file) {
+                std::vector<AlarmDBItem> kept;
+                if (file) {
+                    std::copy_if(file->items.begin(), file->items.end(), std::back_inserter(kept),
+                                 [&](const AlarmDBItem& item) { return !marked(item); });
+                } else {
+                    std::copy_if(m_lpAlarmDBItem_Struct.begin(), m_lpAlarmDBItem_Struct.end(),
+                                 std::back_inserter(kept), [](const AlarmDBItem& item) {
+                                     return !(item.byStatus & AlarmDBItem::kMarkedForDeletion);
+                                 });
+                }
+                return std::optional(std::move(kept));
+            });
+        }
+        m_fDirty = 0;
+        m_lpAlarmDBItem_Struct.clear();
     }
-    const auto marked = [&](const AlarmDBItem& item) {
-        return std::any_of(m_lpAlarmDBItem_Struct.begin(), m_lpAlarmDBItem_Struct.end(),
-                           [&](const AlarmDBItem& m) {
-                               return (m.byStatus & AlarmDBItem::kMarkedForDeletion) &&
-                                      m.strFilePath == item.strFilePath;
-                           });
-    };
-    // A file too short for its header holds no record to keep; rewriting it with its unread
-    // magic would leave a file that neither the recorder nor the page accepts.
-    std::optional<FileContent> file = ReadFile(m_path);
-    std::vector<AlarmDBItem> kept;
-    std::uint16_t magic = kAlarmDBMagic;
-    if (file && file->wholeHeader) {
-        magic = file->header.wMagic;
-        std::copy_if(file->items.begin(), file->items.end(), std::back_inserter(kept),
-                     [&](const AlarmDBItem& item) { return !marked(item); });
-    } else {
-        std::copy_if(m_lpAlarmDBItem_Struct.begin(), m_lpAlarmDBItem_Struct.end(),
-                     std::back_inserter(kept), [](const AlarmDBItem& item) {
-                         return !(item.byStatus & AlarmDBItem::kMarkedForDeletion);
-                     });
-    }
-    const bool written = WriteFile(m_path, magic, kept);
-    m_fDirty = 0;
-    m_lpAlarmDBItem_Struct.clear();
-    return written ? 1 : 0;
+    Report(update);
+    return update.ok ? 1 : 0;
 }
 
 std::vector<AlarmDBItem> SystemConfig::Items() const {

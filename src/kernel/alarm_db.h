@@ -4,8 +4,13 @@
 // behind a 4-byte header, in the program folder. One global SystemConfig owns it: the record
 // prepared while an alarm recording runs, the in-memory list the configuration sheet shows and
 // edits, and the writes. The recorder thread appends while the sheet may save, so every
-// operation on the file and the list runs under one lock, and every change to the file is
-// written to a temporary file and renamed into place.
+// operation on the file and the list runs under one lock, and every change to the file is one
+// locked update (platform/atomic_file), which also keeps another copy of the program sharing the
+// folder from losing entries. A damaged file (too short for its header, or another magic) is
+// never deleted: it is renamed to AlarmData.dat.damaged (or .damaged-2, ...), a fresh list is
+// started, and the user is told once where the old one went. A file that exists but cannot be
+// read is never replaced. An empty folder is refused: the file would land in whatever the
+// current directory happens to be.
 
 #include <array>
 #include <cstdint>
@@ -46,10 +51,10 @@ struct AlarmDBHeader {
 
 // What the configuration page's load found in AlarmData.dat.
 enum class AlarmDBOpenResult {
-    Read,              // the records (possibly none) are in the list
-    Created,           // there was no file; an empty one was made
-    HeaderUnreadable,  // shorter than its header: removed
-    NotOurs,           // another magic: removed
+    Read,      // the records (possibly none) are in the list
+    Created,   // there was no file; an empty one was made
+    SetAside,  // the file was damaged: kept aside, and an empty one was made
+    Refused,   // no folder, or the file cannot be read (or a damaged one moved): left alone
 };
 
 class SystemConfig {
@@ -60,18 +65,18 @@ public:
     void SetPendingCaptureTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
                                std::uint16_t hour, std::uint16_t minute, std::uint16_t second);
     // Appends the pending record with its frame count and device address to AlarmData.dat in
-    // `folder`; the oldest entry drops once the file holds 1,024. 0 when the file is not ours
-    // (wrong magic) or cannot be written.
+    // `folder`; the oldest entry drops once the file holds 1,024. 0 when the file cannot be read
+    // or written.
     std::uint32_t AppendAlarmData(const std::string& folder, std::uint32_t frames,
                                   const std::string& address);
 
     // Reads AlarmData.dat in `folder` into the in-memory list (what the configuration sheet
-    // shows). A missing file gives an empty list; a file with another magic is not read.
+    // shows). A missing file gives an empty list; a damaged one is not read. 0 for an empty
+    // folder.
     std::uint32_t LoadAlarmDatabase(const std::string& folder);
     // The configuration page's load: as LoadAlarmDatabase, and the file is left fit for the
-    // recorder, which appends only to a file of ours: a missing one is created empty, one too
-    // short for its header or of another magic is removed. Every record read counts as live,
-    // whatever its flags byte held on disk.
+    // recorder: a missing one is created empty, a damaged one is set aside for an empty one.
+    // Every record read counts as live, whatever its flags byte held on disk.
     AlarmDBOpenResult OpenAlarmDatabase(const std::string& folder);
     // Drops the in-memory list.
     std::uint32_t AlarmDB_FreeBuffer();
@@ -80,7 +85,8 @@ public:
     void AlarmDB_DiscardChanges();
     // Marks an in-memory entry for deletion; nothing is written before AlarmDB_Save.
     void MarkForDeletion(std::size_t index);
-    // Rewrites the file without the entries marked in the list (when anything was marked).
+    // Rewrites the file without the entries marked in the list (when anything was marked). 0 when
+    // the file could not be written.
     std::uint32_t AlarmDB_Save();
 
     std::vector<AlarmDBItem> Items() const;

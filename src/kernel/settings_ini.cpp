@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "kernel/trace_log.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "ui/message_sink.h"
@@ -136,6 +137,10 @@ std::uint32_t CSettingINI::Load() {
         if (folder->empty()) {
             *folder = m_strDesktopPath;
         }
+        // A relative folder belongs beside the program, not wherever it was started from.
+        if (!folder->empty() && std::filesystem::path(*folder).is_relative()) {
+            *folder = m_strProgramPath + *folder;
+        }
         std::error_code ignored;
         if (!folder->empty()) {
             std::filesystem::create_directory(*folder, ignored);
@@ -186,5 +191,10 @@ std::uint32_t CSettingINI::Save() {
         {Key(SettingKey::TriggerWavPath), m_strTriggerWavPath},
         {Key(SettingKey::NetworkFilePath), m_strNetworkFilePath},
     };
-    return platform::WriteProfileStrings(SettingsFile(), Key(SettingKey::Quarnel), entries) ? 1 : 0;
+    if (!platform::WriteProfileStrings(SettingsFile(), Key(SettingKey::Quarnel), entries)) {
+        TraceLogWrite("Setting.ini save failed");
+        ui::ShowMessage("The settings could not be saved to " + SettingsFile() + ".");
+        return 0;
+    }
+    return 1;
 }

@@ -3,11 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <vector>
 
-#include "platform/profile.h"
+#include "platform/atomic_file.h"
 
 namespace {
 
@@ -39,24 +40,26 @@ void TraceLogWrite(const char* line) {
     if (s.path.empty()) {
         return;
     }
-    std::vector<std::string> lines;
-    {
-        std::ifstream in(s.path, std::ios::binary);
-        std::string text;
-        while (std::getline(in, text)) {
-            lines.push_back(std::move(text));
-        }
-    }
     const std::size_t keep = s.maxLines > 0 ? static_cast<std::size_t>(s.maxLines - 1) : 0;
-    const std::size_t drop = lines.size() > keep ? lines.size() - keep : 0;
-    std::string content;
-    for (std::size_t i = drop; i < lines.size(); ++i) {
-        content += lines[i];
-        content += '\n';
-    }
-    content += line;
-    content += "\r\n";
-    platform::WriteFileAtomically(s.path, content);
+    platform::UpdateFileAtomically(
+        s.path, [&](const platform::FileSnapshot& current) -> std::optional<std::string> {
+            std::vector<std::string_view> lines;
+            std::string_view rest = current.bytes;
+            while (!rest.empty()) {
+                const std::size_t end = rest.find('\n');
+                lines.push_back(rest.substr(0, end));
+                rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+            }
+            const std::size_t drop = lines.size() > keep ? lines.size() - keep : 0;
+            std::string content;
+            for (std::size_t i = drop; i < lines.size(); ++i) {
+                content += lines[i];
+                content += '\n';
+            }
+            content += line;
+            content += "\r\n";
+            return content;
+        });
 }
 
 void TraceLogClose() {

@@ -95,8 +95,8 @@ CAddressBookDialog::CAddressBookDialog(QWidget* parent) : QDialog(parent) {
 }
 
 CAddressBookDialog::~CAddressBookDialog() {
-    if (m_fRecordFileGood) {
-        WriteIPRecordFile(RecordFile(), m_arrEntries);
+    if (m_fRecordFileGood && !WriteIPRecordFile(RecordFile(), m_arrEntries)) {
+        ui::ShowMessage("The address book could not be saved to " + RecordFile().string() + ".");
     }
 }
 
@@ -116,6 +116,11 @@ bool CAddressBookDialog::OnInitDialog() {
     ShowEntryEdits(false);
     const IPRecordFileContents contents = ReadIPRecordFile(RecordFile());
     if (contents.status != IPRecordFileStatus::Ok) {
+        const std::string file = RecordFile().string();
+        ui::ShowMessage(contents.status == IPRecordFileStatus::Bad
+                            ? "The address book " + file +
+                                  " holds a damaged entry. It was not opened and is left as it is."
+                            : "The address book " + file + " cannot be opened.");
         m_fRecordFileGood = false;
         setResult(kBookFailed);
         return false;

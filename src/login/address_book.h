@@ -27,13 +27,13 @@ public:
     static constexpr int kBookFailed = -1;
 
     explicit CAddressBookDialog(QWidget* parent = nullptr);
-    // Writes the book back (when it was read well).
+    // Writes the book back (when it was read well); a failed write is shown.
     ~CAddressBookDialog() override;
 
     // Reads the book and runs the dialog: kEntrySelected, 1 for CANCEL, or kBookFailed.
     int DoModal();
     // Reads IPRecord.dat into the lists; false (and the dialog's result kBookFailed) when the file
-    // cannot be opened or holds a bad record.
+    // cannot be opened or holds a bad record, which the user is told.
     bool OnInitDialog();
 
     void OnAdd();

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <string_view>
 
-#include "platform/profile.h"
+#include "platform/atomic_file.h"
 
 namespace {
 
@@ -64,23 +63,28 @@ std::optional<IPRecord> DecodeIPRecord(const std::uint8_t* bytes) {
 
 IPRecordFileContents ReadIPRecordFile(const std::filesystem::path& file) {
     IPRecordFileContents contents;
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) {
-        if (!platform::WriteFileAtomically(file, {})) {
+    platform::FileSnapshot snapshot = platform::ReadWholeFile(file);
+    if (snapshot.state == platform::FileSnapshot::State::Missing) {
+        // Created only while still missing: another copy of the program may be writing one.
+        const bool created = platform::UpdateFileAtomically(
+            file, [&](const platform::FileSnapshot& current) -> std::optional<std::string> {
+                snapshot = current;
+                if (current.state == platform::FileSnapshot::State::Missing) {
+                    snapshot.state = platform::FileSnapshot::State::Read;
+                    return std::string();
+                }
+                return std::nullopt;
+            });
+        if (!created) {
             contents.status = IPRecordFileStatus::OpenFailed;
+            return contents;
         }
-        return contents;
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    if (snapshot.state != platform::FileSnapshot::State::Read) {
         contents.status = IPRecordFileStatus::OpenFailed;
         return contents;
     }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        contents.status = IPRecordFileStatus::Bad;
-        return contents;
-    }
+    const std::string& bytes = snapshot.bytes;
     for (std::size_t at = 0; at + kIPRecordSize <= bytes.size(); at += kIPRecordSize) {
         auto record = DecodeIPRecord(reinterpret_cast<const std::uint8_t*>(bytes.data() + at));
         if (!record) {
@@ -100,5 +104,6 @@ bool WriteIPRecordFile(const std::filesystem::path& file, const std::vector<IPRe
         const IPRecordBytes encoded = EncodeIPRecord(record);
         bytes.append(reinterpret_cast<const char*>(encoded.data()), encoded.size());
     }
-    return platform::WriteFileAtomically(file, bytes);
+    return platform::UpdateFileAtomically(
+        file, [&](const platform::FileSnapshot&) { return std::optional(bytes); });
 }

@@ -44,6 +44,6 @@ struct IPRecordFileContents {
 // Reads every whole record (a trailing remainder is ignored); a missing file is created empty.
 IPRecordFileContents ReadIPRecordFile(const std::filesystem::path& file);
 
-// Replaces the file with these records through a temporary file and a rename, so a failed write
+// Replaces the file with these records as one update (platform/atomic_file), so a failed write
 // leaves the previous book whole.
 bool WriteIPRecordFile(const std::filesystem::path& file, const std::vector<IPRecord>& records);

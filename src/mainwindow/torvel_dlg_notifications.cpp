@@ -40,6 +40,10 @@ void CTorvelDlg::SetButtonImage(int controlId, int imageIndex) {
     OnWindowThread([this, controlId, imageIndex] {
         if (ui::CVtxButton* button = GetDlgItem(controlId)) {
             button->SetImageIndex(imageIndex);
+            // The record button's tip says what a press does in the state it now shows.
+            if (controlId == kRecordButtonId) {
+                button->setToolTip(QString::fromStdString(TipWord(1005, imageIndex)));
+            }
         }
     });
 }

@@ -1,13 +1,11 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <optional>
+#include <sstream>
 
+#include "platform/atomic_file.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -31,9 +29,9 @@ bool SameName(std::string_view a, std::string_view b) {
            });
 }
 
-std::vector<std::string> ReadLines(const std::filesystem::path& file) {
+std::vector<std::string> SplitLines(const std::string& bytes) {
     std::vector<std::string> lines;
-    std::ifstream in(file, std::ios::binary);
+    std::istringstream in(bytes);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') {
@@ -61,6 +59,16 @@ struct KeyLine {
     std::string_view key;
     std::string_view value;
 };
+
+// One pair of matching quotes around a value is not part of it: `Server Name="10.0.0.5"` names
+// the address, not a text with quotes in it.
+std::string_view Unquoted(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
 
 std::optional<KeyLine> KeyOf(std::string_view line) {
     const auto eq = line.find('=');
@@ -109,11 +117,11 @@ Location Locate(const std::vector<std::string>& lines, std::string_view section,
 
 std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
                               std::string_view key, std::string_view fallback) {
-    const auto lines = ReadLines(file);
+    const auto lines = SplitLines(ReadWholeFile(file).bytes);
     const Location where = Locate(lines, section, key);
     std::string_view value = fallback;
     if (where.keyLine) {
-        const std::string_view found = KeyOf(lines[*where.keyLine])->value;
+        const std::string_view found = Unquoted(KeyOf(lines[*where.keyLine])->value);
         if (!found.empty()) {
             value = found;
         }
@@ -137,51 +145,40 @@ bool WriteProfileString(const std::filesystem::path& file, std::string_view sect
 
 bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
                          const std::vector<ProfileEntry>& entries) {
-    auto lines = ReadLines(file);
-    for (const ProfileEntry& e : entries) {
-        const Location where = Locate(lines, section, e.key);
-        std::string entry = e.key + "=" + e.value;
-        if (where.keyLine) {
-            lines[*where.keyLine] = std::move(entry);
-        } else if (where.sectionLine) {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where.sectionEnd),
-                         std::move(entry));
-        } else {
-            lines.push_back("[" + std::string(section) + "]");
-            lines.push_back(std::move(entry));
-        }
-    }
-    std::string content;
-    for (const auto& line : lines) {
-        content += line;
-        content += "\r\n";
-    }
-    return WriteFileAtomically(file, content);
-}
-
-bool WriteFileAtomically(const std::filesystem::path& file, std::string_view content) {
-    std::filesystem::path temp = file;
-    temp += ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < content.size();) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        ok = n > 0;
-        done += ok ? static_cast<std::size_t>(n) : 0;
-    }
-    ok = ::close(fd) == 0 && ok;
-    std::error_code ec;
-    if (ok) {
-        std::filesystem::rename(temp, file, ec);
-        ok = !ec;
-    }
-    if (!ok) {
-        std::filesystem::remove(temp, ec);
-    }
-    return ok;
+    bool unreadable = false;
+    const bool updated =
+        UpdateFileAtomically(file, [&](const FileSnapshot& current) -> std::optional<std::string> {
+            // A file that exists but cannot be read would lose every other key if rewritten.
+            unreadable = current.state == FileSnapshot::State::Unreadable;
+            if (unreadable) {
+                return std::nullopt;
+            }
+            auto lines = SplitLines(current.bytes);
+            for (const ProfileEntry& e : entries) {
+                const Location where = Locate(lines, section, e.key);
+                // A value is one line: a line break in it (a device's name, say) would
+                // otherwise write keys and sections of its own.
+                const std::string_view value(e.value);
+                std::string entry =
+                    e.key + "=" + std::string(value.substr(0, value.find_first_of("\r\n")));
+                if (where.keyLine) {
+                    lines[*where.keyLine] = std::move(entry);
+                } else if (where.sectionLine) {
+                    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where.sectionEnd),
+                                 std::move(entry));
+                } else {
+                    lines.push_back("[" + std::string(section) + "]");
+                    lines.push_back(std::move(entry));
+                }
+            }
+            std::string content;
+            for (const auto& line : lines) {
+                content += line;
+                content += "\r\n";
+            }
+            return content;
+        });
+    return updated && !unreadable;
 }
 
 }  // namespace platform

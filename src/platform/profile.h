@@ -14,7 +14,8 @@ namespace platform {
 inline constexpr std::size_t kProfileValueMax = 255;
 
 // The value of `key`, or `fallback` when the file, section or key is missing or the value is
-// empty. Cut to kProfileValueMax characters.
+// empty. One pair of matching quotes (" or ') around the value is dropped. Cut to
+// kProfileValueMax characters.
 std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
                               std::string_view key, std::string_view fallback);
 
@@ -25,8 +26,9 @@ std::int32_t ReadProfileInt(const std::filesystem::path& file, std::string_view 
                             std::string_view key, std::int32_t fallback);
 
 // Replaces the value in place, or appends the key to its section, creating the section and the
-// file as needed; every other line stays as it was. The file is written to a temporary file and
-// renamed into place, so a failed write leaves the old file whole.
+// file as needed; every other line stays as it was. The file is replaced as one update
+// (platform/atomic_file), so a failed write leaves the old file whole. A value ends at its first
+// line break. False when the file exists but cannot be read, or cannot be written.
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
                         std::string_view key, std::string_view value);
 
@@ -37,8 +39,5 @@ struct ProfileEntry {
 // Several writes into one section as one replacement of the file: all or nothing.
 bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
                          const std::vector<ProfileEntry>& entries);
-
-// Writes a whole file through a temporary file in the same folder and a rename.
-bool WriteFileAtomically(const std::filesystem::path& file, std::string_view content);
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
+#include "ui/string_table.h"
 
 const std::vector<std::string_view> CtrlFileSectionNames = {
     "[DEVICE NUMBER]",
@@ -133,6 +134,7 @@ public:
 
     // False once "END" under [EOF] has been read.
     bool Line(const std::string& line) {
+        ++m_lineNumber;
         if (line.empty() || line.front() == ';') {
             return true;
         }
@@ -144,9 +146,27 @@ public:
             return line != "END";
         }
         if (!Accept(line)) {
-            ui::ShowMessage(ui::texts::kNotSupported);
+            m_refused.push_back(m_lineNumber);
         }
         return true;
+    }
+
+    // Everything refused, told at once: a damaged file would otherwise raise one box per line.
+    void Report(std::string_view source) const {
+        std::string text;
+        if (!m_refused.empty()) {
+            text = ui::LoadString(ui::texts::kNotSupported) + "\n" + std::string(source) + ": " +
+                   LineList(m_refused) + " refused.";
+        }
+        if (!m_short.empty()) {
+            text += (text.empty() ? "" : "\n") + ui::LoadString(ui::texts::kPleaseInputCommand) + "\n" +
+                    std::string(source) + ": " + LineList(m_short) +
+                    (m_short.size() == 1 ? " holds fewer bytes than its length says."
+                                         : " hold fewer bytes than their lengths say.");
+        }
+        if (!text.empty()) {
+            ui::ShowMessage(text);
+        }
     }
 
 private:
@@ -176,8 +196,12 @@ private:
             m_section == kPower ? record.PowerKey : record.Keys[m_section - kFirstKey];
         // A later key line replaces the earlier one.
         KeyCommandEntry parsed;
-        if (!ParseKeyCommandLine(parsed, line)) {
+        bool shortTemplate = false;
+        if (!ParseKeyCommandLine(parsed, line, &shortTemplate)) {
             return false;
+        }
+        if (shortTemplate) {
+            m_short.push_back(m_lineNumber);
         }
         entry = std::move(parsed);
         return true;
@@ -215,7 +239,23 @@ private:
         return true;
     }
 
+    // "line 4", or "lines 1, 2, 3, ... and 69 more".
+    static std::string LineList(const std::vector<std::size_t>& lines) {
+        constexpr std::size_t kListed = 10;
+        std::string text = lines.size() == 1 ? "line " : "lines ";
+        for (std::size_t i = 0; i < std::min(lines.size(), kListed); ++i) {
+            text += (i ? ", " : "") + std::to_string(lines[i]);
+        }
+        if (lines.size() > kListed) {
+            text += " and " + std::to_string(lines.size() - kListed) + " more";
+        }
+        return text;
+    }
+
     std::vector<CtrlProtocol>& m_records;
+    std::size_t m_lineNumber = 0;
+    std::vector<std::size_t> m_refused;
+    std::vector<std::size_t> m_short;
     Section m_section = kNone;
     bool m_declared = false;
     std::size_t m_named = 0;
@@ -255,7 +295,7 @@ void HexByte(const char* two, std::uint8_t& out) {
     out = static_cast<std::uint8_t>(value);
 }
 
-bool ParseKeyCommandLine(KeyCommandEntry& entry, std::string_view line) {
+bool ParseKeyCommandLine(KeyCommandEntry& entry, std::string_view line, bool* shortTemplate) {
     std::size_t x = line.find('X');
     if (x == std::string_view::npos) {
         return false;
@@ -266,7 +306,9 @@ bool ParseKeyCommandLine(KeyCommandEntry& entry, std::string_view line) {
     for (std::size_t i = 0; i < count; ++i) {
         x = line.find('X', x + 3);
         if (x == std::string_view::npos) {
-            ui::ShowMessage(ui::texts::kPleaseInputCommand);
+            if (shortTemplate) {
+                *shortTemplate = true;
+            }
             break;
         }
         if (x + 1 < line.size() && line[x + 1] == '%') {
@@ -281,7 +323,8 @@ bool ParseKeyCommandLine(KeyCommandEntry& entry, std::string_view line) {
     return true;
 }
 
-std::uint32_t ParseCtrlFile(std::string_view text, std::vector<CtrlProtocol>& records) {
+std::uint32_t ParseCtrlFile(std::string_view text, std::vector<CtrlProtocol>& records,
+                            std::string_view source) {
     CtrlFileReader reader(records);
     std::string line;
     while (!text.empty()) {
@@ -290,11 +333,13 @@ std::uint32_t ParseCtrlFile(std::string_view text, std::vector<CtrlProtocol>& re
             break;
         }
     }
+    reader.Report(source);
     return 1;
 }
 
 std::uint32_t LoadCtrlFile() {
-    std::ifstream in(platform::ProgramFolder() / "CtrlFile.ini", std::ios::binary);
+    const std::filesystem::path file = platform::ProgramFolder() / "CtrlFile.ini";
+    std::ifstream in(file, std::ios::binary);
     std::string text;
     if (in) {
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -303,7 +348,7 @@ std::uint32_t LoadCtrlFile() {
         ui::ShowMessage(ui::texts::kOpenCtrlFileFailed);
         return 0;
     }
-    return ParseCtrlFile(text, g_lpApp->m_lpCtrlFileRecords);
+    return ParseCtrlFile(text, g_lpApp->m_lpCtrlFileRecords, file.string());
 }
 
 std::uint32_t BindDeviceProtocols() {

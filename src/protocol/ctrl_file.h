@@ -19,8 +19,10 @@ extern const std::vector<std::string_view> CtrlFileSectionNames;
 // Reads CtrlFile.ini from the program folder into g_lpApp->m_lpCtrlFileRecords. 0, after showing
 // "Open device control file is failed", when the file cannot be read.
 std::uint32_t LoadCtrlFile();
-// Parses a whole file image into `records`; lines it refuses are told to the user.
-std::uint32_t ParseCtrlFile(std::string_view text, std::vector<CtrlProtocol>& records);
+// Parses a whole file image into `records`. The lines it refuses, and key lines shorter than
+// their length, are told to the user in one box that names them and `source`.
+std::uint32_t ParseCtrlFile(std::string_view text, std::vector<CtrlProtocol>& records,
+                            std::string_view source = "CtrlFile.ini");
 // Binds to each device type the first protocol whose name is the type's name.
 std::uint32_t BindDeviceProtocols();
 
@@ -29,8 +31,10 @@ std::size_t ReadCtrlLine(std::string_view source, std::string& line);
 // Two characters as a hex byte; characters that are no hex digit count 0.
 void HexByte(const char* two, std::uint8_t& out);
 // Fills the entry from a key line "Xnn Xbb X%c ...": the first item is the template length. False
-// when the line is refused (the entry is then left undefined).
-bool ParseKeyCommandLine(KeyCommandEntry& entry, std::string_view line);
+// when the line is refused (the entry is then left undefined). A line with fewer items than its
+// length is accepted, its missing bytes 0, and sets *shortTemplate.
+bool ParseKeyCommandLine(KeyCommandEntry& entry, std::string_view line,
+                         bool* shortTemplate = nullptr);
 
 // Writes a small default CtrlFile.ini with a description of the format and one device.
 std::uint32_t WriteDefaultCtrlFile(const std::string& path);

@@ -96,24 +96,16 @@ bool CAlarmRecord::RecordUntilStopped() {
         const Wake wake = platform::WaitForObject(h_StopEvent, 0) == platform::kWaitObject0
                               ? Wake::Stop
                               : WaitForFrame();
-        bool written = false;
-        if (wake == Wake::Frame) {
-            std::lock_guard lock(m_FileLock);
-            written = first ? WritePreAlarmFrames() : WriteNewestFrame();
-            first = false;
-        }
-        if (written) {
-            platform::ReleaseSemaphore(h_FreeSem);
-            continue;
-        }
-        // Stopped, the session ended, or the file failed: close what there is. After a failure
+        // Stopped, the session ended, or the file failed: the file is closed. After a failure
         // the alarm stays pending, so the parser does not open failing file after failing file
         // while the alarm lasts; its StopRecord at the alarm's end clears the mark.
-        {
-            std::lock_guard lock(m_FileLock);
-            CloseFile();
+        if (WriteOrLeave(wake, [&] {
+                const bool written = first ? WritePreAlarmFrames() : WriteNewestFrame();
+                first = false;
+                return written;
+            })) {
+            continue;
         }
-        LeaveFrameLoop(wake == Wake::Frame);
         // Only now may the parser start the next recording: the push no longer sees this one.
         if (wake != Wake::Frame) {
             m_fAlarmItemPending = 0;

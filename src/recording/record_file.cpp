@@ -163,6 +163,7 @@ bool RecordFileReader::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size
 bool RecordFileReader::Open(const std::filesystem::path& path) {
     m_Frames.clear();
     m_fIndexed = false;
+    m_nSkipped = 0;
     m_File = std::ifstream(path, std::ios::binary);
     std::error_code ec;
     m_qwFileSize = std::filesystem::file_size(path, ec);
@@ -178,19 +179,28 @@ bool RecordFileReader::Open(const std::filesystem::path& path) {
         GetU16(&head[RecordFileHeader::kSize]) != kRecordSeparator) {
         return Fail(path.string() + " is not a record file");
     }
-    // Trust the index at the end only when the records agree with it entry for entry.
+    // The index at the end names every record; a damaged record costs only its own frame.
     std::array<std::uint8_t, 4> countBytes{};
+    std::vector<RecordedFrame> indexed;
+    std::uint32_t count = 0;
     if (m_qwFileSize >= kFirstFrameOffset + 4 && ReadAt(m_qwFileSize - 4, countBytes.data(), 4)) {
-        const std::uint32_t count = GetU32(countBytes.data());
+        count = GetU32(countBytes.data());
         const std::uint64_t indexBytes = std::uint64_t{count} * kIndexEntrySize + 4;
         if (indexBytes <= m_qwFileSize - kFirstFrameOffset) {
             const std::uint64_t indexStart = m_qwFileSize - indexBytes;
-            m_Frames = Walk(indexStart);
-            m_fIndexed = IndexMatches(indexStart, count, m_Frames);
+            indexed = FromIndex(indexStart, count);
+            m_fIndexed = indexed.size() == count && Contiguous(indexed, indexStart);
         }
     }
-    if (!m_fIndexed) {
-        m_Frames = Walk(m_qwFileSize);
+    // Without a usable index (a file cut short) the records are walked by their lengths; what
+    // the index did not name may be garbage that happened to look like a count.
+    std::vector<RecordedFrame> walked =
+        m_fIndexed ? std::vector<RecordedFrame>{} : Walk(m_qwFileSize);
+    if (m_fIndexed || indexed.size() > walked.size()) {
+        m_Frames = std::move(indexed);
+        m_nSkipped = count - m_Frames.size();
+    } else {
+        m_Frames = std::move(walked);
     }
     return true;
 }
@@ -212,28 +222,53 @@ std::vector<RecordedFrame> RecordFileReader::Walk(std::uint64_t end) {
     return frames;
 }
 
-bool RecordFileReader::IndexMatches(std::uint64_t indexStart, std::uint32_t count,
-                                    const std::vector<RecordedFrame>& frames) {
-    if (frames.size() != count) {
-        return false;
-    }
-    const std::uint64_t walkedEnd =
-        frames.empty()
-            ? kFirstFrameOffset
-            : frames.back().dwOffset + RecordFrameRecord::kSize + frames.back().record.dwLength;
-    if (walkedEnd != indexStart) {
-        return false;
-    }
+std::vector<RecordedFrame> RecordFileReader::FromIndex(std::uint64_t indexStart,
+                                                       std::uint32_t count) {
     std::vector<std::uint8_t> index(std::size_t{count} * kIndexEntrySize);
     if (!ReadAt(indexStart, index.data(), index.size())) {
-        return false;
+        return {};
     }
+    std::vector<RecordedFrame> frames;
+    std::array<std::uint8_t, RecordFrameRecord::kSize> prefix{};
     for (std::size_t k = 0; k < count; ++k) {
-        if (GetU32(&index[k * kIndexEntrySize]) != frames[k].dwOffset) {
-            return false;
+        const std::uint64_t offset = GetU32(&index[k * kIndexEntrySize]);
+        const bool after = frames.empty() || offset >= frames.back().dwOffset +
+                                                           RecordFrameRecord::kSize +
+                                                           frames.back().record.dwLength;
+        if (!after || offset < kFirstFrameOffset ||
+            offset + RecordFrameRecord::kSize > indexStart ||
+            !ReadAt(offset, prefix.data(), prefix.size())) {
+            continue;
+        }
+        const RecordFrameRecord record = RecordFrameRecord::Decode(prefix.data());
+        const std::uint64_t end = offset + RecordFrameRecord::kSize + record.dwLength;
+        const bool nextNamed = k + 1 < count && end == GetU32(&index[(k + 1) * kIndexEntrySize]);
+        if (record.Plausible() && (nextNamed || EndsAtARecord(end, indexStart))) {
+            frames.push_back({static_cast<std::uint32_t>(offset), record});
         }
     }
-    return true;
+    return frames;
+}
+
+// A whole record is followed by the next record the index names, by a record the index lost,
+// or by the index: a damaged length lands anywhere else.
+bool RecordFileReader::EndsAtARecord(std::uint64_t end, std::uint64_t indexStart) {
+    std::array<std::uint8_t, 4> bitmap{};
+    return end == indexStart || (end + RecordFrameRecord::kSize <= indexStart &&
+                                 ReadAt(end, bitmap.data(), bitmap.size()) &&
+                                 GetU32(bitmap.data()) == kRecordFieldBitmap);
+}
+
+bool RecordFileReader::Contiguous(const std::vector<RecordedFrame>& frames,
+                                  std::uint64_t indexStart) {
+    std::uint64_t expected = kFirstFrameOffset;
+    for (const RecordedFrame& frame : frames) {
+        if (frame.dwOffset != expected) {
+            return false;
+        }
+        expected += RecordFrameRecord::kSize + frame.record.dwLength;
+    }
+    return expected == indexStart;
 }
 
 std::vector<std::uint8_t> RecordFileReader::ReadFrame(std::size_t i) {

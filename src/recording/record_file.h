@@ -103,8 +103,9 @@ struct RecordedFrame {
     RecordFrameRecord record;
 };
 
-// Reads a record file. A file that was cut short (no index, or a broken one) is read by walking
-// its records from the first one by their length fields, as far as they are whole.
+// Reads a record file. Every index entry that points at a whole, plausible record gives a frame;
+// damaged records are skipped. A file that was cut short (no index, or a broken one) is read by
+// walking its records from the first one by their length fields, as far as they are whole.
 class RecordFileReader {
 public:
     bool Open(const std::filesystem::path& path);
@@ -112,8 +113,10 @@ public:
 
     const RecordFileHeader& Header() const { return m_Header; }
     const std::vector<RecordedFrame>& Frames() const { return m_Frames; }
-    // True when the file ends in an index that agrees with its records.
+    // True when the file ends in an index that agrees with its records; false for a damaged file.
     bool Indexed() const { return m_fIndexed; }
+    // The index entries that named a damaged record and were left out.
+    std::size_t Skipped() const { return m_nSkipped; }
     // The frame bytes of frame i; empty when they cannot be read.
     std::vector<std::uint8_t> ReadFrame(std::size_t i);
 
@@ -121,8 +124,9 @@ private:
     bool Fail(std::string text);
     bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size);
     std::vector<RecordedFrame> Walk(std::uint64_t end);
-    bool IndexMatches(std::uint64_t indexStart, std::uint32_t count,
-                      const std::vector<RecordedFrame>& frames);
+    std::vector<RecordedFrame> FromIndex(std::uint64_t indexStart, std::uint32_t count);
+    bool EndsAtARecord(std::uint64_t end, std::uint64_t indexStart);
+    static bool Contiguous(const std::vector<RecordedFrame>& frames, std::uint64_t indexStart);
 
     std::ifstream m_File;
     std::uint64_t m_qwFileSize = 0;
@@ -130,6 +134,7 @@ private:
     RecordFileHeader m_Header;
     std::vector<RecordedFrame> m_Frames;
     bool m_fIndexed = false;
+    std::size_t m_nSkipped = 0;
 };
 
 }  // namespace recording

@@ -112,6 +112,24 @@ void RecorderHandover::LeaveFrameLoop(bool holdingRing) {
     }
 }
 
+bool RecorderHandover::WriteOrLeave(Wake wake, const std::function<bool()>& write) {
+    bool written = false;
+    if (wake == Wake::Frame) {
+        std::lock_guard lock(m_FileLock);
+        written = write();
+    }
+    if (written) {
+        platform::ReleaseSemaphore(h_FreeSem);
+        return true;
+    }
+    {
+        std::lock_guard lock(m_FileLock);
+        CloseFile();
+    }
+    LeaveFrameLoop(wake == Wake::Frame);
+    return false;
+}
+
 bool RecorderHandover::WriteNewestFrame() {
     // Any frame may begin a file: every frame of the stream is a whole picture.
     if (FileFrameCount() >= kMaxFramesPerFile) {

@@ -89,6 +89,10 @@ protected:
 
     // File lock held: the newest frame, in a new file when the open one is full.
     bool WriteNewestFrame();
+    // One turn of a record-file loop once woken: on a frame, `write` runs under the file lock
+    // and, when it succeeds, the ring is handed back (true). Otherwise (a stop, the session's
+    // end, or a failed write) the file is closed and the frame loop left (false).
+    bool WriteOrLeave(Wake wake, const std::function<bool()>& write);
 
     virtual bool FileOpen() const = 0;
     // File lock held: a new file; a failure is reported.

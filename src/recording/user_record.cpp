@@ -2,6 +2,9 @@
 
 #include <ctime>
 
+#include "kernel/kernel_object.h"
+#include "kernel/main_window_link.h"
+
 namespace recording {
 
 CUserRecord::CUserRecord(CPreAlarmRing& ring, RecordFileWriter::Clock clock)
@@ -62,20 +65,16 @@ bool CUserRecord::RecordUntilStopped() {
             m_fRecording = 0;
             return true;
         }
-        bool written = false;
-        if (wake == Wake::Frame) {
-            std::lock_guard lock(m_FileLock);
-            written = WriteNewestFrame();
-        }
-        if (written) {
-            platform::ReleaseSemaphore(h_FreeSem);
+        if (WriteOrLeave(wake, [this] { return WriteNewestFrame(); })) {
             continue;
         }
-        {
-            std::lock_guard lock(m_FileLock);
-            CloseFile();
+        // The recording ended by itself (a write failed): the record button must not go on
+        // showing it.
+        if (wake == Wake::Frame && g_lpApp) {
+            if (MainWindowLink* window = g_lpApp->m_pMainDialog.load()) {
+                window->SetButtonImage(kRecordButtonId, 0);
+            }
         }
-        LeaveFrameLoop(wake == Wake::Frame);
         platform::SetEvent(h_ReplyEvent);
         return false;
     }

@@ -116,15 +116,17 @@ std::uint32_t CAlarmWave::LoadAlarmWave(const std::string& path) {
     if (!file && g_lpApp) {
         file = ReadFile(g_lpApp->CSettingINI.m_strProgramPath + "alarm.wav");
     }
-    if (!file) {
+    // A file without sound data is a failed load: the caller then tells the user instead of
+    // starting a player that can only fail in silence.
+    std::optional<WaveSound> sound = file ? ParseWaveFile(*file) : std::nullopt;
+    if (!sound || sound->data.empty()) {
+        m_pBlock.reset();
         return 0;
     }
     m_pBlock = std::make_unique<AlarmPlayerBlock>();
     m_pBlock->hPlayEvent = m_hPlayEvent;
-    if (std::optional<WaveSound> sound = ParseWaveFile(*file)) {
-        m_pBlock->format = sound->format;
-        m_pBlock->sound = std::move(sound->data);
-    }
+    m_pBlock->format = sound->format;
+    m_pBlock->sound = std::move(sound->data);
     return 1;
 }
 

@@ -50,7 +50,8 @@ public:
     CAlarmWave& operator=(const CAlarmWave&) = delete;
 
     // Loads the file at `path`, or else alarm.wav in the program folder, after stopping a player
-    // that still plays the old sound. 1 when a file could be opened, 0 when neither could.
+    // that still plays the old sound. 1 when a file with sound data was loaded; 0 when neither
+    // file could be opened, or the one opened is not a wave file or holds no sound.
     std::uint32_t LoadAlarmWave(const std::string& path);
     void SetPlayEvent(platform::Handle playEvent);
     // The player thread: 0 after the stop event (or a stop request), kPlayFailed when there is

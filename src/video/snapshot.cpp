@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "kernel/text_helpers.h"
+#include "platform/atomic_file.h"
 #include "platform/jpeg.h"
 
 namespace {
@@ -19,21 +20,6 @@ void PutLittleEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int si
     for (int i = 0; i < size; ++i) {
         out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
     }
-}
-
-bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -85,7 +71,8 @@ std::filesystem::path WriteNewFile(const std::filesystem::path& folder, const st
             }
             return {};
         }
-        const bool written = WriteAll(fd, bytes);
+        const bool written =
+            platform::WriteAll(fd, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
         if (::close(fd) != 0 || !written) {
             ::unlink(path.c_str());
             return {};

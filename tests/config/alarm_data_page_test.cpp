@@ -133,27 +133,22 @@ TEST_F(AlarmDataPageTest, RowsShowEachRecordingAndAMissingFileIsNoted) {
     EXPECT_EQ(page.m_strSelectedFile, items[2].strFilePath);
 }
 
-TEST_F(AlarmDataPageTest, AFileThatIsNotADatabaseIsRemoved) {
-    struct Case {
-        const char* name;
-        std::string bytes;
-        std::vector<std::string> messages;
-    };
-    const Case cases[] = {
-        {"shorter than its header",
-         std::string("\x87\x99", 2),
-         {"Read alarm database file is failed"}},
-        {"another magic", std::string("\x88\x99\x01\x00", 4) + std::string(316, 'x'), {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+TEST_F(AlarmDataPageTest, ADamagedFileIsKeptAsideAndAnUnreadableOneLeftAlone) {
+    {
         test_support::RecordingMessageSink shown;
-        std::ofstream(Database(), std::ios::binary) << c.bytes;
-        EXPECT_FALSE(page.LoadAlarmDatabase());
+        std::ofstream(Database(), std::ios::binary) << std::string("\x88\x99\x01\x00", 4);
+        EXPECT_TRUE(page.LoadAlarmDatabase());
         EXPECT_EQ(page.m_AlarmList.topLevelItemCount(), 0);
-        EXPECT_EQ(shown.Texts(), c.messages);
-        EXPECT_FALSE(std::filesystem::exists(Database()));
+        ASSERT_EQ(shown.Texts().size(), 1u);
+        EXPECT_NE(shown.Texts()[0].find("AlarmData.dat.damaged"), std::string::npos);
+        EXPECT_TRUE(std::filesystem::exists(program.Path() / "AlarmData.dat.damaged"));
     }
+    std::filesystem::remove(Database());
+    std::filesystem::create_directory(Database());
+    test_support::RecordingMessageSink shown;
+    EXPECT_FALSE(page.LoadAlarmDatabase());
+    EXPECT_EQ(shown.Texts(), std::vector<std::string>{"Read alarm database file is failed"});
+    EXPECT_TRUE(std::filesystem::is_directory(Database()));
 }
 
 TEST_F(AlarmDataPageTest, DeleteMarksTheRowAndSelectsTheNextOne) {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QDateEdit>
 #include <QTimeEdit>
 #include <QTimer>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -120,6 +122,8 @@ protected:
         dialog->show();
         return dialog;
     }
+
+    std::filesystem::path Part() const { return config::BackupFile::PartOf(file); }
 
     static std::uintmax_t FileSize(const std::string& path) {
         std::error_code ec;
@@ -288,6 +292,7 @@ TEST_F(BackupTest, AWholeDownloadLandsInTheFileByteForByte) {
     EXPECT_TRUE(messages.Texts().empty());
     EXPECT_TRUE(FileBytes(file) == device_emulator::BackupData(size));
     EXPECT_EQ(FileBytes(file).size(), size);
+    EXPECT_FALSE(std::filesystem::exists(Part()));
     EXPECT_EQ(g_lpApp->CSettingINI.m_strNetworkFilePath, file);
 
     const auto requests = device.Requests("/NetworkBk.cgi");
@@ -320,8 +325,8 @@ TEST_F(BackupTest, ADeviceWithoutRecordDataSaysSo) {
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4107)});
     EXPECT_TRUE(dialog->m_btnPlay.isHidden());
     EXPECT_EQ(dialog->m_btnCancel.text(), "Exit");
-    EXPECT_TRUE(std::filesystem::exists(file));
-    EXPECT_EQ(std::filesystem::file_size(file), 0u);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_FALSE(std::filesystem::exists(Part()));
 }
 
 // A reply that breaks off or loses its framing mid-download: the blocks that arrived whole stay
@@ -340,6 +345,7 @@ TEST_F(BackupTest, ABrokenReplyEndsWithAFailureAndKeepsTheWholeBlocks) {
         {"no end block", BackupBreak::None, false},
     };
     constexpr std::uint32_t kBlock = 2048;
+    std::ofstream(file, std::ios::binary) << "the previous backup";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Backup([&](BackupSettings& b) {
@@ -354,7 +360,8 @@ TEST_F(BackupTest, ABrokenReplyEndsWithAFailureAndKeepsTheWholeBlocks) {
         EXPECT_EQ(dialog->m_strStatus, ui::LoadString(4106));
         EXPECT_TRUE(dialog->m_btnPlay.isHidden());
         const std::uint64_t kept = c.kind == BackupBreak::None ? 5 * kBlock : 3 * kBlock;
-        EXPECT_TRUE(FileBytes(file) == device_emulator::BackupData(kept));
+        EXPECT_TRUE(FileBytes(Part()) == device_emulator::BackupData(kept));
+        EXPECT_EQ(FileBytes(file), "the previous backup");
     }
     EXPECT_EQ(messages.Texts(), std::vector<std::string>(std::size(cases), ui::LoadString(4106)));
 }
@@ -368,19 +375,27 @@ TEST_F(BackupTest, ProgressFollowsTheRequestedSize) {
     auto dialog = StartDownload(5);
     ASSERT_TRUE(Finished(*dialog));
     EXPECT_EQ(dialog->m_txtPercent.text(), " 50%");
-    EXPECT_EQ(std::filesystem::file_size(file), 2'621'440u);
+    EXPECT_EQ(std::filesystem::file_size(Part()), 2'621'440u);
 }
 
+// A full disk, as a file-size limit: the download fails and the previous backup stays.
 TEST_F(BackupTest, AFileThatStopsTakingDataIsNoSuccess) {
-    if (!std::filesystem::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full here";
-    }
     Backup([](BackupSettings& b) { b.data_bytes = 3 * 2048; });
-    file = "/dev/full";
+    std::ofstream(file, std::ios::binary) << "the previous backup";
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = old;
+    limited.rlim_cur = 3000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     auto dialog = StartDownload();
-    ASSERT_TRUE(Finished(*dialog));
+    const bool finished = Finished(*dialog);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+    ASSERT_TRUE(finished);
     EXPECT_EQ(dialog->m_strStatus, ui::LoadString(4106));
     EXPECT_TRUE(dialog->m_btnPlay.isHidden());
+    EXPECT_EQ(FileBytes(file), "the previous backup");
 }
 
 TEST_F(BackupTest, ASilentDeviceTimesOut) {
@@ -393,7 +408,7 @@ TEST_F(BackupTest, ASilentDeviceTimesOut) {
     auto dialog = StartDownload();
     ASSERT_TRUE(Finished(*dialog));
     EXPECT_EQ(dialog->m_strStatus, ui::LoadString(4106));
-    EXPECT_EQ(std::filesystem::file_size(file), 2 * 2048u);
+    EXPECT_EQ(std::filesystem::file_size(Part()), 2 * 2048u);
 }
 
 TEST_F(BackupTest, AnUnreachableDeviceIsReported) {
@@ -411,7 +426,7 @@ TEST_F(BackupTest, ClosingTheWindowStopsTheWorkerAtOnce) {
         b.break_block = 3;
     });
     auto dialog = StartDownload();
-    ASSERT_TRUE(PumpUntil([&] { return FileSize(file) == 3 * 2048u; }));
+    ASSERT_TRUE(PumpUntil([&] { return FileSize(Part().string()) == 3 * 2048u; }));
     dialog->m_btnCancel.click();
     EXPECT_FALSE(dialog->isVisible());
     const auto before = std::chrono::steady_clock::now();
@@ -419,7 +434,8 @@ TEST_F(BackupTest, ClosingTheWindowStopsTheWorkerAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
     PumpUntil([] { return false; }, 50);
     EXPECT_TRUE(messages.Texts().empty());
-    EXPECT_TRUE(FileBytes(file) == device_emulator::BackupData(3 * 2048));
+    EXPECT_TRUE(FileBytes(Part()) == device_emulator::BackupData(3 * 2048));
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST_F(BackupTest, PlayOpensTheBackupInThePlayer) {

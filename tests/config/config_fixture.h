@@ -13,6 +13,7 @@
 #include "kernel/kernel_object.h"
 #include "protocol/config_section.h"
 #include "protocol/device_fixture.h"
+#include "test_support/temp_folder.h"
 
 namespace test_support {
 
@@ -22,9 +23,13 @@ protected:
         g_lpApp->m_DeviceList.Add(0, 0, deviceType, CDeviceList::kMasterKind);
         g_lpApp->m_DeviceList.Select(CDeviceList::kMasterKind, 0);
         g_lpApp->m_fVideoReady = 1;
+        // Pages that keep files beside the program (the alarm list) keep them here.
+        g_lpApp->CSettingINI.m_strProgramPath = programFolder.Path().string() + "/";
         // The dialogs run inside a session; which cookie it has is the login's business.
         device.Update([](device_emulator::Settings& s) { s.identity.check_cookie = false; });
     }
+
+    TempFolder programFolder;
 
     // Writes bytes into the device's copy of a section.
     void PutDeviceBytes(std::string_view section, std::size_t offset, std::string_view bytes) {

@@ -17,9 +17,11 @@
 #include "config_fixture.h"
 #include "event_log.h"
 #include "platform/paths.h"
+#include "platform/sync.h"
 #include "protocol/session.h"
 #include "test_support/answer_dialog.h"
 #include "test_support/pump.h"
+#include "test_support/recording_message_sink.h"
 #include "ui/message_ids.h"
 
 namespace {
@@ -514,6 +516,21 @@ TEST_F(ToolBoxTest, AFailedOrEmptyReadingEndsQuietlyWithoutADialog) {
         EXPECT_EQ(LogStates(), Pages(c.pages)) << c.name;
     }
     EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(ToolBoxTest, AReaderThatCannotStartLeavesThePageIdleAndSaysSo) {
+    test_support::RecordingMessageSink shown;
+    ToolBoxPropertyPage page;
+    page.CreatePage();
+    platform::FailObjectCreationAfter(1);  // the stop event, then not the thread
+    page.m_btnServerLog.click();
+    platform::FailObjectCreationAfter(-1);
+    EXPECT_EQ(page.m_nLogState, ToolBoxPropertyPage::kIdle);
+    EXPECT_EQ(page.m_btnServerLog.text(), "Server Log");
+    EXPECT_TRUE(page.m_ctlProgress.isHidden());
+    EXPECT_EQ(shown.Texts(),
+              std::vector<std::string>{
+                  "The event log could not be read: its reader could not be started."});
 }
 
 TEST_F(ToolBoxTest, CancelStopsAStalledReadingAndTheNextOneStartsAfresh) {

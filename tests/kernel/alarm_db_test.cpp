@@ -1,11 +1,15 @@
 #include "kernel/alarm_db.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <thread>
 
+#include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
 
 namespace {
@@ -91,12 +95,114 @@ TEST_F(AlarmData, The1025thRecordingDropsTheOldest) {
     EXPECT_EQ(TextAt(b, 4 + 1023 * 316 + 20), "/rec/1024");
 }
 
-TEST_F(AlarmData, ForeignFileIsNeverWritten) {
-    std::ofstream(folder.Path() / "AlarmData.dat", std::ios::binary) << "ABCD";
+TEST_F(AlarmData, ADamagedFileIsKeptAsideAndAFreshOneStarted) {
+    const struct {
+        const char* name;
+        std::string bytes;
+    } damages[] = {
+        {"empty", ""},
+        {"shorter than its header", std::string("\x87\x99", 2)},
+        {"one flipped byte in the magic",
+         std::string("\x87\x98\x01\x00", 4) + std::string(316, 'x')},
+    };
+    const std::filesystem::path database = folder.Path() / "AlarmData.dat";
+    const std::filesystem::path aside = folder.Path() / "AlarmData.dat.damaged";
+    for (const auto& d : damages) {
+        SCOPED_TRACE(d.name);
+        std::filesystem::remove(aside);
+        test_support::RecordingMessageSink shown;
+        SystemConfig db;
+
+        // By the recorder: the recording is listed in the new file.
+        std::ofstream(database, std::ios::binary) << d.bytes;
+        Record(db, "/rec/a", 1);
+        Record(db, "/rec/b", 2);
+        db.LoadAlarmDatabase(folder.Path().string());
+        ASSERT_EQ(db.Items().size(), 2u);
+        EXPECT_EQ(db.Items()[0].strFilePath, "/rec/a");
+
+        // By the page: an empty list over a fresh file.
+        std::filesystem::rename(aside, folder.Path() / "first");
+        std::ofstream(database, std::ios::binary) << d.bytes;
+        EXPECT_EQ(db.OpenAlarmDatabase(folder.Path().string()), AlarmDBOpenResult::SetAside);
+        EXPECT_TRUE(db.Items().empty());
+        EXPECT_EQ(FileBytes(), (Bytes{0x87, 0x99, 0, 0}));
+
+        for (const auto& kept : {folder.Path() / "first", aside}) {
+            std::ifstream in(kept, std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), d.bytes);
+        }
+        const std::string told = "The alarm database AlarmData.dat was damaged. It was kept as " +
+                                 aside.string() + " and a new one was started.";
+        EXPECT_EQ(shown.Texts(), std::vector<std::string>(2, told));
+        std::filesystem::remove(folder.Path() / "first");
+    }
+}
+
+TEST_F(AlarmData, ASecondDamageGoesBesideTheFirst) {
+    test_support::RecordingMessageSink shown;
+    SystemConfig db;
+    for (int i = 0; i < 2; ++i) {
+        std::ofstream(folder.Path() / "AlarmData.dat", std::ios::binary) << "bad" << i;
+        Record(db, "/rec/a", 1);
+    }
+    std::ifstream second(folder.Path() / "AlarmData.dat.damaged-2", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(second), {}), "bad1");
+}
+
+TEST_F(AlarmData, AFileThatCannotBeReadIsNeverReplaced) {
+    // A folder in its place opens but cannot be read, as a file without read permission would.
+    const std::filesystem::path database = folder.Path() / "AlarmData.dat";
+    std::filesystem::create_directory(database);
     SystemConfig db;
     db.NewAlarmDataItem("/rec/x");
     EXPECT_EQ(db.AppendAlarmData(folder.Path().string(), 1, "a"), 0u);
-    EXPECT_EQ(FileBytes(), (Bytes{'A', 'B', 'C', 'D'}));
+    EXPECT_EQ(db.OpenAlarmDatabase(folder.Path().string()), AlarmDBOpenResult::Refused);
+    EXPECT_TRUE(std::filesystem::is_directory(database));
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "AlarmData.dat.damaged"));
+}
+
+TEST_F(AlarmData, AnEmptyFolderIsRefused) {
+    SystemConfig db;
+    db.NewAlarmDataItem("/rec/x");
+    EXPECT_EQ(db.AppendAlarmData("", 1, "a"), 0u);
+    EXPECT_EQ(db.LoadAlarmDatabase(""), 0u);
+    EXPECT_EQ(db.OpenAlarmDatabase(""), AlarmDBOpenResult::Refused);
+    EXPECT_FALSE(std::filesystem::exists("AlarmData.dat"));
+}
+
+// Two copies of the program sharing the folder, each appending its own recordings.
+TEST_F(AlarmData, TwoProcessesAppendingLoseNothing) {
+    constexpr int kEach = 60;
+    std::vector<pid_t> children;
+    for (int copy = 0; copy < 2; ++copy) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            SystemConfig db;
+            int failed = 0;
+            for (int i = 0; i < kEach; ++i) {
+                db.NewAlarmDataItem("/rec/" + std::to_string(copy) + "-" + std::to_string(i));
+                failed += db.AppendAlarmData(folder.Path().string(), 1, "a") == 1 ? 0 : 1;
+            }
+            ::_exit(failed);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    SystemConfig db;
+    db.LoadAlarmDatabase(folder.Path().string());
+    std::set<std::string> paths;
+    for (const auto& item : db.Items()) {
+        paths.insert(item.strFilePath);
+    }
+    EXPECT_EQ(paths.size(), 2u * kEach);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
+        << "no temporary file is left behind";
 }
 
 TEST_F(AlarmData, HeaderCountIsTrustedOnlyAsFarAsWholeRecords) {

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "kernel/trace_log.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "test_support/env_override.h"
@@ -138,6 +139,35 @@ TEST(SharedSettings, AReaderSeesOnlyWholeValuesWhileTheWindowReplacesThem) {
     }
     window.join();
     EXPECT_EQ(torn, 0);
+}
+
+TEST_F(SettingsFile, QuotedAndRelativeFoldersNameRealFolders) {
+    std::ofstream(program.Path() / "Setting.ini", std::ios::binary)
+        << "[Quarnel]\r\nServer Name=\"10.0.0.5\"\r\nRecord Path=\"" << home.Path().string()
+        << "/Rec\"\r\nSnapshot Path=Shots\r\n";
+    CSettingINI s;
+    s.Load();
+    EXPECT_EQ(s.m_strServerName, "10.0.0.5");
+    EXPECT_EQ(s.m_strRecordPath, home.Path().string() + "/Rec");
+    EXPECT_TRUE(std::filesystem::is_directory(home.Path() / "Rec"));
+    EXPECT_EQ(s.m_strSnapshotPath, s.m_strProgramPath + "Shots");
+    EXPECT_TRUE(std::filesystem::is_directory(program.Path() / "Shots"));
+}
+
+TEST_F(SettingsFile, AFailedSaveIsTracedAndShown) {
+    test_support::RecordingMessageSink messages;
+    CSettingINI s;
+    s.Load();
+    TraceLogInit(30, s.m_strProgramPath);
+    std::filesystem::create_directory(program.Path() / "Setting.ini");
+    EXPECT_EQ(s.Save(), 0u);
+    TraceLogClose();
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"The settings could not be saved to " +
+                                                         s.m_strProgramPath + "Setting.ini."});
+    std::ifstream trace(program.Path() / "trace.log", std::ios::binary);
+    std::string line;
+    std::getline(trace, line);
+    EXPECT_EQ(line, "Setting.ini save failed\r");
 }
 
 }  // namespace

@@ -120,6 +120,22 @@ TEST_F(AddressBookTest, BadCheckCodeEndsTheDialogAndKeepsTheFile) {
         EXPECT_EQ(book.DoModal(), CAddressBookDialog::kBookFailed);
     }
     EXPECT_EQ(ReadBytes(File()), bytes);
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{"The address book " + File().string() +
+                                       " holds a damaged entry. It was not opened and is left "
+                                       "as it is."});
+}
+
+TEST_F(AddressBookTest, AFailedSaveIsShown) {
+    WithBook([this](CAddressBookDialog& book) {
+        Add(book, "admin", "10.0.0.7", "8080");
+        // A folder in the file's place: the rename over it fails.
+        std::filesystem::remove(File());
+        std::filesystem::create_directory(File());
+        std::ofstream(File() / "keep") << "x";
+    });
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"The address book could not be saved to " +
+                                                         File().string() + "."});
 }
 
 TEST_F(AddressBookTest, AddChecksNamesAndPortRange) {

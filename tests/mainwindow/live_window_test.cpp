@@ -2,12 +2,14 @@
 // resource chains and skin, on the offscreen platform.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -458,6 +460,31 @@ TEST_F(LiveWindowTest, PictureAdjustStartsFromTheDeviceValuesAndSendsTheChangeBa
     });
     Command(1003);
     EXPECT_EQ(device.Section("IMG")->substr(7, 4), "\x0A\x14\x1E\xC8");
+}
+
+// A full disk, as a file-size limit: the recording ends by itself and the button says so, so the
+// next press starts a recording instead of "stopping" one that is gone.
+TEST_F(LiveWindowTest, TheRecordButtonFollowsARecordingThatAWriteFailureEnded) {
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(3));
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    Window().OnCommand(1005);
+    ASSERT_EQ(Window().GetDlgItem(1005)->GetImageIndex(), 1);
+    struct rlimit limited = old;
+    limited.rlim_cur = 1;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool ended = PumpUntil([&] { return Window().GetDlgItem(1005)->GetImageIndex() == 0; });
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(Window().GetDlgItem(1005)->toolTip(), "RECORD");
+
+    Window().OnCommand(1005);
+    EXPECT_EQ(Window().GetDlgItem(1005)->GetImageIndex(), 1);
+    EXPECT_EQ(Files(records).size(), 2u) << "the press started a new recording";
+    Window().OnCommand(1005);
 }
 
 TEST_F(LiveWindowTest, SnapshotAndManualRecordingAreWrittenAndRecordingStopsAfterDisconnect) {

@@ -66,7 +66,17 @@ TEST_F(Profile, WriteReplacesInPlaceAppendsToSectionAndKeepsOtherLines) {
     EXPECT_EQ(ReadAll(file),
               "; comment\r\n[A]\r\nx=1\r\n\r\n[Quarnel]\r\nserverport=8080\r\nUser=a\r\n"
               "New Key=v\r\n\r\n[B]\r\ny=2\r\n[C]\r\nz=3\r\n");
-    EXPECT_FALSE(std::filesystem::exists(file.string() + ".tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                            std::filesystem::directory_iterator()),
+              1)
+        << "no temporary file is left behind";
+}
+
+TEST_F(Profile, AValueWithALineBreakWritesNoKeysOfItsOwn) {
+    ASSERT_TRUE(
+        WriteProfileString(file, "Quarnel", "Server Name", "cam\r\n[Quarnel]\r\nRecord Path=/etc"));
+    ASSERT_TRUE(WriteProfileString(file, "Quarnel", "Username", "a\nb"));
+    EXPECT_EQ(ReadAll(file), "[Quarnel]\r\nServer Name=cam\r\nUsername=a\r\n");
 }
 
 TEST_F(Profile, WriteCreatesTheFile) {
@@ -74,12 +84,32 @@ TEST_F(Profile, WriteCreatesTheFile) {
     EXPECT_EQ(ReadAll(file), "[Quarnel]\r\nk=v\r\n");
 }
 
-TEST_F(Profile, FailedWriteLeavesTheOldFileWhole) {
-    Write("[Q]\r\nk=old\r\n");
-    // A folder in the way of the temporary file makes the write fail before the rename.
-    std::filesystem::create_directory(file.string() + ".tmp");
+TEST_F(Profile, AFileThatCannotBeReadIsNeitherReplacedNorReportedWritten) {
+    // A folder where the file should be: it opens but cannot be read, like a file without read
+    // permission (which the tests, running as any user, cannot count on).
+    std::filesystem::create_directory(file);
+    std::ofstream(file / "keep") << "x";
     EXPECT_FALSE(WriteProfileString(file, "Q", "k", "new"));
-    EXPECT_EQ(ReadProfileString(file, "Q", "k", ""), "old");
+    EXPECT_TRUE(std::filesystem::is_directory(file));
+    EXPECT_TRUE(std::filesystem::exists(file / "keep"));
+}
+
+TEST_F(Profile, OnePairOfSurroundingQuotesIsDropped) {
+    const struct {
+        const char* stored;
+        const char* read;
+    } cases[] = {
+        {"\"10.0.0.5\"", "10.0.0.5"}, {"'/home/u/Rec'", "/home/u/Rec"},
+        {"\"\"a\"\"", "\"a\""},       {"\"open", "\"open"},
+        {"'mixed\"", "'mixed\""},     {"say \"hi\"", "say \"hi\""},
+        {"\"\"", "fallback"},         {"\"", "\""},
+    };
+    for (const auto& c : cases) {
+        Write(std::string("[Q]\r\nk=") + c.stored + "\r\n");
+        EXPECT_EQ(ReadProfileString(file, "Q", "k", "fallback"), c.read) << c.stored;
+    }
+    Write("[Q]\r\nport=\"8080\"\r\n");
+    EXPECT_EQ(ReadProfileInt(file, "Q", "port", 80), 8080);
 }
 
 }  // namespace

@@ -45,10 +45,10 @@ TEST(CtrlFile, KeyLinesAndPlaceholders) {
     EXPECT_EQ(entry.pBytes, (std::vector<std::uint8_t>{0x02, 13, 2}));
     EXPECT_EQ(entry.dwPlaceholderMask, 0b110u);
 
-    test_support::RecordingMessageSink messages;
-    ASSERT_TRUE(ParseKeyCommandLine(entry, "X04 X01 X02"));  // fewer items than its length
+    bool shortTemplate = false;
+    ASSERT_TRUE(ParseKeyCommandLine(entry, "X04 X01 X02", &shortTemplate));
     EXPECT_EQ(entry.pBytes, (std::vector<std::uint8_t>{1, 2, 0, 0}));
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Please input server command!"});
+    EXPECT_TRUE(shortTemplate);
 
     std::string beyond = "X21";
     for (int i = 0; i < 33; ++i) {
@@ -82,7 +82,8 @@ TEST(CtrlFile, RecordsSectionsAndParameters) {
     EXPECT_EQ(records[0].PowerKey.pBytes, std::vector<std::uint8_t>{0x3F});
     EXPECT_EQ(records[0].bDisplay, 4);
     EXPECT_EQ(records[1].szName, std::string(79, 'N'));
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Web Server don't support this command!"});
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Web Server don't support this command!\n"
+                                                         "CtrlFile.ini: line 13 refused."});
 }
 
 TEST(CtrlFile, UnguardedLinesAreRefused) {
@@ -99,7 +100,25 @@ TEST(CtrlFile, UnguardedLinesAreRefused) {
         "[UNKNOWN]\nX01 X02\n");  // no END: the data's end ends the file
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].szName, "ONE");
-    EXPECT_EQ(messages.Texts().size(), 7u);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Web Server don't support this command!\n"
+                                                         "CtrlFile.ini: lines 1, 3, 5, 9, 13, "
+                                                         "15, 17 refused."});
+}
+
+TEST(CtrlFile, AFileOfGarbageIsToldInOneBox) {
+    test_support::RecordingMessageSink messages;
+    std::string garbage = "[DEVICE NUMBER]\n1\n[DEVICE NAME]\nONE\n[CH1]\nX04 X01\n";
+    for (int i = 0; i < 79; ++i) {
+        garbage += "[NOISE]\n\x01garbage\n";
+    }
+    std::vector<CtrlProtocol> records;
+    ParseCtrlFile(garbage, records, "/opt/torvel/CtrlFile.ini");
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{
+                  "Web Server don't support this command!\n/opt/torvel/CtrlFile.ini: lines 8, 10, "
+                  "12, 14, 16, 18, 20, 22, 24, 26 and 69 more refused.\nPlease input server "
+                  "command!\n/opt/torvel/CtrlFile.ini: line 6 holds fewer bytes than its length "
+                  "says."});
 }
 
 TEST(CtrlFile, TwoProtocolsWithOneNameBindTheFirst) {

@@ -220,6 +220,52 @@ TEST_F(RecordFile, ReaderWalksFilesCutShortOrWithABrokenEnd) {
     }
 }
 
+TEST_F(RecordFile, ADamagedRecordCostsOnlyItsOwnFrame) {
+    std::vector<Bytes> frames;
+    std::vector<std::uint32_t> stamps;
+    for (std::uint8_t i = 0; i < 50; ++i) {
+        frames.push_back(Bytes(40 + i, i));
+        stamps.push_back(i);
+    }
+    const Bytes whole = ReadBytes(Write(frames, stamps));
+    constexpr std::size_t kDamaged = 20;
+    std::size_t at = 82;
+    for (std::size_t i = 0; i < kDamaged; ++i) {
+        at += 25 + frames[i].size();
+    }
+    const std::size_t indexEntry = whole.size() - 4 - (50 - kDamaged) * 8;
+    const struct {
+        const char* what;
+        std::size_t offset;
+        std::uint8_t value;
+        std::size_t lost;
+    } damages[] = {
+        {"field bitmap", at, 0x7F, 1},
+        {"length too long", at + 9, 0x01, 1},  // + 256 bytes, into the next records
+        {"length too short", at + 8, 0x00, 1},
+        // The records are whole: walking them by their lengths finds every frame.
+        {"index entry into a frame", indexEntry, static_cast<std::uint8_t>(whole[indexEntry] + 30),
+         0},
+    };
+    for (const auto& d : damages) {
+        Bytes bytes = whole;
+        bytes[d.offset] = d.value;
+        const auto path = folder.Path() / "damaged.qrn";
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        RecordFileReader reader;
+        ASSERT_TRUE(reader.Open(path)) << d.what;
+        EXPECT_FALSE(reader.Indexed()) << d.what;
+        EXPECT_EQ(reader.Skipped(), d.lost) << d.what;
+        ASSERT_EQ(reader.Frames().size(), 50 - d.lost) << d.what;
+        for (std::size_t i = 0; i < 50 - d.lost; ++i) {
+            const std::size_t original = i < kDamaged ? i : i + d.lost;
+            EXPECT_EQ(reader.ReadFrame(i), frames[original]) << d.what << " frame " << i;
+        }
+    }
+}
+
 TEST_F(RecordFile, ReaderRefusesWhatIsNotARecordFile) {
     const auto path = folder.Path() / "other.qrn";
     for (const Bytes& bytes : {Bytes{}, Bytes(82, 0), Bytes(200, 0xFF)}) {

@@ -31,10 +31,19 @@ public:
         std::lock_guard lock(m_mutex);
         return m_texts;
     }
+    void SetButtonImage(int controlId, int imageIndex) override {
+        std::lock_guard lock(m_mutex);
+        m_buttons.emplace_back(controlId, imageIndex);
+    }
+    std::vector<std::pair<int, int>> ButtonImages() const {
+        std::lock_guard lock(m_mutex);
+        return m_buttons;
+    }
 
 private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_texts;
+    std::vector<std::pair<int, int>> m_buttons;
 };
 
 class RecorderSession : public ::testing::Test {

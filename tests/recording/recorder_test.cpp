@@ -403,6 +403,12 @@ TEST_F(UserRecorder, AFullDiskEndsTheRecordingWithAReportAndAnIntactFile) {
     EXPECT_FALSE(set.m_UserRecord.IsRecording());
     EXPECT_EQ(set.m_UserRecord.LastFailure(), kWriteRecordFileFailed);
     EXPECT_EQ(status.Texts(), std::vector<std::string>{kWriteRecordFileFailed});
+    // The thread tells the window after it has closed the file.
+    for (int i = 0; i < 2'000 && status.ButtonImages().empty(); ++i) {
+        platform::Sleep(1);
+    }
+    EXPECT_EQ(status.ButtonImages(), (std::vector<std::pair<int, int>>{{kRecordButtonId, 0}}))
+        << "the record button no longer shows a recording";
     Push(20, 3);  // the pipeline goes on
     const auto files = RecordFiles();
     ASSERT_EQ(files.size(), 1u);

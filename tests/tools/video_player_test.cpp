@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <fstream>
 
 #include "player_window.h"
 #include "recording/record_file.h"
@@ -76,6 +77,19 @@ TEST_F(VideoPlayer, SaysWhyAFileCannotBePlayed) {
         << window.StatusText().toStdString();
     window.Play();
     EXPECT_FALSE(window.Playing());
+
+    const auto damaged = Record({Jpeg(8, 8, Qt::red), Jpeg(8, 8, Qt::green), Jpeg(8, 8, Qt::blue)});
+    {
+        std::fstream file(damaged, std::ios::binary | std::ios::in | std::ios::out);
+        file.seekp(82);  // the first record's field bitmap
+        file.put('\x7F');
+    }
+    ASSERT_TRUE(window.Open(damaged));
+    EXPECT_EQ(window.FrameCount(), 2u);
+    EXPECT_TRUE(window.StatusText().startsWith("The file is damaged: 2 frames recovered, 1 lost."))
+        << window.StatusText().toStdString();
+    window.Step();
+    EXPECT_TRUE(window.StatusText().startsWith("The file is damaged"));
 
     ASSERT_TRUE(window.Open(Record({})));
     EXPECT_EQ(window.FrameCount(), 0u);

@@ -161,10 +161,23 @@ TEST_F(AlarmPlayer, PlaysTheSoundInALoopUntilStopped) {
     EXPECT_EQ(sink.LastFormat().nSamplesPerSec, 8'000u);
 }
 
-TEST_F(AlarmPlayer, NothingToPlayOrNoDeviceEndsThePlayerAtOnce) {
-    ASSERT_EQ(wave.LoadAlarmWave(Write("empty.wav", WaveFile({FormatChunk(), Chunk("data", {})}))),
-              1u);
-    EXPECT_EQ(wave.PlayAudioWavThread(), kPlayFailed);
+TEST_F(AlarmPlayer, AFileWithoutSoundFailsToLoad) {
+    const Bytes silent[] = {
+        WaveFile({FormatChunk(), Chunk("data", {})}),
+        WaveFile({FormatChunk(), Chunk("LIST", Counting(6))}),
+        {'R', 'I', 'F', 'F'},
+    };
+    for (const auto& bytes : silent) {
+        ASSERT_EQ(wave.LoadAlarmWave(
+                      Write("a.wav", WaveFile({FormatChunk(), Chunk("data", Counting(9))}))),
+                  1u);
+        EXPECT_EQ(wave.LoadAlarmWave(Write("silent.wav", bytes)), 0u);
+        EXPECT_FALSE(wave.HasSound());
+        EXPECT_EQ(wave.PlayAudioWavThread(), kPlayFailed);
+    }
+}
+
+TEST_F(AlarmPlayer, NoDeviceEndsThePlayerAtOnce) {
     ASSERT_EQ(
         wave.LoadAlarmWave(Write("a.wav", WaveFile({FormatChunk(), Chunk("data", Counting(9))}))),
         1u);

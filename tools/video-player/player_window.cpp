@@ -49,10 +49,18 @@ bool PlayerWindow::Open(const std::filesystem::path& path) {
         return false;
     }
     setWindowTitle(tr("VideoPlayer - %1").arg(QString::fromStdString(path.filename().string())));
+    m_Notice.clear();
+    if (!m_Reader.Indexed()) {
+        m_Notice = m_Reader.Skipped() > 0
+                       ? tr("The file is damaged: %1 frames recovered, %2 lost. ")
+                             .arg(FrameCount())
+                             .arg(m_Reader.Skipped())
+                       : tr("The file is damaged: %1 frames recovered. ").arg(FrameCount());
+    }
     if (frames) {
         Show(0);
     } else {
-        m_Status->setText(tr("The recording holds no frames"));
+        m_Status->setText(m_Notice + tr("The recording holds no frames"));
     }
     return true;
 }
@@ -82,7 +90,7 @@ void PlayerWindow::Show(std::size_t frame) {
     m_nFrame = frame;
     const std::vector<std::uint8_t> bytes = m_Reader.ReadFrame(frame);
     m_Picture = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()), "JPG");
-    QString text = tr("Frame %1 / %2").arg(frame + 1).arg(FrameCount());
+    QString text = m_Notice + tr("Frame %1 / %2").arg(frame + 1).arg(FrameCount());
     if (m_Picture.isNull()) {
         m_Screen->clear();
         text += tr(" cannot be shown");

@@ -17,7 +17,7 @@ public:
     explicit PlayerWindow(QWidget* parent = nullptr);
 
     // Opens a record file and shows its first frame; false, with the reason shown, when it is
-    // not a record file.
+    // not a record file. A damaged file plays the frames it still holds and says so.
     bool Open(const std::filesystem::path& path);
 
     std::size_t FrameCount() const { return m_Reader.Frames().size(); }
@@ -38,6 +38,7 @@ private:
     recording::RecordFileReader m_Reader;
     std::size_t m_nFrame = 0;
     QImage m_Picture;
+    QString m_Notice;  // what a damaged file cost, shown with every frame
     QTimer m_Timer;
     QLabel* m_Screen;
     QLabel* m_Status;
