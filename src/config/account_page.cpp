@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "config/config_sheet.h"
 #include "config/data_exchange.h"
-#include "config/my_system_dialog.h"
 #include "config/section_fields.h"
 #include "kernel/utilities.h"
 #include "platform/byte_order.h"
@@ -130,9 +130,6 @@ constexpr std::uint32_t kSelectToDelete = 4086;
 constexpr std::uint32_t kSelectToEdit = 4087;
 constexpr std::uint32_t kMaxUsersLimit = 5;
 constexpr std::uint32_t kMaxUsersForZero = 3;
-
-// The step reports its failure in words of its own rather than the other steps' 4012.
-constexpr const char* kSendFailed = "Set the system config is failed\n";
 
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -474,20 +471,4 @@ bool AccountPropertyPage::OnKillActive() {
     }
     CloseEditArea();
     return UpdateData(true);
-}
-
-void MySystemDialog::ApplyAccountPage(MySystemDialog&, AccountPropertyPage& page) {
-    if (!page.IsPageCreated()) {
-        return;
-    }
-    page.UpdateData(true);
-    auto& secure = g_lpApp->m_SysCfg.SECURE;
-    if (page.m_fAccountListChanged == 0 && page.m_nMaxUsers == secure[2]) {
-        return;
-    }
-    account::WriteRows(g_lpApp->m_AccountRows, static_cast<std::uint8_t>(page.m_nMaxUsers), secure);
-    if (SendSection(CFG_SECURE, secure, kSendFailed) && page.m_fLoginChanged != 0) {
-        g_lpApp->CSettingINI.m_strUserName = page.m_strLoginUser;
-        g_lpApp->CSettingINI.m_strPassword = page.m_strLoginPassword;
-    }
 }

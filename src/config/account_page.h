@@ -22,6 +22,8 @@
 namespace account {
 
 inline constexpr std::size_t kRows = 5;
+// The SECURE send reports its failure in words of its own rather than the other sections' 4012.
+inline constexpr const char* kSendFailed = "Set the system config is failed\n";
 inline constexpr std::size_t kTextChars = 15;  // a 16-byte field holds 15 characters and a zero
 
 // Level codes by level choice, and the string ids of the choices' texts.
