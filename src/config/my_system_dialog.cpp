@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QSignalBlocker>
+#include <QTabBar>
+#include <algorithm>
 #include <cmath>
 
 #include "config/channel_sections.h"
@@ -114,8 +116,12 @@ void MySystemDialog::OnInitDialog() {
     m_pages[first]->OnSetActive();
 
     const float s = g_lpApp->m_fScale;
+    // Every tab title stays in sight at once, the sheet as wide as its row of tabs.
+    m_tabs.tabBar()->setUsesScrollButtons(false);
+    m_tabs.tabBar()->setElideMode(Qt::ElideNone);
     m_tabs.adjustSize();
-    const int w = std::max(m_tabs.width(), Scaled(s, 367));
+    const int w = std::max(
+        {m_tabs.width(), m_tabs.tabBar()->sizeHint().width() + Scaled(s, 4), Scaled(s, 367)});
     const int h = m_tabs.height() + Scaled(s, 32);
     m_tabs.setGeometry(0, 0, w, m_tabs.height());
     setFixedSize(w, h);
@@ -124,7 +130,8 @@ void MySystemDialog::OnInitDialog() {
     m_btnExit.setText(QString::fromStdString(ui::LoadString(kIdExit)));
     m_btnApply.setText(QString::fromStdString(ui::LoadString(kIdApply)));
     m_btnExit.setGeometry(Scaled(s, 10), top, Scaled(s, 70), bottom - top);
-    m_btnApply.setGeometry(Scaled(s, 277), top, Scaled(s, 80), bottom - top);
+    // APPLY keeps its place at the right edge, however wide the tabs made the sheet.
+    m_btnApply.setGeometry(w - Scaled(s, 90), top, Scaled(s, 80), bottom - top);
     m_btnExit.show();
     m_btnApply.show();
 }

@@ -57,6 +57,7 @@ CAddressBookDialog::CAddressBookDialog(QWidget* parent) : QDialog(parent) {
     // One column per field: its heading, its list, and below it the edit that ADD and EDIT
     // show for it.
     static constexpr const char* kHeadings[] = {"User", "IP Address", "Port", "Comment"};
+    static constexpr int kMinimumWidths[] = {110, 150, 70, 160};
     QListWidget* const columnLists[] = {m_UserList, m_IPAddressList, m_MajorPortList,
                                         m_CommentList};
     QLineEdit* const columnEdits[] = {m_editUser, m_editIPAddress, m_editMajorPort, m_editComment};
@@ -70,6 +71,7 @@ CAddressBookDialog::CAddressBookDialog(QWidget* parent) : QDialog(parent) {
         columns->addWidget(list, 1, column);
         columns->addWidget(columnEdits[column], 2, column);
         list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setMinimumWidth(kMinimumWidths[column]);
         connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
             if (!m_fSyncingRows && row >= 0 && row < m_iUserNumber) {
                 SelectRow(row);
@@ -79,7 +81,6 @@ CAddressBookDialog::CAddressBookDialog(QWidget* parent) : QDialog(parent) {
     columns->addWidget(m_ScrollBar, 1, 4);
     columns->setColumnStretch(1, 2);
     columns->setColumnStretch(3, 2);
-    m_IPAddressList->setMinimumWidth(150);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button :
          {m_btnAdd, m_btnDelete, m_btnSelect, m_btnEdit, m_btnCancel, m_btnEditOk}) {
