@@ -118,7 +118,10 @@ AlarmPropertyPage::AlarmPropertyPage(QWidget* parent) : CConfigPage("Alarm", par
 
 void AlarmPropertyPage::OnInitDialog() {
     const auto& section = g_lpApp->m_SysCfg.ALARM;
-    m_nDurationIndex = alarm_section::DurationIndex(platform::GetU16(&section[6]));
+    const std::uint16_t seconds = platform::GetU16(&section[6]);
+    m_nDurationIndex = alarm_section::DurationIndex(seconds);
+    // A duration the list has no row for is still shown, as the device has it.
+    m_comboDuration.setPlaceholderText(QString("%1 SEC").arg(seconds));
     m_nPostNumberIndex = section[2] > 0 ? section[2] - 1 : 0;
     m_bAlarmMethod = section[3];
     m_bImageResolution = section[5];

@@ -127,6 +127,7 @@ TEST_F(AlarmPageTest, ValuesOutsideTheListsStayUntilTheUserPicksARow) {
         AlarmPropertyPage& page = Open(sheet);
         EXPECT_EQ(page.m_comboPostNumbers.currentIndex(), -1);
         EXPECT_EQ(page.m_comboDuration.currentIndex(), -1);
+        EXPECT_EQ(page.m_comboDuration.placeholderText(), "20 SEC");
         sheet.OnClickApply();
         EXPECT_TRUE(SentSections().empty());
     }

@@ -12,6 +12,7 @@
 #include "config/detection_edit_dlg.h"
 #include "config/device_page.h"
 #include "config/dlg_get_path.h"
+#include "config/download_progress_dlg.h"
 #include "config/mail_page.h"
 #include "config/my_system_dialog.h"
 #include "config/peripheral_pages.h"
@@ -84,6 +85,9 @@ TEST_F(GalleryTest, TheDialogsOfThePages) {
              return browser;
          }},
     };
+    DownloadFilePage backupPage;
+    CDownloadProgressDlg backupProgress(nullptr, backupPage);
+    SaveScreenshot(backupProgress, "network-backup-progress");
     for (const auto& [name, make] : others) {
         std::unique_ptr<QWidget> window = make();
         SaveScreenshot(*window, name);
