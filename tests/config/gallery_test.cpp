@@ -77,7 +77,12 @@ TEST_F(GalleryTest, TheDialogsOfThePages) {
         {"camera-row-edit", [] { return std::make_unique<CCameraEditDlg>(); }},
         {"ptz-chooser", [] { return std::make_unique<CSelectPTZDlg>(); }},
         {"schedule-time", [] { return std::make_unique<CTimeSettingDlg>(); }},
-        {"event-log", [] { return std::make_unique<CServerLogDlg>(); }},
+        {"event-log",
+         [] {
+             auto log = std::make_unique<CServerLogDlg>();
+             log->OnInitDialog();
+             return log;
+         }},
         {"folder-browser",
          [] {
              auto browser = std::make_unique<CDlgGetPath>();

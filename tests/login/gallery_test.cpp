@@ -11,7 +11,6 @@
 
 #include "login/address_book.h"
 #include "login/confirm_authority_dlg.h"
-#include "login/connect_dialog.h"
 #include "login/connecting_dlg.h"
 #include "login/copy_program_dlg.h"
 #include "login/information_dlg.h"
@@ -95,8 +94,6 @@ TEST_F(LoginGalleryTest, TheSmallDialogs) {
     SaveScreenshot(authority, "confirm-authority");
     CMpeg4StreamDlg stream;
     SaveScreenshot(stream, "mpeg4-stream");
-    CConnectProgressDlg connect(nullptr, LoginTexts{});
-    SaveScreenshot(connect, "connect-progress");
     CCopyProgramDlg copy(nullptr, "/opt/viewer", "/media/usb/viewer");
     SaveScreenshot(copy, "copy-program");
 }
