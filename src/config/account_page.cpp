@@ -325,6 +325,8 @@ void AccountPropertyPage::OnEdit() {
     const AccountRow& account = Rows()[row];
     m_nLevelChoice = account::LevelChoice(account.level);
     m_nLifeTimeChoice = account::LifeTimeChoice(account.lifetime);
+    m_nOpenedLevelChoice = m_nLevelChoice;
+    m_nOpenedLifeTimeChoice = m_nLifeTimeChoice;
     m_strPassword = account.password;
     m_strUserName = account.user;
     UpdateData(false);
@@ -356,16 +358,22 @@ void AccountPropertyPage::OnOK() {
             m_strLoginUser = m_strUserName;
             m_strLoginPassword = m_strPassword;
             m_fLoginChanged = 1;
-        } else {
+        } else if (m_nLevelChoice != m_nOpenedLevelChoice) {
             account.level = account::LevelCode(m_nLevelChoice);
         }
-        account.lifetime = account::LifeTime(m_nLifeTimeChoice);
+        QTreeWidgetItem* item = m_listAccount.topLevelItem(row);
+        // A choice the user left as it opened keeps the stored value and its text, also a value
+        // the lists have no entry for (the choice then only stood for it).
+        if (m_fEditOwnAccount != 0 || m_nLevelChoice != m_nOpenedLevelChoice) {
+            item->setText(1, QString::fromStdString(m_strLevelText[m_nLevelChoice]));
+        }
+        if (m_nLifeTimeChoice != m_nOpenedLifeTimeChoice) {
+            account.lifetime = account::LifeTime(m_nLifeTimeChoice);
+            item->setText(2, QString::fromStdString(m_strLifeTimeText[m_nLifeTimeChoice]));
+        }
         account.user = m_strUserName;
         account.password = m_strPassword;
-        QTreeWidgetItem* item = m_listAccount.topLevelItem(row);
         item->setText(0, QString::fromStdString(m_strUserName));
-        item->setText(1, QString::fromStdString(m_strLevelText[m_nLevelChoice]));
-        item->setText(2, QString::fromStdString(m_strLifeTimeText[m_nLifeTimeChoice]));
         m_fAccountListChanged = 1;
         m_fEditOwnAccount = 0;
         return;

@@ -90,6 +90,9 @@ public:
     int m_nLifeTimeChoice = -1;
     std::string m_strPassword;
     int m_nLevelChoice = -1;
+    // The choices an EDIT opened with, to tell the user's changes from the stored values.
+    int m_nOpenedLevelChoice = -1;
+    int m_nOpenedLifeTimeChoice = -1;
     std::string m_strUserName;
     std::uint32_t m_nMaxUsers = 5;
     std::uint8_t m_bEditMode = 0;  // 0 adding, 1 editing
