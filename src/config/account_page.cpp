@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "config/config_sheet.h"
 #include "config/data_exchange.h"
-#include "config/my_system_dialog.h"
 #include "config/section_fields.h"
 #include "kernel/utilities.h"
 #include "platform/byte_order.h"
@@ -120,9 +120,6 @@ namespace {
 
 constexpr std::uint32_t kMaxUsersLimit = 5;
 constexpr std::uint32_t kMaxUsersForZero = 3;
-
-// The step reports its failure in words of its own rather than the other steps' 4012.
-constexpr const char* kSendFailed = "Set the system config is failed\n";
 
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -323,6 +320,8 @@ void AccountPropertyPage::OnEdit() {
     const AccountRow& account = Rows()[row];
     m_nLevelChoice = account::LevelChoice(account.level);
     m_nLifeTimeChoice = account::LifeTimeChoice(account.lifetime);
+    m_nOpenedLevelChoice = m_nLevelChoice;
+    m_nOpenedLifeTimeChoice = m_nLifeTimeChoice;
     m_strPassword = account.password;
     m_strUserName = account.user;
     UpdateData(false);
@@ -354,16 +353,22 @@ void AccountPropertyPage::OnOK() {
             m_strLoginUser = m_strUserName;
             m_strLoginPassword = m_strPassword;
             m_fLoginChanged = 1;
-        } else {
+        } else if (m_nLevelChoice != m_nOpenedLevelChoice) {
             account.level = account::LevelCode(m_nLevelChoice);
         }
-        account.lifetime = account::LifeTime(m_nLifeTimeChoice);
+        QTreeWidgetItem* item = m_listAccount.topLevelItem(row);
+        // A choice the user left as it opened keeps the stored value and its text, also a value
+        // the lists have no entry for (the choice then only stood for it).
+        if (m_fEditOwnAccount != 0 || m_nLevelChoice != m_nOpenedLevelChoice) {
+            item->setText(1, QString::fromStdString(m_strLevelText[m_nLevelChoice]));
+        }
+        if (m_nLifeTimeChoice != m_nOpenedLifeTimeChoice) {
+            account.lifetime = account::LifeTime(m_nLifeTimeChoice);
+            item->setText(2, QString::fromStdString(m_strLifeTimeText[m_nLifeTimeChoice]));
+        }
         account.user = m_strUserName;
         account.password = m_strPassword;
-        QTreeWidgetItem* item = m_listAccount.topLevelItem(row);
         item->setText(0, QString::fromStdString(m_strUserName));
-        item->setText(1, QString::fromStdString(m_strLevelText[m_nLevelChoice]));
-        item->setText(2, QString::fromStdString(m_strLifeTimeText[m_nLifeTimeChoice]));
         m_fAccountListChanged = 1;
         m_fEditOwnAccount = 0;
         return;
@@ -469,20 +474,4 @@ bool AccountPropertyPage::OnKillActive() {
     }
     CloseEditArea();
     return UpdateData(true);
-}
-
-void MySystemDialog::ApplyAccountPage(MySystemDialog&, AccountPropertyPage& page) {
-    if (!page.IsPageCreated()) {
-        return;
-    }
-    page.UpdateData(true);
-    auto& secure = g_lpApp->m_SysCfg.SECURE;
-    if (page.m_fAccountListChanged == 0 && page.m_nMaxUsers == secure[2]) {
-        return;
-    }
-    account::WriteRows(g_lpApp->m_AccountRows, static_cast<std::uint8_t>(page.m_nMaxUsers), secure);
-    if (SendSection(CFG_SECURE, secure, kSendFailed) && page.m_fLoginChanged != 0) {
-        g_lpApp->CSettingINI.m_strUserName = page.m_strLoginUser;
-        g_lpApp->CSettingINI.m_strPassword = page.m_strLoginPassword;
-    }
 }

@@ -22,6 +22,8 @@
 namespace account {
 
 inline constexpr std::size_t kRows = 5;
+// The SECURE send reports its failure in words of its own rather than the other sections' 4012.
+inline constexpr const char* kSendFailed = "Set the system config is failed\n";
 inline constexpr std::size_t kTextChars = 15;  // a 16-byte field holds 15 characters and a zero
 
 // Level codes by level choice, and the string ids of the choices' texts.
@@ -88,6 +90,9 @@ public:
     int m_nLifeTimeChoice = -1;
     std::string m_strPassword;
     int m_nLevelChoice = -1;
+    // The choices an EDIT opened with, to tell the user's changes from the stored values.
+    int m_nOpenedLevelChoice = -1;
+    int m_nOpenedLifeTimeChoice = -1;
     std::string m_strUserName;
     std::uint32_t m_nMaxUsers = 5;
     std::uint8_t m_bEditMode = 0;  // 0 adding, 1 editing

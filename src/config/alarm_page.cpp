@@ -3,8 +3,8 @@
 #include <QGridLayout>
 #include <algorithm>
 
+#include "config/config_sheet.h"
 #include "config/data_exchange.h"
-#include "config/my_system_dialog.h"
 #include "kernel/kernel_object.h"
 #include "platform/byte_order.h"
 #include "protocol/config_section.h"
@@ -31,7 +31,7 @@ std::uint8_t After(const std::array<std::uint8_t, 4>& table, std::uint8_t method
 
 int DurationIndex(std::uint16_t seconds) {
     const auto it = std::find(kDurations.begin(), kDurations.end(), seconds);
-    return it == kDurations.end() ? 0 : static_cast<int>(it - kDurations.begin());
+    return it == kDurations.end() ? -1 : static_cast<int>(it - kDurations.begin());
 }
 
 std::uint16_t DurationSeconds(int index) {
@@ -65,7 +65,10 @@ bool WriteChanges(const PageValues& page, const SheetOpeningValues& saved,
         section[kPostNumbersAt] = static_cast<std::uint8_t>(page.postNumberIndex + 1);
         changed = true;
     }
-    if (page.durationIndex >= 0 && page.durationIndex != saved.alarmDurationIndex) {
+    // Likewise a duration the list has no row for stays as the device has it until a row is
+    // chosen.
+    if (page.durationIndex >= 0 &&
+        DurationSeconds(page.durationIndex) != saved.alarmDurationSeconds) {
         platform::PutU16(&section[kDurationAt], DurationSeconds(page.durationIndex));
         changed = true;
     }
@@ -115,7 +118,10 @@ AlarmPropertyPage::AlarmPropertyPage(QWidget* parent) : CConfigPage("Alarm", par
 
 void AlarmPropertyPage::OnInitDialog() {
     const auto& section = g_lpApp->m_SysCfg.ALARM;
-    m_nDurationIndex = alarm_section::DurationIndex(platform::GetU16(&section[6]));
+    const std::uint16_t seconds = platform::GetU16(&section[6]);
+    m_nDurationIndex = alarm_section::DurationIndex(seconds);
+    // A duration the list has no row for is still shown, as the device has it.
+    m_comboDuration.setPlaceholderText(QString("%1 SEC").arg(seconds));
     m_nPostNumberIndex = section[2] > 0 ? section[2] - 1 : 0;
     m_bAlarmMethod = section[3];
     m_bImageResolution = section[5];
@@ -168,18 +174,5 @@ void AlarmPropertyPage::OnMethodFtp() {
 void AlarmPropertyPage::OnAlarmRefresh() {
     if (m_clearAlarmFlag) {
         m_clearAlarmFlag();
-    }
-}
-
-void MySystemDialog::ApplyAlarmPages(MySystemDialog& sheet, AlarmPropertyPage& page) {
-    if (!page.IsPageCreated()) {
-        return;
-    }
-    page.UpdateData(true);
-    auto& section = g_lpApp->m_SysCfg.ALARM;
-    const alarm_section::PageValues values{page.m_bAlarmMethod, page.m_bImageResolution,
-                                           page.m_nPostNumberIndex, page.m_nDurationIndex};
-    if (alarm_section::WriteChanges(values, sheet.m_saved, section)) {
-        SendSection(CFG_ALARM, section);
     }
 }

@@ -24,7 +24,7 @@ namespace alarm_section {
 // Seconds by duration row; 65535 is AUTO.
 inline constexpr std::array<std::uint16_t, 6> kDurations = {3, 15, 30, 60, 1800, 65535};
 
-// The row the page shows for a stored duration; a value not in the list shows as the first row.
+// The row the page shows for a stored duration; -1 (no row) for a value the list does not hold.
 int DurationIndex(std::uint16_t seconds);
 // The seconds stored for a row; a row outside the list stores the first duration.
 std::uint16_t DurationSeconds(int index);

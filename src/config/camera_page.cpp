@@ -1,7 +1,7 @@
 #include "config/camera_page.h"
 
+#include "config/config_sheet.h"
 #include "config/data_exchange.h"
-#include "config/my_system_dialog.h"
 #include "kernel/kernel_object.h"
 #include "protocol/config_section.h"
 
@@ -84,10 +84,4 @@ void CameraPage::EditRow(int row) {
         config::WriteCameraChannel(c, cfg.DVRLIVE, cfg.DVRREC, static_cast<std::size_t>(row));
         ShowRow(row);
     }
-}
-
-void MySystemDialog::ApplyCameraPage(MySystemDialog&, CameraPage& page) {
-    SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
-    SendFlaggedSections(page, {{page.m_fDvrLiveChanged, CFG_DVRLIVE, cfg.DVRLIVE},
-                               {page.m_fDvrRecChanged, CFG_DVRREC, cfg.DVRREC}});
 }

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QWidget>
 
-class MySystemDialog;
+class ConfigSheet;
 
 class CConfigPage : public QWidget {
     Q_OBJECT
@@ -28,8 +28,8 @@ public:
     // The page's tab was shown.
     virtual void OnSetActive() {}
 
-    MySystemDialog* Sheet() const { return m_pSheet; }
-    void SetSheet(MySystemDialog* sheet) { m_pSheet = sheet; }
+    ConfigSheet* Sheet() const { return m_pSheet; }
+    void SetSheet(ConfigSheet* sheet) { m_pSheet = sheet; }
 
 protected:
     virtual void OnInitDialog() {}
@@ -37,5 +37,5 @@ protected:
 private:
     QString m_strCaption;
     bool m_fCreated = false;
-    MySystemDialog* m_pSheet = nullptr;
+    ConfigSheet* m_pSheet = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "config/data_exchange.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <charconv>
 
@@ -80,6 +81,12 @@ void ExchangeIndex(bool save, QComboBox& combo, int& index) {
     } else {
         combo.setCurrentIndex(index);
     }
+}
+
+void FitEditToChars(QLineEdit& edit, int chars) {
+    const QFontMetrics metrics(edit.font());
+    // The frame and the text margins take the width of about two more characters.
+    edit.setMinimumWidth(metrics.horizontalAdvance(QString(chars + 2, QChar('n'))));
 }
 
 void ClampNumberOnEdit(QLineEdit& edit, int maximum) {

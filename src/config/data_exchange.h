@@ -25,6 +25,9 @@ void ExchangeIndex(bool save, QComboBox& combo, int& index);
 // only the digits, and a number above `maximum` is replaced by `maximum`.
 void ClampNumberOnEdit(QLineEdit& edit, int maximum = 255);
 
+// Widens an edit so that a text of `chars` ordinary characters shows whole, not only its tail.
+void FitEditToChars(QLineEdit& edit, int chars);
+
 // The framework's prompts, in the program's own words.
 std::string IntegerPrompt();
 std::string IntegerRangePrompt(int minimum, int maximum);

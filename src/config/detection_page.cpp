@@ -1,7 +1,7 @@
 #include "config/detection_page.h"
 
+#include "config/config_sheet.h"
 #include "config/detection_edit_dlg.h"
-#include "config/my_system_dialog.h"
 #include "kernel/kernel_object.h"
 #include "protocol/config_section.h"
 #include "protocol/remote_key.h"
@@ -81,10 +81,4 @@ void DetectionPage::EditRow(int row) {
         cfg.ALARM[config::kAlarmSettingOffset + static_cast<std::size_t>(row)] = c.alarm;
         ShowAlarm(row);
     }
-}
-
-void MySystemDialog::ApplyDetectionPage(MySystemDialog&, DetectionPage& page) {
-    SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
-    SendFlaggedSections(page, {{page.m_fDvrLiveChanged, CFG_DVRLIVE, cfg.DVRLIVE},
-                               {page.m_fAlarmChanged, CFG_ALARM, cfg.ALARM}});
 }

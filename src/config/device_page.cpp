@@ -2,8 +2,8 @@
 
 #include <QRegularExpressionValidator>
 
+#include "config/config_sheet.h"
 #include "config/data_exchange.h"
-#include "config/my_system_dialog.h"
 #include "kernel/kernel_object.h"
 #include "protocol/config_section.h"
 
@@ -75,19 +75,4 @@ void DevicePage::EditRow(int row) {
     if (m_fChanged) {
         ShowRow(row);
     }
-}
-
-void MySystemDialog::ApplyDevicePage(MySystemDialog& sheet, DevicePage& page) {
-    if (!page.IsPageCreated()) {
-        return;
-    }
-    page.UpdateData(true);
-    if (!page.m_fChanged) {
-        return;
-    }
-    std::array<std::uint8_t, 124>& rs485 = g_lpApp->m_SysCfg.RS485;
-    config::WriteRs485Entries(page.m_Entries, rs485);
-    // The main window rebuilds its peripherals from the section after the sheet.
-    sheet.m_fDeviceListChanged = 1;
-    SendSection(CFG_RS485, rs485);
 }

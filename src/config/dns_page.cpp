@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <tuple>
 
+#include "config/config_sheet.h"
 #include "config/data_exchange.h"
-#include "config/my_system_dialog.h"
 #include "config/section_fields.h"
 #include "kernel/kernel_object.h"
 #include "protocol/config_section.h"
@@ -137,20 +137,6 @@ DdnsSettings CDNSPage::Settings() const {
     s.domain = m_strDomain;
     s.system = m_nSystemIndex;
     return s;
-}
-
-void MySystemDialog::ApplyDnsPage(MySystemDialog& sheet, CDNSPage& page) {
-    if (!page.IsPageCreated() || !page.UpdateData(true)) {
-        return;
-    }
-    SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
-    const DdnsSettings settings = page.Settings();
-    if (WriteDnsChange(sheet.m_saved, settings, cfg) && !SendSection(CFG_DNS, cfg.DNS)) {
-        return;
-    }
-    if (WriteDdnsChanges(sheet.m_saved, settings, cfg)) {
-        SendSection(CFG_SMTP, cfg.SMTP);
-    }
 }
 
 // The names are string-table texts 8448 onward, in index order; each row's offset is the one its

@@ -3,8 +3,8 @@
 #include <QFormLayout>
 #include <tuple>
 
+#include "config/config_sheet.h"
 #include "config/data_exchange.h"
-#include "config/my_system_dialog.h"
 #include "config/section_fields.h"
 #include "kernel/kernel_object.h"
 #include "kernel/utilities.h"
@@ -127,13 +127,4 @@ void FTPPropertyPage::OnChangePort() {
 
 FtpSettings FTPPropertyPage::Settings() const {
     return {m_strFtpServer, m_strFtpUserName, m_strFtpPassword, m_strFtpDirectory, m_nFtpPort};
-}
-
-void MySystemDialog::ApplyFtpPage(MySystemDialog& sheet, FTPPropertyPage& page) {
-    if (!page.IsPageCreated() || !page.UpdateData(true)) {
-        return;
-    }
-    if (WriteFtpChanges(sheet.m_saved, page.Settings(), g_lpApp->m_SysCfg)) {
-        SendSection(CFG_FTP, g_lpApp->m_SysCfg.FTP);
-    }
 }

@@ -5,7 +5,7 @@
 #include <QVBoxLayout>
 
 #include "config/channel_sections.h"
-#include "config/my_system_dialog.h"
+#include "config/config_sheet.h"
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
@@ -139,7 +139,7 @@ void SendFlaggedSections(CListPage& page, std::initializer_list<FlaggedSection> 
     }
     page.UpdateData(true);
     for (const FlaggedSection& s : sections) {
-        if (s.changed && !MySystemDialog::SendSection(s.section, s.bytes)) {
+        if (s.changed && !ConfigSheet::SendSection(s.section, s.bytes)) {
             return;
         }
     }

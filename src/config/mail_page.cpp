@@ -9,8 +9,8 @@
 #include <cmath>
 #include <tuple>
 
+#include "config/config_sheet.h"
 #include "config/data_exchange.h"
-#include "config/my_system_dialog.h"
 #include "config/section_fields.h"
 #include "kernel/kernel_object.h"
 #include "protocol/config_section.h"
@@ -90,6 +90,8 @@ CMailAccountEditDlg::CMailAccountEditDlg(const std::string& prompt, const std::s
     m_lblPrompt.setText(QString::fromStdString(m_strPrompt));
     m_editAddress.setParent(this);
     m_editAddress.setMaxLength(kMaxAddressChars);
+    // Addresses of about 50 characters are common enough to show whole.
+    config::FitEditToChars(m_editAddress, 50);
     m_editAddress.setText(QString::fromStdString(m_strAddress));
     row->addWidget(&m_lblPrompt);
     row->addWidget(&m_editAddress);
@@ -316,13 +318,4 @@ MailSettings MailPropertyPage::Settings() const {
             m_listRecipients.topLevelItem(i)->data(0, kStoredRole).toByteArray().toStdString());
     }
     return s;
-}
-
-void MySystemDialog::ApplyMailPage(MySystemDialog& sheet, MailPropertyPage& page) {
-    if (!page.IsPageCreated() || !page.UpdateData(true)) {
-        return;
-    }
-    if (WriteMailChanges(sheet.m_saved, page.Settings(), g_lpApp->m_SysCfg)) {
-        SendSection(CFG_SMTP, g_lpApp->m_SysCfg.SMTP);
-    }
 }

@@ -4,13 +4,19 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
+#include "config/channel_sections.h"
 #include "config/section_fields.h"
 #include "kernel/alarm_db.h"
 #include "kernel/kernel_object.h"
 #include "platform/byte_order.h"
+#include "platform/sync.h"
+#include "protocol/blocking_socket.h"
+#include "protocol/command_sender.h"
 #include "protocol/config_section.h"
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
@@ -22,14 +28,10 @@ constexpr std::uint32_t kNewAddressWaitMs = 3000;
 constexpr std::uint8_t kConnectionPppoe = 1;
 constexpr std::uint8_t kDeviceTypeWithDatabase = 19;
 
-int AlarmDurationIndex(std::uint16_t seconds) {
-    static constexpr std::uint16_t kDurations[] = {3, 15, 30, 60, 1800};
-    for (int i = 0; i < static_cast<int>(std::size(kDurations)); ++i) {
-        if (kDurations[i] == seconds) {
-            return i;
-        }
-    }
-    return 5;
+std::string DottedAddress(std::uint32_t address) {
+    CSocketAddress socketAddress;
+    socketAddress.Raw().sin_addr.s_addr = htonl(address);
+    return socketAddress.DottedText();
 }
 
 int Scaled(float scale, int value) {
@@ -37,63 +39,6 @@ int Scaled(float scale, int value) {
 }
 
 }  // namespace
-
-int DdnsSystemIndex(const std::string& name) {
-    for (int i = 0; i < static_cast<int>(std::size(kDdnsSystemNames)); ++i) {
-        if (name == kDdnsSystemNames[i]) {
-            return i;
-        }
-    }
-    return -1;
-}
-
-SheetOpeningValues SheetOpeningValues::FromSections(SysCfgBlocks& cfg) {
-    using config::Field;
-    using config::ReadAddress;
-    using config::ReadFieldText;
-    SheetOpeningValues v;
-    v.network.address = ReadAddress(&cfg.IP[4]);
-    v.network.netMask = ReadAddress(&cfg.IP[8]);
-    v.network.gateway = ReadAddress(&cfg.IP[12]);
-    v.network.webPort = platform::GetU16(&cfg.IP[16]);
-    v.network.connectionType = cfg.IP[22];
-    v.network.pppoeUser = ReadFieldText(Field(cfg.PPPOE, 36, 16));
-    v.network.pppoePassword = ReadFieldText(Field(cfg.PPPOE, 52, 16));
-
-    v.dnsServer = ReadAddress(&cfg.DNS[4]);
-    v.ddnsEnable = cfg.SMTP[5];
-    v.ddnsUser = ReadFieldText(Field(cfg.SMTP, 104, 16));
-    v.ddnsPassword = ReadFieldText(Field(cfg.SMTP, 120, 16));
-    v.ddnsDomain = ReadFieldText(Field(cfg.SMTP, 328, 48));
-    v.ddnsSystem = DdnsSystemIndex(ReadFieldText(Field(cfg.SMTP, 88, 16)));
-
-    // The mail texts always end within their fields from here on, also in the buffer itself.
-    for (const auto& [offset, width] : {std::pair{8, 64}, {72, 16}, {376, 32}, {408, 32}}) {
-        cfg.SMTP[offset + width - 1] = 0;
-    }
-    v.mailFrom = ReadFieldText(Field(cfg.SMTP, 72, 16));
-    v.smtpServer = ReadFieldText(Field(cfg.SMTP, 8, 64));
-    v.loginPassword = ReadFieldText(Field(cfg.SMTP, 408, 32));
-    v.loginUser = ReadFieldText(Field(cfg.SMTP, 376, 32));
-    v.needsLogin = cfg.SMTP[4];
-
-    const auto ftpText = [&cfg](std::size_t offset, std::size_t width) {
-        std::string text = ReadFieldText(Field(cfg.FTP, offset, width));
-        return text.size() < width ? text : std::string();
-    };
-    v.ftpServer = ftpText(4, 32);
-    v.ftpUser = ftpText(36, 16);
-    v.ftpPassword = ftpText(52, 16);
-    v.ftpDirectory = ftpText(68, 32);
-    v.ftpPort = platform::GetU16(&cfg.FTP[100]);
-
-    v.alarmDurationIndex = AlarmDurationIndex(platform::GetU16(&cfg.ALARM[6]));
-    v.alarmPostNumberIndex = cfg.ALARM[2] > 0 ? static_cast<std::uint8_t>(cfg.ALARM[2] - 1) : 0;
-    v.alarmImageResolution = cfg.ALARM[5];
-    v.alarmMethod = cfg.ALARM[3];
-    v.maxUsers = cfg.SECURE[2];
-    return v;
-}
 
 MySystemDialog::MySystemDialog(const QString& caption, QWidget* parent, int firstPage)
     : QDialog(parent), m_nFirstPage(firstPage) {
@@ -183,8 +128,12 @@ void MySystemDialog::OnInitDialog() {
     m_pages[first]->OnSetActive();
 
     const float s = g_lpApp->m_fScale;
+    // Every tab title stays in sight at once, the sheet as wide as its row of tabs.
+    m_tabs.tabBar()->setUsesScrollButtons(false);
+    m_tabs.tabBar()->setElideMode(Qt::ElideNone);
     m_tabs.adjustSize();
-    const int w = std::max(m_tabs.width(), Scaled(s, 367));
+    const int w = std::max(
+        {m_tabs.width(), m_tabs.tabBar()->sizeHint().width() + Scaled(s, 4), Scaled(s, 367)});
     const int h = m_tabs.height() + Scaled(s, 32);
     m_tabs.setGeometry(0, 0, w, m_tabs.height());
     setFixedSize(w, h);
@@ -193,7 +142,8 @@ void MySystemDialog::OnInitDialog() {
     m_btnExit.setText(QString::fromStdString(ui::LoadString(kIdExit)));
     m_btnApply.setText(QString::fromStdString(ui::LoadString(kIdApply)));
     m_btnExit.setGeometry(Scaled(s, 10), top, Scaled(s, 70), bottom - top);
-    m_btnApply.setGeometry(Scaled(s, 277), top, Scaled(s, 80), bottom - top);
+    // APPLY keeps its place at the right edge, however wide the tabs made the sheet.
+    m_btnApply.setGeometry(w - Scaled(s, 90), top, Scaled(s, 80), bottom - top);
     m_btnExit.show();
     m_btnApply.show();
 }
@@ -227,19 +177,6 @@ void MySystemDialog::DisableSheetButtons() {
 void MySystemDialog::EnableSheetButtons() {
     m_btnExit.setEnabled(true);
     m_btnApply.setEnabled(true);
-}
-
-bool MySystemDialog::SendSection(std::uint8_t section, std::span<const std::uint8_t> bytes,
-                                 const std::string& failureText) {
-    if (SetConfigSection(section, bytes.data(), static_cast<std::uint32_t>(bytes.size()), 0) != 0) {
-        return true;
-    }
-    if (failureText.empty()) {
-        ui::ShowMessage(ui::texts::kChangeConfigFailed);
-    } else {
-        ui::ShowMessage(failureText);
-    }
-    return false;
 }
 
 void MySystemDialog::OnClickApply() {
@@ -278,4 +215,120 @@ void MySystemDialog::reject() {
 void MySystemDialog::closeEvent(QCloseEvent* event) {
     event->accept();
     done(kResultCancel);
+}
+
+void MySystemDialog::ApplyAccountPage(MySystemDialog&, AccountPropertyPage& page) {
+    if (!page.IsPageCreated()) {
+        return;
+    }
+    page.UpdateData(true);
+    auto& secure = g_lpApp->m_SysCfg.SECURE;
+    if (page.m_fAccountListChanged == 0 && page.m_nMaxUsers == secure[2]) {
+        return;
+    }
+    account::WriteRows(g_lpApp->m_AccountRows, static_cast<std::uint8_t>(page.m_nMaxUsers), secure);
+    if (SendSection(CFG_SECURE, secure, account::kSendFailed) && page.m_fLoginChanged != 0) {
+        g_lpApp->CSettingINI.m_strUserName = page.m_strLoginUser;
+        g_lpApp->CSettingINI.m_strPassword = page.m_strLoginPassword;
+    }
+}
+
+void MySystemDialog::ApplyAlarmPages(MySystemDialog& sheet, AlarmPropertyPage& page) {
+    if (!page.IsPageCreated()) {
+        return;
+    }
+    page.UpdateData(true);
+    auto& section = g_lpApp->m_SysCfg.ALARM;
+    const alarm_section::PageValues values{page.m_bAlarmMethod, page.m_bImageResolution,
+                                           page.m_nPostNumberIndex, page.m_nDurationIndex};
+    if (alarm_section::WriteChanges(values, sheet.m_saved, section)) {
+        SendSection(CFG_ALARM, section);
+    }
+}
+
+void MySystemDialog::ApplyMailPage(MySystemDialog& sheet, MailPropertyPage& page) {
+    if (!page.IsPageCreated() || !page.UpdateData(true)) {
+        return;
+    }
+    if (WriteMailChanges(sheet.m_saved, page.Settings(), g_lpApp->m_SysCfg)) {
+        SendSection(CFG_SMTP, g_lpApp->m_SysCfg.SMTP);
+    }
+}
+
+void MySystemDialog::ApplyFtpPage(MySystemDialog& sheet, FTPPropertyPage& page) {
+    if (!page.IsPageCreated() || !page.UpdateData(true)) {
+        return;
+    }
+    if (WriteFtpChanges(sheet.m_saved, page.Settings(), g_lpApp->m_SysCfg)) {
+        SendSection(CFG_FTP, g_lpApp->m_SysCfg.FTP);
+    }
+}
+
+void MySystemDialog::ApplyDevicePage(MySystemDialog& sheet, DevicePage& page) {
+    if (!page.IsPageCreated()) {
+        return;
+    }
+    page.UpdateData(true);
+    if (!page.m_fChanged) {
+        return;
+    }
+    std::array<std::uint8_t, 124>& rs485 = g_lpApp->m_SysCfg.RS485;
+    config::WriteRs485Entries(page.m_Entries, rs485);
+    // The main window rebuilds its peripherals from the section after the sheet.
+    sheet.m_fDeviceListChanged = 1;
+    SendSection(CFG_RS485, rs485);
+}
+
+void MySystemDialog::ApplyDetectionPage(MySystemDialog&, DetectionPage& page) {
+    SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
+    SendFlaggedSections(page, {{page.m_fDvrLiveChanged, CFG_DVRLIVE, cfg.DVRLIVE},
+                               {page.m_fAlarmChanged, CFG_ALARM, cfg.ALARM}});
+}
+
+void MySystemDialog::ApplyCameraPage(MySystemDialog&, CameraPage& page) {
+    SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
+    SendFlaggedSections(page, {{page.m_fDvrLiveChanged, CFG_DVRLIVE, cfg.DVRLIVE},
+                               {page.m_fDvrRecChanged, CFG_DVRREC, cfg.DVRREC}});
+}
+
+void MySystemDialog::ApplyDnsPage(MySystemDialog& sheet, CDNSPage& page) {
+    if (!page.IsPageCreated() || !page.UpdateData(true)) {
+        return;
+    }
+    SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
+    const DdnsSettings settings = page.Settings();
+    if (WriteDnsChange(sheet.m_saved, settings, cfg) && !SendSection(CFG_DNS, cfg.DNS)) {
+        return;
+    }
+    if (WriteDdnsChanges(sheet.m_saved, settings, cfg)) {
+        SendSection(CFG_SMTP, cfg.SMTP);
+    }
+}
+
+bool MySystemDialog::ApplyNetworkPage(MySystemDialog& sheet, NetworkConfigPage& page) {
+    // A refused value has shown its prompt; nothing of this page goes out then.
+    if (!page.IsPageCreated() || !page.UpdateData(true)) {
+        return false;
+    }
+    SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
+    const NetworkSettings settings = page.Settings();
+    if (WritePppoeChanges(sheet.m_saved.network, settings, cfg) &&
+        !SendSection(CFG_PPPOE, cfg.PPPOE)) {
+        return false;
+    }
+    if (!WriteIpChanges(sheet.m_saved.network, settings, cfg)) {
+        return false;
+    }
+    // The device answers this send from its old address and then moves; the sender switches to
+    // the new address or port after that reply, so the commands after the sheet reach it.
+    if (settings.address != sheet.m_saved.network.address) {
+        SetPendingServer(DottedAddress(settings.address));
+    }
+    if (settings.webPort != sheet.m_saved.network.webPort && settings.webPort != 0) {
+        SetPendingWebPort(settings.webPort);
+    }
+    // The device may already be moving to its new address when the send fails, so the caller
+    // waits either way.
+    SendSection(CFG_IP, cfg.IP);
+    return true;
 }

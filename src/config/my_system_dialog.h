@@ -19,6 +19,7 @@
 #include "config/alarm_page.h"
 #include "config/alarm_trigger_page.h"
 #include "config/camera_page.h"
+#include "config/config_sheet.h"
 #include "config/detection_page.h"
 #include "config/device_page.h"
 #include "config/dns_page.h"
@@ -33,48 +34,7 @@
 #include "config/tool_box_page.h"
 #include "config/video_setting_page.h"
 
-struct SysCfgBlocks;
-
-// What the section buffers held when the sheet opened: the apply steps send a section only when
-// a field of it differs from these.
-struct SheetOpeningValues {
-    NetworkSettings network;  // IP and PPPOE
-    // DNS and the DDNS fields of SMTP
-    std::uint32_t dnsServer = 0;
-    std::uint8_t ddnsEnable = 0;
-    std::string ddnsUser;
-    std::string ddnsPassword;
-    std::string ddnsDomain;
-    int ddnsSystem = -1;  // 0 custom, 1 dyndns, 2 statdns, -1 none
-    // SMTP
-    std::string mailFrom;       // 72
-    std::string smtpServer;     // 8
-    std::string loginPassword;  // 408
-    std::string loginUser;      // 376
-    std::uint8_t needsLogin = 0;
-    // FTP
-    std::string ftpServer;
-    std::string ftpUser;
-    std::string ftpPassword;
-    std::string ftpDirectory;
-    std::uint16_t ftpPort = 0;
-    // ALARM
-    int alarmDurationIndex = 0;
-    std::uint8_t alarmPostNumberIndex = 0;  // ALARM byte 2 minus 1, at least 0
-    std::uint8_t alarmImageResolution = 0;  // ALARM byte 5
-    std::uint8_t alarmMethod = 0;           // ALARM byte 3
-    // SECURE
-    std::uint8_t maxUsers = 0;
-
-    static SheetOpeningValues FromSections(SysCfgBlocks& cfg);
-};
-
-// The DDNS system names in their index order.
-inline constexpr const char* kDdnsSystemNames[] = {"custom", "dyndns", "statdns"};
-// Index of a DDNS system name, -1 when it is none of them.
-int DdnsSystemIndex(const std::string& name);
-
-class MySystemDialog : public QDialog {
+class MySystemDialog : public QDialog, public ConfigSheet {
     Q_OBJECT
 
 public:
@@ -94,17 +54,13 @@ public:
     void OnClickApply();
     void OnClickOK();
 
-    void DisableSheetButtons();
-    void EnableSheetButtons();
+    void DisableSheetButtons() override;
+    void EnableSheetButtons() override;
 
     // The tabs, in order.
     const std::vector<CConfigPage*>& Pages() const { return m_pages; }
     // Shows a tab as the user's click does (leaving the current page may be refused).
     void SetActivePage(CConfigPage* page);
-
-    // Sends one section; on failure shows `failureText` (4012 when empty). True on success.
-    static bool SendSection(std::uint8_t section, std::span<const std::uint8_t> bytes,
-                            const std::string& failureText = {});
 
     // The apply steps, in the order OnClickApply runs them; each sends nothing when its page was
     // never created. ApplyNetworkPage is true when an IP address field or the connection type

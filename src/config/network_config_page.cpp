@@ -6,8 +6,8 @@
 #include <QVBoxLayout>
 #include <tuple>
 
+#include "config/config_sheet.h"
 #include "config/data_exchange.h"
-#include "config/my_system_dialog.h"
 #include "config/section_fields.h"
 #include "kernel/kernel_object.h"
 #include "platform/byte_order.h"
@@ -180,24 +180,4 @@ NetworkSettings NetworkConfigPage::Settings() const {
     s.pppoeUser = m_strPppoeUser;
     s.pppoePassword = m_strPppoePassword;
     return s;
-}
-
-bool MySystemDialog::ApplyNetworkPage(MySystemDialog& sheet, NetworkConfigPage& page) {
-    // A refused value has shown its prompt; nothing of this page goes out then.
-    if (!page.IsPageCreated() || !page.UpdateData(true)) {
-        return false;
-    }
-    SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
-    const NetworkSettings settings = page.Settings();
-    if (WritePppoeChanges(sheet.m_saved.network, settings, cfg) &&
-        !SendSection(CFG_PPPOE, cfg.PPPOE)) {
-        return false;
-    }
-    if (!WriteIpChanges(sheet.m_saved.network, settings, cfg)) {
-        return false;
-    }
-    // The device may already be moving to its new address when the send fails, so the caller
-    // waits either way.
-    SendSection(CFG_IP, cfg.IP);
-    return true;
 }

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "config/config_page.h"
+#include "config/config_sheet.h"
 #include "config/ip_address_ctrl.h"
 
 struct SysCfgBlocks;
@@ -32,18 +33,6 @@ inline constexpr std::size_t kUser = 36;
 inline constexpr std::size_t kPassword = 52;
 inline constexpr std::size_t kTextWidth = 16;
 }  // namespace pppoe_section
-
-// The network fields: what the page holds, taken from its controls, and what the sections held
-// when the sheet opened.
-struct NetworkSettings {
-    std::uint32_t address = 0;
-    std::uint32_t netMask = 0;
-    std::uint32_t gateway = 0;
-    std::uint16_t webPort = 0;
-    std::uint8_t connectionType = 0;
-    std::string pppoeUser;
-    std::string pppoePassword;
-};
 
 // Writes the PPPoE texts that differ from the opening values; true when one did.
 bool WritePppoeChanges(const NetworkSettings& saved, const NetworkSettings& page,

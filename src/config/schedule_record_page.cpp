@@ -87,7 +87,8 @@ std::vector<ScheduleEntry> SortedSchedule(std::vector<ScheduleEntry> table) {
 
 std::string ScheduleTimeText(std::time_t time) {
     const std::tm t = LocalTime(time);
-    char text[32];
+    // Room for six numbers of any int value, so no time can cut the text short.
+    char text[6 * 12 + 1];
     std::snprintf(text, sizeof text, "%.4d.%.2d.%.2d %.2d:%.2d:%.2d", t.tm_year + 1900,
                   t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
     return text;

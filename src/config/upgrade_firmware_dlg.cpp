@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "config/data_exchange.h"
 #include "config/tool_box_page.h"
 #include "kernel/kernel_object.h"
 #include "platform/sync.h"
@@ -83,6 +84,8 @@ CUpgradeFirmwareDlg::CUpgradeFirmwareDlg(QWidget* parent) : QDialog(parent) {
     m_btnUpgrade.setText("Upgrade");
     m_btnCancel.setText("Cancel");
     m_ctlProgress.hide();
+    // Room for a firmware path several folders deep, file name included.
+    config::FitEditToChars(m_ctlFile, 56);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(&m_ctlType, 0, 0, 1, 3);
@@ -158,6 +161,11 @@ void CUpgradeFirmwareDlg::OnFindButton() {
 }
 
 void CUpgradeFirmwareDlg::OnFindFirmwareFileButton() {
+    // One upload at a time: a second press before the thread reports busy would otherwise stop
+    // the first upload half-way without the device hearing of it.
+    if (m_fUploading) {
+        return;
+    }
     // The file is the one the edit shows now, typed or chosen.
     UpdateData(true);
     const std::filesystem::path path(m_strFirmwareFile);
@@ -178,6 +186,8 @@ void CUpgradeFirmwareDlg::OnFindFirmwareFileButton() {
     }
     m_ctlProgress.setValue(0);
     m_ctlProgress.show();
+    m_fUploading = true;
+    m_btnUpgrade.setEnabled(false);
 
     UpgradeThreadParam param;
     param.owner = Handle();
@@ -190,7 +200,7 @@ void CUpgradeFirmwareDlg::OnFindFirmwareFileButton() {
     const platform::Handle thread = platform::StartThread(
         [param = std::move(param)] { return LoginUpgradeFirmwareThread(param); });
     if (!thread) {
-        HideProgress();
+        OnUpgradeIdle(0, 0);
         return;
     }
     app.h_UpgradeFirmwareThread = thread;
@@ -225,6 +235,7 @@ bool CUpgradeFirmwareDlg::OnMessage(std::uint32_t msg, ui::WPARAM wParam, ui::LP
 }
 
 void CUpgradeFirmwareDlg::OnUpgradeIdle(ui::WPARAM, ui::LPARAM) {
+    m_fUploading = false;
     m_btnUpgrade.setEnabled(true);
     HideProgress();
 }

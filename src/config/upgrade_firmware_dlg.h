@@ -87,4 +87,7 @@ private:
     void OnUpgradeDone(ui::WPARAM, ui::LPARAM);
     void OnUpgradePercent(ui::WPARAM percent, ui::LPARAM);
     void HideProgress();
+
+    // From the press that starts an upload until its thread reports the dialog idle again.
+    bool m_fUploading = false;
 };

@@ -118,23 +118,27 @@ bool CVideoAdjustDlg::OnInitDialog() {
         m_hSkin[i] = ui::LoadSkinImage(kSkin[i].file);
     }
 
+    // The texts show only where a button's bitmaps are missing.
     struct ButtonPlace {
         ui::CVtxButton& button;
         int id;
         QRect rect;
         std::string normal;
         std::string over;
+        const char* text;
     };
     const ButtonPlace buttons[] = {
-        {m_btnOK, 1, Ltrb(125, 200, 213, 225), ui::LoadString(4210), ui::LoadString(4211)},
-        {m_btnCancel, 2, Ltrb(216, 200, 260, 225), ui::LoadString(4208), ui::LoadString(4209)},
+        {m_btnOK, 1, Ltrb(125, 200, 213, 225), ui::LoadString(4210), ui::LoadString(4211), "OK"},
+        {m_btnCancel, 2, Ltrb(216, 200, 260, 225), ui::LoadString(4208), ui::LoadString(4209),
+         "Cancel"},
         {m_btnDefault, kIdDefault, Ltrb(34, 200, 122, 225), ui::LoadString(4212),
-         ui::LoadString(4213)},
+         ui::LoadString(4213), "Default"},
         {m_btnClose, kIdClose, Ltrb(280, 8, 293, 21), "BMP\\Title_Bar_Close.bmp",
-         "BMP\\Title_Bar_Close_a.bmp"},
+         "BMP\\Title_Bar_Close_a.bmp", "x"},
     };
     for (const ButtonPlace& b : buttons) {
         b.button.Create(b.rect, this, b.id);
+        b.button.setText(b.text);
         b.button.LoadButtonBitmap(b.normal, b.over, b.over, ui::kVtxPushHover);
     }
 
@@ -151,7 +155,9 @@ bool CVideoAdjustDlg::OnInitDialog() {
 
         ui::CVtxButton& icon = m_btnIcons[row];
         icon.Create(QRect(kIconX, r.y, kIconSize, kIconSize), this, r.iconId);
-        icon.setToolTip(QString::fromStdString(ui::LoadString(r.iconId)));
+        const QString name = QString::fromStdString(ui::LoadString(r.iconId));
+        icon.setToolTip(name);
+        icon.setText(name.left(1));
         icon.LoadButtonBitmap(r.icon, ui::kVtxSingle);
     }
     return UpdateData(false);

@@ -1,6 +1,8 @@
 #include "login/address_book.h"
 
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -52,30 +54,40 @@ CAddressBookDialog::CAddressBookDialog(QWidget* parent) : QDialog(parent) {
     m_btnCancel = new QPushButton("CANCEL", this);
     m_btnEditOk = new QPushButton("OK", this);
 
-    auto* lists = new QHBoxLayout;
-    for (QListWidget* list : {m_UserList, m_IPAddressList, m_MajorPortList, m_CommentList}) {
+    // One column per field: its heading, its list, and below it the edit that ADD and EDIT
+    // show for it.
+    static constexpr const char* kHeadings[] = {"User", "IP Address", "Port", "Comment"};
+    static constexpr int kMinimumWidths[] = {110, 150, 70, 160};
+    QListWidget* const columnLists[] = {m_UserList, m_IPAddressList, m_MajorPortList,
+                                        m_CommentList};
+    QLineEdit* const columnEdits[] = {m_editUser, m_editIPAddress, m_editMajorPort, m_editComment};
+    auto* columns = new QGridLayout;
+    for (int column = 0; column < 4; ++column) {
+        QListWidget* list = columnLists[column];
+        auto* heading = new QLabel(kHeadings[column], this);
+        heading->setBuddy(columnEdits[column]);
+        columnEdits[column]->setPlaceholderText(kHeadings[column]);
+        columns->addWidget(heading, 0, column);
+        columns->addWidget(list, 1, column);
+        columns->addWidget(columnEdits[column], 2, column);
         list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        lists->addWidget(list);
+        list->setMinimumWidth(kMinimumWidths[column]);
         connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
             if (!m_fSyncingRows && row >= 0 && row < m_iUserNumber) {
                 SelectRow(row);
             }
         });
     }
-    lists->addWidget(m_ScrollBar);
-    m_IPAddressList->setMinimumWidth(150);
-    auto* edits = new QHBoxLayout;
-    for (QLineEdit* edit : {m_editUser, m_editIPAddress, m_editMajorPort, m_editComment}) {
-        edits->addWidget(edit);
-    }
-    edits->addWidget(m_btnEditOk);
+    columns->addWidget(m_ScrollBar, 1, 4);
+    columns->setColumnStretch(1, 2);
+    columns->setColumnStretch(3, 2);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : {m_btnAdd, m_btnDelete, m_btnSelect, m_btnEdit, m_btnCancel}) {
+    for (QPushButton* button :
+         {m_btnAdd, m_btnDelete, m_btnSelect, m_btnEdit, m_btnCancel, m_btnEditOk}) {
         buttons->addWidget(button);
     }
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(lists);
-    layout->addLayout(edits);
+    layout->addLayout(columns);
     layout->addLayout(buttons);
 
     m_ScrollBar->setSingleStep(1);

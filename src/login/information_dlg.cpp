@@ -61,7 +61,8 @@ void CApplicationInfoDialog::paintEvent(QPaintEvent*) {
     if (!m_hLogoBitmap.isNull()) {
         painter.drawImage(kLogoRect, m_hLogoBitmap);
     }
-    painter.setPen(Qt::black);
+    // The skin's background is dark; light text stays readable on it.
+    painter.setPen(Qt::white);
     painter.drawText(kVersionAt + QPoint(0, painter.fontMetrics().ascent()),
                      QString::fromStdString(m_strVersion));
 }

@@ -7,8 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <charconv>
 #include <sstream>
 
@@ -74,11 +76,22 @@ CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)
     m_DeviceList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_DeviceList->setColumnCount(static_cast<int>(std::size(kColumns)));
     QStringList titles;
-    for (std::size_t i = 0; i < std::size(kColumns); ++i) {
-        titles << Q(ui::LoadString(kColumns[i].title));
-        m_DeviceList->setColumnWidth(static_cast<int>(i), kColumns[i].width);
+    for (const Column& column : kColumns) {
+        titles << Q(ui::LoadString(column.title));
     }
     m_DeviceList->setHeaderLabels(titles);
+    // Every column at least as wide as its title, and the list as wide as its columns and the
+    // scroll bar, so no title hides behind a horizontal scroll.
+    int listWidth = 2 * m_DeviceList->frameWidth() +
+                    m_DeviceList->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (std::size_t i = 0; i < std::size(kColumns); ++i) {
+        const int column = static_cast<int>(i);
+        const int width =
+            std::max(kColumns[i].width, m_DeviceList->header()->sectionSizeHint(column));
+        m_DeviceList->setColumnWidth(column, width);
+        listWidth += width;
+    }
+    m_DeviceList->setMinimumWidth(listWidth);
     connect(m_DeviceList, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         OnItemChanged(item ? m_DeviceList->indexOfTopLevelItem(item) : -1);
     });

@@ -184,6 +184,9 @@ void SetDeviceAddress(const std::string& server, std::uint16_t webPort) {
     std::lock_guard lock(g_addressMutex);
     g_lpApp->CSettingINI.m_strServerName = server;
     g_lpApp->CSettingINI.m_wWebPort = webPort;
+    // A switch still pending belongs to the device the client talked to before.
+    g_strPendingServer.reset();
+    g_wPendingWebPort.reset();
 }
 
 void SetPendingServer(const std::string& dotted) {

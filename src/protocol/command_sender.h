@@ -34,6 +34,7 @@ struct DeviceAddress {
     std::uint16_t webPort = 0;
 };
 DeviceAddress GetDeviceAddress();
+// Also drops any address switch still pending.
 void SetDeviceAddress(const std::string& server, std::uint16_t webPort);
 
 // A new device address or web port that the network page has sent to the device: it takes

@@ -3,6 +3,8 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <algorithm>
 
 #include "widgets/skin_image.h"
@@ -170,6 +172,19 @@ void CVtxButton::paintEvent(QPaintEvent*) {
     const QImage image = ShownImage();
     if (!image.isNull()) {
         QPainter(this).drawImage(QPoint(0, 0), image, QRect(QPoint(0, 0), size()));
+        return;
+    }
+    // Without its bitmaps a button that has a text still shows itself as a plain push button,
+    // so a window whose skin files are missing keeps usable buttons.
+    if (!text().isEmpty()) {
+        QStyleOptionButton option;
+        option.initFrom(this);
+        option.text = text();
+        if (IsHeldDown()) {
+            option.state |= QStyle::State_Sunken;
+        }
+        QPainter painter(this);
+        style()->drawControl(QStyle::CE_PushButton, &option, &painter, this);
     }
 }
 

@@ -174,6 +174,39 @@ TEST_F(AccountPageTest, AddEditAndDeleteThenApplySendSecure) {
     EXPECT_EQ(*device.Section("SECURE"), sent);
 }
 
+TEST_F(AccountPageTest, AnEditKeepsALevelAndLifeTimeTheListsLackUnlessChosen) {
+    // 25 is no level code and 30 minutes no life-time entry: changing only the password keeps
+    // both; choosing an entry replaces them.
+    PutAccounts(5, {{0, "admin", "pw0", 30, kUnlimitedLifeTime}, {1, "bob", "pw1", 25, 30}});
+    MySystemDialog sheet("System setting", nullptr, 0);
+    AccountPropertyPage& page = Open(sheet);
+    const std::vector<std::string> before = Row(page, 1);
+
+    Select(page, 1);
+    page.m_btnEdit.click();
+    Type(page.m_editPassword, "new1");
+    page.m_btnOk.click();
+    EXPECT_EQ(Row(page, 1), before);
+    sheet.OnClickApply();
+    ASSERT_EQ(SentSections(), std::vector<std::string>{"SECURE"});
+    std::string sent = device.Requests("/SetSysCfg.cgi")[0].body;
+    EXPECT_EQ(TextAt(sent, 88 + 16, 16), "new1");
+    EXPECT_EQ(static_cast<std::uint8_t>(sent[169]), 25);
+    EXPECT_EQ(sent.substr(180, 4), Le32(30));
+
+    MySystemDialog again("System setting", nullptr, 0);
+    AccountPropertyPage& second = Open(again);
+    Select(second, 1);
+    second.m_btnEdit.click();
+    second.m_comboLifeTime.setCurrentIndex(3);
+    second.m_comboLevel.setCurrentIndex(1);
+    second.m_btnOk.click();
+    again.OnClickApply();
+    sent = device.Requests("/SetSysCfg.cgi").back().body;
+    EXPECT_EQ(static_cast<std::uint8_t>(sent[169]), 20);
+    EXPECT_EQ(sent.substr(180, 4), Le32(60));
+}
+
 TEST_F(AccountPageTest, OnlyAChangedMaximumSendsAndAFailedSendSaysSo) {
     PutAccounts(5, {{0, "admin", "pw0", 30, 1}});
     {

@@ -50,7 +50,7 @@ TEST_F(AlarmPageTest, OpensFromTheSection) {
         const char* boxes;
     } cases[] = {
         {4, 3, 1800, 3, 4, "E-mf"}, {1, 1, 15, 0, 1, "E-m-"}, {10, 2, 65535, 9, 5, "E--f"},
-        {0, 0, 3, 0, 0, "-D--"},    {5, 9, 7, 4, 0, "E---"},
+        {0, 0, 3, 0, 0, "-D--"},    {5, 9, 7, 4, -1, "E---"},
     };
     for (const auto& c : cases) {
         PutAlarm(c.posts, c.method, 1, c.seconds);
@@ -117,14 +117,22 @@ TEST_F(AlarmPageTest, ApplyWritesOnlyWhatChanged) {
     EXPECT_TRUE(messages.Texts().empty());
 }
 
-TEST_F(AlarmPageTest, ValuesOutsideTheListsOnApplyWithoutEdits) {
-    // A duration the list lacks shows as its first row and is stored as such; a picture count
-    // the list lacks shows no row and stays as the device has it.
-    PutAlarm(20, 1, 2, 7);
+TEST_F(AlarmPageTest, ValuesOutsideTheListsStayUntilTheUserPicksARow) {
+    // A duration or a picture count the lists lack shows no row; an apply without edits keeps
+    // both as the device has them.
+    PutAlarm(20, 1, 2, 20);
     const std::string before = *device.Section("ALARM");
+    {
+        MySystemDialog sheet("System setting", nullptr, 0);
+        AlarmPropertyPage& page = Open(sheet);
+        EXPECT_EQ(page.m_comboPostNumbers.currentIndex(), -1);
+        EXPECT_EQ(page.m_comboDuration.currentIndex(), -1);
+        EXPECT_EQ(page.m_comboDuration.placeholderText(), "20 SEC");
+        sheet.OnClickApply();
+        EXPECT_TRUE(SentSections().empty());
+    }
     MySystemDialog sheet("System setting", nullptr, 0);
-    AlarmPropertyPage& page = Open(sheet);
-    EXPECT_EQ(page.m_comboPostNumbers.currentIndex(), -1);
+    Open(sheet).m_comboDuration.setCurrentIndex(0);
     sheet.OnClickApply();
     ASSERT_EQ(SentSections(), std::vector<std::string>{"ALARM"});
     std::string expected = before;

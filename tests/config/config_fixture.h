@@ -31,6 +31,14 @@ protected:
 
     TempFolder programFolder;
 
+    // A loopback port nobody listens on just now. The emulator moves to a web port that the
+    // network page sends, so tests hand it one it can bind.
+    static std::uint16_t FreePort() {
+        device_emulator::DeviceEmulator probe;
+        probe.Start();
+        return probe.Port();
+    }
+
     // Writes bytes into the device's copy of a section.
     void PutDeviceBytes(std::string_view section, std::size_t offset, std::string_view bytes) {
         std::string block = *device.Section(section);

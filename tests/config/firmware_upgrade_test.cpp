@@ -189,6 +189,29 @@ TEST_F(FirmwareUpgradeTest, UploadsTheFileTheEditShows) {
     EXPECT_EQ(DeviceImage().image, typed);
 }
 
+TEST_F(FirmwareUpgradeTest, ASecondPressBeforeTheUploadReportsBusyDoesNothing) {
+    const std::string bytes = WriteFirmware("KERNEL.BIN", 2000);
+    dialog.m_btnUpgrade.click();
+    const auto first = g_lpApp->h_UpgradeFirmwareThread.Get();
+    EXPECT_FALSE(dialog.m_btnUpgrade.isEnabled());
+    // The handler itself, as a press queued before the button went grey would reach it.
+    dialog.OnFindFirmwareFileButton();
+    EXPECT_EQ(g_lpApp->h_UpgradeFirmwareThread.Get(), first);
+    ASSERT_TRUE(PumpUntil([] {
+        return platform::ThreadExitCode(g_lpApp->h_UpgradeFirmwareThread.Get()).has_value();
+    }));
+    PumpUntil([] { return false; }, 50);
+
+    int starts = 0;
+    for (const RecordedRequest& r : device.Requests("/UpgradeFW.cgi")) {
+        starts += r.query.starts_with("Upgrade=Start") ? 1 : 0;
+    }
+    EXPECT_EQ(starts, 1);
+    EXPECT_EQ(DeviceImage().image, bytes);
+    EXPECT_EQ(DeviceImage().cancels, 0);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{Text(4048)});
+}
+
 struct DeviceFailure {
     const char* name;
     int failPiece;

@@ -7,6 +7,7 @@
 #include "config/data_exchange.h"
 #include "config/my_system_dialog.h"
 #include "config_fixture.h"
+#include "platform/byte_order.h"
 #include "ui/string_table.h"
 
 namespace {
@@ -158,7 +159,10 @@ TEST_F(NetworkPagesTest, NetworkApplySendsPppoeBeforeIpAndWaitsOnlyForIp) {
          {"PPPOE"},
          false},
         {"connection type", [](NetworkConfigPage& p) { p.m_radioDhcp.click(); }, {"IP"}, true},
-        {"web port", [](NetworkConfigPage& p) { p.m_editWebPort.setText("8080"); }, {"IP"}, true},
+        {"web port",
+         [](NetworkConfigPage& p) { p.m_editWebPort.setText(QString::number(FreePort())); },
+         {"IP"},
+         true},
         {"user and gateway",
          [](NetworkConfigPage& p) {
              p.m_editPppoeUser.setText("newuser");
@@ -205,7 +209,7 @@ TEST_F(NetworkPagesTest, AFailedSendEndsItsOwnStepOnly) {
         sheet->SetActivePage(&sheet->m_DnsPage);
         sheet->m_DnsPage.m_ipDns.m_fields[0].setText("9");
         sheet->m_DnsPage.m_editUser.setText("other");
-        sheet->m_NetworkPage.m_editWebPort.setText("81");
+        sheet->m_NetworkPage.m_editWebPort.setText(QString::number(FreePort()));
         sheet->OnClickApply();
         EXPECT_EQ(SentSections(), (std::vector<std::string>{"DNS", "IP"}));
         EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4012)});
@@ -225,6 +229,45 @@ TEST_F(NetworkPagesTest, AFailedSendEndsItsOwnStepOnly) {
         EXPECT_TRUE(waits.empty());
         EXPECT_EQ(g_lpApp->m_SysCfg.IP[22], 0) << "the connection type was never written";
     }
+}
+
+TEST_F(NetworkPagesTest, TheClientFollowsTheDeviceToItsNewAddressAndPort) {
+    // The device answers the IP section from where it is, then listens on the new port; the
+    // commands after the sheet reach it there.
+    const std::uint16_t oldPort = device.Port();
+    const std::uint16_t newPort = FreePort();
+    {
+        auto sheet = OpenSheet();
+        sheet->m_NetworkPage.m_editWebPort.setText(QString::number(newPort));
+        sheet->OnClickApply();
+    }
+    EXPECT_EQ(GetDeviceAddress().webPort, newPort);
+    EXPECT_EQ(device.Requests("/SetSysCfg.cgi").size(), 1u);
+    ASSERT_EQ(device.Port(), newPort);
+    std::array<std::uint8_t, 24> ip{};
+    ASSERT_EQ(GetConfigSection(CFG_IP, ip.data(), ip.size()), 1);
+    EXPECT_EQ(platform::GetU16(&ip[16]), newPort);
+    EXPECT_NE(newPort, oldPort);
+
+    // A new address goes the same way. A send the device refuses leaves it pending: the next
+    // accepted command still goes to the old address and switches after it.
+    const auto applyNewAddress = [this](std::uint32_t address) {
+        auto sheet = OpenSheet();
+        sheet->m_NetworkPage.m_ipServer.SetAddress(address);
+        Faults("/SetSysCfg.cgi", {.status = 500, .times = 1});
+        sheet->OnClickApply();
+    };
+    applyNewAddress(0x7F000002);
+    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
+    ASSERT_EQ(GetConfigSection(CFG_IP, ip.data(), ip.size()), 1);
+    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.2");
+
+    // Choosing a device drops a switch meant for the one before.
+    SetDeviceAddress("127.0.0.1", newPort);
+    applyNewAddress(0x7F000003);
+    SetDeviceAddress("127.0.0.1", newPort);
+    ASSERT_EQ(GetConfigSection(CFG_IP, ip.data(), ip.size()), 1);
+    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
 }
 
 TEST_F(NetworkPagesTest, NetworkApplyOfARefusedPageSendsNothing) {

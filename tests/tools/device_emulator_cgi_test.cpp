@@ -245,6 +245,42 @@ TEST_F(DeviceEmulatorCgiTest, ARefusedPortCanBeOpenedAgain) {
     EXPECT_EQ(Send("/Login.cgi?Username=admin&Password=admin").rfind("HTTP/1.1 200 ", 0), 0u);
 }
 
+TEST_F(DeviceEmulatorCgiTest, ANewWebPortInTheIpSectionMovesTheDeviceAfterItsReply) {
+    const std::string cookie = Login();
+    const auto old_port = device_.Port();
+    std::uint16_t new_port;
+    {
+        DeviceEmulator probe;  // a port that is free just now
+        probe.Start();
+        new_port = probe.Port();
+    }
+    std::string ip = *device_.Section("IP");
+    const auto set_port = [&](std::uint16_t port) {
+        ip[16] = static_cast<char>(port & 0xff);
+        ip[17] = static_cast<char>(port >> 8);
+        return Exchange(device_.Port(),
+                        CgiRequest("/SetSysCfg.cgi?Option=IP&Cookie=" + cookie, ip));
+    };
+    EXPECT_EQ(set_port(new_port).rfind("HTTP/1.1 200 ", 0), 0u);
+    // It listens on the new port by the time it answers.
+    ASSERT_EQ(device_.Port(), new_port);
+    EXPECT_EQ(RawClient(old_port).ConnectError(), ECONNREFUSED);
+    EXPECT_EQ(BodyOf(Send("/GetSysCfg.cgi?Option=IP&Size=24&Cookie=" + cookie)), ip);
+
+    // A port it cannot take (another listener holds it) leaves it where it is.
+    DeviceEmulator holder;
+    holder.Start();
+    EXPECT_EQ(set_port(holder.Port()).rfind("HTTP/1.1 200 ", 0), 0u);
+    EXPECT_EQ(device_.Port(), new_port);
+    EXPECT_EQ(BodyOf(Send("/GetSysCfg.cgi?Option=IP&Size=24&Cookie=" + cookie)), ip);
+    // Other sections and refused sets never move it.
+    ip[16] = 1;
+    const std::string refused =
+        Exchange(new_port, CgiRequest("/SetSysCfg.cgi?Option=IP&Cookie=" + cookie, ip.substr(1)));
+    EXPECT_EQ(refused.rfind("HTTP/1.1 400 ", 0), 0u) << refused;
+    EXPECT_EQ(device_.Port(), new_port);
+}
+
 TEST_F(DeviceEmulatorCgiTest, CommandsChangeTheDeviceState) {
     const std::string cookie = "&Cookie=" + Login();
     EXPECT_EQ(Send("/SetRetr.cgi?SET=1" + cookie).rfind("HTTP/1.1 200 ", 0), 0u);

@@ -51,4 +51,10 @@ void ConfigSections::SetWebPort(std::uint16_t web_port) {
     ip[kIpWebPortAt + 1] = static_cast<char>(web_port >> 8);
 }
 
+std::uint16_t ConfigSections::WebPort() const {
+    const std::string& ip = bytes_[FindSection("IP")->number];
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(ip[kIpWebPortAt]) |
+                                      static_cast<unsigned char>(ip[kIpWebPortAt + 1]) << 8);
+}
+
 }  // namespace device_emulator

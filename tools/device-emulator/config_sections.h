@@ -47,6 +47,7 @@ public:
     // Refuses bytes whose length is not the section's size.
     bool Set(const SectionInfo& section, std::string bytes);
     void SetWebPort(std::uint16_t web_port);
+    std::uint16_t WebPort() const;
 
 private:
     std::array<std::string, kSectionCount> bytes_;

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "cgi_commands.h"
 #include "connection.h"
@@ -71,7 +72,6 @@ struct DeviceEmulator::Impl {
 
     DeviceCore core;
     DiscoveryService discovery;
-    std::uint16_t port = 0;
     int stop_fd = -1;  // signalled once by Stop(); every wait of every thread watches it
     int wake_fd = -1;  // tells the listener that the listening state should change
     std::thread listener;
@@ -79,6 +79,8 @@ struct DeviceEmulator::Impl {
 
     std::mutex listen_mutex;  // guards the fields below
     std::condition_variable listen_changed;
+    std::uint16_t port = 0;
+    int moved_fd = -1;  // listening on a new web port, not yet taken over by the listener
     int listen_fd = -1;
     bool want_listening = true;
     unsigned listen_requests = 0;
@@ -87,6 +89,9 @@ struct DeviceEmulator::Impl {
     bool listener_alive = false;
 
     void ApplyListening();
+    std::uint16_t WebPort();
+    // After a request that may have changed the IP section; `before` is its web port until then.
+    void FollowWebPort(std::uint16_t before);
     void ReapWorkers(bool all);
     void ListenLoop();
     void Serve(int fd);
@@ -98,6 +103,12 @@ void DeviceEmulator::Impl::ApplyListening() {
         return;
     }
     listen_ok = true;
+    if (moved_fd >= 0) {
+        if (listen_fd >= 0) {
+            ::close(listen_fd);
+        }
+        listen_fd = std::exchange(moved_fd, -1);
+    }
     if (want_listening && listen_fd < 0) {
         listen_fd = OpenListener(port);
         listen_ok = listen_fd >= 0;
@@ -107,6 +118,38 @@ void DeviceEmulator::Impl::ApplyListening() {
     }
     listen_done = listen_requests;
     listen_changed.notify_all();
+}
+
+std::uint16_t DeviceEmulator::Impl::WebPort() {
+    std::lock_guard lock(core.mutex);
+    return core.sections.WebPort();
+}
+
+// Like a device given a new web port, the emulator listens there from now on, and already before
+// it answers the request that moved it: a client that switches on that answer finds the port
+// open. The connections it has keep being served. A port that cannot be bound leaves it where it
+// was.
+void DeviceEmulator::Impl::FollowWebPort(std::uint16_t before) {
+    const std::uint16_t web_port = WebPort();
+    std::lock_guard lock(listen_mutex);
+    if (web_port == 0 || web_port == before || web_port == port) {
+        return;
+    }
+    if (want_listening) {
+        const int fd = OpenListener(web_port);
+        if (fd < 0) {
+            std::fprintf(stderr, "device emulator: cannot move to port %u\n", unsigned{web_port});
+            return;
+        }
+        if (moved_fd >= 0) {
+            ::close(moved_fd);
+        }
+        // The listener takes it over at its next wake-up; until then connections queue on it.
+        moved_fd = fd;
+        ++listen_requests;
+        Signal(wake_fd);
+    }
+    port = web_port;
 }
 
 void DeviceEmulator::Impl::ReapWorkers(bool all) {
@@ -158,9 +201,11 @@ void DeviceEmulator::Impl::ListenLoop() {
     }
     ReapWorkers(true);
     std::lock_guard lock(listen_mutex);
-    if (listen_fd >= 0) {
-        ::close(listen_fd);
-        listen_fd = -1;
+    for (int* fd : {&listen_fd, &moved_fd}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
     }
     listen_done = listen_requests;
     listen_ok = false;
@@ -197,7 +242,11 @@ void DeviceEmulator::Impl::Serve(int fd) {
             return;
         }
         if (command->answer != nullptr) {
+            const std::uint16_t web_port = WebPort();
             Reply reply = command->answer(core, request);
+            if (reply.status == 200 && (faults.status == 0 || faults.status == 200)) {
+                FollowWebPort(web_port);
+            }
             if (!reply.close_without_reply) {
                 SendReply(connection, std::move(reply), faults);
             }
@@ -229,11 +278,12 @@ void DeviceEmulator::Start(std::uint16_t port) {
     sockaddr_in bound{};
     socklen_t length = sizeof bound;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
-    impl_->port = ntohs(bound.sin_port);
     impl_->stop_fd = ::eventfd(0, EFD_CLOEXEC);
     impl_->wake_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     {
         std::lock_guard lock(impl_->listen_mutex);
+        impl_->port = ntohs(bound.sin_port);
+        impl_->moved_fd = -1;
         impl_->listen_fd = fd;
         impl_->want_listening = true;
         impl_->listen_ok = true;
@@ -241,7 +291,7 @@ void DeviceEmulator::Start(std::uint16_t port) {
     }
     {
         std::lock_guard lock(impl_->core.mutex);
-        impl_->core.sections.SetWebPort(impl_->port);
+        impl_->core.sections.SetWebPort(ntohs(bound.sin_port));
     }
     impl_->listener = std::thread([this] { impl_->ListenLoop(); });
 }
@@ -259,6 +309,7 @@ void DeviceEmulator::Stop() {
 }
 
 std::uint16_t DeviceEmulator::Port() const {
+    std::lock_guard lock(impl_->listen_mutex);
     return impl_->port;
 }
 

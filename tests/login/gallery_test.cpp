@@ -1,0 +1,101 @@
+// Pictures of the login-side windows as a user meets them, saved for the gallery, with the
+// checks that each shows what the user needs to read.
+
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTreeWidget>
+
+#include "login/address_book.h"
+#include "login/confirm_authority_dlg.h"
+#include "login/connecting_dlg.h"
+#include "login/copy_program_dlg.h"
+#include "login/information_dlg.h"
+#include "login/mpeg4_stream_dlg.h"
+#include "login/search_dlg.h"
+#include "login_fixture.h"
+#include "test_support/screenshot.h"
+#include "test_support/temp_folder.h"
+
+namespace {
+
+using test_support::SaveScreenshot;
+
+class LoginGalleryTest : public test_support::LoginFixture {};
+
+TEST_F(LoginGalleryTest, InformationWindowTextStandsOutFromItsBackground) {
+    CApplicationInfoDialog info;
+    ASSERT_TRUE(info.OnInitDialog());
+    const QImage picture = SaveScreenshot(info, "information");
+    // The version line against the background bitmap: the text must differ clearly from it.
+    const QRect line(160, 50, 120, 14);
+    QImage background =
+        info.m_hBackgroundBitmap.scaled(info.size()).convertToFormat(QImage::Format_RGB32);
+    const QColor backgroundColour = background.pixelColor(line.center());
+    int textPixels = 0;
+    for (int y = line.top(); y <= line.bottom(); ++y) {
+        for (int x = line.left(); x <= line.right(); ++x) {
+            const QColor c = picture.pixelColor(x, y);
+            textPixels += std::abs(c.lightness() - backgroundColour.lightness()) > 100 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(textPixels, 20);
+}
+
+TEST_F(LoginGalleryTest, AddressBookColumnsAreNamed) {
+    test_support::TempFolder folder;
+    platform::SetProgramFolder(folder.Path());
+    CAddressBookDialog book;
+    ASSERT_TRUE(book.OnInitDialog());
+    const char* entries[][4] = {{"office", "192.168.1.10", "80", "front desk"},
+                                {"depot", "10.0.0.7", "8080", "loading bay"}};
+    for (const auto& entry : entries) {
+        book.OnAdd();
+        book.m_editUser->setText(entry[0]);
+        book.m_editIPAddress->setText(entry[1]);
+        book.m_editMajorPort->setText(entry[2]);
+        book.m_editComment->setText(entry[3]);
+        book.OnAddOk();
+    }
+    SaveScreenshot(book, "address-book");
+    book.OnAdd();
+    SaveScreenshot(book, "address-book-add");
+
+    QStringList headings;
+    for (const QLabel* label : book.findChildren<QLabel*>()) {
+        if (label->isVisible()) {
+            headings << label->text();
+        }
+    }
+    EXPECT_EQ(headings, (QStringList{"User", "IP Address", "Port", "Comment"}));
+    // Each edit is tied to its heading and says what it takes while empty.
+    for (const QLineEdit* edit :
+         {book.m_editUser, book.m_editIPAddress, book.m_editMajorPort, book.m_editComment}) {
+        EXPECT_FALSE(edit->placeholderText().isEmpty());
+    }
+}
+
+TEST_F(LoginGalleryTest, SearchListShowsEveryColumnWithoutScrolling) {
+    CSearchDlg search;
+    SaveScreenshot(search, "search");
+    QTreeWidget& list = *search.m_DeviceList;
+    EXPECT_LE(list.header()->length(), list.viewport()->width());
+    EXPECT_FALSE(list.horizontalScrollBar()->isVisible());
+}
+
+TEST_F(LoginGalleryTest, TheSmallDialogs) {
+    CConnectingDlg connecting;
+    connecting.OnInitDialog();
+    SaveScreenshot(connecting, "connecting");
+    CConfirmAuthorityDlg authority;
+    SaveScreenshot(authority, "confirm-authority");
+    CMpeg4StreamDlg stream;
+    SaveScreenshot(stream, "mpeg4-stream");
+    CCopyProgramDlg copy(nullptr, "/opt/viewer", "/media/usb/viewer");
+    SaveScreenshot(copy, "copy-program");
+}
+
+}  // namespace
