@@ -5,12 +5,12 @@
 #include <limits>
 #include <type_traits>
 
+#include "resize/avx2_target.h"
 #include "resize/cubic_kernels.h"
 #include "resize/simd_sse2.h"
 
 // Everything defined below is compiled for AVX2; the headers above keep their own target.
-#pragma GCC push_options
-#pragma GCC target("avx2")
+RESIZE_AVX2_BEGIN
 
 namespace resize::simd::avx2 {
 namespace {
@@ -223,7 +223,7 @@ void LanczosColumn(T* d, int32_t count, const float* w, const float* const* rows
         weights[k] = _mm256_set1_pd(w[k]);
     }
     // Written so that a sum that is not a number becomes 0.
-    const auto truncated = [kMax](__m256d sum) {
+    const auto truncated = [](__m256d sum) {
         const __m256d biased = _mm256_add_pd(sum, _mm256_set1_pd(1e-7));
         return _mm256_cvttpd_epi32(
             _mm256_min_pd(_mm256_max_pd(biased, _mm256_setzero_pd()), _mm256_set1_pd(kMax)));
@@ -265,4 +265,4 @@ template void CubicRow8u<4>(const uint8_t*, int32_t, int32_t, const int32_t*, co
 
 }  // namespace resize::simd::avx2
 
-#pragma GCC pop_options
+RESIZE_AVX2_END

@@ -446,7 +446,10 @@ INSTANTIATE_TEST_SUITE_P(All, SuperLayouts,
 class SuperGuardPages : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(SuperGuardPages, NoAccessOutsideEitherImage) {
-    const auto [elementType, layout] = GetParam();
+    // Named copies: the lambda below captures them, which not every compiler allows for
+    // structured bindings.
+    const int32_t elementType = std::get<0>(GetParam());
+    const Layout layout = std::get<1>(GetParam());
     constexpr std::array<test::GuardGeometry, 5> kGeometries = {{
         {4, 4, 0, 0, 4, 4},
         {7, 5, 1, 1, 5, 3},
