@@ -38,6 +38,13 @@ struct V2SuperRows {
     }
 };
 
+// The nine kernels of builds V3 and V4: 8-bit whole-step reductions whose cell means an integer
+// multiply-shift gives exactly (checked against the double-precision store for every possible
+// cell sum before the call uses it) run in 16-bit lanes with AVX2; everything else takes the
+// common kernel with these row sums. Either way the results are the common kernel's.
+template <class T, int Channels>
+bool ResizeSuperVector(const SuperArgs& args);
+
 // Three-channel pixels of four elements are summed whole: the fourth element lies inside the
 // pixel and its slot is never read.
 struct SimdSuperRows {
