@@ -262,7 +262,108 @@ void StoreMeans(const uint16_t* cells, int64_t count, const IntegerMean& mean, u
     }
 }
 
+// Four samples widened to double.
+template <class T>
+__m256d LoadFour(const T* s) {
+    if constexpr (std::is_same_v<T, float>) {
+        return _mm256_cvtps_pd(_mm_loadu_ps(s));
+    } else if constexpr (std::is_same_v<T, uint8_t>) {
+        int32_t bytes;
+        std::memcpy(&bytes, s, 4);
+        return _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes)));
+    } else {
+        return _mm256_cvtepi32_pd(
+            _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s))));
+    }
+}
+
+// Eight samples as floats; exact for the integer types.
+template <class T>
+__m256 LoadEight(const T* s) {
+    if constexpr (std::is_same_v<T, float>) {
+        return _mm256_loadu_ps(s);
+    } else if constexpr (std::is_same_v<T, uint8_t>) {
+        return _mm256_cvtepi32_ps(
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s))));
+    } else {
+        return _mm256_cvtepi32_ps(
+            _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s))));
+    }
+}
+
 }  // namespace
+
+// acc[e] = single(double(s[e]) x weight + double(acc[e])), the product and the sum in double.
+template <class T>
+void AddWeightedRow(const T* s, double weight, float* acc, int64_t count) {
+    const __m256d w = _mm256_set1_pd(weight);
+    int64_t e = 0;
+    for (; e + 4 <= count; e += 4) {
+        const __m256d sum =
+            _mm256_add_pd(_mm256_mul_pd(LoadFour(s + e), w), _mm256_cvtps_pd(_mm_load_ps(acc + e)));
+        _mm_store_ps(acc + e, _mm256_cvtpd_ps(sum));
+    }
+    for (; e < count; ++e) {
+        acc[e] = static_cast<float>(double(s[e]) * weight + double(acc[e]));
+    }
+}
+
+// acc[e] = single(double(acc[e]) + double(s[e])). The double sum of two singles rounds to the
+// single sum, so single-precision additions give it.
+template <class T>
+void AddWholeRow(const T* s, float* acc, int64_t count) {
+    int64_t e = 0;
+    for (; e + 8 <= count; e += 8) {
+        _mm256_store_ps(acc + e, _mm256_add_ps(_mm256_load_ps(acc + e), LoadEight(s + e)));
+    }
+    for (; e < count; ++e) {
+        acc[e] = static_cast<float>(double(acc[e]) + double(s[e]));
+    }
+}
+
+// The cell sums of pixels of three or four elements, all of a pixel's elements in the lanes of
+// one vector, in the common kernel's order: lead, whole columns from the left, tail, each added
+// in double to a sum that starts at 0.0 and rounded to single at the end. Then the store of each
+// cell's mean, scale x sum. Reads four elements per pixel: the row has a spare element.
+template <class T, int Channels>
+void StoreWideCells(const float* acc, int32_t stride, const CellSpan* spans, int32_t cells,
+                    const double* scales, T* out) {
+    for (int32_t o = 0; o < cells; ++o) {
+        const CellSpan& cell = spans[o];
+        __m256d sum = _mm256_setzero_pd();
+        if (cell.lead >= 0) {
+            sum = _mm256_add_pd(sum, _mm256_mul_pd(LoadFour(acc + cell.lead * stride),
+                                                   _mm256_set1_pd(cell.leadWeight)));
+        }
+        for (int64_t x = cell.first; x < cell.first + cell.count; ++x) {
+            sum = _mm256_add_pd(sum, LoadFour(acc + x * stride));
+        }
+        if (cell.tail >= 0) {
+            sum = _mm256_add_pd(sum, _mm256_mul_pd(LoadFour(acc + cell.tail * stride),
+                                                   _mm256_set1_pd(cell.tailWeight)));
+        }
+        const __m256d mean =
+            _mm256_mul_pd(_mm256_cvtps_pd(_mm256_cvtpd_ps(sum)), _mm256_set1_pd(scales[o]));
+        alignas(16) T values[4];
+        if constexpr (std::is_same_v<T, float>) {
+            _mm_store_ps(values, _mm256_cvtpd_ps(mean));
+        } else {
+            // The common store: + 0.5, below 1 gives 0, from the top + 1 on the top, else
+            // truncated; a sum that is not a number gives 0 as there.
+            constexpr double kTop = std::numeric_limits<T>::max();
+            const __m256d rounded = _mm256_add_pd(mean, _mm256_set1_pd(0.5));
+            const __m128i whole = _mm256_cvttpd_epi32(
+                _mm256_min_pd(_mm256_max_pd(rounded, _mm256_setzero_pd()), _mm256_set1_pd(kTop)));
+            alignas(16) int32_t lanes[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), whole);
+            for (int c = 0; c < 4; ++c) {
+                values[c] = static_cast<T>(lanes[c]);
+            }
+        }
+        std::memcpy(out + int64_t{o} * stride, values, Channels * sizeof(T));
+    }
+}
+
 }  // namespace resize::simd::avx2
 
 RESIZE_AVX2_END
@@ -341,16 +442,91 @@ std::optional<bool> WholeStep8u(const SuperArgs& a) {
     return true;
 }
 
+// Float accumulators (fractional steps, and whole steps of float samples): the rows of a band
+// added with AVX2, the cells of pixels of three or four elements summed and stored a pixel per
+// vector. The column cells are the same in every row, so they are walked once per call.
+template <class T, int Channels>
+std::optional<bool> FloatSlots(const SuperArgs& a) {
+    const int32_t stride = Channels == 3 ? a.pixelStride : Channels;
+    const int64_t slots = int64_t{a.srcWidth} * stride;
+    // One block: the accumulator row with a spare vector, the cells' scales and the cells.
+    const int64_t accUnits = (slots + 8 + 7) & ~int64_t{7};
+    const int64_t units = accUnits + int64_t{a.dstWidth} * 2 +
+                          int64_t{a.dstWidth} * int64_t{sizeof(CellSpan) / sizeof(float)};
+    if (units > std::numeric_limits<int32_t>::max()) {
+        return std::nullopt;
+    }
+    auto* acc = static_cast<float*>(a.alloc32(static_cast<int32_t>(units)));
+    if (acc == nullptr) {
+        return false;
+    }
+    std::memset(acc, 0, static_cast<std::size_t>(accUnits) * sizeof(float));
+    auto* scales = reinterpret_cast<double*>(acc + accUnits);
+    auto* spans = reinterpret_cast<CellSpan*>(scales + a.dstWidth);
+    CellWalk columns(a.xStep, a.srcWidth);
+    for (int32_t o = 0; o < a.dstWidth; ++o) {
+        spans[o] = columns.Next();
+    }
+
+    super_detail::SuperRow<T, float, Channels> row(a, acc, stride);
+    CellWalk rows(a.yStep, a.srcRows);
+    for (int32_t r = 0; r < a.dstHeight; ++r) {
+        std::memset(acc, 0, static_cast<std::size_t>(slots) * sizeof(float));
+        const CellSpan band = rows.Next();
+        if constexpr (std::is_same_v<T, float>) {
+            if (a.mode == 0 && band.count > 0) {
+                SimdSuperRows::SumRows<T, Channels>(row.SourceRow(band.first), a.srcStep,
+                                                    a.srcWidth, static_cast<int32_t>(band.count),
+                                                    stride, acc);
+            }
+        }
+        if (a.mode != 0) {
+            if (band.lead >= 0) {
+                simd::avx2::AddWeightedRow(row.SourceRow(band.lead), band.leadWeight, acc, slots);
+            }
+            for (int64_t k = band.first; k < band.first + band.count; ++k) {
+                simd::avx2::AddWholeRow(row.SourceRow(k), acc, slots);
+            }
+            if (band.tail >= 0) {
+                simd::avx2::AddWeightedRow(row.SourceRow(band.tail), band.tailWeight, acc, slots);
+            }
+        }
+        for (int32_t o = 0; o < a.dstWidth; ++o) {
+            // A cell cut short by the rectangle's edge takes the mean of what it covers.
+            const double cover = spans[o].cover * band.cover;
+            scales[o] = (spans[o].cut || band.cut) && cover > 0.0 ? 1.0 / cover : a.norm;
+        }
+        T* out = reinterpret_cast<T*>(static_cast<uint8_t*>(a.dst) + int64_t{r} * a.dstStep);
+        if constexpr (Channels == 1) {
+            for (int32_t o = 0; o < a.dstWidth; ++o) {
+                out[o] = super_detail::StoreSample<T>(double(row.CellSum(spans[o], 0)) * scales[o]);
+            }
+        } else {
+            simd::avx2::StoreWideCells<T, Channels>(acc, stride, spans, a.dstWidth, scales, out);
+        }
+    }
+    AlignedFree(acc);
+    return true;
+}
+
 }  // namespace
 
 template <class T, int Channels>
 bool ResizeSuperVector(const SuperArgs& a) {
+    if (a.mode < 0 || a.mode > 3) {
+        return true;
+    }
+    const bool avx2 = ActiveSimdLevel() == SimdLevel::kAvx2;
     if constexpr (std::is_same_v<T, uint8_t>) {
-        if (a.mode == 0 && (Channels != 3 || a.pixelStride == 3) &&
-            ActiveSimdLevel() == SimdLevel::kAvx2) {
+        if (a.mode == 0 && (Channels != 3 || a.pixelStride == 3) && avx2) {
             if (const std::optional<bool> done = WholeStep8u<Channels>(a)) {
                 return *done;
             }
+        }
+    }
+    if (avx2 && (a.mode != 0 || std::is_same_v<T, float>)) {
+        if (const std::optional<bool> done = FloatSlots<T, Channels>(a)) {
+            return *done;
         }
     }
     return ResizeSuperRows<SimdSuperRows, T, Channels>(a);
