@@ -19,29 +19,18 @@ __m256i LoadOffsets(const int32_t* offsets) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets));
 }
 
-// Drops the fourth byte of each 32-bit group inside each 128-bit lane, then closes the gap
-// between the lanes: 8 pixels of 3 bytes in the first 24 bytes.
-__m256i PackThreeOfFour(__m256i v) {
-    const __m256i shuffle =
-        _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6,
-                         8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, shuffle),
-                                       _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
-}
-
 __m256i ByteOf(__m256i v, int byte) {
     return _mm256_and_si256(_mm256_srli_epi32(v, 8 * byte), _mm256_set1_epi32(0xFF));
 }
 
 }  // namespace
 
-void NearestRow8uC3(const uint8_t* s, uint8_t* d, int32_t count, const int32_t* offsets) {
-    for (int32_t j = 0; j + 8 <= count; j += 8) {
-        const __m256i pixels = PackThreeOfFour(
-            _mm256_i32gather_epi32(reinterpret_cast<const int*>(s), LoadOffsets(offsets + j), 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * j), _mm256_castsi256_si128(pixels));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 3 * j + 16),
-                         _mm256_extracti128_si256(pixels, 1));
+void ShuffleBlocks(const uint8_t* s, uint8_t* d, int32_t blocks, const int32_t* bases,
+                   const uint8_t* masks) {
+    for (int32_t q = 0; q < blocks; ++q) {
+        const __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + bases[q]));
+        const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(masks + 16 * q));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * q), _mm_shuffle_epi8(window, mask));
     }
 }
 
@@ -84,6 +73,38 @@ void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j), _mm256_castsi256_si128(values));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j + 6),
                          _mm256_extracti128_si256(values, 1));
+    }
+}
+
+void LinearRow8uC1(const uint8_t* s, int32_t count, const int32_t* offsets, const uint16_t* weights,
+                   uint16_t* out) {
+    // Bytes n and n + 1 of each gathered word into 16-bit halves, multiplied pairwise with the
+    // weight pair {16384 - w, w}.
+    const __m256i spread =
+        _mm256_setr_epi8(0, -1, 1, -1, 4, -1, 5, -1, 8, -1, 9, -1, 12, -1, 13, -1, 0, -1, 1, -1, 4,
+                         -1, 5, -1, 8, -1, 9, -1, 12, -1, 13, -1);
+    const __m256i round = _mm256_set1_epi32(128);
+    const auto* base = reinterpret_cast<const int*>(s);
+    for (int32_t j = 0; j + 8 <= count; j += 8) {
+        const __m256i samples =
+            _mm256_shuffle_epi8(_mm256_i32gather_epi32(base, LoadOffsets(offsets + j), 1), spread);
+        const __m256i pairs = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights + 2 * j));
+        const __m256i values =
+            _mm256_srli_epi32(_mm256_add_epi32(_mm256_madd_epi16(samples, pairs), round), 8);
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(out + j),
+            _mm_packus_epi32(_mm256_castsi256_si128(values), _mm256_extracti128_si256(values, 1)));
+    }
+}
+
+void LinearRow32fC1(const float* s, int32_t count, const int32_t* offsets, const float* weights,
+                    float* out) {
+    for (int32_t j = 0; j + 8 <= count; j += 8) {
+        const __m256i at = LoadOffsets(offsets + j);
+        const __m256 a = _mm256_i32gather_ps(s, at, 4);
+        const __m256 b = _mm256_i32gather_ps(s + 1, at, 4);
+        _mm256_storeu_ps(out + j, _mm256_add_ps(a, _mm256_mul_ps(_mm256_sub_ps(b, a),
+                                                                 _mm256_loadu_ps(weights + j))));
     }
 }
 

@@ -9,15 +9,27 @@
 
 namespace resize::simd::avx2 {
 
-// Copies the first count pixels of a three-channel 8u row with a destination stride of 3.
-// Reads four bytes per pixel: count must leave out every pixel at the row's last offset.
-void NearestRow8uC3(const uint8_t* s, uint8_t* d, int32_t count, const int32_t* offsets);
+// Writes `blocks` sixteen-byte blocks of a destination row, block q from the sixteen source bytes
+// at bases[q] through the byte shuffle masks[16 q .. 16 q + 15] (masks 16-byte aligned).
+void ShuffleBlocks(const uint8_t* s, uint8_t* d, int32_t blocks, const int32_t* bases,
+                   const uint8_t* masks);
 
 // The linear row filter for the first count pixels (a multiple of four) of a three-channel 8u
 // row; reads eight bytes from each pixel n, so count must leave out every pixel at the row's
 // last offset.
 void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
                    const uint16_t* weights, uint16_t* out);
+
+// The linear row filter for the first count pixels (a multiple of eight) of a one-channel 8u
+// row; reads four bytes from each pixel n, so count must leave out every pixel within two of the
+// row's last offset.
+void LinearRow8uC1(const uint8_t* s, int32_t count, const int32_t* offsets, const uint16_t* weights,
+                   uint16_t* out);
+
+// The linear row filter for the first count pixels (a multiple of eight) of a one-channel float
+// row, in single precision as the scalar kernel.
+void LinearRow32fC1(const float* s, int32_t count, const int32_t* offsets, const float* weights,
+                    float* out);
 
 template <class T>
 void LinearBlend(T* d, int32_t count, LinearWeight<T> w, const LinearBuffer<T>* upper,

@@ -136,6 +136,7 @@ TEST_P(SimdAgainstScalar, LinearRowFilters) {
     CompareLinearRows<uint16_t, 3>(random_, 3);
     CompareLinearRows<uint16_t, 4>(random_, 4);
     CompareLinearRows<float, 1>(random_, 1);
+    CompareLinearRows<float, 3>(random_, 3);
     CompareLinearRows<float, 3>(random_, 4);
     CompareLinearRows<float, 4>(random_, 4);
 }
