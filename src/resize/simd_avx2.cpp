@@ -76,18 +76,29 @@ void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_
     }
 }
 
-void LinearRow8uC1(const uint8_t* s, int32_t count, const int32_t* offsets, const uint16_t* weights,
-                   uint16_t* out) {
-    // Bytes n and n + 1 of each gathered word into 16-bit halves, multiplied pairwise with the
-    // weight pair {16384 - w, w}.
-    const __m256i spread =
-        _mm256_setr_epi8(0, -1, 1, -1, 4, -1, 5, -1, 8, -1, 9, -1, 12, -1, 13, -1, 0, -1, 1, -1, 4,
-                         -1, 5, -1, 8, -1, 9, -1, 12, -1, 13, -1);
+int32_t LinearRow8uC1(const uint8_t* s, int32_t count, const int32_t* offsets,
+                      const uint16_t* weights, uint16_t* out) {
+    // Each half of the vector serves four pixels from sixteen bytes at its first pixel: the
+    // shuffle puts bytes n and n + 1 of each pixel into 16-bit halves, which are multiplied
+    // pairwise with the weight pair {16384 - w, w}.
+    const __m256i halves = _mm256_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4);
+    const __m256i nextByte = _mm256_set1_epi32(0x10000);
+    const __m256i zeroHigh = _mm256_set1_epi32(int32_t(0x80008000u));
     const __m256i round = _mm256_set1_epi32(128);
-    const auto* base = reinterpret_cast<const int*>(s);
-    for (int32_t j = 0; j + 8 <= count; j += 8) {
-        const __m256i samples =
-            _mm256_shuffle_epi8(_mm256_i32gather_epi32(base, LoadOffsets(offsets + j), 1), spread);
+    int32_t j = 0;
+    for (; j + 8 <= count; j += 8) {
+        if (offsets[j + 3] - offsets[j] > 14 || offsets[j + 7] - offsets[j + 4] > 14) {
+            break;
+        }
+        const __m256i at = LoadOffsets(offsets + j);
+        const __m256i d = _mm256_sub_epi32(at, _mm256_permutevar8x32_epi32(at, halves));
+        const __m256i pick = _mm256_or_si256(
+            _mm256_add_epi32(_mm256_add_epi32(d, _mm256_slli_epi32(d, 16)), nextByte), zeroHigh);
+        const __m256i window = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + offsets[j]))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + offsets[j + 4])), 1);
+        const __m256i samples = _mm256_shuffle_epi8(window, pick);
         const __m256i pairs = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights + 2 * j));
         const __m256i values =
             _mm256_srli_epi32(_mm256_add_epi32(_mm256_madd_epi16(samples, pairs), round), 8);
@@ -95,17 +106,33 @@ void LinearRow8uC1(const uint8_t* s, int32_t count, const int32_t* offsets, cons
             reinterpret_cast<__m128i*>(out + j),
             _mm_packus_epi32(_mm256_castsi256_si128(values), _mm256_extracti128_si256(values, 1)));
     }
+    return j;
 }
 
-void LinearRow32fC1(const float* s, int32_t count, const int32_t* offsets, const float* weights,
-                    float* out) {
-    for (int32_t j = 0; j + 8 <= count; j += 8) {
+int32_t LinearRow32fC1(const float* s, int32_t count, const int32_t* offsets, const float* weights,
+                       float* out) {
+    // Each half of the vector serves four pixels from eight floats at its first pixel.
+    const __m256i halves = _mm256_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4);
+    const __m256i one = _mm256_set1_epi32(1);
+    int32_t j = 0;
+    for (; j + 8 <= count; j += 8) {
+        if (offsets[j + 3] - offsets[j] > 6 || offsets[j + 7] - offsets[j + 4] > 6) {
+            break;
+        }
         const __m256i at = LoadOffsets(offsets + j);
-        const __m256 a = _mm256_i32gather_ps(s, at, 4);
-        const __m256 b = _mm256_i32gather_ps(s + 1, at, 4);
+        const __m256i d = _mm256_sub_epi32(at, _mm256_permutevar8x32_epi32(at, halves));
+        const __m256 low = _mm256_loadu_ps(s + offsets[j]);
+        const __m256 high = _mm256_loadu_ps(s + offsets[j + 4]);
+        const auto pick = [&](__m256i index) {
+            return _mm256_blend_ps(_mm256_permutevar8x32_ps(low, index),
+                                   _mm256_permutevar8x32_ps(high, index), 0xF0);
+        };
+        const __m256 a = pick(d);
+        const __m256 b = pick(_mm256_add_epi32(d, one));
         _mm256_storeu_ps(out + j, _mm256_add_ps(a, _mm256_mul_ps(_mm256_sub_ps(b, a),
                                                                  _mm256_loadu_ps(weights + j))));
     }
+    return j;
 }
 
 template <class T>

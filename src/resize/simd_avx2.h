@@ -20,16 +20,17 @@ void ShuffleBlocks(const uint8_t* s, uint8_t* d, int32_t blocks, const int32_t* 
 void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
                    const uint16_t* weights, uint16_t* out);
 
-// The linear row filter for the first count pixels (a multiple of eight) of a one-channel 8u
-// row; reads four bytes from each pixel n, so count must leave out every pixel within two of the
-// row's last offset.
-void LinearRow8uC1(const uint8_t* s, int32_t count, const int32_t* offsets, const uint16_t* weights,
-                   uint16_t* out);
+// The linear row filter of a one-channel 8u row, eight pixels at a time from the start while
+// each four pixels lie within sixteen bytes; returns the pixels done. Reads sixteen bytes from
+// pixels n, so count must leave out every pixel within fourteen of the row's last offset.
+int32_t LinearRow8uC1(const uint8_t* s, int32_t count, const int32_t* offsets,
+                      const uint16_t* weights, uint16_t* out);
 
-// The linear row filter for the first count pixels (a multiple of eight) of a one-channel float
-// row, in single precision as the scalar kernel.
-void LinearRow32fC1(const float* s, int32_t count, const int32_t* offsets, const float* weights,
-                    float* out);
+// The same for a one-channel float row, in single precision as the scalar kernel: while each
+// four pixels lie within eight floats, and count must leave out every pixel within six of the
+// row's last offset.
+int32_t LinearRow32fC1(const float* s, int32_t count, const int32_t* offsets, const float* weights,
+                       float* out);
 
 template <class T>
 void LinearBlend(T* d, int32_t count, LinearWeight<T> w, const LinearBuffer<T>* upper,

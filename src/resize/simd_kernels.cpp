@@ -171,15 +171,14 @@ void SimdLinearKernels::RowFilter(const T* s, int32_t width, int32_t stride, con
         }
         done = vectorPixels;
     } else if constexpr (std::is_same_v<T, uint8_t> && Channels == 1) {
-        // Four bytes are read from each pixel n: pixels within two of the last offset stay scalar.
         if (UseAvx2() && width > 0) {
-            done = BelowLastOffset(offsets, width, 2) & ~7;
-            simd::avx2::LinearRow8uC1(s, done, offsets, weights, out);
+            done = simd::avx2::LinearRow8uC1(s, BelowLastOffset(offsets, width, 15), offsets,
+                                             weights, out);
         }
     } else if constexpr (std::is_same_v<T, float> && Channels == 1) {
-        if (UseAvx2()) {
-            done = width & ~7;
-            simd::avx2::LinearRow32fC1(s, done, offsets, weights, out);
+        if (UseAvx2() && width > 0) {
+            done = simd::avx2::LinearRow32fC1(s, BelowLastOffset(offsets, width, 7), offsets,
+                                              weights, out);
         }
     } else if constexpr (std::is_same_v<T, float>) {
         // Four elements are read from pixel n + stride: packed three-channel pixels at the last
