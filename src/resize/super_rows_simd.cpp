@@ -262,10 +262,17 @@ void StoreMeans(const uint16_t* cells, int64_t count, const IntegerMean& mean, u
     }
 }
 
-// Four samples widened to double.
+// Four samples or slots widened to double.
 template <class T>
 __m256d LoadFour(const T* s) {
-    if constexpr (std::is_same_v<T, float>) {
+    if constexpr (std::is_same_v<T, uint64_t>) {
+        // Whole-step integer slots stay below 2^47 (16-bit samples, 2^31 rows): as the low bits
+        // of a double of exponent 52 they are that double less 2^52.
+        const __m256d twoTo52 = _mm256_set1_pd(4503599627370496.0);
+        const __m256i bits = _mm256_or_si256(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s)), _mm256_castpd_si256(twoTo52));
+        return _mm256_sub_pd(_mm256_castsi256_pd(bits), twoTo52);
+    } else if constexpr (std::is_same_v<T, float>) {
         return _mm256_cvtps_pd(_mm_loadu_ps(s));
     } else if constexpr (std::is_same_v<T, uint8_t>) {
         int32_t bytes;
@@ -323,10 +330,11 @@ void AddWholeRow(const T* s, float* acc, int64_t count) {
 
 // The cell sums of pixels of three or four elements, all of a pixel's elements in the lanes of
 // one vector, in the common kernel's order: lead, whole columns from the left, tail, each added
-// in double to a sum that starts at 0.0 and rounded to single at the end. Then the store of each
-// cell's mean, scale x sum. Reads four elements per pixel: the row has a spare element.
-template <class T, int Channels>
-void StoreWideCells(const float* acc, int32_t stride, const CellSpan* spans, int32_t cells,
+// in double to a sum that starts at 0.0 and, from float slots, rounded to single at the end
+// (integer slots sum exactly: the caller keeps cells below 2^53). Then the store of each cell's
+// mean, scale x sum. Reads four elements per pixel: the row has a spare element.
+template <class T, int Channels, class Slot>
+void StoreWideCells(const Slot* acc, int32_t stride, const CellSpan* spans, int32_t cells,
                     const double* scales, T* out) {
     for (int32_t o = 0; o < cells; ++o) {
         const CellSpan& cell = spans[o];
@@ -342,8 +350,10 @@ void StoreWideCells(const float* acc, int32_t stride, const CellSpan* spans, int
             sum = _mm256_add_pd(sum, _mm256_mul_pd(LoadFour(acc + cell.tail * stride),
                                                    _mm256_set1_pd(cell.tailWeight)));
         }
-        const __m256d mean =
-            _mm256_mul_pd(_mm256_cvtps_pd(_mm256_cvtpd_ps(sum)), _mm256_set1_pd(scales[o]));
+        if constexpr (std::is_same_v<Slot, float>) {
+            sum = _mm256_cvtps_pd(_mm256_cvtpd_ps(sum));
+        }
+        const __m256d mean = _mm256_mul_pd(sum, _mm256_set1_pd(scales[o]));
         alignas(16) T values[4];
         if constexpr (std::is_same_v<T, float>) {
             _mm_store_ps(values, _mm256_cvtpd_ps(mean));
@@ -442,53 +452,61 @@ std::optional<bool> WholeStep8u(const SuperArgs& a) {
     return true;
 }
 
-// Float accumulators (fractional steps, and whole steps of float samples): the rows of a band
-// added with AVX2, the cells of pixels of three or four elements summed and stored a pixel per
-// vector. The column cells are the same in every row, so they are walked once per call.
-template <class T, int Channels>
-std::optional<bool> FloatSlots(const SuperArgs& a) {
+// The common kernel's steps with AVX2 (Slot float: fractional steps, and whole steps of float
+// samples; Slot uint64_t: whole steps of integer samples): the rows of a band added or summed in
+// vectors, the cells of pixels of three or four elements summed and stored a pixel per vector.
+// The column cells are the same in every row, so they are walked once per call.
+template <class T, int Channels, class Slot>
+std::optional<bool> VectorSlots(const SuperArgs& a) {
     const int32_t stride = Channels == 3 ? a.pixelStride : Channels;
     const int64_t slots = int64_t{a.srcWidth} * stride;
-    // One block: the accumulator row with a spare vector, the cells' scales and the cells.
-    const int64_t accUnits = (slots + 8 + 7) & ~int64_t{7};
+    // One block of 4-byte units: the accumulator row with a spare vector (32-byte aligned), the
+    // cells' scales and the cells.
+    constexpr int64_t kSlotUnits = sizeof(Slot) / sizeof(float);
+    const int64_t accUnits = ((slots + 8) * kSlotUnits + 7) & ~int64_t{7};
     const int64_t units = accUnits + int64_t{a.dstWidth} * 2 +
                           int64_t{a.dstWidth} * int64_t{sizeof(CellSpan) / sizeof(float)};
     if (units > std::numeric_limits<int32_t>::max()) {
         return std::nullopt;
     }
-    auto* acc = static_cast<float*>(a.alloc32(static_cast<int32_t>(units)));
-    if (acc == nullptr) {
+    auto* block = static_cast<float*>(a.alloc32(static_cast<int32_t>(units)));
+    if (block == nullptr) {
         return false;
     }
-    std::memset(acc, 0, static_cast<std::size_t>(accUnits) * sizeof(float));
-    auto* scales = reinterpret_cast<double*>(acc + accUnits);
+    std::memset(block, 0, static_cast<std::size_t>(accUnits) * sizeof(float));
+    auto* acc = reinterpret_cast<Slot*>(block);
+    auto* scales = reinterpret_cast<double*>(block + accUnits);
     auto* spans = reinterpret_cast<CellSpan*>(scales + a.dstWidth);
     CellWalk columns(a.xStep, a.srcWidth);
     for (int32_t o = 0; o < a.dstWidth; ++o) {
         spans[o] = columns.Next();
     }
 
-    super_detail::SuperRow<T, float, Channels> row(a, acc, stride);
+    super_detail::SuperRow<T, Slot, Channels> row(a, acc, stride);
     CellWalk rows(a.yStep, a.srcRows);
     for (int32_t r = 0; r < a.dstHeight; ++r) {
-        std::memset(acc, 0, static_cast<std::size_t>(slots) * sizeof(float));
+        std::memset(acc, 0, static_cast<std::size_t>(slots) * sizeof(Slot));
         const CellSpan band = rows.Next();
-        if constexpr (std::is_same_v<T, float>) {
+        if constexpr (std::is_same_v<Slot, SuperSumSlot<T>>) {
             if (a.mode == 0 && band.count > 0) {
                 SimdSuperRows::SumRows<T, Channels>(row.SourceRow(band.first), a.srcStep,
                                                     a.srcWidth, static_cast<int32_t>(band.count),
                                                     stride, acc);
             }
         }
-        if (a.mode != 0) {
-            if (band.lead >= 0) {
-                simd::avx2::AddWeightedRow(row.SourceRow(band.lead), band.leadWeight, acc, slots);
-            }
-            for (int64_t k = band.first; k < band.first + band.count; ++k) {
-                simd::avx2::AddWholeRow(row.SourceRow(k), acc, slots);
-            }
-            if (band.tail >= 0) {
-                simd::avx2::AddWeightedRow(row.SourceRow(band.tail), band.tailWeight, acc, slots);
+        if constexpr (std::is_same_v<Slot, float>) {
+            if (a.mode != 0) {
+                if (band.lead >= 0) {
+                    simd::avx2::AddWeightedRow(row.SourceRow(band.lead), band.leadWeight, acc,
+                                               slots);
+                }
+                for (int64_t k = band.first; k < band.first + band.count; ++k) {
+                    simd::avx2::AddWholeRow(row.SourceRow(k), acc, slots);
+                }
+                if (band.tail >= 0) {
+                    simd::avx2::AddWeightedRow(row.SourceRow(band.tail), band.tailWeight, acc,
+                                               slots);
+                }
             }
         }
         for (int32_t o = 0; o < a.dstWidth; ++o) {
@@ -505,7 +523,7 @@ std::optional<bool> FloatSlots(const SuperArgs& a) {
             simd::avx2::StoreWideCells<T, Channels>(acc, stride, spans, a.dstWidth, scales, out);
         }
     }
-    AlignedFree(acc);
+    AlignedFree(block);
     return true;
 }
 
@@ -525,8 +543,17 @@ bool ResizeSuperVector(const SuperArgs& a) {
         }
     }
     if (avx2 && (a.mode != 0 || std::is_same_v<T, float>)) {
-        if (const std::optional<bool> done = FloatSlots<T, Channels>(a)) {
+        if (const std::optional<bool> done = VectorSlots<T, Channels, float>(a)) {
             return *done;
+        }
+    }
+    if constexpr (!std::is_same_v<T, float>) {
+        // Whole-step integer cells, summed in double, are exact below 2^53.
+        constexpr double kTop = std::numeric_limits<T>::max();
+        if (avx2 && a.mode == 0 && a.xStep * a.yStep * kTop < 9007199254740992.0) {
+            if (const std::optional<bool> done = VectorSlots<T, Channels, uint64_t>(a)) {
+                return *done;
+            }
         }
     }
     return ResizeSuperRows<SimdSuperRows, T, Channels>(a);
