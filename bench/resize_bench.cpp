@@ -68,7 +68,7 @@ constexpr Format kFormats[] = {
 
 constexpr int kRepetitions = 5;
 
-cv::Mat RandomPicture(const Format& format, int width, int height) {
+cv::Mat MakePicture(const Format& format, int width, int height) {
     cv::Mat bytes(height, width, CV_MAKETYPE(CV_8U, format.channels));
     std::mt19937 random(42);
     for (int y = 0; y < height; ++y) {
@@ -86,8 +86,20 @@ cv::Mat RandomPicture(const Format& format, int width, int height) {
     return picture;
 }
 
+// Each picture is made once: every case of a format and size reads the same one.
+const cv::Mat& RandomPicture(const Format& format, int width, int height) {
+    static std::map<std::string, cv::Mat> pictures;
+    const std::string key =
+        std::string(format.name) + "/" + std::to_string(width) + "x" + std::to_string(height);
+    auto it = pictures.find(key);
+    if (it == pictures.end()) {
+        it = pictures.emplace(key, MakePicture(format, width, height)).first;
+    }
+    return it->second;
+}
+
 void OpenCvResize(benchmark::State& state, Direction direction, Mode mode, Format format) {
-    const cv::Mat src = RandomPicture(format, direction.srcWidth, direction.srcHeight);
+    const cv::Mat& src = RandomPicture(format, direction.srcWidth, direction.srcHeight);
     cv::Mat dst(direction.dstHeight, direction.dstWidth, format.openCvType);
     for (auto _ : state) {
         cv::resize(src, dst, dst.size(), 0, 0, mode.openCv);
@@ -97,7 +109,7 @@ void OpenCvResize(benchmark::State& state, Direction direction, Mode mode, Forma
 
 void LibraryResize(benchmark::State& state, Direction direction, Mode mode, Format format,
                    ResizeBuild build) {
-    const cv::Mat src = RandomPicture(format, direction.srcWidth, direction.srcHeight);
+    const cv::Mat& src = RandomPicture(format, direction.srcWidth, direction.srcHeight);
     cv::Mat dst(direction.dstHeight, direction.dstWidth, format.openCvType);
     const double xFactor = double(direction.dstWidth) / direction.srcWidth;
     const double yFactor = double(direction.dstHeight) / direction.srcHeight;
