@@ -49,17 +49,22 @@ void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_
     const __m256i order = _mm256_setr_epi8(0, 1, 2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1, 0,
                                            1, 2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1);
     const __m256i round = _mm256_set1_epi32(128);
-    const auto load8 = [s](int32_t offset) {
-        int64_t bytes;
-        __builtin_memcpy(&bytes, s + offset, 8);
-        return bytes;
+    // The weight pair of each pixel in both halves of its 64-bit lane.
+    const __m256i doubled = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    // Eight bytes from each of two pixels, side by side.
+    const auto two = [s](int32_t first, int32_t second) {
+        const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + first));
+        return _mm_castpd_si128(
+            _mm_loadh_pd(_mm_castsi128_pd(low), reinterpret_cast<const double*>(s + second)));
     };
     for (int32_t j = 0; j + 4 <= count; j += 4) {
-        const __m256i samples = _mm256_setr_epi64x(load8(offsets[j]), load8(offsets[j + 1]),
-                                                   load8(offsets[j + 2]), load8(offsets[j + 3]));
-        const __m256i pairs = _mm256_cvtepu32_epi64(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 2 * j)));
-        const __m256i pairWeights = _mm256_or_si256(pairs, _mm256_slli_epi64(pairs, 32));
+        const __m256i samples =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(two(offsets[j], offsets[j + 1])),
+                                    two(offsets[j + 2], offsets[j + 3]), 1);
+        const __m256i pairWeights = _mm256_permutevar8x32_epi32(
+            _mm256_castsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 2 * j))),
+            doubled);
         const auto interpolate = [&](__m256i shuffle) {
             return _mm256_srli_epi32(
                 _mm256_add_epi32(
