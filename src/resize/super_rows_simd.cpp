@@ -423,6 +423,11 @@ std::optional<bool> WholeStep8u(const SuperArgs& a) {
     if (int64_t{a.dstWidth} * xInt > a.srcWidth || int64_t{a.dstHeight} * yInt > a.srcRows) {
         return std::nullopt;
     }
+    // Checking the multiplier visits 255 sums per source pixel of a cell; a destination of fewer
+    // samples than that would spend more on the check than on the image.
+    if (int64_t{a.dstWidth} * a.dstHeight * Channels < 255) {
+        return std::nullopt;
+    }
     const std::optional<IntegerMean> mean = ExactIntegerMean(xInt * yInt, a.norm);
     if (!mean) {
         return std::nullopt;

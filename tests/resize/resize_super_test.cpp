@@ -414,11 +414,13 @@ TEST_P(SuperBuilds, Agree) {
         widths.push_back(width);
     }
     widths.insert(widths.end(), {67, 133, 257});
+    // Tall enough that the 16-bit halving path takes all but the narrowest one-channel images.
+    constexpr int32_t kHeight = 30;
     for (const int32_t width : widths) {
         for (const auto& [xFactor, yFactor] : kFactors) {
             SuperImages reference;
-            reference.src = test::RandomPicture(layout, elementType, width, 9, width);
-            reference.dst = test::Picture(layout, elementType, width, 9, 0);
+            reference.src = test::RandomPicture(layout, elementType, width, kHeight, width);
+            reference.dst = test::Picture(layout, elementType, width, kHeight, 0);
             ASSERT_EQ(reference.Run(ResizeSuperCore, layout, elementType, xFactor, yFactor),
                       kResizeOk);
             const bool lastBitsMayDiffer = elementType == kElement32f &&
@@ -428,7 +430,7 @@ TEST_P(SuperBuilds, Agree) {
                 for (SimdLevel level : {SimdLevel::kAvx2, SimdLevel::kSse2}) {
                     LimitSimdLevel(level);
                     SuperImages other = reference;
-                    other.dst = test::Picture(layout, elementType, width, 9, 0);
+                    other.dst = test::Picture(layout, elementType, width, kHeight, 0);
                     ASSERT_EQ(
                         other.Run(AllSuperCores()[build], layout, elementType, xFactor, yFactor),
                         kResizeOk);
