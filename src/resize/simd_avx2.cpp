@@ -229,21 +229,39 @@ void CubicColumn(T* d, int32_t count, int32_t fourWide, float t, const float* w0
 template <int Channels>
 void CubicRow8u(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
                 const float* fractions, float* out) {
-    const auto* base = reinterpret_cast<const int*>(s);
-    const __m256i step = _mm256_set1_epi32(stride);
     const __m256 one = _mm256_set1_ps(1.0f);
+    // Sixteen bytes from sample n - stride hold a pixel's four samples; packed three-byte samples
+    // are spread to one per 32-bit group.
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
+                                            1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    // Pixels p and p + 4 in the two halves of one vector.
+    const auto window = [&](int32_t p) {
+        const __m256i both = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + offsets[p] - stride))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + offsets[p + 4] - stride)), 1);
+        return stride == 3 ? _mm256_shuffle_epi8(both, spread) : both;
+    };
     for (int32_t j = 0; j + 8 <= count; j += 8) {
         const __m256 t = _mm256_loadu_ps(fractions + j);
         const __m256 sc = _mm256_add_ps(one, t);
         const __m256 q = _mm256_mul_ps(_mm256_mul_ps(t, sc), _mm256_set1_ps(0.5f));
         const __m256 c =
             _mm256_mul_ps(_mm256_mul_ps(_mm256_sub_ps(t, one), q), _mm256_set1_ps(kCubicThird));
-        const __m256i at = LoadOffsets(offsets + j);
+        // A 4 x 4 transpose of 32-bit groups in each half: sample k of pixels j .. j + 7.
+        const __m256i w0 = window(j);
+        const __m256i w1 = window(j + 1);
+        const __m256i w2 = window(j + 2);
+        const __m256i w3 = window(j + 3);
+        const __m256i low01 = _mm256_unpacklo_epi32(w0, w1);
+        const __m256i high01 = _mm256_unpackhi_epi32(w0, w1);
+        const __m256i low23 = _mm256_unpacklo_epi32(w2, w3);
+        const __m256i high23 = _mm256_unpackhi_epi32(w2, w3);
         const __m256i samples[4] = {
-            _mm256_i32gather_epi32(base, _mm256_sub_epi32(at, step), 1),
-            _mm256_i32gather_epi32(base, at, 1),
-            _mm256_i32gather_epi32(base, _mm256_add_epi32(at, step), 1),
-            _mm256_i32gather_epi32(base, _mm256_add_epi32(at, _mm256_add_epi32(step, step)), 1),
+            _mm256_unpacklo_epi64(low01, low23),
+            _mm256_unpackhi_epi64(low01, low23),
+            _mm256_unpacklo_epi64(high01, high23),
+            _mm256_unpackhi_epi64(high01, high23),
         };
         alignas(32) float values[Channels][8];
         for (int ch = 0; ch < Channels; ++ch) {

@@ -41,8 +41,9 @@ void CubicColumn(T* d, int32_t count, int32_t fourWide, float t, const float* w0
                  const float* w2, const float* w3);
 
 // The cubic row filter, every pixel with the four-wide coefficient, for the first count pixels
-// of an 8u row of three (stride 3 or 4) or four channels; reads four bytes per sample, so for
-// three channels count must leave out every pixel at the row's last offset.
+// of an 8u row of three (stride 3 or 4) or four channels; reads sixteen bytes from sample
+// n - stride, so with packed three-byte pixels count must leave out every pixel within four
+// bytes of the row's last offset.
 template <int Channels>
 void CubicRow8u(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
                 const float* fractions, float* out);

@@ -217,7 +217,8 @@ void SimdCubicKernels::RowFilter(const T* s, int32_t width, int32_t stride, cons
         const int32_t vectorPixels =
             Channels == 3 && width > 0 ? BelowLastOffset(offsets, width) : width;
         if (UseAvx2()) {
-            done = vectorPixels & ~7;
+            const bool packed = Channels == 3 && stride == 3 && width > 0;
+            done = (packed ? BelowLastOffset(offsets, width, 4) : vectorPixels) & ~7;
             simd::avx2::CubicRow8u<Channels>(s, done, stride, offsets, fractions, out);
         }
         simd::CubicRow8uFrom<Channels>(done, s, vectorPixels, stride, offsets, fractions, out);
