@@ -34,20 +34,28 @@ void ShuffleBlocks(const uint8_t* s, uint8_t* d, int32_t blocks, const int32_t* 
     }
 }
 
-void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
-                   const uint16_t* weights, uint16_t* out) {
+template <int Channels>
+void LinearRow8u(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
+                 const uint16_t* weights, uint16_t* out) {
     // Each pixel's eight bytes from n hold its samples at n and at n + stride. Per 64-bit lane,
     // the first shuffle pairs channels 0 and 1 of the two samples as 16-bit words, the second
-    // channel 2; a pairwise multiply-add with the weight pair {16384 - w, w} interpolates.
+    // channel 2 (and 3); a pairwise multiply-add with the weight pair {16384 - w, w}
+    // interpolates.
     const __m256i channels01 = _mm256_setr_epi8(
         0, -1, stride, -1, 1, -1, stride + 1, -1, 8, -1, stride + 8, -1, 9, -1, stride + 9, -1, 0,
         -1, stride, -1, 1, -1, stride + 1, -1, 8, -1, stride + 8, -1, 9, -1, stride + 9, -1);
-    const __m256i channel2 = _mm256_setr_epi8(
-        2, -1, stride + 2, -1, -1, -1, -1, -1, 10, -1, stride + 10, -1, -1, -1, -1, -1, 2, -1,
-        stride + 2, -1, -1, -1, -1, -1, 10, -1, stride + 10, -1, -1, -1, -1, -1);
-    // Words c0 c1 c0 c1 c2 - c2 - of two pixels into c0 c1 c2 c0 c1 c2.
-    const __m256i order = _mm256_setr_epi8(0, 1, 2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1, 0,
-                                           1, 2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1);
+    const __m256i channels23 =
+        Channels == 4 ? _mm256_setr_epi8(2, -1, 6, -1, 3, -1, 7, -1, 10, -1, 14, -1, 11, -1, 15, -1,
+                                         2, -1, 6, -1, 3, -1, 7, -1, 10, -1, 14, -1, 11, -1, 15, -1)
+                      : _mm256_setr_epi8(2, -1, stride + 2, -1, -1, -1, -1, -1, 10, -1, stride + 10,
+                                         -1, -1, -1, -1, -1, 2, -1, stride + 2, -1, -1, -1, -1, -1,
+                                         10, -1, stride + 10, -1, -1, -1, -1, -1);
+    // Words c0 c1 c0 c1 c2 c3 c2 c3 of two pixels into c0 c1 c2 c3 c0 c1 c2 c3, or without c3.
+    const __m256i order =
+        Channels == 4 ? _mm256_setr_epi8(0, 1, 2, 3, 8, 9, 10, 11, 4, 5, 6, 7, 12, 13, 14, 15, 0, 1,
+                                         2, 3, 8, 9, 10, 11, 4, 5, 6, 7, 12, 13, 14, 15)
+                      : _mm256_setr_epi8(0, 1, 2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1, 0, 1,
+                                         2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1);
     const __m256i round = _mm256_set1_epi32(128);
     // The weight pair of each pixel in both halves of its 64-bit lane.
     const __m256i doubled = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
@@ -72,14 +80,20 @@ void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_
                 8);
         };
         const __m256i values = _mm256_shuffle_epi8(
-            _mm256_packus_epi32(interpolate(channels01), interpolate(channel2)), order);
-        // Two pixels per lane in 12 bytes; the first store spills 4 bytes that the second
+            _mm256_packus_epi32(interpolate(channels01), interpolate(channels23)), order);
+        // Two pixels per lane; with three channels the first store spills 4 bytes that the second
         // overwrites, the second spills into the next pixels or the buffer's slack.
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j), _mm256_castsi256_si128(values));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j + 6),
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Channels * j),
+                         _mm256_castsi256_si128(values));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Channels * j + 2 * Channels),
                          _mm256_extracti128_si256(values, 1));
     }
 }
+
+template void LinearRow8u<3>(const uint8_t*, int32_t, int32_t, const int32_t*, const uint16_t*,
+                             uint16_t*);
+template void LinearRow8u<4>(const uint8_t*, int32_t, int32_t, const int32_t*, const uint16_t*,
+                             uint16_t*);
 
 int32_t LinearRow8uC1(const uint8_t* s, int32_t count, const int32_t* offsets,
                       const uint16_t* weights, uint16_t* out) {

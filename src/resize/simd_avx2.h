@@ -14,11 +14,12 @@ namespace resize::simd::avx2 {
 void ShuffleBlocks(const uint8_t* s, uint8_t* d, int32_t blocks, const int32_t* bases,
                    const uint8_t* masks);
 
-// The linear row filter for the first count pixels (a multiple of four) of a three-channel 8u
-// row; reads eight bytes from each pixel n, so count must leave out every pixel at the row's
-// last offset.
-void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
-                   const uint16_t* weights, uint16_t* out);
+// The linear row filter for the first count pixels (a multiple of four) of a three-channel
+// (stride 3 or 4) or four-channel 8u row; reads eight bytes from each pixel n, so for three
+// channels count must leave out every pixel at the row's last offset.
+template <int Channels>
+void LinearRow8u(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
+                 const uint16_t* weights, uint16_t* out);
 
 // The linear row filter of a one-channel 8u row, eight pixels at a time from the start while
 // each four pixels lie within sixteen bytes; returns the pixels done. Reads sixteen bytes from

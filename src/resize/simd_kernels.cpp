@@ -162,7 +162,7 @@ void SimdLinearKernels::RowFilter(const T* s, int32_t width, int32_t stride, con
         const int32_t vectorPixels = width > 0 ? BelowLastOffset(offsets, width) : 0;
         if (UseAvx2()) {
             done = vectorPixels & ~3;
-            simd::avx2::LinearRow8uC3(s, done, stride, offsets, weights, out);
+            simd::avx2::LinearRow8u<3>(s, done, stride, offsets, weights, out);
         }
         if (stride == 3) {
             simd::LinearRow8uC3From<3>(done, s, vectorPixels, offsets, weights, out);
@@ -170,6 +170,11 @@ void SimdLinearKernels::RowFilter(const T* s, int32_t width, int32_t stride, con
             simd::LinearRow8uC3From<4>(done, s, vectorPixels, offsets, weights, out);
         }
         done = vectorPixels;
+    } else if constexpr (std::is_same_v<T, uint8_t> && Channels == 4) {
+        if (UseAvx2()) {
+            done = width & ~3;
+            simd::avx2::LinearRow8u<4>(s, done, 4, offsets, weights, out);
+        }
     } else if constexpr (std::is_same_v<T, uint8_t> && Channels == 1) {
         if (UseAvx2() && width > 0) {
             done = simd::avx2::LinearRow8uC1(s, BelowLastOffset(offsets, width, 15), offsets,
