@@ -145,11 +145,9 @@ void ResizeNearestRowsFast(const DriverArgs& args) {
             }
         }
         T* d = row + int64_t{worded} * advance;
+        // A pixel's elements move as one word.
         for (int32_t j = worded; j < width; ++j, d += advance) {
-            const T* p = s + offsets[j];
-            for (int e = 0; e < Elements; ++e) {
-                d[e] = p[e];
-            }
+            std::memcpy(d, s + offsets[j], sizeof(T) * Elements);
         }
     }
 }
