@@ -31,7 +31,8 @@ void ResizeNearestRows(const DriverArgs& args) {
 }
 
 // The copiers of builds V3 and V4: the same results, with destination rows that repeat the
-// previous row's source row copied whole and vector gathers where the processor has them.
+// previous row's source row copied whole, and packed 8-bit pixels moved by byte shuffles (where
+// the processor has AVX2) and four-byte words.
 template <class T, int Elements>
 void ResizeNearestRowsFast(const DriverArgs& args);
 

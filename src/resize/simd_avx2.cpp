@@ -5,12 +5,12 @@
 #include <limits>
 #include <type_traits>
 
+#include "resize/avx2_target.h"
 #include "resize/cubic_kernels.h"
 #include "resize/simd_sse2.h"
 
 // Everything defined below is compiled for AVX2; the headers above keep their own target.
-#pragma GCC push_options
-#pragma GCC target("avx2")
+RESIZE_AVX2_BEGIN
 
 namespace resize::simd::avx2 {
 namespace {
@@ -19,58 +19,60 @@ __m256i LoadOffsets(const int32_t* offsets) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets));
 }
 
-// Drops the fourth byte of each 32-bit group inside each 128-bit lane, then closes the gap
-// between the lanes: 8 pixels of 3 bytes in the first 24 bytes.
-__m256i PackThreeOfFour(__m256i v) {
-    const __m256i shuffle =
-        _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6,
-                         8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, shuffle),
-                                       _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
-}
-
 __m256i ByteOf(__m256i v, int byte) {
     return _mm256_and_si256(_mm256_srli_epi32(v, 8 * byte), _mm256_set1_epi32(0xFF));
 }
 
 }  // namespace
 
-void NearestRow8uC3(const uint8_t* s, uint8_t* d, int32_t count, const int32_t* offsets) {
-    for (int32_t j = 0; j + 8 <= count; j += 8) {
-        const __m256i pixels = PackThreeOfFour(
-            _mm256_i32gather_epi32(reinterpret_cast<const int*>(s), LoadOffsets(offsets + j), 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * j), _mm256_castsi256_si128(pixels));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 3 * j + 16),
-                         _mm256_extracti128_si256(pixels, 1));
+void ShuffleBlocks(const uint8_t* s, uint8_t* d, int32_t blocks, const int32_t* bases,
+                   const uint8_t* masks) {
+    for (int32_t q = 0; q < blocks; ++q) {
+        const __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + bases[q]));
+        const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(masks + 16 * q));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * q), _mm_shuffle_epi8(window, mask));
     }
 }
 
-void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
-                   const uint16_t* weights, uint16_t* out) {
+template <int Channels>
+void LinearRow8u(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
+                 const uint16_t* weights, uint16_t* out) {
     // Each pixel's eight bytes from n hold its samples at n and at n + stride. Per 64-bit lane,
     // the first shuffle pairs channels 0 and 1 of the two samples as 16-bit words, the second
-    // channel 2; a pairwise multiply-add with the weight pair {16384 - w, w} interpolates.
+    // channel 2 (and 3); a pairwise multiply-add with the weight pair {16384 - w, w}
+    // interpolates.
     const __m256i channels01 = _mm256_setr_epi8(
         0, -1, stride, -1, 1, -1, stride + 1, -1, 8, -1, stride + 8, -1, 9, -1, stride + 9, -1, 0,
         -1, stride, -1, 1, -1, stride + 1, -1, 8, -1, stride + 8, -1, 9, -1, stride + 9, -1);
-    const __m256i channel2 = _mm256_setr_epi8(
-        2, -1, stride + 2, -1, -1, -1, -1, -1, 10, -1, stride + 10, -1, -1, -1, -1, -1, 2, -1,
-        stride + 2, -1, -1, -1, -1, -1, 10, -1, stride + 10, -1, -1, -1, -1, -1);
-    // Words c0 c1 c0 c1 c2 - c2 - of two pixels into c0 c1 c2 c0 c1 c2.
-    const __m256i order = _mm256_setr_epi8(0, 1, 2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1, 0,
-                                           1, 2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1);
+    const __m256i channels23 =
+        Channels == 4 ? _mm256_setr_epi8(2, -1, 6, -1, 3, -1, 7, -1, 10, -1, 14, -1, 11, -1, 15, -1,
+                                         2, -1, 6, -1, 3, -1, 7, -1, 10, -1, 14, -1, 11, -1, 15, -1)
+                      : _mm256_setr_epi8(2, -1, stride + 2, -1, -1, -1, -1, -1, 10, -1, stride + 10,
+                                         -1, -1, -1, -1, -1, 2, -1, stride + 2, -1, -1, -1, -1, -1,
+                                         10, -1, stride + 10, -1, -1, -1, -1, -1);
+    // Words c0 c1 c0 c1 c2 c3 c2 c3 of two pixels into c0 c1 c2 c3 c0 c1 c2 c3, or without c3.
+    const __m256i order =
+        Channels == 4 ? _mm256_setr_epi8(0, 1, 2, 3, 8, 9, 10, 11, 4, 5, 6, 7, 12, 13, 14, 15, 0, 1,
+                                         2, 3, 8, 9, 10, 11, 4, 5, 6, 7, 12, 13, 14, 15)
+                      : _mm256_setr_epi8(0, 1, 2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1, 0, 1,
+                                         2, 3, 8, 9, 4, 5, 6, 7, 12, 13, -1, -1, -1, -1);
     const __m256i round = _mm256_set1_epi32(128);
-    const auto load8 = [s](int32_t offset) {
-        int64_t bytes;
-        __builtin_memcpy(&bytes, s + offset, 8);
-        return bytes;
+    // The weight pair of each pixel in both halves of its 64-bit lane.
+    const __m256i doubled = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    // Eight bytes from each of two pixels, side by side.
+    const auto two = [s](int32_t first, int32_t second) {
+        const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + first));
+        return _mm_castpd_si128(
+            _mm_loadh_pd(_mm_castsi128_pd(low), reinterpret_cast<const double*>(s + second)));
     };
     for (int32_t j = 0; j + 4 <= count; j += 4) {
-        const __m256i samples = _mm256_setr_epi64x(load8(offsets[j]), load8(offsets[j + 1]),
-                                                   load8(offsets[j + 2]), load8(offsets[j + 3]));
-        const __m256i pairs = _mm256_cvtepu32_epi64(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 2 * j)));
-        const __m256i pairWeights = _mm256_or_si256(pairs, _mm256_slli_epi64(pairs, 32));
+        const __m256i samples =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(two(offsets[j], offsets[j + 1])),
+                                    two(offsets[j + 2], offsets[j + 3]), 1);
+        const __m256i pairWeights = _mm256_permutevar8x32_epi32(
+            _mm256_castsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 2 * j))),
+            doubled);
         const auto interpolate = [&](__m256i shuffle) {
             return _mm256_srli_epi32(
                 _mm256_add_epi32(
@@ -78,13 +80,78 @@ void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_
                 8);
         };
         const __m256i values = _mm256_shuffle_epi8(
-            _mm256_packus_epi32(interpolate(channels01), interpolate(channel2)), order);
-        // Two pixels per lane in 12 bytes; the first store spills 4 bytes that the second
+            _mm256_packus_epi32(interpolate(channels01), interpolate(channels23)), order);
+        // Two pixels per lane; with three channels the first store spills 4 bytes that the second
         // overwrites, the second spills into the next pixels or the buffer's slack.
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j), _mm256_castsi256_si128(values));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j + 6),
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Channels * j),
+                         _mm256_castsi256_si128(values));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Channels * j + 2 * Channels),
                          _mm256_extracti128_si256(values, 1));
     }
+}
+
+template void LinearRow8u<3>(const uint8_t*, int32_t, int32_t, const int32_t*, const uint16_t*,
+                             uint16_t*);
+template void LinearRow8u<4>(const uint8_t*, int32_t, int32_t, const int32_t*, const uint16_t*,
+                             uint16_t*);
+
+int32_t LinearRow8uC1(const uint8_t* s, int32_t count, const int32_t* offsets,
+                      const uint16_t* weights, uint16_t* out) {
+    // Each half of the vector serves four pixels from sixteen bytes at its first pixel: the
+    // shuffle puts bytes n and n + 1 of each pixel into 16-bit halves, which are multiplied
+    // pairwise with the weight pair {16384 - w, w}.
+    const __m256i halves = _mm256_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4);
+    const __m256i nextByte = _mm256_set1_epi32(0x10000);
+    const __m256i zeroHigh = _mm256_set1_epi32(int32_t(0x80008000u));
+    const __m256i round = _mm256_set1_epi32(128);
+    int32_t j = 0;
+    for (; j + 8 <= count; j += 8) {
+        if (offsets[j + 3] - offsets[j] > 14 || offsets[j + 7] - offsets[j + 4] > 14) {
+            break;
+        }
+        const __m256i at = LoadOffsets(offsets + j);
+        const __m256i d = _mm256_sub_epi32(at, _mm256_permutevar8x32_epi32(at, halves));
+        const __m256i pick = _mm256_or_si256(
+            _mm256_add_epi32(_mm256_add_epi32(d, _mm256_slli_epi32(d, 16)), nextByte), zeroHigh);
+        const __m256i window = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + offsets[j]))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + offsets[j + 4])), 1);
+        const __m256i samples = _mm256_shuffle_epi8(window, pick);
+        const __m256i pairs = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights + 2 * j));
+        const __m256i values =
+            _mm256_srli_epi32(_mm256_add_epi32(_mm256_madd_epi16(samples, pairs), round), 8);
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(out + j),
+            _mm_packus_epi32(_mm256_castsi256_si128(values), _mm256_extracti128_si256(values, 1)));
+    }
+    return j;
+}
+
+int32_t LinearRow32fC1(const float* s, int32_t count, const int32_t* offsets, const float* weights,
+                       float* out) {
+    // Each half of the vector serves four pixels from eight floats at its first pixel.
+    const __m256i halves = _mm256_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4);
+    const __m256i one = _mm256_set1_epi32(1);
+    int32_t j = 0;
+    for (; j + 8 <= count; j += 8) {
+        if (offsets[j + 3] - offsets[j] > 6 || offsets[j + 7] - offsets[j + 4] > 6) {
+            break;
+        }
+        const __m256i at = LoadOffsets(offsets + j);
+        const __m256i d = _mm256_sub_epi32(at, _mm256_permutevar8x32_epi32(at, halves));
+        const __m256 low = _mm256_loadu_ps(s + offsets[j]);
+        const __m256 high = _mm256_loadu_ps(s + offsets[j + 4]);
+        const auto pick = [&](__m256i index) {
+            return _mm256_blend_ps(_mm256_permutevar8x32_ps(low, index),
+                                   _mm256_permutevar8x32_ps(high, index), 0xF0);
+        };
+        const __m256 a = pick(d);
+        const __m256 b = pick(_mm256_add_epi32(d, one));
+        _mm256_storeu_ps(out + j, _mm256_add_ps(a, _mm256_mul_ps(_mm256_sub_ps(b, a),
+                                                                 _mm256_loadu_ps(weights + j))));
+    }
+    return j;
 }
 
 template <class T>
@@ -176,21 +243,39 @@ void CubicColumn(T* d, int32_t count, int32_t fourWide, float t, const float* w0
 template <int Channels>
 void CubicRow8u(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
                 const float* fractions, float* out) {
-    const auto* base = reinterpret_cast<const int*>(s);
-    const __m256i step = _mm256_set1_epi32(stride);
     const __m256 one = _mm256_set1_ps(1.0f);
+    // Sixteen bytes from sample n - stride hold a pixel's four samples; packed three-byte samples
+    // are spread to one per 32-bit group.
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
+                                            1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    // Pixels p and p + 4 in the two halves of one vector.
+    const auto window = [&](int32_t p) {
+        const __m256i both = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + offsets[p] - stride))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + offsets[p + 4] - stride)), 1);
+        return stride == 3 ? _mm256_shuffle_epi8(both, spread) : both;
+    };
     for (int32_t j = 0; j + 8 <= count; j += 8) {
         const __m256 t = _mm256_loadu_ps(fractions + j);
         const __m256 sc = _mm256_add_ps(one, t);
         const __m256 q = _mm256_mul_ps(_mm256_mul_ps(t, sc), _mm256_set1_ps(0.5f));
         const __m256 c =
             _mm256_mul_ps(_mm256_mul_ps(_mm256_sub_ps(t, one), q), _mm256_set1_ps(kCubicThird));
-        const __m256i at = LoadOffsets(offsets + j);
+        // A 4 x 4 transpose of 32-bit groups in each half: sample k of pixels j .. j + 7.
+        const __m256i w0 = window(j);
+        const __m256i w1 = window(j + 1);
+        const __m256i w2 = window(j + 2);
+        const __m256i w3 = window(j + 3);
+        const __m256i low01 = _mm256_unpacklo_epi32(w0, w1);
+        const __m256i high01 = _mm256_unpackhi_epi32(w0, w1);
+        const __m256i low23 = _mm256_unpacklo_epi32(w2, w3);
+        const __m256i high23 = _mm256_unpackhi_epi32(w2, w3);
         const __m256i samples[4] = {
-            _mm256_i32gather_epi32(base, _mm256_sub_epi32(at, step), 1),
-            _mm256_i32gather_epi32(base, at, 1),
-            _mm256_i32gather_epi32(base, _mm256_add_epi32(at, step), 1),
-            _mm256_i32gather_epi32(base, _mm256_add_epi32(at, _mm256_add_epi32(step, step)), 1),
+            _mm256_unpacklo_epi64(low01, low23),
+            _mm256_unpackhi_epi64(low01, low23),
+            _mm256_unpacklo_epi64(high01, high23),
+            _mm256_unpackhi_epi64(high01, high23),
         };
         alignas(32) float values[Channels][8];
         for (int ch = 0; ch < Channels; ++ch) {
@@ -223,7 +308,7 @@ void LanczosColumn(T* d, int32_t count, const float* w, const float* const* rows
         weights[k] = _mm256_set1_pd(w[k]);
     }
     // Written so that a sum that is not a number becomes 0.
-    const auto truncated = [kMax](__m256d sum) {
+    const auto truncated = [](__m256d sum) {
         const __m256d biased = _mm256_add_pd(sum, _mm256_set1_pd(1e-7));
         return _mm256_cvttpd_epi32(
             _mm256_min_pd(_mm256_max_pd(biased, _mm256_setzero_pd()), _mm256_set1_pd(kMax)));
@@ -265,4 +350,4 @@ template void CubicRow8u<4>(const uint8_t*, int32_t, int32_t, const int32_t*, co
 
 }  // namespace resize::simd::avx2
 
-#pragma GCC pop_options
+RESIZE_AVX2_END

@@ -9,15 +9,29 @@
 
 namespace resize::simd::avx2 {
 
-// Copies the first count pixels of a three-channel 8u row with a destination stride of 3.
-// Reads four bytes per pixel: count must leave out every pixel at the row's last offset.
-void NearestRow8uC3(const uint8_t* s, uint8_t* d, int32_t count, const int32_t* offsets);
+// Writes `blocks` sixteen-byte blocks of a destination row, block q from the sixteen source bytes
+// at bases[q] through the byte shuffle masks[16 q .. 16 q + 15] (masks 16-byte aligned).
+void ShuffleBlocks(const uint8_t* s, uint8_t* d, int32_t blocks, const int32_t* bases,
+                   const uint8_t* masks);
 
-// The linear row filter for the first count pixels (a multiple of four) of a three-channel 8u
-// row; reads eight bytes from each pixel n, so count must leave out every pixel at the row's
-// last offset.
-void LinearRow8uC3(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
-                   const uint16_t* weights, uint16_t* out);
+// The linear row filter for the first count pixels (a multiple of four) of a three-channel
+// (stride 3 or 4) or four-channel 8u row; reads eight bytes from each pixel n, so for three
+// channels count must leave out every pixel at the row's last offset.
+template <int Channels>
+void LinearRow8u(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
+                 const uint16_t* weights, uint16_t* out);
+
+// The linear row filter of a one-channel 8u row, eight pixels at a time from the start while
+// each four pixels lie within sixteen bytes; returns the pixels done. Reads sixteen bytes from
+// pixels n, so count must leave out every pixel within fourteen of the row's last offset.
+int32_t LinearRow8uC1(const uint8_t* s, int32_t count, const int32_t* offsets,
+                      const uint16_t* weights, uint16_t* out);
+
+// The same for a one-channel float row, in single precision as the scalar kernel: while each
+// four pixels lie within eight floats, and count must leave out every pixel within six of the
+// row's last offset.
+int32_t LinearRow32fC1(const float* s, int32_t count, const int32_t* offsets, const float* weights,
+                       float* out);
 
 template <class T>
 void LinearBlend(T* d, int32_t count, LinearWeight<T> w, const LinearBuffer<T>* upper,
@@ -28,8 +42,9 @@ void CubicColumn(T* d, int32_t count, int32_t fourWide, float t, const float* w0
                  const float* w2, const float* w3);
 
 // The cubic row filter, every pixel with the four-wide coefficient, for the first count pixels
-// of an 8u row of three (stride 3 or 4) or four channels; reads four bytes per sample, so for
-// three channels count must leave out every pixel at the row's last offset.
+// of an 8u row of three (stride 3 or 4) or four channels; reads sixteen bytes from sample
+// n - stride, so with packed three-byte pixels count must leave out every pixel within four
+// bytes of the row's last offset.
 template <int Channels>
 void CubicRow8u(const uint8_t* s, int32_t count, int32_t stride, const int32_t* offsets,
                 const float* fractions, float* out);

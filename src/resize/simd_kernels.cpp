@@ -1,11 +1,14 @@
 // The kernels of builds V3 and V4: vector code where it pays, chosen at run time between AVX2
 // and SSE2, and the scalar single-precision code of the same results elsewhere.
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <type_traits>
 
+#include "resize/aligned_scratch.h"
 #include "resize/cubic_kernels.h"
 #include "resize/linear_kernels.h"
 #include "resize/nearest_kernels.h"
@@ -30,11 +33,12 @@ bool UseAvx2() {
     return g_avx2Allowed.load(std::memory_order_relaxed) && ProcessorHasAvx2();
 }
 
-// The leading pixels whose offset lies below the row's last one. The offsets never decrease, so
-// a read of a few elements past any of these pixels stays inside the pixels the row reads.
-int32_t BelowLastOffset(const int32_t* offsets, int32_t width) {
+// The leading pixels whose offset lies `margin` or more below the row's last one. The offsets
+// never decrease, so a read of a few elements past any of these pixels stays inside the pixels
+// the row reads.
+int32_t BelowLastOffset(const int32_t* offsets, int32_t width, int32_t margin = 1) {
     int32_t count = width;
-    while (count > 0 && offsets[count - 1] == offsets[width - 1]) {
+    while (count > 0 && offsets[count - 1] > offsets[width - 1] - margin) {
         --count;
     }
     return count;
@@ -53,34 +57,97 @@ void LimitSimdLevel(SimdLevel level) {
     g_avx2Allowed.store(level == SimdLevel::kAvx2, std::memory_order_relaxed);
 }
 
+// An enlarged packed 8u row in sixteen-byte blocks, each a byte shuffle of one sixteen-byte source
+// window; the windows and shuffles depend on the column offsets alone, so they serve every row.
+// Only the leading blocks whose bytes all come from their window, and whose window lies inside
+// the bytes the row reads, are taken.
+class ByteBlocks {
+public:
+    ByteBlocks(const int32_t* offsets, int32_t width) {
+        const int32_t most = width * 3 / 16;
+        bases_ = static_cast<int32_t*>(AlignedAlloc32(most));
+        masks_ = static_cast<uint8_t*>(AlignedAlloc8(most * 16));
+        if (bases_ == nullptr || masks_ == nullptr) {
+            return;
+        }
+        const int32_t lastByte = offsets[width - 1] + 2;
+        const auto source = [offsets](int32_t byte) { return offsets[byte / 3] + byte % 3; };
+        for (; count_ < most; ++count_) {
+            // The window starts at the first pixel's first byte: a block that begins inside a
+            // pixel may take the next pixel from the same place.
+            const int32_t first = count_ * 16;
+            const int32_t base = offsets[first / 3];
+            if (base + 15 > lastByte) {
+                break;
+            }
+            int32_t b = 0;
+            for (; b < 16 && source(first + b) - base <= 15; ++b) {
+                masks_[first + b] = static_cast<uint8_t>(source(first + b) - base);
+            }
+            if (b < 16) {
+                break;
+            }
+            bases_[count_] = base;
+        }
+    }
+    ~ByteBlocks() {
+        AlignedFree(bases_);
+        AlignedFree(masks_);
+    }
+    ByteBlocks(const ByteBlocks&) = delete;
+    ByteBlocks& operator=(const ByteBlocks&) = delete;
+
+    // The pixels that the blocks leave to others (the first one maybe in part).
+    int32_t FirstPixelAfter() const { return count_ * 16 / 3; }
+
+    void Write(const uint8_t* s, uint8_t* d) const {
+        simd::avx2::ShuffleBlocks(s, d, count_, bases_, masks_);
+    }
+
+private:
+    int32_t* bases_ = nullptr;
+    uint8_t* masks_ = nullptr;
+    int32_t count_ = 0;
+};
+
 template <class T, int Elements>
 void ResizeNearestRowsFast(const DriverArgs& args) {
     const T* src = static_cast<const T*>(args.src);
+    const int32_t* offsets = args.colOffsets;
     T* row = static_cast<T*>(args.dst);
     const int32_t width = args.dstWidth;
     const int32_t advance = Elements == 3 ? args.pixelStride : Elements;
     // A row whose source row repeats the previous one is that row again: copied whole, unless
     // its pixels have elements that must keep their values (AC4) or rows overlap.
     const bool wholeRows = advance == Elements && args.dstStep >= int64_t{width} * advance;
-    const bool gather = std::is_same_v<T, uint8_t> && Elements == 3 && advance == 3 && UseAvx2();
-    const int32_t gathered = gather && width > 0 ? BelowLastOffset(args.colOffsets, width) & ~7 : 0;
+    // Packed three-byte pixels move as four-byte words, the fourth byte landing where the next
+    // pixel is written; pixels at the row's last offset, and so the row's last pixel, move alone.
+    constexpr bool kPackedBytes = std::is_same_v<T, uint8_t> && Elements == 3;
+    const bool packed = kPackedBytes && advance == 3 && width > 0;
+    const int32_t worded = packed ? BelowLastOffset(offsets, width) : 0;
+    std::optional<ByteBlocks> blocks;
+    if (packed && UseAvx2()) {
+        blocks.emplace(offsets, width);
+    }
+    const int32_t firstWord = blocks ? std::min(blocks->FirstPixelAfter(), worded) : 0;
     for (int32_t i = 0; i < args.dstHeight; ++i, row += args.dstStep) {
         if (i > 0 && wholeRows && args.rowOffsets[i] == args.rowOffsets[i - 1]) {
             std::memcpy(row, row - args.dstStep, sizeof(T) * width * advance);
             continue;
         }
         const T* s = src + args.rowOffsets[i];
-        if constexpr (std::is_same_v<T, uint8_t> && Elements == 3) {
-            if (gathered > 0) {
-                simd::avx2::NearestRow8uC3(s, row, gathered, args.colOffsets);
+        if constexpr (kPackedBytes) {
+            if (blocks) {
+                blocks->Write(s, row);
+            }
+            for (int32_t j = firstWord; j < worded; ++j) {
+                std::memcpy(row + 3 * j, s + offsets[j], 4);
             }
         }
-        T* d = row + int64_t{gathered} * advance;
-        for (int32_t j = gathered; j < width; ++j, d += advance) {
-            const T* p = s + args.colOffsets[j];
-            for (int e = 0; e < Elements; ++e) {
-                d[e] = p[e];
-            }
+        T* d = row + int64_t{worded} * advance;
+        // A pixel's elements move as one word.
+        for (int32_t j = worded; j < width; ++j, d += advance) {
+            std::memcpy(d, s + offsets[j], sizeof(T) * Elements);
         }
     }
 }
@@ -93,7 +160,7 @@ void SimdLinearKernels::RowFilter(const T* s, int32_t width, int32_t stride, con
         const int32_t vectorPixels = width > 0 ? BelowLastOffset(offsets, width) : 0;
         if (UseAvx2()) {
             done = vectorPixels & ~3;
-            simd::avx2::LinearRow8uC3(s, done, stride, offsets, weights, out);
+            simd::avx2::LinearRow8u<3>(s, done, stride, offsets, weights, out);
         }
         if (stride == 3) {
             simd::LinearRow8uC3From<3>(done, s, vectorPixels, offsets, weights, out);
@@ -101,6 +168,26 @@ void SimdLinearKernels::RowFilter(const T* s, int32_t width, int32_t stride, con
             simd::LinearRow8uC3From<4>(done, s, vectorPixels, offsets, weights, out);
         }
         done = vectorPixels;
+    } else if constexpr (std::is_same_v<T, uint8_t> && Channels == 4) {
+        if (UseAvx2()) {
+            done = width & ~3;
+            simd::avx2::LinearRow8u<4>(s, done, 4, offsets, weights, out);
+        }
+    } else if constexpr (std::is_same_v<T, uint8_t> && Channels == 1) {
+        if (UseAvx2() && width > 0) {
+            done = simd::avx2::LinearRow8uC1(s, BelowLastOffset(offsets, width, 15), offsets,
+                                             weights, out);
+        }
+    } else if constexpr (std::is_same_v<T, float> && Channels == 1) {
+        if (UseAvx2() && width > 0) {
+            done = simd::avx2::LinearRow32fC1(s, BelowLastOffset(offsets, width, 7), offsets,
+                                              weights, out);
+        }
+    } else if constexpr (std::is_same_v<T, float>) {
+        // Four elements are read from pixel n + stride: packed three-channel pixels at the last
+        // offset stay scalar.
+        done = Channels == 3 && stride == 3 && width > 0 ? BelowLastOffset(offsets, width) : width;
+        simd::LinearRowPixels32f(s, done, stride, offsets, weights, out, Channels);
     }
     constexpr int32_t kWeightsPerPixel = std::is_same_v<T, float> ? 1 : 2;
     ScalarLinear::RowFilter<T, Channels>(s, width - done, stride, offsets + done,
@@ -133,7 +220,8 @@ void SimdCubicKernels::RowFilter(const T* s, int32_t width, int32_t stride, cons
         const int32_t vectorPixels =
             Channels == 3 && width > 0 ? BelowLastOffset(offsets, width) : width;
         if (UseAvx2()) {
-            done = vectorPixels & ~7;
+            const bool packed = Channels == 3 && stride == 3 && width > 0;
+            done = (packed ? BelowLastOffset(offsets, width, 4) : vectorPixels) & ~7;
             simd::avx2::CubicRow8u<Channels>(s, done, stride, offsets, fractions, out);
         }
         simd::CubicRow8uFrom<Channels>(done, s, vectorPixels, stride, offsets, fractions, out);

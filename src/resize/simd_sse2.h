@@ -118,6 +118,22 @@ void CubicRow8uFrom(int32_t j, const uint8_t* s, int32_t count, int32_t stride,
     }
 }
 
+// The linear row filter of float pixels of three (stride 3 or 4) or four channels for the first
+// count pixels, a pixel's channels in the lanes of one vector. Reads four elements from pixel n +
+// stride, so with packed three-channel pixels count must leave out every pixel at the row's last
+// offset; writes four values per pixel, the fourth of a three-channel pixel landing where the next
+// pixel (or the buffer's slack) begins.
+inline void LinearRowPixels32f(const float* s, int32_t count, int32_t stride,
+                               const int32_t* offsets, const float* weights, float* out,
+                               int32_t channels) {
+    for (int32_t j = 0; j < count; ++j) {
+        const __m128 a = _mm_loadu_ps(s + offsets[j]);
+        const __m128 b = _mm_loadu_ps(s + offsets[j] + stride);
+        _mm_storeu_ps(out + int64_t{j} * channels,
+                      _mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(b, a), _mm_set1_ps(weights[j]))));
+    }
+}
+
 // The linear blend from element k on, eight (8u, 16u) or four (32f) elements per step.
 template <class T>
 void LinearBlendFrom(int32_t k, T* d, int32_t count, LinearWeight<T> w,

@@ -21,12 +21,18 @@ constexpr SuperKernelTable MakeSuperKernels() {
     };
 }
 
+constexpr SuperKernelTable kVectorSuperKernels = {
+    &ResizeSuperVector<uint8_t, 1>, &ResizeSuperVector<uint16_t, 1>, &ResizeSuperVector<float, 1>,
+    &ResizeSuperVector<uint8_t, 3>, &ResizeSuperVector<uint16_t, 3>, &ResizeSuperVector<float, 3>,
+    &ResizeSuperVector<uint8_t, 4>, &ResizeSuperVector<uint16_t, 4>, &ResizeSuperVector<float, 4>,
+};
+
 // Builds V1 to V4.
 constexpr std::array<SuperKernelTable, 4> kSuperKernels = {
     MakeSuperKernels<ScalarSuperRows>(),
     MakeSuperKernels<V2SuperRows>(),
-    MakeSuperKernels<SimdSuperRows>(),
-    MakeSuperKernels<SimdSuperRows>(),
+    kVectorSuperKernels,
+    kVectorSuperKernels,
 };
 
 // Destination size on one axis: at most the whole cells the rectangle holds, and at least one.

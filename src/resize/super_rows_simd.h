@@ -38,6 +38,15 @@ struct V2SuperRows {
     }
 };
 
+// The nine kernels of builds V3 and V4, the common kernel's results from AVX2 code where the
+// processor has it: 8-bit whole-step reductions whose cell means an integer multiply-shift gives
+// exactly (checked against the double-precision store for every possible cell sum before the
+// call uses it) run in 16-bit lanes; the others add rows and sum each pixel's cells in vectors
+// with the common kernel's arithmetic. Without AVX2 they take the common kernel with these row
+// sums.
+template <class T, int Channels>
+bool ResizeSuperVector(const SuperArgs& args);
+
 // Three-channel pixels of four elements are summed whole: the fourth element lies inside the
 // pixel and its slot is never read.
 struct SimdSuperRows {

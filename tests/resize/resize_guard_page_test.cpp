@@ -37,7 +37,11 @@ protected:
 };
 
 TEST_P(GuardPages, NoAccessOutsideEitherImage) {
-    const auto [interpolation, elementType, layout] = GetParam();
+    // Named copies rather than structured bindings, which lambdas may not capture before C++20
+    // support is complete in every compiler the library builds with.
+    const int32_t interpolation = std::get<0>(GetParam());
+    const int32_t elementType = std::get<1>(GetParam());
+    const Layout layout = std::get<2>(GetParam());
     // Both vector levels run (where the processor has AVX2), as their reads differ.
     test::ForEachGuardedCall(
         layout, elementType, kGeometries, kFactors,

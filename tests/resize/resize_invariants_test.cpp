@@ -167,6 +167,25 @@ TEST_P(Invariants, BuildsAgreeWhereTheyShareTheirArithmetic) {
 
 INSTANTIATE_TEST_SUITE_P(All, Invariants, kAllCombinations, CombinationName);
 
+// The vector copiers of packed 8-bit pixels work in blocks and words whose ends fall anywhere in
+// a row: every width up to 48, enlarged and reduced, gives build V1's pixels.
+TEST(NearestBuilds, AgreeAtEveryWidth) {
+    const Layout packed = test::kLayouts[1];
+    for (int32_t width = 1; width <= 48; ++width) {
+        const Picture src = test::RandomPicture(packed, kElement8u, width, 3, width);
+        for (const double xFactor : {1.0, 1.3, 2.5, 5.0, 0.7, 0.37}) {
+            const Scaling scaling{xFactor, 1.5, kInterNearest};
+            Picture expected;
+            Picture actual;
+            ASSERT_EQ(test::ResizePicture(ResizeCore, packed, kElement8u, src, scaling, expected),
+                      kResizeOk);
+            ASSERT_EQ(test::ResizePicture(ResizeCoreV4, packed, kElement8u, src, scaling, actual),
+                      kResizeOk);
+            EXPECT_EQ(expected, actual) << "width " << width << " factor " << xFactor;
+        }
+    }
+}
+
 using PlanarInvariants = Invariants;
 
 // A planar image is resized plane by plane, each plane as a one-channel image.

@@ -36,13 +36,14 @@ std::vector<T> RandomRow(std::mt19937& random) {
     return row;
 }
 
-// Pixel indices that never decrease, keeping one pixel before and two after inside the row;
-// rows end on a run of equal offsets as enlarged rows do.
-std::vector<int32_t> RandomOffsets(std::mt19937& random, int32_t width, int32_t stride) {
+// Pixel indices that never decrease by steps up to maxStep, keeping one pixel before and two
+// after inside the row; rows end on a run of equal offsets as enlarged rows do.
+std::vector<int32_t> RandomOffsets(std::mt19937& random, int32_t width, int32_t stride,
+                                   int32_t maxStep = 2) {
     std::vector<int32_t> offsets(width);
     int32_t n = 1 + static_cast<int32_t>(random() % 4);
     for (int32_t& offset : offsets) {
-        n = std::min(n + static_cast<int32_t>(random() % 3), kSourcePixels - 3);
+        n = std::min(n + static_cast<int32_t>(random() % (maxStep + 1)), kSourcePixels - 3);
         offset = n * stride;
     }
     return offsets;
@@ -67,11 +68,11 @@ protected:
 };
 
 template <class T, int Channels>
-void CompareLinearRows(std::mt19937& random, int32_t stride) {
+void CompareLinearRows(std::mt19937& random, int32_t stride, int32_t maxStep = 2) {
     using Buffer = LinearBuffer<T>;
     const std::vector<T> row = RandomRow<T>(random);
     for (int32_t width = 1; width <= kMaxWidth; ++width) {
-        const std::vector<int32_t> offsets = RandomOffsets(random, width, stride);
+        const std::vector<int32_t> offsets = RandomOffsets(random, width, stride, maxStep);
         std::vector<LinearWeight<T>> weights;
         for (int32_t j = 0; j < width; ++j) {
             if constexpr (std::is_same_v<T, float>) {
@@ -136,8 +137,14 @@ TEST_P(SimdAgainstScalar, LinearRowFilters) {
     CompareLinearRows<uint16_t, 3>(random_, 3);
     CompareLinearRows<uint16_t, 4>(random_, 4);
     CompareLinearRows<float, 1>(random_, 1);
+    CompareLinearRows<float, 3>(random_, 3);
     CompareLinearRows<float, 3>(random_, 4);
     CompareLinearRows<float, 4>(random_, 4);
+    // Reduced rows, whose pixels may lie too far apart for one vector's window.
+    CompareLinearRows<uint8_t, 1>(random_, 1, 6);
+    CompareLinearRows<uint8_t, 3>(random_, 3, 6);
+    CompareLinearRows<float, 1>(random_, 1, 6);
+    CompareLinearRows<float, 3>(random_, 3, 6);
 }
 
 TEST_P(SimdAgainstScalar, LinearBlends) {

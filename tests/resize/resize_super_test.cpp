@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "resize/simd_level.h"
 #include "resize/super_core.h"
 #include "resize_test_support.h"
 
@@ -389,40 +390,64 @@ TEST_P(SuperPlanar, PlanesAreReducedEachAlone) {
     }
 }
 
-// Builds V2 to V4 give V1's results, also for every width from 1 to 40 (the vector row sums'
-// strips and leftovers); the one exception is the float one-channel whole-step case of V3 and
-// V4 with three rows or more per cell, whose leftover columns are summed in double precision.
-TEST_P(SuperLayouts, BuildsAgree) {
-    const auto [elementType, layout] = GetParam();
-    constexpr std::array<std::pair<double, double>, 5> kFactors = {
-        {{1.0, 1.0}, {0.5, 0.5}, {1 / 3.0, 1 / 3.0}, {0.5, 1 / 1.5}, {0.4, 0.25}}};
+// Builds V2 to V4 give V1's results, at both vector levels of V3 and V4, for every width from 1
+// to 40 and a few wider ones (the vector strips, cell groups and leftovers); the one exception is
+// the float one-channel whole-step case of V3 and V4 with three rows or more per cell, whose
+// leftover columns are summed in double precision.
+class SuperBuilds : public ::testing::TestWithParam<LayoutCase> {
+protected:
+    void TearDown() override { LimitSimdLevel(SimdLevel::kAvx2); }
+};
+
+TEST_P(SuperBuilds, Agree) {
+    const int32_t elementType = std::get<0>(GetParam());
+    const Layout layout = std::get<1>(GetParam());
+    constexpr std::array<std::pair<double, double>, 7> kFactors = {{{1.0, 1.0},
+                                                                    {0.5, 0.5},
+                                                                    {1 / 3.0, 1 / 3.0},
+                                                                    {0.25, 0.5},
+                                                                    {0.5, 1 / 1.5},
+                                                                    {0.4, 0.25},
+                                                                    {1 / 2.75, 1 / 1.875}}};
+    std::vector<int32_t> widths;
     for (int32_t width = 1; width <= 40; ++width) {
+        widths.push_back(width);
+    }
+    widths.insert(widths.end(), {67, 133, 257});
+    // Tall enough that the 16-bit halving path takes all but the narrowest one-channel images.
+    constexpr int32_t kHeight = 30;
+    for (const int32_t width : widths) {
         for (const auto& [xFactor, yFactor] : kFactors) {
             SuperImages reference;
-            reference.src = test::RandomPicture(layout, elementType, width, 9, width);
-            reference.dst = test::Picture(layout, elementType, width, 9, 0);
+            reference.src = test::RandomPicture(layout, elementType, width, kHeight, width);
+            reference.dst = test::Picture(layout, elementType, width, kHeight, 0);
             ASSERT_EQ(reference.Run(ResizeSuperCore, layout, elementType, xFactor, yFactor),
                       kResizeOk);
             const bool lastBitsMayDiffer = elementType == kElement32f &&
                                            (layout.channels == 1 || layout.planar) &&
                                            yFactor <= 1 / 3.0;
             for (std::size_t build = 1; build < 4; ++build) {
-                SuperImages other = reference;
-                other.dst = test::Picture(layout, elementType, width, 9, 0);
-                ASSERT_EQ(other.Run(AllSuperCores()[build], layout, elementType, xFactor, yFactor),
-                          kResizeOk);
-                const bool tolerant = lastBitsMayDiffer && build >= 2;
-                for (std::size_t p = 0; p < other.dst.planes.size(); ++p) {
-                    if (!tolerant) {
-                        ASSERT_EQ(other.dst.planes[p], reference.dst.planes[p])
-                            << "build " << build + 1 << " width " << width << " factors " << xFactor
-                            << " " << yFactor;
-                        continue;
-                    }
-                    for (std::size_t i = 0; i < other.dst.planes[p].size() / 4; ++i) {
-                        const double expected = ElementAt(reference.dst.planes[p], kElement32f, i);
-                        ASSERT_NEAR(ElementAt(other.dst.planes[p], kElement32f, i), expected,
-                                    std::abs(expected) * 1e-6);
+                for (SimdLevel level : {SimdLevel::kAvx2, SimdLevel::kSse2}) {
+                    LimitSimdLevel(level);
+                    SuperImages other = reference;
+                    other.dst = test::Picture(layout, elementType, width, kHeight, 0);
+                    ASSERT_EQ(
+                        other.Run(AllSuperCores()[build], layout, elementType, xFactor, yFactor),
+                        kResizeOk);
+                    const bool tolerant = lastBitsMayDiffer && build >= 2;
+                    for (std::size_t p = 0; p < other.dst.planes.size(); ++p) {
+                        if (!tolerant) {
+                            ASSERT_EQ(other.dst.planes[p], reference.dst.planes[p])
+                                << "build " << build + 1 << " width " << width << " factors "
+                                << xFactor << " " << yFactor;
+                            continue;
+                        }
+                        for (std::size_t i = 0; i < other.dst.planes[p].size() / 4; ++i) {
+                            const double expected =
+                                ElementAt(reference.dst.planes[p], kElement32f, i);
+                            ASSERT_NEAR(ElementAt(other.dst.planes[p], kElement32f, i), expected,
+                                        std::abs(expected) * 1e-6);
+                        }
                     }
                 }
             }
@@ -441,12 +466,20 @@ INSTANTIATE_TEST_SUITE_P(All, SuperLayouts,
                                             ::testing::ValuesIn(test::kLayouts)),
                          LayoutCaseName);
 
+INSTANTIATE_TEST_SUITE_P(All, SuperBuilds,
+                         ::testing::Combine(::testing::ValuesIn(test::kElementTypes),
+                                            ::testing::ValuesIn(test::kLayouts)),
+                         LayoutCaseName);
+
 // Source and destination sit flush against inaccessible pages: whatever the factors and the
 // rectangle, no kernel of any build reads or writes outside the two images.
 class SuperGuardPages : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(SuperGuardPages, NoAccessOutsideEitherImage) {
-    const auto [elementType, layout] = GetParam();
+    // Named copies: the lambda below captures them, which not every compiler allows for
+    // structured bindings.
+    const int32_t elementType = std::get<0>(GetParam());
+    const Layout layout = std::get<1>(GetParam());
     constexpr std::array<test::GuardGeometry, 5> kGeometries = {{
         {4, 4, 0, 0, 4, 4},
         {7, 5, 1, 1, 5, 3},
