@@ -1,0 +1,99 @@
+// The live stream as the receive thread reads it: packet headers and frames from the first byte,
+// written by the device in pieces of varying length, until the device closes. A second thread
+// takes each filled socket buffer and decodes it on one decoder kept across frames, as the
+// compose thread does.
+//
+// Input: a reply script (fuzz_support.h) whose first reply is the stream.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "kernel/kernel_object.h"
+#include "platform/clock.h"
+#include "platform/jpeg.h"
+#include "platform/sync.h"
+#include "video/frame_slots.h"
+#include "video/stream_packet_header.h"
+#include "video/stream_receiver.h"
+
+namespace {
+
+// The socket-buffer ring as the session's resource chain makes it. The semaphores are made anew
+// for every stream, as every new session makes them: a stream that breaks mid-packet keeps the
+// buffer it was filling.
+class StreamRing {
+public:
+    StreamRing() {
+        KernelObject& app = *g_lpApp;
+        app.m_lpSocketBuffer =
+            std::make_unique<std::uint8_t[]>(kSocketBufferSize * kSocketBufferCount);
+        app.m_lpPacketInfo = std::make_unique<PacketInfo[]>(kSocketBufferCount);
+        app.m_wSocketBufferCount = kSocketBufferCount;
+        for (platform::HandleField* event :
+             {&app.h_StartToGetJpegImageEvent, &app.h_NotifyGetJPEGImageThreadResetEvent,
+              &app.h_FeedBackForNotifyResetEvent, &app.h_Process_Reply_TerminateEvent,
+              &app.h_StartToShowImageEvent}) {
+            *event = platform::CreateEventObject(false, false);
+        }
+        app.h_EndofGetJpegImageEvent = platform::CreateEventObject(true, false);
+    }
+
+    // One stream from the device, with a decoding thread beside the receiver that takes each
+    // filled buffer as the compose thread does.
+    void Receive(PacketHeaderParser& parser, FrameSlots& slots) {
+        KernelObject& app = *g_lpApp;
+        const std::int32_t sockets = kSocketBufferCount - 1;
+        app.h_FreeSocketBufferSem = platform::CreateSemaphoreObject(sockets, sockets);
+        app.h_FilledSocketBufferSem = platform::CreateSemaphoreObject(0, sockets);
+        app.m_wSocketWriteIndex = 0;
+        const platform::Handle streamEnded = platform::CreateEventObject(true, false);
+        std::thread decoding([this, streamEnded] { Decode(streamEnded); });
+        platform::SetEvent(app.h_StartToGetJpegImageEvent);
+        Jpeg_TCP_Get_Image_Data_Thread(parser, slots);
+        platform::SetEvent(streamEnded);
+        decoding.join();
+        platform::CloseObject(streamEnded);
+        platform::CloseObject(app.h_FreeSocketBufferSem.Take());
+        platform::CloseObject(app.h_FilledSocketBufferSem.Take());
+    }
+
+private:
+    // Decodes every filled buffer, also those still waiting when the stream has ended.
+    void Decode(platform::Handle streamEnded) {
+        KernelObject& app = *g_lpApp;
+        const platform::Handle waits[] = {app.h_FilledSocketBufferSem, streamEnded};
+        for (std::uint16_t index = 0;; index = (index + 1) % kSocketBufferCount) {
+            if (platform::WaitForAnyObject(waits, platform::kInfinite) != platform::kWaitObject0 &&
+                platform::WaitForObject(app.h_FilledSocketBufferSem, 0) != platform::kWaitObject0) {
+                return;
+            }
+            platform::JpegHeader header;
+            m_decoder.DecodeBottomUpBgr(app.m_lpSocketBuffer.get() + index * kSocketBufferSize,
+                                        app.m_lpPacketInfo[index].dwPayloadLength, m_picture.data(),
+                                        m_picture.size(), &header);
+            platform::ReleaseSemaphore(app.h_FreeSocketBufferSem);
+        }
+    }
+
+    platform::JpegDecoder m_decoder;
+    std::vector<std::uint8_t> m_picture = std::vector<std::uint8_t>(kImageSlotSize);
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::Program::Get();
+    static fuzz::LoopbackDevice device;
+    static StreamRing ring;
+    static PacketHeaderParser parser;
+    static FrameSlots slots;
+    fuzz::Program::Get().PointAt(device.Port());
+    device.Serve(fuzz::DecodeReplyScript({data, size}));
+    ring.Receive(parser, slots);
+    device.WaitIdle();
+    return 0;
+}
