@@ -40,9 +40,10 @@ public:
             *event = platform::CreateEventObject(false, false);
         }
         app.h_EndofGetJpegImageEvent = platform::CreateEventObject(true, false);
+        std::thread([this] { Decode(); }).detach();
     }
 
-    // One stream from the device, with a decoding thread beside the receiver that takes each
+    // One stream from the device, with the decoding thread beside the receiver taking each
     // filled buffer as the compose thread does.
     void Receive(PacketHeaderParser& parser, FrameSlots& slots) {
         KernelObject& app = *g_lpApp;
@@ -50,35 +51,44 @@ public:
         app.h_FreeSocketBufferSem = platform::CreateSemaphoreObject(sockets, sockets);
         app.h_FilledSocketBufferSem = platform::CreateSemaphoreObject(0, sockets);
         app.m_wSocketWriteIndex = 0;
-        const platform::Handle streamEnded = platform::CreateEventObject(true, false);
-        std::thread decoding([this, streamEnded] { Decode(streamEnded); });
+        platform::SetEvent(m_streamStarted);
         platform::SetEvent(app.h_StartToGetJpegImageEvent);
         Jpeg_TCP_Get_Image_Data_Thread(parser, slots);
-        platform::SetEvent(streamEnded);
-        decoding.join();
-        platform::CloseObject(streamEnded);
+        platform::SetEvent(m_streamEnded);
+        platform::WaitForObject(m_decodedAll, platform::kInfinite);
         platform::CloseObject(app.h_FreeSocketBufferSem.Take());
         platform::CloseObject(app.h_FilledSocketBufferSem.Take());
     }
 
 private:
-    // Decodes every filled buffer, also those still waiting when the stream has ended.
-    void Decode(platform::Handle streamEnded) {
+    // For each stream, decodes every filled buffer, also those still waiting when it has ended.
+    // The thread lives as long as the process: a thread per stream costs more than the stream.
+    void Decode() {
         KernelObject& app = *g_lpApp;
-        const platform::Handle waits[] = {app.h_FilledSocketBufferSem, streamEnded};
-        for (std::uint16_t index = 0;; index = (index + 1) % kSocketBufferCount) {
-            if (platform::WaitForAnyObject(waits, platform::kInfinite) != platform::kWaitObject0 &&
-                platform::WaitForObject(app.h_FilledSocketBufferSem, 0) != platform::kWaitObject0) {
-                return;
+        for (;;) {
+            platform::WaitForObject(m_streamStarted, platform::kInfinite);
+            const platform::Handle waits[] = {app.h_FilledSocketBufferSem, m_streamEnded};
+            for (std::uint16_t index = 0;; index = (index + 1) % kSocketBufferCount) {
+                if (platform::WaitForAnyObject(waits, platform::kInfinite) !=
+                        platform::kWaitObject0 &&
+                    platform::WaitForObject(app.h_FilledSocketBufferSem, 0) !=
+                        platform::kWaitObject0) {
+                    break;
+                }
+                platform::JpegHeader header;
+                m_decoder.DecodeBottomUpBgr(app.m_lpSocketBuffer.get() + index * kSocketBufferSize,
+                                            app.m_lpPacketInfo[index].dwPayloadLength,
+                                            m_picture.data(), m_picture.size(), &header);
+                platform::ReleaseSemaphore(app.h_FreeSocketBufferSem);
             }
-            platform::JpegHeader header;
-            m_decoder.DecodeBottomUpBgr(app.m_lpSocketBuffer.get() + index * kSocketBufferSize,
-                                        app.m_lpPacketInfo[index].dwPayloadLength, m_picture.data(),
-                                        m_picture.size(), &header);
-            platform::ReleaseSemaphore(app.h_FreeSocketBufferSem);
+            platform::ResetEvent(m_streamEnded);
+            platform::SetEvent(m_decodedAll);
         }
     }
 
+    const platform::Handle m_streamStarted = platform::CreateEventObject(false, false);
+    const platform::Handle m_streamEnded = platform::CreateEventObject(true, false);
+    const platform::Handle m_decodedAll = platform::CreateEventObject(false, false);
     platform::JpegDecoder m_decoder;
     std::vector<std::uint8_t> m_picture = std::vector<std::uint8_t>(kImageSlotSize);
 };
@@ -88,7 +98,7 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::Program::Get();
     static fuzz::LoopbackDevice device;
-    static StreamRing ring;
+    static StreamRing& ring = *new StreamRing;  // its thread runs to the end of the process
     static PacketHeaderParser parser;
     static FrameSlots slots;
     fuzz::Program::Get().PointAt(device.Port());
