@@ -30,7 +30,7 @@ constexpr int kDrainMs = 20'000;
 }  // namespace
 
 Program& Program::Get() {
-    static Program program;
+    static Program& program = *new Program;
     return program;
 }
 
@@ -40,6 +40,11 @@ Program::Program() {
         throw std::runtime_error("no temporary folder");
     }
     m_folder = pattern;
+    // libFuzzer ends a run with exit(), so the folder goes then; a crash leaves it to look at.
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(Get().m_folder, ignored);
+    });
     platform::SetProgramFolder(m_folder);
     static DroppingSink sink;
     ui::SetMessageSink(&sink);

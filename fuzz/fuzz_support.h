@@ -21,8 +21,9 @@ struct SysCfgBlocks;
 
 namespace fuzz {
 
-// g_lpApp in a fresh temporary program folder, made once per process and never freed: libFuzzer
-// ends the process without unwinding. The device address points at `webPort` on 127.0.0.1.
+// g_lpApp in a fresh temporary program folder, made once per process and never freed, since
+// threads of the targets may still use it while the process exits; the folder goes at exit. The
+// device address points at `webPort` on 127.0.0.1.
 class Program {
 public:
     static Program& Get();
