@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "fuzz_support.h"
-#include "ui/skin_image.h"
+#include "widgets/skin_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::Program::Get().WriteFile("BMP/LOGIN/skin.bmp", {data, size});
