@@ -92,7 +92,7 @@ void CCopyProgramDlg::CopyProgramThread() {
     }
     for (const char* folder : kSkinFolders) {
         std::error_code ec;
-        fs::create_directories(target / platform::FromDesignPath(folder), ec);
+        fs::create_directories(target / platform::FromBackslashPath(folder), ec);
         m_nFailures += ec ? 1 : 0;
     }
     const std::vector<std::string>& files = CopyProgramFiles();
@@ -100,7 +100,7 @@ void CCopyProgramDlg::CopyProgramThread() {
         const fs::path from = platform::ResolvePath(source, files[i]);
         std::error_code ec;
         if (fs::is_regular_file(from, ec)) {
-            fs::copy_file(from, target / platform::FromDesignPath(files[i]),
+            fs::copy_file(from, target / platform::FromBackslashPath(files[i]),
                           fs::copy_options::overwrite_existing, ec);
             m_nFailures += ec ? 1 : 0;
         }

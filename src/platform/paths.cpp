@@ -88,14 +88,14 @@ std::string WithTrailingSeparator(std::string_view folder) {
     return text;
 }
 
-std::filesystem::path FromDesignPath(std::string_view path) {
+std::filesystem::path FromBackslashPath(std::string_view path) {
     std::string text(path);
     std::replace(text.begin(), text.end(), '\\', '/');
     return std::filesystem::path(text);
 }
 
 std::filesystem::path ResolvePath(const std::filesystem::path& base, std::string_view relative) {
-    const std::filesystem::path rel = FromDesignPath(relative);
+    const std::filesystem::path rel = FromBackslashPath(relative);
     std::filesystem::path exact = base / rel;
     std::error_code ec;
     if (std::filesystem::exists(exact, ec)) {

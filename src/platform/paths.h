@@ -23,7 +23,7 @@ std::optional<std::filesystem::path> DesktopFolder();
 std::string WithTrailingSeparator(std::string_view folder);
 
 // A relative path written with backslashes ("BMP\LOGIN\x.bmp") as a native path.
-std::filesystem::path FromDesignPath(std::string_view path);
+std::filesystem::path FromBackslashPath(std::string_view path);
 
 // `base` / `relative`, where `relative` may use backslashes; when that exact path does not exist,
 // each component is matched without regard to case, so skin files named in another case are

@@ -40,7 +40,7 @@ protected:
                 WriteText(source.Path() / "Setting.ini",
                           "[Quarnel]\nServer Name=10.1.1.1\nRecord Path=/old/\n");
             } else if (i % 2 == 0 || i < 6) {
-                WriteText(source.Path() / platform::FromDesignPath(files[i]), files[i]);
+                WriteText(source.Path() / platform::FromBackslashPath(files[i]), files[i]);
             }
         }
     }
@@ -66,15 +66,15 @@ protected:
 };
 
 TEST_F(CopyProgramTest, CopiesWhatExistsAndPointsTheSettingsAtTheCopy) {
-    const fs::path old = target.Path() / platform::FromDesignPath(ui::SkinFiles()[0].name);
+    const fs::path old = target.Path() / platform::FromBackslashPath(ui::SkinFiles()[0].name);
     WriteText(old, "older copy");
     for (const std::string& targetText : {target.Path().string(), target.Path().string() + "/"}) {
         EXPECT_TRUE(Copy(targetText).empty());
         EXPECT_EQ(percent, "100%");
         const std::vector<std::string>& files = CopyProgramFiles();
         for (std::size_t i = 0; i < files.size(); ++i) {
-            const fs::path from = source.Path() / platform::FromDesignPath(files[i]);
-            const fs::path to = target.Path() / platform::FromDesignPath(files[i]);
+            const fs::path from = source.Path() / platform::FromBackslashPath(files[i]);
+            const fs::path to = target.Path() / platform::FromBackslashPath(files[i]);
             EXPECT_EQ(fs::exists(to), fs::exists(from)) << files[i];
             if (fs::exists(from) && files[i] != "Setting.ini") {
                 EXPECT_EQ(ReadText(to), ReadText(from)) << files[i];
@@ -102,7 +102,7 @@ TEST_F(CopyProgramTest, TheListHoldsEverySkinBitmap) {
 TEST_F(CopyProgramTest, FailedFilesAreCountedAndReported) {
     // Folders where two listed files should go: those copies fail, the rest go on.
     fs::create_directories(target.Path() / "CtrlFile.ini" / "x");
-    fs::create_directories(target.Path() / platform::FromDesignPath(ui::SkinFiles()[0].name) / "x");
+    fs::create_directories(target.Path() / platform::FromBackslashPath(ui::SkinFiles()[0].name) / "x");
     const std::vector<std::string> messages = Copy(target.Path().string());
     EXPECT_EQ(failures, 2);
     ASSERT_EQ(messages.size(), 1u);
