@@ -203,7 +203,7 @@ public:
     std::string m_strCodecVersion;
     std::string m_strFPGAVersion;
     std::string m_strAppVersion = "0.0.1.5";
-    std::array<DeviceIdRecord, 2> m_DeviceID;  // 0: product and MAC, 1: host name
+    std::array<DeviceIdRecord, 2> m_DeviceID;     // 0: product and MAC, 1: host name
     std::array<char, 40> m_szFirmwareFileName{};  // expected for the chosen firmware type
     CDeviceList m_DeviceList;
 

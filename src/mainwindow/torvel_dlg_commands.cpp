@@ -16,8 +16,8 @@
 #include "protocol/config_section.h"
 #include "recording/recorder_set.h"
 #include "ui/message_ids.h"
-#include "ui/string_ids.h"
 #include "ui/message_sink.h"
+#include "ui/string_ids.h"
 #include "ui/string_table.h"
 #include "video/live_pipeline.h"
 
@@ -309,7 +309,8 @@ void CTorvelDlg::OnSystemConfig(int) {
 void CTorvelDlg::RunSystemSheet() {
     KernelObject& app = *g_lpApp;
     SysCfgBlocks& cfg = app.m_SysCfg;
-    MySystemDialog sheet(QString::fromStdString(ui::LoadString(ui::texts::kSystemSettingCaption)), this, 0);
+    MySystemDialog sheet(QString::fromStdString(ui::LoadString(ui::texts::kSystemSettingCaption)),
+                         this, 0);
     CSettingINI& settings = app.CSettingINI;
     sheet.m_RecordPage.m_strRecordPath = settings.m_strRecordPath;
     sheet.m_RecordPage.m_strSnapshotPath = settings.m_strSnapshotPath;

@@ -159,8 +159,8 @@ public:
                    LineList(m_refused) + " refused.";
         }
         if (!m_short.empty()) {
-            text += (text.empty() ? "" : "\n") + ui::LoadString(ui::texts::kPleaseInputCommand) + "\n" +
-                    std::string(source) + ": " + LineList(m_short) +
+            text += (text.empty() ? "" : "\n") + ui::LoadString(ui::texts::kPleaseInputCommand) +
+                    "\n" + std::string(source) + ": " + LineList(m_short) +
                     (m_short.size() == 1 ? " holds fewer bytes than its length says."
                                          : " hold fewer bytes than their lengths say.");
         }

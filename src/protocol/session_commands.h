@@ -13,7 +13,6 @@
 
 #include "ui/string_ids.h"
 
-
 // What a device step left for the window: a box to show (string id, 0 for none).
 struct CommandOutcome {
     bool ok = true;

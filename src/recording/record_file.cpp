@@ -243,7 +243,8 @@ std::vector<RecordedFrame> RecordFileReader::FromIndex(std::uint64_t indexStart,
         const RecordFrameRecord record = RecordFrameRecord::Decode(prefix.data());
         const std::uint64_t end = offset + RecordFrameRecord::kSize + record.dwLength;
         const bool nextNamed = k + 1 < count && end == GetU32(&index[(k + 1) * kIndexEntrySize]);
-        if (record.Plausible() && (nextNamed || EndsAtARecord(end, indexStart))) {
+        if (record.Plausible() && end <= indexStart &&
+            (nextNamed || EndsAtARecord(end, indexStart))) {
             frames.push_back({static_cast<std::uint32_t>(offset), record});
         }
     }

@@ -102,7 +102,8 @@ TEST_F(CopyProgramTest, TheListHoldsEverySkinBitmap) {
 TEST_F(CopyProgramTest, FailedFilesAreCountedAndReported) {
     // Folders where two listed files should go: those copies fail, the rest go on.
     fs::create_directories(target.Path() / "CtrlFile.ini" / "x");
-    fs::create_directories(target.Path() / platform::FromBackslashPath(ui::SkinFiles()[0].name) / "x");
+    fs::create_directories(target.Path() / platform::FromBackslashPath(ui::SkinFiles()[0].name) /
+                           "x");
     const std::vector<std::string> messages = Copy(target.Path().string());
     EXPECT_EQ(failures, 2);
     ASSERT_EQ(messages.size(), 1u);

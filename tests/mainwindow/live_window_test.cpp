@@ -694,7 +694,10 @@ TEST_F(LiveWindowTest, ConnectAndDisconnectAtAnyMomentKeepOneSessionSet) {
     ExitProcessResource();
     FreeSemaphore(components);
     EXPECT_EQ(platform::RunningThreadCount(), 0u);
-    EXPECT_EQ(platform::OpenObjectCount(), objectsBefore);
+    // The resource chains' lock, made by the program's first chain, lives as long as the
+    // program; it is the one object that may be new (ctest runs this test in a process of its
+    // own, where it always is).
+    EXPECT_LE(platform::OpenObjectCount(), objectsBefore + 1);
 }
 
 }  // namespace

@@ -79,6 +79,14 @@ TEST_F(Profile, AValueWithALineBreakWritesNoKeysOfItsOwn) {
     EXPECT_EQ(ReadAll(file), "[Quarnel]\r\nServer Name=cam\r\nUsername=a\r\n");
 }
 
+// A lone carriage return ends a line as a line feed does: no value read holds one, so what is
+// read is what writing it back keeps.
+TEST_F(Profile, ALoneCarriageReturnEndsALine) {
+    std::ofstream(file, std::ios::binary) << "[Quarnel]\r\nServer Name=10.0.0.5\rPort=81\r\n";
+    EXPECT_EQ(ReadProfileString(file, "Quarnel", "Server Name", ""), "10.0.0.5");
+    EXPECT_EQ(ReadProfileInt(file, "Quarnel", "Port", 0), 81);
+}
+
 TEST_F(Profile, WriteCreatesTheFile) {
     ASSERT_TRUE(WriteProfileString(file, "Quarnel", "k", "v"));
     EXPECT_EQ(ReadAll(file), "[Quarnel]\r\nk=v\r\n");

@@ -234,22 +234,27 @@ TEST_F(RecordFile, ADamagedRecordCostsOnlyItsOwnFrame) {
         at += 25 + frames[i].size();
     }
     const std::size_t indexEntry = whole.size() - 4 - (50 - kDamaged) * 8;
+    const auto plus = [&](std::size_t offset, int add) {
+        return std::pair{offset, static_cast<std::uint8_t>(whole[offset] + add)};
+    };
     const struct {
         const char* what;
-        std::size_t offset;
-        std::uint8_t value;
+        std::vector<std::pair<std::size_t, std::uint8_t>> edits;
         std::size_t lost;
     } damages[] = {
-        {"field bitmap", at, 0x7F, 1},
-        {"length too long", at + 9, 0x01, 1},  // + 256 bytes, into the next records
-        {"length too short", at + 8, 0x00, 1},
+        {"field bitmap", {{at, 0x7F}}, 1},
+        {"length too long", {{at + 9, 0x01}}, 1},  // + 256 bytes, into the next records
+        {"length too short", {{at + 8, 0x00}}, 1},
         // The records are whole: walking them by their lengths finds every frame.
-        {"index entry into a frame", indexEntry, static_cast<std::uint8_t>(whole[indexEntry] + 30),
-         0},
+        {"index entry into a frame", {plus(indexEntry, 30)}, 0},
+        // A length and the next entry moved alike (+ 64 KiB), both past the end of the file.
+        {"length and next entry past the end", {plus(at + 10, 1), plus(indexEntry + 10, 1)}, 2},
     };
     for (const auto& d : damages) {
         Bytes bytes = whole;
-        bytes[d.offset] = d.value;
+        for (const auto& [offset, value] : d.edits) {
+            bytes[offset] = value;
+        }
         const auto path = folder.Path() / "damaged.qrn";
         std::ofstream(path, std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(bytes.data()),

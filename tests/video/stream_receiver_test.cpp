@@ -176,7 +176,7 @@ TEST_P(CorruptFrames, AreDroppedAndTheStreamGoesOn) {
         LimitTo(s, kSent, StreamEnd::Stall);
     });
     Start();
-    ASSERT_TRUE(WaitUntil([&] { return recorder.Count() >= kSent / 2; }));
+    ASSERT_TRUE(WaitForFrames(kSent / 2));
     platform::Sleep(200);
     const auto frames = recorder.Frames();
     EXPECT_EQ(frames.size(), kSent / 2);
