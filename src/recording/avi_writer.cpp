@@ -1,6 +1,7 @@
 #include "recording/avi_writer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "recording/record_bytes.h"
 #include "ui/message_sink.h"
@@ -25,7 +26,8 @@ constexpr std::size_t kIndexEntrySize = 16;
 class Bytes {
 public:
     Bytes& FourCC(const char* code) {
-        m_bytes.insert(m_bytes.end(), code, code + 4);
+        const std::size_t at = Grow(4);
+        std::memcpy(&m_bytes[at], code, 4);
         return *this;
     }
     Bytes& U32(std::uint32_t v) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <thread>
 
 #include "app/live_session_components.h"
 #include "device_emulator.h"
@@ -75,17 +74,17 @@ TEST_F(LiveSessionComponentsTest, AnAlarmFileStartsWithThePreAlarmFrames) {
     });
     platform::SetEvent(g_lpApp->h_StartToGetJpegImageEvent);
     ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count("PresentFrame") >= 40; }));
+    // The alarm lasts until the recording is under way and a few frames of it are shown, however
+    // slowly this machine runs the stream.
     device.Update(
         [](device_emulator::Settings& s) { s.stream.presence |= device_emulator::kAlarm1Bit; });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(test_support::PumpUntil([&] { return components.Recorders().AlarmItemPending(); }));
+    const long shown = log.Count("PresentFrame");
+    ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count("PresentFrame") >= shown + 10; }));
     device.Update(
         [](device_emulator::Settings& s) { s.stream.presence &= ~device_emulator::kAlarm1Bit; });
-    for (int i = 0;
-         i < 2000 && !(components.Recorders().AlarmItemPending() == false && !AlarmFiles().empty());
-         ++i) {
-        ui::ProcessPostedMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    test_support::PumpUntil(
+        [&] { return !components.Recorders().AlarmItemPending() && !AlarmFiles().empty(); });
     const auto files = AlarmFiles();
     ASSERT_EQ(files.size(), 1u);
     recording::RecordFileReader reader;
