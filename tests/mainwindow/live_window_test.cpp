@@ -52,6 +52,9 @@ class LiveWindowTest : public ::testing::Test {
 protected:
     LiveWindowTest() {
         platform::SetProgramFolder(TORVEL_SKIN_DIR);
+        // The tests count frames and never time them. A slow stream leaves room for the
+        // sanitizer builds, which run several of these sessions at once.
+        device.Update([](Settings& s) { s.stream.frame_rate = 10.0; });
         device.Start();
     }
 
@@ -130,6 +133,11 @@ protected:
         });
     }
 
+    std::string LastMessage() const {
+        const std::vector<std::string> texts = messages.Texts();
+        return texts.empty() ? std::string() : texts.back();
+    }
+
     std::vector<std::filesystem::path> Files(const test_support::TempFolder& folder) const {
         std::vector<std::filesystem::path> files;
         for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
@@ -163,15 +171,19 @@ TEST_F(LiveWindowTest, LivePictureIsPaintedAndMoves) {
     const QRect video = VideoRect();
     EXPECT_EQ(video, QRect(42, 96, 640, 456));
     const QImage first = Window().grab(video).toImage();
+    const std::uint32_t firstShown = g_lpApp->m_dwFramesShown;
     ASSERT_TRUE(WaitForFrames(10));
     // The rates reach the status line after their first interval.
-    PumpUntil([&] { return Window().StatusText().rfind("FR:", 0) == 0; }, 5'000);
+    ASSERT_TRUE(PumpUntil([&] { return Window().StatusText().rfind("FR:", 0) == 0; }));
     const QImage second = Window().grab(video).toImage();
+    const std::uint32_t secondShown = g_lpApp->m_dwFramesShown;
     Window().grab().save(TORVEL_SCREENSHOT_DIR "/live-window.png");
 
-    // The test picture is not black, and its frame counter in the top left corner moves.
-    const QRect counter(0, 0, 160, 80);
-    EXPECT_NE(first.copy(counter), second.copy(counter));
+    // The test picture is not black, and its frame counter in the top left corner moves. The
+    // box holds all four digits: the top halves of some digits (2 and 3) look alike.
+    const QRect counter(0, 0, 210, 180);
+    EXPECT_NE(first.copy(counter), second.copy(counter))
+        << "frames shown " << firstShown << " and " << secondShown;
     int lit = 0;
     for (int y = 0; y < second.height(); y += 16) {
         for (int x = 0; x < second.width(); x += 16) {
@@ -220,7 +232,7 @@ TEST_F(LiveWindowTest, OtherProductIsRefusedAndClosedThroughTheCloseSequence) {
     EXPECT_FALSE(Open());
     EXPECT_EQ(Window().DoModal(), 0);
     ASSERT_FALSE(messages.Texts().empty());
-    EXPECT_EQ(messages.Texts().back(), ui::LoadString(4040));
+    EXPECT_EQ(LastMessage(), ui::LoadString(4040));
     EXPECT_FALSE(g_lpApp->h_GetJpegImageThread) << "the session's threads are released";
     EXPECT_TRUE(std::filesystem::exists(program.Path() / "Setting.ini"));
 }
@@ -305,6 +317,7 @@ TEST_F(LiveWindowTest, PtzSwitchHandsTheKeysToThePeripheralAndAClickSendsTheCell
     const QRect video = VideoRect();
     Click(video.topLeft() + QPoint(4 * 40, 2 * 38 + 10));
     ASSERT_TRUE(PumpUntil([&] { return device.Requests("/RS485Cmd.cgi").size() == 1; }));
+    ASSERT_TRUE(WaitForCommand());
     const auto click = device.Requests("/RS485Cmd.cgi")[0];
     const std::uint8_t cell = 3 + 16 * 2;
     const std::uint8_t level = 60;
@@ -315,7 +328,9 @@ TEST_F(LiveWindowTest, PtzSwitchHandsTheKeysToThePeripheralAndAClickSendsTheCell
     EXPECT_EQ(click.Param("CH"), "1");
     EXPECT_EQ(click.Param("MASTER"), "0");
     EXPECT_EQ(g_lpApp->m_wHotBoxX, 160);
-    EXPECT_EQ(g_lpApp->m_wHotBoxFrames, 4);
+    // The answer has the box drawn in the next four frames; the painter may have drawn one since.
+    const std::uint16_t boxFrames = g_lpApp->m_wHotBoxFrames;
+    EXPECT_TRUE(boxFrames >= 1 && boxFrames <= 4) << boxFrames;
 
     // The device refuses the way back: the window stays with the peripheral.
     const QString tip = Window().GetDlgItem(8312)->toolTip();
@@ -328,7 +343,7 @@ TEST_F(LiveWindowTest, PtzSwitchHandsTheKeysToThePeripheralAndAClickSendsTheCell
     EXPECT_EQ(Window().GetDlgItem(8312)->toolTip(), tip);
     EXPECT_EQ(g_lpApp->m_bHotPointMode, 2);
     EXPECT_EQ(g_lpApp->m_wHotBoxFrames, 0);
-    EXPECT_EQ(messages.Texts().back(), ui::LoadString(4065));
+    EXPECT_EQ(LastMessage(), ui::LoadString(4065));
 
     // Accepted now: back to the master.
     AnswerNextDialog<CSelectPTZDlg>([](CSelectPTZDlg& d) { d.m_btnEsc.click(); });
@@ -402,7 +417,7 @@ TEST_F(LiveWindowTest, AnEditedBusListTakesTheKeysBackFromAPeripheralThatIsNoLon
         sheet.m_btnApply.click();
     });
     Command(1006);
-    PumpUntil([] { return false; }, 100);
+    PumpUntil([&] { return devices.IsCurrentMaster() != 0; });
     EXPECT_TRUE(devices.IsCurrentMaster());
     EXPECT_EQ(Window().GetDlgItem(8312)->GetImageIndex(), 0);
     EXPECT_EQ(Window().GetDlgItem(8312)->toolTip(), "PTZ_CONTROL_OFF");
@@ -417,7 +432,9 @@ TEST_F(LiveWindowTest, TheSheetsPauseAfterAnAddressChangeKeepsTheWindowsRunning)
     QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
     timer.start(10);
     const std::uint32_t shown = g_lpApp->m_dwFramesShown;
-    sheet.m_wait(400);
+    // The pause the sheet takes after an address change: long enough for timers and frames on
+    // a loaded machine under a sanitizer.
+    sheet.m_wait(3'000);
     EXPECT_GE(ticks, 10);
     EXPECT_NE(g_lpApp->m_dwFramesShown, shown) << "the live picture went on meanwhile";
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -439,7 +456,7 @@ TEST_F(LiveWindowTest, AFailedSectionFetchOpensNoSheet) {
     ASSERT_TRUE(Command(1006));
     QApplication::processEvents();
     EXPECT_FALSE(sheetOpened);
-    EXPECT_EQ(messages.Texts().back(), ui::LoadString(4029));
+    EXPECT_EQ(LastMessage(), ui::LoadString(4029));
     EXPECT_EQ(device.Requests("/GetSysCfg.cgi").size(), 1u) << "the fetch stops at the failure";
 }
 
@@ -504,10 +521,10 @@ TEST_F(LiveWindowTest, SnapshotAndManualRecordingAreWrittenAndRecordingStopsAfte
     ASSERT_TRUE(WaitForFrames(10));
     Command(1002);  // disconnect: the stream stops
     EXPECT_EQ(g_lpApp->m_fConnected, 0u);
-    PumpUntil([] { return g_lpApp->m_fVideoReady == 0; }, 3'000);
+    PumpUntil([] { return g_lpApp->m_fVideoReady == 0; });
     const auto before = messages.Texts().size();
     Window().OnCommand(1005);  // the recording still stops
-    EXPECT_EQ(messages.Texts().size(), before) << messages.Texts().back();
+    EXPECT_EQ(messages.Texts().size(), before) << LastMessage();
     EXPECT_EQ(Window().GetDlgItem(1005)->GetImageIndex(), 0);
     EXPECT_EQ(Window().GetDlgItem(1005)->toolTip(), "RECORD");
 
@@ -538,7 +555,7 @@ TEST_F(LiveWindowTest, ResolutionAndQualityFollowTheDevice) {
     Command(1007);
     EXPECT_EQ(g_lpApp->CSettingINI.m_nResolution, 1u);
     EXPECT_EQ(Window().GetDlgItem(1007)->GetImageIndex(), 1);
-    EXPECT_EQ(messages.Texts().back(), ui::LoadString(4066));
+    EXPECT_EQ(LastMessage(), ui::LoadString(4066));
     // A stored small-picture index starts the cycle over at the large picture.
     g_lpApp->CSettingINI.m_nResolution = 2;
     Command(1007);
@@ -554,6 +571,7 @@ TEST_F(LiveWindowTest, WindowLivesOnWhileACommandWaitsOnAStalledDeviceAndCloseCa
     });
     device.ClearRequests();
     const std::uint32_t resolution = g_lpApp->CSettingINI.m_nResolution;
+    const auto stalled = std::chrono::steady_clock::now();
     Window().OnCommand(1008);
     ASSERT_TRUE(device.WaitForRequests("/Setquality.cgi", 1, 5s));
     EXPECT_TRUE(Window().IsWaitingForDevice()) << "the window came back before the device did";
@@ -574,14 +592,14 @@ TEST_F(LiveWindowTest, WindowLivesOnWhileACommandWaitsOnAStalledDeviceAndCloseCa
     for (const int command : {1007, 8241, 8311, 1006}) {
         Window().OnCommand(command);
     }
-    PumpUntil([] { return false; }, 200);
+    PumpUntil([] { return false; }, 500);
     EXPECT_EQ(device.Requests().size(), 1u) << device.Requests().back().path;
     EXPECT_EQ(g_lpApp->CSettingINI.m_nResolution, resolution);
 
-    // Closing does not wait for the device, which would keep the command for 15 s.
-    const auto start = std::chrono::steady_clock::now();
+    // Closing does not wait for the device, which would keep the command for 15 s from its
+    // request on.
     ASSERT_TRUE(Window().DestroyWindow());
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_LT(std::chrono::steady_clock::now() - stalled, 15s);
     EXPECT_FALSE(Window().IsWaitingForDevice());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     PumpUntil([] { return false; }, 200);
@@ -631,9 +649,11 @@ TEST_F(LiveWindowTest, AMissingAlarmSoundIsReportedOnceAnAlarmAndTheShippedOnePl
 }
 
 TEST_F(LiveWindowTest, DroppedStreamShowsTheReloginAndThePictureComesBack) {
-    platform::SetClockSpeed(20.0);
     ASSERT_TRUE(Open());
     ASSERT_TRUE(WaitForFrames(3));
+    // The re-login's pauses pass faster; its time-outs, 4 s for a frame, still hold on a loaded
+    // machine under a sanitizer.
+    platform::SetClockSpeed(5.0);
     device.Update([](Settings& s) {
         s.faults["/Getvideo.cgi"] = {.action = device_emulator::ReplyAction::CloseWithoutReply,
                                      .times = 2};
@@ -656,10 +676,13 @@ TEST_F(LiveWindowTest, DroppedStreamShowsTheReloginAndThePictureComesBack) {
 
 TEST_F(LiveWindowTest, LifetimeExpiryClosesTheWindow) {
     device.Update([](Settings& s) { s.identity.lifetime = "1"; });
-    platform::SetClockSpeed(100.0);
     ASSERT_TRUE(Open());
     EXPECT_EQ(g_lpApp->m_dwLifeTime, 1u);
-    ASSERT_TRUE(PumpUntil([&] { return !Window().isVisible(); }, 10'000));
+    // The minute passes in 6 s. A faster clock would cut the 20 s the stream may go without a
+    // frame below what a loaded machine under a sanitizer keeps, and a new login starts the
+    // count again.
+    platform::SetClockSpeed(10.0);
+    ASSERT_TRUE(PumpUntil([&] { return !Window().isVisible(); }, 60'000));
     EXPECT_TRUE(std::filesystem::exists(program.Path() / "Setting.ini"));
     EXPECT_EQ(g_lpApp->m_pMainDialog.load(), nullptr);
 }
