@@ -172,7 +172,7 @@ TEST_F(ListPagesTest, DeviceRateOfTheLastRowIsSentWithTheHeaderAsFetched) {
     EXPECT_EQ(page.m_fChanged, 1u);
     EXPECT_EQ(Cell(page, 15, 4), "115200");
 
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_EQ(SentSections(), std::vector<std::string>{"RS485"});
     EXPECT_EQ(sheet.m_fDeviceListChanged, 1u);
     const std::string sent = *device.Section("RS485");
@@ -209,7 +209,7 @@ TEST_F(ListPagesTest, DeviceOkWithoutAChangeSendsNothing) {
     WhenEditorOpens<CDeviceEditDlg>([](CDeviceEditDlg& d) { d.m_btnOK.click(); });
     page.m_btnEdit.click();
     EXPECT_EQ(page.m_fChanged, 0u);
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_TRUE(SentSections().empty());
     EXPECT_EQ(sheet.m_fDeviceListChanged, 0u);
 }
@@ -230,7 +230,7 @@ TEST_F(ListPagesTest, DeviceValuesWithoutAnItemSurviveAnEditOfTheRow) {
         d.m_btnOK.click();
     });
     page.m_btnEdit.click();
-    sheet.OnClickApply();
+    Apply(sheet);
     ASSERT_EQ(SentSections(), std::vector<std::string>{"RS485"});
     EXPECT_EQ(DeviceByte("RS485", 12 + 4), 12);
     EXPECT_EQ(DeviceByte("RS485", 28 + 4), 5);
@@ -272,7 +272,7 @@ TEST_F(ListPagesTest, DetectionEditSendsTheChannelKeyThenDvrLiveAndAlarm) {
     EXPECT_EQ(device.Requests("/RS485Cmd.cgi")[0].body[1], '\x32');  // the key of row 3
     EXPECT_EQ(RowTexts(page, 2), (QStringList{" 3", "ON", "255", "0", "0", "7", "OFF"}));
 
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_EQ(SentSections(), (std::vector<std::string>{"DVRLIVE", "ALARM"}));
     EXPECT_EQ(DeviceByte("DVRLIVE", 324 + 2), 255);
     EXPECT_EQ(DeviceByte("DVRLIVE", 372 + 2), 7);
@@ -324,7 +324,7 @@ TEST_F(ListPagesTest, DetectionOkWithTheSameValuesLeavesBothFlags) {
     page.m_btnEdit.click();
     EXPECT_EQ(page.m_fDvrLiveChanged, 0u);
     EXPECT_EQ(page.m_fAlarmChanged, 0u);
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_TRUE(SentSections().empty());
 }
 
@@ -357,7 +357,7 @@ TEST_F(ListPagesTest, DetectionAndCameraSendInOrderAndStopAtAFailedFirstSend) {
             Faults("/SetSysCfg.cgi", {.status = 500, .times = 1});
         }
         const std::size_t shown = messages.Texts().size();
-        other.OnClickApply();
+        Apply(other);
         EXPECT_EQ(SentSections(), c.sent) << c.camera << c.firstFails;
         EXPECT_EQ(messages.Texts().size() - shown, c.firstFails ? 1u : 0u);
         EXPECT_EQ(other.result(), MySystemDialog::kResultApplied);
@@ -402,7 +402,7 @@ TEST_F(ListPagesTest, CameraValuesLandAtTheirOffsetsAndOnlyDvrLiveIsSent) {
     // BR, CT, SU, HU, COV, REC
     EXPECT_EQ(RowTexts(page, 2), (QStringList{" 3", "", "255", "0", "88", "77", "YES", "YES"}));
 
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_EQ(SentSections(), std::vector<std::string>{"DVRLIVE"});
     EXPECT_EQ(DeviceByte("DVRLIVE", 4 + 2), 255);
     EXPECT_EQ(DeviceByte("DVRLIVE", 52 + 2), 88);
