@@ -113,6 +113,11 @@ private:
 
 class ConfigSheet {
 public:
+    // A page's device command (the sheet has one at a time): `work` runs off the window's
+    // thread, then `done` gets its result on the window's thread; the sheet waits for the device
+    // meanwhile as during APPLY. False, with nothing started, while another command runs.
+    virtual bool RunDeviceCommand(std::function<bool()> work, std::function<void(bool)> done) = 0;
+
     // A page that runs a long device exchange of its own keeps the sheet from closing meanwhile.
     virtual void DisableSheetButtons() = 0;
     virtual void EnableSheetButtons() = 0;

@@ -176,6 +176,10 @@ void MySystemDialog::OnTabChanged(int index) {
     m_pages[index]->OnSetActive();
 }
 
+bool MySystemDialog::RunDeviceCommand(std::function<bool()> work, std::function<void(bool)> done) {
+    return m_command.Start<bool>(std::move(work), std::move(done));
+}
+
 void MySystemDialog::DisableSheetButtons() {
     m_btnExit.setEnabled(false);
     m_btnApply.setEnabled(false);

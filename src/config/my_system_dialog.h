@@ -56,6 +56,7 @@ public:
     void OnClickApply();
     void OnClickOK();
 
+    bool RunDeviceCommand(std::function<bool()> work, std::function<void(bool)> done) override;
     void DisableSheetButtons() override;
     void EnableSheetButtons() override;
 

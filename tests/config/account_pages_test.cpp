@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "config/account_page.h"
 #include "config/data_exchange.h"
 #include "config/my_system_dialog.h"
@@ -10,6 +12,7 @@
 namespace {
 
 using test_support::ConfigFixture;
+using test_support::PumpUntil;
 
 struct StoredAccount {
     int slot;
@@ -444,8 +447,14 @@ TEST_F(OnlineUserPageTest, RefreshRereadsAndAFailedOneKeepsTheRows) {
     std::string online(240, '\0');
     online.replace(24, 24, Entry("bob", {127, 0, 0, 2}, 10, 0, 1));
     online.replace(48, 24, Entry("eve", {127, 0, 0, 3}, 20, 3, 1));
-    Faults("/GetSysCfg.cgi", {.body = online, .times = 1});
+    // A slow answer: the refresh waits off the window's thread, with the sheet held meanwhile.
+    Faults("/GetSysCfg.cgi",
+           {.body = online, .reply_delay = std::chrono::milliseconds(500), .times = 1});
     page.m_btnRefresh.click();
+    EXPECT_TRUE(sheet.IsWaitingForDevice());
+    EXPECT_FALSE(sheet.m_btnApply.isEnabled());
+    ASSERT_TRUE(PumpUntil([&sheet] { return !sheet.IsWaitingForDevice(); }));
+    EXPECT_TRUE(sheet.m_btnApply.isEnabled());
     EXPECT_EQ(Rows(page), (std::vector<std::vector<std::string>>{
                               {"bob", "127.0.0.2", "NORMAL USER", "640*552", "MIDDLE"},
                               {"eve", "127.0.0.3", "HIGH USER", "", "MIDDLE"}}));
@@ -453,6 +462,7 @@ TEST_F(OnlineUserPageTest, RefreshRereadsAndAFailedOneKeepsTheRows) {
 
     Faults("/GetSysCfg.cgi", {.status = 500});
     page.m_btnRefresh.click();
+    ASSERT_TRUE(PumpUntil([&sheet] { return !sheet.IsWaitingForDevice(); }));
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4029)});
     EXPECT_EQ(page.m_wRowCount, 2);
     EXPECT_EQ(page.m_listOnline.topLevelItemCount(), 2);
