@@ -127,6 +127,8 @@ protected:
         for (CConfigPage* page : sheet.Pages()) {
             sheet.SetActivePage(page);
             ASSERT_TRUE(page->IsPageCreated()) << page->Caption().toStdString();
+            // A page that asks the device when it is first shown holds the sheet until then.
+            ASSERT_TRUE(PumpUntil([&sheet] { return !sheet.IsWaitingForDevice(); }));
         }
         sheet.SetActivePage(&sheet.m_NetworkPage);
         sheet.m_AccountPage.m_fAccountListChanged = 1;
