@@ -5,6 +5,7 @@
 #include "config/section_fields.h"
 #include "kernel/kernel_object.h"
 #include "platform/byte_order.h"
+#include "platform/thread.h"
 #include "protocol/config_section.h"
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
@@ -66,15 +67,60 @@ SheetOpeningValues SheetOpeningValues::FromSections(SysCfgBlocks& cfg) {
     return v;
 }
 
-bool ConfigSheet::SendSection(std::uint8_t section, std::span<const std::uint8_t> bytes,
-                              const std::string& failureText) {
-    if (SetConfigSection(section, bytes.data(), static_cast<std::uint32_t>(bytes.size()), 0) != 0) {
-        return true;
+void SectionSends::BeginStep(std::function<void()> onSent) {
+    m_steps.push_back({{}, std::move(onSent)});
+}
+
+void SectionSends::Add(std::uint8_t section, std::span<const std::uint8_t> bytes,
+                       std::string failureText, std::function<void()> onTried) {
+    m_steps.back().entries.push_back(
+        {section, {bytes.begin(), bytes.end()}, std::move(failureText), std::move(onTried), {}});
+}
+
+void SectionSends::AddWork(std::function<void()> work) {
+    m_steps.back().entries.push_back({0, {}, {}, {}, std::move(work)});
+}
+
+SectionSends::Outcome SectionSends::Run() const {
+    Outcome outcome;
+    for (const Step& step : m_steps) {
+        StepResult& result = outcome.emplace_back();
+        for (const Entry& entry : step.entries) {
+            // After a cancel nothing more may reach the device, not even a pending address.
+            if (platform::StopRequested()) {
+                return outcome;
+            }
+            ++result.ran;
+            if (entry.work) {
+                entry.work();
+            } else if (SetConfigSection(entry.section, entry.bytes.data(),
+                                        static_cast<std::uint32_t>(entry.bytes.size()), 0) == 0) {
+                result.failed = true;
+                break;
+            }
+        }
     }
-    if (failureText.empty()) {
-        ui::ShowMessage(ui::texts::kChangeConfigFailed);
-    } else {
-        ui::ShowMessage(failureText);
+    return outcome;
+}
+
+void SectionSends::Report(const Outcome& outcome) const {
+    for (std::size_t i = 0; i < outcome.size() && i < m_steps.size(); ++i) {
+        const Step& step = m_steps[i];
+        const StepResult& result = outcome[i];
+        for (std::size_t k = 0; k < result.ran; ++k) {
+            if (step.entries[k].onTried) {
+                step.entries[k].onTried();
+            }
+        }
+        if (result.failed) {
+            const std::string& text = step.entries[result.ran - 1].failureText;
+            if (text.empty()) {
+                ui::ShowMessage(ui::texts::kChangeConfigFailed);
+            } else {
+                ui::ShowMessage(text);
+            }
+        } else if (step.onSent && result.ran == step.entries.size()) {
+            step.onSent();
+        }
     }
-    return false;
 }

@@ -51,9 +51,21 @@ void DetectionPage::ShowAlarm(int row) {
 }
 
 void DetectionPage::EditRow(int row) {
-    if (ShowsEditedChannel(g_lpApp->m_DeviceList)) {
-        SendRemoteKey(0, static_cast<std::uint16_t>(row));
+    ConfigSheet* sheet = Sheet();
+    if (sheet != nullptr && ShowsEditedChannel(g_lpApp->m_DeviceList)) {
+        // The editor opens once the device has had the channel's key, whatever it answered.
+        sheet->RunDeviceCommand(
+            [row] {
+                SendRemoteKey(0, static_cast<std::uint16_t>(row));
+                return true;
+            },
+            [this, row](bool) { EditChannel(row); });
+        return;
     }
+    EditChannel(row);
+}
+
+void DetectionPage::EditChannel(int row) {
     config::DetectionChannel& c = m_Channels[static_cast<std::size_t>(row)];
     CDetectionEditDlg dlg(this);
     dlg.m_strRow = RowNumberText(row);

@@ -26,6 +26,8 @@ protected:
     void EditRow(int row) override;
 
 private:
+    // The row editor and what it changed.
+    void EditChannel(int row);
     void ShowDetection(int row);
     void ShowAlarm(int row);
 };

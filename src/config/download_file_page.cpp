@@ -11,7 +11,9 @@
 #include <QVBoxLayout>
 #include <climits>
 #include <filesystem>
+#include <memory>
 
+#include "config/config_sheet.h"
 #include "config/data_exchange.h"
 #include "config/download_progress_dlg.h"
 #include "kernel/kernel_object.h"
@@ -101,28 +103,37 @@ void DownloadFilePage::OnInitDialog() {
 
     const std::string& lastFile = g_lpApp->CSettingINI.m_strNetworkFilePath;
     m_strFilePath = !lastFile.empty() ? lastFile : ui::LoadString(ui::texts::kSetPathFirst);
-    if (QueryDisks()) {
-        UpdateData(false);
-    }
+    QueryDisks();
 }
 
-bool DownloadFilePage::QueryDisks() {
-    CCgiRequest request(CGI_GETDVRHDD);
-    if (!g_szSessionCookie.Empty()) {
-        request.AddParam("Cookie", g_szSessionCookie.Get());
+void DownloadFilePage::QueryDisks() {
+    ConfigSheet* sheet = Sheet();
+    if (sheet == nullptr) {
+        return;
     }
-    std::uint8_t reply[kDiskReplyBytes] = {};
-    if (!VortaSendCommand(CGI_GETDVRHDD, request.Url(), nullptr, 0, nullptr, reply, sizeof reply,
-                          nullptr, kCommandSeconds, kCommandSeconds, 0)) {
-        return false;
-    }
-    std::copy_n(reply, m_abDiskMap.size(), m_abDiskMap.begin());
-    m_bDiskFlag = reply[m_abDiskMap.size()];
-    for (const config::DiskRow& row : config::DiskRows(m_abDiskMap, m_bDiskFlag)) {
-        m_cmbDisk.addItem(QString::fromStdString(row.label));
-        m_nDiskIndex = 0;
-    }
-    return true;
+    auto reply = std::make_shared<std::array<std::uint8_t, kDiskReplyBytes>>();
+    sheet->RunDeviceCommand(
+        [reply] {
+            CCgiRequest request(CGI_GETDVRHDD);
+            if (!g_szSessionCookie.Empty()) {
+                request.AddParam("Cookie", g_szSessionCookie.Get());
+            }
+            return VortaSendCommand(CGI_GETDVRHDD, request.Url(), nullptr, 0, nullptr,
+                                    reply->data(), kDiskReplyBytes, nullptr, kCommandSeconds,
+                                    kCommandSeconds, 0) != 0;
+        },
+        [this, reply](bool answered) {
+            if (!answered) {
+                return;
+            }
+            std::copy_n(reply->begin(), m_abDiskMap.size(), m_abDiskMap.begin());
+            m_bDiskFlag = (*reply)[m_abDiskMap.size()];
+            for (const config::DiskRow& row : config::DiskRows(m_abDiskMap, m_bDiskFlag)) {
+                m_cmbDisk.addItem(QString::fromStdString(row.label));
+                m_nDiskIndex = 0;
+            }
+            UpdateData(false);
+        });
 }
 
 bool DownloadFilePage::UpdateData(bool save) {

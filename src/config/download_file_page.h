@@ -3,8 +3,8 @@
 // "Network Backup": copies recorded data from one of the device's disks into a local backup
 // file. The user picks a start date and time, a size in megabytes, a channel and a disk, names
 // the file and presses Start; the progress dialog then downloads on a worker thread. The disk
-// list comes from the device when the page is first shown. The main window keeps the chosen
-// file as the next default when the sheet is applied.
+// list comes from the device when the page is first shown, without holding the window. The main
+// window keeps the chosen file as the next default when the sheet is applied.
 
 #include <QComboBox>
 #include <QDate>
@@ -66,8 +66,9 @@ protected:
     void OnInitDialog() override;
 
 private:
-    // Fills the disk list from the device; false when the device did not answer.
-    bool QueryDisks();
+    // Asks the device for its disks as the sheet's command; when it answered, the disk list and
+    // the other controls are filled.
+    void QueryDisks();
 
     QGroupBox* m_pTimeGroup = nullptr;
 };

@@ -133,14 +133,16 @@ void CRowEditDlg::accept() {
     }
 }
 
-void SendFlaggedSections(CListPage& page, std::initializer_list<FlaggedSection> sections) {
+void AddFlaggedSections(CListPage& page, SectionSends& sends,
+                        std::initializer_list<FlaggedSection> sections) {
     if (!page.IsPageCreated()) {
         return;
     }
     page.UpdateData(true);
+    sends.BeginStep();
     for (const FlaggedSection& s : sections) {
-        if (s.changed && !ConfigSheet::SendSection(s.section, s.bytes)) {
-            return;
+        if (s.changed) {
+            sends.Add(s.section, s.bytes);
         }
     }
 }

@@ -19,6 +19,7 @@
 #include <span>
 
 #include "config/config_page.h"
+#include "config/config_sheet.h"
 
 class QGridLayout;
 
@@ -103,13 +104,15 @@ private:
 };
 
 // The apply of a page whose edits went straight into the section buffers: when the page was
-// created, each section is sent, in order, when its changed flag is set; a failed send ends it.
+// created, each section whose changed flag is set goes into one step of the sends, in order, so
+// that a failed send ends it.
 struct FlaggedSection {
     std::uint32_t changed;
     std::uint8_t section;
     std::span<const std::uint8_t> bytes;
 };
-void SendFlaggedSections(CListPage& page, std::initializer_list<FlaggedSection> sections);
+void AddFlaggedSections(CListPage& page, SectionSends& sends,
+                        std::initializer_list<FlaggedSection> sections);
 
 // The items of a row editor's drop-down list, in index order.
 template <std::size_t N>

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <optional>
 
 #include "config/channel_sections.h"
 #include "config/section_fields.h"
@@ -41,7 +43,12 @@ int Scaled(float scale, int value) {
 }  // namespace
 
 MySystemDialog::MySystemDialog(const QString& caption, QWidget* parent, int firstPage)
-    : QDialog(parent), m_nFirstPage(firstPage) {
+    : QDialog(parent), m_nFirstPage(firstPage), m_command(*this, [this](bool waiting) {
+          // The pages too: an edit made now would be lost with the sheet.
+          m_tabs.setEnabled(!waiting);
+          m_btnExit.setEnabled(!waiting);
+          m_btnApply.setEnabled(!waiting);
+      }) {
     setWindowTitle(caption);
     // No close box in the title bar: the sheet ends through EXIT or APPLY.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -169,6 +176,10 @@ void MySystemDialog::OnTabChanged(int index) {
     m_pages[index]->OnSetActive();
 }
 
+bool MySystemDialog::RunDeviceCommand(std::function<bool()> work, std::function<void(bool)> done) {
+    return m_command.Start<bool>(std::move(work), std::move(done));
+}
+
 void MySystemDialog::DisableSheetButtons() {
     m_btnExit.setEnabled(false);
     m_btnApply.setEnabled(false);
@@ -180,6 +191,9 @@ void MySystemDialog::EnableSheetButtons() {
 }
 
 void MySystemDialog::OnClickApply() {
+    if (m_command.Busy()) {
+        return;
+    }
     const SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
     const std::uint8_t connectionType =
         m_NetworkPage.IsPageCreated() ? m_NetworkPage.m_bConnectionType : cfg.IP[22];
@@ -189,19 +203,29 @@ void MySystemDialog::OnClickApply() {
         ui::ShowMessage(ui::texts::kPppoeNeedsDdns);
         return;
     }
-    ApplyAccountPage(*this, m_AccountPage);
-    ApplyAlarmPages(*this, m_AlarmPage);
-    ApplyMailPage(*this, m_MailPage);
-    ApplyFtpPage(*this, m_FtpPage);
-    ApplyDevicePage(*this, m_DevicePage);
-    ApplyDetectionPage(*this, m_DetectionPage);
-    ApplyCameraPage(*this, m_CameraPage);
-    AlarmDatabase().AlarmDB_Save();
-    ApplyDnsPage(*this, m_DnsPage);
-    if (ApplyNetworkPage(*this, m_NetworkPage)) {
-        m_wait(kNewAddressWaitMs);
-    }
-    done(kResultApplied);
+    m_fNewAddressTried = false;
+    auto sends = std::make_shared<SectionSends>();
+    ApplyAccountPage(*this, m_AccountPage, *sends);
+    ApplyAlarmPages(*this, m_AlarmPage, *sends);
+    ApplyMailPage(*this, m_MailPage, *sends);
+    ApplyFtpPage(*this, m_FtpPage, *sends);
+    ApplyDevicePage(*this, m_DevicePage, *sends);
+    ApplyDetectionPage(*this, m_DetectionPage, *sends);
+    ApplyCameraPage(*this, m_CameraPage, *sends);
+    // The list is locked against the recorder thread, so the save may run among the sends.
+    sends->BeginStep();
+    sends->AddWork([] { AlarmDatabase().AlarmDB_Save(); });
+    ApplyDnsPage(*this, m_DnsPage, *sends);
+    ApplyNetworkPage(*this, m_NetworkPage, *sends);
+    std::shared_ptr<const SectionSends> run = std::move(sends);
+    m_command.Start<SectionSends::Outcome>([run] { return run->Run(); },
+                                           [this, run](SectionSends::Outcome outcome) {
+                                               run->Report(outcome);
+                                               if (m_fNewAddressTried) {
+                                                   m_wait(kNewAddressWaitMs);
+                                               }
+                                               done(kResultApplied);
+                                           });
 }
 
 void MySystemDialog::OnClickOK() {
@@ -209,15 +233,18 @@ void MySystemDialog::OnClickOK() {
 }
 
 void MySystemDialog::reject() {
+    m_command.Cancel();
     done(kResultCancel);
 }
 
 void MySystemDialog::closeEvent(QCloseEvent* event) {
     event->accept();
+    m_command.Cancel();
     done(kResultCancel);
 }
 
-void MySystemDialog::ApplyAccountPage(MySystemDialog&, AccountPropertyPage& page) {
+void MySystemDialog::ApplyAccountPage(MySystemDialog&, AccountPropertyPage& page,
+                                      SectionSends& sends) {
     if (!page.IsPageCreated()) {
         return;
     }
@@ -227,13 +254,19 @@ void MySystemDialog::ApplyAccountPage(MySystemDialog&, AccountPropertyPage& page
         return;
     }
     account::WriteRows(g_lpApp->m_AccountRows, static_cast<std::uint8_t>(page.m_nMaxUsers), secure);
-    if (SendSection(CFG_SECURE, secure, account::kSendFailed) && page.m_fLoginChanged != 0) {
-        g_lpApp->CSettingINI.m_strUserName = page.m_strLoginUser;
-        g_lpApp->CSettingINI.m_strPassword = page.m_strLoginPassword;
+    std::function<void()> takeLogin;
+    if (page.m_fLoginChanged != 0) {
+        takeLogin = [user = page.m_strLoginUser, password = page.m_strLoginPassword] {
+            g_lpApp->CSettingINI.m_strUserName = user;
+            g_lpApp->CSettingINI.m_strPassword = password;
+        };
     }
+    sends.BeginStep(std::move(takeLogin));
+    sends.Add(CFG_SECURE, secure, account::kSendFailed);
 }
 
-void MySystemDialog::ApplyAlarmPages(MySystemDialog& sheet, AlarmPropertyPage& page) {
+void MySystemDialog::ApplyAlarmPages(MySystemDialog& sheet, AlarmPropertyPage& page,
+                                     SectionSends& sends) {
     if (!page.IsPageCreated()) {
         return;
     }
@@ -242,29 +275,34 @@ void MySystemDialog::ApplyAlarmPages(MySystemDialog& sheet, AlarmPropertyPage& p
     const alarm_section::PageValues values{page.m_bAlarmMethod, page.m_bImageResolution,
                                            page.m_nPostNumberIndex, page.m_nDurationIndex};
     if (alarm_section::WriteChanges(values, sheet.m_saved, section)) {
-        SendSection(CFG_ALARM, section);
+        sends.BeginStep();
+        sends.Add(CFG_ALARM, section);
     }
 }
 
-void MySystemDialog::ApplyMailPage(MySystemDialog& sheet, MailPropertyPage& page) {
+void MySystemDialog::ApplyMailPage(MySystemDialog& sheet, MailPropertyPage& page,
+                                   SectionSends& sends) {
     if (!page.IsPageCreated() || !page.UpdateData(true)) {
         return;
     }
     if (WriteMailChanges(sheet.m_saved, page.Settings(), g_lpApp->m_SysCfg)) {
-        SendSection(CFG_SMTP, g_lpApp->m_SysCfg.SMTP);
+        sends.BeginStep();
+        sends.Add(CFG_SMTP, g_lpApp->m_SysCfg.SMTP);
     }
 }
 
-void MySystemDialog::ApplyFtpPage(MySystemDialog& sheet, FTPPropertyPage& page) {
+void MySystemDialog::ApplyFtpPage(MySystemDialog& sheet, FTPPropertyPage& page,
+                                  SectionSends& sends) {
     if (!page.IsPageCreated() || !page.UpdateData(true)) {
         return;
     }
     if (WriteFtpChanges(sheet.m_saved, page.Settings(), g_lpApp->m_SysCfg)) {
-        SendSection(CFG_FTP, g_lpApp->m_SysCfg.FTP);
+        sends.BeginStep();
+        sends.Add(CFG_FTP, g_lpApp->m_SysCfg.FTP);
     }
 }
 
-void MySystemDialog::ApplyDevicePage(MySystemDialog& sheet, DevicePage& page) {
+void MySystemDialog::ApplyDevicePage(MySystemDialog& sheet, DevicePage& page, SectionSends& sends) {
     if (!page.IsPageCreated()) {
         return;
     }
@@ -276,59 +314,81 @@ void MySystemDialog::ApplyDevicePage(MySystemDialog& sheet, DevicePage& page) {
     config::WriteRs485Entries(page.m_Entries, rs485);
     // The main window rebuilds its peripherals from the section after the sheet.
     sheet.m_fDeviceListChanged = 1;
-    SendSection(CFG_RS485, rs485);
+    sends.BeginStep();
+    sends.Add(CFG_RS485, rs485);
 }
 
-void MySystemDialog::ApplyDetectionPage(MySystemDialog&, DetectionPage& page) {
+void MySystemDialog::ApplyDetectionPage(MySystemDialog&, DetectionPage& page, SectionSends& sends) {
     SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
-    SendFlaggedSections(page, {{page.m_fDvrLiveChanged, CFG_DVRLIVE, cfg.DVRLIVE},
-                               {page.m_fAlarmChanged, CFG_ALARM, cfg.ALARM}});
+    AddFlaggedSections(page, sends,
+                       {{page.m_fDvrLiveChanged, CFG_DVRLIVE, cfg.DVRLIVE},
+                        {page.m_fAlarmChanged, CFG_ALARM, cfg.ALARM}});
 }
 
-void MySystemDialog::ApplyCameraPage(MySystemDialog&, CameraPage& page) {
+void MySystemDialog::ApplyCameraPage(MySystemDialog&, CameraPage& page, SectionSends& sends) {
     SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
-    SendFlaggedSections(page, {{page.m_fDvrLiveChanged, CFG_DVRLIVE, cfg.DVRLIVE},
-                               {page.m_fDvrRecChanged, CFG_DVRREC, cfg.DVRREC}});
+    AddFlaggedSections(page, sends,
+                       {{page.m_fDvrLiveChanged, CFG_DVRLIVE, cfg.DVRLIVE},
+                        {page.m_fDvrRecChanged, CFG_DVRREC, cfg.DVRREC}});
 }
 
-void MySystemDialog::ApplyDnsPage(MySystemDialog& sheet, CDNSPage& page) {
+void MySystemDialog::ApplyDnsPage(MySystemDialog& sheet, CDNSPage& page, SectionSends& sends) {
     if (!page.IsPageCreated() || !page.UpdateData(true)) {
         return;
     }
     SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
     const DdnsSettings settings = page.Settings();
-    if (WriteDnsChange(sheet.m_saved, settings, cfg) && !SendSection(CFG_DNS, cfg.DNS)) {
-        return;
+    // One step: a failed DNS send keeps the DDNS fields from going out, and from the buffer.
+    sends.BeginStep();
+    if (WriteDnsChange(sheet.m_saved, settings, cfg)) {
+        sends.Add(CFG_DNS, cfg.DNS);
     }
-    if (WriteDdnsChanges(sheet.m_saved, settings, cfg)) {
-        SendSection(CFG_SMTP, cfg.SMTP);
+    SysCfgBlocks next = cfg;
+    if (WriteDdnsChanges(sheet.m_saved, settings, next)) {
+        sends.Add(CFG_SMTP, next.SMTP, {}, [smtp = next.SMTP] { g_lpApp->m_SysCfg.SMTP = smtp; });
     }
 }
 
-bool MySystemDialog::ApplyNetworkPage(MySystemDialog& sheet, NetworkConfigPage& page) {
+void MySystemDialog::ApplyNetworkPage(MySystemDialog& sheet, NetworkConfigPage& page,
+                                      SectionSends& sends) {
     // A refused value has shown its prompt; nothing of this page goes out then.
     if (!page.IsPageCreated() || !page.UpdateData(true)) {
-        return false;
+        return;
     }
     SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
     const NetworkSettings settings = page.Settings();
-    if (WritePppoeChanges(sheet.m_saved.network, settings, cfg) &&
-        !SendSection(CFG_PPPOE, cfg.PPPOE)) {
-        return false;
+    // One step: a failed PPPOE send ends it before the IP fields are written, sent or switched
+    // to.
+    sends.BeginStep();
+    if (WritePppoeChanges(sheet.m_saved.network, settings, cfg)) {
+        sends.Add(CFG_PPPOE, cfg.PPPOE);
     }
-    if (!WriteIpChanges(sheet.m_saved.network, settings, cfg)) {
-        return false;
+    SysCfgBlocks next = cfg;
+    if (!WriteIpChanges(sheet.m_saved.network, settings, next)) {
+        return;
     }
-    // The device answers this send from its old address and then moves; the sender switches to
-    // the new address or port after that reply, so the commands after the sheet reach it.
+    // The device answers the IP send from its old address and then moves; the sender switches
+    // to the new address or port after that reply, so the commands after the sheet reach it.
+    std::optional<std::string> server;
     if (settings.address != sheet.m_saved.network.address) {
-        SetPendingServer(DottedAddress(settings.address));
+        server = DottedAddress(settings.address);
     }
+    std::optional<std::uint16_t> webPort;
     if (settings.webPort != sheet.m_saved.network.webPort && settings.webPort != 0) {
-        SetPendingWebPort(settings.webPort);
+        webPort = settings.webPort;
     }
-    // The device may already be moving to its new address when the send fails, so the caller
+    sends.AddWork([server, webPort] {
+        if (server) {
+            SetPendingServer(*server);
+        }
+        if (webPort) {
+            SetPendingWebPort(*webPort);
+        }
+    });
+    // The device may already be moving to its new address when the send fails, so the sheet
     // waits either way.
-    SendSection(CFG_IP, cfg.IP);
-    return true;
+    sends.Add(CFG_IP, next.IP, {}, [&sheet, ip = next.IP] {
+        g_lpApp->m_SysCfg.IP = ip;
+        sheet.m_fNewAddressTried = true;
+    });
 }

@@ -3,7 +3,8 @@
 // "System setting": the property sheet over the device's configuration sections. The main window
 // fetches the sections into KernelObject's buffers and runs the sheet; EXIT closes it sending
 // nothing, APPLY takes every created page into the buffers, sends each section that changed, one
-// request per section in a fixed order, and closes the sheet with result 3.
+// request per section in a fixed order, and closes the sheet with result 3. The sends run as one
+// command off the window's thread; closing the sheet meanwhile cancels them.
 
 #include <QDialog>
 #include <QPushButton>
@@ -22,6 +23,7 @@
 #include "config/config_sheet.h"
 #include "config/detection_page.h"
 #include "config/device_page.h"
+#include "config/dialog_command.h"
 #include "config/dns_page.h"
 #include "config/download_file_page.h"
 #include "config/ftp_page.h"
@@ -54,6 +56,7 @@ public:
     void OnClickApply();
     void OnClickOK();
 
+    bool RunDeviceCommand(std::function<bool()> work, std::function<void(bool)> done) override;
     void DisableSheetButtons() override;
     void EnableSheetButtons() override;
 
@@ -62,18 +65,23 @@ public:
     // Shows a tab as the user's click does (leaving the current page may be refused).
     void SetActivePage(CConfigPage* page);
 
-    // The apply steps, in the order OnClickApply runs them; each sends nothing when its page was
-    // never created. ApplyNetworkPage is true when an IP address field or the connection type
-    // changed.
-    static void ApplyAccountPage(MySystemDialog& sheet, AccountPropertyPage& page);
-    static void ApplyAlarmPages(MySystemDialog& sheet, AlarmPropertyPage& page);
-    static void ApplyMailPage(MySystemDialog& sheet, MailPropertyPage& page);
-    static void ApplyFtpPage(MySystemDialog& sheet, FTPPropertyPage& page);
-    static void ApplyDevicePage(MySystemDialog& sheet, DevicePage& page);
-    static void ApplyDetectionPage(MySystemDialog& sheet, DetectionPage& page);
-    static void ApplyCameraPage(MySystemDialog& sheet, CameraPage& page);
-    static void ApplyDnsPage(MySystemDialog& sheet, CDNSPage& page);
-    static bool ApplyNetworkPage(MySystemDialog& sheet, NetworkConfigPage& page);
+    // The apply steps, in the order OnClickApply runs them: each writes its page into the
+    // section buffers and adds what to send to `sends`; nothing when its page was never created.
+    static void ApplyAccountPage(MySystemDialog& sheet, AccountPropertyPage& page,
+                                 SectionSends& sends);
+    static void ApplyAlarmPages(MySystemDialog& sheet, AlarmPropertyPage& page,
+                                SectionSends& sends);
+    static void ApplyMailPage(MySystemDialog& sheet, MailPropertyPage& page, SectionSends& sends);
+    static void ApplyFtpPage(MySystemDialog& sheet, FTPPropertyPage& page, SectionSends& sends);
+    static void ApplyDevicePage(MySystemDialog& sheet, DevicePage& page, SectionSends& sends);
+    static void ApplyDetectionPage(MySystemDialog& sheet, DetectionPage& page, SectionSends& sends);
+    static void ApplyCameraPage(MySystemDialog& sheet, CameraPage& page, SectionSends& sends);
+    static void ApplyDnsPage(MySystemDialog& sheet, CDNSPage& page, SectionSends& sends);
+    static void ApplyNetworkPage(MySystemDialog& sheet, NetworkConfigPage& page,
+                                 SectionSends& sends);
+
+    // From APPLY until its sends have been answered.
+    bool IsWaitingForDevice() const { return m_command.Busy(); }
 
     SheetOpeningValues m_saved;
     std::uint32_t m_fDeviceListChanged = 0;
@@ -118,4 +126,8 @@ private:
     int m_nFirstPage = 0;
     int m_nActiveTab = -1;
     bool m_fInitialised = false;
+    // The last APPLY tried an IP section: the device may be moving to a new address.
+    bool m_fNewAddressTried = false;
+    // Last, so that it goes first: a command still running ends before the pages do.
+    DialogCommand m_command;
 };

@@ -4,7 +4,9 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
 
+#include "config/config_sheet.h"
 #include "config/section_fields.h"
 #include "kernel/kernel_object.h"
 #include "protocol/config_section.h"
@@ -104,12 +106,24 @@ void COnlineUserPage::FillList() {
 }
 
 void COnlineUserPage::OnRefresh() {
-    auto& online = g_lpApp->m_SysCfg.ONLINE;
-    online.fill(0);
-    if (GetConfigSection(CFG_ONLINE, online.data(), static_cast<std::uint32_t>(online.size())) ==
-        0) {
-        ui::ShowMessage(ui::texts::kGetConfigError);
+    ConfigSheet* sheet = Sheet();
+    if (sheet == nullptr) {
         return;
     }
-    FillList();
+    // Cleared before the fetch, so a failed one leaves the section empty.
+    using Section = decltype(SysCfgBlocks::ONLINE);
+    auto online = std::make_shared<Section>();
+    sheet->RunDeviceCommand(
+        [online] {
+            return GetConfigSection(CFG_ONLINE, online->data(),
+                                    static_cast<std::uint32_t>(online->size())) != 0;
+        },
+        [this, online](bool fetched) {
+            g_lpApp->m_SysCfg.ONLINE = *online;
+            if (!fetched) {
+                ui::ShowMessage(ui::texts::kGetConfigError);
+                return;
+            }
+            FillList();
+        });
 }

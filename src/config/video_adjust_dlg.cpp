@@ -83,7 +83,8 @@ int PictureFieldValue(const std::string& typed, int oldValue) {
 }
 
 CVideoAdjustDlg::CVideoAdjustDlg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      m_command(*this, [this](bool waiting) { m_btnOK.setEnabled(!waiting); }) {
     for (int row = 0; row < kRows; ++row) {
         QSlider& slider = m_sliders[row];
         slider.setParent(this);
@@ -180,15 +181,30 @@ bool CVideoAdjustDlg::UpdateData(bool save) {
 }
 
 void CVideoAdjustDlg::OnOK() {
+    if (m_command.Busy()) {
+        return;
+    }
     UpdateData(true);
     auto& block = g_lpApp->m_SysCfg.IMG;
     for (int row = 0; row < kRows; ++row) {
         m_nCurrent[row] = m_nFieldValue[row];
         block[kFirstImgByte + row] = static_cast<std::uint8_t>(m_nFieldValue[row]);
     }
-    if (SetConfigSection(CFG_IMG, block.data(), static_cast<std::uint32_t>(block.size()), 0) == 0) {
-        ui::ShowMessage("Set the system config is failed\n");
-    }
+    m_command.Start<bool>(
+        [bytes = block] {
+            return SetConfigSection(CFG_IMG, bytes.data(), static_cast<std::uint32_t>(bytes.size()),
+                                    0) != 0;
+        },
+        [](bool sent) {
+            if (!sent) {
+                ui::ShowMessage("Set the system config is failed\n");
+            }
+        });
+}
+
+void CVideoAdjustDlg::reject() {
+    m_command.Cancel();
+    QDialog::reject();
 }
 
 void CVideoAdjustDlg::OnDefault() {

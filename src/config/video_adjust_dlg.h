@@ -2,7 +2,8 @@
 
 // The picture adjustment of the device: brightness, contrast, hue and saturation, each with a
 // slider and a number field, sent as the IMG section. OK sends and leaves the dialog open, so the
-// user can try values on the live picture; Cancel and the close button leave without sending.
+// user can try values on the live picture; Cancel and the close button leave without sending (and
+// end a send still under way). The send runs off the window's thread.
 // The dialog has no caption bar: it draws its frame from skin bitmaps and is dragged by its body.
 
 #include <QDialog>
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <string>
 
+#include "config/dialog_command.h"
 #include "widgets/vtx_button.h"
 
 // A number field's text as a value: its digits read as decimal and limited to 0..255; a text
@@ -41,6 +43,9 @@ public:
 
     void OnOK();
     void OnDefault();
+    void reject() override;
+    // From OK until the device has answered the send.
+    bool IsWaitingForDevice() const { return m_command.Busy(); }
     void OnSliderMoved(int row, int position);
     void OnFieldChanged(int row);
 
@@ -63,4 +68,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    // Last, so that a send still running ends before the controls go.
+    DialogCommand m_command;
 };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "config/account_page.h"
 #include "config/data_exchange.h"
 #include "config/my_system_dialog.h"
@@ -10,6 +12,7 @@
 namespace {
 
 using test_support::ConfigFixture;
+using test_support::PumpUntil;
 
 struct StoredAccount {
     int slot;
@@ -149,7 +152,7 @@ TEST_F(AccountPageTest, AddEditAndDeleteThenApplySendSecure) {
     EXPECT_EQ(NewMessages(), std::vector<std::string>{ui::LoadString(4086)});
     EXPECT_EQ(page.m_wAccountCount, 3);
 
-    sheet.OnClickApply();
+    Apply(sheet);
     ASSERT_EQ(SentSections(), std::vector<std::string>{"SECURE"});
     const std::string sent = device.Requests("/SetSysCfg.cgi")[0].body;
     ASSERT_EQ(sent.size(), 196u);
@@ -187,7 +190,7 @@ TEST_F(AccountPageTest, AnEditKeepsALevelAndLifeTimeTheListsLackUnlessChosen) {
     Type(page.m_editPassword, "new1");
     page.m_btnOk.click();
     EXPECT_EQ(Row(page, 1), before);
-    sheet.OnClickApply();
+    Apply(sheet);
     ASSERT_EQ(SentSections(), std::vector<std::string>{"SECURE"});
     std::string sent = device.Requests("/SetSysCfg.cgi")[0].body;
     EXPECT_EQ(TextAt(sent, 88 + 16, 16), "new1");
@@ -201,7 +204,7 @@ TEST_F(AccountPageTest, AnEditKeepsALevelAndLifeTimeTheListsLackUnlessChosen) {
     second.m_comboLifeTime.setCurrentIndex(3);
     second.m_comboLevel.setCurrentIndex(1);
     second.m_btnOk.click();
-    again.OnClickApply();
+    Apply(again);
     sent = device.Requests("/SetSysCfg.cgi").back().body;
     EXPECT_EQ(static_cast<std::uint8_t>(sent[169]), 20);
     EXPECT_EQ(sent.substr(180, 4), Le32(60));
@@ -212,14 +215,14 @@ TEST_F(AccountPageTest, OnlyAChangedMaximumSendsAndAFailedSendSaysSo) {
     {
         MySystemDialog sheet("System setting", nullptr, 0);
         Open(sheet);
-        sheet.OnClickApply();
+        Apply(sheet);
         EXPECT_TRUE(SentSections().empty());
     }
     MySystemDialog sheet("System setting", nullptr, 0);
     AccountPropertyPage& page = Open(sheet);
     Type(page.m_editMaxUsers, "2");
     Faults("/SetSysCfg.cgi", {.status = 500});
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_EQ(SentSections(), std::vector<std::string>{"SECURE"});
     EXPECT_EQ(NewMessages(), std::vector<std::string>{"Set the system config is failed\n"});
     EXPECT_EQ(sheet.result(), MySystemDialog::kResultApplied);
@@ -314,7 +317,7 @@ TEST_F(AccountPageTest, RefusalsOfAnEmptyListOrAnIncompleteRow) {
     Fill(page, "erin", "pw", 0, -1);
     page.m_btnOk.click();
     EXPECT_EQ(NewMessages(), std::vector<std::string>{ui::LoadString(4002)});
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_TRUE(SentSections().empty());
 }
 
@@ -337,7 +340,7 @@ TEST_F(AccountPageTest, TheLoginAccountStaysAndKeepsItsLevel) {
     EXPECT_EQ(g_lpApp->CSettingINI.m_strPassword, "pirow");
 
     Faults("/SetSysCfg.cgi", {.status = 500, .times = 1});
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_EQ(g_lpApp->CSettingINI.m_strPassword, "pirow");
 
     MySystemDialog again("System setting", nullptr, 0);
@@ -346,7 +349,7 @@ TEST_F(AccountPageTest, TheLoginAccountStaysAndKeepsItsLevel) {
     retry.m_btnEdit.click();
     Fill(retry, "Admin", "changed", 1, 3);
     retry.m_btnOk.click();
-    again.OnClickApply();
+    Apply(again);
     EXPECT_EQ(g_lpApp->CSettingINI.m_strPassword, "changed");
     EXPECT_EQ(g_lpApp->CSettingINI.m_strUserName, "Admin");
     EXPECT_EQ(TextAt(*device.Section("SECURE"), 88 + 16, 16), "changed");
@@ -444,8 +447,14 @@ TEST_F(OnlineUserPageTest, RefreshRereadsAndAFailedOneKeepsTheRows) {
     std::string online(240, '\0');
     online.replace(24, 24, Entry("bob", {127, 0, 0, 2}, 10, 0, 1));
     online.replace(48, 24, Entry("eve", {127, 0, 0, 3}, 20, 3, 1));
-    Faults("/GetSysCfg.cgi", {.body = online, .times = 1});
+    // A slow answer: the refresh waits off the window's thread, with the sheet held meanwhile.
+    Faults("/GetSysCfg.cgi",
+           {.body = online, .reply_delay = std::chrono::milliseconds(500), .times = 1});
     page.m_btnRefresh.click();
+    EXPECT_TRUE(sheet.IsWaitingForDevice());
+    EXPECT_FALSE(sheet.m_btnApply.isEnabled());
+    ASSERT_TRUE(PumpUntil([&sheet] { return !sheet.IsWaitingForDevice(); }));
+    EXPECT_TRUE(sheet.m_btnApply.isEnabled());
     EXPECT_EQ(Rows(page), (std::vector<std::vector<std::string>>{
                               {"bob", "127.0.0.2", "NORMAL USER", "640*552", "MIDDLE"},
                               {"eve", "127.0.0.3", "HIGH USER", "", "MIDDLE"}}));
@@ -453,11 +462,12 @@ TEST_F(OnlineUserPageTest, RefreshRereadsAndAFailedOneKeepsTheRows) {
 
     Faults("/GetSysCfg.cgi", {.status = 500});
     page.m_btnRefresh.click();
+    ASSERT_TRUE(PumpUntil([&sheet] { return !sheet.IsWaitingForDevice(); }));
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4029)});
     EXPECT_EQ(page.m_wRowCount, 2);
     EXPECT_EQ(page.m_listOnline.topLevelItemCount(), 2);
     // ONLINE is never sent back.
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_TRUE(SentSections().empty());
 }
 

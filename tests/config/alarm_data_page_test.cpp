@@ -217,7 +217,7 @@ TEST_F(AlarmDataPageApplyTest, ApplyRemovesTheMarkedRecordingsAndKeepsNewOnes) {
     ASSERT_EQ(AlarmDatabase().AppendAlarmData(program.Path().string(), 900, "10.0.0.9"), 1u);
     const std::string beforeApply = DatabaseBytes();
 
-    sheet->OnClickApply();
+    Apply(*sheet);
     ASSERT_EQ(sheet->result(), MySystemDialog::kResultApplied);
     const std::string after = DatabaseBytes();
     ASSERT_EQ(after.size(), 4 + 3 * kAlarmDBItemSize);
@@ -240,7 +240,7 @@ TEST_F(AlarmDataPageApplyTest, ARefreshDropsTheMarksAndApplyLeavesTheFileAsItWas
     sheet->m_AlarmDataPage.m_btnClearAll.click();
     sheet->m_AlarmDataPage.m_btnRefresh.click();
     EXPECT_EQ(sheet->m_AlarmDataPage.m_AlarmList.topLevelItemCount(), 3);
-    sheet->OnClickApply();
+    Apply(*sheet);
     EXPECT_EQ(DatabaseBytes(), before);
 }
 
@@ -256,7 +256,7 @@ TEST_F(AlarmDataPageApplyTest, MarksOfASheetClosedWithoutApplyAreForgotten) {
     FetchSections();
     MySystemDialog next("System setting", nullptr, 0);
     next.OnInitDialog();
-    next.OnClickApply();
+    Apply(next);
     EXPECT_EQ(DatabaseBytes(), before);
 }
 

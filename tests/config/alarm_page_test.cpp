@@ -98,7 +98,7 @@ TEST_F(AlarmPageTest, ApplyWritesOnlyWhatChanged) {
     {
         MySystemDialog sheet("System setting", nullptr, 0);
         Open(sheet);
-        sheet.OnClickApply();
+        Apply(sheet);
         EXPECT_TRUE(SentSections().empty());
     }
     MySystemDialog sheet("System setting", nullptr, 0);
@@ -106,7 +106,7 @@ TEST_F(AlarmPageTest, ApplyWritesOnlyWhatChanged) {
     page.m_comboDuration.setCurrentIndex(5);
     page.m_comboPostNumbers.setCurrentIndex(6);
     page.m_checkFtp.click();
-    sheet.OnClickApply();
+    Apply(sheet);
     ASSERT_EQ(SentSections(), std::vector<std::string>{"ALARM"});
     std::string expected = before;
     expected[2] = 7;
@@ -128,12 +128,12 @@ TEST_F(AlarmPageTest, ValuesOutsideTheListsStayUntilTheUserPicksARow) {
         EXPECT_EQ(page.m_comboPostNumbers.currentIndex(), -1);
         EXPECT_EQ(page.m_comboDuration.currentIndex(), -1);
         EXPECT_EQ(page.m_comboDuration.placeholderText(), "20 SEC");
-        sheet.OnClickApply();
+        Apply(sheet);
         EXPECT_TRUE(SentSections().empty());
     }
     MySystemDialog sheet("System setting", nullptr, 0);
     Open(sheet).m_comboDuration.setCurrentIndex(0);
-    sheet.OnClickApply();
+    Apply(sheet);
     ASSERT_EQ(SentSections(), std::vector<std::string>{"ALARM"});
     std::string expected = before;
     expected[6] = 3;
@@ -147,7 +147,7 @@ TEST_F(AlarmPageTest, AFailedSendIsReportedAndTheSheetGoesOn) {
     AlarmPropertyPage& page = Open(sheet);
     page.m_radioDisable.click();
     Faults("/SetSysCfg.cgi", {.status = 500});
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4012)});
     EXPECT_EQ(sheet.result(), MySystemDialog::kResultApplied);
     EXPECT_EQ(g_lpApp->m_SysCfg.ALARM[3], 0);

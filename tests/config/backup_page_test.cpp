@@ -104,9 +104,15 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
+    // The page's first showing, up to the device's answer to the disk query.
+    void CreatePage() {
+        page.CreatePage();
+        ASSERT_TRUE(PumpUntil([this] { return !sheet.IsWaitingForDevice(); }));
+    }
+
     // The page as the sheet shows it, with a download ready to start.
     void ShowPage() {
-        page.CreatePage();
+        CreatePage();
         page.m_pDatePicker->setDate(QDate(2026, 3, 7));
         page.m_pTimePicker->setTime(QTime(9, 5, 0));
     }
@@ -141,7 +147,9 @@ protected:
     test_support::TempFolder program;
     test_support::TempFolder folder;
     std::string file;
-    DownloadFilePage page;
+    // The page lives in its sheet, which runs its disk query.
+    MySystemDialog sheet{"System setting", nullptr, 0};
+    DownloadFilePage& page = sheet.m_DownloadFilePage;
 };
 
 TEST_F(BackupTest, ThePageListsTheDisksTheDeviceReports) {
@@ -150,7 +158,12 @@ TEST_F(BackupTest, ThePageListsTheDisksTheDeviceReports) {
         b.disk_flag = 1;
     });
     g_lpApp->CSettingINI.m_strNetworkFilePath = "/backups/last.Q41";
+    // A slow answer: the page shows at once and fills in when the device has answered.
+    Faults("/GetDvrHDD.cgi", {.reply_delay = std::chrono::milliseconds(300)});
     page.CreatePage();
+    EXPECT_TRUE(sheet.IsWaitingForDevice());
+    EXPECT_EQ(page.m_cmbDisk.count(), 0);
+    ASSERT_TRUE(PumpUntil([this] { return !sheet.IsWaitingForDevice(); }));
     ASSERT_EQ(page.m_cmbDisk.count(), 3);
     EXPECT_EQ(page.m_cmbDisk.itemText(0), "MASTER");
     EXPECT_EQ(page.m_cmbDisk.itemText(1), "DVD");
@@ -165,7 +178,7 @@ TEST_F(BackupTest, ThePageListsTheDisksTheDeviceReports) {
 }
 
 TEST_F(BackupTest, WithoutAnEarlierFileThePathAsksForOne) {
-    page.CreatePage();
+    CreatePage();
     EXPECT_EQ(page.m_editPath.text().toStdString(), ui::LoadString(4103));
     page.m_btnStart.click();
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4105)});
@@ -173,7 +186,7 @@ TEST_F(BackupTest, WithoutAnEarlierFileThePathAsksForOne) {
 
 TEST_F(BackupTest, ADeviceThatDoesNotAnswerTheDiskQueryLeavesThePageEmpty) {
     Faults("/GetDvrHDD.cgi", {.status = 500});
-    page.CreatePage();
+    CreatePage();
     EXPECT_EQ(page.m_cmbDisk.count(), 0);
     EXPECT_EQ(page.m_editPath.text(), "");
     EXPECT_TRUE(messages.Texts().empty());
@@ -195,7 +208,7 @@ TEST_F(BackupTest, StartRefusesWhatItCannotDownload) {
         {"5", (folder.Path() / "no such folder" / "x.Q41").string(), 4105},
         {"5", folder.Path().string(), 4105},
     };
-    page.CreatePage();
+    CreatePage();
     for (const Case& c : cases) {
         page.m_editSize.setText(c.size);
         page.m_editPath.setText(QString::fromStdString(c.path));
@@ -208,7 +221,7 @@ TEST_F(BackupTest, StartRefusesWhatItCannotDownload) {
 }
 
 TEST_F(BackupTest, SizeTypingIsCutToFiveHundredAndKeepsTheOtherBoxes) {
-    page.CreatePage();
+    CreatePage();
     page.m_editChannel.setText("3");
     page.m_editSize.setText("");
     for (const char* keys : {"7", "5", "0"}) {
@@ -222,7 +235,7 @@ TEST_F(BackupTest, SizeTypingIsCutToFiveHundredAndKeepsTheOtherBoxes) {
 
 TEST_F(BackupTest, TheFilePathButtonTakesTheChosenFile) {
     g_lpApp->CSettingINI.m_strNetworkFilePath = "/backups/last.Q41";
-    page.CreatePage();
+    CreatePage();
     std::string openedIn = "(not opened)";
     std::optional<std::string> choice;
     page.m_chooseFile = [&](QWidget*, const std::string& folder) {

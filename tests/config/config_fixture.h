@@ -13,6 +13,7 @@
 #include "kernel/kernel_object.h"
 #include "protocol/config_section.h"
 #include "protocol/device_fixture.h"
+#include "test_support/pump.h"
 #include "test_support/temp_folder.h"
 
 namespace test_support {
@@ -72,6 +73,13 @@ protected:
         sheet.OnInitDialog();
         sheet.SetActivePage(&page);
         return page;
+    }
+
+    // APPLY as its button runs it, up to the end of its sends (the sheet closes then, unless
+    // it refused to apply).
+    static void Apply(MySystemDialog& sheet) {
+        sheet.OnClickApply();
+        ASSERT_TRUE(PumpUntil([&sheet] { return !sheet.IsWaitingForDevice(); }));
     }
 
     // The sections the device received, by name, in order.

@@ -30,18 +30,22 @@ void Type(QLineEdit& edit, const std::string& text) {
     }
 }
 
-// Runs `act` on the row editor once it is shown modally. An editor that did not open fails the
-// test instead of hanging it; any other modal window is closed.
+// Runs `act` on the row editor once it is shown modally (the detection editor of a channel the
+// device shows opens only after the channel's key), then closes it. An editor that does not open
+// within 10 s fails the test.
 template <class Editor>
 void WhenEditorOpens(std::function<void(Editor&)> act) {
-    QTimer::singleShot(0, [act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        auto* editor = qobject_cast<Editor*>(modal);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, [poll, act, deadline] {
+        auto* editor = qobject_cast<Editor*>(QApplication::activeModalWidget());
+        if (editor == nullptr && std::chrono::steady_clock::now() < deadline) {
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
         if (editor == nullptr) {
-            ADD_FAILURE() << "no row editor is open";
-            if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-                dialog->reject();
-            }
+            ADD_FAILURE() << "no row editor opened";
             return;
         }
         act(*editor);
@@ -49,6 +53,7 @@ void WhenEditorOpens(std::function<void(Editor&)> act) {
             editor->reject();
         }
     });
+    poll->start(5);
 }
 
 void SelectRow(CListPage& page, int row) {
@@ -90,6 +95,12 @@ protected:
 
     // Fetches the sections, opens the sheet and shows the page's tab.
     void Open(CConfigPage& page) { ASSERT_TRUE(OpenSheetAt(sheet, page).IsPageCreated()); }
+
+    // Edit on a page, up to the end of the row editor (and of the device command before it).
+    void Edit(CListPage& page) {
+        page.m_btnEdit.click();
+        ASSERT_TRUE(test_support::PumpUntil([this] { return !sheet.IsWaitingForDevice(); }));
+    }
 
     std::uint8_t DeviceByte(std::string_view section, std::size_t offset) {
         return static_cast<std::uint8_t>((*device.Section(section))[offset]);
@@ -168,11 +179,11 @@ TEST_F(ListPagesTest, DeviceRateOfTheLastRowIsSentWithTheHeaderAsFetched) {
         d.m_cbRate.setCurrentIndex(6);
         d.m_btnOK.click();
     });
-    page.m_btnEdit.click();
+    Edit(page);
     EXPECT_EQ(page.m_fChanged, 1u);
     EXPECT_EQ(Cell(page, 15, 4), "115200");
 
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_EQ(SentSections(), std::vector<std::string>{"RS485"});
     EXPECT_EQ(sheet.m_fDeviceListChanged, 1u);
     const std::string sent = *device.Section("RS485");
@@ -195,7 +206,7 @@ TEST_F(ListPagesTest, DeviceIdOutOfRangeKeepsTheEditorOpen) {
         Type(d.m_edBusId, "7");
         d.m_btnOK.click();
     });
-    page.m_btnEdit.click();
+    Edit(page);
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{config::IntegerRangePrompt(0, 255)});
     EXPECT_EQ(page.m_Entries[2].id, 7);
@@ -207,9 +218,9 @@ TEST_F(ListPagesTest, DeviceOkWithoutAChangeSendsNothing) {
     DevicePage& page = sheet.m_DevicePage;
     SelectRow(page, 0);
     WhenEditorOpens<CDeviceEditDlg>([](CDeviceEditDlg& d) { d.m_btnOK.click(); });
-    page.m_btnEdit.click();
+    Edit(page);
     EXPECT_EQ(page.m_fChanged, 0u);
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_TRUE(SentSections().empty());
     EXPECT_EQ(sheet.m_fDeviceListChanged, 0u);
 }
@@ -229,8 +240,8 @@ TEST_F(ListPagesTest, DeviceValuesWithoutAnItemSurviveAnEditOfTheRow) {
         Type(d.m_edBusId, "12");
         d.m_btnOK.click();
     });
-    page.m_btnEdit.click();
-    sheet.OnClickApply();
+    Edit(page);
+    Apply(sheet);
     ASSERT_EQ(SentSections(), std::vector<std::string>{"RS485"});
     EXPECT_EQ(DeviceByte("RS485", 12 + 4), 12);
     EXPECT_EQ(DeviceByte("RS485", 28 + 4), 5);
@@ -267,12 +278,12 @@ TEST_F(ListPagesTest, DetectionEditSendsTheChannelKeyThenDvrLiveAndAlarm) {
         d.m_cbAlarm.setCurrentIndex(2);
         d.m_btnOK.click();
     });
-    page.m_btnEdit.click();
+    Edit(page);
     ASSERT_EQ(keysBeforeEditor, 1u);
     EXPECT_EQ(device.Requests("/RS485Cmd.cgi")[0].body[1], '\x32');  // the key of row 3
     EXPECT_EQ(RowTexts(page, 2), (QStringList{" 3", "ON", "255", "0", "0", "7", "OFF"}));
 
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_EQ(SentSections(), (std::vector<std::string>{"DVRLIVE", "ALARM"}));
     EXPECT_EQ(DeviceByte("DVRLIVE", 324 + 2), 255);
     EXPECT_EQ(DeviceByte("DVRLIVE", 372 + 2), 7);
@@ -303,7 +314,7 @@ TEST_F(ListPagesTest, DetectionKeyGoesOnlyToMastersThatShowTheChannel) {
         SelectRow(page, 5);
         bool opened = false;
         WhenEditorOpens<CDetectionEditDlg>([&opened](CDetectionEditDlg&) { opened = true; });
-        page.m_btnEdit.click();
+        Edit(page);
         EXPECT_TRUE(opened);
         EXPECT_EQ(device.Requests("/RS485Cmd.cgi").size(), c.keys)
             << int{c.masterType} << (c.peripheralSelected ? " peripheral" : "");
@@ -321,10 +332,10 @@ TEST_F(ListPagesTest, DetectionOkWithTheSameValuesLeavesBothFlags) {
     EXPECT_EQ(Cell(page, 0, 6), "LOW");
     SelectRow(page, 0);
     WhenEditorOpens<CDetectionEditDlg>([](CDetectionEditDlg& d) { d.m_btnOK.click(); });
-    page.m_btnEdit.click();
+    Edit(page);
     EXPECT_EQ(page.m_fDvrLiveChanged, 0u);
     EXPECT_EQ(page.m_fAlarmChanged, 0u);
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_TRUE(SentSections().empty());
 }
 
@@ -357,7 +368,7 @@ TEST_F(ListPagesTest, DetectionAndCameraSendInOrderAndStopAtAFailedFirstSend) {
             Faults("/SetSysCfg.cgi", {.status = 500, .times = 1});
         }
         const std::size_t shown = messages.Texts().size();
-        other.OnClickApply();
+        Apply(other);
         EXPECT_EQ(SentSections(), c.sent) << c.camera << c.firstFails;
         EXPECT_EQ(messages.Texts().size() - shown, c.firstFails ? 1u : 0u);
         EXPECT_EQ(other.result(), MySystemDialog::kResultApplied);
@@ -396,13 +407,13 @@ TEST_F(ListPagesTest, CameraValuesLandAtTheirOffsetsAndOnlyDvrLiveIsSent) {
         Type(d.m_edHue, "77");
         d.m_btnOK.click();
     });
-    page.m_btnEdit.click();
+    Edit(page);
     EXPECT_EQ(page.m_fDvrLiveChanged, 1u);
     EXPECT_EQ(page.m_fDvrRecChanged, 0u);
     // BR, CT, SU, HU, COV, REC
     EXPECT_EQ(RowTexts(page, 2), (QStringList{" 3", "", "255", "0", "88", "77", "YES", "YES"}));
 
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_EQ(SentSections(), std::vector<std::string>{"DVRLIVE"});
     EXPECT_EQ(DeviceByte("DVRLIVE", 4 + 2), 255);
     EXPECT_EQ(DeviceByte("DVRLIVE", 52 + 2), 88);

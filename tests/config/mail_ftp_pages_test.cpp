@@ -232,7 +232,7 @@ TEST_F(MailFtpPagesTest, AChangedRecipientListRewritesExactlyTheFourEntries) {
     Select(page, 1);
     AnswerEditDialog("carl@z.org");
     page.m_btnEdit.click();
-    sheet->OnClickApply();
+    Apply(*sheet);
 
     EXPECT_EQ(SentSections(), std::vector<std::string>{"SMTP"});
     std::string smtp = fetchedSmtp;
@@ -255,7 +255,7 @@ TEST_F(MailFtpPagesTest, MailApplyRewritesOnlyTheChangedTexts) {
     page.m_editServer.setText("mail.example.net");
     page.m_radioNo.click();
     EXPECT_FALSE(page.m_editUser.isEnabled());
-    sheet->OnClickApply();
+    Apply(*sheet);
 
     std::string smtp = fetchedSmtp;
     smtp[4] = 0;
@@ -271,7 +271,7 @@ TEST_F(MailFtpPagesTest, AFailedMailSendShows4012AndTheFtpStepStillRuns) {
     sheet->m_MailPage.m_editMailFrom.setText("nvr@x.org");
     sheet->SetActivePage(&sheet->m_FtpPage);
     sheet->m_FtpPage.m_editDirectory.setText("/pictures");
-    sheet->OnClickApply();
+    Apply(*sheet);
 
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4012)});
     EXPECT_EQ(SentSections(), (std::vector<std::string>{"SMTP", "FTP"}));
@@ -368,7 +368,7 @@ TEST_F(MailFtpPagesTest, FtpApplyRewritesOnlyWhatChanged) {
         auto sheet = OpenSheet();
         sheet->SetActivePage(&sheet->m_FtpPage);
         c.edit(sheet->m_FtpPage);
-        sheet->OnClickApply();
+        Apply(*sheet);
         std::string ftp = fetchedFtp;
         ftp.replace(c.offset, c.bytes.size(), c.bytes);
         EXPECT_EQ(*device.Section("FTP"), ftp) << c.name;

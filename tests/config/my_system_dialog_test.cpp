@@ -2,15 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QTimer>
+#include <chrono>
 
 #include "config_fixture.h"
+#include "protocol/command_sender.h"
+#include "test_support/pump.h"
 #include "ui/string_table.h"
 
 namespace {
 
 using test_support::ConfigFixture;
+using test_support::PumpUntil;
 
 class SheetTest : public ConfigFixture {
 protected:
@@ -81,7 +86,7 @@ TEST_F(SheetTest, PppoeWithoutDdnsKeepsTheSheetOpenAndSendsNothing) {
     sheet.OnInitDialog();
     // The DDNS tab was never opened: the device's own DDNS byte decides.
     sheet.m_NetworkPage.m_bConnectionType = 1;
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4101)});
     EXPECT_EQ(sheet.result(), 0);
     EXPECT_TRUE(SentSections().empty());
@@ -122,6 +127,8 @@ protected:
         for (CConfigPage* page : sheet.Pages()) {
             sheet.SetActivePage(page);
             ASSERT_TRUE(page->IsPageCreated()) << page->Caption().toStdString();
+            // A page that asks the device when it is first shown holds the sheet until then.
+            ASSERT_TRUE(PumpUntil([&sheet] { return !sheet.IsWaitingForDevice(); }));
         }
         sheet.SetActivePage(&sheet.m_NetworkPage);
         sheet.m_AccountPage.m_fAccountListChanged = 1;
@@ -140,20 +147,99 @@ protected:
     }
 };
 
-TEST_F(SheetApplyOrderTest, EachChangedSectionGoesOnceInTheFixedOrder) {
+// The device takes its time with the first section: APPLY comes back at once, the windows go on
+// while the sends wait, and each section still goes once, in the fixed order, as its step left it.
+TEST_F(SheetApplyOrderTest, EachChangedSectionGoesOnceInTheFixedOrderWhileTheWindowLivesOn) {
+    using namespace std::chrono_literals;
     FetchSections();
+    const std::array<std::uint8_t, 440> smtpBefore = g_lpApp->m_SysCfg.SMTP;
     MySystemDialog sheet("System setting", nullptr, 0);
     std::vector<std::uint32_t> waits;
     sheet.m_wait = [&waits](std::uint32_t ms) { waits.push_back(ms); };
     VisitAndEditEveryPage(sheet);
+    Faults("/SetSysCfg.cgi", {.reply_delay = 3s, .times = 1});
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(10);
+
     sheet.OnClickApply();
+    ASSERT_TRUE(sheet.IsWaitingForDevice()) << "APPLY waited for the device";
+    EXPECT_FALSE(sheet.m_btnApply.isEnabled());
+    EXPECT_FALSE(sheet.m_btnExit.isEnabled());
+    EXPECT_FALSE(sheet.m_tabs.isEnabled());
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    EXPECT_TRUE(PumpUntil([&ticks] { return ticks >= 10; }));
+    EXPECT_TRUE(sheet.IsWaitingForDevice()) << "the first send is still with the device";
+    ASSERT_TRUE(PumpUntil([&sheet] { return !sheet.IsWaitingForDevice(); }));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    const auto requests = device.Requests("/SetSysCfg.cgi");
     EXPECT_EQ(SentSections(),
               (std::vector<std::string>{"SECURE", "ALARM", "SMTP", "FTP", "RS485", "DVRLIVE",
                                         "ALARM", "DVRLIVE", "DVRREC", "DNS", "SMTP", "IP"}));
+    ASSERT_EQ(requests.size(), 12u);
+    const SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
+    const auto bytes = [](std::span<const std::uint8_t> block) {
+        return std::string(block.begin(), block.end());
+    };
+    const std::string sectionsAfter[] = {bytes(cfg.SECURE), bytes(cfg.ALARM),   bytes(cfg.SMTP),
+                                         bytes(cfg.FTP),    bytes(cfg.RS485),   bytes(cfg.DVRLIVE),
+                                         bytes(cfg.ALARM),  bytes(cfg.DVRLIVE), bytes(cfg.DVRREC),
+                                         bytes(cfg.DNS),    bytes(cfg.SMTP),    bytes(cfg.IP)};
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        if (i != 2) {
+            EXPECT_EQ(requests[i].body, sectionsAfter[i]) << i << " " << SentSections()[i];
+        }
+    }
+    // The mail step's SMTP went out before the DDNS step wrote its fields.
+    const std::string& mail = requests[2].body;
+    EXPECT_EQ(mail.substr(8, 20), std::string("smtp.changed.example"));
+    EXPECT_EQ(mail.substr(328, 48), bytes(std::span(smtpBefore).subspan(328, 48)));
+    EXPECT_NE(mail.substr(328, 48), bytes(std::span(cfg.SMTP).subspan(328, 48)));
+
     EXPECT_EQ(waits, std::vector<std::uint32_t>{3000});
     EXPECT_EQ(sheet.result(), MySystemDialog::kResultApplied);
     EXPECT_EQ(sheet.m_fDeviceListChanged, 1u);
     EXPECT_TRUE(messages.Texts().empty());
+}
+
+// Closing the sheet while the device holds a send ends the apply at once: nothing more goes out,
+// no address switch is left behind, and nothing is reported.
+TEST_F(SheetApplyOrderTest, ClosingTheSheetDuringAStalledSendEndsAtOnce) {
+    using namespace std::chrono_literals;
+    FetchSections();
+    MySystemDialog sheet("System setting", nullptr, 0);
+    bool waited = false;
+    sheet.m_wait = [&waited](std::uint32_t) { waited = true; };
+    VisitAndEditEveryPage(sheet);
+    sheet.m_NetworkPage.m_ipServer.SetAddress(0x7F000002);
+    Faults("/SetSysCfg.cgi", {.action = device_emulator::ReplyAction::Stall});
+    std::chrono::steady_clock::time_point closedAt;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (sheet.IsWaitingForDevice() && !device.Requests("/SetSysCfg.cgi").empty()) {
+            closer.stop();
+            closedAt = std::chrono::steady_clock::now();
+            sheet.close();
+        }
+    });
+    closer.start(10);
+    QTimer::singleShot(0, &sheet, [&sheet] { sheet.m_btnApply.click(); });
+    EXPECT_EQ(sheet.DoModal(), MySystemDialog::kResultCancel);
+    EXPECT_LT(std::chrono::steady_clock::now() - closedAt, 5s) << "the close waited for the device";
+    EXPECT_FALSE(sheet.IsWaitingForDevice());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(SentSections(), std::vector<std::string>{"SECURE"});
+    EXPECT_FALSE(waited);
+    EXPECT_TRUE(messages.Texts().empty()) << "a cancelled apply reports nothing";
+    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
+    std::array<std::uint8_t, 24> ip{};
+    ASSERT_EQ(GetConfigSection(CFG_IP, ip.data(), ip.size()), 1);
+    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1") << "no address switch was left pending";
 }
 
 TEST_F(SheetApplyOrderTest, AFailedSendIsReportedAndTheLaterStepsStillSend) {
@@ -163,7 +249,7 @@ TEST_F(SheetApplyOrderTest, AFailedSendIsReportedAndTheLaterStepsStillSend) {
     VisitAndEditEveryPage(sheet);
     // The first send, the account step's SECURE, fails.
     Faults("/SetSysCfg.cgi", {.status = 500, .times = 1});
-    sheet.OnClickApply();
+    Apply(sheet);
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Set the system config is failed\n"});
     EXPECT_EQ(SentSections().size(), 12u);
     EXPECT_EQ(SentSections().back(), "IP");

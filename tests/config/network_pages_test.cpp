@@ -175,7 +175,7 @@ TEST_F(NetworkPagesTest, NetworkApplySendsPppoeBeforeIpAndWaitsOnlyForIp) {
         waits.clear();
         auto sheet = OpenSheet();
         c.edit(sheet->m_NetworkPage);
-        sheet->OnClickApply();
+        Apply(*sheet);
         EXPECT_EQ(sheet->result(), MySystemDialog::kResultApplied) << c.name;
         EXPECT_EQ(SentSections(), c.sent) << c.name;
         EXPECT_EQ(waits, c.waits ? std::vector<std::uint32_t>{3000} : std::vector<std::uint32_t>{})
@@ -191,7 +191,7 @@ TEST_F(NetworkPagesTest, NetworkApplyRewritesOnlyTheChangedFields) {
     page.m_editWebPort.setText("65535");
     page.m_editPppoeUser.setText("u");
     page.m_radioDhcp.click();
-    sheet->OnClickApply();
+    Apply(*sheet);
 
     std::string ip = Expected(kIp, 4, Bytes({192, 168, 1, 77}));
     ip.replace(16, 2, Bytes({0xff, 0xff}));
@@ -210,7 +210,7 @@ TEST_F(NetworkPagesTest, AFailedSendEndsItsOwnStepOnly) {
         sheet->m_DnsPage.m_ipDns.m_fields[0].setText("9");
         sheet->m_DnsPage.m_editUser.setText("other");
         sheet->m_NetworkPage.m_editWebPort.setText(QString::number(FreePort()));
-        sheet->OnClickApply();
+        Apply(*sheet);
         EXPECT_EQ(SentSections(), (std::vector<std::string>{"DNS", "IP"}));
         EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4012)});
         EXPECT_EQ(sheet->result(), MySystemDialog::kResultApplied);
@@ -223,7 +223,7 @@ TEST_F(NetworkPagesTest, AFailedSendEndsItsOwnStepOnly) {
         auto sheet = OpenSheet();
         sheet->m_NetworkPage.m_editPppoeUser.setText("newuser");
         sheet->m_NetworkPage.m_radioDhcp.click();
-        sheet->OnClickApply();
+        Apply(*sheet);
         EXPECT_EQ(SentSections(), std::vector<std::string>{"PPPOE"});
         EXPECT_EQ(sheet->result(), MySystemDialog::kResultApplied);
         EXPECT_TRUE(waits.empty());
@@ -239,7 +239,7 @@ TEST_F(NetworkPagesTest, TheClientFollowsTheDeviceToItsNewAddressAndPort) {
     {
         auto sheet = OpenSheet();
         sheet->m_NetworkPage.m_editWebPort.setText(QString::number(newPort));
-        sheet->OnClickApply();
+        Apply(*sheet);
     }
     EXPECT_EQ(GetDeviceAddress().webPort, newPort);
     EXPECT_EQ(device.Requests("/SetSysCfg.cgi").size(), 1u);
@@ -255,7 +255,7 @@ TEST_F(NetworkPagesTest, TheClientFollowsTheDeviceToItsNewAddressAndPort) {
         auto sheet = OpenSheet();
         sheet->m_NetworkPage.m_ipServer.SetAddress(address);
         Faults("/SetSysCfg.cgi", {.status = 500, .times = 1});
-        sheet->OnClickApply();
+        Apply(*sheet);
     };
     applyNewAddress(0x7F000002);
     EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
@@ -275,7 +275,7 @@ TEST_F(NetworkPagesTest, NetworkApplyOfARefusedPageSendsNothing) {
     NetworkConfigPage& page = sheet->m_NetworkPage;
     page.m_editPppoePassword.setText("changed");
     page.m_editWebPort.setText("0");
-    sheet->OnClickApply();
+    Apply(*sheet);
     EXPECT_TRUE(SentSections().empty());
     EXPECT_TRUE(waits.empty());
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{config::IntegerRangePrompt(1, 65535)});
@@ -288,7 +288,7 @@ TEST_F(NetworkPagesTest, PppoeTextsAreLimitedToTheirFields) {
     page.m_editPppoeUser.selectAll();
     page.m_editPppoeUser.insert(QString(20, 'x'));
     EXPECT_EQ(page.m_editPppoeUser.text(), QString(15, 'x'));
-    sheet->OnClickApply();
+    Apply(*sheet);
     EXPECT_EQ(SentSections(), std::vector<std::string>{"PPPOE"});
     EXPECT_EQ(device.Section("PPPOE")->substr(36, 16), std::string(15, 'x') + '\0');
 }
@@ -301,7 +301,7 @@ TEST_F(NetworkPagesTest, UneditedSectionTextsKeepTheirBytes) {
     auto sheet = OpenSheet();
     sheet->SetActivePage(&sheet->m_DnsPage);
     sheet->m_DnsPage.m_editDomain.setText("new.example.org");
-    sheet->OnClickApply();
+    Apply(*sheet);
     EXPECT_TRUE(messages.Texts().empty());
     EXPECT_EQ(SentSections(), std::vector<std::string>{"SMTP"});
     EXPECT_EQ(*device.Section("PPPOE"), fetched[kPppoe]);
@@ -343,7 +343,7 @@ TEST_F(NetworkPagesTest, DdnsApplyWritesItsFieldsAndSendsDnsThenSmtp) {
     page.m_ipDns.m_fields[3].setText("8");
     page.m_comboSystem.setCurrentIndex(1);
     page.m_editDomain.setText("x.example.net");
-    sheet->OnClickApply();
+    Apply(*sheet);
 
     EXPECT_EQ(SentSections(), (std::vector<std::string>{"DNS", "SMTP"}));
     EXPECT_EQ(device.Requests("/SetSysCfg.cgi")[0].Param("Refresh"), "False");
@@ -361,14 +361,14 @@ TEST_F(NetworkPagesTest, DisablingDdnsWhilePppoeIsChosenKeepsTheSheetOpen) {
     sheet->m_DnsPage.m_radioDisable.click();
     EXPECT_EQ(sheet->m_DnsPage.m_bDdnsEnable, 0);
     EXPECT_FALSE(sheet->m_DnsPage.m_editDomain.isEnabled());
-    sheet->OnClickApply();
+    Apply(*sheet);
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4101)});
     EXPECT_EQ(sheet->result(), 0);
     EXPECT_TRUE(SentSections().empty());
 
     sheet->m_DnsPage.m_radioEnable.click();
     EXPECT_TRUE(sheet->m_DnsPage.m_editDomain.isEnabled());
-    sheet->OnClickApply();
+    Apply(*sheet);
     EXPECT_EQ(sheet->result(), MySystemDialog::kResultApplied);
     EXPECT_EQ(SentSections(), std::vector<std::string>{"IP"});
 }

@@ -96,6 +96,12 @@ protected:
         return values;
     }
 
+    // OK, up to the device's answer.
+    void PressOk() {
+        dialog.m_btnOK.click();
+        ASSERT_TRUE(PumpUntil([this] { return !dialog.IsWaitingForDevice(); }));
+    }
+
     CVideoAdjustDlg dialog;
 };
 
@@ -113,9 +119,9 @@ TEST_F(PictureAdjustTest, OkSendsTheFourValuesAndLeavesTheDialogOpen) {
         EXPECT_EQ(dialog.m_edits[1].text(), "10");
         sentBeforeOk = SentImg();
 
-        dialog.m_btnOK.click();
+        PressOk();
         EXPECT_TRUE(dialog.isVisible());
-        dialog.m_btnOK.click();
+        PressOk();
         EXPECT_TRUE(dialog.isVisible());
         dialog.m_btnClose.click();
     });
@@ -135,7 +141,7 @@ TEST_F(PictureAdjustTest, DefaultSetsEveryRowTo128AndOnlyOkSendsIt) {
         EXPECT_EQ(Fields(), (std::vector<int>{128, 128, 128, 128}));
         EXPECT_EQ(Sliders(), (std::vector<int>{128, 128, 128, 128}));
         EXPECT_TRUE(SentImg().empty());
-        dialog.m_btnOK.click();
+        PressOk();
         dialog.m_btnCancel.click();
     });
     dialog.DoModal();
@@ -168,11 +174,42 @@ TEST_F(PictureAdjustTest, ARefusedSendSaysSoAndKeepsTheNewValuesOnScreen) {
     Faults("/SetSysCfg.cgi", {.status = 500});
     dialog.OnInitDialog();
     Retype(dialog.m_edits[0], "77");
-    dialog.OnOK();
+    PressOk();
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Set the system config is failed\n"}));
     EXPECT_EQ(Fields(), (std::vector<int>{77, 20, 30, 40}));
     EXPECT_EQ(g_lpApp->m_SysCfg.IMG[7], 77);
     EXPECT_TRUE(dialog.m_nCurrent == (std::array<int, 4>{77, 20, 30, 40}));
+}
+
+// A device that holds the send: the dialog goes on answering with OK held off, and Cancel leaves
+// at once, ending the send without a word.
+TEST_F(PictureAdjustTest, AStalledSendHoldsOnlyOkAndCancelEndsIt) {
+    using namespace std::chrono_literals;
+    Faults("/SetSysCfg.cgi", {.action = device_emulator::ReplyAction::Stall});
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(10);
+    std::chrono::steady_clock::duration cancelTook{};
+    QTimer::singleShot(0, &dialog, [&] {
+        dialog.m_btnOK.click();
+        ASSERT_TRUE(device.WaitForRequests("/SetSysCfg.cgi", 1, 10s));
+        EXPECT_TRUE(PumpUntil([&ticks] { return ticks >= 10; }));
+        ASSERT_TRUE(dialog.IsWaitingForDevice());
+        EXPECT_FALSE(dialog.m_btnOK.isEnabled());
+        EXPECT_TRUE(dialog.m_btnCancel.isEnabled());
+        ASSERT_NE(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        const auto start = std::chrono::steady_clock::now();
+        dialog.m_btnCancel.click();
+        cancelTook = std::chrono::steady_clock::now() - start;
+    });
+    EXPECT_EQ(dialog.DoModal(), QDialog::Rejected);
+    EXPECT_LT(cancelTook, 5s) << "Cancel waited for the device";
+    EXPECT_FALSE(dialog.IsWaitingForDevice());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    PumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(messages.Texts().empty()) << "a cancelled send reports nothing";
 }
 
 TEST_F(PictureAdjustTest, MissingSkinFilesStillLeaveWorkingControls) {
@@ -181,7 +218,7 @@ TEST_F(PictureAdjustTest, MissingSkinFilesStillLeaveWorkingControls) {
     dialog.OnInitDialog();
     EXPECT_TRUE(dialog.m_hSkin[0].isNull());
     EXPECT_EQ(Fields(), (std::vector<int>{10, 20, 30, 40}));
-    dialog.OnOK();
+    PressOk();
     EXPECT_EQ(SentImg(),
               (std::vector<std::string>{Bytes({1, 2, 3, 4, 5, 6, 7, 10, 20, 30, 40, 99})}));
 }

@@ -473,6 +473,8 @@ TEST_F(LiveWindowTest, PictureAdjustStartsFromTheDeviceValuesAndSendsTheChangeBa
         EXPECT_EQ(d.m_edits[3].text(), "40");
         d.m_sliders[3].setValue(200);
         d.m_btnOK.click();
+        // Leaving while the send runs would end it.
+        ASSERT_TRUE(PumpUntil([&d] { return !d.IsWaitingForDevice(); }));
         d.m_btnCancel.click();
     });
     Command(1003);
