@@ -1,17 +1,25 @@
 // The live pipeline on loopback: the device emulator sends frames, and the receive thread, the
 // packet-header parser, the compose thread's decode, the show thread and the painter turn them
-// into painted pictures. Reported per picture size:
+// into painted pictures. Each size runs several rounds, each with its own reference measured right
+// after its sessions; the figures are the rounds' median, minimum and maximum. Per picture size:
 //   fps             frames per second with the device sending as fast as the viewer reads
 //   cpu_us_frame    CPU time of the pipeline's threads per frame, and by stage (receive_us,
-//                   compose_us with the decode, show_us, paint_us)
-//   decode_us_frame CPU time of a bare libjpeg-turbo decode of the same frames, in this run
+//                   compose_us with the decode, show_us, paint_us: the kernel message thread from
+//                   the first paint to the last, its waits for the mailbox included)
+//   switches_frame  context switches of the pipeline's threads per frame
+//   decode_us_frame CPU time of a bare libjpeg-turbo decode of the same frames (bottom-up
+//                   blue-green-red, the decoder's default options), right after the session
+//   decode_bgrx_us_frame  the same frames decoded as the compose thread does, into the window's
+//                   32-bit top-down form
 //   ratio           cpu_us_frame / decode_us_frame
 //   client_ratio    at 30 frames/s: the pipeline's threads and the window thread, which puts
 //                   each frame on screen through the main window's video view, per frame shown,
-//                   over decode_us_frame (window_us: the window thread alone)
+//                   over the bare decode measured right after that session (window_us: the
+//                   window thread alone)
 //   lost_at_30fps   frames sent at 30 frames/s but not painted
 //   latency_ms_*    from the last byte of a frame to its painted picture, at 30 frames/s
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 #include <turbojpeg.h>
 
 #include <QApplication>
@@ -24,6 +32,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -34,6 +43,7 @@
 #include "device_emulator.h"
 #include "kernel/kernel_object.h"
 #include "mainwindow/torvel_dlg.h"
+#include "platform/jpeg.h"
 #include "platform/paths.h"
 #include "platform/thread.h"
 #include "protocol/command_sender.h"
@@ -51,32 +61,62 @@ double ThreadCpuSeconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
+// Voluntary and involuntary context switches of the calling thread so far.
+long ThreadSwitches() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nvcsw + usage.ru_nivcsw;
+}
+
+struct ThreadUse {
+    double seconds = 0;
+    long switches = 0;
+
+    static ThreadUse Now() { return {ThreadCpuSeconds(), ThreadSwitches()}; }
+    ThreadUse operator-(const ThreadUse& start) const {
+        return {seconds - start.seconds, switches - start.switches};
+    }
+};
+
 enum Stage { kReceive, kCompose, kShow, kPaint, kStageCount };
 constexpr const char* kStageNames[kStageCount] = {"receive", "compose", "show", "paint"};
 
-// CPU seconds spent on the pipeline's threads by stage, added as each thread ends or each paint
-// returns.
+// CPU time and switches of the pipeline's threads by stage, added as each thread ends; the paint
+// stage is the kernel message thread from the start of the first paint to the end of the last.
 class CpuMeter {
 public:
-    void Add(Stage stage, double seconds) {
+    void Add(Stage stage, const ThreadUse& use) {
         std::lock_guard lock(m_mutex);
-        m_seconds[stage] += seconds;
+        m_use[stage].seconds += use.seconds;
+        m_use[stage].switches += use.switches;
     }
-    double Seconds(Stage stage) const {
+    ThreadUse Use(Stage stage) const {
         std::lock_guard lock(m_mutex);
-        return m_seconds[stage];
+        return m_use[stage];
+    }
+    // Called on the kernel message thread around each paint.
+    void PaintStarts() {
+        if (!m_paintStart) {
+            m_paintStart = ThreadUse::Now();
+        }
+    }
+    void PaintEnded() {
+        const ThreadUse use = ThreadUse::Now() - *m_paintStart;
+        std::lock_guard lock(m_mutex);
+        m_use[kPaint] = use;
     }
 
 private:
     mutable std::mutex m_mutex;
-    double m_seconds[kStageCount] = {};
+    ThreadUse m_use[kStageCount] = {};
+    std::optional<ThreadUse> m_paintStart;  // kernel message thread only
 };
 
 template <class Body>
 std::uint32_t Metered(CpuMeter& meter, Stage stage, Body body) {
-    const double start = ThreadCpuSeconds();
+    const ThreadUse start = ThreadUse::Now();
     const std::uint32_t result = body();
-    meter.Add(stage, ThreadCpuSeconds() - start);
+    meter.Add(stage, ThreadUse::Now() - start);
     return result;
 }
 
@@ -130,7 +170,9 @@ public:
     Window(LivePipeline& pipeline, CpuMeter& meter, CountingView& view)
         : m_pipeline(pipeline), m_meter(meter), m_view(view) {}
     void DrawFrame() override {
-        Metered(m_meter, kPaint, [this] { return m_pipeline.Painter().Paint(); });
+        m_meter.PaintStarts();
+        m_pipeline.Painter().Paint();
+        m_meter.PaintEnded();
     }
     void PresentFrame(std::shared_ptr<const PaintedFrame> frame) override {
         const double latency =
@@ -199,7 +241,7 @@ private:
 
 struct RunResult {
     double seconds = 0;  // from the start event to the last painted frame
-    double cpuSeconds[kStageCount] = {};
+    ThreadUse stages[kStageCount] = {};
     double windowSeconds = 0;  // CPU time of the window thread
     std::size_t painted = 0;
     int shown = 0;  // frames the video view painted
@@ -273,7 +315,7 @@ RunResult RunSession(int width, int height, std::uint64_t frames, double rate) {
     platform::JoinAllThreads();
     device.Stop();
     for (int stage = 0; stage < kStageCount; ++stage) {
-        result.cpuSeconds[stage] = meter.Seconds(static_cast<Stage>(stage));
+        result.stages[stage] = meter.Use(static_cast<Stage>(stage));
     }
     result.latencies = window.Latencies();
     result.painted = result.latencies.size();
@@ -284,7 +326,7 @@ RunResult RunSession(int width, int height, std::uint64_t frames, double rate) {
     return result;
 }
 
-// CPU seconds per frame of a bare decode of the frames, as the compose thread decodes them.
+// CPU seconds per frame of a bare decode of the frames into bottom-up blue-green-red.
 double BareDecodeSeconds(const std::vector<std::vector<std::uint8_t>>& frames, int rounds) {
     tjhandle handle = tjInitDecompress();
     std::vector<std::uint8_t> out;
@@ -305,20 +347,45 @@ double BareDecodeSeconds(const std::vector<std::vector<std::uint8_t>>& frames, i
     return seconds / (rounds * static_cast<double>(frames.size()));
 }
 
+// The same into the window's 32-bit top-down form, by the decoder the compose thread uses.
+double PipelineDecodeSeconds(const std::vector<std::vector<std::uint8_t>>& frames, int rounds) {
+    platform::JpegDecoder decoder;
+    std::vector<std::uint8_t> out;
+    const double start = ThreadCpuSeconds();
+    for (int r = 0; r < rounds; ++r) {
+        for (const auto& frame : frames) {
+            platform::JpegHeader header;
+            decoder.ReadHeader(frame.data(), frame.size(), &header);
+            out.resize(static_cast<std::size_t>(header.width) * header.height * 4);
+            decoder.DecodeTopDownBgrx(frame.data(), frame.size(), out.data(), out.size(), header);
+            benchmark::DoNotOptimize(out.data());
+        }
+    }
+    return (ThreadCpuSeconds() - start) / (rounds * static_cast<double>(frames.size()));
+}
+
 void BM_Pipeline(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
     constexpr std::uint64_t kFullSpeedFrames = 600;
     constexpr std::uint64_t kRealTimeFrames = 150;
+    constexpr int kDecodeRounds = 10;
     for (auto _ : state) {
         const RunResult full = RunSession(width, height, kFullSpeedFrames, 0);
+        const double decode = BareDecodeSeconds(full.frames, kDecodeRounds);
+        state.counters["decode_bgrx_us_frame"] =
+            PipelineDecodeSeconds(full.frames, kDecodeRounds) * 1e6;
         const RunResult realTime = RunSession(width, height, kRealTimeFrames, 30);
-        const double decode = BareDecodeSeconds(full.frames, 10);
+        const double realTimeDecode = BareDecodeSeconds(full.frames, kDecodeRounds);
+
+        const auto painted = static_cast<double>(full.painted);
         double perFrame = 0;
+        long switches = 0;
         for (int stage = 0; stage < kStageCount; ++stage) {
-            const double stagePerFrame = full.cpuSeconds[stage] / static_cast<double>(full.painted);
+            const double stagePerFrame = full.stages[stage].seconds / painted;
             state.counters[std::string(kStageNames[stage]) + "_us"] = stagePerFrame * 1e6;
             perFrame += stagePerFrame;
+            switches += full.stages[stage].switches;
         }
         std::vector<double> latencies = realTime.latencies;
         std::sort(latencies.begin(), latencies.end());
@@ -332,19 +399,20 @@ void BM_Pipeline(benchmark::State& state) {
             mean += l / static_cast<double>(latencies.size());
         }
         state.SetIterationTime(full.seconds);
-        state.counters["fps"] = static_cast<double>(full.painted) / full.seconds;
+        state.counters["fps"] = painted / full.seconds;
         state.counters["cpu_us_frame"] = perFrame * 1e6;
+        state.counters["switches_frame"] = static_cast<double>(switches) / painted;
         state.counters["decode_us_frame"] = decode * 1e6;
         state.counters["ratio"] = perFrame / decode;
         state.counters["lost_full_speed"] = static_cast<double>(kFullSpeedFrames - full.painted);
         state.counters["lost_at_30fps"] = static_cast<double>(kRealTimeFrames - realTime.painted);
         double clientSeconds = realTime.windowSeconds;
-        for (const double seconds : realTime.cpuSeconds) {
-            clientSeconds += seconds;
+        for (const ThreadUse& stage : realTime.stages) {
+            clientSeconds += stage.seconds;
         }
         const auto shown = static_cast<double>(std::max(1, realTime.shown));
         state.counters["window_us"] = realTime.windowSeconds / shown * 1e6;
-        state.counters["client_ratio"] = clientSeconds / shown / decode;
+        state.counters["client_ratio"] = clientSeconds / shown / realTimeDecode;
         state.counters["shown_at_30fps"] = shown;
         state.counters["latency_ms_mean"] = mean;
         state.counters["latency_ms_p99"] = at(0.99);
@@ -352,11 +420,24 @@ void BM_Pipeline(benchmark::State& state) {
     }
 }
 
+double Smallest(const std::vector<double>& v) {
+    return *std::min_element(v.begin(), v.end());
+}
+
+double Largest(const std::vector<double>& v) {
+    return *std::max_element(v.begin(), v.end());
+}
+
+// A loaded machine moves single runs by a third; the rounds' median and range say more.
 BENCHMARK(BM_Pipeline)
     ->ArgNames({"w", "h"})
     ->Args({704, 576})
     ->Args({640, 480})
     ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->ComputeStatistics("min", Smallest)
+    ->ComputeStatistics("max", Largest)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -782,7 +782,9 @@ void CTorvelDlg::paintEvent(QPaintEvent*) {
 
 void VideoView::SetFrame(std::shared_ptr<const PaintedFrame> frame) {
     m_frame = std::move(frame);
-    update();
+    // At once, in the pass that brought the frame: a queued update would wake the window thread
+    // a second time for every frame.
+    repaint();
 }
 
 VideoView::VideoView(QWidget* parent) : QWidget(parent) {

@@ -1,6 +1,7 @@
 // One table of events, semaphores and threads behind one lock. Frames move through the program at
-// a few hundred semaphore operations a second, so a single lock costs nothing measurable and
-// makes "wait on several objects, take exactly one" straightforward to get right.
+// a few thousand semaphore operations a second, so a single lock costs little and makes "wait on
+// several objects, take exactly one" straightforward to get right; what does cost is a thread
+// woken only to block on that lock, so a signal wakes its waiters once the lock is released.
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -26,6 +27,9 @@ struct Waiter {
     std::condition_variable cv;
 };
 
+// Shared with the objects it waits on, so that a waker still holds it after dropping the lock.
+using WaiterPtr = std::shared_ptr<Waiter>;
+
 enum class Kind { Event, Semaphore, Thread };
 
 struct KernelObject {
@@ -38,7 +42,7 @@ struct KernelObject {
 
     Kind kind;
     bool closed = false;
-    std::vector<Waiter*> waiters;
+    std::vector<WaiterPtr> waiters;
 
     // Events; an ended thread counts as signalled.
     bool manualReset = false;
@@ -53,7 +57,7 @@ struct KernelObject {
     std::uint32_t exitCode = 0;
     bool stopRequested = false;
     int stopFd = -1;
-    std::vector<Waiter*> stopWaiters;
+    std::vector<WaiterPtr> stopWaiters;
 };
 
 using ObjectPtr = std::shared_ptr<KernelObject>;
@@ -96,11 +100,28 @@ ObjectPtr Find(Handle h) {
     return it == g_objects.end() ? nullptr : it->second;
 }
 
-void Notify(std::vector<Waiter*>& waiters) {
-    for (Waiter* w : waiters) {
+void Notify(const std::vector<WaiterPtr>& waiters) {
+    for (const WaiterPtr& w : waiters) {
         w->cv.notify_one();
     }
 }
+
+// The waiters of an object that a signal may let go, woken when this goes out of scope: declared
+// before the lock, it wakes them once the lock is released.
+class WakeAfterUnlock {
+public:
+    WakeAfterUnlock() = default;
+    WakeAfterUnlock(const WakeAfterUnlock&) = delete;
+    WakeAfterUnlock& operator=(const WakeAfterUnlock&) = delete;
+    ~WakeAfterUnlock() { Notify(m_waiters); }
+    // Caller holds g_mutex.
+    void Add(const std::vector<WaiterPtr>& waiters) {
+        m_waiters.insert(m_waiters.end(), waiters.begin(), waiters.end());
+    }
+
+private:
+    std::vector<WaiterPtr> m_waiters;
+};
 
 bool TryTake(KernelObject& o) {
     switch (o.kind) {
@@ -124,7 +145,7 @@ bool TryTake(KernelObject& o) {
     return false;
 }
 
-void Unlink(std::vector<Waiter*>& list, Waiter* w) {
+void Unlink(std::vector<WaiterPtr>& list, const WaiterPtr& w) {
     std::erase(list, w);
 }
 
@@ -145,12 +166,12 @@ std::uint32_t WaitLocked(std::unique_lock<std::mutex>& lock, std::span<const Han
     const auto deadline =
         std::chrono::steady_clock::now() + ToRealDuration(infinite ? 0 : timeoutMs);
 
-    Waiter waiter;
+    const auto waiter = std::make_shared<Waiter>();
     for (auto& o : objects) {
-        o->waiters.push_back(&waiter);
+        o->waiters.push_back(waiter);
     }
     if (self) {
-        self->stopWaiters.push_back(&waiter);
+        self->stopWaiters.push_back(waiter);
     }
     std::uint32_t result = kWaitTimeout;
     for (;;) {
@@ -177,8 +198,8 @@ std::uint32_t WaitLocked(std::unique_lock<std::mutex>& lock, std::span<const Han
             break;
         }
         if (infinite) {
-            waiter.cv.wait(lock);
-        } else if (waiter.cv.wait_until(lock, deadline) == std::cv_status::timeout) {
+            waiter->cv.wait(lock);
+        } else if (waiter->cv.wait_until(lock, deadline) == std::cv_status::timeout) {
             // One last look: a signal may have raced the time-out.
             for (std::size_t i = 0; i < objects.size() && !taken; ++i) {
                 if (!objects[i]->closed && TryTake(*objects[i])) {
@@ -193,10 +214,10 @@ std::uint32_t WaitLocked(std::unique_lock<std::mutex>& lock, std::span<const Han
         }
     }
     for (auto& o : objects) {
-        Unlink(o->waiters, &waiter);
+        Unlink(o->waiters, waiter);
     }
     if (self) {
-        Unlink(self->stopWaiters, &waiter);
+        Unlink(self->stopWaiters, waiter);
     }
     return result;
 }
@@ -273,13 +294,14 @@ Handle CreateSemaphoreObject(std::int32_t initialCount, std::int32_t maximumCoun
 }
 
 bool SetEvent(Handle event) {
+    WakeAfterUnlock wakes;
     std::lock_guard lock(g_mutex);
     ObjectPtr o = Find(event);
     if (!o || o->kind != Kind::Event) {
         return false;
     }
     o->signalled = true;
-    Notify(o->waiters);
+    wakes.Add(o->waiters);
     return true;
 }
 
@@ -294,6 +316,7 @@ bool ResetEvent(Handle event) {
 }
 
 bool ReleaseSemaphore(Handle semaphore, std::int32_t count, std::int32_t* previousCount) {
+    WakeAfterUnlock wakes;
     std::lock_guard lock(g_mutex);
     ObjectPtr o = Find(semaphore);
     if (!o || o->kind != Kind::Semaphore || count <= 0 || count > o->maximum - o->count) {
@@ -303,7 +326,7 @@ bool ReleaseSemaphore(Handle semaphore, std::int32_t count, std::int32_t* previo
         *previousCount = o->count;
     }
     o->count += count;
-    Notify(o->waiters);
+    wakes.Add(o->waiters);
     return true;
 }
 
