@@ -41,7 +41,16 @@
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
 
+// g++ says it builds with AddressSanitizer through a macro, clang through a feature test.
 #if defined(__SANITIZE_ADDRESS__)
+#define SOAK_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SOAK_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+#if defined(SOAK_ADDRESS_SANITIZER)
 // Freed memory waits in the sanitizer's quarantine (256 MB by default) before it is reused, which
 // would read as growth; a small quarantine keeps resident memory a measure of the program.
 extern "C" const char* __asan_default_options() {
