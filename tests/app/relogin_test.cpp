@@ -33,7 +33,7 @@ protected:
         resources.emplace(components);
         // Fast enough for the long back-off waits, slow enough that the scaled reply time-outs
         // hold for a loopback device on a loaded machine under ThreadSanitizer.
-        platform::SetClockSpeed(20.0);
+        platform::SetClockSpeed(10.0);
     }
 
     // The status codes posted so far, in order.
