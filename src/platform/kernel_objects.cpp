@@ -396,6 +396,12 @@ Handle StartThread(ThreadProc proc) {
             o->exitCode = code;
             o->signalled = true;
             Notify(o->waiters);
+            // Nobody holds a handle to wait for or join this thread any more: it lets itself go,
+            // so that its thread and stop descriptor end now rather than at the next call that
+            // reaps orphans, which in a steady session may not come for a long time.
+            if (o->closed && o->thread.joinable() && std::erase(g_orphans, o) != 0) {
+                o->thread.detach();
+            }
         });
     } catch (const std::system_error&) {
         g_objects.erase(handle.Id());
@@ -452,6 +458,19 @@ std::uint32_t StopThread(HandleField& field, std::uint32_t waitMs) {
     g_objects.erase(h.Id());
     MarkClosed(*o);
     return exitCode;
+}
+
+bool CloseOwnHandle(HandleField& field) {
+    const Handle h = field.Get();
+    {
+        std::lock_guard lock(g_mutex);
+        const ObjectPtr o = Find(h);
+        if (!o || o.get() != t_self) {
+            return false;
+        }
+    }
+    // A stopper may have taken the field meanwhile; then the handle is its to close.
+    return field.TakeIf(h) && CloseObject(h);
 }
 
 std::optional<std::uint32_t> ThreadExitCode(Handle thread) {

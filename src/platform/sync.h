@@ -43,6 +43,11 @@ public:
         return *this;
     }
     Handle Take() { return Handle(id_.exchange(0)); }
+    // Takes the handle only while the field still holds `h`.
+    bool TakeIf(Handle h) {
+        std::uint32_t expected = h.Id();
+        return expected != 0 && id_.compare_exchange_strong(expected, 0);
+    }
 
 private:
     std::atomic<std::uint32_t> id_{0};

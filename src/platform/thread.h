@@ -36,6 +36,11 @@ int CurrentStopFd();
 // once. A thread may not stop itself this way: its handle is then only closed.
 std::uint32_t StopThread(HandleField& field, std::uint32_t waitMs);
 
+// For a thread whose work is done: closes its own handle if `field` still holds it, so that the
+// thread and its descriptor go as soon as it ends instead of waiting for the next stop. False
+// when the field holds another handle or none (a stopper has it).
+bool CloseOwnHandle(HandleField& field);
+
 // The exit code of an ended thread whose handle is still open.
 std::optional<std::uint32_t> ThreadExitCode(Handle thread);
 

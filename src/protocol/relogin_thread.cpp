@@ -9,6 +9,7 @@
 #include "kernel/trace_log.h"
 #include "platform/clock.h"
 #include "platform/sync.h"
+#include "platform/thread.h"
 #include "protocol/command_sender.h"
 #include "protocol/device_reply.h"
 #include "protocol/login.h"
@@ -178,6 +179,10 @@ std::uint32_t LoginThread() {
         if (app.m_fStreamRefused.exchange(0) != 0) {
             app.w_LoginResult = kTooManyUsers;
         } else if (Attempt(app)) {
+            // The session is up and this thread's work done: nothing will wait for it, so it
+            // does not keep a handle, and with it a thread and a descriptor, until the next
+            // re-login or the close.
+            platform::CloseOwnHandle(app.h_ReLoginThread);
             return 0;
         }
         if (app.w_LoginResult == kTooManyUsers) {

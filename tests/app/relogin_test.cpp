@@ -12,6 +12,7 @@
 #include "protocol/device_reply.h"
 #include "protocol/login.h"
 #include "protocol/relogin_thread.h"
+#include "test_support/process_usage.h"
 #include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/session_fixture.h"
@@ -77,7 +78,25 @@ TEST_F(Reconnect, RetriesWhileTheDeviceRefusesThenRebuildsTheSession) {
     EXPECT_GE(log.IndexOf("ReapplyLayout"), 0);
     EXPECT_EQ(g_lpApp->w_LoginResult, 30);
     EXPECT_EQ(g_lpApp->m_DeviceList.GetMasterType(), KLM300_DVR);
-    EXPECT_EQ(platform::WaitForObject(g_lpApp->h_ReLoginThread, 5'000), platform::kWaitObject0);
+    // Its work done, the re-login thread ends and lets go of its handle.
+    EXPECT_TRUE(test_support::PumpUntil([] { return !g_lpApp->h_ReLoginThread; }));
+}
+
+// A re-login leaves the one set of session threads and handles it found: once the new stream
+// runs, the process has the threads and descriptors it had before the old one broke.
+TEST_F(Reconnect, AReLoginLeavesNoThreadOrDescriptorBehind) {
+    const long threads = test_support::ProcessThreadCount();
+    const long descriptors = test_support::ProcessDescriptorCount();
+    ASSERT_TRUE(PostKernelMessage(Get_Image_TimeOut_Message, 0, 0));
+    ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count("GetImage streaming") == 1; }))
+        << ::testing::PrintToString(log.Events());
+    // The device's side of the old connections ends when it notices them closed.
+    EXPECT_TRUE(test_support::PumpUntil([&] {
+        return test_support::ProcessThreadCount() <= threads &&
+               test_support::ProcessDescriptorCount() <= descriptors;
+    })) << "threads "
+        << test_support::ProcessThreadCount() << " of " << threads << ", descriptors "
+        << test_support::ProcessDescriptorCount() << " of " << descriptors;
 }
 
 TEST_F(Reconnect, TooManyUsersWaitsLonger) {

@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/net.h"
 #include "platform/thread.h"
+#include "test_support/process_usage.h"
 #include "test_support/silent_name_server.h"
 
 namespace platform {
@@ -153,6 +154,32 @@ TEST(Thread, AThreadStuckPastTheGraceIsLeftToEndOnItsOwn) {
     JoinAllThreads();
     EXPECT_TRUE(finished.load());
     SetClockSpeed(1.0);
+}
+
+// Nothing else happens in the platform layer meanwhile, so nothing else would reap it.
+TEST(Thread, AThreadWhoseHandleIsClosedLeavesNothingBehindWhenItEnds) {
+    const Handle go = CreateEventObject(false, false);
+    const long threads = test_support::ProcessThreadCount();
+    const long descriptors = test_support::ProcessDescriptorCount();
+    const Handle thread = StartThread([go] {
+        // Closing the thread's handle does not stop it: it ends when let go.
+        WaitForObject(go, kInfinite);
+        return 0u;
+    });
+    ASSERT_TRUE(thread);
+    ASSERT_TRUE(CloseObject(thread));
+    SetEvent(go);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((RunningThreadCount() != 0 || test_support::ProcessThreadCount() > threads ||
+            test_support::ProcessDescriptorCount() > descriptors) &&
+           std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(RunningThreadCount(), 0u);
+    EXPECT_EQ(test_support::ProcessThreadCount(), threads);
+    EXPECT_EQ(test_support::ProcessDescriptorCount(), descriptors);
+    CloseObject(go);
+    JoinAllThreads();
 }
 
 TEST(Net, NamesGoToTheResolverAndDottedTextDoesNot) {
