@@ -49,6 +49,7 @@
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
 #include "test_support/null_main_window.h"
+#include "ui/queued_call.h"
 #include "video/live_pipeline.h"
 
 namespace {
@@ -181,13 +182,11 @@ public:
             std::lock_guard lock(m_mutex);
             m_latencies.push_back(latency);
             if (m_latencies.size() == m_quitAfter && m_loop) {
-                QMetaObject::invokeMethod(m_loop, &QEventLoop::quit, Qt::QueuedConnection);
+                ui::PostCall(m_loop, [loop = m_loop] { loop->quit(); });
             }
         }
         if (m_handOver.Offer(std::move(frame))) {
-            QMetaObject::invokeMethod(
-                &m_view, [this] { m_view.SetFrame(m_handOver.Take().frame); },
-                Qt::QueuedConnection);
+            ui::PostCall(&m_view, [this] { m_view.SetFrame(m_handOver.Take().frame); });
         }
     }
 

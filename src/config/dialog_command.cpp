@@ -1,12 +1,12 @@
 #include "config/dialog_command.h"
 
 #include <QApplication>
-#include <QMetaObject>
+
+#include "ui/queued_call.h"
 
 DialogCommand::DialogCommand(QObject& owner, std::function<void(bool)> holdOff)
-    : m_holdOff(std::move(holdOff)), m_runner([&owner](std::function<void()> call) {
-          QMetaObject::invokeMethod(&owner, std::move(call), Qt::QueuedConnection);
-      }) {}
+    : m_holdOff(std::move(holdOff)),
+      m_runner([&owner](std::function<void()> call) { ui::PostCall(&owner, std::move(call)); }) {}
 
 DialogCommand::~DialogCommand() {
     m_runner.Cancel();

@@ -22,6 +22,7 @@
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
 #include "ui/message_sink.h"
+#include "ui/queued_call.h"
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
 
@@ -198,14 +199,11 @@ std::uint32_t CSearchDlg::SearchReceiveThread(LanSearchEndpoints endpoints,
     // Everything the thread learns goes to the dialog's thread; answers of a search that was
     // replaced meanwhile are dropped there.
     const auto post = [this, generation](auto call) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, call] {
-                if (generation == m_dwSearchGeneration) {
-                    call();
-                }
-            },
-            Qt::QueuedConnection);
+        ui::PostCall(this, [this, generation, call] {
+            if (generation == m_dwSearchGeneration) {
+                call();
+            }
+        });
     };
     LanSearchDatagram request;
     request.command = "QX_SEARCH";

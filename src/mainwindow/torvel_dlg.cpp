@@ -12,6 +12,7 @@
 #include <string>
 
 #include "kernel/kernel_object.h"
+#include "ui/queued_call.h"
 #include "ui/string_table.h"
 #include "video/live_pipeline.h"
 #include "widgets/skin_image.h"
@@ -104,9 +105,7 @@ QRegion RoundedRegion(int width, int height, int corner) {
 CTorvelDlg::CTorvelDlg(MainWindowServices services, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       m_services(std::move(services)),
-      m_runner([this](std::function<void()> call) {
-          QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
-      }) {
+      m_runner([this](std::function<void()> call) { ui::PostCall(this, std::move(call)); }) {
     g_lpApp->m_wLayoutMode = 0;
     m_waitNotice.setSingleShot(true);
     m_waitNotice.setInterval(kWaitNoticeMs);
@@ -413,8 +412,7 @@ bool CTorvelDlg::SetKeyBitmaps(int group) {
 bool CTorvelDlg::SwitchTo(int group) {
     if (!OnGuiThread()) {
         // Widgets belong to the window's thread; the stream only asks for the switch.
-        QMetaObject::invokeMethod(
-            this, [this, group] { SwitchTo(group); }, Qt::QueuedConnection);
+        ui::PostCall(this, [this, group] { SwitchTo(group); });
         return true;
     }
     {
@@ -511,8 +509,7 @@ bool CTorvelDlg::RelayoutControls() {
 
 int CTorvelDlg::ApplyLayoutMode() {
     if (!OnGuiThread()) {
-        QMetaObject::invokeMethod(
-            this, [this] { ApplyLayoutMode(); }, Qt::QueuedConnection);
+        ui::PostCall(this, [this] { ApplyLayoutMode(); });
         return 1;
     }
     KernelObject& app = *g_lpApp;

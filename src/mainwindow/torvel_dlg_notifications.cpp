@@ -4,6 +4,7 @@
 #include "kernel/kernel_object.h"
 #include "mainwindow/ptz_commands.h"
 #include "mainwindow/torvel_dlg.h"
+#include "ui/queued_call.h"
 #include "video/live_pipeline.h"
 
 template <class Work>
@@ -11,7 +12,7 @@ void CTorvelDlg::OnWindowThread(Work work) {
     if (OnGuiThread()) {
         work();
     } else {
-        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+        ui::PostCall(this, std::move(work));
     }
 }
 

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "ui/queued_call.h"
+
 namespace ui {
 namespace {
 
@@ -36,14 +38,11 @@ bool PostMessage(WindowHandle window, std::uint32_t msg, WPARAM wParam, LPARAM l
         return false;
     }
     // The window is looked up again on delivery: it may have closed in between.
-    return QMetaObject::invokeMethod(
-        app,
-        [=] {
-            if (MessageWindow* w = Find(window)) {
-                w->OnMessage(msg, wParam, lParam);
-            }
-        },
-        Qt::QueuedConnection);
+    return PostCall(app, [=] {
+        if (MessageWindow* w = Find(window)) {
+            w->OnMessage(msg, wParam, lParam);
+        }
+    });
 }
 
 void ProcessPostedMessages() {

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "ui/queued_call.h"
+
 namespace ui {
 namespace {
 
@@ -24,8 +26,7 @@ void MessageBoxSink::Show(const std::string& text) {
     if (IsGuiThread()) {
         ShowBox(text);
     } else {
-        QMetaObject::invokeMethod(
-            app, [text] { ShowBox(text); }, Qt::QueuedConnection);
+        PostCall(app, [text] { ShowBox(text); });
     }
 }
 
