@@ -67,8 +67,10 @@ protected:
 };
 
 TEST_F(LiveSessionComponentsTest, AnAlarmFileStartsWithThePreAlarmFrames) {
-    // 40 quiet frames, then the alarm for 30 frames.
+    // 40 quiet frames, then the alarm. At a rate every build keeps up with: frames a slow build
+    // cannot take at once wait in the socket buffers, and the alarm would reach it seconds late.
     device.Update([](device_emulator::Settings& s) {
+        s.stream.frame_rate = 10;
         s.stream.alarm_bits = device_emulator::kAlarm1Bit;
         s.stream.alarm_on_frames = 0;
     });
