@@ -36,6 +36,7 @@
 #include "test_support/answer_dialog.h"
 #include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
+#include "test_support/session_release.h"
 #include "test_support/temp_folder.h"
 #include "ui/message_ids.h"
 #include "ui/string_table.h"
@@ -64,10 +65,7 @@ protected:
             window.reset();
         }
         if (g_lpApp) {
-            ExitLoginResource(components);
-            ExitProcessResource();
-            FreeSystemBuffer(components);
-            FreeSemaphore(components);
+            test_support::ReleaseSession(components);
         }
         platform::JoinAllThreads();
         platform::SetClockSpeed(1.0);

@@ -37,6 +37,7 @@
 #include "recording/record_file.h"
 #include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
+#include "test_support/session_release.h"
 #include "test_support/temp_folder.h"
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
@@ -150,10 +151,7 @@ public:
             m_window.reset();
         }
         if (g_lpApp) {
-            ExitLoginResource(m_components);
-            ExitProcessResource();
-            FreeSystemBuffer(m_components);
-            FreeSemaphore(m_components);
+            test_support::ReleaseSession(m_components);
         }
         platform::JoinAllThreads();
         platform::SetClockSpeed(1.0);

@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/thread.h"
+#include "test_support/session_release.h"
 #include "test_support/temp_folder.h"
 #include "ui/window_message.h"
 
@@ -64,10 +65,7 @@ public:
         // A receive waiting on a silent device ends at once instead of after the close
         // hand-shake's time-out.
         platform::StopThread(g_lpApp->h_GetJpegImageThread, 1'000);
-        ExitLoginResource(m_components);
-        ExitProcessResource();
-        FreeSystemBuffer(m_components);
-        FreeSemaphore(m_components);
+        ReleaseSession(m_components);
         platform::JoinAllThreads();
     }
     SessionResources(const SessionResources&) = delete;
