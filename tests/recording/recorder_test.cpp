@@ -207,6 +207,30 @@ TEST_F(AlarmRecorder, AnAlarmThatComesBackWithinTheHoldGoesOnInTheSameRecording)
     EXPECT_EQ(AlarmEntries().size(), 2u);
 }
 
+// An alarm list that cannot be read (here a folder stands in its place) is left alone; the
+// recordings are kept, and the user hears once a session that they are missing from the list.
+TEST_F(AlarmRecorder, AListThatTakesNoEntryIsReportedOnceASession) {
+    std::filesystem::create_directory(program.Path() / "AlarmData.dat");
+    for (int session = 0; session < 2; ++session) {
+        for (std::uint32_t alarm = 0; alarm < 2; ++alarm) {
+            ASSERT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
+            ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+            Push(10 * alarm, 2);
+            set.m_AlarmRecord.StopRecord();
+        }
+        EndSession();
+        BeginSession();
+    }
+    const auto files = RecordFiles();
+    ASSERT_EQ(files.size(), 4u);
+    EXPECT_TRUE(std::filesystem::is_directory(program.Path() / "AlarmData.dat"));
+    const auto boxes = messages.Texts();
+    ASSERT_EQ(boxes.size(), 2u) << "once a session";
+    EXPECT_NE(boxes[0].find(files[0].string()), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].find("AlarmData.dat"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[1].find(files[2].string()), std::string::npos) << boxes[1];
+}
+
 TEST_F(AlarmRecorder, CookieCharactersOutsideTheSafeSetBecomeUnderscores) {
     cookie = "a/.\\";
     set.StartAlarmRecord(records.Path().string());
