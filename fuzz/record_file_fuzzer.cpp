@@ -16,8 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!reader.Open(file)) {
         return 0;
     }
+    std::uint64_t previousEnd = 0;
     for (std::size_t i = 0; i < reader.Frames().size(); ++i) {
         const recording::RecordedFrame& frame = reader.Frames()[i];
+        // Frames come in file order, and no two share a byte: one that did would hold a piece
+        // of another.
+        if (frame.dwOffset < previousEnd) {
+            std::abort();
+        }
+        previousEnd = frame.dwOffset + recording::RecordFrameRecord::kSize +
+                      std::uint64_t{frame.record.dwLength};
         // Every frame the reader lists lies inside the file.
         if (frame.dwOffset + recording::RecordFrameRecord::kSize +
                 std::uint64_t{frame.record.dwLength} >

@@ -13,9 +13,12 @@ public:
     virtual std::uint32_t PushPreAlarmFrame(const std::uint8_t* frame, std::uint32_t length,
                                             std::uint32_t timeStamp) = 0;
 
-    // True from an alarm recording's start until its thread has closed the file.
+    // True from an alarm recording's start until the alarm ends (or its thread has closed the
+    // file).
     virtual bool AlarmItemPending() const = 0;
+    // An alarm began: a new recording, or, shortly after the last alarm ended, that one goes on.
     virtual std::uint32_t StartAlarmRecord(const std::string& recordPath) = 0;
+    // The alarm ended: its recording ends unless another alarm follows shortly.
     virtual std::uint32_t StopAlarmRecord() = 0;
 
     // After a re-login: sends a manual recording that the broken session left open back into its

@@ -143,7 +143,7 @@ std::uint32_t CSettingINI::Load() {
         }
         std::error_code ignored;
         if (!folder->empty()) {
-            std::filesystem::create_directory(*folder, ignored);
+            std::filesystem::create_directories(*folder, ignored);
         }
     }
     m_strRecordPath = std::move(recordPath);

@@ -335,7 +335,7 @@ void CTorvelDlg::RunSystemSheet() {
     for (const std::string& folder :
          {settings.m_strRecordPath.Get(), settings.m_strSnapshotPath.Get()}) {
         std::error_code ignored;
-        std::filesystem::create_directory(folder, ignored);
+        std::filesystem::create_directories(folder, ignored);
     }
     if (sheet.m_DownloadFilePage.m_fPathChosen != 0) {
         settings.m_strNetworkFilePath = sheet.m_DownloadFilePage.m_strFilePath;

@@ -5,6 +5,9 @@
 
 #include "kernel/alarm_db.h"
 #include "kernel/kernel_object.h"
+#include "kernel/trace_log.h"
+#include "platform/clock.h"
+#include "ui/message_sink.h"
 
 namespace recording {
 
@@ -20,6 +23,9 @@ bool CAlarmRecord::CreateThread() {
     m_fAlarmItemPending = 0;
     m_wRingFillCount = 0;
     m_fStop = 0;
+    m_fHolding = false;
+    m_fFailureShown = false;
+    m_fListFailureShown = false;
     if (m_ClearParserAlarmFlag) {
         m_ClearParserAlarmFlag();
     }
@@ -32,6 +38,10 @@ std::uint32_t CAlarmRecord::StartRecord(const std::string& recordPath) {
     }
     {
         std::lock_guard lock(m_FileLock);
+        if (m_fHolding && m_File.IsOpen() && !HoldOver()) {
+            m_fHolding = false;
+            return 1;
+        }
         if (m_File.IsOpen() || m_fAlarmItemPending) {
             return 0;
         }
@@ -53,9 +63,26 @@ void CAlarmRecord::OnFileOpened() {
     AlarmDatabase().NewAlarmDataItem(m_File.Path().string());
 }
 
-void CAlarmRecord::OnFileClosed(std::uint32_t frames) {
+void CAlarmRecord::OnFileClosed(const std::filesystem::path& path, std::uint32_t frames) {
     const std::string programFolder = g_lpApp ? g_lpApp->CSettingINI.m_strProgramPath : "";
-    AlarmDatabase().AppendAlarmData(programFolder, frames, m_strServerName);
+    if (AlarmDatabase().AppendAlarmData(programFolder, frames, m_strServerName) != 0) {
+        return;
+    }
+    const std::string text = "The alarm recording " + path.string() +
+                             " was kept, but it could not be entered in the alarm list " +
+                             programFolder + "AlarmData.dat: the list cannot be read or written.";
+    TraceLogWrite(text.c_str());
+    if (!m_fListFailureShown.exchange(true)) {
+        ui::ShowMessage(text + "\nFurther alarm recordings of this session that miss the list "
+                               "are noted in trace.log only.");
+    }
+}
+
+void CAlarmRecord::ShowFailure(const std::string& text) {
+    if (!m_fFailureShown.exchange(true)) {
+        ui::ShowMessage(text + "\nFurther failed alarm recordings of this session are noted in "
+                               "trace.log only.");
+    }
 }
 
 void CAlarmRecord::OnFirstFrame(const PreAlarmFrameInfo& info) {
@@ -63,11 +90,38 @@ void CAlarmRecord::OnFirstFrame(const PreAlarmFrameInfo& info) {
     AlarmDatabase().SetPendingCaptureTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
 }
 
+std::uint32_t CAlarmRecord::EndAlarm() {
+    {
+        std::lock_guard lock(m_FileLock);
+        if (m_File.IsOpen() && ThreadRunning()) {
+            if (!m_fHolding) {
+                m_dwHoldStart = platform::GetTickCount();
+                m_fHolding = true;
+            }
+            return 1;
+        }
+    }
+    return StopRecord();
+}
+
+bool CAlarmRecord::HoldOver() const {
+    return m_fHolding && platform::GetTickCount() - m_dwHoldStart >= kAlarmHoldMs;
+}
+
+std::uint32_t CAlarmRecord::FrameWaitMs() const {
+    if (!m_fHolding) {
+        return platform::kInfinite;
+    }
+    const std::uint32_t held = platform::GetTickCount() - m_dwHoldStart;
+    return held >= kAlarmHoldMs ? 0 : kAlarmHoldMs - held;
+}
+
 std::uint32_t CAlarmRecord::StopRecord() {
     CloseRecording();
     std::lock_guard lock(m_FileLock);
     if (!m_File.IsOpen()) {
         m_fAlarmItemPending = 0;
+        m_fHolding = false;
     }
     return 1;
 }
@@ -95,11 +149,23 @@ bool CAlarmRecord::RecordUntilStopped() {
     for (;;) {
         const Wake wake = platform::WaitForObject(h_StopEvent, 0) == platform::kWaitObject0
                               ? Wake::Stop
-                              : WaitForFrame();
-        // Stopped, the session ended, or the file failed: the file is closed. After a failure
-        // the alarm stays pending, so the parser does not open failing file after failing file
-        // while the alarm lasts; its StopRecord at the alarm's end clears the mark.
+                              : WaitForFrame(FrameWaitMs());
+        if (wake == Wake::Timeout) {
+            // Once over, a hold stays over: StartRecord no longer takes the file back.
+            std::lock_guard lock(m_FileLock);
+            if (!HoldOver()) {
+                continue;
+            }
+        }
+        // Stopped, the hold over, the session ended, or the file failed: the file is closed.
+        // After a failure the alarm stays pending, so the parser does not open failing file
+        // after failing file while the alarm lasts; the alarm's end clears the mark.
+        bool holdOver = false;
         if (WriteOrLeave(wake, [&] {
+                holdOver = HoldOver();
+                if (holdOver) {
+                    return false;
+                }
                 const bool written = first ? WritePreAlarmFrames() : WriteNewestFrame();
                 first = false;
                 return written;
@@ -107,9 +173,10 @@ bool CAlarmRecord::RecordUntilStopped() {
             continue;
         }
         // Only now may the parser start the next recording: the push no longer sees this one.
-        if (wake != Wake::Frame) {
+        if (wake != Wake::Frame || holdOver) {
             m_fAlarmItemPending = 0;
         }
+        m_fHolding = false;
         platform::SetEvent(h_ReplyEvent);
         return wake == Wake::SessionEnd;
     }

@@ -74,10 +74,20 @@ bool IndexedFileWriter::Close() {
     }
     const bool ended = EnsureHeader() && RewriteClosingHeader() && WriteIndex();
     const bool closed = h_RecordFile.Close();
+    m_dwFramesKept = m_dwFrameNumber;
     m_fHeaderWritten = false;
     m_dwFrameNumber = 0;
     m_dwFileOffset = 0;
     return !failedBefore && ended && closed;
+}
+
+bool IndexedFileWriter::Discard() {
+    const bool failedBefore = m_fWriteFailed;
+    const bool removed = h_RecordFile.Remove();
+    m_fHeaderWritten = false;
+    m_dwFrameNumber = 0;
+    m_dwFileOffset = 0;
+    return !failedBefore && removed;
 }
 
 }  // namespace recording

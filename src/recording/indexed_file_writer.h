@@ -40,6 +40,11 @@ public:
     // frames still gets its own header, count 0 and an empty index. False when any of it, or any
     // earlier write, failed.
     bool Close();
+    // Closes the file and removes it. False when a write had failed (Error() says why) or the
+    // file cannot be removed.
+    bool Discard();
+    // Frames in the file the last Close ended.
+    std::uint32_t FramesKept() const { return m_dwFramesKept; }
 
 protected:
     IndexedFileWriter(std::uint32_t firstFrameOffset, const char* extension);
@@ -68,6 +73,7 @@ private:
     const char* const m_szExtension;
     OutputFile h_RecordFile;
     bool m_fWriteFailed = false;
+    std::uint32_t m_dwFramesKept = 0;
     // Where the next frame record goes.
     std::uint32_t m_dwFileOffset = 0;
     std::vector<std::uint32_t> m_lpIndexTable;  // offset and second word of each entry

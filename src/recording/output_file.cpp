@@ -108,6 +108,17 @@ bool OutputFile::Close() {
     return ::close(fd) == 0 || Fail(m_path.c_str());
 }
 
+bool OutputFile::Remove() {
+    if (m_fd < 0) {
+        return true;
+    }
+    // What was written no longer matters: only the failure that ended it does (Error()).
+    const std::string error = m_strError;
+    Close();
+    m_strError = error;
+    return ::unlink(m_path.c_str()) == 0 || Fail(m_path.c_str());
+}
+
 std::string RecordFileStem(std::string_view prefix, std::int64_t t, std::string_view suffix) {
     const SystemTime st = LocalSystemTime(static_cast<std::time_t>(t));
     std::string stem(prefix);

@@ -34,6 +34,8 @@ public:
     bool Truncate(std::uint64_t size);
     // Closes the file; false when the system reports that data could not be written.
     bool Close();
+    // Closes the file and removes it; false when it cannot be removed.
+    bool Remove();
 
     // The system's text for the last failure.
     const std::string& Error() const { return m_strError; }

@@ -179,30 +179,57 @@ bool RecordFileReader::Open(const std::filesystem::path& path) {
         GetU16(&head[RecordFileHeader::kSize]) != kRecordSeparator) {
         return Fail(path.string() + " is not a record file");
     }
-    // The index at the end names every record; a damaged record costs only its own frame.
+    // The index at the end names every record; a damaged record costs only its own frame. An
+    // index is taken as one when its first entry names the first record, as every index does.
     std::array<std::uint8_t, 4> countBytes{};
     std::vector<RecordedFrame> indexed;
     std::uint32_t count = 0;
+    std::uint64_t indexStart = 0;
+    bool credible = false;
     if (m_qwFileSize >= kFirstFrameOffset + 4 && ReadAt(m_qwFileSize - 4, countBytes.data(), 4)) {
         count = GetU32(countBytes.data());
         const std::uint64_t indexBytes = std::uint64_t{count} * kIndexEntrySize + 4;
         if (indexBytes <= m_qwFileSize - kFirstFrameOffset) {
-            const std::uint64_t indexStart = m_qwFileSize - indexBytes;
+            indexStart = m_qwFileSize - indexBytes;
+            std::array<std::uint8_t, 4> first{};
+            credible = count == 0 ? indexStart == kFirstFrameOffset
+                                  : ReadAt(indexStart, first.data(), first.size()) &&
+                                        GetU32(first.data()) == kFirstFrameOffset;
             indexed = FromIndex(indexStart, count);
-            m_fIndexed = indexed.size() == count && Contiguous(indexed, indexStart);
+            m_fIndexed = credible && indexed.size() == count && Contiguous(indexed, indexStart);
         }
     }
-    // Without a usable index (a file cut short) the records are walked by their lengths; what
-    // the index did not name may be garbage that happened to look like a count.
-    std::vector<RecordedFrame> walked =
-        m_fIndexed ? std::vector<RecordedFrame>{} : Walk(m_qwFileSize);
-    if (m_fIndexed || indexed.size() > walked.size()) {
+    if (m_fIndexed) {
         m_Frames = std::move(indexed);
-        m_nSkipped = count - m_Frames.size();
-    } else {
-        m_Frames = std::move(walked);
+        return true;
     }
+    // Otherwise the records are also walked by their lengths (a file cut short has no index, a
+    // damaged index misses records that are whole), and every record that either way proves
+    // whole is played. Where the two disagree the index wins: the walk stops at the first
+    // damaged record, and a record it took there may hold a piece of the next.
+    m_Frames = Merge(std::move(indexed), Walk(credible ? indexStart : m_qwFileSize));
+    // A lost frame is one the index, or for a file without one the header, counted.
+    const std::uint64_t expected = credible ? count : m_Header.dwFrameCount;
+    m_nSkipped = expected > m_Frames.size() ? expected - m_Frames.size() : 0;
     return true;
+}
+
+std::vector<RecordedFrame> RecordFileReader::Merge(std::vector<RecordedFrame> indexed,
+                                                   const std::vector<RecordedFrame>& walked) {
+    const auto end = [](const RecordedFrame& f) {
+        return std::uint64_t{f.dwOffset} + RecordFrameRecord::kSize + f.record.dwLength;
+    };
+    for (const RecordedFrame& frame : walked) {
+        const bool overlaps = std::any_of(indexed.begin(), indexed.end(), [&](const auto& known) {
+            return frame.dwOffset < end(known) && known.dwOffset < end(frame);
+        });
+        if (!overlaps) {
+            indexed.push_back(frame);
+        }
+    }
+    std::sort(indexed.begin(), indexed.end(),
+              [](const auto& a, const auto& b) { return a.dwOffset < b.dwOffset; });
+    return indexed;
 }
 
 std::vector<RecordedFrame> RecordFileReader::Walk(std::uint64_t end) {
@@ -213,7 +240,7 @@ std::vector<RecordedFrame> RecordFileReader::Walk(std::uint64_t end) {
            ReadAt(offset, prefix.data(), prefix.size())) {
         const RecordFrameRecord record = RecordFrameRecord::Decode(prefix.data());
         const std::uint64_t next = offset + RecordFrameRecord::kSize + record.dwLength;
-        if (!record.Plausible() || next > end) {
+        if (!record.Plausible() || next > end || !AtRecordBoundary(next, end)) {
             break;
         }
         frames.push_back({static_cast<std::uint32_t>(offset), record});
@@ -242,22 +269,46 @@ std::vector<RecordedFrame> RecordFileReader::FromIndex(std::uint64_t indexStart,
         }
         const RecordFrameRecord record = RecordFrameRecord::Decode(prefix.data());
         const std::uint64_t end = offset + RecordFrameRecord::kSize + record.dwLength;
-        const bool nextNamed = k + 1 < count && end == GetU32(&index[(k + 1) * kIndexEntrySize]);
-        if (record.Plausible() && end <= indexStart &&
-            (nextNamed || EndsAtARecord(end, indexStart))) {
+        const std::uint64_t next =
+            k + 1 < count ? GetU32(&index[(k + 1) * kIndexEntrySize]) : indexStart;
+        // A length that runs over the whole next record still ends at a record: but the record
+        // the index names next, when it is one, sits inside this one.
+        std::array<std::uint8_t, RecordFrameRecord::kSize> nextPrefix{};
+        const bool swallowsNext = next > offset && next < end && next <= indexStart &&
+                                  ReadAt(next, nextPrefix.data(), nextPrefix.size()) &&
+                                  RecordFrameRecord::Decode(nextPrefix.data()).Plausible();
+        if (record.Plausible() && end <= indexStart && !swallowsNext &&
+            (end == next || AtRecordBoundary(end, indexStart))) {
             frames.push_back({static_cast<std::uint32_t>(offset), record});
         }
     }
     return frames;
 }
 
-// A whole record is followed by the next record the index names, by a record the index lost,
-// or by the index: a damaged length lands anywhere else.
-bool RecordFileReader::EndsAtARecord(std::uint64_t end, std::uint64_t indexStart) {
-    std::array<std::uint8_t, 4> bitmap{};
-    return end == indexStart || (end + RecordFrameRecord::kSize <= indexStart &&
-                                 ReadAt(end, bitmap.data(), bitmap.size()) &&
-                                 GetU32(bitmap.data()) == kRecordFieldBitmap);
+// A whole record ends where its records end (the index, or the end of a file cut short), where
+// the next record begins (its field bitmap or its end mark still in place, however damaged the
+// rest), or where an index begins (its first entry names the first record). A damaged length
+// lands anywhere else: inside a frame, inside the index. Near the end of a file cut short only
+// the bytes still there can be compared.
+bool RecordFileReader::AtRecordBoundary(std::uint64_t at, std::uint64_t end) {
+    if (at == end) {
+        return true;
+    }
+    std::array<std::uint8_t, RecordFrameRecord::kSize> next{};
+    const auto have = static_cast<std::size_t>(std::min<std::uint64_t>(end - at, next.size()));
+    if (!ReadAt(at, next.data(), have)) {
+        return false;
+    }
+    const std::array<std::uint8_t, kIndexEntrySize> indexEntry{kFirstFrameOffset, 0, 0, 0,
+                                                               0,                 0, 0, 0};
+    const std::array<std::uint8_t, 4> bitmap{0xFF, 0, 0, 0};
+    const auto startsLike = [&](std::span<const std::uint8_t> mark) {
+        return std::equal(next.begin(), next.begin() + std::min(have, mark.size()), mark.begin());
+    };
+    if (have < next.size()) {
+        return startsLike(bitmap) || startsLike(indexEntry);
+    }
+    return startsLike(bitmap) || GetU16(&next[23]) == kRecordSeparator || startsLike(indexEntry);
 }
 
 bool RecordFileReader::Contiguous(const std::vector<RecordedFrame>& frames,

@@ -104,8 +104,10 @@ struct RecordedFrame {
 };
 
 // Reads a record file. Every index entry that points at a whole, plausible record gives a frame;
-// damaged records are skipped. A file that was cut short (no index, or a broken one) is read by
-// walking its records from the first one by their length fields, as far as they are whole.
+// damaged records are skipped. A file that was cut short (no index, or a broken one) is also read
+// by walking its records from the first one by their length fields, as far as they are whole. A
+// record counts as whole only when it ends where another record, the index or the file's records
+// end: a length that runs into the next record or into the index never gives a frame.
 class RecordFileReader {
 public:
     bool Open(const std::filesystem::path& path);
@@ -115,7 +117,8 @@ public:
     const std::vector<RecordedFrame>& Frames() const { return m_Frames; }
     // True when the file ends in an index that agrees with its records; false for a damaged file.
     bool Indexed() const { return m_fIndexed; }
-    // The index entries that named a damaged record and were left out.
+    // Frames the file counted (its index, or the header of a file without one) that could not be
+    // read back.
     std::size_t Skipped() const { return m_nSkipped; }
     // The frame bytes of frame i; empty when they cannot be read.
     std::vector<std::uint8_t> ReadFrame(std::size_t i);
@@ -123,9 +126,15 @@ public:
 private:
     bool Fail(std::string text);
     bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size);
+    // The records from the first one by their lengths, up to `end` or the first that is not
+    // whole.
     std::vector<RecordedFrame> Walk(std::uint64_t end);
+    // The records the index names that are whole.
     std::vector<RecordedFrame> FromIndex(std::uint64_t indexStart, std::uint32_t count);
-    bool EndsAtARecord(std::uint64_t end, std::uint64_t indexStart);
+    // The indexed frames with every walked one that overlaps none of them, in file order.
+    static std::vector<RecordedFrame> Merge(std::vector<RecordedFrame> indexed,
+                                            const std::vector<RecordedFrame>& walked);
+    bool AtRecordBoundary(std::uint64_t at, std::uint64_t end);
     static bool Contiguous(const std::vector<RecordedFrame>& frames, std::uint64_t indexStart);
 
     std::ifstream m_File;

@@ -28,6 +28,11 @@ std::filesystem::path RecordFileRecorder::RecordFilePath() const {
 
 bool RecordFileRecorder::BeginRecording(const std::string& recordPath) {
     m_RecordFolder = recordPath;
+    if (!m_RecordFolder.empty()) {
+        // A failure shows when the file cannot be created in it.
+        std::error_code ignored;
+        std::filesystem::create_directories(m_RecordFolder, ignored);
+    }
     if (g_lpApp) {
         m_strServerName = g_lpApp->CSettingINI.m_strServerName;
         m_strUserName = g_lpApp->CSettingINI.m_strUserName;
@@ -51,10 +56,20 @@ void RecordFileRecorder::CloseFile() {
         return;
     }
     const std::uint32_t frames = m_File.FrameCount();
-    if (!m_File.Close()) {
-        ReportFailure(kWriteRecordFileFailed, m_File.Error());
+    const std::filesystem::path path = m_File.Path();
+    if (frames == 0) {
+        if (!m_File.Discard()) {
+            ReportFailure(kWriteRecordFileFailed,
+                          m_File.Error() + ". Nothing could be written, so no file was kept.");
+        }
+        return;
     }
-    OnFileClosed(frames);
+    if (!m_File.Close()) {
+        ReportFailure(kWriteRecordFileFailed,
+                      m_File.Error() + ". The recording ended there; the " +
+                          std::to_string(m_File.FramesKept()) + " frames written before are kept.");
+    }
+    OnFileClosed(path, frames);
 }
 
 bool RecordFileRecorder::WriteSlot(std::uint16_t slot) {

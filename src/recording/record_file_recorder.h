@@ -30,20 +30,21 @@ public:
 protected:
     RecordFileRecorder(CPreAlarmRing& ring, std::uint8_t kind, RecordFileWriter::Clock clock);
 
-    // File lock held. Takes the folder, device address and user name for the recording and
-    // opens its first file.
+    // File lock held. Takes the folder (made, with its parents, when missing), the device
+    // address and user name for the recording and opens its first file.
     bool BeginRecording(const std::string& recordPath);
     // A new file named by FileStem().
     bool OpenFile() override;
     bool WriteSlot(std::uint16_t slot) override;
     bool FileOpen() const override { return m_File.IsOpen(); }
     std::uint32_t FileFrameCount() const override { return m_File.FrameCount(); }
-    // Closes the file (a failure is reported), then OnFileClosed.
+    // Closes the file (a failure is reported), then OnFileClosed. A file that got no frame is
+    // removed instead, and nothing else happens for it: an empty recording is no recording.
     void CloseFile() override;
 
     virtual std::string FileStem() const = 0;
     virtual void OnFileOpened() {}
-    virtual void OnFileClosed(std::uint32_t /*frames*/) {}
+    virtual void OnFileClosed(const std::filesystem::path& /*path*/, std::uint32_t /*frames*/) {}
 
     RecordFileWriter m_File;
     std::string m_strServerName;

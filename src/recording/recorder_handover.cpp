@@ -4,6 +4,7 @@
 #include "kernel/trace_log.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
+#include "ui/message_sink.h"
 
 namespace recording {
 namespace {
@@ -76,13 +77,15 @@ bool RecorderHandover::WaitForStart(platform::Handle startEvent) {
     return platform::WaitForAnyObject(waits, kInfinite) == kWaitObject0;
 }
 
-RecorderHandover::Wake RecorderHandover::WaitForFrame() {
+RecorderHandover::Wake RecorderHandover::WaitForFrame(std::uint32_t timeoutMs) {
     const platform::Handle waits[] = {h_ReadySem, h_StopEvent, SessionEndEvent()};
-    switch (platform::WaitForAnyObject(waits, kInfinite)) {
+    switch (platform::WaitForAnyObject(waits, timeoutMs)) {
         case kWaitObject0:
             return Wake::Frame;
         case kWaitObject0 + 1:
             return Wake::Stop;
+        case platform::kWaitTimeout:
+            return Wake::Timeout;
         default:
             return Wake::SessionEnd;
     }
@@ -177,6 +180,11 @@ void RecorderHandover::ReportFailure(const std::string& what, const std::string&
             window->ShowStatusText(what);
         }
     }
+    ShowFailure(what + ".\n" + reason);
+}
+
+void RecorderHandover::ShowFailure(const std::string& text) {
+    ui::ShowMessage(text);
 }
 
 std::string RecorderHandover::LastFailure() const {

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/sync.h"
 #include "recording/pre_alarm_ring.h"
 #include "recording/schedule_file.h"
@@ -65,16 +66,17 @@ public:
     std::atomic<std::uint32_t> m_fRecording{0};
 
 protected:
-    enum class Wake { Frame, Stop, SessionEnd };
+    enum class Wake { Frame, Stop, SessionEnd, Timeout };
 
     // Starts `proc` as the recorder's thread; false when it cannot be created.
     bool StartRecorderThread(std::function<std::uint32_t()> proc);
 
     // Waits for `startEvent`; false on the session's end or a failed wait.
     static bool WaitForStart(platform::Handle startEvent);
-    // Waits for the next frame, a stop request or the session's end. A failed wait (the thread
-    // is being stopped, the session's events are gone) counts as the session's end.
-    Wake WaitForFrame();
+    // Waits for the next frame, a stop request or the session's end, at most `timeoutMs`. A
+    // failed wait (the thread is being stopped, the session's events are gone) counts as the
+    // session's end.
+    Wake WaitForFrame(std::uint32_t timeoutMs = platform::kInfinite);
 
     // Under the file lock: enters the frame loop when a file is open.
     bool EnterFrameLoop();
@@ -90,8 +92,8 @@ protected:
     // File lock held: the newest frame, in a new file when the open one is full.
     bool WriteNewestFrame();
     // One turn of a record-file loop once woken: on a frame, `write` runs under the file lock
-    // and, when it succeeds, the ring is handed back (true). Otherwise (a stop, the session's
-    // end, or a failed write) the file is closed and the frame loop left (false).
+    // and, when it succeeds, the ring is handed back (true). Otherwise (a stop, a time-out, the
+    // session's end, or `write` said no) the file is closed and the frame loop left (false).
     bool WriteOrLeave(Wake wake, const std::function<bool()>& write);
 
     virtual bool FileOpen() const = 0;
@@ -106,8 +108,12 @@ protected:
     virtual bool KeepsFileAcrossSessions() const { return false; }
     virtual void OnFirstFrame(const PreAlarmFrameInfo& /*info*/) {}
 
-    // Shows `what` in the status line, and logs it with the reason.
+    // Shows `what` in the status line, logs it with the reason, and tells the user in a box
+    // that stays until seen (ShowFailure).
     void ReportFailure(const std::string& what, const std::string& reason);
+    // The status line's text is soon replaced by the frame rate: the failure, with the file and
+    // the reason, goes in a box too.
+    virtual void ShowFailure(const std::string& text);
 
     CPreAlarmRing& m_Ring;
     // Guards the open file and its counters between the recorder thread and callers.

@@ -77,7 +77,7 @@ std::uint32_t RecorderSet::PushPreAlarmFrame(const std::uint8_t* frame, std::uin
 }
 
 bool RecorderSet::AlarmItemPending() const {
-    return m_AlarmRecord.m_fAlarmItemPending != 0;
+    return m_AlarmRecord.AlarmRunning();
 }
 
 std::uint32_t RecorderSet::StartAlarmRecord(const std::string& recordPath) {
@@ -85,7 +85,7 @@ std::uint32_t RecorderSet::StartAlarmRecord(const std::string& recordPath) {
 }
 
 std::uint32_t RecorderSet::StopAlarmRecord() {
-    return m_AlarmRecord.StopRecord();
+    return m_AlarmRecord.EndAlarm();
 }
 
 bool RecorderSet::ResumeUserRecord() {

@@ -4,6 +4,7 @@
 
 #include "app/live_session_components.h"
 #include "device_emulator.h"
+#include "kernel/alarm_db.h"
 #include "kernel/kernel_object.h"
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
@@ -85,8 +86,9 @@ TEST_F(LiveSessionComponentsTest, AnAlarmFileStartsWithThePreAlarmFrames) {
     ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count("PresentFrame") >= shown + 10; }));
     device.Update(
         [](device_emulator::Settings& s) { s.stream.presence &= ~device_emulator::kAlarm1Bit; });
-    test_support::PumpUntil(
-        [&] { return !components.Recorders().AlarmItemPending() && !AlarmFiles().empty(); });
+    // The recording holds on a few seconds after the alarm's end, then its file is finished.
+    ASSERT_TRUE(test_support::PumpUntil(
+        [&] { return components.Recorders().m_AlarmRecord.m_fAlarmItemPending == 0; }));
     const auto files = AlarmFiles();
     ASSERT_EQ(files.size(), 1u);
     recording::RecordFileReader reader;
@@ -100,6 +102,35 @@ TEST_F(LiveSessionComponentsTest, AnAlarmFileStartsWithThePreAlarmFrames) {
     const std::uint32_t firstTime = reader.Frames()[0].record.dwTimeStamp;
     const std::uint32_t lastTime = reader.Frames().back().record.dwTimeStamp;
     EXPECT_LT(firstTime, lastTime);
+}
+
+// An alarm that flaps with every frame of the stream (a bouncing input, a flickering motion
+// detection) makes one recording and one list entry, not one for each flicker.
+TEST_F(LiveSessionComponentsTest, AFlappingAlarmMakesOneRecording) {
+    device.Update([](device_emulator::Settings& s) {
+        s.stream.frame_rate = 10;
+        s.stream.alarm_bits = device_emulator::kAlarm1Bit;
+        s.stream.alarm_on_frames = 1;
+        s.stream.alarm_off_frames = 1;
+    });
+    platform::SetEvent(g_lpApp->h_StartToGetJpegImageEvent);
+    ASSERT_TRUE(test_support::PumpUntil([&] { return !AlarmFiles().empty(); }));
+    const long shown = log.Count("PresentFrame");
+    ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count("PresentFrame") >= shown + 40; }));
+    device.Update([](device_emulator::Settings& s) { s.stream.alarm_on_frames = 0; });
+    ASSERT_TRUE(test_support::PumpUntil(
+        [&] { return components.Recorders().m_AlarmRecord.m_fAlarmItemPending == 0; }));
+    const auto files = AlarmFiles();
+    ASSERT_EQ(files.size(), 1u);
+    recording::RecordFileReader reader;
+    ASSERT_TRUE(reader.Open(files[0])) << reader.Error();
+    EXPECT_TRUE(reader.Indexed());
+    EXPECT_GE(reader.Frames().size(), 40u);
+    SystemConfig list;
+    list.LoadAlarmDatabase(g_lpApp->CSettingINI.m_strProgramPath);
+    ASSERT_EQ(list.Items().size(), 1u);
+    EXPECT_EQ(list.Items()[0].strFilePath, files[0].string());
+    EXPECT_EQ(list.Items()[0].dwFrames, reader.Frames().size());
 }
 
 }  // namespace

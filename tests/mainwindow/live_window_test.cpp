@@ -480,7 +480,8 @@ TEST_F(LiveWindowTest, PictureAdjustStartsFromTheDeviceValuesAndSendsTheChangeBa
 }
 
 // A full disk, as a file-size limit: the recording ends by itself and the button says so, so the
-// next press starts a recording instead of "stopping" one that is gone.
+// next press starts a recording instead of "stopping" one that is gone. The user is told in a box
+// that stays; a recording that could write nothing leaves no file.
 TEST_F(LiveWindowTest, TheRecordButtonFollowsARecordingThatAWriteFailureEnded) {
     ASSERT_TRUE(Open());
     ASSERT_TRUE(WaitForFrames(3));
@@ -497,10 +498,16 @@ TEST_F(LiveWindowTest, TheRecordButtonFollowsARecordingThatAWriteFailureEnded) {
     ::signal(SIGXFSZ, oldHandler);
     ASSERT_TRUE(ended);
     EXPECT_EQ(Window().GetDlgItem(1005)->toolTip(), "RECORD");
+    ASSERT_TRUE(PumpUntil([&] { return !messages.Texts().empty(); }));
+    const std::string box = messages.Texts().back();
+    EXPECT_TRUE(box.starts_with("Write record file is failed")) << box;
+    EXPECT_NE(box.find("USER_MJPEG_"), std::string::npos) << box;
+    EXPECT_NE(box.find("no file was kept"), std::string::npos) << box;
+    EXPECT_TRUE(Files(records).empty());
 
     Window().OnCommand(1005);
     EXPECT_EQ(Window().GetDlgItem(1005)->GetImageIndex(), 1);
-    EXPECT_EQ(Files(records).size(), 2u) << "the press started a new recording";
+    EXPECT_EQ(Files(records).size(), 1u) << "the press started a new recording";
     Window().OnCommand(1005);
 }
 

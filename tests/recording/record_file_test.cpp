@@ -271,6 +271,66 @@ TEST_F(RecordFile, ADamagedRecordCostsOnlyItsOwnFrame) {
     }
 }
 
+// A length field that lies, whichever way: the record it heads is never played (it would hold a
+// piece of the index or of the next record, or only part of its own frame), every other frame the
+// index names is, and the frame is counted as lost.
+TEST_F(RecordFile, ALengthThatLiesCostsItsFrameAndNoOther) {
+    const struct {
+        const char* what;
+        std::uint32_t frames;
+        std::uint32_t damaged;  // 1-based
+        std::int64_t lengthChange;  // added to the length field; 0: set to kHuge
+    } cases[] = {
+        {"the last record running into the index", 5, 5, 6},
+        {"the last record running to the index's count", 5, 5, 5 * 8},
+        {"a record running into the next record", 5, 3, 10},
+        {"a record running over the whole next record", 5, 3, 25 + 300},
+        {"the only record running into the index", 1, 1, 4},
+        {"the middle of three with a huge length", 3, 2, 0},
+        {"record 9 of 10 cut to 100 bytes", 10, 9, 100 - 300},
+        {"the last record cut short", 5, 5, -50},
+    };
+    constexpr std::uint32_t kHuge = 0x7FFF'FFFF;
+    for (const auto& c : cases) {
+        std::vector<Bytes> frames;
+        std::vector<std::uint32_t> stamps;
+        for (std::uint32_t i = 1; i <= c.frames; ++i) {
+            frames.push_back(recording_test::NumberedFrame(i, 300));
+            stamps.push_back(i);
+        }
+        const auto path = Write(frames, stamps);
+        Bytes bytes = ReadBytes(path);
+        const std::size_t lengthAt = 82 + (c.damaged - 1) * (25 + 300) + 8;
+        const std::uint32_t length =
+            c.lengthChange == 0 ? kHuge : static_cast<std::uint32_t>(300 + c.lengthChange);
+        for (int i = 0; i < 4; ++i) {
+            bytes[lengthAt + i] = static_cast<std::uint8_t>(length >> (8 * i));
+        }
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+
+        RecordFileReader reader;
+        ASSERT_TRUE(reader.Open(path)) << c.what;
+        EXPECT_FALSE(reader.Indexed()) << c.what;
+        EXPECT_EQ(reader.Skipped(), 1u) << c.what;
+        std::vector<std::uint32_t> played;
+        for (std::size_t i = 0; i < reader.Frames().size(); ++i) {
+            const Bytes frame = reader.ReadFrame(i);
+            EXPECT_EQ(frame, frames.at(recording_test::FrameId(frame) - 1)) << c.what;
+            played.push_back(recording_test::FrameId(frame));
+        }
+        std::vector<std::uint32_t> expected;
+        for (std::uint32_t i = 1; i <= c.frames; ++i) {
+            if (i != c.damaged) {
+                expected.push_back(i);
+            }
+        }
+        EXPECT_EQ(played, expected) << c.what;
+        std::filesystem::remove(path);
+    }
+}
+
 TEST_F(RecordFile, ReaderRefusesWhatIsNotARecordFile) {
     const auto path = folder.Path() / "other.qrn";
     for (const Bytes& bytes : {Bytes{}, Bytes(82, 0), Bytes(200, 0xFF)}) {

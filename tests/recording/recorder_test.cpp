@@ -94,7 +94,8 @@ TEST_F(AlarmRecorder, BeginsWithThePreAlarmFramesOldestFirst) {
         ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
         Push(c.before, 3);
         set.StopAlarmRecord();
-        EXPECT_FALSE(set.AlarmItemPending());
+        EXPECT_FALSE(set.AlarmItemPending()) << "the alarm ended; its recording holds";
+        set.m_AlarmRecord.StopRecord();
         const auto files = RecordFiles();
         ASSERT_EQ(files.size(), 1u);
         EXPECT_EQ(FrameIds(files[0]), c.expected) << c.before << " frames before";
@@ -112,7 +113,7 @@ TEST_F(AlarmRecorder, AfterAReconnectTheFileHoldsOnlyThisSessionsFrames) {
     set.StartAlarmRecord(records.Path().string());
     ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
     Push(4, 2);
-    set.StopAlarmRecord();
+    set.m_AlarmRecord.StopRecord();
     const auto files = RecordFiles();
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(FrameIds(files[0]), Range(0, 6));
@@ -123,7 +124,7 @@ TEST_F(AlarmRecorder, EachFinishedFileGetsItsOwnAlarmDataEntry) {
         set.StartAlarmRecord(records.Path().string());
         ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
         Push(10 * alarm, 2);
-        set.StopAlarmRecord();
+        set.m_AlarmRecord.StopRecord();
     }
     const auto files = RecordFiles();
     const auto entries = AlarmEntries();
@@ -148,10 +149,94 @@ TEST_F(AlarmRecorder, EachFinishedFileGetsItsOwnAlarmDataEntry) {
         << "same second, new name: " << files[1].filename();
 }
 
+// Pushes frames until the alarm recording's hold has run out and the recorder is done with it.
+void PushUntilClosed(RecorderSet& set, std::uint32_t& next) {
+    for (int i = 0; i < 2'000 && set.m_AlarmRecord.m_fAlarmItemPending != 0; ++i) {
+        const Bytes frame = NumberedFrame(next++, 64);
+        set.PushPreAlarmFrame(frame.data(), 64, 0);
+    }
+}
+
+// An alarm that flaps, on for one frame and off for the next, as the stream parser reports it:
+// one recording, led once by the pre-alarm frames and holding every frame from there on, with one
+// list entry. Once the alarm stays off for the hold, the recording ends; the next alarm begins a
+// recording of its own.
+TEST_F(AlarmRecorder, AnAlarmThatComesBackWithinTheHoldGoesOnInTheSameRecording) {
+    Push(0, 25);
+    ASSERT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
+    ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+    // While the alarm flaps no hold may run out, however slowly this machine goes.
+    platform::SetClockSpeed(0.001);
+    std::uint32_t next = 25;
+    for (int flap = 0; flap < 50; ++flap) {
+        Push(next++, 1);
+        EXPECT_TRUE(set.AlarmItemPending());
+        EXPECT_EQ(set.StopAlarmRecord(), 1u);
+        EXPECT_FALSE(set.AlarmItemPending()) << "the alarm ended: the parser may start again";
+        Push(next++, 1);
+        EXPECT_EQ(set.StartAlarmRecord(records.Path().string()), 1u) << "the same recording";
+    }
+    EXPECT_EQ(RecordFiles().size(), 1u);
+    set.StopAlarmRecord();
+    const std::uint32_t lastOfTheAlarm = next;
+    platform::SetClockSpeed(1'000);
+    PushUntilClosed(set, next);
+    ASSERT_EQ(set.m_AlarmRecord.m_fAlarmItemPending, 0u) << "the hold ran out";
+    EXPECT_TRUE(set.m_AlarmRecord.RecordFilePath().empty());
+    EXPECT_FALSE(set.AlarmItemPending());
+    platform::SetClockSpeed(1);
+
+    auto files = RecordFiles();
+    ASSERT_EQ(files.size(), 1u);
+    const auto ids = FrameIds(files[0]);
+    // The twenty frames before the alarm, then every frame, the hold's among them.
+    ASSERT_GE(ids.size(), lastOfTheAlarm - 6);
+    EXPECT_EQ(ids, Range(6, static_cast<std::uint32_t>(ids.size())));
+    auto entries = AlarmEntries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].dwFrames, ids.size());
+    EXPECT_EQ(entries[0].strFilePath, files[0].string());
+
+    ASSERT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
+    ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+    Push(next, 2);
+    set.m_AlarmRecord.StopRecord();
+    files = RecordFiles();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(FrameIds(files[1]).back(), next + 1);
+    EXPECT_EQ(AlarmEntries().size(), 2u);
+}
+
+// An alarm list that cannot be read (here a folder stands in its place) is left alone; the
+// recordings are kept, and the user hears once a session that they are missing from the list.
+TEST_F(AlarmRecorder, AListThatTakesNoEntryIsReportedOnceASession) {
+    std::filesystem::create_directory(program.Path() / "AlarmData.dat");
+    for (int session = 0; session < 2; ++session) {
+        for (std::uint32_t alarm = 0; alarm < 2; ++alarm) {
+            ASSERT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
+            ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+            Push(10 * alarm, 2);
+            set.m_AlarmRecord.StopRecord();
+        }
+        EndSession();
+        BeginSession();
+    }
+    const auto files = RecordFiles();
+    ASSERT_EQ(files.size(), 4u);
+    EXPECT_TRUE(std::filesystem::is_directory(program.Path() / "AlarmData.dat"));
+    const auto boxes = messages.Texts();
+    ASSERT_EQ(boxes.size(), 2u) << "once a session";
+    EXPECT_NE(boxes[0].find(files[0].string()), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].find("AlarmData.dat"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[1].find(files[2].string()), std::string::npos) << boxes[1];
+}
+
 TEST_F(AlarmRecorder, CookieCharactersOutsideTheSafeSetBecomeUnderscores) {
     cookie = "a/.\\";
     set.StartAlarmRecord(records.Path().string());
-    set.StopAlarmRecord();
+    ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+    Push(0, 1);
+    set.m_AlarmRecord.StopRecord();
     const auto files = RecordFiles();
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].parent_path(), records.Path());
@@ -245,7 +330,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RollOverCase{
             "Alarm", [](RecorderSet& s, const std::string& p) { return s.StartAlarmRecord(p); },
-            [](RecorderSet& s) { s.StopAlarmRecord(); },
+            [](RecorderSet& s) { s.m_AlarmRecord.StopRecord(); },
             [](RecorderSet& s) -> RecorderHandover& { return s.m_AlarmRecord; }, ".qrn", 82, 25},
         RollOverCase{
             "User",
@@ -263,7 +348,7 @@ TEST_F(AlarmRecorder, ARollOverFilesTheClosedFileAndDatesTheNewOne) {
     set.StartAlarmRecord(records.Path().string());
     ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
     Push(1, 6'001, 4);
-    set.StopAlarmRecord();
+    set.m_AlarmRecord.StopRecord();
     const auto files = RecordFiles();
     const auto entries = AlarmEntries();
     ASSERT_EQ(files.size(), 2u);
@@ -275,24 +360,18 @@ TEST_F(AlarmRecorder, ARollOverFilesTheClosedFileAndDatesTheNewOne) {
     EXPECT_GE(entries[1].wYear, 2024);
 }
 
-TEST_F(Ring, AStopBeforeTheFirstFrameLeavesAWellFormedEmptyFile) {
+// An empty recording is no recording: neither an empty file nor an entry in the alarm list.
+TEST_F(Ring, AStopBeforeTheFirstFrameLeavesNoFileAndNoEntry) {
     EXPECT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
     EXPECT_EQ(set.m_UserRecord.StartRecord(records.Path().string()), 1u);
     ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
     ASSERT_TRUE(WaitRecording(set.m_UserRecord));
+    EXPECT_EQ(RecordFiles().size(), 2u);
     set.StopAllRecording();
-    const auto files = RecordFiles();
-    ASSERT_EQ(files.size(), 2u);
-    for (const auto& file : files) {
-        const Bytes bytes = ReadBytes(file);
-        ASSERT_EQ(bytes.size(), 86u) << file;
-        EXPECT_EQ(U16At(bytes, 0), kRecordFileMagic);
-        EXPECT_EQ(bytes[59], file.filename().string().starts_with("ALARM") ? 1 : 0);
-        EXPECT_EQ(U32At(bytes, 48), 0u);
-        EXPECT_EQ(U32At(bytes, 82), 0u);
-    }
-    ASSERT_EQ(AlarmEntries().size(), 1u);
-    EXPECT_EQ(AlarmEntries()[0].dwFrames, 0u);
+    EXPECT_TRUE(RecordFiles().empty());
+    EXPECT_TRUE(AlarmEntries().empty());
+    EXPECT_TRUE(messages.Texts().empty());
+    EXPECT_FALSE(set.AlarmItemPending());
 }
 
 using ScheduleRecorder = RecorderSession;
@@ -384,7 +463,8 @@ TEST_F(UserRecorder, TwoRecordingsInOneSecondGetTwoFiles) {
 }
 
 // A full disk, as a file-size limit on the process: the recording stops, says so in the status
-// line, and its file keeps every frame written before the failure.
+// line and in a box that names the file and the reason, and its file keeps every frame written
+// before the failure. A recording that can write nothing at all leaves no file.
 TEST_F(UserRecorder, AFullDiskEndsTheRecordingWithAReportAndAnIntactFile) {
     struct rlimit old {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -396,18 +476,43 @@ TEST_F(UserRecorder, AFullDiskEndsTheRecordingWithAReportAndAnIntactFile) {
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     Push(1, 12, 10'000);
     const bool stopped = WaitRecording(set.m_UserRecord, false);
+    // RECORD again on the full disk: not even the header fits.
+    const auto before = RecordFiles();
+    limited.rlim_cur = 50;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    ASSERT_EQ(set.m_UserRecord.StartRecord(records.Path().string()), 1u);
+    ASSERT_TRUE(WaitRecording(set.m_UserRecord));
+    Push(13, 1, 10'000);
+    const bool stoppedAgain = WaitRecording(set.m_UserRecord, false);
     ::setrlimit(RLIMIT_FSIZE, &old);
     ::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(stoppedAgain);
+    EXPECT_EQ(RecordFiles(), before) << "an empty recording leaves no file";
 
     EXPECT_TRUE(stopped);
     EXPECT_FALSE(set.m_UserRecord.IsRecording());
     EXPECT_EQ(set.m_UserRecord.LastFailure(), kWriteRecordFileFailed);
-    EXPECT_EQ(status.Texts(), std::vector<std::string>{kWriteRecordFileFailed});
+    EXPECT_EQ(status.Texts(), (std::vector<std::string>{kWriteRecordFileFailed,
+                                                         kWriteRecordFileFailed}));
+    const auto boxes = messages.Texts();
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const std::string& box : boxes) {
+        EXPECT_TRUE(box.starts_with(kWriteRecordFileFailed)) << box;
+        EXPECT_NE(box.find(records.Path().string() + "/USER_MJPEG_"), std::string::npos) << box;
+        EXPECT_NE(box.find("File too large"), std::string::npos) << box;
+    }
+    EXPECT_NE(boxes[0].find("the 9 frames written before are kept"), std::string::npos)
+        << boxes[0];
+    EXPECT_NE(boxes[1].find("no file was kept"), std::string::npos) << boxes[1];
     // The thread tells the window after it has closed the file.
     for (int i = 0; i < 2'000 && status.ButtonImages().empty(); ++i) {
         platform::Sleep(1);
     }
-    EXPECT_EQ(status.ButtonImages(), (std::vector<std::pair<int, int>>{{kRecordButtonId, 0}}))
+    for (int i = 0; i < 2'000 && status.ButtonImages().size() < 2; ++i) {
+        platform::Sleep(1);
+    }
+    EXPECT_EQ(status.ButtonImages(),
+              (std::vector<std::pair<int, int>>{{kRecordButtonId, 0}, {kRecordButtonId, 0}}))
         << "the record button no longer shows a recording";
     Push(20, 3);  // the pipeline goes on
     const auto files = RecordFiles();
@@ -415,17 +520,45 @@ TEST_F(UserRecorder, AFullDiskEndsTheRecordingWithAReportAndAnIntactFile) {
     EXPECT_EQ(FrameIds(files[0]), Range(1, 9));  // 82 + 9 x 10,025 bytes fit in 100,000
 }
 
+// A record folder that cannot exist (a file stands where one of its parents would be): both
+// recorders say so, in the status line and in a box naming the file and the reason; the alarm
+// recorder's box comes once a session.
 TEST_F(UserRecorder, AFileThatCannotBeCreatedIsReported) {
-    EXPECT_EQ(set.m_UserRecord.StartRecord((records.Path() / "missing").string()), 0u);
+    std::ofstream(records.Path() / "blocker") << "a file, not a folder";
+    const std::string unusable = (records.Path() / "blocker" / "records").string();
+    EXPECT_EQ(set.m_UserRecord.StartRecord(unusable), 0u);
     EXPECT_FALSE(set.m_UserRecord.IsRecording());
     EXPECT_EQ(set.m_UserRecord.LastFailure(), kCreateRecordFileFailed);
-    EXPECT_EQ(set.StartAlarmRecord((records.Path() / "missing").string()), 0u);
-    EXPECT_TRUE(set.AlarmItemPending()) << "no second try while this alarm lasts";
-    EXPECT_EQ(set.StartAlarmRecord(records.Path().string()), 0u);
-    set.StopAlarmRecord();
-    EXPECT_FALSE(set.AlarmItemPending());
-    EXPECT_EQ(status.Texts().size(), 2u);
+    for (int alarm = 0; alarm < 2; ++alarm) {
+        EXPECT_EQ(set.StartAlarmRecord(unusable), 0u);
+        EXPECT_TRUE(set.AlarmItemPending()) << "no second try while this alarm lasts";
+        EXPECT_EQ(set.StartAlarmRecord(records.Path().string()), 0u);
+        set.StopAlarmRecord();
+        EXPECT_FALSE(set.AlarmItemPending());
+    }
+    EXPECT_EQ(status.Texts().size(), 3u);
+    const auto boxes = messages.Texts();
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const std::string& box : boxes) {
+        EXPECT_TRUE(box.starts_with(kCreateRecordFileFailed)) << box;
+        EXPECT_NE(box.find(unusable + "/"), std::string::npos) << box;
+        EXPECT_NE(box.find("Not a directory"), std::string::npos) << box;
+    }
     Push(1, 2);
+}
+
+// A record folder whose parents are missing too is made, parents and all, when a recording
+// starts in it.
+TEST_F(UserRecorder, AMissingRecordFolderIsMadeWithItsParents) {
+    const auto folder = records.Path() / "a" / "b" / "c";
+    ASSERT_EQ(set.m_UserRecord.StartRecord(folder.string()), 1u);
+    ASSERT_TRUE(WaitRecording(set.m_UserRecord));
+    Push(1, 2);
+    set.m_UserRecord.StopRecord();
+    const auto files = FilesIn(folder, ".qrn");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(FrameIds(files[0]), Range(1, 2));
+    EXPECT_TRUE(messages.Texts().empty());
 }
 
 }  // namespace
