@@ -71,10 +71,10 @@ std::uint32_t BackupPercent(std::uint64_t received, int megabytes);
 std::optional<int> TypedBackupSize(const std::string& text);
 
 // A backup on its way to `target`. It is written to a part file beside it, made afresh under a
-// name no one can plant in advance ("<target name>.<random digits>.part"), and renamed over the target only once the download is whole,
-// so a failed or stopped download never touches the previous backup. What did arrive of a broken
-// download is kept as "<target>.part" (an empty one is removed); Discard removes it whatever it
-// holds.
+// name no one can plant in advance ("<target name>.<random digits>.part"), and renamed over the
+// target only once the download is whole, so a failed or stopped download never touches the
+// previous backup. What did arrive of a broken download is kept as "<target>.part" (an empty one is
+// removed); Discard removes it whatever it holds.
 class BackupFile {
 public:
     explicit BackupFile(std::filesystem::path target);

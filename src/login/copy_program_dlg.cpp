@@ -1,14 +1,14 @@
 #include "login/copy_program_dlg.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <functional>
@@ -81,8 +81,7 @@ Folder OwnFolder(int parent, const std::string& name) {
         ::unlinkat(parent, name.c_str(), 0);
     }
     ::mkdirat(parent, name.c_str(), 0777);
-    return Folder(
-        ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    return Folder(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 // Writes a new file under a random name in `folder` and renames it to `name`: whatever had
@@ -137,8 +136,7 @@ bool WriteCopySettings(int folder, const std::string& targetPath) {
     const int fd = ::openat(folder, kSettingsFile, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd >= 0) {
         struct stat info {};
-        const bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                          ReadAll(fd, content);
+        const bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ReadAll(fd, content);
         ::close(fd);
         // A settings file that cannot be read would lose every other key if rewritten.
         if (!read) {
@@ -239,8 +237,7 @@ void CCopyProgramDlg::CopyProgramThread() {
         return;
     }
     std::map<fs::path, Folder> folders;
-    folders.emplace(fs::path(),
-                    Folder(::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+    folders.emplace(fs::path(), Folder(::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
     for (const char* name : kSkinFolders) {
         const fs::path folder = platform::FromBackslashPath(name);
         const Folder& parent = folders.at(folder.parent_path());

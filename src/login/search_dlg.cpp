@@ -272,15 +272,19 @@ void CSearchDlg::AddReplies(const std::vector<LanSearchBytes>& answers) {
         const bool previous = answer.mac[4] == lastMac1 && answer.mac[5] == lastMac2;
         const QStringList texts{Q(node.ip), Q(node.mac), QString::number(node.port), kind.text,
                                 previous ? "PREVIOUS" : ""};
-        SetDetailEdits(node);
+        // The detail edits show the latest answer; the ones before it would only flicker past.
+        if (&bytes == &answers.back()) {
+            SetDetailEdits(node);
+        }
         // One row per device: a device that answers again brings its row up to date.
-        const auto known = std::find_if(m_Nodes.begin(), m_Nodes.end(),
-                                        [&node](const SearchResultNode& n) { return n.mac == node.mac; });
+        const auto known =
+            std::find_if(m_Nodes.begin(), m_Nodes.end(),
+                         [&node](const SearchResultNode& n) { return n.mac == node.mac; });
         if (known != m_Nodes.end()) {
             node.index = known->index;
             *known = std::move(node);
-            QTreeWidgetItem* item = m_DeviceList->topLevelItem(
-                static_cast<int>(m_Nodes.size()) - static_cast<int>(known->index) - 1);
+            QTreeWidgetItem* item = m_DeviceList->topLevelItem(static_cast<int>(m_Nodes.size()) -
+                                                               static_cast<int>(known->index) - 1);
             for (int column = 0; column < texts.size(); ++column) {
                 item->setText(column, texts[column]);
             }

@@ -41,9 +41,8 @@ UniqueFile CreateUniqueFile(int folder, std::string_view stem, std::string_view 
         name += digits;
         name += suffix;
         // O_EXCL with O_CREAT never follows a link, not even a dangling one.
-        const int fd =
-            ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                     mode);
+        const int fd = ::openat(folder, name.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0) {
             return {fd, std::move(name)};
         }

@@ -160,9 +160,9 @@ TEST_F(CopyProgramTest, PlantedLinksAreReplacedNeverWrittenThrough) {
         EXPECT_FALSE(fs::is_symlink(target.Path() / name)) << name;
     }
     EXPECT_EQ(ReadText(target.Path() / "CtrlFile.ini"), "CtrlFile.ini");
-    EXPECT_EQ(platform::ReadProfileString(target.Path() / "Setting.ini", "Quarnel", "Server Name",
-                                          ""),
-              "10.1.1.1");
+    EXPECT_EQ(
+        platform::ReadProfileString(target.Path() / "Setting.ini", "Quarnel", "Server Name", ""),
+        "10.1.1.1");
     const fs::path skin = platform::FromBackslashPath(ui::SkinFiles()[0].name);
     EXPECT_EQ(ReadText(target.Path() / skin), ui::SkinFiles()[0].name);
 }
@@ -180,17 +180,17 @@ TEST_F(CopyProgramTest, ReplacingAskedOnceAndNoLeavesTheTargetAlone) {
     EXPECT_EQ(percent, "  0%");
     EXPECT_EQ(ReadText(target.Path() / "CtrlFile.ini"), "older");
     EXPECT_FALSE(fs::exists(target.Path() / "AlarmData.dat"));
-    EXPECT_EQ(platform::ReadProfileString(target.Path() / "Setting.ini", "Quarnel", "Server Name",
-                                          ""),
-              "10.1.1.1");
+    EXPECT_EQ(
+        platform::ReadProfileString(target.Path() / "Setting.ini", "Quarnel", "Server Name", ""),
+        "10.1.1.1");
 
     EXPECT_EQ(Copy(target.Path().string(), true).size(), 1u);
     EXPECT_EQ(percent, "100%");
     EXPECT_EQ(ReadText(target.Path() / "CtrlFile.ini"), "CtrlFile.ini");
     EXPECT_TRUE(fs::exists(target.Path() / "AlarmData.dat"));
-    EXPECT_EQ(platform::ReadProfileString(target.Path() / "Setting.ini", "Quarnel", "Server Name",
-                                          ""),
-              "10.2.2.2");
+    EXPECT_EQ(
+        platform::ReadProfileString(target.Path() / "Setting.ini", "Quarnel", "Server Name", ""),
+        "10.2.2.2");
 }
 
 }  // namespace

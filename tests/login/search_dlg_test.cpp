@@ -11,10 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
-#include <atomic>
-#include <cstring>
 #include <set>
-#include <thread>
 
 #include "device_emulator.h"
 #include "kernel/kernel_object.h"
@@ -25,24 +22,14 @@
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
 #include "test_support/recording_message_sink.h"
+#include "test_support/udp_flooder.h"
 
 namespace {
 
 using device_emulator::DiscoveryUnit;
 using device_emulator::Settings;
-
-// A UDP port that is free on loopback right now.
-std::uint16_t FreeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
+using test_support::FreeUdpPort;
+using test_support::UdpFlooder;
 
 std::string Bytes(std::initializer_list<int> values) {
     std::string bytes;
@@ -56,43 +43,6 @@ std::string Padded(const std::string& text, std::size_t width) {
     return text + std::string(width - text.size(), '\0');
 }
 
-// Another host on the network: sends its datagrams to a port on loopback, round and round, as
-// fast as it can until it is destroyed.
-class Flooder {
-public:
-    Flooder(std::uint16_t port, std::vector<LanSearchBytes> datagrams, std::size_t length = 76)
-        : m_thread([this, port, datagrams = std::move(datagrams), length] {
-              const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-              sockaddr_in to{};
-              to.sin_family = AF_INET;
-              to.sin_port = htons(port);
-              to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-              for (std::size_t i = 0; !m_stop.load(); ++i) {
-                  const LanSearchBytes& datagram = datagrams[i % datagrams.size()];
-                  std::uint8_t bytes[80] = {};
-                  std::memcpy(bytes, datagram.data(), datagram.size());
-                  if (::sendto(fd, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to),
-                               sizeof to) > 0) {
-                      m_sent.fetch_add(1);
-                  }
-                  if (i % 64 == 63) {
-                      std::this_thread::yield();
-                  }
-              }
-              ::close(fd);
-          }) {}
-    ~Flooder() {
-        m_stop.store(true);
-        m_thread.join();
-    }
-    std::size_t Sent() const { return m_sent.load(); }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::atomic<std::size_t> m_sent{0};
-    std::thread m_thread;
-};
-
 // A device's answer to `operation` with result or device code `code`.
 LanSearchBytes AnswerFrom(const std::array<std::uint8_t, 6>& mac, LanSearchOperation operation,
                           std::uint8_t code, std::array<std::uint8_t, 4> address = {10, 9, 9, 9}) {
@@ -103,6 +53,18 @@ LanSearchBytes AnswerFrom(const std::array<std::uint8_t, 6>& mac, LanSearchOpera
     answer.address = address;
     answer.port = 80;
     return EncodeLanSearchDatagram(answer);
+}
+
+// Datagrams for a flooder, each `length` bytes long (zeros after an answer).
+std::vector<std::string> Wire(const std::vector<LanSearchBytes>& datagrams,
+                              std::size_t length = kLanSearchDatagramSize) {
+    std::vector<std::string> wire;
+    for (const LanSearchBytes& datagram : datagrams) {
+        std::string bytes(datagram.begin(), datagram.end());
+        bytes.resize(length, '\0');
+        wire.push_back(std::move(bytes));
+    }
+    return wire;
 }
 
 class SearchTest : public ::testing::Test {
@@ -230,7 +192,7 @@ TEST_F(SearchTest, LateRepeatedAndShortAnswers) {
         int rows;
     } cases[] = {
         {std::chrono::milliseconds(100), 1, 76, 1},  // 2.5 s of the program's clock
-        {std::chrono::milliseconds(0), 2, 76, 1},  // one row per device
+        {std::chrono::milliseconds(0), 2, 76, 1},    // one row per device
         {std::chrono::milliseconds(0), 1, 75, 0},
         {std::chrono::milliseconds(0), 0, 76, 0},
     };
@@ -442,26 +404,26 @@ TEST_F(SearchTest, OkHandsOverTheChosenRow) {
 TEST_F(SearchTest, AFloodOfAnswersGivesOneRowPerDeviceAndEnds) {
     std::vector<LanSearchBytes> flood;
     for (int i = 0; i < 1000; ++i) {
-        flood.push_back(AnswerFrom({0x02, 0, 0, 0, static_cast<std::uint8_t>(i >> 8),
-                                    static_cast<std::uint8_t>(i)},
-                                   LanSearchOperation::Search, 0x32));
+        flood.push_back(AnswerFrom(
+            {0x02, 0, 0, 0, static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)},
+            LanSearchOperation::Search, 0x32));
         flood.push_back(AnswerFrom({0x02, 0, 0, 0, 0, 7}, LanSearchOperation::Search, 0x57,
                                    {10, 0, 0, static_cast<std::uint8_t>(i)}));
     }
     const LanSearchBytes noAnswers[] = {
         AnswerFrom({0x01, 0, 0x5e, 0, 0, 1}, LanSearchOperation::Search, 0x32),  // group address
-        AnswerFrom({}, LanSearchOperation::Search, 0x32),                          // zero address
-        AnswerFrom({0x04, 0, 0, 0, 0, 1}, LanSearchOperation::SetAddress, 1),      // not a search
+        AnswerFrom({}, LanSearchOperation::Search, 0x32),                        // zero address
+        AnswerFrom({0x04, 0, 0, 0, 0, 1}, LanSearchOperation::SetAddress, 1),    // not a search
     };
     std::vector<LanSearchBytes> junk(std::begin(noAnswers), std::end(noAnswers));
     Units({});
     CSearchDlg dialog(nullptr, endpoints);
     {
-        const Flooder answers(endpoints.replyPort, flood);
-        const Flooder wrong(endpoints.replyPort, junk);
-        const Flooder overlong(endpoints.replyPort, {AnswerFrom({0x04, 0, 0, 0, 0, 2},
-                                                                LanSearchOperation::Search, 0x32)},
-                               77);
+        const UdpFlooder answers(endpoints.replyPort, Wire(flood));
+        const UdpFlooder wrong(endpoints.replyPort, Wire(junk));
+        const UdpFlooder lengths(
+            endpoints.replyPort,
+            Wire({AnswerFrom({0x04, 0, 0, 0, 0, 2}, LanSearchOperation::Search, 0x32)}, 77));
         Search(dialog);
         EXPECT_GT(answers.Sent(), LanAnswerCollector::kMaxDevices);
     }
@@ -478,6 +440,38 @@ TEST_F(SearchTest, AFloodOfAnswersGivesOneRowPerDeviceAndEnds) {
     EXPECT_EQ(macs.size(), static_cast<std::size_t>(rows)) << "one row per device";
     EXPECT_FALSE(dialog.Searching());
     EXPECT_TRUE(dialog.m_btnSearchAgain->isEnabled());
+}
+
+TEST(LanAnswerCheckTest, OnlyAWholeAnswerToWhatWasAskedFromADeviceCounts) {
+    const std::array<std::uint8_t, 6> device = {0x00, 0x12, 0xab, 0x34, 0xcd, 0x56};
+    const LanAnswerCheck search{LanSearchOperation::Search, std::nullopt};
+    const LanAnswerCheck reset{LanSearchOperation::Reset, device};
+    const struct {
+        const char* what;
+        LanSearchBytes datagram;
+        std::size_t length;
+        LanAnswerCheck check;
+        bool counts;
+    } cases[] = {
+        {"search answer", AnswerFrom(device, LanSearchOperation::Search, 0x32), 76, search, true},
+        {"short", AnswerFrom(device, LanSearchOperation::Search, 0x32), 75, search, false},
+        {"overlong", AnswerFrom(device, LanSearchOperation::Search, 0x32), 77, search, false},
+        {"another operation", AnswerFrom(device, LanSearchOperation::Reset, 1), 76, search, false},
+        {"zero MAC", AnswerFrom({}, LanSearchOperation::Search, 0x32), 76, search, false},
+        {"group MAC", AnswerFrom({0x01, 0, 0x5e, 0, 0, 1}, LanSearchOperation::Search, 0x32), 76,
+         search, false},
+        {"reset answer", AnswerFrom(device, LanSearchOperation::Reset, 1), 76, reset, true},
+        {"another device",
+         AnswerFrom({0x00, 0x12, 0xab, 0x34, 0xcd, 0x57}, LanSearchOperation::Reset, 1), 76, reset,
+         false},
+        {"a search answer from the device", AnswerFrom(device, LanSearchOperation::Search, 1), 76,
+         reset, false},
+    };
+    for (const auto& c : cases) {
+        std::uint8_t bytes[kLanSearchDatagramSize + 1] = {};
+        std::copy(c.datagram.begin(), c.datagram.end(), bytes);
+        EXPECT_EQ(IsLanAnswer(bytes, c.length, c.check), c.counts) << c.what;
+    }
 }
 
 TEST(LanAnswerCollectorTest, KeepsTheLatestAnswerOfBoundedDevicesAndAsksOnce) {
@@ -542,10 +536,14 @@ TEST_F(SearchTest, OnlyTheAskedDeviceAnswersApplyAndReset) {
         someoneElse[5] ^= 1;
         test_support::RecordingMessageSink seen;
         {
-            const Flooder fakes(endpoints.replyPort,
-                                {AnswerFrom(someoneElse, operation, c.fakeCode),
-                                 AnswerFrom(asked, other, c.fakeCode),
-                                 AnswerFrom(asked, LanSearchOperation::Search, c.fakeCode)});
+            // A steady stream, not a flood: a full socket buffer would drop the device's answer
+            // along with the fakes.
+            const UdpFlooder fakes(
+                endpoints.replyPort,
+                Wire({AnswerFrom(someoneElse, operation, c.fakeCode),
+                      AnswerFrom(asked, other, c.fakeCode),
+                      AnswerFrom(asked, LanSearchOperation::Search, c.fakeCode)}),
+                std::chrono::microseconds(500));
             c.reset ? dialog.OnResetDefault() : dialog.OnApply();
         }
         EXPECT_EQ(seen.Texts(), std::vector<std::string>{c.message});
