@@ -236,6 +236,8 @@ void CCopyProgramDlg::CopyProgramThread() {
         m_btnOK->setEnabled(true);
         return;
     }
+    std::error_code notMade;  // a target that cannot be made fails at its first file
+    fs::create_directories(target, notMade);
     std::map<fs::path, Folder> folders;
     folders.emplace(fs::path(), Folder(::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
     for (const char* name : kSkinFolders) {
