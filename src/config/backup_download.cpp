@@ -170,7 +170,9 @@ bool BackupFile::Commit() {
     const bool synced = m_fd >= 0 && ::fsync(m_fd) == 0;
     const bool closed = m_fd >= 0 && ::close(m_fd) == 0;
     m_fd = -1;
+    // A part that could not be written out (a full disk reports late) is of no use to anyone.
     if (!synced || !closed) {
+        Discard();
         return false;
     }
     const std::string name = m_target.filename().string();

@@ -86,7 +86,7 @@ public:
     bool Open();
     bool Append(std::span<const std::uint8_t> bytes);
     // Syncs the part file and renames it over the target; refused when the target is there and
-    // is not a regular file.
+    // is not a regular file. A part that cannot be synced is removed.
     bool Commit();
     // Removes the part file: a download that could not be written keeps nothing of itself.
     void Discard();
