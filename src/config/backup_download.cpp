@@ -1,6 +1,7 @@
 #include "config/backup_download.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/byte_order.h"
+#include "platform/unique_file.h"
 
 namespace config {
 
@@ -17,8 +19,23 @@ constexpr std::size_t kMasterBit = 0;
 constexpr std::size_t kSlaveBit = 1;
 constexpr std::size_t kFirstExternalBit = 4;
 
+constexpr const char* kPartSuffix = ".part";
+
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+    const std::filesystem::path folder = file.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
 bool BitSet(const DiskMap& map, std::size_t bit) {
     return (map[bit / 8] >> (bit % 8)) & 1;
+}
+
+// A rename replaces whatever has the name it renames to: only nothing or a regular file (an
+// earlier backup) may be there, never a device, a pipe, a folder or a link.
+bool SlotFree(int folder, const std::string& name) {
+    struct stat there {};
+    return ::fstatat(folder, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
+           S_ISREG(there.st_mode);
 }
 
 }  // namespace
@@ -105,27 +122,38 @@ std::optional<int> TypedBackupSize(const std::string& text) {
     return std::min(std::stoi(digits.substr(first)), kMaxBackupMegabytes);
 }
 
-BackupFile::BackupFile(std::filesystem::path target)
-    : m_target(std::move(target)), m_part(PartOf(m_target)) {}
+BackupFile::BackupFile(std::filesystem::path target) : m_target(std::move(target)) {}
 
 BackupFile::~BackupFile() {
     Close();
     if (!m_committed && m_written == 0) {
-        std::error_code ignored;
-        std::filesystem::remove(m_part, ignored);
+        Discard();
+    } else if (!m_committed && !m_partName.empty()) {
+        // What arrived of a broken download is kept under one name per target, so that failed
+        // attempts do not pile up; like the target, only a regular file there is replaced.
+        const std::string kept = m_target.filename().string() + kPartSuffix;
+        if (SlotFree(m_folder, kept)) {
+            ::renameat(m_folder, m_partName.c_str(), m_folder, kept.c_str());
+        }
+    }
+    if (m_folder >= 0) {
+        ::close(m_folder);
     }
 }
 
-std::filesystem::path BackupFile::PartOf(const std::filesystem::path& target) {
-    std::filesystem::path part = target;
-    part += ".part";
-    return part;
-}
-
 bool BackupFile::Open() {
-    Close();
+    Discard();
     m_written = 0;
-    m_fd = ::open(m_part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (m_folder < 0) {
+        m_folder = ::open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    if (m_folder < 0) {
+        return false;
+    }
+    platform::UniqueFile part =
+        platform::CreateUniqueFile(m_folder, m_target.filename().string(), kPartSuffix, 0644);
+    m_fd = part.fd;
+    m_partName = std::move(part.name);
     return m_fd >= 0;
 }
 
@@ -142,12 +170,25 @@ bool BackupFile::Commit() {
     const bool synced = m_fd >= 0 && ::fsync(m_fd) == 0;
     const bool closed = m_fd >= 0 && ::close(m_fd) == 0;
     m_fd = -1;
-    std::error_code ec;
-    if (synced && closed) {
-        std::filesystem::rename(m_part, m_target, ec);
-        m_committed = !ec;
+    // A part that could not be written out (a full disk reports late) is of no use to anyone.
+    if (!synced || !closed) {
+        Discard();
+        return false;
     }
+    const std::string name = m_target.filename().string();
+    if (!SlotFree(m_folder, name)) {
+        return false;
+    }
+    m_committed = ::renameat(m_folder, m_partName.c_str(), m_folder, name.c_str()) == 0;
     return m_committed;
+}
+
+void BackupFile::Discard() {
+    Close();
+    if (m_folder >= 0 && !m_partName.empty()) {
+        ::unlinkat(m_folder, m_partName.c_str(), 0);
+    }
+    m_partName.clear();
 }
 
 void BackupFile::Close() {
@@ -157,20 +198,30 @@ void BackupFile::Close() {
     }
 }
 
-bool BackupTargetUsable(const std::filesystem::path& target) {
+BackupTarget CheckBackupTarget(const std::filesystem::path& target) {
     std::error_code ec;
-    if (target.empty() || std::filesystem::is_directory(target, ec)) {
-        return false;
+    if (target.empty() || target.filename().empty()) {
+        return BackupTarget::Unusable;
     }
-    std::filesystem::path probe = target;
-    probe += ".probe-" + std::to_string(::getpid());
-    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(target, ec);
+    if (status.type() == std::filesystem::file_type::directory) {
+        return BackupTarget::Unusable;
     }
-    ::close(fd);
-    std::filesystem::remove(probe, ec);
-    return true;
+    if (std::filesystem::exists(status) && status.type() != std::filesystem::file_type::regular) {
+        return BackupTarget::NotRegularFile;
+    }
+    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        return BackupTarget::Unusable;
+    }
+    const platform::UniqueFile probe =
+        platform::CreateUniqueFile(folder, target.filename().string(), ".probe", 0644);
+    if (probe.fd >= 0) {
+        ::close(probe.fd);
+        ::unlinkat(folder, probe.name.c_str(), 0);
+    }
+    ::close(folder);
+    return probe.fd >= 0 ? BackupTarget::Usable : BackupTarget::Unusable;
 }
 
 }  // namespace config

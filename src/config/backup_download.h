@@ -70,9 +70,11 @@ std::uint32_t BackupPercent(std::uint64_t received, int megabytes);
 // 0..kMaxBackupMegabytes; nullopt when there is no digit.
 std::optional<int> TypedBackupSize(const std::string& text);
 
-// A backup on its way to `target`. It is written to "<target>.part" beside it and renamed over
-// the target only once the download is whole, so a failed or stopped download never touches the
-// previous backup; what did arrive of it stays in the ".part" file (an empty one is removed).
+// A backup on its way to `target`. It is written to a part file beside it, made afresh under a
+// name no one can plant in advance ("<target name>.<random digits>.part"), and renamed over the
+// target only once the download is whole, so a failed or stopped download never touches the
+// previous backup. What did arrive of a broken download is kept as "<target>.part" (an empty one is
+// removed); Discard removes it whatever it holds.
 class BackupFile {
 public:
     explicit BackupFile(std::filesystem::path target);
@@ -80,26 +82,34 @@ public:
     BackupFile(const BackupFile&) = delete;
     BackupFile& operator=(const BackupFile&) = delete;
 
-    // Starts the ".part" file afresh.
+    // Starts a new part file.
     bool Open();
     bool Append(std::span<const std::uint8_t> bytes);
-    // Syncs the ".part" file and renames it over the target.
+    // Syncs the part file and renames it over the target; refused when the target is there and
+    // is not a regular file. A part that cannot be synced is removed.
     bool Commit();
-
-    static std::filesystem::path PartOf(const std::filesystem::path& target);
+    // Removes the part file: a download that could not be written keeps nothing of itself.
+    void Discard();
 
 private:
     void Close();
 
     std::filesystem::path m_target;
-    std::filesystem::path m_part;
+    int m_folder = -1;
+    std::string m_partName;
     int m_fd = -1;
     std::uint64_t m_written = 0;
     bool m_committed = false;
 };
 
-// Whether a backup can be written at `target`: its folder takes a new file and the target is
-// not a folder. Nothing is left behind, and an earlier backup there is not touched.
-bool BackupTargetUsable(const std::filesystem::path& target);
+enum class BackupTarget {
+    Usable,
+    Unusable,        // the folder takes no new file, or the target is a folder
+    NotRegularFile,  // something other than a regular file (a device, a link, ...) is there
+};
+
+// Whether a backup can be written at `target`. Nothing is left behind, and an earlier backup
+// there is not touched.
+BackupTarget CheckBackupTarget(const std::filesystem::path& target);
 
 }  // namespace config

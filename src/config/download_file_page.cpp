@@ -197,9 +197,18 @@ void DownloadFilePage::OnButtonStart() {
     }
     // A path that cannot be written is refused before anything is asked of the device; an
     // earlier backup there stays as it is until a new one has arrived whole.
-    if (!config::BackupTargetUsable(m_strFilePath)) {
-        ui::ShowMessage(ui::texts::kBackupPathInvalid);
-        return;
+    switch (config::CheckBackupTarget(m_strFilePath)) {
+        case config::BackupTarget::Usable:
+            break;
+        case config::BackupTarget::Unusable:
+            ui::ShowMessage(ui::texts::kBackupPathInvalid);
+            return;
+        case config::BackupTarget::NotRegularFile:
+            // A finished backup replaces what has its name: never a device, a pipe or a link.
+            ui::ShowMessage(m_strFilePath +
+                            " is not a regular file. A backup can only replace an earlier "
+                            "backup file; please choose another file name.");
+            return;
     }
     g_lpApp->CSettingINI.m_strNetworkFilePath = m_strFilePath;
     m_tmDate = m_pDatePicker ? m_pDatePicker->date() : QDate::currentDate();

@@ -100,8 +100,10 @@ std::optional<DownloadResult> ReceiveBlocks(const DownloadJob& job, CBlockingSoc
             return StopSignalled(job) ? std::nullopt
                                       : std::optional<DownloadResult>(kDownloadReceiveFailed);
         }
-        // A file that stops taking data must not end as a "Success".
+        // A file that stops taking data (a full disk) must not end as a "Success", nor keep
+        // the disk filled with a part that can never be finished.
         if (!file.Append(payload)) {
+            file.Discard();
             return kDownloadReceiveFailed;
         }
         total += payload.size();

@@ -1,15 +1,25 @@
 #include "login/copy_program_dlg.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cerrno>
 #include <cstdio>
+#include <functional>
+#include <map>
+#include <utility>
 
 #include "kernel/settings_ini.h"
+#include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
+#include "platform/unique_file.h"
 #include "ui/message_sink.h"
 #include "widgets/skin_files.h"
 
@@ -23,10 +33,127 @@ constexpr const char* kProgramFiles[] = {
 };
 
 constexpr const char* kSkinFolders[] = {"BMP", "BMP\\LOGIN"};
+constexpr const char* kSettingsFile = "Setting.ini";
+constexpr mode_t kNewFileMode = 0644;
 
 bool SameFolder(const fs::path& a, const fs::path& b) {
     std::error_code ec;
     return fs::equivalent(a, b, ec) && !ec;
+}
+
+bool Exists(const fs::path& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+bool IsLink(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(path, ec));
+}
+
+// An open folder of the copy's target.
+class Folder {
+public:
+    Folder() = default;
+    explicit Folder(int fd) : m_fd(fd) {}
+    ~Folder() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Folder(Folder&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Folder& operator=(Folder&&) = delete;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+// The folder `name` inside `parent` as a folder of its own: a link in its place is replaced by
+// a new folder, so nothing is ever written into a folder that a link leads to.
+Folder OwnFolder(int parent, const std::string& name) {
+    struct stat there {};
+    if (::fstatat(parent, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(there.st_mode)) {
+        ::unlinkat(parent, name.c_str(), 0);
+    }
+    ::mkdirat(parent, name.c_str(), 0777);
+    return Folder(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// Writes a new file under a random name in `folder` and renames it to `name`: whatever had
+// that name (an older copy, a link) is replaced, and nothing it pointed to is written.
+bool PlaceFile(int folder, const std::string& name, mode_t mode,
+               const std::function<bool(int)>& write) {
+    const platform::UniqueFile temp = platform::CreateUniqueFile(folder, name, ".tmp", mode);
+    if (temp.fd < 0) {
+        return false;
+    }
+    bool ok = write(temp.fd);
+    ok = ::close(temp.fd) == 0 && ok;
+    ok = ok && ::renameat(folder, temp.name.c_str(), folder, name.c_str()) == 0;
+    if (!ok) {
+        ::unlinkat(folder, temp.name.c_str(), 0);
+    }
+    return ok;
+}
+
+bool ReadAll(int fd, std::string& bytes) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n == 0;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool CopyInto(int folder, const std::string& name, const fs::path& from) {
+    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) {
+        return false;
+    }
+    struct stat info {};
+    std::string bytes;
+    const bool read = ::fstat(source, &info) == 0 && ReadAll(source, bytes);
+    ::close(source);
+    return read && PlaceFile(folder, name, info.st_mode & 0777,
+                             [&bytes](int to) { return platform::WriteAll(to, bytes); });
+}
+
+// Points the copy's settings at its folder. The settings file there is read only when it is a
+// file of its own (a link is replaced with new settings, never read or written through).
+bool WriteCopySettings(int folder, const std::string& targetPath) {
+    std::string content;
+    mode_t mode = kNewFileMode;
+    const int fd = ::openat(folder, kSettingsFile, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        struct stat info {};
+        const bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ReadAll(fd, content);
+        ::close(fd);
+        // A settings file that cannot be read would lose every other key if rewritten.
+        if (!read) {
+            return false;
+        }
+        mode = info.st_mode & 0777;
+    } else if (errno != ENOENT && errno != ELOOP) {
+        return false;
+    }
+    const CSettingINI names;
+    content = platform::WithProfileStrings(
+        content, names.Key(SettingKey::Quarnel),
+        {{names.Key(SettingKey::RecordPath), targetPath},
+         {names.Key(SettingKey::SnapshotPath), targetPath},
+         {names.Key(SettingKey::TriggerWavPath), targetPath + "alarm.wav"}});
+    return PlaceFile(folder, kSettingsFile, mode,
+                     [&content](int to) { return platform::WriteAll(to, content); });
 }
 
 }  // namespace
@@ -90,29 +217,50 @@ void CCopyProgramDlg::CopyProgramThread() {
         m_btnOK->setEnabled(true);
         return;
     }
-    for (const char* folder : kSkinFolders) {
-        std::error_code ec;
-        fs::create_directories(target / platform::FromBackslashPath(folder), ec);
-        m_nFailures += ec ? 1 : 0;
-    }
     const std::vector<std::string>& files = CopyProgramFiles();
+    // One question for everything the copy would replace: the listed files already in the
+    // target (links among them) and links standing in for its skin folders.
+    int existing = 0;
+    for (const char* folder : kSkinFolders) {
+        existing += IsLink(target / platform::FromBackslashPath(folder)) ? 1 : 0;
+    }
+    for (const std::string& file : files) {
+        std::error_code ec;
+        const bool copied =
+            file == kSettingsFile || fs::is_regular_file(platform::ResolvePath(source, file), ec);
+        existing += copied && Exists(target / platform::FromBackslashPath(file)) ? 1 : 0;
+    }
+    if (existing > 0 &&
+        !ui::AskQuestion(m_strTargetPath + " already holds " + std::to_string(existing) +
+                         " of the program's files. Replace them with this copy?")) {
+        m_btnOK->setEnabled(true);
+        return;
+    }
+    std::error_code notMade;  // a target that cannot be made fails at its first file
+    fs::create_directories(target, notMade);
+    std::map<fs::path, Folder> folders;
+    folders.emplace(fs::path(), Folder(::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+    for (const char* name : kSkinFolders) {
+        const fs::path folder = platform::FromBackslashPath(name);
+        const Folder& parent = folders.at(folder.parent_path());
+        Folder own = parent.Get() >= 0 ? OwnFolder(parent.Get(), folder.filename()) : Folder();
+        m_nFailures += own.Get() < 0 ? 1 : 0;
+        folders.emplace(folder, std::move(own));
+    }
     for (std::size_t i = 0; i < files.size(); ++i) {
         const fs::path from = platform::ResolvePath(source, files[i]);
+        const fs::path to = platform::FromBackslashPath(files[i]);
         std::error_code ec;
         if (fs::is_regular_file(from, ec)) {
-            fs::copy_file(from, target / platform::FromBackslashPath(files[i]),
-                          fs::copy_options::overwrite_existing, ec);
-            m_nFailures += ec ? 1 : 0;
+            const auto folder = folders.find(to.parent_path());
+            const bool copied = folder != folders.end() && folder->second.Get() >= 0 &&
+                                CopyInto(folder->second.Get(), to.filename(), from);
+            m_nFailures += copied ? 0 : 1;
         }
         ShowPercent(static_cast<int>((i + 1) * 100 / files.size()));
     }
-    const CSettingINI names;
-    const bool settingsWritten = platform::WriteProfileStrings(
-        target / "Setting.ini", names.Key(SettingKey::Quarnel),
-        {{names.Key(SettingKey::RecordPath), m_strTargetPath},
-         {names.Key(SettingKey::SnapshotPath), m_strTargetPath},
-         {names.Key(SettingKey::TriggerWavPath), m_strTargetPath + "alarm.wav"}});
-    m_nFailures += settingsWritten ? 0 : 1;
+    const int root = folders.at(fs::path()).Get();
+    m_nFailures += root >= 0 && WriteCopySettings(root, m_strTargetPath) ? 0 : 1;
     if (m_nFailures > 0) {
         ui::ShowMessage("The program copy in " + m_strTargetPath + " is incomplete: " +
                         std::to_string(m_nFailures) + " file(s) or folder(s) could not be written");

@@ -3,9 +3,11 @@
 #include <arpa/inet.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/clock.h"
 #include "protocol/blocking_socket.h"
@@ -202,30 +204,83 @@ LanReplySocket::Open LanReplySocket::Bind(const LanSearchEndpoints& endpoints) {
     return Open::Ok;
 }
 
-LanReplySocket::Wait LanReplySocket::Receive(std::uint32_t timeoutMs, LanSearchBytes& answer) {
+bool IsLanAnswer(const std::uint8_t* datagram, std::size_t length, const LanAnswerCheck& check) {
+    if (length != kLanSearchDatagramSize ||
+        datagram[kOperationOffset] != static_cast<std::uint8_t>(check.operation)) {
+        return false;
+    }
+    LanMac mac;
+    std::memcpy(mac.data(), datagram + kMacOffset, mac.size());
+    // No device has the zero address, and a group address (low bit of the first byte) is none.
+    const bool unicast = (mac[0] & 1) == 0 && mac != LanMac{};
+    return unicast && (!check.device || mac == *check.device);
+}
+
+LanReplySocket::Wait LanReplySocket::ReceiveOne(std::uint32_t timeoutMs, LanSearchBytes& answer,
+                                                const LanAnswerCheck& check) {
+    if (!m_socket) {
+        return Wait::Failed;
+    }
+    switch (platform::WaitReadable(m_socket.Get(), timeoutMs)) {
+        case platform::Readiness::TimedOut:
+            return Wait::TimedOut;
+        case platform::Readiness::Stopped:
+            return Wait::Stopped;
+        case platform::Readiness::Ready:
+            break;
+    }
+    // One byte more than a whole answer, so that an overlong datagram is told apart.
+    std::uint8_t buffer[kLanSearchDatagramSize + 1] = {};
+    const ssize_t n = ::recv(m_socket.Get(), buffer, sizeof buffer, 0);
+    if (n < 0) {
+        return Wait::Failed;
+    }
+    if (!IsLanAnswer(buffer, static_cast<std::size_t>(n), check)) {
+        return Wait::Dropped;
+    }
+    std::memcpy(answer.data(), buffer, kLanSearchDatagramSize);
+    return Wait::Datagram;
+}
+
+LanReplySocket::Wait LanReplySocket::Receive(std::uint32_t timeoutMs, LanSearchBytes& answer,
+                                             const LanAnswerCheck& check) {
     const std::uint32_t start = platform::GetTickCount();
     for (;;) {
         const std::uint32_t waited = platform::GetTickCount() - start;
-        if (!m_socket || waited >= timeoutMs) {
+        if (waited >= timeoutMs) {
             return m_socket ? Wait::TimedOut : Wait::Failed;
         }
-        switch (platform::WaitReadable(m_socket.Get(), timeoutMs - waited)) {
-            case platform::Readiness::TimedOut:
-                return Wait::TimedOut;
-            case platform::Readiness::Stopped:
-                return Wait::Stopped;
-            case platform::Readiness::Ready:
-                break;
-        }
-        // One byte more than a whole answer, so that an overlong datagram is told apart.
-        std::uint8_t buffer[kLanSearchDatagramSize + 1] = {};
-        const ssize_t n = ::recv(m_socket.Get(), buffer, sizeof buffer, 0);
-        if (n < 0) {
-            return Wait::Failed;
-        }
-        if (static_cast<std::size_t>(n) >= kLanSearchDatagramSize) {
-            std::memcpy(answer.data(), buffer, kLanSearchDatagramSize);
-            return Wait::Datagram;
+        const Wait wait = ReceiveOne(timeoutMs - waited, answer, check);
+        if (wait != Wait::Dropped) {
+            return wait;
         }
     }
+}
+
+bool LanAnswerCollector::Offer(const LanSearchBytes& answer) {
+    LanMac mac;
+    std::memcpy(mac.data(), &answer[kMacOffset], mac.size());
+    const auto sameDevice = [&mac](const LanSearchBytes& waiting) {
+        return std::memcmp(&waiting[kMacOffset], mac.data(), mac.size()) == 0;
+    };
+    std::lock_guard lock(m_mutex);
+    if (!m_devices.contains(mac)) {
+        if (m_devices.size() >= kMaxDevices) {
+            return false;
+        }
+        m_devices.insert(mac);
+    }
+    // At most kMaxDevices answers wait, so the search for an earlier one stays short.
+    const auto waiting = std::find_if(m_waiting.begin(), m_waiting.end(), sameDevice);
+    if (waiting != m_waiting.end()) {
+        *waiting = answer;
+        return false;
+    }
+    m_waiting.push_back(answer);
+    return m_waiting.size() == 1;
+}
+
+std::vector<LanSearchBytes> LanAnswerCollector::Take() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_waiting, {});
 }

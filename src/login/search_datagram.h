@@ -7,9 +7,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/net.h"
 
@@ -81,19 +84,54 @@ struct LanSearchEndpoints {
 // be made, bound or sent from.
 bool SendSearchBroadcast(const LanSearchBytes& datagram, const LanSearchEndpoints& endpoints);
 
+using LanMac = std::array<std::uint8_t, 6>;
+
+// What an answer must be to count. Any host on the network can send to the answer port, so a
+// datagram counts only when it is exactly one datagram long, carries the operation that was
+// asked, names a device by a unicast address, and for a set-address or reset, names the device
+// that was asked.
+struct LanAnswerCheck {
+    LanSearchOperation operation;
+    std::optional<LanMac> device;
+};
+bool IsLanAnswer(const std::uint8_t* datagram, std::size_t length, const LanAnswerCheck& check);
+
 // The socket the answers arrive on. It is bound before the request goes out, so that an answer
 // that comes at once is not lost.
 class LanReplySocket {
 public:
     enum class Open { Ok, NoSocket, BindFailed };
-    enum class Wait { Datagram, TimedOut, Stopped, Failed };
+    // Dropped: a datagram arrived that is no answer (IsLanAnswer).
+    enum class Wait { Datagram, Dropped, TimedOut, Stopped, Failed };
 
     Open Bind(const LanSearchEndpoints& endpoints);
-    // Waits up to `timeoutMs` of the program clock for a whole answer; datagrams shorter than
-    // 76 bytes are dropped and the wait goes on with the time that is left.
-    Wait Receive(std::uint32_t timeoutMs, LanSearchBytes& answer);
+    // Waits up to `timeoutMs` of the program clock for the next datagram, answer or not.
+    Wait ReceiveOne(std::uint32_t timeoutMs, LanSearchBytes& answer, const LanAnswerCheck& check);
+    // Waits up to `timeoutMs` for an answer; whatever else arrives is dropped and the wait goes
+    // on with the time that is left.
+    Wait Receive(std::uint32_t timeoutMs, LanSearchBytes& answer, const LanAnswerCheck& check);
     void Close() { m_socket.Close(); }
 
 private:
     platform::SocketFd m_socket;
+};
+
+// The answers of one search on their way from the receiving thread to the dialog: the latest
+// answer of each device (by its MAC), of at most kMaxDevices devices, so that a host answering
+// without end, or under ever new addresses, costs neither memory nor the dialog's time. One
+// message at a time is in flight to the dialog: the receiving thread asks for one only when
+// nothing was waiting.
+class LanAnswerCollector {
+public:
+    static constexpr std::size_t kMaxDevices = 256;
+
+    // On the receiving thread. True when the dialog must be told that answers wait.
+    bool Offer(const LanSearchBytes& answer);
+    // On the dialog's thread: the answers waiting, in the order their devices first answered.
+    std::vector<LanSearchBytes> Take();
+
+private:
+    std::mutex m_mutex;
+    std::set<LanMac> m_devices;  // every device of this search that was let in
+    std::vector<LanSearchBytes> m_waiting;
 };

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <charconv>
+#include <memory>
 #include <sstream>
 
 #include "kernel/kernel_object.h"
@@ -227,46 +228,73 @@ std::uint32_t CSearchDlg::SearchReceiveThread(LanSearchEndpoints endpoints,
         post([this] { EndSearch(false); });
         return 0;
     }
+    // Whatever arrives, answer or not, counts as something heard: the search ends after a
+    // silence of kAnswerWaitMs or at the first look at the clock after kSearchMs.
+    const auto collector = std::make_shared<LanAnswerCollector>();
+    const LanAnswerCheck check{LanSearchOperation::Search, std::nullopt};
     const std::uint32_t start = platform::GetTickCount();
     while (platform::GetTickCount() - start < kSearchMs) {
         LanSearchBytes answer{};
-        if (replies.Receive(kAnswerWaitMs, answer) != LanReplySocket::Wait::Datagram) {
+        const LanReplySocket::Wait waited = replies.ReceiveOne(kAnswerWaitMs, answer, check);
+        if (waited == LanReplySocket::Wait::Dropped) {
+            continue;
+        }
+        if (waited != LanReplySocket::Wait::Datagram) {
             break;
         }
-        post([this, answer] { AddReply(answer); });
+        if (collector->Offer(answer)) {
+            post([this, collector] { AddReplies(collector->Take()); });
+        }
     }
     replies.Close();
     post([this] { EndSearch(false); });
     return 0;
 }
 
-void CSearchDlg::AddReply(const LanSearchBytes& bytes) {
-    const LanSearchDatagram answer = DecodeLanSearchDatagram(bytes);
-    const LanDeviceKind kind = MapLanDeviceCode(answer.code);
-    SearchResultNode node;
-    node.mac = FormatMacText(answer.mac);
-    node.ip = FormatDottedQuad(answer.address);
-    node.port = answer.port;
-    node.gateway = FormatDottedQuad(answer.gateway);
-    node.dns = FormatDottedQuad(answer.dns);
-    node.mask = FormatDottedQuad(answer.mask);
-    node.device = kind.code;
-    node.index = static_cast<std::uint32_t>(m_Nodes.size());
-
+void CSearchDlg::AddReplies(const std::vector<LanSearchBytes>& answers) {
     std::uint16_t lastMac1 = 255;
     std::uint16_t lastMac2 = 255;
     if (g_lpApp != nullptr) {
         lastMac1 = g_lpApp->CSettingINI.m_wLastMAC1;
         lastMac2 = g_lpApp->CSettingINI.m_wLastMAC2;
     }
-    const bool previous = answer.mac[4] == lastMac1 && answer.mac[5] == lastMac2;
-    auto* item =
-        new QTreeWidgetItem(QStringList{Q(node.ip), Q(node.mac), QString::number(node.port),
-                                        kind.text, previous ? "PREVIOUS" : ""});
-    // Newest first: row r holds node count - r - 1.
-    m_DeviceList->insertTopLevelItem(0, item);
-    SetDetailEdits(node);
-    m_Nodes.push_back(std::move(node));
+    for (const LanSearchBytes& bytes : answers) {
+        const LanSearchDatagram answer = DecodeLanSearchDatagram(bytes);
+        const LanDeviceKind kind = MapLanDeviceCode(answer.code);
+        SearchResultNode node;
+        node.mac = FormatMacText(answer.mac);
+        node.ip = FormatDottedQuad(answer.address);
+        node.port = answer.port;
+        node.gateway = FormatDottedQuad(answer.gateway);
+        node.dns = FormatDottedQuad(answer.dns);
+        node.mask = FormatDottedQuad(answer.mask);
+        node.device = kind.code;
+        const bool previous = answer.mac[4] == lastMac1 && answer.mac[5] == lastMac2;
+        const QStringList texts{Q(node.ip), Q(node.mac), QString::number(node.port), kind.text,
+                                previous ? "PREVIOUS" : ""};
+        // The detail edits show the latest answer; the ones before it would only flicker past.
+        if (&bytes == &answers.back()) {
+            SetDetailEdits(node);
+        }
+        // One row per device: a device that answers again brings its row up to date.
+        const auto known =
+            std::find_if(m_Nodes.begin(), m_Nodes.end(),
+                         [&node](const SearchResultNode& n) { return n.mac == node.mac; });
+        if (known != m_Nodes.end()) {
+            node.index = known->index;
+            *known = std::move(node);
+            QTreeWidgetItem* item = m_DeviceList->topLevelItem(static_cast<int>(m_Nodes.size()) -
+                                                               static_cast<int>(known->index) - 1);
+            for (int column = 0; column < texts.size(); ++column) {
+                item->setText(column, texts[column]);
+            }
+            continue;
+        }
+        node.index = static_cast<std::uint32_t>(m_Nodes.size());
+        // Newest first: row r holds node count - r - 1.
+        m_DeviceList->insertTopLevelItem(0, new QTreeWidgetItem(texts));
+        m_Nodes.push_back(std::move(node));
+    }
 }
 
 void CSearchDlg::EndSearch(bool bindFailed) {
@@ -470,11 +498,14 @@ void CSearchDlg::RunNetworkCommand(const NetworkCommand& command) {
         TakeResultFromEdits();
         return;
     }
+    // Only the device asked, answering what it was asked, can say how it went.
     LanSearchBytes answer{};
-    const LanReplySocket::Wait waited = replies.Receive(command.waitMs, answer);
+    const LanReplySocket::Wait waited =
+        replies.Receive(command.waitMs, answer, {command.operation, request->mac});
     replies.Close();
     switch (waited) {
         case LanReplySocket::Wait::TimedOut:
+        case LanReplySocket::Wait::Dropped:
         case LanReplySocket::Wait::Stopped:
             ui::ShowMessage(ui::texts::kCommandTimeout);
             TakeResultFromEdits();

@@ -3,8 +3,8 @@
 // "SEARCH": finds devices on the local network with the discovery datagram, lists every answer,
 // shows the network settings of the chosen device and can send it new settings (APPLY) or order
 // it back to its factory settings (RESET DEFAULT). The search listens on a worker thread that
-// hands each answer to the dialog's thread; APPLY and RESET wait for their answer on the dialog's
-// thread.
+// hands the answers to the dialog's thread, one row per device; APPLY and RESET wait for the
+// answer of the device asked on the dialog's thread.
 
 #include <QDialog>
 #include <QTimer>
@@ -22,7 +22,7 @@ class QPushButton;
 class QTreeWidget;
 class CSettingINI;
 
-// One search answer, in arrival order.
+// One device that answered, in the order of its first answer; it holds its latest answer.
 struct SearchResultNode {
     std::string mac;
     std::string ip;
@@ -108,8 +108,8 @@ private:
     void StartSearch();
     void StopSearch();
     std::uint32_t SearchReceiveThread(LanSearchEndpoints endpoints, std::uint32_t generation);
-    // Runs on the dialog's thread for each answer of the current search.
-    void AddReply(const LanSearchBytes& answer);
+    // Runs on the dialog's thread with the answers of the current search that waited.
+    void AddReplies(const std::vector<LanSearchBytes>& answers);
     void EndSearch(bool bindFailed);
     void EnableControls(bool enable);
     void SetDetailEdits(const SearchResultNode& node);

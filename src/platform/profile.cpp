@@ -148,6 +148,33 @@ bool WriteProfileString(const std::filesystem::path& file, std::string_view sect
     return WriteProfileStrings(file, section, {{std::string(key), std::string(value)}});
 }
 
+std::string WithProfileStrings(const std::string& content, std::string_view section,
+                               const std::vector<ProfileEntry>& entries) {
+    auto lines = SplitLines(content);
+    for (const ProfileEntry& e : entries) {
+        const Location where = Locate(lines, section, e.key);
+        // A value is one line: a line break in it (a device's name, say) would otherwise write
+        // keys and sections of its own.
+        const std::string_view value(e.value);
+        std::string entry = e.key + "=" + std::string(value.substr(0, value.find_first_of("\r\n")));
+        if (where.keyLine) {
+            lines[*where.keyLine] = std::move(entry);
+        } else if (where.sectionLine) {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where.sectionEnd),
+                         std::move(entry));
+        } else {
+            lines.push_back("[" + std::string(section) + "]");
+            lines.push_back(std::move(entry));
+        }
+    }
+    std::string result;
+    for (const auto& line : lines) {
+        result += line;
+        result += "\r\n";
+    }
+    return result;
+}
+
 bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
                          const std::vector<ProfileEntry>& entries) {
     bool unreadable = false;
@@ -158,30 +185,7 @@ bool WriteProfileStrings(const std::filesystem::path& file, std::string_view sec
             if (unreadable) {
                 return std::nullopt;
             }
-            auto lines = SplitLines(current.bytes);
-            for (const ProfileEntry& e : entries) {
-                const Location where = Locate(lines, section, e.key);
-                // A value is one line: a line break in it (a device's name, say) would
-                // otherwise write keys and sections of its own.
-                const std::string_view value(e.value);
-                std::string entry =
-                    e.key + "=" + std::string(value.substr(0, value.find_first_of("\r\n")));
-                if (where.keyLine) {
-                    lines[*where.keyLine] = std::move(entry);
-                } else if (where.sectionLine) {
-                    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where.sectionEnd),
-                                 std::move(entry));
-                } else {
-                    lines.push_back("[" + std::string(section) + "]");
-                    lines.push_back(std::move(entry));
-                }
-            }
-            std::string content;
-            for (const auto& line : lines) {
-                content += line;
-                content += "\r\n";
-            }
-            return content;
+            return WithProfileStrings(current.bytes, section, entries);
         });
     return updated && !unreadable;
 }

@@ -39,5 +39,8 @@ struct ProfileEntry {
 // Several writes into one section as one replacement of the file: all or nothing.
 bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
                          const std::vector<ProfileEntry>& entries);
+// The same writes made to a file's `content`, for a caller that places the file itself.
+std::string WithProfileStrings(const std::string& content, std::string_view section,
+                               const std::vector<ProfileEntry>& entries);
 
 }  // namespace platform

@@ -35,6 +35,14 @@ void ShowMessage(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+bool AskQuestion(const std::string& question) {
+    if (MessageSink* sink = g_sink.load()) {
+        return sink->Ask(question);
+    }
+    std::fprintf(stderr, "%s\n", question.c_str());
+    return false;
+}
+
 void ShowMessage(std::uint32_t stringId) {
     ShowMessage(LoadString(stringId));
 }

@@ -14,6 +14,12 @@ class MessageSink {
 public:
     virtual ~MessageSink() = default;
     virtual void Show(const std::string& text) = 0;
+    // A question with the buttons Yes and No, asked on the GUI thread; true for Yes. A sink that
+    // cannot ask shows the text and answers No.
+    virtual bool Ask(const std::string& question) {
+        Show(question);
+        return false;
+    }
 };
 
 // True on the thread that runs the GUI event loop (also when there is no GUI at all).
@@ -27,5 +33,8 @@ MessageSink* CurrentMessageSink();
 void ShowMessage(const std::string& text);
 // The same with a text of the string table.
 void ShowMessage(std::uint32_t stringId);
+// Asks the installed sink (Yes: true); with none installed the text goes to the standard error
+// stream and the answer is No.
+bool AskQuestion(const std::string& question);
 
 }  // namespace ui

@@ -17,6 +17,17 @@ void ShowBox(const std::string& text) {
 
 }  // namespace
 
+bool MessageBoxSink::Ask(const std::string& question) {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || !IsGuiThread()) {
+        std::fprintf(stderr, "%s\n", question.c_str());
+        return false;
+    }
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                    QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void MessageBoxSink::Show(const std::string& text) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!qobject_cast<QApplication*>(app)) {

@@ -10,6 +10,8 @@ namespace ui {
 class MessageBoxSink : public MessageSink {
 public:
     void Show(const std::string& text) override;
+    // Yes and No, No the default; a worker is never made to wait for the answer: it gets No.
+    bool Ask(const std::string& question) override;
 };
 
 }  // namespace ui

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QDateEdit>
@@ -129,7 +130,19 @@ protected:
         return dialog;
     }
 
-    std::filesystem::path Part() const { return config::BackupFile::PartOf(file); }
+    // The one part file of the download beside the target; an empty path when there is none.
+    std::filesystem::path Part() const {
+        std::vector<std::filesystem::path> parts;
+        const std::string stem = std::filesystem::path(file).filename().string() + ".";
+        for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with(stem) && name.ends_with(".part")) {
+                parts.push_back(entry.path());
+            }
+        }
+        EXPECT_LE(parts.size(), 1u);
+        return parts.empty() ? std::filesystem::path() : parts.front();
+    }
 
     static std::uintmax_t FileSize(const std::string& path) {
         std::error_code ec;
@@ -305,7 +318,7 @@ TEST_F(BackupTest, AWholeDownloadLandsInTheFileByteForByte) {
     EXPECT_TRUE(messages.Texts().empty());
     EXPECT_TRUE(FileBytes(file) == device_emulator::BackupData(size));
     EXPECT_EQ(FileBytes(file).size(), size);
-    EXPECT_FALSE(std::filesystem::exists(Part()));
+    EXPECT_EQ(Part(), std::filesystem::path());
     EXPECT_EQ(g_lpApp->CSettingINI.m_strNetworkFilePath, file);
 
     const auto requests = device.Requests("/NetworkBk.cgi");
@@ -339,7 +352,7 @@ TEST_F(BackupTest, ADeviceWithoutRecordDataSaysSo) {
     EXPECT_TRUE(dialog->m_btnPlay.isHidden());
     EXPECT_EQ(dialog->m_btnCancel.text(), "Exit");
     EXPECT_FALSE(std::filesystem::exists(file));
-    EXPECT_FALSE(std::filesystem::exists(Part()));
+    EXPECT_EQ(Part(), std::filesystem::path());
 }
 
 // A reply that breaks off or loses its framing mid-download: the blocks that arrived whole stay
@@ -391,24 +404,90 @@ TEST_F(BackupTest, ProgressFollowsTheRequestedSize) {
     EXPECT_EQ(std::filesystem::file_size(Part()), 2'621'440u);
 }
 
-// A full disk, as a file-size limit: the download fails and the previous backup stays.
+// A full disk, as a file-size limit, while the device sends more than was asked: the download
+// fails, the part file goes and the previous backup stays.
 TEST_F(BackupTest, AFileThatStopsTakingDataIsNoSuccess) {
-    Backup([](BackupSettings& b) { b.data_bytes = 3 * 2048; });
+    Backup([](BackupSettings& b) { b.data_bytes = 3 * kMegabyte; });
     std::ofstream(file, std::ios::binary) << "the previous backup";
     struct rlimit old {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
     struct rlimit limited = old;
-    limited.rlim_cur = 3000;
+    limited.rlim_cur = kMegabyte + 3000;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    auto dialog = StartDownload();
+    auto dialog = StartDownload(1);
     const bool finished = Finished(*dialog);
     ::setrlimit(RLIMIT_FSIZE, &old);
     ::signal(SIGXFSZ, oldHandler);
     ASSERT_TRUE(finished);
     EXPECT_EQ(dialog->m_strStatus, ui::LoadString(4106));
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4106)});
     EXPECT_TRUE(dialog->m_btnPlay.isHidden());
     EXPECT_EQ(FileBytes(file), "the previous backup");
+    EXPECT_EQ(Part(), std::filesystem::path());
+}
+
+// Links planted beside the target under the names a part file could have: none is followed,
+// truncated or replaced, whether the download breaks off or lands whole in a file of its own.
+TEST_F(BackupTest, PlantedPartLinksAreNeverFollowed) {
+    const std::filesystem::path victim = program.Path() / "someone else's file";
+    std::ofstream(victim, std::ios::binary) << "not yours";
+    const std::vector<std::string> planted = {file + ".part", file + ".0.part", file + ".tmp"};
+    for (const std::string& link : planted) {
+        std::filesystem::create_symlink(victim, link);
+    }
+    for (const bool broken : {true, false}) {
+        Backup([&](BackupSettings& b) {
+            b.data_bytes = 3 * 2048;
+            b.break_kind = broken ? BackupBreak::CloseInPayload : BackupBreak::None;
+            b.break_block = 2;
+        });
+        auto dialog = StartDownload();
+        ASSERT_TRUE(Finished(*dialog));
+        EXPECT_EQ(dialog->m_strStatus, broken ? ui::LoadString(4106) : "Success");
+        EXPECT_EQ(FileBytes(victim.string()), "not yours");
+        for (const std::string& link : planted) {
+            EXPECT_EQ(std::filesystem::read_symlink(link), victim) << link;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::is_symlink(file));
+    EXPECT_TRUE(FileBytes(file) == device_emulator::BackupData(3 * 2048));
+}
+
+// The finished backup is renamed over the target, which must then be an earlier backup: a pipe
+// or a link there is refused at the start with a clear message, and one that appears while the
+// download runs ends it without replacing it.
+TEST_F(BackupTest, OnlyARegularFileIsReplaced) {
+    const std::filesystem::path fifo = folder.Path() / "pipe.Q41";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::filesystem::path link = folder.Path() / "link.Q41";
+    std::filesystem::create_symlink(program.Path() / "elsewhere.Q41", link);
+    CreatePage();
+    for (const std::filesystem::path& target : {fifo, link}) {
+        page.m_editPath.setText(QString::fromStdString(target.string()));
+        page.m_btnStart.click();
+        ASSERT_FALSE(messages.Texts().empty());
+        EXPECT_EQ(messages.Texts().back(),
+                  target.string() +
+                      " is not a regular file. A backup can only replace an earlier backup file; "
+                      "please choose another file name.");
+    }
+    EXPECT_EQ(messages.Texts().size(), 2u);
+    EXPECT_TRUE(device.Requests("/NetworkBk.cgi").empty());
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+
+    Backup([](BackupSettings& b) {
+        b.data_bytes = 40 * 2048;
+        b.piece_pause = std::chrono::milliseconds(5);
+    });
+    auto dialog = StartDownload();
+    ASSERT_TRUE(PumpUntil([&] { return FileSize(Part().string()) >= 2048u; }));
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    ASSERT_TRUE(Finished(*dialog));
+    EXPECT_EQ(dialog->m_strStatus, ui::LoadString(4105));
+    EXPECT_TRUE(std::filesystem::is_fifo(file));
+    EXPECT_TRUE(FileBytes(Part()) == device_emulator::BackupData(40 * 2048));
 }
 
 TEST_F(BackupTest, ASilentDeviceTimesOut) {

@@ -45,9 +45,11 @@ protected:
         }
     }
 
-    // Runs a copy to its end and returns the messages it showed.
-    std::vector<std::string> Copy(const std::string& targetText) {
+    // Runs a copy to its end and returns the messages it showed and the question it asked,
+    // answered with `replace`.
+    std::vector<std::string> Copy(const std::string& targetText, bool replace = true) {
         RecordingMessageSink messages;
+        messages.SetAnswer(replace);
         CCopyProgramDlg dialog(nullptr, source.Path().string(), targetText);
         dialog.OnInitDialog();
         EXPECT_FALSE(dialog.m_btnOK->isEnabled());
@@ -69,7 +71,8 @@ TEST_F(CopyProgramTest, CopiesWhatExistsAndPointsTheSettingsAtTheCopy) {
     const fs::path old = target.Path() / platform::FromBackslashPath(ui::SkinFiles()[0].name);
     WriteText(old, "older copy");
     for (const std::string& targetText : {target.Path().string(), target.Path().string() + "/"}) {
-        EXPECT_TRUE(Copy(targetText).empty());
+        // The older copy's files are replaced after one question.
+        EXPECT_EQ(Copy(targetText).size(), 1u);
         EXPECT_EQ(percent, "100%");
         const std::vector<std::string>& files = CopyProgramFiles();
         for (std::size_t i = 0; i < files.size(); ++i) {
@@ -106,8 +109,8 @@ TEST_F(CopyProgramTest, FailedFilesAreCountedAndReported) {
                            "x");
     const std::vector<std::string> messages = Copy(target.Path().string());
     EXPECT_EQ(failures, 2);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find(" 2 "), std::string::npos) << messages[0];
+    ASSERT_EQ(messages.size(), 2u) << "the question, then the report";
+    EXPECT_NE(messages[1].find(" 2 "), std::string::npos) << messages[1];
     EXPECT_EQ(percent, "100%");
     EXPECT_TRUE(fs::exists(target.Path() / "AlarmData.dat"));
 }
@@ -116,7 +119,7 @@ TEST_F(CopyProgramTest, SettingsThatCannotBeWrittenAreReported) {
     fs::create_directories(target.Path() / "Setting.ini" / "in the way");
     const std::vector<std::string> messages = Copy(target.Path().string());
     EXPECT_GE(failures, 2) << "the copy of Setting.ini and its rewrite";
-    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages.size(), 2u);
 }
 
 TEST_F(CopyProgramTest, TheProgramFolderItselfIsRefused) {
@@ -125,6 +128,69 @@ TEST_F(CopyProgramTest, TheProgramFolderItselfIsRefused) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("own folder"), std::string::npos);
     EXPECT_EQ(ReadText(source.Path() / "Setting.ini"), before);
+}
+
+// Links someone planted in the target, to files and to a folder of theirs: the copy replaces
+// the links with files and a folder of its own and writes nothing through them.
+TEST_F(CopyProgramTest, PlantedLinksAreReplacedNeverWrittenThrough) {
+    TempFolder theirs;
+    WriteText(theirs.Path() / "ctrl", "their ctrl");
+    WriteText(theirs.Path() / "settings", "[Theirs]\nKey=value\n");
+    WriteText(theirs.Path() / "skins" / "keep.bmp", "theirs");
+    const fs::path missing = theirs.Path() / "not there yet";
+    fs::create_symlink(theirs.Path() / "ctrl", target.Path() / "CtrlFile.ini");
+    fs::create_symlink(theirs.Path() / "settings", target.Path() / "Setting.ini");
+    fs::create_symlink(missing, target.Path() / "alarm.wav");
+    fs::create_symlink(theirs.Path() / "skins", target.Path() / "BMP");
+
+    const std::vector<std::string> messages = Copy(target.Path().string());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], platform::WithTrailingSeparator(target.Path().string()) +
+                               " already holds 4 of the program's files. Replace them with this "
+                               "copy?");
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(ReadText(theirs.Path() / "ctrl"), "their ctrl");
+    EXPECT_EQ(ReadText(theirs.Path() / "settings"), "[Theirs]\nKey=value\n");
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(theirs.Path()),
+                            fs::recursive_directory_iterator()),
+              4)
+        << "their three files and their folder, nothing more";
+    for (const char* name : {"CtrlFile.ini", "Setting.ini", "alarm.wav", "BMP"}) {
+        EXPECT_FALSE(fs::is_symlink(target.Path() / name)) << name;
+    }
+    EXPECT_EQ(ReadText(target.Path() / "CtrlFile.ini"), "CtrlFile.ini");
+    EXPECT_EQ(
+        platform::ReadProfileString(target.Path() / "Setting.ini", "Quarnel", "Server Name", ""),
+        "10.1.1.1");
+    const fs::path skin = platform::FromBackslashPath(ui::SkinFiles()[0].name);
+    EXPECT_EQ(ReadText(target.Path() / skin), ui::SkinFiles()[0].name);
+}
+
+// A target with an older copy is changed only after a Yes to the one question.
+TEST_F(CopyProgramTest, ReplacingAskedOnceAndNoLeavesTheTargetAlone) {
+    EXPECT_TRUE(Copy(target.Path().string()).empty()) << "nothing there yet: nothing to ask";
+    WriteText(target.Path() / "CtrlFile.ini", "older");
+    fs::remove(target.Path() / "AlarmData.dat");
+    WriteText(source.Path() / "Setting.ini", "[Quarnel]\nServer Name=10.2.2.2\n");
+
+    const std::vector<std::string> asked = Copy(target.Path().string(), false);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].find("Replace them"), std::string::npos) << asked[0];
+    EXPECT_EQ(percent, "  0%");
+    EXPECT_EQ(ReadText(target.Path() / "CtrlFile.ini"), "older");
+    EXPECT_FALSE(fs::exists(target.Path() / "AlarmData.dat"));
+    EXPECT_EQ(
+        platform::ReadProfileString(target.Path() / "Setting.ini", "Quarnel", "Server Name", ""),
+        "10.1.1.1");
+
+    EXPECT_EQ(Copy(target.Path().string(), true).size(), 1u);
+    EXPECT_EQ(percent, "100%");
+    EXPECT_EQ(ReadText(target.Path() / "CtrlFile.ini"), "CtrlFile.ini");
+    EXPECT_TRUE(fs::exists(target.Path() / "AlarmData.dat"));
+    EXPECT_EQ(
+        platform::ReadProfileString(target.Path() / "Setting.ini", "Quarnel", "Server Name", ""),
+        "10.2.2.2");
 }
 
 }  // namespace

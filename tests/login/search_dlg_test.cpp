@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <set>
 
 #include "device_emulator.h"
 #include "kernel/kernel_object.h"
@@ -21,24 +22,14 @@
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
 #include "test_support/recording_message_sink.h"
+#include "test_support/udp_flooder.h"
 
 namespace {
 
 using device_emulator::DiscoveryUnit;
 using device_emulator::Settings;
-
-// A UDP port that is free on loopback right now.
-std::uint16_t FreeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
+using test_support::FreeUdpPort;
+using test_support::UdpFlooder;
 
 std::string Bytes(std::initializer_list<int> values) {
     std::string bytes;
@@ -50,6 +41,30 @@ std::string Bytes(std::initializer_list<int> values) {
 
 std::string Padded(const std::string& text, std::size_t width) {
     return text + std::string(width - text.size(), '\0');
+}
+
+// A device's answer to `operation` with result or device code `code`.
+LanSearchBytes AnswerFrom(const std::array<std::uint8_t, 6>& mac, LanSearchOperation operation,
+                          std::uint8_t code, std::array<std::uint8_t, 4> address = {10, 9, 9, 9}) {
+    LanSearchDatagram answer;
+    answer.operation = static_cast<std::uint8_t>(operation);
+    answer.code = code;
+    answer.mac = mac;
+    answer.address = address;
+    answer.port = 80;
+    return EncodeLanSearchDatagram(answer);
+}
+
+// Datagrams for a flooder, each `length` bytes long (zeros after an answer).
+std::vector<std::string> Wire(const std::vector<LanSearchBytes>& datagrams,
+                              std::size_t length = kLanSearchDatagramSize) {
+    std::vector<std::string> wire;
+    for (const LanSearchBytes& datagram : datagrams) {
+        std::string bytes(datagram.begin(), datagram.end());
+        bytes.resize(length, '\0');
+        wire.push_back(std::move(bytes));
+    }
+    return wire;
 }
 
 class SearchTest : public ::testing::Test {
@@ -177,7 +192,7 @@ TEST_F(SearchTest, LateRepeatedAndShortAnswers) {
         int rows;
     } cases[] = {
         {std::chrono::milliseconds(100), 1, 76, 1},  // 2.5 s of the program's clock
-        {std::chrono::milliseconds(0), 2, 76, 2},
+        {std::chrono::milliseconds(0), 2, 76, 1},    // one row per device
         {std::chrono::milliseconds(0), 1, 75, 0},
         {std::chrono::milliseconds(0), 0, 76, 0},
     };
@@ -381,6 +396,158 @@ TEST_F(SearchTest, OkHandsOverTheChosenRow) {
     EXPECT_EQ(dialog.Choice()->server, "127.0.0.1");
     EXPECT_EQ(dialog.Choice()->port, 8088);
     EXPECT_EQ(dialog.m_strResultMac, "00:12:ab:34:cd:56");
+}
+
+// Hosts that answer the search without end, under ever new addresses and with datagrams that
+// are no answers: one row per device, no more rows than the bound, nothing that fails the checks,
+// and the search still ends when its time is up.
+TEST_F(SearchTest, AFloodOfAnswersGivesOneRowPerDeviceAndEnds) {
+    std::vector<LanSearchBytes> flood;
+    for (int i = 0; i < 1000; ++i) {
+        flood.push_back(AnswerFrom(
+            {0x02, 0, 0, 0, static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)},
+            LanSearchOperation::Search, 0x32));
+        flood.push_back(AnswerFrom({0x02, 0, 0, 0, 0, 7}, LanSearchOperation::Search, 0x57,
+                                   {10, 0, 0, static_cast<std::uint8_t>(i)}));
+    }
+    const LanSearchBytes noAnswers[] = {
+        AnswerFrom({0x01, 0, 0x5e, 0, 0, 1}, LanSearchOperation::Search, 0x32),  // group address
+        AnswerFrom({}, LanSearchOperation::Search, 0x32),                        // zero address
+        AnswerFrom({0x04, 0, 0, 0, 0, 1}, LanSearchOperation::SetAddress, 1),    // not a search
+    };
+    std::vector<LanSearchBytes> junk(std::begin(noAnswers), std::end(noAnswers));
+    Units({});
+    CSearchDlg dialog(nullptr, endpoints);
+    {
+        const UdpFlooder answers(endpoints.replyPort, Wire(flood));
+        const UdpFlooder wrong(endpoints.replyPort, Wire(junk));
+        const UdpFlooder lengths(
+            endpoints.replyPort,
+            Wire({AnswerFrom({0x04, 0, 0, 0, 0, 2}, LanSearchOperation::Search, 0x32)}, 77));
+        Search(dialog);
+        EXPECT_GT(answers.Sent(), LanAnswerCollector::kMaxDevices);
+    }
+    const int rows = dialog.m_DeviceList->topLevelItemCount();
+    EXPECT_EQ(rows, static_cast<int>(LanAnswerCollector::kMaxDevices));
+    EXPECT_EQ(static_cast<int>(dialog.Nodes().size()), rows);
+    std::set<std::string> macs;
+    for (int row = 0; row < rows; ++row) {
+        const std::string mac = dialog.m_DeviceList->topLevelItem(row)->text(1).toStdString();
+        EXPECT_TRUE(mac.starts_with("02:00:00:00:")) << mac;
+        macs.insert(mac);
+        EXPECT_EQ(dialog.Nodes()[static_cast<std::size_t>(rows - row - 1)].mac, mac);
+    }
+    EXPECT_EQ(macs.size(), static_cast<std::size_t>(rows)) << "one row per device";
+    EXPECT_FALSE(dialog.Searching());
+    EXPECT_TRUE(dialog.m_btnSearchAgain->isEnabled());
+}
+
+TEST(LanAnswerCheckTest, OnlyAWholeAnswerToWhatWasAskedFromADeviceCounts) {
+    const std::array<std::uint8_t, 6> device = {0x00, 0x12, 0xab, 0x34, 0xcd, 0x56};
+    const LanAnswerCheck search{LanSearchOperation::Search, std::nullopt};
+    const LanAnswerCheck reset{LanSearchOperation::Reset, device};
+    const struct {
+        const char* what;
+        LanSearchBytes datagram;
+        std::size_t length;
+        LanAnswerCheck check;
+        bool counts;
+    } cases[] = {
+        {"search answer", AnswerFrom(device, LanSearchOperation::Search, 0x32), 76, search, true},
+        {"short", AnswerFrom(device, LanSearchOperation::Search, 0x32), 75, search, false},
+        {"overlong", AnswerFrom(device, LanSearchOperation::Search, 0x32), 77, search, false},
+        {"another operation", AnswerFrom(device, LanSearchOperation::Reset, 1), 76, search, false},
+        {"zero MAC", AnswerFrom({}, LanSearchOperation::Search, 0x32), 76, search, false},
+        {"group MAC", AnswerFrom({0x01, 0, 0x5e, 0, 0, 1}, LanSearchOperation::Search, 0x32), 76,
+         search, false},
+        {"reset answer", AnswerFrom(device, LanSearchOperation::Reset, 1), 76, reset, true},
+        {"another device",
+         AnswerFrom({0x00, 0x12, 0xab, 0x34, 0xcd, 0x57}, LanSearchOperation::Reset, 1), 76, reset,
+         false},
+        {"a search answer from the device", AnswerFrom(device, LanSearchOperation::Search, 1), 76,
+         reset, false},
+    };
+    for (const auto& c : cases) {
+        std::uint8_t bytes[kLanSearchDatagramSize + 1] = {};
+        std::copy(c.datagram.begin(), c.datagram.end(), bytes);
+        EXPECT_EQ(IsLanAnswer(bytes, c.length, c.check), c.counts) << c.what;
+    }
+}
+
+TEST(LanAnswerCollectorTest, KeepsTheLatestAnswerOfBoundedDevicesAndAsksOnce) {
+    LanAnswerCollector collector;
+    const auto answer = [](int device, std::uint8_t code) {
+        return AnswerFrom({0x02, 0, 0, 0, static_cast<std::uint8_t>(device >> 8),
+                           static_cast<std::uint8_t>(device)},
+                          LanSearchOperation::Search, code);
+    };
+    EXPECT_TRUE(collector.Offer(answer(1, 0x32)));
+    EXPECT_FALSE(collector.Offer(answer(2, 0x32))) << "the dialog was told already";
+    EXPECT_FALSE(collector.Offer(answer(1, 0x57)));
+    std::vector<LanSearchBytes> taken = collector.Take();
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(DecodeLanSearchDatagram(taken[0]).code, 0x57) << "device 1's latest answer";
+    EXPECT_EQ(DecodeLanSearchDatagram(taken[1]).mac[5], 2);
+
+    EXPECT_TRUE(collector.Offer(answer(1, 0x32))) << "nothing waited: the dialog is told again";
+    for (int device = 3; device < 5000; ++device) {
+        collector.Offer(answer(device, 0x32));
+    }
+    taken = collector.Take();
+    // Every device but device 2, which was let in before and did not answer again.
+    EXPECT_EQ(taken.size(), LanAnswerCollector::kMaxDevices - 1);
+    EXPECT_TRUE(collector.Offer(answer(2, 0x71))) << "a device let in earlier still answers";
+    EXPECT_FALSE(collector.Offer(answer(6000, 0x32)));
+    EXPECT_EQ(collector.Take().size(), 1u);
+}
+
+// Any host can answer a set-address or reset: only the device asked, answering what it was
+// asked, decides the outcome; fakes before its answer are passed over.
+TEST_F(SearchTest, OnlyTheAskedDeviceAnswersApplyAndReset) {
+    const std::array<std::uint8_t, 6> asked = DiscoveryUnit{}.mac;
+    const struct {
+        bool reset;
+        std::uint8_t deviceCode;  // what the device asked answers
+        std::uint8_t fakeCode;    // what the fakes say
+        std::string message;
+    } cases[] = {
+        {false, 7, 1, "Apply setting is failed"},
+        {false, 1, 0, "Apply setting is successfully"},
+        {true, 9, 1, "Reset to default is failed"},
+        {true, 1, 2,
+         "Reset to default is successfully.It will take several seconds to finish reset "
+         "process"},
+    };
+    for (const auto& c : cases) {
+        device.Update([](Settings& s) { s.discovery = {}; });
+        device.Update([&](Settings& s) { s.discovery.reply_port = endpoints.replyPort; });
+        CSearchDlg dialog(nullptr, endpoints);
+        SearchAndChoose(dialog);
+        dialog.m_editServerIP->setText("127.0.0.3");
+        const LanSearchOperation operation =
+            c.reset ? LanSearchOperation::Reset : LanSearchOperation::SetAddress;
+        const LanSearchOperation other =
+            c.reset ? LanSearchOperation::SetAddress : LanSearchOperation::Reset;
+        device.Update([&](Settings& s) {
+            s.discovery.result_code = c.deviceCode;
+            s.discovery.reply_delay = std::chrono::milliseconds(150);
+        });
+        std::array<std::uint8_t, 6> someoneElse = asked;
+        someoneElse[5] ^= 1;
+        test_support::RecordingMessageSink seen;
+        {
+            // A steady stream, not a flood: a full socket buffer would drop the device's answer
+            // along with the fakes.
+            const UdpFlooder fakes(
+                endpoints.replyPort,
+                Wire({AnswerFrom(someoneElse, operation, c.fakeCode),
+                      AnswerFrom(asked, other, c.fakeCode),
+                      AnswerFrom(asked, LanSearchOperation::Search, c.fakeCode)}),
+                std::chrono::microseconds(500));
+            c.reset ? dialog.OnResetDefault() : dialog.OnApply();
+        }
+        EXPECT_EQ(seen.Texts(), std::vector<std::string>{c.message});
+    }
 }
 
 TEST(LanSearchDatagramTest, AddressTextsAreCheckedWhole) {

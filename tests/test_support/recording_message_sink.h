@@ -19,6 +19,17 @@ public:
         m_texts.push_back(text);
     }
 
+    // A question is recorded like a text and answered as SetAnswer said (No until then).
+    bool Ask(const std::string& question) override {
+        std::lock_guard lock(m_mutex);
+        m_texts.push_back(question);
+        return m_answer;
+    }
+    void SetAnswer(bool yes) {
+        std::lock_guard lock(m_mutex);
+        m_answer = yes;
+    }
+
     std::vector<std::string> Texts() const {
         std::lock_guard lock(m_mutex);
         return m_texts;
@@ -28,6 +39,7 @@ private:
     ui::MessageSink* m_previous;
     mutable std::mutex m_mutex;
     std::vector<std::string> m_texts;
+    bool m_answer = false;
 };
 
 }  // namespace test_support
