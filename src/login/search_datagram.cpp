@@ -206,7 +206,8 @@ LanReplySocket::Open LanReplySocket::Bind(const LanSearchEndpoints& endpoints) {
 
 bool IsLanAnswer(const std::uint8_t* datagram, std::size_t length, const LanAnswerCheck& check) {
     if (length != kLanSearchDatagramSize ||
-        datagram[kOperationOffset] != static_cast<std::uint8_t>(check.operation)) {
+        (check.operation &&
+         datagram[kOperationOffset] != static_cast<std::uint8_t>(*check.operation))) {
         return false;
     }
     LanMac mac;

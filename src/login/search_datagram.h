@@ -87,11 +87,12 @@ bool SendSearchBroadcast(const LanSearchBytes& datagram, const LanSearchEndpoint
 using LanMac = std::array<std::uint8_t, 6>;
 
 // What an answer must be to count. Any host on the network can send to the answer port, so a
-// datagram counts only when it is exactly one datagram long, carries the operation that was
-// asked, names a device by a unicast address, and for a set-address or reset, names the device
-// that was asked.
+// datagram counts only when it is exactly one datagram long and names a device by a unicast
+// address; a set-address or reset answer must also name the device that was asked and carry the
+// operation that was asked. A search answer's operation byte is not looked at: devices are not
+// held to echo it there, and a device left out of the list would be worse than a stray row.
 struct LanAnswerCheck {
-    LanSearchOperation operation;
+    std::optional<LanSearchOperation> operation;
     std::optional<LanMac> device;
 };
 bool IsLanAnswer(const std::uint8_t* datagram, std::size_t length, const LanAnswerCheck& check);

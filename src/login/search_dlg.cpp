@@ -231,7 +231,7 @@ std::uint32_t CSearchDlg::SearchReceiveThread(LanSearchEndpoints endpoints,
     // Whatever arrives, answer or not, counts as something heard: the search ends after a
     // silence of kAnswerWaitMs or at the first look at the clock after kSearchMs.
     const auto collector = std::make_shared<LanAnswerCollector>();
-    const LanAnswerCheck check{LanSearchOperation::Search, std::nullopt};
+    const LanAnswerCheck check{std::nullopt, std::nullopt};
     const std::uint32_t start = platform::GetTickCount();
     while (platform::GetTickCount() - start < kSearchMs) {
         LanSearchBytes answer{};
