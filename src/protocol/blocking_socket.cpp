@@ -144,12 +144,8 @@ int CBlockingSocket::SendAll(const void* buffer, int length, int seconds) {
 }
 
 int CBlockingSocket::Receive(void* buffer, int capacity, int seconds) {
-    return ReceiveWithin(buffer, capacity, Ms(seconds));
-}
-
-int CBlockingSocket::ReceiveWithin(void* buffer, int capacity, std::uint32_t milliseconds) {
     if (!m_hSocket || capacity <= 0 ||
-        platform::WaitReadable(Handle(), milliseconds) != platform::Readiness::Ready) {
+        platform::WaitReadable(Handle(), Ms(seconds)) != platform::Readiness::Ready) {
         return -1;
     }
     const ssize_t n = ::recv(Handle(), buffer, static_cast<std::size_t>(capacity), 0);

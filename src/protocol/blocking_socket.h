@@ -71,8 +71,6 @@ public:
     int SendAll(const void* buffer, int length, int seconds);
     // Bytes received, or -1 for no socket, time-out, error, stop or a peer that closed.
     int Receive(void* buffer, int capacity, int seconds);
-    // Receive with a wait of `milliseconds`, for a caller that spreads one time-out over several.
-    int ReceiveWithin(void* buffer, int capacity, std::uint32_t milliseconds);
     int ReceiveDatagram(void* buffer, int capacity, CSocketAddress& source, int seconds);
     int SendDatagram(const void* buffer, int length, const CSocketAddress& destination,
                      int seconds);

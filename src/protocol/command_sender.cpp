@@ -139,13 +139,14 @@ private:
     // -1 once the reply's time is up, else one receive within what is left of it.
     int Receive(void* into, int capacity) {
         const std::uint32_t elapsed = platform::GetTickCount() - m_dwReplyStart;
-        if (elapsed >= m_wholeReplyMs) {
+        if (elapsed >= m_wholeReplyMs ||
+            platform::WaitReadable(socket.Handle(), m_wholeReplyMs - elapsed) ==
+                platform::Readiness::TimedOut) {
             m_fOutOfTime = true;
             return -1;
         }
-        const int n = socket.ReceiveWithin(into, capacity, m_wholeReplyMs - elapsed);
-        m_fOutOfTime = n < 0 && platform::GetTickCount() - m_dwReplyStart >= m_wholeReplyMs;
-        return n;
+        // Readable, closed or stopped: the receive tells which without waiting.
+        return socket.Receive(into, capacity, 0);
     }
 
     std::uint32_t m_wholeReplyMs;
