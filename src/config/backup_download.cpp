@@ -62,9 +62,15 @@ std::string BackupRequestText(const BackupRequest& r, const std::string& cookie,
     // The cookie goes out even when it is empty.
     request.AddParam("Cookie", cookie);
     const std::pair<const char*, int> numbers[] = {
-        {"Year", r.year},     {"Month", r.month},   {"Day", r.day},
-        {"Hour", r.hour},     {"Minute", r.minute}, {"Second", r.second},
-        {"Num", static_cast<int>(r.disk)}, {"CH", r.channel}, {"Size", r.megabytes},
+        {"Year", r.year},
+        {"Month", r.month},
+        {"Day", r.day},
+        {"Hour", r.hour},
+        {"Minute", r.minute},
+        {"Second", r.second},
+        {"Num", static_cast<int>(r.disk)},
+        {"CH", r.channel},
+        {"Size", r.megabytes},
     };
     for (const auto& [name, value] : numbers) {
         request.AddParamInt(name, value);

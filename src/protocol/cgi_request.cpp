@@ -52,8 +52,7 @@ std::string NameCharacters(std::string_view characters) {
 }
 
 bool RequestCarries(std::string_view target, std::string_view host) {
-    return target.starts_with('/') &&
-           std::all_of(target.begin(), target.end(), TargetCarries) &&
+    return target.starts_with('/') && std::all_of(target.begin(), target.end(), TargetCarries) &&
            UncarriableCharacters(host).empty();
 }
 
@@ -100,10 +99,11 @@ std::string DeviceRequestHead(std::string_view target, std::string_view host,
     if (bodyLength) {
         text += "Content-Length: " + std::to_string(*bodyLength) + "\r\n";
     }
-    text += "Accept-Encoding: gzip, deflate\r\n"
-            "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR "
-            "1.1.4322)\r\n"
-            "Host: ";
+    text +=
+        "Accept-Encoding: gzip, deflate\r\n"
+        "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR "
+        "1.1.4322)\r\n"
+        "Host: ";
     text += host;
     text += "\r\nConnection: Keep-Alive\r\n\r\n";
     return text;

@@ -105,9 +105,8 @@ public:
         char piece[1460];
         while (m_received.find("\r\n\r\n") == std::string::npos &&
                m_received.size() < kHeaderCapacity) {
-            const int n = Receive(
-                piece,
-                static_cast<int>(std::min(sizeof piece, kHeaderCapacity - m_received.size())));
+            const int n = Receive(piece, static_cast<int>(std::min(
+                                             sizeof piece, kHeaderCapacity - m_received.size())));
             if (n <= 0) {
                 break;
             }
@@ -194,8 +193,8 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
                      std::uint16_t sendSeconds, std::uint16_t receiveSeconds,
                      std::uint16_t showTimeout) {
     // A refused request has no url; one that a request line cannot carry is not sent at all.
-    std::string request = DeviceRequestHead(
-        url, g_strHostName.Get(), body ? std::optional(bodyLength) : std::nullopt);
+    std::string request = DeviceRequestHead(url, g_strHostName.Get(),
+                                            body ? std::optional(bodyLength) : std::nullopt);
     if (request.empty()) {
         return 0;
     }

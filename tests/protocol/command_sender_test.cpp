@@ -216,8 +216,8 @@ TEST(CgiRequest, ValuesTheQueryCannotCarryAreNamedAndRefuseTheRequest) {
         r.AddParam("Username", "admin");
         EXPECT_EQ(r.AddParam("Password", c.value), c.refused.empty() ? 1u : 0u);
         EXPECT_EQ(r.Refused(), c.refused);
-        EXPECT_EQ(r.Url(), c.refused.empty() ? "/Login.cgi?Username=admin&Password=" + c.value
-                                             : "");
+        EXPECT_EQ(r.Url(),
+                  c.refused.empty() ? "/Login.cgi?Username=admin&Password=" + c.value : "");
     }
     EXPECT_EQ(NameCharacters(std::string("&= \n", 4)), "\"&\", \"=\", the blank, 0x0A");
 

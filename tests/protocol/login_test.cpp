@@ -159,8 +159,9 @@ TEST_F(LoginObject, ALoginTextTheQueryCannotCarryIsNamedAndNeverSent) {
          "The password holds characters that cannot be sent to the device: \"&\", \"=\"."},
         {"ad min", "admin",
          "The user name holds characters that cannot be sent to the device: the blank."},
-        {"admin", "50%#", "The password holds characters that cannot be sent to the device: "
-                          "\"%\", \"#\"."},
+        {"admin", "50%#",
+         "The password holds characters that cannot be sent to the device: "
+         "\"%\", \"#\"."},
         {"admin\r\nX-Evil: 1", "admin",
          "The user name holds characters that cannot be sent to the device: 0x0D, 0x0A, the "
          "blank."},
