@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "platform/atomic_file.h"
 #include "platform/byte_order.h"
 #include "platform/unique_file.h"
+#include "protocol/cgi_request.h"
 
 namespace config {
 
@@ -73,24 +75,24 @@ std::uint8_t DiskNumberOfRow(const DiskMap& map, int row) {
 
 std::string BackupRequestText(const BackupRequest& r, const std::string& cookie,
                               const std::string& host) {
-    char query[512];
-    std::snprintf(query, sizeof query,
-                  "Cookie=%s&Year=%d&Month=%d&Day=%d&Hour=%d&Minute=%d&Second=%d&Num=%d&CH=%d&"
-                  "Size=%d",
-                  cookie.c_str(), r.year, r.month, r.day, r.hour, r.minute, r.second,
-                  static_cast<int>(r.disk), r.channel, r.megabytes);
-    return std::string("GET /NetworkBk.cgi?") + query +
-           " HTTP/1.1\r\n"
-           "Accept: */* \r\n"
-           "Accept-Language: zh-tw\r\n"
-           "Accept-Encoding: gzip, deflate\r\n"
-           "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR "
-           "1.1.4322)\r\n"
-           "Host: " +
-           host +
-           "\r\n"
-           "Connection: Keep-Alive\r\n"
-           "\r\n";
+    CCgiRequest request(CGI_NETWORKBK);
+    // The cookie goes out even when it is empty.
+    request.AddParam("Cookie", cookie);
+    const std::pair<const char*, int> numbers[] = {
+        {"Year", r.year},
+        {"Month", r.month},
+        {"Day", r.day},
+        {"Hour", r.hour},
+        {"Minute", r.minute},
+        {"Second", r.second},
+        {"Num", static_cast<int>(r.disk)},
+        {"CH", r.channel},
+        {"Size", r.megabytes},
+    };
+    for (const auto& [name, value] : numbers) {
+        request.AddParamInt(name, value);
+    }
+    return DeviceRequestHead(request.Url(), host);
 }
 
 BackupBlockHeader BackupBlockHeader::Decode(const std::uint8_t* bytes) {

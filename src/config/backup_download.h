@@ -52,7 +52,8 @@ struct BackupRequest {
     int megabytes = 0;
 };
 
-// The whole request, request line to the blank line; it has no body.
+// The whole request, request line to the blank line; it has no body. Empty when the cookie or
+// the host holds characters a request cannot carry.
 std::string BackupRequestText(const BackupRequest& request, const std::string& cookie,
                               const std::string& host);
 

@@ -72,13 +72,18 @@ void SectionSends::BeginStep(std::function<void()> onSent) {
 }
 
 void SectionSends::Add(std::uint8_t section, std::span<const std::uint8_t> bytes,
-                       std::string failureText, std::function<void()> onTried) {
-    m_steps.back().entries.push_back(
-        {section, {bytes.begin(), bytes.end()}, std::move(failureText), std::move(onTried), {}});
+                       std::string failureText, std::function<void()> onTried,
+                       std::function<void()> onAccepted) {
+    m_steps.back().entries.push_back({section,
+                                      {bytes.begin(), bytes.end()},
+                                      std::move(failureText),
+                                      std::move(onTried),
+                                      std::move(onAccepted),
+                                      {}});
 }
 
 void SectionSends::AddWork(std::function<void()> work) {
-    m_steps.back().entries.push_back({0, {}, {}, {}, std::move(work)});
+    m_steps.back().entries.push_back({0, {}, {}, {}, {}, std::move(work)});
 }
 
 SectionSends::Outcome SectionSends::Run() const {
@@ -86,7 +91,7 @@ SectionSends::Outcome SectionSends::Run() const {
     for (const Step& step : m_steps) {
         StepResult& result = outcome.emplace_back();
         for (const Entry& entry : step.entries) {
-            // After a cancel nothing more may reach the device, not even a pending address.
+            // After a cancel nothing more may reach the device.
             if (platform::StopRequested()) {
                 return outcome;
             }
@@ -97,6 +102,8 @@ SectionSends::Outcome SectionSends::Run() const {
                                         static_cast<std::uint32_t>(entry.bytes.size()), 0) == 0) {
                 result.failed = true;
                 break;
+            } else if (entry.onAccepted) {
+                entry.onAccepted();
             }
         }
     }

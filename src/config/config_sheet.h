@@ -84,9 +84,11 @@ public:
     void BeginStep(std::function<void()> onSent = {});
     // Adds a send of a copy of `bytes` to the step; its failure shows `failureText` (4012 when
     // empty). `onTried` runs on the window's thread after the run when the send was tried,
-    // whether or not it went through.
+    // whether or not it went through. `onAccepted` runs on the command's thread the moment the
+    // device accepted the send, before anything else goes out, also when a cancel follows.
     void Add(std::uint8_t section, std::span<const std::uint8_t> bytes,
-             std::string failureText = {}, std::function<void()> onTried = {});
+             std::string failureText = {}, std::function<void()> onTried = {},
+             std::function<void()> onAccepted = {});
     // Adds work that cannot fail and must run in its place among the sends.
     void AddWork(std::function<void()> work);
 
@@ -102,6 +104,7 @@ private:
         std::vector<std::uint8_t> bytes;
         std::string failureText;
         std::function<void()> onTried;
+        std::function<void()> onAccepted;
         std::function<void()> work;  // set: the entry is this work, not a send
     };
     struct Step {

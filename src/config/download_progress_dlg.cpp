@@ -118,14 +118,17 @@ std::uint32_t DownloadFileThread(const DownloadJob& job) {
     if (platform::WaitForAnyObject(events, platform::kInfinite) != platform::kWaitObject0) {
         return 0;
     }
+    const std::string request =
+        config::BackupRequestText(job.request, g_szSessionCookie.Get(), g_strHostName.Get());
+    if (request.empty()) {
+        return Report(job, kDownloadSendFailed);
+    }
     CBlockingSocket socket;
     try {
         const DeviceAddress device = GetDeviceAddress();
         socket.Create(CBlockingSocket::kStream);
         socket.Connect(CBlockingSocket::GetHostByName(device.server, device.webPort),
                        kCommandSeconds);
-        const std::string request =
-            config::BackupRequestText(job.request, g_szSessionCookie.Get(), g_strHostName.Get());
         socket.SendAll(request.data(), static_cast<int>(request.size()), kCommandSeconds);
     } catch (const CBlockingSocketException&) {
         socket.Cleanup();

@@ -82,15 +82,14 @@ UploadResult SendFirmwareChunks(std::span<const std::uint8_t> image, const std::
 
 bool OpenUpgradeVideoConnection(CBlockingSocket& socket) {
     const DeviceAddress device = GetDeviceAddress();
-    const std::string request = "GET /Getvideo.cgi?Cookie=" + g_szSessionCookie.Get() +
-                                "&Fake=1 HTTP/1.1\r\n"
-                                "Accept: */* \r\n"
-                                "Accept-Language: zh-tw\r\n"
-                                "Accept-Encoding: gzip, deflate\r\n"
-                                "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; "
-                                "SV1; .NET CLR 1.1.4322)\r\n"
-                                "Host: " +
-                                g_strHostName.Get() + "\r\nConnection: Keep-Alive\r\n\r\n";
+    CCgiRequest target(CGI_GETVIDEO);
+    // The cookie goes out even when it is empty.
+    target.AddParam("Cookie", g_szSessionCookie.Get());
+    target.AddParam("Fake", "1");
+    const std::string request = DeviceRequestHead(target.Url(), g_strHostName.Get());
+    if (request.empty()) {
+        return false;
+    }
     try {
         socket.Create(CBlockingSocket::kStream);
         const CSocketAddress address =

@@ -367,8 +367,8 @@ void MySystemDialog::ApplyNetworkPage(MySystemDialog& sheet, NetworkConfigPage& 
     if (!WriteIpChanges(sheet.m_saved.network, settings, next)) {
         return;
     }
-    // The device answers the IP send from its old address and then moves; the sender switches
-    // to the new address or port after that reply, so the commands after the sheet reach it.
+    // The device answers the IP send from its old address and then moves; the client follows
+    // when, and only when, the device accepted that send, so the commands after it reach it.
     std::optional<std::string> server;
     if (settings.address != sheet.m_saved.network.address) {
         server = DottedAddress(settings.address);
@@ -377,18 +377,13 @@ void MySystemDialog::ApplyNetworkPage(MySystemDialog& sheet, NetworkConfigPage& 
     if (settings.webPort != sheet.m_saved.network.webPort && settings.webPort != 0) {
         webPort = settings.webPort;
     }
-    sends.AddWork([server, webPort] {
-        if (server) {
-            SetPendingServer(*server);
-        }
-        if (webPort) {
-            SetPendingWebPort(*webPort);
-        }
-    });
     // The device may already be moving to its new address when the send fails, so the sheet
     // waits either way.
-    sends.Add(CFG_IP, next.IP, {}, [&sheet, ip = next.IP] {
-        g_lpApp->m_SysCfg.IP = ip;
-        sheet.m_fNewAddressTried = true;
-    });
+    sends.Add(
+        CFG_IP, next.IP, {},
+        [&sheet, ip = next.IP] {
+            g_lpApp->m_SysCfg.IP = ip;
+            sheet.m_fNewAddressTried = true;
+        },
+        [server, webPort] { SwitchDeviceAddress(server, webPort); });
 }

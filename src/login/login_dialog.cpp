@@ -13,6 +13,7 @@
 #include "login/connect_dialog.h"
 #include "platform/process.h"
 #include "protocol/command_sender.h"
+#include "protocol/login.h"
 #include "recording/record_file.h"
 #include "ui/message_ids.h"
 #include "ui/message_sink.h"
@@ -82,6 +83,20 @@ constexpr FailureText kFailureTexts[] = {
     {kTooManyUsers, "Too many user"},
     {kDeviceNotSupported, "No support this device"},
 };
+
+// Both login buttons refuse, before anything is sent, an empty user name or password and one
+// that a request cannot carry; the message says which.
+bool LoginTextsSendable(const std::string& user, const std::string& password) {
+    if (user.empty() || password.empty()) {
+        ui::ShowMessage(ui::texts::kUserOrPasswordWrong);
+        return false;
+    }
+    if (const auto refused = RefusedLoginText(user, password)) {
+        ui::ShowMessage(*refused);
+        return false;
+    }
+    return true;
+}
 
 bool IsRecordFile(const std::filesystem::path& path) {
     std::string extension = path.extension().string();
@@ -431,8 +446,7 @@ void LoginDialog::OnLoginSuccess(ui::WPARAM, ui::LPARAM lParam) {
 
 void LoginDialog::OnConnectButton() {
     UpdateData(true);
-    if (m_strUserName.empty() || m_strPassword.empty()) {
-        ui::ShowMessage(ui::texts::kUserOrPasswordWrong);
+    if (!LoginTextsSendable(m_strUserName, m_strPassword)) {
         return;
     }
     m_bError = false;
@@ -501,8 +515,7 @@ void LoginDialog::OnCopyProgramButton() {
 
 void LoginDialog::OnUpgradeFirmwareButton() {
     UpdateData(true);
-    if (m_strUserName.empty() || m_strPassword.empty()) {
-        ui::ShowMessage(ui::texts::kUserOrPasswordWrong);
+    if (!LoginTextsSendable(m_strUserName, m_strPassword)) {
         return;
     }
     CConnectProgressDlg connecting(this, Texts());

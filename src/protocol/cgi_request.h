@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,12 +46,31 @@ inline constexpr std::array<CgiCommandEntry, 20> CgiCommandTable = {{
     {18, "/NetworkBk.cgi"},    {19, "/PTZReset.cgi"},
 }};
 
+// The characters of `value` that a request cannot carry as typed, each once, in the order they
+// first appear: control characters and the blank, which would end the request line, and "&",
+// "=", "?", "#" and "%", which would add parameters, end the target or read as an escape. Empty
+// when the value can go as it is. The device reads the query raw and decodes nothing, so such a
+// value is refused, never encoded.
+std::string UncarriableCharacters(std::string_view value);
+
+// `characters` for a message: each printable one in quotes, the blank and control characters by
+// name ("\"&\", \"=\", the blank, 0x0A").
+std::string NameCharacters(std::string_view characters);
+
+// True when `target` can stand in a request line: it begins with "/" and holds none of the
+// characters above other than the query's own "?", "&" and "=", and `host` holds none at all.
+bool RequestCarries(std::string_view target, std::string_view host);
+
 // The path of a command followed by "?name=value&name=value...". Names and values go in as they
-// are: the device reads the query raw, so nothing is percent-encoded.
+// are: the device reads the query raw, so nothing is percent-encoded. A value the query cannot
+// carry refuses the whole request instead.
 class CCgiRequest {
 public:
     explicit CCgiRequest(std::uint8_t command);
 
+    // 1; 0 when `name` or `value` holds characters a request cannot carry. A refused request has
+    // no url (so nothing sends it), takes no further parameters until Reset, and Refused() names
+    // the characters.
     std::uint32_t AddParam(const std::string& name, const std::string& value);
     std::uint32_t AddParamInt(const std::string& name, int value);
     std::uint32_t Reset();
@@ -58,9 +78,17 @@ public:
     std::uint8_t Command() const { return m_bCommand; }
     const std::string& Url() const { return m_strUrl; }
     std::size_t GetUrlLength() const { return m_strUrl.size(); }
+    const std::string& Refused() const { return m_strRefused; }
 
 private:
     std::string m_strUrl;
+    std::string m_strRefused;
     std::uint16_t m_wParamCount = 0;
     std::uint8_t m_bCommand;
 };
+
+// The whole head of a GET for `target` as the device expects it: the request line, the fixed
+// header lines (with Content-Length when `bodyLength` is given), "Host:" with `host`, the blank
+// line. Empty when the request cannot carry `target` or `host` (RequestCarries).
+std::string DeviceRequestHead(std::string_view target, std::string_view host,
+                              std::optional<std::uint32_t> bodyLength = std::nullopt);

@@ -10,6 +10,7 @@
 
 #include "kernel/kernel_object.h"
 #include "kernel/trace_log.h"
+#include "platform/clock.h"
 #include "protocol/blocking_socket.h"
 #include "protocol/cgi_request.h"
 #include "protocol/session.h"
@@ -17,9 +18,6 @@
 
 namespace {
 
-constexpr const char* kHeaderLines =
-    "Accept-Encoding: gzip, deflate\r\n"
-    "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 1.1.4322)\r\n";
 constexpr const char* kWrongAddress = "IP Address is wrong.";
 constexpr const char* kConnectTimeOut = "Create connection is time out";
 // Replies of this many bytes or fewer cannot hold a status line.
@@ -28,21 +26,6 @@ constexpr std::size_t kShortestReply = 12;
 constexpr std::size_t kHeaderCapacity = 4096;
 
 std::mutex g_addressMutex;
-std::optional<std::string> g_strPendingServer;
-std::optional<std::uint16_t> g_wPendingWebPort;
-
-std::string RequestText(const std::string& url, const void* body, std::uint32_t bodyLength) {
-    std::string text = "GET " + url + " HTTP/1.1\r\nAccept: */* \r\nAccept-Language: zh-tw\r\n";
-    if (body) {
-        text += "Content-Length: " + std::to_string(bodyLength) + "\r\n";
-    }
-    text += kHeaderLines;
-    text += "Host: " + g_strHostName.Get() + "\r\nConnection: Keep-Alive\r\n\r\n";
-    if (body) {
-        text.append(static_cast<const char*>(body), bodyLength);
-    }
-    return text;
-}
 
 // A wrong address typed by the user gets a box; a worker thread must not raise one, so there
 // the status line and the trace tell it.
@@ -54,19 +37,6 @@ void ReportWrongAddress() {
     TraceLogWrite(kWrongAddress);
     if (MainWindowLink* window = g_lpApp ? g_lpApp->m_pMainDialog.load() : nullptr) {
         window->ShowStatusText(kWrongAddress);
-    }
-}
-
-void ApplyPendingAddress() {
-    std::lock_guard lock(g_addressMutex);
-    ::CSettingINI& settings = g_lpApp->CSettingINI;
-    if (g_wPendingWebPort) {
-        settings.m_wWebPort = *g_wPendingWebPort;
-        g_wPendingWebPort.reset();
-    }
-    if (g_strPendingServer) {
-        settings.m_strServerName = *g_strPendingServer;
-        g_strPendingServer.reset();
     }
 }
 
@@ -119,22 +89,24 @@ int StatusOf(std::string_view reply) {
     return std::atoi(std::string(rest.substr(0, rest.find(' '))).c_str());
 }
 
+// One exchange's connection. The receive time-out bounds the whole reply, header and body
+// together, so a device that trickles its bytes cannot hold the caller longer than a silent one.
 class ConnectionToDevice {
 public:
-    explicit ConnectionToDevice(std::uint16_t receiveSeconds) : m_receiveSeconds(receiveSeconds) {}
+    explicit ConnectionToDevice(std::uint16_t receiveSeconds)
+        : m_wholeReplyMs(static_cast<std::uint32_t>(receiveSeconds) * 1000u) {}
 
     CBlockingSocket socket;
 
     // Receives until the header block is complete, the peer stops sending or the header room is
-    // full. Returns the bytes received so far.
+    // full. Returns the bytes received so far. The reply's time starts here.
     const std::string& ReceiveHeader() {
+        m_dwReplyStart = platform::GetTickCount();
         char piece[1460];
         while (m_received.find("\r\n\r\n") == std::string::npos &&
                m_received.size() < kHeaderCapacity) {
-            const int n = socket.Receive(
-                piece,
-                static_cast<int>(std::min(sizeof piece, kHeaderCapacity - m_received.size())),
-                m_receiveSeconds);
+            const int n = Receive(piece, static_cast<int>(std::min(
+                                             sizeof piece, kHeaderCapacity - m_received.size())));
             if (n <= 0) {
                 break;
             }
@@ -143,6 +115,9 @@ public:
         return m_received;
     }
 
+    // True when the last receive ended because the reply's time was up.
+    bool OutOfTime() const { return m_fOutOfTime; }
+
     // Fills `out` with exactly `length` body bytes: those already received behind the header,
     // then more receives. False when the device sends fewer in time.
     bool ReceiveBody(std::size_t headerEnd, std::uint8_t* out, std::size_t length) {
@@ -150,8 +125,7 @@ public:
         std::memcpy(out, m_received.data() + headerEnd, inHand);
         std::size_t have = inHand;
         while (have < length) {
-            const int n =
-                socket.Receive(out + have, static_cast<int>(length - have), m_receiveSeconds);
+            const int n = Receive(out + have, static_cast<int>(length - have));
             if (n <= 0) {
                 return false;
             }
@@ -161,7 +135,22 @@ public:
     }
 
 private:
-    std::uint16_t m_receiveSeconds;
+    // -1 once the reply's time is up, else one receive within what is left of it.
+    int Receive(void* into, int capacity) {
+        const std::uint32_t elapsed = platform::GetTickCount() - m_dwReplyStart;
+        if (elapsed >= m_wholeReplyMs ||
+            platform::WaitReadable(socket.Handle(), m_wholeReplyMs - elapsed) ==
+                platform::Readiness::TimedOut) {
+            m_fOutOfTime = true;
+            return -1;
+        }
+        // Readable, closed or stopped: the receive tells which without waiting.
+        return socket.Receive(into, capacity, 0);
+    }
+
+    std::uint32_t m_wholeReplyMs;
+    std::uint32_t m_dwReplyStart = 0;
+    bool m_fOutOfTime = false;
     std::string m_received;
 };
 
@@ -184,19 +173,18 @@ void SetDeviceAddress(const std::string& server, std::uint16_t webPort) {
     std::lock_guard lock(g_addressMutex);
     g_lpApp->CSettingINI.m_strServerName = server;
     g_lpApp->CSettingINI.m_wWebPort = webPort;
-    // A switch still pending belongs to the device the client talked to before.
-    g_strPendingServer.reset();
-    g_wPendingWebPort.reset();
 }
 
-void SetPendingServer(const std::string& dotted) {
+void SwitchDeviceAddress(const std::optional<std::string>& server,
+                         std::optional<std::uint16_t> webPort) {
     std::lock_guard lock(g_addressMutex);
-    g_strPendingServer = dotted;
-}
-
-void SetPendingWebPort(std::uint16_t port) {
-    std::lock_guard lock(g_addressMutex);
-    g_wPendingWebPort = port;
+    ::CSettingINI& settings = g_lpApp->CSettingINI;
+    if (server) {
+        settings.m_strServerName = *server;
+    }
+    if (webPort) {
+        settings.m_wWebPort = *webPort;
+    }
 }
 
 int VortaSendCommand(std::uint8_t command, const std::string& url, const void* body,
@@ -204,12 +192,15 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
                      std::uint32_t replyCapacity, std::uint32_t* replyLength,
                      std::uint16_t sendSeconds, std::uint16_t receiveSeconds,
                      std::uint16_t showTimeout) {
-    // Parameters go out unencoded, as the device expects; a line break or NUL among them would
-    // end the request line early, so such a request is not sent at all.
-    if (url.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+    // A refused request has no url; one that a request line cannot carry is not sent at all.
+    std::string request = DeviceRequestHead(url, g_strHostName.Get(),
+                                            body ? std::optional(bodyLength) : std::nullopt);
+    if (request.empty()) {
         return 0;
     }
-    const std::string request = RequestText(url, body, bodyLength);
+    if (body) {
+        request.append(static_cast<const char*>(body), bodyLength);
+    }
     const DeviceAddress device = GetDeviceAddress();
     ConnectionToDevice connection(receiveSeconds);
     try {
@@ -251,7 +242,9 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
     }
 
     const std::string& received = connection.ReceiveHeader();
-    if (received.size() <= kShortestReply) {
+    // A header cut short by the device's close is read as far as it came; one that was still
+    // arriving when the time ran out is no reply.
+    if (received.size() <= kShortestReply || connection.OutOfTime()) {
         return 0;
     }
     const int httpStatus = StatusOf(received);
@@ -283,6 +276,5 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
     if (replyLength) {
         *replyLength = reply ? static_cast<std::uint32_t>(contentLength) : 0;
     }
-    ApplyPendingAddress();
     return 1;
 }

@@ -5,6 +5,7 @@
 // 200, return the body by its Content-Length, close.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct VortaStatus {
@@ -17,6 +18,8 @@ inline constexpr std::uint16_t kCommandSeconds = 15;
 
 // 1 on success, 0 on failure. The body goes to `reply` (at most `replyCapacity` bytes; a body
 // that does not fit fails the call) with its length in `*replyLength`; both may be null.
+// `receiveSeconds` bounds the whole reply, however its bytes arrive. An url a request line cannot
+// carry (an empty one, as a refused CCgiRequest leaves) fails the call before anything is sent.
 // `showTimeout` 1 makes a failed connection of the login command show a status text.
 int VortaSendCommand(std::uint8_t command, const std::string& url, const void* body,
                      std::uint32_t bodyLength, VortaStatus* status, void* reply,
@@ -28,16 +31,17 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
 int IsDottedAddress(const std::string& text);
 
 // The device's address and web port as the settings hold them. Senders on several threads read
-// them while a login, the network page or a successful reply may change them.
+// them while a login or the network page may change them.
 struct DeviceAddress {
     std::string server;
     std::uint16_t webPort = 0;
 };
 DeviceAddress GetDeviceAddress();
-// Also drops any address switch still pending.
 void SetDeviceAddress(const std::string& server, std::uint16_t webPort);
 
-// A new device address or web port that the network page has sent to the device: it takes
-// effect after the next reply with status 200, so that command still goes to the old address.
-void SetPendingServer(const std::string& dotted);
-void SetPendingWebPort(std::uint16_t port);
+// Moves the client to the address and web port the device has just accepted in its IP section;
+// a part left unset stays as it is. The caller does it straight after that send's own accepted
+// reply, so the send itself went to the old address and every command after it goes to the new
+// one.
+void SwitchDeviceAddress(const std::optional<std::string>& server,
+                         std::optional<std::uint16_t> webPort);

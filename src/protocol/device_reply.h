@@ -31,7 +31,8 @@ struct LoginReply {
     std::optional<std::string> hostName;
 };
 
-// nullopt when the reply has no "Session-ID=" item or one longer than the cookie can hold.
+// nullopt when the reply has no "Session-ID=" item, or one longer than the cookie can hold or
+// with a character that a cookie, or the query of a later request, cannot carry.
 std::optional<LoginReply> ParseLoginReply(std::string_view reply);
 
 struct PeripheralInfo {

@@ -74,6 +74,22 @@ LoginOutcome SendLoginRequest(const std::string& user, const std::string& passwo
     return LoginOutcome::LoggedIn;
 }
 
+std::optional<std::string> RefusedLoginText(const std::string& user, const std::string& password) {
+    const struct {
+        const char* label;
+        const std::string& text;
+    } fields[] = {{"user name", user}, {"password", password}};
+    for (const auto& field : fields) {
+        const std::string refused = UncarriableCharacters(field.text);
+        if (!refused.empty()) {
+            return std::string("The ") + field.label +
+                   " holds characters that cannot be sent to the device: " +
+                   NameCharacters(refused) + ".";
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> SendDeviceInfoRequest() {
     CCgiRequest request(CGI_GETDEVICEINFO);
     if (!g_szSessionCookie.Empty()) {

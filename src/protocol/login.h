@@ -49,8 +49,13 @@ void ReleaseLoginObject();
 // a refused command leaves its HTTP status in `status`; a successful one leaves the parsed reply in
 // `parsed`, for callers that judge its items.
 enum class LoginOutcome { CommandFailed, NoSession, LoggedIn };
+// A user name or password that a request cannot carry is not sent: CommandFailed.
 LoginOutcome SendLoginRequest(const std::string& user, const std::string& password,
                               VortaStatus* status = nullptr, LoginReply* parsed = nullptr);
+
+// The message for a user name or password that a request cannot carry, naming the characters;
+// nothing when both can go. The login windows show it before they start a login.
+std::optional<std::string> RefusedLoginText(const std::string& user, const std::string& password);
 
 // "/Getdeviceinfo.cgi" with the cookie, resolution and quality; the reply body, or nothing on
 // failure or an empty reply.

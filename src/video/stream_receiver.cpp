@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/thread.h"
 #include "protocol/blocking_socket.h"
+#include "protocol/cgi_request.h"
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
 #include "video/frame_slots.h"
@@ -35,12 +36,20 @@ std::atomic<std::uint32_t> g_streamState{kStreamIdle};
 // Refused: the device answered the stream request with an HTTP status line.
 enum class Ending { Stopped, Broken, Refused };
 
+// Empty when the cookie or the host holds characters a request cannot carry.
 std::string VideoRequest() {
-    return "GET /Getvideo.cgi?Cookie=" + g_szSessionCookie.Get() +
+    CCgiRequest target(CGI_GETVIDEO);
+    // The cookie goes out even when it is empty.
+    target.AddParam("Cookie", g_szSessionCookie.Get());
+    const std::string host = g_strHostName.Get();
+    if (!RequestCarries(target.Url(), host)) {
+        return {};
+    }
+    return "GET " + target.Url() +
            " HTTP/1.1\r\nAccept: */* \r\nAccept-Language: zh-tw/r/nAccept-Encoding: gzip, "
            "deflate\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET "
            "CLR 1.1.4322)\r\nHost: " +
-           g_strHostName.Get() + "\r\nConnection: Keep-Alive\r\n\r\n";
+           host + "\r\nConnection: Keep-Alive\r\n\r\n";
 }
 
 // One connection's packets. Bytes that arrive behind a packet stay at the front of the receive
@@ -83,6 +92,10 @@ private:
 };
 
 bool StreamConnection::Connect() {
+    const std::string request = VideoRequest();
+    if (request.empty()) {
+        return Fail("Stream request not sent: the session cookie cannot be carried");
+    }
     try {
         const DeviceAddress device = GetDeviceAddress();
         m_socket.Create(CBlockingSocket::kStream);
@@ -94,7 +107,6 @@ bool StreamConnection::Connect() {
         return Fail("sClient.Connect failed");
     }
     try {
-        const std::string request = VideoRequest();
         m_socket.Write(request.data(), static_cast<int>(request.size()), kSendSeconds);
     } catch (const CBlockingSocketException&) {
         return Fail("sClient.Write failed");

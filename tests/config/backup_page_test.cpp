@@ -511,6 +511,15 @@ TEST_F(BackupTest, AnUnreachableDeviceIsReported) {
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{ui::LoadString(4065)});
 }
 
+// The session cookie is checked at the login; this request keeps its own guard all the same.
+TEST_F(BackupTest, ACookieTheRequestCannotCarryIsNotSent) {
+    g_szSessionCookie.Set("S3SS10N&Size=500");
+    auto dialog = StartDownload();
+    ASSERT_TRUE(Finished(*dialog));
+    EXPECT_EQ(dialog->m_strStatus, ui::LoadString(4065));
+    EXPECT_TRUE(device.Requests("/NetworkBk.cgi").empty());
+}
+
 TEST_F(BackupTest, ClosingTheWindowStopsTheWorkerAtOnce) {
     Backup([](BackupSettings& b) {
         b.data_bytes = 6 * 2048;

@@ -268,6 +268,14 @@ TEST_F(FirmwareUpgradeTest, NoVideoConnectionNoPieces) {
     EXPECT_TRUE(dialog.m_btnUpgrade.isEnabled());
 }
 
+TEST_F(FirmwareUpgradeTest, ACookieTheRequestCannotCarryOpensNoVideoConnection) {
+    WriteFirmware("KERNEL.BIN", 1000);
+    g_szSessionCookie.Set("C00K1E Fake");
+    UpgradeAndWait();
+    EXPECT_TRUE(device.Requests().empty());
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{Text(4077)});
+}
+
 TEST_F(FirmwareUpgradeTest, AFileThatCannotBeSentStartsNothing) {
     std::ofstream(folder.Path() / "empty.bin", std::ios::binary).flush();
     fs::create_directories(folder.Path() / "folder.bin");

@@ -12,6 +12,8 @@
 
 namespace {
 
+using device_emulator::ReplyAction;
+using device_emulator::ReplyFaults;
 using test_support::ConfigFixture;
 
 std::string Bytes(std::initializer_list<int> values) {
@@ -249,25 +251,37 @@ TEST_F(NetworkPagesTest, TheClientFollowsTheDeviceToItsNewAddressAndPort) {
     EXPECT_EQ(platform::GetU16(&ip[16]), newPort);
     EXPECT_NE(newPort, oldPort);
 
-    // A new address goes the same way. A send the device refuses leaves it pending: the next
-    // accepted command still goes to the old address and switches after it.
-    const auto applyNewAddress = [this](std::uint32_t address) {
+    // A new address goes the same way, and only with an IP send the device accepted: one it
+    // refuses, or that gets no answer, leaves the client where it is, also after the next
+    // accepted command.
+    const auto applyNewAddress = [this](std::uint32_t address, ReplyFaults faults) {
         auto sheet = OpenSheet();
         sheet->m_NetworkPage.m_ipServer.SetAddress(address);
-        Faults("/SetSysCfg.cgi", {.status = 500, .times = 1});
+        Faults("/SetSysCfg.cgi", faults);
         Apply(*sheet);
     };
-    applyNewAddress(0x7F000002);
-    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
-    ASSERT_EQ(GetConfigSection(CFG_IP, ip.data(), ip.size()), 1);
-    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.2");
-
-    // Choosing a device drops a switch meant for the one before.
-    SetDeviceAddress("127.0.0.1", newPort);
-    applyNewAddress(0x7F000003);
-    SetDeviceAddress("127.0.0.1", newPort);
-    ASSERT_EQ(GetConfigSection(CFG_IP, ip.data(), ip.size()), 1);
-    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
+    platform::SetClockSpeed(30.0);  // the 15-second receive time-out of the silent device
+    const struct {
+        const char* name;
+        std::uint32_t address;
+        ReplyFaults faults;
+    } refusals[] = {
+        {"refused", 0x7F000002, {.status = 500, .times = 1}},
+        {"closed", 0x7F000003, {.action = ReplyAction::CloseWithoutReply, .times = 1}},
+        {"silent", 0x7F000004, {.action = ReplyAction::Stall, .times = 1}},
+    };
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.name);
+        applyNewAddress(r.address, r.faults);
+        EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
+        ASSERT_EQ(GetConfigSection(CFG_IP, ip.data(), ip.size()), 1);
+        EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
+        EXPECT_EQ(GetDeviceAddress().webPort, newPort);
+    }
+    // (The emulator keeps a section it refused, so each send here changes the address.)
+    applyNewAddress(0x7F000005, {});
+    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.5");
+    EXPECT_EQ(GetDeviceAddress().webPort, newPort);
 }
 
 TEST_F(NetworkPagesTest, NetworkApplyOfARefusedPageSendsNothing) {

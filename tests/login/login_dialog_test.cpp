@@ -150,6 +150,23 @@ TEST_F(LoginDialogTest, AnEmptyUserOrPasswordIsRefusedBeforeAnyTraffic) {
     EXPECT_TRUE(device.Requests().empty());
 }
 
+// A password with "&" once went out as extra parameters and came back as a wrong password.
+TEST_F(LoginDialogTest, ALoginTextARequestCannotCarryIsNamedBeforeAnyTraffic) {
+    dialog.OnInitDialog();
+    dialog.m_strUserName = "admin";
+    dialog.m_strPassword = "pw&Username=guest";
+    dialog.UpdateData(false);
+    dialog.OnConnectButton();
+    dialog.OnUpgradeFirmwareButton();
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>(
+                  2,
+                  "The password holds characters that cannot be sent to the device: \"&\", "
+                  "\"=\"."));
+    EXPECT_FALSE(dialog.m_bError);
+    EXPECT_TRUE(device.Requests().empty());
+}
+
 TEST_F(LoginDialogTest, EscapeAndCancelEndTheWindowWithTwo) {
     EXPECT_EQ(RunModal(dialog, [this] { Key(dialog.Edit(IDC_EDIT_HOST), Qt::Key_Escape); }), 2);
     LoginDialog other;

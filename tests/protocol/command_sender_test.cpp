@@ -115,38 +115,36 @@ TEST_F(CommandSender, RebootSucceedsWithoutAnAnswer) {
         1);
 }
 
-TEST_F(CommandSender, LineBreaksInParametersAreNotSent) {
-    EXPECT_EQ(SendLoginRequest("admin\r\nX-Evil: 1", "admin"), LoginOutcome::CommandFailed);
-    EXPECT_EQ(SendLoginRequest("admin", std::string("ad\0min", 6)), LoginOutcome::CommandFailed);
-    EXPECT_TRUE(device.Requests("/Login.cgi").empty());
-    // Every other character goes out raw.
-    EXPECT_EQ(SendLoginRequest("a&b=c d?", "x"), LoginOutcome::CommandFailed);
-    ASSERT_EQ(device.Requests("/Login.cgi").size(), 1u);
-    EXPECT_EQ(device.Requests("/Login.cgi")[0].query, "Username=a&b=c d?&Password=x");
+// The receive time-out bounds the whole reply: a device that sends a byte now and then, each
+// well inside the time-out, once held the caller for as long as it kept trickling.
+TEST_F(CommandSender, ATricklingReplyFailsAtTheTimeOutOfTheWholeReply) {
+    platform::SetClockSpeed(10.0);  // one byte per second of the program's clock
+    const Result trickled =
+        Send("0123456789", {.split_pause = std::chrono::milliseconds(100), .trickle_bytes = 1});
+    EXPECT_EQ(trickled.ok, 0);
+    // The request was answered, byte by byte, and the answer was not waited out.
+    EXPECT_EQ(device.Requests("/Setchannel.cgi").size(), 1u);
+
+    // A reply in many small pieces that ends within the time-out is whole.
+    platform::SetClockSpeed(1.0);
+    const Result pieces =
+        Send("0123456789", {.split_pause = std::chrono::milliseconds(5), .trickle_bytes = 8});
+    EXPECT_EQ(pieces.ok, 1);
+    EXPECT_EQ(pieces.body, "0123456789");
 }
 
-TEST_F(CommandSender, PendingAddressTakesEffectAfterTheNextSuccess) {
-    device_emulator::DeviceEmulator second;
-    second.Start();
-    second.Update([](auto& s) { s.identity.check_cookie = false; });
-    SetPendingWebPort(second.Port());
-    Faults("/Setchannel.cgi", {.status = 500, .times = 1});
-    const auto send = [] {
-        return VortaSendCommand(CGI_SETCHANNEL, "/Setchannel.cgi?CH=2", nullptr, 0, nullptr,
-                                nullptr, 0, nullptr);
-    };
-    EXPECT_EQ(send(), 0);  // fails: the port stays pending
+// The address the network page sent moves the client only together with that send: the sender
+// itself no longer switches after just any accepted reply.
+TEST_F(CommandSender, AnAcceptedReplyLeavesTheAddressAlone) {
+    EXPECT_EQ(Send("", {}).ok, 1);
+    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
     EXPECT_EQ(GetDeviceAddress().webPort, device.Port());
-    EXPECT_EQ(send(), 1);  // still the old port, then the switch
-    EXPECT_EQ(GetDeviceAddress().webPort, second.Port());
-    EXPECT_EQ(send(), 1);
-    EXPECT_EQ(device.Requests("/Setchannel.cgi").size(), 2u);
-    EXPECT_EQ(second.Requests("/Setchannel.cgi").size(), 1u);
-
-    SetPendingServer("127.0.0.2");
-    EXPECT_EQ(send(), 1);
+    SwitchDeviceAddress(std::nullopt, 8080);
+    EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");
+    EXPECT_EQ(GetDeviceAddress().webPort, 8080);
+    SwitchDeviceAddress("127.0.0.2", std::nullopt);
     EXPECT_EQ(GetDeviceAddress().server, "127.0.0.2");
-    second.Stop();
+    EXPECT_EQ(GetDeviceAddress().webPort, 8080);
 }
 
 TEST_F(CommandSender, NamesResolveAndOnlyTheLoginKeepsTheDottedForm) {
@@ -194,6 +192,55 @@ TEST(CgiRequest, BuildsPathsAndQueries) {
     r.AddParam("a", "b");
     EXPECT_EQ(r.Url(), "/GetSysCfg.cgi?a=b");
     EXPECT_EQ(CgiCommandTable[19].path, "/PTZReset.cgi");
+}
+
+// What the device would read as more parameters, the end of the target, an escape or the end
+// of the request line cannot go in a value; the device decodes nothing, so it is refused.
+TEST(CgiRequest, ValuesTheQueryCannotCarryAreNamedAndRefuseTheRequest) {
+    const struct {
+        std::string value;
+        std::string refused;
+    } cases[] = {
+        {"admin", ""},
+        {"Q41E-1.0_x+y~!*'()", ""},
+        {"jos\xe9", ""},  // 8-bit text goes as it is, as everywhere in the protocol
+        {"pw&Username=guest&Cookie=x", "&="},
+        {"two words", " "},
+        {"100%#1?", "%#?"},
+        {std::string("a\r\nb\0c\x7f", 7), std::string("\r\n\0\x7f", 4)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(UncarriableCharacters(c.value), c.refused);
+        CCgiRequest r(CGI_LOGIN);
+        r.AddParam("Username", "admin");
+        EXPECT_EQ(r.AddParam("Password", c.value), c.refused.empty() ? 1u : 0u);
+        EXPECT_EQ(r.Refused(), c.refused);
+        EXPECT_EQ(r.Url(),
+                  c.refused.empty() ? "/Login.cgi?Username=admin&Password=" + c.value : "");
+    }
+    EXPECT_EQ(NameCharacters(std::string("&= \n", 4)), "\"&\", \"=\", the blank, 0x0A");
+
+    // A refused request stays refused until it is reset.
+    CCgiRequest r(CGI_GETSYSCFG);
+    r.AddParam("Cookie", "a b");
+    EXPECT_EQ(r.AddParamInt("Size", 24), 0u);
+    EXPECT_EQ(r.Url(), "");
+    r.Reset();
+    EXPECT_EQ(r.Refused(), "");
+    r.AddParamInt("Size", 24);
+    EXPECT_EQ(r.Url(), "/GetSysCfg.cgi?Size=24");
+}
+
+TEST(CgiRequest, TheRequestHeadCarriesOnlyASoundTargetAndHost) {
+    EXPECT_EQ(DeviceRequestHead("/Setchannel.cgi?CH=1", "10.0.0.5", 3),
+              std::string("GET /Setchannel.cgi?CH=1") + test_support::kRequestHeaders +
+                  "Content-Length: 3\r\n" + test_support::kRequestTail);
+    for (const char* target : {"", "Setchannel.cgi", "/a b", "/a#b", "/a%20", "/a\r\nX: 1"}) {
+        SCOPED_TRACE(target);
+        EXPECT_EQ(DeviceRequestHead(target, "10.0.0.5"), "");
+    }
+    EXPECT_EQ(DeviceRequestHead("/x", "10.0.0.5\r\nX: 1"), "");
 }
 
 }  // namespace

@@ -113,4 +113,70 @@ TEST_F(LoginObject, ASixtyThreeCharacterSessionIsKept) {
     EXPECT_EQ(g_szSessionCookie.Get(), std::string(63, 'q'));
 }
 
+// The Session-ID goes into every later request: one that a cookie, or the query, cannot hold
+// is a failed login, and nothing after it is sent.
+TEST_F(LoginObject, ASessionIdWithCharactersNoCookieHoldsFailsTheLogin) {
+    const struct {
+        std::string id;
+        LoginOutcome outcome;
+    } cases[] = {
+        {"Ab-09_.~!*'()+/:<>@[]^`{|}$", LoginOutcome::LoggedIn},
+        {"a&Cookie=b", LoginOutcome::NoSession},
+        {"a b", LoginOutcome::NoSession},
+        {"a%20", LoginOutcome::NoSession},
+        {"a#b", LoginOutcome::NoSession},
+        {"a?b", LoginOutcome::NoSession},
+        {"a,b", LoginOutcome::NoSession},
+        {"a\"b", LoginOutcome::NoSession},
+        {"a\\b", LoginOutcome::NoSession},
+        {"a\tb", LoginOutcome::NoSession},
+        {"jos\xe9", LoginOutcome::NoSession},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        device.Update([&](auto& s) { s.identity.session_id = c.id; });
+        SetDeviceAddress("127.0.0.1", device.Port());
+        EXPECT_EQ(SendLoginRequest("admin", "admin"), c.outcome);
+        EXPECT_EQ(g_szSessionCookie.Get(), c.outcome == LoginOutcome::LoggedIn ? c.id : "");
+    }
+    device.ClearRequests();
+    g_pLogin->m_strServer = "127.0.0.1";
+    EXPECT_EQ(RunThread(), -1);
+    EXPECT_EQ(device.Requests("/Login.cgi").size(), 1u);
+    EXPECT_TRUE(device.Requests("/Getdeviceinfo.cgi").empty());
+}
+
+// A user name or password that the query cannot carry is not sent at all: "&" and "=" once
+// added parameters of their own, so the device judged another user.
+TEST_F(LoginObject, ALoginTextTheQueryCannotCarryIsNamedAndNeverSent) {
+    SetDeviceAddress("127.0.0.1", device.Port());
+    const struct {
+        std::string user;
+        std::string password;
+        std::optional<std::string> message;
+    } cases[] = {
+        {"admin", "pw&Username=guest&Cookie=x",
+         "The password holds characters that cannot be sent to the device: \"&\", \"=\"."},
+        {"ad min", "admin",
+         "The user name holds characters that cannot be sent to the device: the blank."},
+        {"admin", "50%#",
+         "The password holds characters that cannot be sent to the device: "
+         "\"%\", \"#\"."},
+        {"admin\r\nX-Evil: 1", "admin",
+         "The user name holds characters that cannot be sent to the device: 0x0D, 0x0A, the "
+         "blank."},
+        {"admin", std::string("ad\0min", 6),
+         "The password holds characters that cannot be sent to the device: 0x00."},
+        {"admin", "admin", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.user + "/" + c.password);
+        EXPECT_EQ(RefusedLoginText(c.user, c.password), c.message);
+        if (c.message) {
+            EXPECT_EQ(SendLoginRequest(c.user, c.password), LoginOutcome::CommandFailed);
+        }
+    }
+    EXPECT_TRUE(device.Requests("/Login.cgi").empty());
+}
+
 }  // namespace

@@ -154,6 +154,18 @@ TEST_P(RefusedStream, IsNeitherParsedNorRecordedAndTheReloginBacksOff) {
 
 INSTANTIATE_TEST_SUITE_P(Statuses, RefusedStream, ::testing::Values(202, 401, 404));
 
+// The session cookie is checked at the login; the stream request keeps its own guard all the
+// same, and a request it cannot carry ends the stream as a broken one.
+TEST_F(LiveSession, ACookieTheRequestCannotCarryIsNotSent) {
+    g_szSessionCookie.Set("C00KIE HTTP/1.0\r\nX: 1");
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return log.Count("ReLogin") == 1; }));
+    EXPECT_TRUE(device.Requests("/Getvideo.cgi").empty());
+    std::ifstream trace(kernel.Folder() / "trace.log");
+    const std::string text{std::istreambuf_iterator<char>(trace), {}};
+    EXPECT_NE(text.find("Stream request not sent"), std::string::npos) << text;
+}
+
 class StreamBreaks : public LiveSession, public ::testing::WithParamInterface<BreakCase> {};
 
 TEST_P(StreamBreaks, PostCodeOneAndLogInAgain) {

@@ -106,6 +106,9 @@ struct ReplyFaults {
     std::size_t truncate_to = 0;                 // send only this many bytes of the reply (0: all)
     std::chrono::milliseconds reply_delay{0};    // a slow device: the reply starts this late
     int times = 0;  // 0: every request until cleared; n: only the next n requests
+    // n > 0: a device that trickles: the whole reply goes out n bytes per write, split_pause
+    // apart (with body_splits too).
+    std::size_t trickle_bytes = 0;
 };
 
 // Presence bits of the stream packet header.

@@ -162,6 +162,10 @@ bool SendReply(Connection& connection, Reply reply, const ReplyFaults& faults) {
             cuts.push_back(static_cast<std::size_t>(static_cast<long long>(body_start) + offset));
         }
     }
+    for (std::size_t cut = faults.trickle_bytes; faults.trickle_bytes != 0 && cut < wire.size();
+         cut += faults.trickle_bytes) {
+        cuts.push_back(cut);
+    }
     return connection.WritePieces(wire, std::move(cuts), faults.split_pause, kWriteTimeout);
 }
 
