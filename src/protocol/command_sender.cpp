@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -119,6 +120,18 @@ int StatusOf(std::string_view reply) {
     return std::atoi(std::string(rest.substr(0, rest.find(' '))).c_str());
 }
 
+SendFailure ConnectFailure(int error) {
+    switch (error) {
+        case ECONNREFUSED:
+            return SendFailure::Refused;
+        case EHOSTUNREACH:
+        case ENETUNREACH:
+            return SendFailure::Unreachable;
+        default:
+            return SendFailure::NoAnswer;
+    }
+}
+
 class ConnectionToDevice {
 public:
     explicit ConnectionToDevice(std::uint16_t receiveSeconds) : m_receiveSeconds(receiveSeconds) {}
@@ -212,10 +225,16 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
     const std::string request = RequestText(url, body, bodyLength);
     const DeviceAddress device = GetDeviceAddress();
     ConnectionToDevice connection(receiveSeconds);
+    const auto fail = [status](SendFailure failure) {
+        if (status) {
+            status->failure = failure;
+        }
+        return 0;
+    };
     try {
         connection.socket.Create(CBlockingSocket::kStream);
         if (device.server.empty()) {
-            return 0;
+            return fail(SendFailure::NoAddress);
         }
         CSocketAddress address;
         if (IsDottedAddress(device.server) == 2) {
@@ -225,7 +244,7 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
                 address = CBlockingSocket::GetHostByName(device.server, device.webPort);
             } catch (const CBlockingSocketException&) {
                 ReportWrongAddress();
-                return 0;
+                return fail(SendFailure::NoSuchHost);
             }
             if (command == CGI_LOGIN) {
                 std::lock_guard lock(g_addressMutex);
@@ -234,16 +253,16 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
         }
         try {
             connection.socket.Connect(address, sendSeconds);
-        } catch (const CBlockingSocketException&) {
+        } catch (const CBlockingSocketException& e) {
             MainWindowLink* window = g_lpApp->m_pMainDialog.load();
             if (showTimeout == 1 && command == CGI_LOGIN && window) {
                 window->ShowStatusText(kConnectTimeOut);
             }
-            return 0;
+            return fail(ConnectFailure(e.Error()));
         }
         connection.socket.Write(request.data(), static_cast<int>(request.size()), sendSeconds);
     } catch (const CBlockingSocketException&) {
-        return 0;
+        return fail(SendFailure::NoAnswer);
     }
     // A reboot is not answered.
     if (command == CGI_REBOOTSERVER) {
@@ -252,14 +271,14 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
 
     const std::string& received = connection.ReceiveHeader();
     if (received.size() <= kShortestReply) {
-        return 0;
+        return fail(SendFailure::NoAnswer);
     }
     const int httpStatus = StatusOf(received);
     if (httpStatus != 200) {
         if (status) {
             status->httpStatus = httpStatus;
         }
-        return 0;
+        return fail(SendFailure::Status);
     }
     const std::size_t headerEnd = received.find("\r\n\r\n");
     const std::string_view headers(received.data(),
@@ -268,7 +287,7 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
     if (const auto value = HeaderValue(headers, "CONTENT-LENGTH")) {
         const auto parsed = ParseLength(*value);
         if (!parsed) {
-            return 0;
+            return fail(SendFailure::BadReply);
         }
         contentLength = *parsed;
     }
@@ -277,7 +296,7 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
         if (headerEnd == std::string::npos || contentLength > replyCapacity ||
             !connection.ReceiveBody(headerEnd + 4, static_cast<std::uint8_t*>(reply),
                                     static_cast<std::size_t>(contentLength))) {
-            return 0;
+            return fail(SendFailure::BadReply);
         }
     }
     if (replyLength) {
