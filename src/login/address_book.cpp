@@ -83,9 +83,8 @@ CAddressBookDialog::CAddressBookDialog(QWidget* parent) : QDialog(parent) {
     columns->setColumnStretch(1, 2);
     columns->setColumnStretch(3, 2);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* button :
-         {m_btnAdd, m_btnDelete, m_btnSelect, m_btnEdit, m_btnCancel, m_btnEditOk,
-          m_btnEntryCancel}) {
+    for (QPushButton* button : {m_btnAdd, m_btnDelete, m_btnSelect, m_btnEdit, m_btnCancel,
+                                m_btnEditOk, m_btnEntryCancel}) {
         buttons->addWidget(button);
     }
     auto* layout = new QVBoxLayout(this);

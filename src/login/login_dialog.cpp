@@ -75,7 +75,6 @@ constexpr int kErrorFontPixels = 11;
 // Up to the right frame piece, which covers the window from x = 278.
 constexpr int kErrorTextWidth = 200;
 
-
 bool IsRecordFile(const std::filesystem::path& path) {
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -131,8 +130,8 @@ const std::array<LoginLabelButton, 4> kLoginLabelButtons = {{
 }};
 
 const std::array<int, 10> kLoginTabOrder = {
-    IDC_EDIT_USERNAME, IDC_EDIT_PASSWORD, IDC_EDIT_HOST,   IDC_EDIT_PORT,   IDC_BTN_CONNECT,
-    IDC_BTN_CANCEL,    IDC_BTN_ADDRESS,   IDC_BTN_SEARCH,  IDC_BTN_PLAYER,  IDC_BTN_COPY,
+    IDC_EDIT_USERNAME, IDC_EDIT_PASSWORD, IDC_EDIT_HOST,  IDC_EDIT_PORT,  IDC_BTN_CONNECT,
+    IDC_BTN_CANCEL,    IDC_BTN_ADDRESS,   IDC_BTN_SEARCH, IDC_BTN_PLAYER, IDC_BTN_COPY,
 };
 
 const std::array<LoginEditPlace, 4> kLoginEditPlaces = {{
@@ -384,8 +383,7 @@ void LoginDialog::paintEvent(QPaintEvent*) {
                          QString::fromStdString(m_strError));
         if (!m_strErrorCause.empty()) {
             painter.drawText(ErrorTextRect().translated(0, kErrorLineHeight),
-                             Qt::AlignLeft | Qt::AlignTop,
-                             QString::fromStdString(m_strErrorCause));
+                             Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(m_strErrorCause));
         }
     }
 }

@@ -77,7 +77,7 @@ struct LoginEditPlace {
 extern const std::array<LoginCommandButton, 7> kLoginCommandButtons;
 extern const std::array<LoginLabelButton, 4> kLoginLabelButtons;
 extern const std::array<LoginEditPlace, 4> kLoginEditPlaces;
-// The keyboard's way through the window (the hidden upgrade button comes last when shown).
+// The keyboard's way through the window: the fields top down, Connect, Cancel, the icons.
 extern const std::array<int, 10> kLoginTabOrder;
 
 // One character of the version text as the window draws it.

@@ -117,9 +117,8 @@ LoginCause LoginCauseOf(ui::WPARAM wParam) {
 }
 
 std::string LoginFailureTraceLine(const LoginTexts& texts, const DialogLoginFailure& failure) {
-    std::string line = "Login to " + Printable(texts.host) + ":" + Printable(texts.port) +
-                       " as " + Printable(texts.user) + " failed: " +
-                       LoginFailureText(failure.code);
+    std::string line = "Login to " + Printable(texts.host) + ":" + Printable(texts.port) + " as " +
+                       Printable(texts.user) + " failed: " + LoginFailureText(failure.code);
     if (failure.cause != LoginCause::None) {
         line += std::string(" (") + LoginCauseText(failure.cause);
         if (failure.httpStatus != 0) {

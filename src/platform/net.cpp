@@ -120,9 +120,8 @@ int ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t timeoutMs) {
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
         return errno;
     }
-    int error = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
-                    ? 0
-                    : errno;
+    int error =
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ? 0 : errno;
     if (error == EINPROGRESS) {
         switch (WaitWritable(fd, timeoutMs)) {
             case Readiness::Ready: {

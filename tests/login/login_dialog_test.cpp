@@ -117,10 +117,22 @@ TEST_F(LoginDialogTest, FailuresShowTheirTextAndCauseInTheWindowAndTheTrace) {
          "Login procedure failed",
          "the device refused the login",
          1},
-        {"nothing listening", {}, "127.0.0.1", "", false, "Login procedure failed",
-         "nothing listening on that port", 0},
-        {"a name that does not resolve", {}, "no-such-recorder.invalid", "", true,
-         "Login procedure failed", "no such host", 0},
+        {"nothing listening",
+         {},
+         "127.0.0.1",
+         "",
+         false,
+         "Login procedure failed",
+         "nothing listening on that port",
+         0},
+        {"a name that does not resolve",
+         {},
+         "no-such-recorder.invalid",
+         "",
+         true,
+         "Login procedure failed",
+         "no such host",
+         0},
         {"no host", {}, "", "", true, "Login procedure failed", "no device address given", 0},
         {"a device that never answers",
          {.action = ReplyAction::Stall},
@@ -131,10 +143,22 @@ TEST_F(LoginDialogTest, FailuresShowTheirTextAndCauseInTheWindowAndTheTrace) {
          "no answer from the device",
          1},
         // 70000 cut to 16 bits is port 4464: no traffic to any port.
-        {"port beyond 65535", {}, "127.0.0.1", "70000", true, "Login procedure failed",
-         "port out of range 1 to 65535", 0},
-        {"port 0", {}, "127.0.0.1", "0", true, "Login procedure failed",
-         "port out of range 1 to 65535", 0},
+        {"port beyond 65535",
+         {},
+         "127.0.0.1",
+         "70000",
+         true,
+         "Login procedure failed",
+         "port out of range 1 to 65535",
+         0},
+        {"port 0",
+         {},
+         "127.0.0.1",
+         "0",
+         true,
+         "Login procedure failed",
+         "port out of range 1 to 65535",
+         0},
     };
     device.Update([](device_emulator::Settings& s) { s.accounts.front().password = "secret"; });
     dialog.OnInitDialog();
@@ -263,19 +287,19 @@ TEST_F(LoginDialogTest, TypingStartsInTheFirstEmptyFieldAndTabWalksFieldsThenBut
     });
     EXPECT_EQ(typed, "admin");
     const std::vector<QWidget*> expected = {
-        dialog.Edit(IDC_EDIT_USERNAME),  dialog.Edit(IDC_EDIT_PASSWORD),
-        dialog.Edit(IDC_EDIT_HOST),      dialog.Edit(IDC_EDIT_PORT),
-        dialog.Button(IDC_BTN_CONNECT),  dialog.Button(IDC_BTN_CANCEL),
-        dialog.Button(IDC_BTN_ADDRESS),  dialog.Button(IDC_BTN_SEARCH),
-        dialog.Button(IDC_BTN_PLAYER),   dialog.Button(IDC_BTN_COPY),
+        dialog.Edit(IDC_EDIT_USERNAME), dialog.Edit(IDC_EDIT_PASSWORD),
+        dialog.Edit(IDC_EDIT_HOST),     dialog.Edit(IDC_EDIT_PORT),
+        dialog.Button(IDC_BTN_CONNECT), dialog.Button(IDC_BTN_CANCEL),
+        dialog.Button(IDC_BTN_ADDRESS), dialog.Button(IDC_BTN_SEARCH),
+        dialog.Button(IDC_BTN_PLAYER),  dialog.Button(IDC_BTN_COPY),
         dialog.Edit(IDC_EDIT_USERNAME),
     };
     EXPECT_EQ(stops, expected);
     // The button reached by Tab wears a ring: light outside, dark inside, on every side.
     ASSERT_FALSE(ringed.isNull());
     const QRect connect = dialog.Button(IDC_BTN_CONNECT)->geometry();
-    for (const QPoint& outer : {connect.topLeft(), connect.bottomRight(),
-                                QPoint(connect.center().x(), connect.top())}) {
+    for (const QPoint& outer :
+         {connect.topLeft(), connect.bottomRight(), QPoint(connect.center().x(), connect.top())}) {
         EXPECT_EQ(ringed.pixelColor(outer), QColor(Qt::white));
     }
     EXPECT_EQ(ringed.pixelColor(connect.topLeft() + QPoint(1, 1)), QColor(Qt::black));

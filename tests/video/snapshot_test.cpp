@@ -96,7 +96,8 @@ TEST(Snapshot, SecondFileOfTheSameNameGetsASuffixAndTheFolderSeparatorIsOptional
 TEST(Snapshot, FailuresReturnNoFileAndLeaveNothingBehind) {
     test_support::TempFolder folder;
     const auto picture = Picture(4, 4);
-    EXPECT_TRUE(SaveSnapshot((folder.Path() / "missing").string(), picture.data(), 4, 4, 1).empty());
+    EXPECT_TRUE(
+        SaveSnapshot((folder.Path() / "missing").string(), picture.data(), 4, 4, 1).empty());
     EXPECT_TRUE(SaveSnapshot(folder.Path().string(), nullptr, 4, 4, 1).empty());
     // A file size limit makes the write fail part-way: the failure is seen and the partial
     // file removed.
