@@ -22,6 +22,9 @@ public:
 
     virtual void DrawFrame() = 0;
     virtual void ShowStatusText(const std::string& text) = 0;
+    // A short notice (a snapshot taken) that holds the status line for a few seconds; status
+    // texts that come meanwhile show after it.
+    virtual void ShowNoticeText(const std::string& text) { ShowStatusText(text); }
     // The image index and the tooltip of a button, by control id.
     virtual void SetButtonImage(int controlId, int imageIndex) = 0;
     virtual void SetButtonTip(int controlId, const std::string& tip) = 0;

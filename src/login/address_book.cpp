@@ -53,6 +53,7 @@ CAddressBookDialog::CAddressBookDialog(QWidget* parent) : QDialog(parent) {
     m_btnEdit = new QPushButton("EDIT", this);
     m_btnCancel = new QPushButton("CANCEL", this);
     m_btnEditOk = new QPushButton("OK", this);
+    m_btnEntryCancel = new QPushButton("Cancel", this);
 
     // One column per field: its heading, its list, and below it the edit that ADD and EDIT
     // show for it.
@@ -82,8 +83,8 @@ CAddressBookDialog::CAddressBookDialog(QWidget* parent) : QDialog(parent) {
     columns->setColumnStretch(1, 2);
     columns->setColumnStretch(3, 2);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* button :
-         {m_btnAdd, m_btnDelete, m_btnSelect, m_btnEdit, m_btnCancel, m_btnEditOk}) {
+    for (QPushButton* button : {m_btnAdd, m_btnDelete, m_btnSelect, m_btnEdit, m_btnCancel,
+                                m_btnEditOk, m_btnEntryCancel}) {
         buttons->addWidget(button);
     }
     auto* layout = new QVBoxLayout(this);
@@ -99,6 +100,7 @@ CAddressBookDialog::CAddressBookDialog(QWidget* parent) : QDialog(parent) {
     });
     connect(m_btnAdd, &QPushButton::clicked, this, &CAddressBookDialog::OnAdd);
     connect(m_btnEditOk, &QPushButton::clicked, this, &CAddressBookDialog::OnAddOk);
+    connect(m_btnEntryCancel, &QPushButton::clicked, this, &CAddressBookDialog::OnEntryCancel);
     connect(m_btnEdit, &QPushButton::clicked, this, &CAddressBookDialog::OnEditButton);
     connect(m_btnDelete, &QPushButton::clicked, this, &CAddressBookDialog::OnDelete);
     connect(m_btnSelect, &QPushButton::clicked, this, &CAddressBookDialog::OnSelect);
@@ -148,7 +150,7 @@ void CAddressBookDialog::ShowEntryEdits(bool show) {
     for (QWidget* edit :
          {static_cast<QWidget*>(m_editUser), static_cast<QWidget*>(m_editIPAddress),
           static_cast<QWidget*>(m_editMajorPort), static_cast<QWidget*>(m_editComment),
-          static_cast<QWidget*>(m_btnEditOk)}) {
+          static_cast<QWidget*>(m_btnEditOk), static_cast<QWidget*>(m_btnEntryCancel)}) {
         edit->setVisible(show);
     }
     for (QPushButton* button : {m_btnAdd, m_btnDelete, m_btnSelect, m_btnCancel, m_btnEdit}) {
@@ -183,8 +185,8 @@ void CAddressBookDialog::OnAdd() {
         ShowEntryEdits(true);
         return;
     }
-    ShowEntryEdits(false);
     if (const std::optional<IPRecord> entry = ReadEntryEdits()) {
+        ShowEntryEdits(false);
         AppendEntry(*entry);
     }
 }
@@ -194,17 +196,34 @@ void CAddressBookDialog::OnAddOk() {
         OnAdd();
         return;
     }
-    ShowEntryEdits(false);
-    SetListsEnabled(true);
     const int row = m_iSelected;
     if (row < 0 || row >= m_iUserNumber) {
+        OnEntryCancel();
         return;
     }
-    if (const std::optional<IPRecord> entry = ReadEntryEdits()) {
-        m_arrEntries[static_cast<std::size_t>(row)] = *entry;
-        SetRowTexts(row, *entry);
+    const std::optional<IPRecord> entry = ReadEntryEdits();
+    if (!entry) {
+        return;
     }
-    SelectRow(row);
+    m_arrEntries[static_cast<std::size_t>(row)] = *entry;
+    SetRowTexts(row, *entry);
+    OnEntryCancel();
+}
+
+void CAddressBookDialog::OnEntryCancel() {
+    ShowEntryEdits(false);
+    SetListsEnabled(true);
+    if (m_iSelected >= 0 && m_iSelected < m_iUserNumber) {
+        SelectRow(m_iSelected);
+    }
+}
+
+void CAddressBookDialog::reject() {
+    if (m_fAddMode) {
+        OnEntryCancel();
+        return;
+    }
+    QDialog::reject();
 }
 
 void CAddressBookDialog::OnEditButton() {

@@ -37,8 +37,12 @@ public:
     bool OnInitDialog();
 
     void OnAdd();
-    // The confirm button: adds (mode 1) or changes the selected entry (mode 2).
+    // The confirm button: adds (mode 1) or changes the selected entry (mode 2). An entry that is
+    // refused keeps its edits open with what was typed, so the user can put it right.
     void OnAddOk();
+    // Leaves ADD or EDIT without changing the book (the entry's cancel button, or Escape while
+    // the entry edits are open); the book stays open.
+    void OnEntryCancel();
     void OnEditButton();
     void OnDelete();
     void OnSelect();
@@ -71,6 +75,10 @@ public:
     QPushButton* m_btnEdit;
     QPushButton* m_btnCancel;
     QPushButton* m_btnEditOk;
+    QPushButton* m_btnEntryCancel;
+
+protected:
+    void reject() override;
 
 private:
     std::filesystem::path RecordFile() const;

@@ -72,17 +72,9 @@ constexpr int kAnimationFrames = 18;
 constexpr QColor kStripColour{157, 216, 244};
 constexpr QColor kErrorColour{0, 20, 255};
 constexpr int kCornerEllipse = 15;
-
-// Texts of WM_LOGINRESULT by failure code.
-struct FailureText {
-    LoginFailure code;
-    const char* text;
-};
-constexpr FailureText kFailureTexts[] = {
-    {kLoginFailed, "Login procedure failed"},
-    {kTooManyUsers, "Too many user"},
-    {kDeviceNotSupported, "No support this device"},
-};
+constexpr int kErrorFontPixels = 11;
+// Up to the right frame piece, which covers the window from x = 278.
+constexpr int kErrorTextWidth = 200;
 
 // Both login buttons refuse, before anything is sent, an empty user name or password and one
 // that a request cannot carry; the message says which.
@@ -151,6 +143,11 @@ const std::array<LoginLabelButton, 4> kLoginLabelButtons = {{
     {{30, 172, 58, 200}, IDC_LABEL_IP, "BMP\\LOGIN\\ip.BMP"},
     {{30, 208, 58, 236}, IDC_LABEL_PORT, "BMP\\LOGIN\\port.BMP"},
 }};
+
+const std::array<int, 10> kLoginTabOrder = {
+    IDC_EDIT_USERNAME, IDC_EDIT_PASSWORD, IDC_EDIT_HOST,  IDC_EDIT_PORT,  IDC_BTN_CONNECT,
+    IDC_BTN_CANCEL,    IDC_BTN_ADDRESS,   IDC_BTN_SEARCH, IDC_BTN_PLAYER, IDC_BTN_COPY,
+};
 
 const std::array<LoginEditPlace, 4> kLoginEditPlaces = {{
     {IDC_EDIT_USERNAME, 93, 100, 180, 28},
@@ -228,6 +225,9 @@ void LoginDialog::OnInitDialog() {
     CreateControls();
     Button(IDC_BTN_UPGRADE)->hide();
     UpdateData(false);
+    // Typing starts in the first field still to fill: the user name, or the password for a user
+    // the settings remember.
+    FirstEmptyField()->setFocus();
 }
 
 void LoginDialog::CreateControls() {
@@ -243,7 +243,10 @@ void LoginDialog::CreateControls() {
             ->LoadButtonBitmap(row.normal, row.hover, row.pressed, ui::kVtxPushHover);
     }
     for (const LoginLabelButton& row : kLoginLabelButtons) {
-        addButton(row.rect, row.controlId)->LoadButtonBitmap(row.bitmap, ui::kVtxSingle);
+        ui::CVtxButton* label = addButton(row.rect, row.controlId);
+        label->LoadButtonBitmap(row.bitmap, ui::kVtxSingle);
+        // A field's picture names the field; it is no stop on the way through the window.
+        label->setFocusPolicy(Qt::NoFocus);
     }
     struct Handler {
         int controlId;
@@ -280,6 +283,27 @@ void LoginDialog::CreateControls() {
     for (QWidget* child : findChildren<QWidget*>()) {
         CatchEnterIn(child);
     }
+
+    // Tab goes through the fields top down, then to Connect and Cancel, then round the icons.
+    QWidget* previous = nullptr;
+    for (int controlId : kLoginTabOrder) {
+        QWidget* next = Edit(controlId) ? static_cast<QWidget*>(Edit(controlId))
+                                        : static_cast<QWidget*>(Button(controlId));
+        if (previous) {
+            setTabOrder(previous, next);
+        }
+        previous = next;
+    }
+}
+
+QLineEdit* LoginDialog::FirstEmptyField() const {
+    for (const LoginEditPlace& place : kLoginEditPlaces) {
+        QLineEdit* edit = Edit(place.controlId);
+        if (edit->text().isEmpty()) {
+            return edit;
+        }
+    }
+    return Edit(IDC_EDIT_USERNAME);
 }
 
 void LoginDialog::CatchEnterIn(QWidget* widget) {
@@ -329,6 +353,17 @@ void LoginDialog::UpdateData(bool pull) {
     }
 }
 
+QRect LoginDialog::ErrorTextRect() {
+    return QRect(kStripOrigin, QSize(kErrorTextWidth, kErrorLineHeight));
+}
+
+QFont LoginDialog::ErrorFont() const {
+    // Two lines, the failure and its cause, fit between the strip's top and the Connect button.
+    QFont font = this->font();
+    font.setPixelSize(kErrorFontPixels);
+    return font;
+}
+
 QRect LoginDialog::AnimationRect() const {
     const int step = m_hRunning.width() / 2;
     return QRect(kStripOrigin, QSize(kAnimationFrames * step, m_hRunning.height()));
@@ -358,8 +393,13 @@ void LoginDialog::paintEvent(QPaintEvent*) {
     }
     if (m_bError) {
         painter.setPen(kErrorColour);
-        painter.drawText(QRect(kStripOrigin, QSize(kLoginWidth - kStripOrigin.x(), 20)),
-                         Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(m_strError));
+        painter.setFont(ErrorFont());
+        painter.drawText(ErrorTextRect(), Qt::AlignLeft | Qt::AlignTop,
+                         QString::fromStdString(m_strError));
+        if (!m_strErrorCause.empty()) {
+            painter.drawText(ErrorTextRect().translated(0, kErrorLineHeight),
+                             Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(m_strErrorCause));
+        }
     }
 }
 
@@ -415,11 +455,10 @@ void LoginDialog::OnLoginResult(ui::WPARAM wParam, ui::LPARAM lParam) {
         return;
     }
     m_bAnimationRunning = false;
-    for (const FailureText& f : kFailureTexts) {
-        if (f.code == wParam) {
-            m_strError = f.text;
-            m_bError = true;
-        }
+    if (const std::string text = LoginFailureText(LoginFailureOf(wParam)); !text.empty()) {
+        m_strError = text;
+        m_strErrorCause = LoginCauseText(LoginCauseOf(wParam));
+        m_bError = true;
     }
     update();
 }

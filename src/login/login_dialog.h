@@ -34,6 +34,8 @@ struct LoginRect {
 
 inline constexpr int kLoginWidth = 304;
 inline constexpr int kLoginHeight = 341;
+// Lines of the error text (the failure, then its cause) from the strip's top left corner.
+inline constexpr int kErrorLineHeight = 14;
 
 // Control ids of the window.
 enum LoginControl : int {
@@ -75,6 +77,8 @@ struct LoginEditPlace {
 extern const std::array<LoginCommandButton, 7> kLoginCommandButtons;
 extern const std::array<LoginLabelButton, 4> kLoginLabelButtons;
 extern const std::array<LoginEditPlace, 4> kLoginEditPlaces;
+// The keyboard's way through the window: the fields top down, Connect, Cancel, the icons.
+extern const std::array<int, 10> kLoginTabOrder;
 
 // One character of the version text as the window draws it.
 struct VersionGlyph {
@@ -148,6 +152,8 @@ public:
 
     bool m_bError = false;
     std::string m_strError;
+    // Why, in words, drawn on the line under the error text; empty when the text says it all.
+    std::string m_strErrorCause;
     bool m_bAnimationRunning = false;
     std::uint8_t m_bFrame = 0;
 
@@ -155,6 +161,8 @@ public:
     ui::CVtxButton* Button(int controlId) const;
     // The strip the running picture moves in.
     QRect AnimationRect() const;
+    // The first line of the error text; the cause goes one line below it.
+    static QRect ErrorTextRect();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -172,7 +180,10 @@ private:
     bool IsCurrentAttempt(ui::LPARAM lParam) const {
         return static_cast<std::uint32_t>(lParam) == m_dwAttempt;
     }
+    QFont ErrorFont() const;
     void CreateControls();
+    // Where typing starts: the first empty field from the top, else the user name.
+    QLineEdit* FirstEmptyField() const;
     void CatchEnterIn(QWidget* widget);
 
     LoginDialogHooks m_hooks;

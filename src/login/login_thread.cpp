@@ -1,6 +1,7 @@
 #include "login/login_thread.h"
 
 #include "kernel/kernel_object.h"
+#include "kernel/trace_log.h"
 #include "platform/thread.h"
 #include "protocol/command_sender.h"
 #include "protocol/login.h"
@@ -11,7 +12,122 @@ namespace {
 constexpr std::uint32_t kThreadStopWaitMs = 30;
 constexpr std::string_view kSupportedProduct = "Q41E";
 
+struct FailureText {
+    LoginFailure code;
+    const char* text;
+};
+constexpr FailureText kFailureTexts[] = {
+    {kLoginFailed, "Login procedure failed"},
+    {kTooManyUsers, "Too many user"},
+    {kDeviceNotSupported, "No support this device"},
+};
+
+struct CauseText {
+    LoginCause cause;
+    const char* text;
+};
+constexpr CauseText kCauseTexts[] = {
+    {LoginCause::WrongUserOrPassword, "wrong user name or password"},
+    {LoginCause::DeviceRefused, "the device refused the login"},
+    {LoginCause::NoSession, "no session in the device's answer"},
+    {LoginCause::NoSuchHost, "no such host"},
+    {LoginCause::NothingListening, "nothing listening on that port"},
+    {LoginCause::Unreachable, "the host cannot be reached"},
+    {LoginCause::NoAnswer, "no answer from the device"},
+    {LoginCause::PortOutOfRange, "port out of range 1 to 65535"},
+    {LoginCause::NoAddress, "no device address given"},
+    {LoginCause::BadReply, "an answer the program cannot read"},
+};
+
+// The status a device refuses a user or a password with.
+bool IsUserRefusal(std::int32_t httpStatus) {
+    return httpStatus == 401 || httpStatus == 403;
+}
+
+DialogLoginFailure CommandFailure(const VortaStatus& status) {
+    switch (status.failure) {
+        case SendFailure::Status:
+            if (status.httpStatus == 202) {
+                return {kTooManyUsers};
+            }
+            return IsUserRefusal(status.httpStatus)
+                       ? DialogLoginFailure{kLoginFailed, LoginCause::WrongUserOrPassword}
+                       : DialogLoginFailure{kLoginFailed, LoginCause::DeviceRefused,
+                                            status.httpStatus};
+        case SendFailure::NoAddress:
+            return {kLoginFailed, LoginCause::NoAddress};
+        case SendFailure::NoSuchHost:
+            return {kLoginFailed, LoginCause::NoSuchHost};
+        case SendFailure::Refused:
+            return {kLoginFailed, LoginCause::NothingListening};
+        case SendFailure::Unreachable:
+            return {kLoginFailed, LoginCause::Unreachable};
+        case SendFailure::NoAnswer:
+            return {kLoginFailed, LoginCause::NoAnswer};
+        case SendFailure::BadReply:
+            return {kLoginFailed, LoginCause::BadReply};
+        case SendFailure::None:
+            // A reply of status 200 with nothing in it.
+            return {kLoginFailed, LoginCause::NoSession};
+    }
+    return {kLoginFailed};
+}
+
+// A typed text in a trace line: control characters would break the line up.
+std::string Printable(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return out;
+}
+
 }  // namespace
+
+const char* LoginFailureText(LoginFailure code) {
+    for (const FailureText& f : kFailureTexts) {
+        if (f.code == code) {
+            return f.text;
+        }
+    }
+    return "";
+}
+
+const char* LoginCauseText(LoginCause cause) {
+    for (const CauseText& c : kCauseTexts) {
+        if (c.cause == cause) {
+            return c.text;
+        }
+    }
+    return "";
+}
+
+ui::WPARAM LoginResultParam(const DialogLoginFailure& failure) {
+    return static_cast<ui::WPARAM>(failure.code) | (static_cast<ui::WPARAM>(failure.cause) << 8);
+}
+
+LoginFailure LoginFailureOf(ui::WPARAM wParam) {
+    return static_cast<LoginFailure>(wParam & 0xFF);
+}
+
+LoginCause LoginCauseOf(ui::WPARAM wParam) {
+    return static_cast<LoginCause>((wParam >> 8) & 0xFF);
+}
+
+std::string LoginFailureTraceLine(const LoginTexts& texts, const DialogLoginFailure& failure) {
+    std::string line = "Login to " + Printable(texts.host) + ":" + Printable(texts.port) + " as " +
+                       Printable(texts.user) + " failed: " + LoginFailureText(failure.code);
+    if (failure.cause != LoginCause::None) {
+        line += std::string(" (") + LoginCauseText(failure.cause);
+        if (failure.httpStatus != 0) {
+            line += ", status " + std::to_string(failure.httpStatus);
+        }
+        line += ")";
+    }
+    return line;
+}
 
 std::optional<std::uint16_t> ParseWebPort(std::string_view text) {
     std::size_t i = 0;
@@ -36,7 +152,7 @@ std::optional<std::uint16_t> ParseWebPort(std::string_view text) {
     return static_cast<std::uint16_t>(value);
 }
 
-std::optional<LoginFailure> RunDialogLogin(const LoginTexts& texts) {
+std::optional<DialogLoginFailure> RunDialogLogin(const LoginTexts& texts) {
     KernelObject& app = *g_lpApp;
     app.CSettingINI.m_strUserName = texts.user;
     app.CSettingINI.m_strPassword = texts.password;
@@ -44,21 +160,21 @@ std::optional<LoginFailure> RunDialogLogin(const LoginTexts& texts) {
     // The typed server is kept even when the port is unusable; the old port stays.
     SetDeviceAddress(texts.host, port.value_or(GetDeviceAddress().webPort));
     if (!port) {
-        return kLoginFailed;
+        return DialogLoginFailure{kLoginFailed, LoginCause::PortOutOfRange};
     }
 
     VortaStatus status;
     LoginReply reply;
     switch (SendLoginRequest(texts.user, texts.password, &status, &reply)) {
         case LoginOutcome::CommandFailed:
-            return status.httpStatus == 202 ? kTooManyUsers : kLoginFailed;
+            return CommandFailure(status);
         case LoginOutcome::NoSession:
-            return kLoginFailed;
+            return DialogLoginFailure{kLoginFailed, LoginCause::NoSession};
         case LoginOutcome::LoggedIn:
             break;
     }
     if (reply.productId && *reply.productId != kSupportedProduct) {
-        return kDeviceNotSupported;
+        return DialogLoginFailure{kDeviceNotSupported};
     }
     app.w_LoginResult = kSupervisorLevel;
     return std::nullopt;
@@ -92,8 +208,9 @@ std::uint32_t LoginThreads::LoginThreadProc(ui::WindowHandle dialog, const Login
     const auto failure = RunDialogLogin(texts);
     const auto tag = static_cast<ui::LPARAM>(attempt);
     if (failure) {
+        TraceLogWrite(LoginFailureTraceLine(texts, *failure).c_str());
         platform::SetEvent(stopEvent);
-        ui::PostMessage(dialog, ui::WM_LOGINRESULT, *failure, tag);
+        ui::PostMessage(dialog, ui::WM_LOGINRESULT, LoginResultParam(*failure), tag);
     } else {
         ui::PostMessage(dialog, ui::WM_LOGINSUCCESS, 0, tag);
     }

@@ -20,6 +20,37 @@ enum LoginFailure : ui::WPARAM {
     kDeviceNotSupported = 3,
 };
 
+// Why a login failed, in the words the window shows beside the failure text and trace.log keeps.
+enum class LoginCause : std::uint8_t {
+    None,
+    WrongUserOrPassword,  // the device refused the user (status 401 or 403)
+    DeviceRefused,        // another status than 200, 202, 401 or 403
+    NoSession,            // answered, but with no session in the reply
+    NoSuchHost,
+    NothingListening,
+    Unreachable,
+    NoAnswer,
+    PortOutOfRange,
+    NoAddress,
+    BadReply,
+};
+
+struct DialogLoginFailure {
+    LoginFailure code = kLoginFailed;
+    LoginCause cause = LoginCause::None;
+    std::int32_t httpStatus = 0;  // the refusing status of DeviceRefused
+};
+
+// The window's text of a failure code ("Login procedure failed" ...); empty for an unknown code.
+const char* LoginFailureText(LoginFailure code);
+// The cause in words ("nothing listening on that port"); empty for None.
+const char* LoginCauseText(LoginCause cause);
+
+// wParam of WM_LOGINRESULT: the failure code in the low byte, the cause in the byte above it.
+ui::WPARAM LoginResultParam(const DialogLoginFailure& failure);
+LoginFailure LoginFailureOf(ui::WPARAM wParam);
+LoginCause LoginCauseOf(ui::WPARAM wParam);
+
 // The texts of the login dialog's edits.
 struct LoginTexts {
     std::string host;
@@ -37,8 +68,13 @@ inline constexpr std::uint32_t kAnimateIntervalMs = 350;
 std::optional<std::uint16_t> ParseWebPort(std::string_view text);
 
 // The login exchange of the dialog: stores the texts in the settings, logs in, keeps the reply's
-// items and sets w_LoginResult to 30. Nothing on success, else the failure code. Shows no box.
-std::optional<LoginFailure> RunDialogLogin(const LoginTexts& texts);
+// items and sets w_LoginResult to 30. Nothing on success, else the failure and its cause. Shows
+// no box.
+std::optional<DialogLoginFailure> RunDialogLogin(const LoginTexts& texts);
+
+// The trace.log line of a failed login: where to, as whom, the window's text and the cause. The
+// password is never written.
+std::string LoginFailureTraceLine(const LoginTexts& texts, const DialogLoginFailure& failure);
 
 // One attempt's pair of threads and their stop event. Start stops the previous pair first (each
 // is asked to stop, waited for 30 ms and joined; none is ever killed).

@@ -25,6 +25,8 @@ constexpr int kPowerId = 8311;
 constexpr int kTurboKey = 59;
 // A command that answers within this time shows no waiting text.
 constexpr int kWaitNoticeMs = 500;
+// Long enough to read a file name in the status line.
+constexpr int kNoticeMs = 4000;
 constexpr int kPtzKey = 60;
 constexpr int kRetrKey = 61;
 
@@ -110,6 +112,9 @@ CTorvelDlg::CTorvelDlg(MainWindowServices services, QWidget* parent)
     m_waitNotice.setSingleShot(true);
     m_waitNotice.setInterval(kWaitNoticeMs);
     connect(&m_waitNotice, &QTimer::timeout, this, &CTorvelDlg::ShowWaitNotice);
+    m_notice.setSingleShot(true);
+    m_notice.setInterval(kNoticeMs);
+    connect(&m_notice, &QTimer::timeout, this, &CTorvelDlg::EndNotice);
     // Every button is a hidden child from the start, so that a layout call that comes before
     // the buttons are created can never show one as a window of its own.
     for (ui::CVtxButton* button : AllButtons()) {
@@ -721,7 +726,8 @@ void CTorvelDlg::paintEvent(QPaintEvent*) {
     const int baseline = status.top() + 2 + QFontMetrics(painter.font()).ascent();
     painter.setPen(Qt::black);
     painter.drawText(status.left() + 5, baseline, QString::fromStdString(m_strStatus));
-    if (!m_strStatus2.empty()) {
+    // A notice may run into the second text's place.
+    if (!m_strStatus2.empty() && !m_bNoticeShown) {
         painter.drawText(status.left() + 160, baseline, QString::fromStdString(m_strStatus2));
     }
     const QRect icon = LayoutRect(L, layout_word::kStatusIcon);

@@ -69,6 +69,7 @@ public:
     // thread, except DrawFrame, which paints on the calling thread.
     void DrawFrame() override;
     void ShowStatusText(const std::string& text) override;
+    void ShowNoticeText(const std::string& text) override;
     void SetButtonImage(int controlId, int imageIndex) override;
     void SetButtonTip(int controlId, const std::string& tip) override;
     void ClearFrameTexts() override;
@@ -155,6 +156,9 @@ private:
     void OnWindowThread(Work work);
     void ConnectButtons();
     void ShowStatus(const std::string& text);
+    void ShowNotice(const std::string& text);
+    // The notice's time is up, or the wait notice takes the line: the held text comes back.
+    void EndNotice();
     // Puts the frame waiting in m_frameHandOver on screen with its texts.
     void ShowNewestFrame();
     QRect VideoRect() const;
@@ -286,6 +290,10 @@ private:
     // While it is shown, status texts wait in m_strStatusBeforeWait.
     bool m_bWaitNoticeShown = false;
     std::string m_strStatusBeforeWait;
+    // While a notice holds the status line, status texts wait in m_strStatusUnderNotice.
+    QTimer m_notice;
+    bool m_bNoticeShown = false;
+    std::string m_strStatusUnderNotice;
 };
 
 template <class Result>

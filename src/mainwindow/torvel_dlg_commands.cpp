@@ -144,6 +144,7 @@ void CTorvelDlg::ShowWaitNotice() {
     if (m_bFullScreen) {
         return;
     }
+    EndNotice();
     m_strStatusBeforeWait = m_strStatus;
     ShowStatus(kWaitingText);
     m_bWaitNoticeShown = true;

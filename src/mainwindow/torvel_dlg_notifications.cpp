@@ -33,8 +33,39 @@ void CTorvelDlg::ShowStatus(const std::string& text) {
         m_strStatusBeforeWait = text;
         return;
     }
+    if (m_bNoticeShown) {
+        // The rates come every second and would wipe the notice before it could be read.
+        m_strStatusUnderNotice = text;
+        return;
+    }
     m_strStatus = text;
     update(StatusRect().adjusted(0, 0, 1, 1));
+}
+
+void CTorvelDlg::ShowNoticeText(const std::string& text) {
+    OnWindowThread([this, text] { ShowNotice(text); });
+}
+
+void CTorvelDlg::ShowNotice(const std::string& text) {
+    if (m_bFullScreen || m_bWaitNoticeShown) {
+        return;
+    }
+    if (!m_bNoticeShown) {
+        m_strStatusUnderNotice = m_strStatus;
+        m_bNoticeShown = true;
+    }
+    m_strStatus = text;
+    m_notice.start();
+    update(StatusRect().adjusted(0, 0, 1, 1));
+}
+
+void CTorvelDlg::EndNotice() {
+    if (!m_bNoticeShown) {
+        return;
+    }
+    m_bNoticeShown = false;
+    m_notice.stop();
+    ShowStatus(m_strStatusUnderNotice);
 }
 
 void CTorvelDlg::SetButtonImage(int controlId, int imageIndex) {

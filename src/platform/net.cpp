@@ -115,20 +115,32 @@ Readiness WaitWritable(int fd, std::uint32_t timeoutMs) {
     return WaitFor(fd, POLLOUT, timeoutMs);
 }
 
-bool ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t timeoutMs) {
+int ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t timeoutMs) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
-        return false;
+        return errno;
     }
-    bool connected =
-        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    if (!connected && errno == EINPROGRESS && WaitWritable(fd, timeoutMs) == Readiness::Ready) {
-        int error = 0;
-        socklen_t length = sizeof error;
-        connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    int error =
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ? 0 : errno;
+    if (error == EINPROGRESS) {
+        switch (WaitWritable(fd, timeoutMs)) {
+            case Readiness::Ready: {
+                socklen_t length = sizeof error;
+                if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+                    error = errno;
+                }
+                break;
+            }
+            case Readiness::TimedOut:
+                error = ETIMEDOUT;
+                break;
+            case Readiness::Stopped:
+                error = ECANCELED;
+                break;
+        }
     }
     ::fcntl(fd, F_SETFL, flags);
-    return connected;
+    return error;
 }
 
 ssize_t SendNoSignal(int fd, const void* data, std::size_t length) {

@@ -42,9 +42,10 @@ enum class Readiness { Ready, TimedOut, Stopped };
 Readiness WaitReadable(int fd, std::uint32_t timeoutMs);
 Readiness WaitWritable(int fd, std::uint32_t timeoutMs);
 
-// Connects a blocking socket, waiting at most `timeoutMs`; false on refusal, time-out or stop.
-// The socket is blocking again afterwards.
-bool ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t timeoutMs);
+// Connects a blocking socket, waiting at most `timeoutMs`. 0 when connected, else why not as an
+// errno value: ECONNREFUSED (nothing listens there), ETIMEDOUT (no answer in time), ECANCELED
+// (a stop request), or what the system reported. The socket is blocking again afterwards.
+int ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t timeoutMs);
 
 // send() that never raises SIGPIPE; -1 on error.
 ssize_t SendNoSignal(int fd, const void* data, std::size_t length);

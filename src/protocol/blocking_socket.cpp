@@ -97,8 +97,11 @@ void CBlockingSocket::Cleanup() {
 }
 
 void CBlockingSocket::Connect(const CSocketAddress& address, int seconds) {
-    if (!m_hSocket || !platform::ConnectWithin(Handle(), address.Raw(), Ms(seconds))) {
-        throw CBlockingSocketException("Connect");
+    if (!m_hSocket) {
+        throw CBlockingSocketException("Connect", EBADF);
+    }
+    if (const int error = platform::ConnectWithin(Handle(), address.Raw(), Ms(seconds))) {
+        throw CBlockingSocketException("Connect", error);
     }
     m_fConnected = true;
 }

@@ -35,13 +35,16 @@ private:
 
 class CBlockingSocketException : public std::runtime_error {
 public:
-    explicit CBlockingSocketException(const std::string& operation)
-        : std::runtime_error(operation), m_strMessage(operation) {}
+    explicit CBlockingSocketException(const std::string& operation, int error = 0)
+        : std::runtime_error(operation), m_strMessage(operation), m_nError(error) {}
 
     const std::string& Operation() const { return m_strMessage; }
+    // The errno value behind a failed Connect (ECONNREFUSED, ETIMEDOUT ...); 0 where none is kept.
+    int Error() const { return m_nError; }
 
 private:
     std::string m_strMessage;
+    int m_nError;
 };
 
 class CBlockingSocket {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -87,6 +88,18 @@ int StatusOf(std::string_view reply) {
     }
     const std::string_view rest = reply.substr(blank + 1, 127);
     return std::atoi(std::string(rest.substr(0, rest.find(' '))).c_str());
+}
+
+SendFailure ConnectFailure(int error) {
+    switch (error) {
+        case ECONNREFUSED:
+            return SendFailure::Refused;
+        case EHOSTUNREACH:
+        case ENETUNREACH:
+            return SendFailure::Unreachable;
+        default:
+            return SendFailure::NoAnswer;
+    }
 }
 
 // One exchange's connection. The receive time-out bounds the whole reply, header and body
@@ -203,10 +216,16 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
     }
     const DeviceAddress device = GetDeviceAddress();
     ConnectionToDevice connection(receiveSeconds);
+    const auto fail = [status](SendFailure failure) {
+        if (status) {
+            status->failure = failure;
+        }
+        return 0;
+    };
     try {
         connection.socket.Create(CBlockingSocket::kStream);
         if (device.server.empty()) {
-            return 0;
+            return fail(SendFailure::NoAddress);
         }
         CSocketAddress address;
         if (IsDottedAddress(device.server) == 2) {
@@ -216,7 +235,7 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
                 address = CBlockingSocket::GetHostByName(device.server, device.webPort);
             } catch (const CBlockingSocketException&) {
                 ReportWrongAddress();
-                return 0;
+                return fail(SendFailure::NoSuchHost);
             }
             if (command == CGI_LOGIN) {
                 std::lock_guard lock(g_addressMutex);
@@ -225,16 +244,16 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
         }
         try {
             connection.socket.Connect(address, sendSeconds);
-        } catch (const CBlockingSocketException&) {
+        } catch (const CBlockingSocketException& e) {
             MainWindowLink* window = g_lpApp->m_pMainDialog.load();
             if (showTimeout == 1 && command == CGI_LOGIN && window) {
                 window->ShowStatusText(kConnectTimeOut);
             }
-            return 0;
+            return fail(ConnectFailure(e.Error()));
         }
         connection.socket.Write(request.data(), static_cast<int>(request.size()), sendSeconds);
     } catch (const CBlockingSocketException&) {
-        return 0;
+        return fail(SendFailure::NoAnswer);
     }
     // A reboot is not answered.
     if (command == CGI_REBOOTSERVER) {
@@ -245,14 +264,14 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
     // A header cut short by the device's close is read as far as it came; one that was still
     // arriving when the time ran out is no reply.
     if (received.size() <= kShortestReply || connection.OutOfTime()) {
-        return 0;
+        return fail(SendFailure::NoAnswer);
     }
     const int httpStatus = StatusOf(received);
     if (httpStatus != 200) {
         if (status) {
             status->httpStatus = httpStatus;
         }
-        return 0;
+        return fail(SendFailure::Status);
     }
     const std::size_t headerEnd = received.find("\r\n\r\n");
     const std::string_view headers(received.data(),
@@ -261,7 +280,7 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
     if (const auto value = HeaderValue(headers, "CONTENT-LENGTH")) {
         const auto parsed = ParseLength(*value);
         if (!parsed) {
-            return 0;
+            return fail(SendFailure::BadReply);
         }
         contentLength = *parsed;
     }
@@ -270,7 +289,7 @@ int VortaSendCommand(std::uint8_t command, const std::string& url, const void* b
         if (headerEnd == std::string::npos || contentLength > replyCapacity ||
             !connection.ReceiveBody(headerEnd + 4, static_cast<std::uint8_t*>(reply),
                                     static_cast<std::size_t>(contentLength))) {
-            return 0;
+            return fail(SendFailure::BadReply);
         }
     }
     if (replyLength) {

@@ -8,10 +8,23 @@
 #include <optional>
 #include <string>
 
+// Where a command failed, for the windows that tell the user more than that it failed.
+enum class SendFailure : std::uint8_t {
+    None,         // sent and answered with status 200 (or the failure has no cause of its own)
+    NoAddress,    // no device address is set
+    NoSuchHost,   // the name does not resolve
+    Refused,      // the host answered, but nothing listens on the port
+    Unreachable,  // no route to the host
+    NoAnswer,     // no connection or no reply within the time-outs
+    Status,       // a reply with a status other than 200, in httpStatus
+    BadReply,     // a reply that cannot be read as one (length, body)
+};
+
 struct VortaStatus {
     std::uint32_t reserved = 0;
     // The HTTP status of a reply other than 200 (202: the device has too many users).
     std::int32_t httpStatus = 0;
+    SendFailure failure = SendFailure::None;
 };
 
 inline constexpr std::uint16_t kCommandSeconds = 15;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "kernel/kernel_object.h"
+#include "kernel/trace_log.h"
 #include "kernel/utilities.h"
 #include "platform/clock.h"
 #include "resize/frame_resize.h"
@@ -142,8 +143,13 @@ std::uint32_t CFramePainter::Paint() {
             platform::ReleaseSemaphore(app.h_FrameCopiedSem);
         }
         if (snapshotRequest) {
-            SaveSnapshot(app.CSettingINI.m_strSnapshotPath, picture, width, height,
-                         kSnapshotAsJpeg);
+            const std::string folder = app.CSettingINI.m_strSnapshotPath.Get();
+            const SnapshotReport report = ReportSnapshot(
+                SaveSnapshot(folder, picture, width, height, kSnapshotAsJpeg), folder);
+            TraceLogWrite(report.trace.c_str());
+            if (MainWindowLink* window = app.m_pMainDialog.load()) {
+                window->ShowNoticeText(report.notice);
+            }
         }
         if (fullScreen) {
             m_screen.assign(PictureBytes(screenWidth, screenHeight), 0);

@@ -82,10 +82,11 @@ std::filesystem::path WriteNewFile(const std::filesystem::path& folder, const st
     return {};
 }
 
-std::uint32_t SaveSnapshot(const std::string& folder, const std::uint8_t* picture,
-                           std::uint16_t width, std::uint16_t height, std::uint32_t format) {
+std::filesystem::path SaveSnapshot(const std::string& folder, const std::uint8_t* picture,
+                                   std::uint16_t width, std::uint16_t height,
+                                   std::uint32_t format) {
     if (!picture || width == 0 || height == 0) {
-        return 0;
+        return {};
     }
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -95,8 +96,15 @@ std::uint32_t SaveSnapshot(const std::string& folder, const std::uint8_t* pictur
         bmp ? BmpFileBytes(picture, width, height)
             : platform::EncodeBottomUpBgr(picture, width, height);
     if (bytes.empty()) {
-        return 0;
+        return {};
     }
-    return WriteNewFile(folder, SnapshotBaseName(local), bmp ? ".bmp" : ".jpg", bytes).empty() ? 0
-                                                                                               : 1;
+    return WriteNewFile(folder, SnapshotBaseName(local), bmp ? ".bmp" : ".jpg", bytes);
+}
+
+SnapshotReport ReportSnapshot(const std::filesystem::path& written, const std::string& folder) {
+    if (written.empty()) {
+        return {"Snapshot not saved", "Snapshot not saved: cannot write to " + folder};
+    }
+    return {"Snapshot " + written.filename().string() + " saved",
+            "Snapshot saved to " + written.string()};
 }

@@ -28,6 +28,14 @@ std::filesystem::path WriteNewFile(const std::filesystem::path& folder, const st
                                    const std::vector<std::uint8_t>& bytes);
 
 // Writes the picture (bottom-up, blue-green-red, rows of width x 3 bytes) to the folder as BMP
-// (format 0) or JPEG (any other format). 1 when the file was written, else 0.
-std::uint32_t SaveSnapshot(const std::string& folder, const std::uint8_t* picture,
-                           std::uint16_t width, std::uint16_t height, std::uint32_t format);
+// (format 0) or JPEG (any other format). The file written, or empty when nothing was written.
+std::filesystem::path SaveSnapshot(const std::string& folder, const std::uint8_t* picture,
+                                   std::uint16_t width, std::uint16_t height, std::uint32_t format);
+
+// What the user is told after a snapshot: the status line's notice names the file (or says that
+// none was written), the trace line gives the whole path (or the folder that refused it).
+struct SnapshotReport {
+    std::string notice;
+    std::string trace;
+};
+SnapshotReport ReportSnapshot(const std::filesystem::path& written, const std::string& folder);

@@ -169,22 +169,30 @@ void CVtxButton::Draw(Face face) {
 void CVtxButton::paintEvent(QPaintEvent*) {
     // An empty bitmap draws nothing; an image is drawn 1:1 from the corner, as a bitmap copy of
     // the button's size would be.
+    QPainter painter(this);
     const QImage image = ShownImage();
     if (!image.isNull()) {
-        QPainter(this).drawImage(QPoint(0, 0), image, QRect(QPoint(0, 0), size()));
-        return;
-    }
-    // Without its bitmaps a button that has a text still shows itself as a plain push button,
-    // so a window whose skin files are missing keeps usable buttons.
-    if (!text().isEmpty()) {
+        painter.drawImage(QPoint(0, 0), image, QRect(QPoint(0, 0), size()));
+    } else if (!text().isEmpty()) {
+        // Without its bitmaps a button that has a text still shows itself as a plain push
+        // button, so a window whose skin files are missing keeps usable buttons.
         QStyleOptionButton option;
         option.initFrom(this);
         option.text = text();
         if (IsHeldDown()) {
             option.state |= QStyle::State_Sunken;
         }
-        QPainter painter(this);
         style()->drawControl(QStyle::CE_PushButton, &option, &painter, this);
+        return;
+    }
+    // The skin has no focused face, so a button reached with the keyboard is ringed: a light
+    // line outside a dark one shows on any bitmap. A click does not ring it.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawRect(rect().adjusted(1, 1, -2, -2));
     }
 }
 

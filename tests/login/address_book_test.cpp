@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "login/ip_record_file.h"
@@ -160,8 +164,59 @@ TEST_F(AddressBookTest, AddChecksNamesAndPortRange) {
         EXPECT_EQ(book.m_iUserNumber, c.message.empty() ? 1 : 0) << c.port;
         EXPECT_EQ(seen.Texts(), c.message.empty() ? std::vector<std::string>{}
                                                   : std::vector<std::string>{c.message});
-        EXPECT_FALSE(book.m_editUser->isVisibleTo(&book)) << "the edits close either way";
+        // A refused entry keeps the edits open with what was typed; an added one closes them.
+        EXPECT_EQ(book.m_editUser->isVisibleTo(&book), !c.message.empty()) << c.port;
+        if (!c.message.empty()) {
+            EXPECT_EQ(book.m_editUser->text(), c.user);
+            EXPECT_EQ(book.m_editIPAddress->text(), c.address);
+            EXPECT_EQ(book.m_editMajorPort->text(), c.port);
+            EXPECT_FALSE(book.m_btnCancel->isVisibleTo(&book));
+        }
     }
+}
+
+TEST_F(AddressBookTest, ARefusedEntryCanBePutRightOrLeftAlone) {
+    WithBook([this](CAddressBookDialog& book) {
+        Add(book, "gate", "10.0.0.9", "70000", "north gate");
+        ASSERT_EQ(messages.Texts().size(), 1u);
+        // The user corrects the port only and confirms again.
+        book.m_editMajorPort->setText("7000");
+        book.OnAddOk();
+        ASSERT_EQ(book.m_iUserNumber, 1);
+        EXPECT_EQ(book.Entries()[0], (IPRecord{"gate", "10.0.0.9", "north gate", 7000}));
+
+        // The entry's own cancel button and Escape leave ADD and EDIT; the book stays open.
+        book.show();
+        const auto cancels = {std::function<void()>([&] { book.m_btnEntryCancel->click(); }),
+                              std::function<void()>([&] {
+                                  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape,
+                                                   Qt::NoModifier);
+                                  QApplication::sendEvent(book.m_editComment, &escape);
+                              })};
+        for (const auto& cancel : cancels) {
+            book.OnAdd();
+            book.m_editUser->setText("typed");
+            book.m_editIPAddress->setText("1.2.3.4");
+            book.m_editMajorPort->setText("80");
+            cancel();
+            EXPECT_FALSE(book.m_editUser->isVisible());
+            EXPECT_TRUE(book.m_btnAdd->isVisible());
+            EXPECT_TRUE(book.isVisible());
+            EXPECT_EQ(book.m_iUserNumber, 1);
+
+            book.OnEditButton();
+            book.m_editIPAddress->setText("9.9.9.9");
+            cancel();
+            EXPECT_TRUE(book.m_UserList->isEnabled());
+            EXPECT_TRUE(book.isVisible());
+            EXPECT_EQ(book.Entries()[0].address, "10.0.0.9");
+        }
+        // With the entry closed, Escape closes the book as before.
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(book.m_UserList, &escape);
+        EXPECT_FALSE(book.isVisible());
+    });
+    EXPECT_EQ(ReadBytes(File()), RecordBytes({"gate", "10.0.0.9", "north gate", 7000}));
 }
 
 TEST_F(AddressBookTest, EditChangesTheSelectedRowWithTheChecksOfAdd) {
@@ -172,13 +227,13 @@ TEST_F(AddressBookTest, EditChangesTheSelectedRowWithTheChecksOfAdd) {
         book.OnEditButton();
         EXPECT_EQ(book.m_editIPAddress->text(), "1.1.1.1");
         EXPECT_FALSE(book.m_UserList->isEnabled());
+        book.m_editIPAddress->setText("9.9.9.9");
         book.m_editMajorPort->setText("0");
         book.OnAddOk();
         EXPECT_EQ(book.Entries()[0].port, 80) << "port 0 refused on edit too";
-        EXPECT_TRUE(book.m_UserList->isEnabled());
+        EXPECT_EQ(book.m_editIPAddress->text(), "9.9.9.9") << "what was typed stays";
+        EXPECT_FALSE(book.m_UserList->isEnabled());
 
-        book.OnEditButton();
-        book.m_editIPAddress->setText("9.9.9.9");
         book.m_editMajorPort->setText("9000");
         book.OnAddOk();
         EXPECT_EQ(book.Entries()[0], (IPRecord{"a", "9.9.9.9", "", 9000}));

@@ -4,10 +4,14 @@
 #include <sys/stat.h>
 
 #include <QKeyEvent>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 
+#include "kernel/trace_log.h"
 #include "login/login_startup.h"
 #include "login_fixture.h"
+#include "test_support/screenshot.h"
 #include "test_support/temp_folder.h"
 #include "ui/message_ids.h"
 #include "widgets/skin_image.h"
@@ -66,50 +70,255 @@ TEST_F(LoginDialogTest, EnterInAFieldLogsInAndEndsTheWindowWithOk) {
     EXPECT_TRUE(messages.Texts().empty());
 }
 
-TEST_F(LoginDialogTest, FailuresShowTheirTextInTheWindowWithoutABox) {
+TEST_F(LoginDialogTest, FailuresShowTheirTextAndCauseInTheWindowAndTheTrace) {
+    test_support::TempFolder traceFolder;
+    TraceLogInit(300, traceFolder.Path().string() + "/");
+    platform::SetNameResolver([](const std::string&) -> std::optional<in_addr_t> { return {}; });
     const struct {
         const char* name;
         ReplyFaults faults;
+        std::string host;
         std::string port;  // empty: the emulator's
+        bool listening;
         const char* text;
+        const char* cause;
         std::size_t requests;
     } cases[] = {
-        {"too many users", {.status = 202}, "", "Too many user", 1},
+        {"too many users", {.status = 202}, "127.0.0.1", "", true, "Too many user", "", 1},
         {"another product",
          {.body = std::string("Session-ID=77;Product-ID=Q99X;")},
+         "127.0.0.1",
          "",
+         true,
          "No support this device",
+         "",
          1},
         {"no session id",
          {.body = std::string("Product-ID=Q41E;")},
+         "127.0.0.1",
          "",
+         true,
          "Login procedure failed",
+         "no session in the device's answer",
          1},
-        {"refused", {.status = 401}, "", "Login procedure failed", 1},
+        {"wrong password",
+         {.status = 401},
+         "127.0.0.1",
+         "",
+         true,
+         "Login procedure failed",
+         "wrong user name or password",
+         1},
+        {"another refusal",
+         {.status = 500},
+         "127.0.0.1",
+         "",
+         true,
+         "Login procedure failed",
+         "the device refused the login",
+         1},
+        {"nothing listening",
+         {},
+         "127.0.0.1",
+         "",
+         false,
+         "Login procedure failed",
+         "nothing listening on that port",
+         0},
+        {"a name that does not resolve",
+         {},
+         "no-such-recorder.invalid",
+         "",
+         true,
+         "Login procedure failed",
+         "no such host",
+         0},
+        {"no host", {}, "", "", true, "Login procedure failed", "no device address given", 0},
+        {"a device that never answers",
+         {.action = ReplyAction::Stall},
+         "127.0.0.1",
+         "",
+         true,
+         "Login procedure failed",
+         "no answer from the device",
+         1},
         // 70000 cut to 16 bits is port 4464: no traffic to any port.
-        {"port beyond 65535", {}, "70000", "Login procedure failed", 0},
-        {"port 0", {}, "0", "Login procedure failed", 0},
+        {"port beyond 65535",
+         {},
+         "127.0.0.1",
+         "70000",
+         true,
+         "Login procedure failed",
+         "port out of range 1 to 65535",
+         0},
+        {"port 0",
+         {},
+         "127.0.0.1",
+         "0",
+         true,
+         "Login procedure failed",
+         "port out of range 1 to 65535",
+         0},
     };
+    device.Update([](device_emulator::Settings& s) { s.accounts.front().password = "secret"; });
     dialog.OnInitDialog();
     dialog.show();
+    std::vector<std::string> traced;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         device.ClearRequests();
         Faults("/Login.cgi", c.faults);
-        dialog.m_strUserName = dialog.m_strPassword = "admin";
-        dialog.m_strHost = "127.0.0.1";
+        device.SetListening(c.listening);
+        // The silent device's 15 s reply time-out passes at 50 times the speed.
+        platform::SetClockSpeed(c.faults.action == ReplyAction::Stall ? 50.0 : 1.0);
+        dialog.m_strUserName = "admin";
+        dialog.m_strPassword = "secret";
+        dialog.m_strHost = c.host;
         dialog.m_strPort = c.port.empty() ? Port() : c.port;
         dialog.UpdateData(false);
         Key(dialog.Edit(IDC_EDIT_USERNAME), Qt::Key_Enter);
         ASSERT_TRUE(RunUntil([&] { return dialog.m_bError; }));
         EXPECT_EQ(dialog.m_strError, c.text);
+        EXPECT_EQ(dialog.m_strErrorCause, c.cause);
         EXPECT_FALSE(dialog.m_bAnimationRunning);
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_EQ(device.Requests("/Login.cgi").size(), c.requests);
-        EXPECT_EQ(g_lpApp->CSettingINI.m_strServerName, "127.0.0.1");
+        EXPECT_EQ(g_lpApp->CSettingINI.m_strServerName, c.host);
+        traced.push_back("Login to " + c.host + ":" + dialog.m_strPort + " as admin failed: " +
+                         c.text + (*c.cause ? std::string(" (") + c.cause : std::string()) +
+                         (c.faults.status == 500 ? ", status 500" : "") + (*c.cause ? ")" : ""));
+        if (std::string_view(c.name) == "nothing listening") {
+            test_support::SaveScreenshot(dialog, "login-failure-cause");
+        }
     }
+    platform::SetClockSpeed(1.0);
+    platform::SetNameResolver({});
+    TraceLogClose();
     EXPECT_TRUE(messages.Texts().empty());
     EXPECT_NE(g_lpApp->w_LoginResult, 30);
+
+    // trace.log holds one line a failure, in order, and never the password.
+    std::ifstream in(traceFolder.Path() / "trace.log");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.rfind("Login to ", 0) == 0) {
+            lines.push_back(line);
+        }
+        EXPECT_EQ(line.find("secret"), std::string::npos);
+    }
+    EXPECT_EQ(lines, traced);
+}
+
+// The contrast ratio of two colours as the accessibility guidelines compute it.
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(LoginDialogTest, TheErrorTextCanBeReadOnTheSkinBehindIt) {
+    const QColor text(0, 20, 255);
+    EXPECT_NEAR(ContrastRatio(text, QColor(0x13, 0x18, 0x1E)), 2.16, 0.01) << "the old ground";
+    // Every pixel of the background bitmap under both lines of the error text.
+    const QImage spacer = ui::LoadSkinImage("BMP\\LOGIN\\spacer.bmp");
+    ASSERT_EQ(spacer.size(), QSize(kLoginWidth, kLoginHeight));
+    const QRect lines = LoginDialog::ErrorTextRect().united(
+        LoginDialog::ErrorTextRect().translated(0, kErrorLineHeight));
+    double lowest = 21;
+    for (int y = lines.top(); y <= lines.bottom(); ++y) {
+        for (int x = lines.left(); x <= lines.right(); ++x) {
+            lowest = std::min(lowest, ContrastRatio(text, spacer.pixelColor(x, y)));
+        }
+    }
+    EXPECT_GE(lowest, 4.5);
+    std::printf("error text contrast on the login skin: at least %.2f:1\n", lowest);
+    // And on screen: nothing covers the text's place, so the window shows the skin there.
+    dialog.OnInitDialog();
+    dialog.show();
+    const QImage shot = dialog.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shot.copy(lines), spacer.convertToFormat(QImage::Format_RGB32).copy(lines));
+}
+
+TEST(LoginResultParam, CarriesTheCodeAndTheCauseAndReadsOldCodes) {
+    const DialogLoginFailure failure{kLoginFailed, LoginCause::NothingListening};
+    EXPECT_EQ(LoginResultParam(failure) & 0xFF, 1u) << "the low byte stays the code";
+    EXPECT_EQ(LoginFailureOf(LoginResultParam(failure)), kLoginFailed);
+    EXPECT_EQ(LoginCauseOf(LoginResultParam(failure)), LoginCause::NothingListening);
+    EXPECT_EQ(LoginCauseOf(kTooManyUsers), LoginCause::None);
+    // A typed line break cannot split the trace line.
+    EXPECT_EQ(LoginFailureTraceLine({"cam\nera", "u", "p", "80"}, failure),
+              "Login to cam?era:80 as u failed: Login procedure failed (nothing listening on "
+              "that port)");
+}
+
+TEST_F(LoginDialogTest, TypingStartsInTheFirstEmptyFieldAndTabWalksFieldsThenButtons) {
+    // A new user: typing goes into the user name; Tab then walks the fields top down, Connect,
+    // Cancel and the icons, and comes round again. The field pictures are no stops.
+    std::vector<QWidget*> stops;
+    QString typed;
+    QImage ringed;
+    RunModal(dialog, [&] {
+        ASSERT_TRUE(RunUntil([&] { return QApplication::focusWidget() != nullptr; }));
+        QWidget* start = QApplication::focusWidget();
+        for (char c : std::string("admin")) {
+            Key(QApplication::focusWidget(), 0, QString(QChar(c)));
+        }
+        typed = dialog.Edit(IDC_EDIT_USERNAME)->text();
+        for (int i = 0; i < 11; ++i) {
+            stops.push_back(QApplication::focusWidget());
+            Key(QApplication::focusWidget(), Qt::Key_Tab);
+            if (QApplication::focusWidget() == dialog.Button(IDC_BTN_CONNECT)) {
+                ringed = dialog.grab().toImage().convertToFormat(QImage::Format_RGB32);
+                test_support::SaveScreenshot(dialog, "login-focus-connect");
+            }
+        }
+        EXPECT_EQ(start, dialog.Edit(IDC_EDIT_USERNAME));
+        dialog.done(LoginDialog::kResultCancel);
+    });
+    EXPECT_EQ(typed, "admin");
+    const std::vector<QWidget*> expected = {
+        dialog.Edit(IDC_EDIT_USERNAME), dialog.Edit(IDC_EDIT_PASSWORD),
+        dialog.Edit(IDC_EDIT_HOST),     dialog.Edit(IDC_EDIT_PORT),
+        dialog.Button(IDC_BTN_CONNECT), dialog.Button(IDC_BTN_CANCEL),
+        dialog.Button(IDC_BTN_ADDRESS), dialog.Button(IDC_BTN_SEARCH),
+        dialog.Button(IDC_BTN_PLAYER),  dialog.Button(IDC_BTN_COPY),
+        dialog.Edit(IDC_EDIT_USERNAME),
+    };
+    EXPECT_EQ(stops, expected);
+    // The button reached by Tab wears a ring: light outside, dark inside, on every side.
+    ASSERT_FALSE(ringed.isNull());
+    const QRect connect = dialog.Button(IDC_BTN_CONNECT)->geometry();
+    for (const QPoint& outer :
+         {connect.topLeft(), connect.bottomRight(), QPoint(connect.center().x(), connect.top())}) {
+        EXPECT_EQ(ringed.pixelColor(outer), QColor(Qt::white));
+    }
+    EXPECT_EQ(ringed.pixelColor(connect.topLeft() + QPoint(1, 1)), QColor(Qt::black));
+}
+
+TEST_F(LoginDialogTest, AReturningUserTypesThePasswordAndPressesEnter) {
+    dialog.m_strUserName = "admin";
+    dialog.m_strHost = "127.0.0.1";
+    dialog.m_strPort = Port();
+    const int result = RunModal(dialog, [&] {
+        ASSERT_TRUE(RunUntil([&] { return QApplication::focusWidget() != nullptr; }));
+        EXPECT_EQ(QApplication::focusWidget(), dialog.Edit(IDC_EDIT_PASSWORD));
+        for (char c : std::string("admin")) {
+            Key(QApplication::focusWidget(), 0, QString(QChar(c)));
+        }
+        Key(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    EXPECT_EQ(result, LoginDialog::kResultOk);
+    EXPECT_EQ(g_lpApp->CSettingINI.m_strPassword, "admin");
 }
 
 TEST_F(LoginDialogTest, ASecondConnectReplacesALoginStillWaiting) {

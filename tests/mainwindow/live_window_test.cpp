@@ -36,6 +36,7 @@
 #include "test_support/answer_dialog.h"
 #include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
+#include "test_support/screenshot.h"
 #include "test_support/session_release.h"
 #include "test_support/temp_folder.h"
 #include "ui/message_ids.h"
@@ -522,6 +523,19 @@ TEST_F(LiveWindowTest, SnapshotAndManualRecordingAreWrittenAndRecordingStopsAfte
         return !files.empty() && snapshot.load(QString::fromStdString(files[0].string()));
     }));
     EXPECT_EQ(snapshot.size(), QSize(640, 456));
+    // The status line names the file for a few seconds, through the rate texts that come every
+    // second, and then goes back to the rates.
+    const std::string notice = "Snapshot " + Files(snapshots)[0].filename().string() + " saved";
+    ASSERT_TRUE(PumpUntil([&] { return Window().StatusText() == notice; }));
+    test_support::SaveScreenshot(Window(), "live-snapshot-notice");
+    std::vector<std::string> shown{notice};
+    ASSERT_TRUE(PumpUntil([&] {
+        if (Window().StatusText() != shown.back()) {
+            shown.push_back(Window().StatusText());
+        }
+        return shown.back().rfind("FR:", 0) == 0;
+    }));
+    EXPECT_EQ(shown.size(), 2u) << shown[1];
 
     Window().OnCommand(1005);
     EXPECT_EQ(Window().GetDlgItem(1005)->GetImageIndex(), 1);

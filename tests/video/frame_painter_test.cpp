@@ -12,6 +12,7 @@
 #include "test_support/fake_main_window.h"
 #include "test_support/temp_folder.h"
 #include "video/frame_slots.h"
+#include "video/snapshot.h"
 #include "video/stream_packet_header.h"
 
 namespace {
@@ -216,6 +217,22 @@ TEST_F(Painter, SnapshotRequestWritesAJpegOfThePaintedPicture) {
     const QImage image(QString::fromStdString(files[0].string()));
     EXPECT_EQ(image.width(), 640);
     EXPECT_EQ(image.height(), 456);
+    // The user is told which file it was; a folder that refuses the file is told as well.
+    EXPECT_EQ(log.Count("Status Snapshot " + files[0].filename().string() + " saved"), 1);
+    g_lpApp->CSettingINI.m_strSnapshotPath = (folder.Path() / "gone").string();
+    Decoded(640, 228);
+    g_lpApp->m_fSnapshotRequest = 1;
+    painter.Paint();
+    EXPECT_EQ(log.Count("Status Snapshot not saved"), 1);
+}
+
+TEST(SnapshotReport, NamesTheFileOnTheStatusLineAndThePathInTheTrace) {
+    const SnapshotReport saved = ReportSnapshot("/home/u/Pictures/241211T101500_2.jpg", "/x");
+    EXPECT_EQ(saved.notice, "Snapshot 241211T101500_2.jpg saved");
+    EXPECT_EQ(saved.trace, "Snapshot saved to /home/u/Pictures/241211T101500_2.jpg");
+    const SnapshotReport failed = ReportSnapshot({}, "/media/full");
+    EXPECT_EQ(failed.notice, "Snapshot not saved");
+    EXPECT_EQ(failed.trace, "Snapshot not saved: cannot write to /media/full");
 }
 
 TEST_F(Painter, IndicatorNamesTheLowestAlarmBitAndRatesCarryThePacketText) {

@@ -47,6 +47,7 @@ const QColor kRed(0xe5, 0x48, 0x4d);
 const QColor kAmber(0xf5, 0xa5, 0x24);
 const QColor kGreen(0x3f, 0xcf, 0x8e);
 const QColor kTitleBand(0x1f, 0x26, 0x30);
+const QColor kMessageField(0xd6, 0xde, 0xe8);
 
 QString g_fontFamily = QStringLiteral("DejaVu Sans");
 
@@ -866,6 +867,11 @@ void DrawLoginFrame(QPainter& p, const QRectF& r, const SkinFile& f) {
         p.setPen(QPen(QColor(0x2a, 0x32, 0x3d), 1));
         p.setBrush(QColor(0x14, 0x19, 0x20));
         p.drawRoundedRect(QRectF(22.5, 92.5, 259, 150), 6, 6);
+        // The message field under the fields: the window writes its error text here in a
+        // saturated blue, which needs a light ground to be read.
+        p.setPen(QPen(QColor(0x8a, 0x9b, 0xb0), 1));
+        p.setBrush(kMessageField);
+        p.drawRoundedRect(QRectF(68.5, 241.5, 209, 32), 4, 4);
         return;
     }
     if (piece.starts_with("top") || piece.ends_with("_top")) {
