@@ -71,14 +71,28 @@ void RemoveStaleTemporaries(const std::filesystem::path& file) {
     }
 }
 
+// A link is followed only when its owner is the user or the owner of its folder, as the kernel's
+// own guard for shared folders does: a link someone else planted beside our files must not aim a
+// save at a file of the user's elsewhere.
+bool TrustedLink(const std::filesystem::path& link) {
+    struct stat own {};
+    struct stat folder {};
+    return ::lstat(link.c_str(), &own) == 0 && ::stat(FolderOf(link).c_str(), &folder) == 0 &&
+           (own.st_uid == ::geteuid() || own.st_uid == folder.st_uid);
+}
+
 // The file a name stands for, with symbolic links followed (a relative target is taken from the
-// link's folder), so that a write replaces the target and the link stays. Nullopt for a loop.
+// link's folder), so that a write replaces the target and the link stays. Nullopt for a loop or a
+// link we do not trust.
 std::optional<std::filesystem::path> ResolveLinks(std::filesystem::path file) {
     constexpr int kMaxLinks = 40;
     for (int link = 0; link < kMaxLinks; ++link) {
         std::error_code ec;
         if (!std::filesystem::is_symlink(std::filesystem::symlink_status(file, ec))) {
             return file;
+        }
+        if (!TrustedLink(file)) {
+            return std::nullopt;
         }
         const std::filesystem::path target = std::filesystem::read_symlink(file, ec);
         if (ec) {

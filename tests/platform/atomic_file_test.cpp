@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iterator>
 #include <set>
 
 #include "platform/profile.h"
@@ -14,6 +15,11 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 std::set<std::string> Names(const fs::path& folder) {
     std::set<std::string> names;
@@ -86,6 +92,20 @@ TEST_F(AtomicFile, ALinkLoopIsNeitherFollowedNorReplaced) {
     EXPECT_FALSE(WriteProfileString(settings, "Quarnel", "ServerPort", "80"));
     EXPECT_TRUE(fs::is_symlink(settings));
     EXPECT_EQ(Names(program.Path()), (std::set<std::string>{"Setting.ini", "other.ini"}));
+}
+
+// A link owned by another user in a folder of ours was planted: a save through it could
+// overwrite any file of ours elsewhere, so nothing is written.
+TEST_F(AtomicFile, ALinkPlantedByAnotherUserIsNotFollowed) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only the superuser can give a link to another user";
+    }
+    const fs::path target = elsewhere.Path() / "precious";
+    std::ofstream(target) << "keep";
+    fs::create_symlink(target, settings);
+    ASSERT_EQ(::lchown(settings.c_str(), 12345, 12345), 0);
+    EXPECT_FALSE(WriteProfileString(settings, "Quarnel", "ServerPort", "80"));
+    EXPECT_EQ(ReadAll(target), "keep");
 }
 
 // A copy of the program killed while it wrote leaves its temporary file; the next update of the
