@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -91,13 +92,9 @@ struct TraceLogState {
                 std::vector<std::string_view> kept;
                 std::string_view rest = current.bytes;
                 while (!rest.empty()) {
-                    const std::size_t end = rest.find('\n');
-                    std::string_view line = rest.substr(0, end);
-                    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-                    if (line.ends_with('\r')) {
-                        line.remove_suffix(1);
-                    }
-                    kept.push_back(line.substr(0, kMaxLineLength));
+                    const platform::TextLine line = platform::FirstLine(rest);
+                    kept.push_back(line.text.substr(0, kMaxLineLength));
+                    rest.remove_prefix(line.consumed);
                 }
                 for (const std::string& line : lines) {
                     kept.push_back(line);
