@@ -12,6 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::Program& program = fuzz::Program::Get();
+    program.ClearFolder();
     program.WriteFile("AlarmData.dat", {data, size});
     const std::string folder = program.Folder().string() + "/";
     SystemConfig database;

@@ -53,6 +53,12 @@ Program::Program() {
     PointAt(0);
 }
 
+void Program::ClearFolder() {
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder)) {
+        std::filesystem::remove_all(entry.path());
+    }
+}
+
 std::filesystem::path Program::WriteFile(const std::string& relative,
                                          std::span<const std::uint8_t> bytes) {
     const std::filesystem::path path = m_folder / relative;

@@ -28,6 +28,9 @@ class Program {
 public:
     static Program& Get();
     const std::filesystem::path& Folder() const { return m_folder; }
+    // Removes everything in the program folder: a target whose reader keeps damaged inputs aside
+    // starts each input from an empty folder, as a run of the program would.
+    void ClearFolder();
     // Replaces a file of the program folder with these bytes; the path is relative to the folder.
     std::filesystem::path WriteFile(const std::string& relative,
                                     std::span<const std::uint8_t> bytes);

@@ -26,11 +26,13 @@ constexpr const char* kNetworkTypes[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs"}
 
 // /proc/mounts writes blanks and a few other characters as three octal digits after "\".
 std::string Unescape(const std::string& field) {
+    const auto octal = [](char c) { return c >= '0' && c <= '7'; };
     std::string text;
     for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size() && std::isdigit(field[i + 1]) &&
-            std::isdigit(field[i + 2]) && std::isdigit(field[i + 3])) {
-            text.push_back(static_cast<char>(std::stoi(field.substr(i + 1, 3), nullptr, 8)));
+        if (field[i] == '\\' && i + 3 < field.size() && octal(field[i + 1]) &&
+            octal(field[i + 2]) && octal(field[i + 3])) {
+            text.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                                             (field[i + 3] - '0')));
             i += 3;
         } else {
             text.push_back(field[i]);

@@ -6,9 +6,9 @@
 #include <iterator>
 #include <optional>
 
+#include "kernel/damaged_file.h"
 #include "platform/atomic_file.h"
 #include "platform/byte_order.h"
-#include "ui/message_sink.h"
 
 namespace {
 
@@ -30,16 +30,19 @@ std::string GetText(const std::uint8_t* p, std::size_t field) {
     return std::string(reinterpret_cast<const char*>(p), reinterpret_cast<const char*>(end));
 }
 
-// AlarmData.dat as a read found it; `items` are the whole records of a file of ours.
+// AlarmData.dat as a read found it. `items` are the whole records of a list of ours; for a cut
+// one, every whole record the file holds, whatever its header claimed.
 struct FileContent {
-    enum class State { Missing, Unreadable, Damaged, Ours };
+    enum class State { Missing, Unreadable, Foreign, Cut, Ours };
     State state = State::Missing;
     AlarmDBHeader header;
     std::vector<AlarmDBItem> items;
 };
 
-// Only whole records count: the header's count is trusted no further than the records the file
-// really holds, and nothing past the records it names is read.
+// A list of ours is exactly its header and the records the header counts. A file too short for
+// its header or with another magic is not ours; one whose length disagrees with its count (a
+// write cut short, a header from another state of the file) is damaged, but its whole records
+// are still the user's.
 FileContent Parse(const platform::FileSnapshot& snapshot) {
     FileContent content;
     using Snapshot = platform::FileSnapshot::State;
@@ -50,17 +53,21 @@ FileContent Parse(const platform::FileSnapshot& snapshot) {
     }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(snapshot.bytes.data());
     if (snapshot.bytes.size() < kAlarmDBHeaderSize || GetU16(bytes) != kAlarmDBMagic) {
-        content.state = FileContent::State::Damaged;
+        content.state = FileContent::State::Foreign;
         return content;
     }
-    content.state = FileContent::State::Ours;
+    const std::size_t body = snapshot.bytes.size() - kAlarmDBHeaderSize;
+    const std::size_t whole = body / kAlarmDBItemSize;
     content.header = {GetU16(bytes), GetU16(bytes + 2)};
-    const std::size_t whole = std::min<std::size_t>(
-        content.header.wCount, (snapshot.bytes.size() - kAlarmDBHeaderSize) / kAlarmDBItemSize);
-    for (std::size_t i = 0; i < whole; ++i) {
+    const bool exact = body % kAlarmDBItemSize == 0 && whole == content.header.wCount;
+    content.state = exact ? FileContent::State::Ours : FileContent::State::Cut;
+    // The newest entries are last; a list never holds more than the maximum.
+    const std::size_t first = whole > kAlarmDBMaxItems ? whole - kAlarmDBMaxItems : 0;
+    for (std::size_t i = first; i < whole; ++i) {
         content.items.push_back(
             AlarmDBItem::Decode(bytes + kAlarmDBHeaderSize + i * kAlarmDBItemSize));
     }
+    content.header.wCount = static_cast<std::uint16_t>(content.items.size());
     return content;
 }
 
@@ -76,30 +83,17 @@ std::string Encode(const std::vector<AlarmDBItem>& items) {
     return bytes;
 }
 
-// The first free "AlarmData.dat.damaged", "AlarmData.dat.damaged-2", ... beside the file.
-std::optional<std::filesystem::path> SetAside(const std::filesystem::path& file) {
-    for (int n = 1; n < 1000; ++n) {
-        std::filesystem::path aside = file;
-        aside += n == 1 ? ".damaged" : ".damaged-" + std::to_string(n);
-        std::error_code ec;
-        if (std::filesystem::exists(aside, ec) || ec) {
-            continue;
-        }
-        std::filesystem::rename(file, aside, ec);
-        return ec ? std::nullopt : std::optional(aside);
-    }
-    return std::nullopt;
-}
-
 struct Update {
     bool ok = false;
     bool refused = false;  // the file could not be read, or a damaged one could not be moved
     std::optional<std::filesystem::path> setAside;
+    std::size_t carried = 0;  // whole records of the damaged file, in the new one
 };
 
 // One read-modify-write of the file. `change` gets the file's content when it is ours, or null
-// when there is none (a damaged one is first moved aside), and returns the records to write, or
-// nullopt to leave the file as it is. A file that cannot be read is never replaced.
+// when there is none, and returns the records to write, or nullopt to leave the file as it is. A
+// damaged file is first moved aside; a cut one hands its whole records on as if they were the
+// file. A file that cannot be read is never replaced.
 Update UpdateFile(
     const std::filesystem::path& file,
     const std::function<std::optional<std::vector<AlarmDBItem>>(FileContent*)>& change) {
@@ -112,15 +106,22 @@ Update UpdateFile(
                 return std::nullopt;
             }
             // A damaged list is the user's only record of earlier alarms: kept beside a fresh one.
-            if (content.state == FileContent::State::Damaged) {
-                update.setAside = SetAside(file);
+            if (content.state == FileContent::State::Foreign ||
+                content.state == FileContent::State::Cut) {
+                update.setAside = KeepDamagedFileAside(snapshot.path);
                 if (!update.setAside) {
                     update.refused = true;
                     return std::nullopt;
                 }
+                update.carried = content.items.size();
             }
-            const bool ours = content.state == FileContent::State::Ours;
-            const auto items = change(ours ? &content : nullptr);
+            const bool ours = content.state == FileContent::State::Ours ||
+                              content.state == FileContent::State::Cut;
+            auto items = change(ours ? &content : nullptr);
+            // The damaged file has moved: its place gets at least what could be read of it.
+            if (!items && update.setAside) {
+                items = content.items;
+            }
             return items ? std::optional(Encode(*items)) : std::nullopt;
         });
     update.ok = written && !update.refused;
@@ -128,10 +129,9 @@ Update UpdateFile(
 }
 
 // Called without the database lock: on the window thread the box waits for the user.
-void Report(const Update& update) {
+void Report(const std::filesystem::path& file, const Update& update) {
     if (update.setAside) {
-        ui::ShowMessage("The alarm database AlarmData.dat was damaged. It was kept as " +
-                        update.setAside->string() + " and a new one was started.");
+        TellDamagedFileKeptAside("alarm database", file, *update.setAside, update.carried);
     }
 }
 
@@ -197,26 +197,28 @@ std::uint32_t SystemConfig::AppendAlarmData(const std::string& folder, std::uint
     Update update;
     {
         std::lock_guard lock(m_mutex);
-        m_pending.wSerial = m_header.wCount++;
         m_pending.dwFrames = frames;
         m_pending.strAddress = address.substr(0, kAddressField - 1);
         if (folder.empty()) {
             return 0;
         }
         update = UpdateFile(FileIn(folder), [&](FileContent* file) {
-            if (!file) {
-                m_header = {kAlarmDBMagic, 1};
-                return std::optional(std::vector<AlarmDBItem>{m_pending});
+            std::vector<AlarmDBItem> items;
+            if (file) {
+                items = std::move(file->items);
             }
-            std::vector<AlarmDBItem>& items = file->items;
+            // Numbered from the file as it stands under the lock, so another copy of the program
+            // appending to the same list never hands out the same numbers.
+            m_pending.wSerial = static_cast<std::uint16_t>(items.size());
             if (items.size() >= kAlarmDBMaxItems) {
                 items.erase(items.begin(), items.end() - (kAlarmDBMaxItems - 1));
             }
             items.push_back(m_pending);
+            m_header = {kAlarmDBMagic, static_cast<std::uint16_t>(items.size())};
             return std::optional(std::move(items));
         });
     }
-    Report(update);
+    Report(FileIn(folder), update);
     return update.ok ? 1 : 0;
 }
 
@@ -228,7 +230,7 @@ std::uint32_t SystemConfig::LoadAlarmDatabase(const std::string& folder) {
     }
     m_path = FileIn(folder);
     const FileContent file = Parse(platform::ReadWholeFile(m_path));
-    if (file.state == FileContent::State::Ours) {
+    if (file.state == FileContent::State::Ours || file.state == FileContent::State::Cut) {
         m_header = file.header;
         m_lpAlarmDBItem_Struct = file.items;
     }
@@ -260,7 +262,7 @@ AlarmDBOpenResult SystemConfig::OpenAlarmDatabase(const std::string& folder) {
                 return std::nullopt;
             });
     }
-    Report(update);
+    Report(FileIn(folder), update);
     if (!update.ok) {
         return AlarmDBOpenResult::Refused;
     }
@@ -295,11 +297,13 @@ void SystemConfig::MarkForDeletion(std::size_t index) {
 
 std::uint32_t SystemConfig::AlarmDB_Save() {
     Update update;
+    std::filesystem::path database;
     {
         std::lock_guard lock(m_mutex);
         if (!m_fDirty) {
             return 1;
         }
+        database = m_path;
         const auto marked = [&](const AlarmDBItem& item) {
             return std::any_of(m_lpAlarmDBItem_Struct.begin(), m_lpAlarmDBItem_Struct.end(),
                                [&](const AlarmDBItem& m) {
@@ -325,7 +329,7 @@ std::uint32_t SystemConfig::AlarmDB_Save() {
         m_fDirty = 0;
         m_lpAlarmDBItem_Struct.clear();
     }
-    Report(update);
+    Report(database, update);
     return update.ok ? 1 : 0;
 }
 

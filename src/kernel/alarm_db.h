@@ -6,10 +6,11 @@
 // edits, and the writes. The recorder thread appends while the sheet may save, so every
 // operation on the file and the list runs under one lock, and every change to the file is one
 // locked update (platform/atomic_file), which also keeps another copy of the program sharing the
-// folder from losing entries. A damaged file (too short for its header, or another magic) is
-// never deleted: it is renamed to AlarmData.dat.damaged (or .damaged-2, ...), a fresh list is
-// started, and the user is told once where the old one went. A file that exists but cannot be
-// read is never replaced. An empty folder is refused: the file would land in whatever the
+// folder from losing entries. A damaged file (too short for its header, another magic, or a
+// length that disagrees with its count) is never deleted: it is kept aside (kernel/damaged_file),
+// a fresh list is started with every whole record it held, and the user is told once where the
+// old one went. Serial numbers are taken from the file under its lock. A file that exists but
+// cannot be read is never replaced. An empty folder is refused: the file would land in whatever the
 // current directory happens to be.
 
 #include <array>
@@ -71,11 +72,12 @@ public:
                                   const std::string& address);
 
     // Reads AlarmData.dat in `folder` into the in-memory list (what the configuration sheet
-    // shows). A missing file gives an empty list; a damaged one is not read. 0 for an empty
-    // folder.
+    // shows), changing nothing. A missing file gives an empty list, one of another kind is not
+    // read, a cut one gives its whole records. 0 for an empty folder.
     std::uint32_t LoadAlarmDatabase(const std::string& folder);
     // The configuration page's load: as LoadAlarmDatabase, and the file is left fit for the
-    // recorder: a missing one is created empty, a damaged one is set aside for an empty one.
+    // recorder: a missing one is created empty, a damaged one is set aside for a new one with its
+    // whole records.
     // Every record read counts as live, whatever its flags byte held on disk.
     AlarmDBOpenResult OpenAlarmDatabase(const std::string& folder);
     // Drops the in-memory list.

@@ -3,19 +3,111 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/text.h"
 
 namespace {
 
+// A line longer than this is cut: trace.log is a short diagnostic, and one runaway text must not
+// make every later rewrite carry megabytes.
+constexpr std::size_t kMaxLineLength = 512;
+
+// The lines wait here for the writer thread, so the threads that trace (the mailbox, the re-login
+// and the stream threads) never wait for the disk, the folder lock or a sync. Only the newest
+// lines of the maximum can ever stay in the file, so no more wait than that.
 struct TraceLogState {
     std::mutex mutex;
+    std::condition_variable wake;     // lines to write, or the writer is to stop
+    std::condition_variable written;  // the writer has caught up
     int maxLines = 30;
     std::string path;
+    std::deque<std::string> pending;
+    bool writing = false;
+    bool stop = false;
+    std::thread writer;
+
+    ~TraceLogState() { StopWriter(); }
+
+    void StartWriter() {
+        if (!writer.joinable()) {
+            stop = false;
+            writer = std::thread([this] { Run(); });
+        }
+    }
+
+    // Writes what is pending first.
+    void StopWriter() {
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+        }
+        wake.notify_all();
+        if (writer.joinable()) {
+            writer.join();
+        }
+    }
+
+    void WaitWritten(std::unique_lock<std::mutex>& lock) {
+        written.wait(lock, [&] { return pending.empty() && !writing; });
+    }
+
+    void Run() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [&] { return stop || !pending.empty(); });
+            if (pending.empty()) {
+                return;
+            }
+            std::deque<std::string> lines;
+            lines.swap(pending);
+            const std::string file = path;
+            const int max = maxLines;
+            writing = true;
+            lock.unlock();
+            Append(file, max, lines);
+            lock.lock();
+            writing = false;
+            written.notify_all();
+        }
+    }
+
+    // Lines arriving while a rewrite runs go in the next one together: one rewrite, with its
+    // syncs, per batch rather than per line. Counts real lines, however long, and keeps at most
+    // the maximum: a long line must not count as several (the file would then never be trimmed
+    // again), and one written before lines were cut is cut now.
+    static void Append(const std::string& file, int max, const std::deque<std::string>& lines) {
+        const std::size_t limit = max > 0 ? static_cast<std::size_t>(max) : 1;
+        platform::UpdateFileAtomically(
+            file, [&](const platform::FileSnapshot& current) -> std::optional<std::string> {
+                std::vector<std::string_view> kept;
+                std::string_view rest = current.bytes;
+                while (!rest.empty()) {
+                    const platform::TextLine line = platform::FirstLine(rest);
+                    kept.push_back(line.text.substr(0, kMaxLineLength));
+                    rest.remove_prefix(line.consumed);
+                }
+                for (const std::string& line : lines) {
+                    kept.push_back(line);
+                }
+                const std::size_t drop = kept.size() > limit ? kept.size() - limit : 0;
+                std::string content;
+                for (std::size_t i = drop; i < kept.size(); ++i) {
+                    content += kept[i];
+                    content += "\r\n";
+                }
+                return content;
+            });
+    }
 };
 
 TraceLogState& State() {
@@ -23,49 +115,54 @@ TraceLogState& State() {
     return state;
 }
 
+// One write is one line: a line break inside the text would count as lines of its own.
+std::string OneLine(const char* text) {
+    std::string line(text, ::strnlen(text, kMaxLineLength));
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return line;
+}
+
 }  // namespace
 
 void TraceLogInit(int maxLines, const std::string& folder) {
     TraceLogState& s = State();
-    std::lock_guard lock(s.mutex);
+    std::unique_lock lock(s.mutex);
+    s.WaitWritten(lock);
     s.maxLines = maxLines;
     s.path = folder + "trace.log";
+    s.StartWriter();
 }
 
-// Counts real lines, however long, and keeps at most the maximum: a line longer than a read
-// buffer must not count as several (the file would then never be trimmed again).
 void TraceLogWrite(const char* line) {
     TraceLogState& s = State();
-    std::lock_guard lock(s.mutex);
-    if (s.path.empty()) {
-        return;
+    {
+        std::lock_guard lock(s.mutex);
+        if (s.path.empty()) {
+            return;
+        }
+        s.pending.push_back(OneLine(line));
+        while (s.pending.size() > static_cast<std::size_t>(std::max(s.maxLines, 1))) {
+            s.pending.pop_front();
+        }
     }
-    const std::size_t keep = s.maxLines > 0 ? static_cast<std::size_t>(s.maxLines - 1) : 0;
-    platform::UpdateFileAtomically(
-        s.path, [&](const platform::FileSnapshot& current) -> std::optional<std::string> {
-            std::vector<std::string_view> lines;
-            std::string_view rest = current.bytes;
-            while (!rest.empty()) {
-                const std::size_t end = rest.find('\n');
-                lines.push_back(rest.substr(0, end));
-                rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-            }
-            const std::size_t drop = lines.size() > keep ? lines.size() - keep : 0;
-            std::string content;
-            for (std::size_t i = drop; i < lines.size(); ++i) {
-                content += lines[i];
-                content += '\n';
-            }
-            content += line;
-            content += "\r\n";
-            return content;
-        });
+    s.wake.notify_one();
+}
+
+void TraceLogFlush() {
+    TraceLogState& s = State();
+    std::unique_lock lock(s.mutex);
+    s.WaitWritten(lock);
 }
 
 void TraceLogClose() {
     TraceLogState& s = State();
-    std::lock_guard lock(s.mutex);
-    s.path.clear();
+    {
+        std::unique_lock lock(s.mutex);
+        s.WaitWritten(lock);
+        s.path.clear();
+    }
+    s.StopWriter();
 }
 
 CTraceFile::~CTraceFile() {

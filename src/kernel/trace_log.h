@@ -1,7 +1,9 @@
 #pragma once
 
 // trace.log: a rolling text log of protocol events in the program folder that keeps only its
-// newest lines. Callable from any thread; writers are serialised.
+// newest lines. Callable from any thread: a write only queues its line, and a writer thread of the
+// log's own rewrites the file (whole, through platform/atomic_file) with every line queued since
+// its last rewrite.
 
 #include <cstdint>
 #include <mutex>
@@ -10,8 +12,12 @@
 // Sets the number of lines kept and the folder of trace.log (`folder` ends in a separator).
 // Until it is called, 30 lines are kept and writes go nowhere.
 void TraceLogInit(int maxLines, const std::string& folder);
-// Appends one line; when the file already holds the maximum, the oldest lines drop first.
+// Appends one line, cut to 512 characters, with line breaks in it made blanks; when the file
+// already holds the maximum, the oldest lines drop first.
 void TraceLogWrite(const char* line);
+// Waits until every line written so far is in the file.
+void TraceLogFlush();
+// Writes what is queued, then stops the writer; later writes go nowhere until the next init.
 void TraceLogClose();
 
 // DebugTrace.log: created empty at every start and kept open until shut-down.

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <charconv>
 
+#include "kernel/damaged_file.h"
 #include "platform/paths.h"
 #include "ui/message_sink.h"
 
@@ -142,6 +143,10 @@ bool CAddressBookDialog::OnInitDialog() {
     m_fRecordFileGood = true;
     for (const IPRecord& entry : contents.records) {
         AppendEntry(entry);
+    }
+    if (contents.keptAside) {
+        TellDamagedFileKeptAside("address book", RecordFile(), *contents.keptAside,
+                                 contents.records.size());
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "kernel/damaged_file.h"
 #include "platform/atomic_file.h"
 
 namespace {
@@ -62,37 +63,48 @@ std::optional<IPRecord> DecodeIPRecord(const std::uint8_t* bytes) {
 }
 
 IPRecordFileContents ReadIPRecordFile(const std::filesystem::path& file) {
+    using State = platform::FileSnapshot::State;
     IPRecordFileContents contents;
-    platform::FileSnapshot snapshot = platform::ReadWholeFile(file);
-    if (snapshot.state == platform::FileSnapshot::State::Missing) {
-        // Created only while still missing: another copy of the program may be writing one.
-        const bool created = platform::UpdateFileAtomically(
-            file, [&](const platform::FileSnapshot& current) -> std::optional<std::string> {
-                snapshot = current;
-                if (current.state == platform::FileSnapshot::State::Missing) {
-                    snapshot.state = platform::FileSnapshot::State::Read;
-                    return std::string();
-                }
+    // One locked update: a missing file is created only while still missing (another copy of the
+    // program may be writing one), and a cut one is moved aside before anyone rewrites it.
+    const bool updated = platform::UpdateFileAtomically(
+        file, [&](const platform::FileSnapshot& current) -> std::optional<std::string> {
+            if (current.state == State::Missing) {
+                return std::string();
+            }
+            if (current.state != State::Read) {
+                contents.status = IPRecordFileStatus::OpenFailed;
                 return std::nullopt;
-            });
-        if (!created) {
-            contents.status = IPRecordFileStatus::OpenFailed;
-            return contents;
-        }
-    }
-    if (snapshot.state != platform::FileSnapshot::State::Read) {
+            }
+            const std::string& bytes = current.bytes;
+            const std::size_t whole = bytes.size() / kIPRecordSize * kIPRecordSize;
+            for (std::size_t at = 0; at < whole; at += kIPRecordSize) {
+                auto record =
+                    DecodeIPRecord(reinterpret_cast<const std::uint8_t*>(bytes.data() + at));
+                if (!record) {
+                    contents.status = IPRecordFileStatus::Bad;
+                    contents.records.clear();
+                    return std::nullopt;
+                }
+                contents.records.push_back(std::move(*record));
+            }
+            if (whole == bytes.size()) {
+                return std::nullopt;
+            }
+            // A cut file lost at least its last entry; writing back only the whole records would
+            // make that loss silent, so the file as it was stays beside the new one.
+            contents.keptAside = KeepDamagedFileAside(current.path);
+            if (!contents.keptAside) {
+                contents.status = IPRecordFileStatus::OpenFailed;
+                contents.records.clear();
+                return std::nullopt;
+            }
+            return bytes.substr(0, whole);
+        });
+    // Once the cut file is aside, the book holds its entries and writes them at its close, even
+    // when the new file could not be written here.
+    if (!updated && contents.status == IPRecordFileStatus::Ok && !contents.keptAside) {
         contents.status = IPRecordFileStatus::OpenFailed;
-        return contents;
-    }
-    const std::string& bytes = snapshot.bytes;
-    for (std::size_t at = 0; at + kIPRecordSize <= bytes.size(); at += kIPRecordSize) {
-        auto record = DecodeIPRecord(reinterpret_cast<const std::uint8_t*>(bytes.data() + at));
-        if (!record) {
-            contents.status = IPRecordFileStatus::Bad;
-            contents.records.clear();
-            return contents;
-        }
-        contents.records.push_back(std::move(*record));
     }
     return contents;
 }

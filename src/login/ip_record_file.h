@@ -39,9 +39,12 @@ enum class IPRecordFileStatus { Ok, OpenFailed, Bad };
 struct IPRecordFileContents {
     IPRecordFileStatus status = IPRecordFileStatus::Ok;
     std::vector<IPRecord> records;
+    // Where a cut file went (its size was not a whole number of records).
+    std::optional<std::filesystem::path> keptAside;
 };
 
-// Reads every whole record (a trailing remainder is ignored); a missing file is created empty.
+// Reads every whole record; a missing file is created empty. A file with a trailing part of a
+// record is damaged: it is kept aside (kernel/damaged_file) and replaced by its whole records.
 IPRecordFileContents ReadIPRecordFile(const std::filesystem::path& file);
 
 // Replaces the file with these records as one update (platform/atomic_file), so a failed write

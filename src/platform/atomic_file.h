@@ -17,7 +17,8 @@ namespace platform {
 struct FileSnapshot {
     enum class State { Missing, Unreadable, Read };
     State state = State::Missing;
-    std::string bytes;  // the whole file when Read
+    std::string bytes;           // the whole file when Read
+    std::filesystem::path path;  // the file read: the target when the name was a symbolic link
 };
 
 FileSnapshot ReadWholeFile(const std::filesystem::path& file);
@@ -26,13 +27,17 @@ FileSnapshot ReadWholeFile(const std::filesystem::path& file);
 bool WriteAll(int fd, std::string_view bytes);
 
 // Writes a uniquely named temporary file in the same folder, syncs it, renames it over `file` and
-// syncs the folder, so that the rename itself survives a power loss.
+// syncs the folder, so that the rename itself survives a power loss. The new file keeps the
+// permissions of the one it replaces, and a symbolic link stays a link: its target is replaced,
+// in the target's folder (a dangling link gets its target created).
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view content);
 
-// One read-modify-write of `file` under an advisory lock on its folder, which every copy of the
-// program takes for these updates. `change` gets the file as it stands and returns its new
-// content, or nullopt to leave it as it is. False when the lock cannot be taken or the write
-// fails; true when the file was written or left alone.
+// One read-modify-write of `file` under an advisory lock on its folder (the target's folder when
+// `file` is a symbolic link), which every copy of the program takes for these updates. `change`
+// gets the file as it stands and returns its new content, or nullopt to leave it as it is. Under
+// the lock, the temporary files of this file left by a copy of the program that died while
+// writing are removed. False when the lock cannot be taken or the write fails; true when the file
+// was written or left alone.
 bool UpdateFileAtomically(
     const std::filesystem::path& file,
     const std::function<std::optional<std::string>(const FileSnapshot&)>& change);

@@ -29,20 +29,14 @@ bool SameName(std::string_view a, std::string_view b) {
            });
 }
 
-// Lines end at "\r\n", "\n" or a lone "\r", so no value ever holds a line break: what is
-// read is what a write of it keeps.
-std::vector<std::string> SplitLines(const std::string& bytes) {
+// Every line end counts (FirstLine), so no value ever holds a line break: what is read is what a
+// write of it keeps.
+std::vector<std::string> SplitLines(std::string_view bytes) {
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        const std::size_t end = bytes.find_first_of("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(bytes.substr(start));
-            break;
-        }
-        lines.push_back(bytes.substr(start, end - start));
-        start =
-            end + (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
+    while (!bytes.empty()) {
+        const TextLine line = FirstLine(bytes);
+        lines.emplace_back(line.text);
+        bytes.remove_prefix(line.consumed);
     }
     return lines;
 }

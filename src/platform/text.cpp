@@ -19,4 +19,13 @@ std::uint32_t AtoiModulo32(std::string_view text) {
     return negative ? 0u - value : value;
 }
 
+TextLine FirstLine(std::string_view text) {
+    const std::size_t end = text.find_first_of("\r\n");
+    if (end == std::string_view::npos) {
+        return {text, text.size()};
+    }
+    const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+    return {text.substr(0, end), end + (crlf ? 2 : 1)};
+}
+
 }  // namespace platform

@@ -10,7 +10,6 @@
 #include "platform/text.h"
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
-#include "ui/string_table.h"
 
 const std::vector<std::string_view> CtrlFileSectionNames = {
     "[DEVICE NUMBER]",
@@ -151,16 +150,15 @@ public:
         return true;
     }
 
-    // Everything refused, told at once: a damaged file would otherwise raise one box per line.
+    // Everything refused, told at once in the file's own terms: a damaged file would otherwise
+    // raise one box per line, each with a text about a device command.
     void Report(std::string_view source) const {
         std::string text;
         if (!m_refused.empty()) {
-            text = ui::LoadString(ui::texts::kNotSupported) + "\n" + std::string(source) + ": " +
-                   LineList(m_refused) + " refused.";
+            text = std::string(source) + ": " + LineList(m_refused) + " refused.";
         }
         if (!m_short.empty()) {
-            text += (text.empty() ? "" : "\n") + ui::LoadString(ui::texts::kPleaseInputCommand) +
-                    "\n" + std::string(source) + ": " + LineList(m_short) +
+            text += (text.empty() ? "" : "\n") + std::string(source) + ": " + LineList(m_short) +
                     (m_short.size() == 1 ? " holds fewer bytes than its length says."
                                          : " hold fewer bytes than their lengths say.");
         }
@@ -264,10 +262,9 @@ private:
 }  // namespace
 
 std::size_t ReadCtrlLine(std::string_view source, std::string& line) {
-    const std::size_t lf = source.find('\n');
-    const std::size_t consumed = lf == std::string_view::npos ? source.size() : lf + 1;
+    const platform::TextLine text = platform::FirstLine(source);
     line.clear();
-    for (const char c : source.substr(0, consumed)) {
+    for (const char c : text.text) {
         const auto u = static_cast<unsigned char>(c);
         if ((u >= 33 && u <= 126) || c == ' ') {
             if (line.size() < kLineCapacity) {
@@ -275,7 +272,7 @@ std::size_t ReadCtrlLine(std::string_view source, std::string& line) {
             }
         }
     }
-    return consumed;
+    return text.consumed;
 }
 
 void HexByte(const char* two, std::uint8_t& out) {

@@ -26,7 +26,7 @@ std::uint32_t ParseCtrlFile(std::string_view text, std::vector<CtrlProtocol>& re
 // Binds to each device type the first protocol whose name is the type's name.
 std::uint32_t BindDeviceProtocols();
 
-// The number of bytes consumed (through the line feed) and the cleaned line.
+// The number of bytes consumed (through the line end, platform::FirstLine) and the cleaned line.
 std::size_t ReadCtrlLine(std::string_view source, std::string& line);
 // Two characters as a hex byte; characters that are no hex digit count 0.
 void HexByte(const char* two, std::uint8_t& out);

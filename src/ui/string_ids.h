@@ -43,7 +43,6 @@ inline constexpr std::uint32_t kNothingToEdit = 4046;
 inline constexpr std::uint32_t kOpenFirmwareFailed = 4047;
 inline constexpr std::uint32_t kOverwriteFlash = 4048;
 inline constexpr std::uint32_t kPasswordWrong = 4049;
-inline constexpr std::uint32_t kPleaseInputCommand = 4051;
 inline constexpr std::uint32_t kPortNumberIsWrong = 4054;
 inline constexpr std::uint32_t kReadDesktopFailed = 4056;
 inline constexpr std::uint32_t kReadFirmwareFailed = 4057;

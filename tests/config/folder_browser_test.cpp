@@ -141,6 +141,21 @@ TEST_F(FolderBrowserTest, NetworkBranchListsMountedNetworkFileSystems) {
     EXPECT_EQ(none.m_hNetworkRoot->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
 }
 
+// Only three octal digits after a backslash are an escape; anything else is taken as it stands,
+// and no line of the table, however odd, ends the program.
+TEST_F(FolderBrowserTest, OddEscapesInTheMountTableAreTakenAsTheyStand) {
+    std::ofstream(mounts.Path() / "odd") << "//srv/a\\089 /mnt/a\\040b cifs rw 0 0\n"
+                                         << "//srv/b\\9 /mnt/b\\ nfs rw 0 0\n"
+                                         << "//srv/c\\101\\777 /mnt/c nfs4 rw 0 0\n";
+    const std::vector<NetworkMount> found = ReadNetworkMounts(mounts.Path() / "odd");
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].remote, "//srv/a\\089");
+    EXPECT_EQ(found[0].mountPoint, "/mnt/a b");
+    EXPECT_EQ(found[1].remote, "//srv/b\\9");
+    EXPECT_EQ(found[1].mountPoint, "/mnt/b\\");
+    EXPECT_EQ(found[2].remote, "//srv/cA\xFF");
+}
+
 TEST_F(FolderBrowserTest, CancelKeepsTheCallersFolder) {
     CDlgGetPath dialog(nullptr, {root.Path()}, mounts.Path() / "mounts");
     dialog.SetPath("/start/");

@@ -197,28 +197,81 @@ TEST_F(AlarmData, TwoProcessesAppendingLoseNothing) {
     SystemConfig db;
     db.LoadAlarmDatabase(folder.Path().string());
     std::set<std::string> paths;
+    std::set<int> serials;
     for (const auto& item : db.Items()) {
         paths.insert(item.strFilePath);
+        serials.insert(item.wSerial);
     }
     EXPECT_EQ(paths.size(), 2u * kEach);
+    // Each entry is numbered from the list it joined, so no two copies hand out one number.
+    EXPECT_EQ(serials.size(), 2u * kEach);
+    EXPECT_EQ(*serials.rbegin(), 2 * kEach - 1);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
         << "no temporary file is left behind";
 }
 
-TEST_F(AlarmData, HeaderCountIsTrustedOnlyAsFarAsWholeRecords) {
-    SystemConfig db;
-    Record(db, "/rec/a", 1);
-    Bytes b = FileBytes();
-    b[2] = 50;                 // claims 50 records, holds 1
-    b.resize(b.size() + 100);  // and a torn record behind it
-    std::ofstream(folder.Path() / "AlarmData.dat", std::ios::binary)
-        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-    db.LoadAlarmDatabase(folder.Path().string());
-    EXPECT_EQ(db.Items().size(), 1u);
-    Record(db, "/rec/b", 2);
-    const Bytes after = FileBytes();
-    EXPECT_EQ(after.size(), 636u);
-    EXPECT_EQ(U16At(after, 2), 2);
+// A list whose length disagrees with its count (a cut last record, a header from another state
+// of the file) is damaged: it is kept aside whole, and the new list starts with every whole record
+// it held, whether the recorder or the page finds it.
+TEST_F(AlarmData, ACutListIsKeptAsideWithItsWholeRecordsCarriedOver) {
+    const auto list = [](std::uint16_t count, int records, std::size_t cut) {
+        std::string bytes("\x87\x99", 2);
+        bytes += static_cast<char>(count & 0xFF);
+        bytes += static_cast<char>(count >> 8);
+        for (int i = 0; i < records; ++i) {
+            AlarmDBItem item;
+            item.strFilePath = "/rec/" + std::to_string(i);
+            const auto record = item.Encode();
+            bytes.append(reinterpret_cast<const char*>(record.data()), record.size());
+        }
+        return bytes.substr(0, bytes.size() - cut);
+    };
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::size_t whole;
+        const char* carried;
+    } cuts[] = {
+        {"the second record one byte short", list(2, 2, 1), 1,
+         " with the one entry that could still be read"},
+        {"a count below the records present", list(1, 2, 0), 2,
+         " with the 2 entries that could still be read"},
+        {"a count above the records present and a torn record", list(50, 2, 200), 1,
+         " with the one entry that could still be read"},
+    };
+    const std::filesystem::path database = folder.Path() / "AlarmData.dat";
+    const std::filesystem::path aside = folder.Path() / "AlarmData.dat.damaged";
+    for (const auto& cut : cuts) {
+        SCOPED_TRACE(cut.name);
+        const std::string told = "The alarm database AlarmData.dat was damaged. It was kept as " +
+                                 aside.string() + " and a new one was started" + cut.carried + ".";
+        for (const bool byPage : {false, true}) {
+            SCOPED_TRACE(byPage ? "by the page" : "by the recorder");
+            std::filesystem::remove(aside);
+            std::ofstream(database, std::ios::binary) << cut.bytes;
+            test_support::RecordingMessageSink shown;
+            SystemConfig db;
+            if (byPage) {
+                EXPECT_EQ(db.OpenAlarmDatabase(folder.Path().string()),
+                          AlarmDBOpenResult::SetAside);
+                EXPECT_EQ(db.Items().size(), cut.whole);
+            } else {
+                Record(db, "/rec/new", 1);
+            }
+            db.LoadAlarmDatabase(folder.Path().string());
+            const auto items = db.Items();
+            ASSERT_EQ(items.size(), cut.whole + (byPage ? 0 : 1));
+            for (std::size_t i = 0; i < cut.whole; ++i) {
+                EXPECT_EQ(items[i].strFilePath, "/rec/" + std::to_string(i));
+            }
+            const Bytes b = FileBytes();
+            EXPECT_EQ(b.size(), 4 + items.size() * 316);
+            EXPECT_EQ(U16At(b, 2), items.size());
+            std::ifstream kept(aside, std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), cut.bytes);
+            EXPECT_EQ(shown.Texts(), std::vector<std::string>{told});
+        }
+    }
 }
 
 TEST_F(AlarmData, SaveDropsMarkedEntriesOnly) {

@@ -108,11 +108,61 @@ TEST_F(AddressBookTest, NewBookWithOneEntryIsOneRecord) {
     });
 }
 
-TEST_F(AddressBookTest, TrailingPartOfARecordIsDropped) {
-    WriteBytes(File(), RecordBytes({"a", "1.1.1.1", "", 80}) + RecordBytes({"b", "h", "", 81}) +
-                           std::string(200, 'x'));
-    WithBook([](CAddressBookDialog& book) { EXPECT_EQ(book.m_iUserNumber, 2); });
-    EXPECT_EQ(ReadBytes(File()).size(), 800u);
+// A file cut inside a record lost an entry: it is kept aside whole, the book opens with the whole
+// records, the user is told once where the file went, and the book is written back beside it.
+TEST_F(AddressBookTest, ACutFileIsKeptAsideAndTheWholeEntriesOpen) {
+    const std::string a = RecordBytes({"a", "1.1.1.1", "", 80});
+    const std::string b = RecordBytes({"b", "h", "", 81});
+    const std::string c = RecordBytes({"c", "h", "", 82});
+    const struct {
+        std::string bytes;
+        int whole;
+        const char* carried;
+    } cuts[] = {
+        {a.substr(0, 390), 0, ""},
+        {a + b.substr(0, 399), 1, " with the one entry that could still be read"},
+        {a + b + c.substr(0, 7), 2, " with the 2 entries that could still be read"},
+    };
+    const std::filesystem::path aside = folder.Path() / "IPRecord.dat.damaged";
+    for (const auto& cut : cuts) {
+        SCOPED_TRACE(cut.bytes.size());
+        std::filesystem::remove(aside);
+        WriteBytes(File(), cut.bytes);
+        RecordingMessageSink shown;
+        WithBook([&](CAddressBookDialog& book) {
+            EXPECT_EQ(book.m_iUserNumber, cut.whole);
+            Add(book, "new", "10.0.0.9", "80");
+        });
+        EXPECT_EQ(ReadBytes(aside), cut.bytes);
+        EXPECT_EQ(ReadBytes(File()), (a + b).substr(0, 400 * static_cast<std::size_t>(cut.whole)) +
+                                         RecordBytes({"new", "10.0.0.9", "", 80}));
+        EXPECT_EQ(shown.Texts(),
+                  std::vector<std::string>{
+                      "The address book IPRecord.dat was damaged. It was kept as " +
+                      aside.string() + " and a new one was started" + cut.carried + "."});
+    }
+    // Opened again, the book is whole: nothing more is moved or told.
+    RecordingMessageSink shown;
+    WithBook([](CAddressBookDialog& book) { EXPECT_EQ(book.m_iUserNumber, 3); });
+    EXPECT_TRUE(shown.Texts().empty());
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "IPRecord.dat.damaged-2"));
+}
+
+// A book the user made private stays private, and a book kept elsewhere through a link stays
+// there: the save replaces the link's target.
+TEST_F(AddressBookTest, TheSaveKeepsTheFilesModeAndLink) {
+    test_support::TempFolder elsewhere;
+    const std::filesystem::path target = elsewhere.Path() / "book.dat";
+    WriteBytes(target, RecordBytes({"a", "1.1.1.1", "", 80}));
+    std::filesystem::permissions(
+        target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::create_symlink(target, File());
+    WithBook([](CAddressBookDialog& book) { Add(book, "b", "h", "81"); });
+    EXPECT_TRUE(std::filesystem::is_symlink(File()));
+    EXPECT_EQ(ReadBytes(target),
+              RecordBytes({"a", "1.1.1.1", "", 80}) + RecordBytes({"b", "h", "", 81}));
+    EXPECT_EQ(std::filesystem::status(target).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST_F(AddressBookTest, BadCheckCodeEndsTheDialogAndKeepsTheFile) {

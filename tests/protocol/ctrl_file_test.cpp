@@ -21,6 +21,8 @@ TEST(CtrlFile, LinesAreCleanedAndUpperCased) {
     std::string line;
     EXPECT_EQ(ReadCtrlLine("x%d\tx02\r\nnext", line), 9u);
     EXPECT_EQ(line, "X%DX02");
+    EXPECT_EQ(ReadCtrlLine("x01\rnext", line), 4u);
+    EXPECT_EQ(line, "X01");
     EXPECT_EQ(ReadCtrlLine("last line without LF", line), 20u);
     EXPECT_EQ(line, "LAST LINE WITHOUT LF");
     EXPECT_EQ(ReadCtrlLine(std::string(300, 'a'), line), 300u);
@@ -82,8 +84,7 @@ TEST(CtrlFile, RecordsSectionsAndParameters) {
     EXPECT_EQ(records[0].PowerKey.pBytes, std::vector<std::uint8_t>{0x3F});
     EXPECT_EQ(records[0].bDisplay, 4);
     EXPECT_EQ(records[1].szName, std::string(79, 'N'));
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Web Server don't support this command!\n"
-                                                         "CtrlFile.ini: line 13 refused."});
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"CtrlFile.ini: line 13 refused."});
 }
 
 TEST(CtrlFile, UnguardedLinesAreRefused) {
@@ -100,8 +101,7 @@ TEST(CtrlFile, UnguardedLinesAreRefused) {
         "[UNKNOWN]\nX01 X02\n");  // no END: the data's end ends the file
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].szName, "ONE");
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Web Server don't support this command!\n"
-                                                         "CtrlFile.ini: lines 1, 3, 5, 9, 13, "
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"CtrlFile.ini: lines 1, 3, 5, 9, 13, "
                                                          "15, 17 refused."});
 }
 
@@ -115,10 +115,30 @@ TEST(CtrlFile, AFileOfGarbageIsToldInOneBox) {
     ParseCtrlFile(garbage, records, "/opt/torvel/CtrlFile.ini");
     EXPECT_EQ(messages.Texts(),
               std::vector<std::string>{
-                  "Web Server don't support this command!\n/opt/torvel/CtrlFile.ini: lines 8, 10, "
-                  "12, 14, 16, 18, 20, 22, 24, 26 and 69 more refused.\nPlease input server "
-                  "command!\n/opt/torvel/CtrlFile.ini: line 6 holds fewer bytes than its length "
-                  "says."});
+                  "/opt/torvel/CtrlFile.ini: lines 8, 10, 12, 14, 16, 18, 20, 22, 24, 26 and 69 "
+                  "more refused.\n/opt/torvel/CtrlFile.ini: line 6 holds fewer bytes than its "
+                  "length says."});
+}
+
+// A file saved by any editor loads alike: lines may end in LF, CR LF or a CR alone, as in the
+// settings file.
+TEST(CtrlFile, EveryLineEndLoadsTheSameProtocols) {
+    const std::string text =
+        "[DEVICE NUMBER]\n1\n[DEVICE NAME]\nONE\n[CH1]\nX02 X0A X%D\n[DISPLAY]\n3\n[EOF]\nEND\n";
+    for (const std::string end : {"\n", "\r\n", "\r"}) {
+        SCOPED_TRACE(testing::PrintToString(end));
+        std::string file;
+        for (const char c : text) {
+            file += c == '\n' ? end : std::string(1, c);
+        }
+        test_support::RecordingMessageSink messages;
+        const auto records = Parse(file);
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].szName, "ONE");
+        EXPECT_EQ(records[0].Keys[0].pBytes, (std::vector<std::uint8_t>{0x0A, 13}));
+        EXPECT_EQ(records[0].bDisplay, 3);
+        EXPECT_TRUE(messages.Texts().empty());
+    }
 }
 
 TEST(CtrlFile, TwoProtocolsWithOneNameBindTheFirst) {

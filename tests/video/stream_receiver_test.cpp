@@ -145,6 +145,7 @@ TEST_P(RefusedStream, IsNeitherParsedNorRecordedAndTheReloginBacksOff) {
     EXPECT_EQ(log.Count("Message 1026 0"), 0);
     EXPECT_EQ(pipeline.Parser().m_wAlarmData, 0);
     EXPECT_EQ(app.m_DeviceList.GetState(), 0);
+    TraceLogFlush();
     std::ifstream trace(kernel.Folder() / "trace.log");
     const std::string text{std::istreambuf_iterator<char>(trace), {}};
     EXPECT_NE(text.find("Stream refused: HTTP/1.1 " + std::to_string(GetParam()) + " "),
@@ -281,6 +282,7 @@ TEST_F(LiveSession, OversizeFramesAreSkippedInStepAndTraced) {
         EXPECT_TRUE(DecodesCleanly(frame));
     }
     EXPECT_EQ(log.Count("ReLogin"), 0);
+    TraceLogFlush();
     std::ifstream trace(kernel.Folder() / "trace.log");
     const std::string text{std::istreambuf_iterator<char>(trace), {}};
     EXPECT_NE(text.find("Frame over the socket buffer skipped: " + std::to_string(kOversize)),
