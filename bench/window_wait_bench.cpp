@@ -166,9 +166,8 @@ void BM_WindowThreadPauseAtStartUp(benchmark::State& state) {
     const auto& heldFault = faults[state.range(0)];
     double waiting = 0;
     for (auto _ : state) {
-        Session held([&](device_emulator::Settings& s) {
-            s.faults[heldFault.first] = heldFault.second;
-        });
+        Session held(
+            [&](device_emulator::Settings& s) { s.faults[heldFault.first] = heldFault.second; });
         waiting = LongestPauseMs();
         if (!held.window->IsWaitingForDevice()) {
             state.SkipWithError("the start-up did not wait on the device");

@@ -52,9 +52,10 @@ public:
     // The window's life: the start-up, then the modal loop until the close sequence ends it. A
     // start-up that fails tells the user and closes through the close sequence; 0 then.
     int DoModal();
-    // Shows the window waiting for the device and starts the start-up's device requests (the
-    // device info, the product test, a supervisor's model check) on the command runner. Their
-    // result lays the window out for the device, the user class and the layout mode, and then
+    // Readies the window to show while it waits for the device (its shape, title, the buttons
+    // that minimise and close it, the waiting text) and starts the start-up's device requests
+    // (the device info, the product test, a supervisor's model check) on the command runner.
+    // Their result lays the window out for the device, the user class and the layout mode, then
     // starts the stream and the lifetime count; a failure tells the user and closes the window.
     // False when the requests could not be started.
     bool OnInitDialog();

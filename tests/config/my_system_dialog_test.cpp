@@ -161,9 +161,8 @@ TEST_F(SheetApplyOrderTest, EachChangedSectionGoesOnceInTheFixedOrderWhileTheWin
     // Timer ticks that came while the sends waited: the windows went on meanwhile.
     int ticksWhileWaiting = 0;
     QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        ticksWhileWaiting += sheet.IsWaitingForDevice() ? 1 : 0;
-    });
+    QObject::connect(&timer, &QTimer::timeout,
+                     [&] { ticksWhileWaiting += sheet.IsWaitingForDevice() ? 1 : 0; });
     timer.start(10);
 
     sheet.OnClickApply();

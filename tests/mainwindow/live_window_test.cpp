@@ -250,8 +250,8 @@ TEST_F(LiveWindowTest, AFailedStartUpIsReportedAndClosedThroughTheCloseSequence)
          [](Settings& s) { s.faults["/Getdeviceinfo.cgi"] = {.status = 404}; }},
         {"device info cut off",
          [](Settings& s) {
-             s.faults["/Getdeviceinfo.cgi"] = {
-                 .action = device_emulator::ReplyAction::CloseWithoutReply};
+             s.faults["/Getdeviceinfo.cgi"] = {.action =
+                                                   device_emulator::ReplyAction::CloseWithoutReply};
          }},
     };
     for (const auto& c : cases) {
@@ -321,10 +321,10 @@ TEST_F(LiveWindowTest, TheWindowIsUpWhileTheStartUpRequestsWaitAndACloseCancelsT
         const char* path;
         device_emulator::ReplyFaults fault;
     } cases[] = {
-        {"device info held", "/Getdeviceinfo.cgi",
-         {.action = device_emulator::ReplyAction::Stall}},
+        {"device info held", "/Getdeviceinfo.cgi", {.action = device_emulator::ReplyAction::Stall}},
         {"INF fetch held", "/GetSysCfg.cgi", {.action = device_emulator::ReplyAction::Stall}},
-        {"device info trickles", "/Getdeviceinfo.cgi",
+        {"device info trickles",
+         "/Getdeviceinfo.cgi",
          {.body_splits = everyByte, .split_pause = 1s}},
     };
     for (const auto& c : cases) {
@@ -360,15 +360,15 @@ TEST_F(LiveWindowTest, TheWindowIsUpWhileTheStartUpRequestsWaitAndACloseCancelsT
 // alone, then has the device's controls, and the picture starts. The same window runs modally.
 TEST_F(LiveWindowTest, ALateDeviceInfoLaysTheWindowOutAndThePictureStarts) {
     using namespace std::chrono_literals;
-    device.Update([](Settings& s) {
-        s.faults["/Getdeviceinfo.cgi"] = {.reply_delay = 1500ms, .times = 1};
-    });
+    device.Update(
+        [](Settings& s) { s.faults["/Getdeviceinfo.cgi"] = {.reply_delay = 1500ms, .times = 1}; });
     ASSERT_TRUE(Begin());
     EXPECT_EQ(Window().StatusText(), CTorvelDlg::kWaitingText);
     EXPECT_EQ(Window().GetDlgItem(1002), nullptr) << "no command button before the device info";
     int exitCode = -1;
     QTimer::singleShot(0, &Window(), [&] {
-        EXPECT_TRUE(PumpUntil([&] { return Window().StartupState() != CTorvelDlg::Startup::Waiting; }));
+        EXPECT_TRUE(
+            PumpUntil([&] { return Window().StartupState() != CTorvelDlg::Startup::Waiting; }));
         EXPECT_EQ(Window().StartupState(), CTorvelDlg::Startup::Started);
         EXPECT_TRUE(Window().GetDlgItem(1002)->isVisible());
         EXPECT_EQ(Window().StatusText(), "Start to get image!!");
