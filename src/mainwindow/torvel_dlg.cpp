@@ -174,7 +174,7 @@ const QImage& CTorvelDlg::Background(int mode, bool panelOpen) const {
 // ---------------------------------------------------------------------------------------------
 // Start-up of the skin
 
-void CTorvelDlg::CreateSkinControls() {
+void CTorvelDlg::ShapeForVideoMode() {
     KernelObject& app = *g_lpApp;
     const std::uint32_t resolution = app.CSettingINI.m_nResolution;
     int mode = app.m_wLayoutMode;
@@ -190,10 +190,14 @@ void CTorvelDlg::CreateSkinControls() {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         m_rcScreen = screen->availableGeometry();
     }
-    move(0, 0);
     ShapeWindow(layout_word::kClosed, 20);
     LoadBackgroundBitmaps();
+}
 
+void CTorvelDlg::CreateSkinControls() {
+    KernelObject& app = *g_lpApp;
+    const std::uint32_t resolution = app.CSettingINI.m_nResolution;
+    ShapeForVideoMode();
     CreateButtons();
     LoadControlBitmaps(app.m_wLayoutMode, true);
     m_btnPower.hide();
@@ -228,6 +232,15 @@ void CTorvelDlg::CreateSkinControls() {
     m_btnCommand[2].SetImageIndex(static_cast<int>(app.CSettingINI.m_nQuality));
 }
 
+void CTorvelDlg::CreateTitleButtons() {
+    const LayoutRow& L = CurrentLayout();
+    for (int i = 0; i < static_cast<int>(m_btnTitle.size()); ++i) {
+        const int id = 8200 + i;
+        m_btnTitle[i].Create(QRect(L[32] + (L[34] + L[36]) * i, L[33], L[34], L[35]), this, id);
+        m_btnTitle[i].setToolTip(Tip(id));
+    }
+}
+
 void CTorvelDlg::CreateButtons() {
     const int mode = g_lpApp->m_wLayoutMode;
     const LayoutRow& L = CurrentLayout();
@@ -237,10 +250,7 @@ void CTorvelDlg::CreateButtons() {
         button.setToolTip(tip);
     };
 
-    for (int i = 0; i < static_cast<int>(m_btnTitle.size()); ++i) {
-        const int id = 8200 + i;
-        create(m_btnTitle[i], id, QRect(L[32] + (L[34] + L[36]) * i, L[33], L[34], L[35]), Tip(id));
-    }
+    CreateTitleButtons();
     for (const ChannelStripRow& row : ChannelStripTable()) {
         QRect r = ToQRect(row.rect[LayoutGroup(mode)]);
         if (row.index == 0) {
@@ -314,14 +324,18 @@ void CTorvelDlg::LoadPanelButtons(int mode) {
     m_btnPanelDown.LoadButtonBitmap(down, Bmp(prefix + "_PANELDOWN_OVER"), down, ui::kVtxHover);
 }
 
+void CTorvelDlg::LoadTitleBitmaps() {
+    for (int i = 0; i < static_cast<int>(m_btnTitle.size()); ++i) {
+        static constexpr const char* kStems[] = {"Hide", "Fullscreen", "Close"};
+        const std::string stem = std::string("Title_Bar_") + kStems[i];
+        m_btnTitle[i].LoadButtonBitmap(Bmp(stem), Bmp(stem + "_a"), Bmp(stem), ui::kVtxHover);
+    }
+}
+
 bool CTorvelDlg::LoadControlBitmaps(std::uint16_t mode, bool loadAll) {
     const int safeMode = mode < kLayoutModeCount ? mode : 0;
     if (loadAll) {
-        for (int i = 0; i < static_cast<int>(m_btnTitle.size()); ++i) {
-            static constexpr const char* kStems[] = {"Hide", "Fullscreen", "Close"};
-            const std::string stem = std::string("Title_Bar_") + kStems[i];
-            m_btnTitle[i].LoadButtonBitmap(Bmp(stem), Bmp(stem + "_a"), Bmp(stem), ui::kVtxHover);
-        }
+        LoadTitleBitmaps();
         for (const ChannelStripRow& row : ChannelStripTable()) {
             ui::CVtxButton& button = m_btnChannel[row.index];
             if (row.index <= 16) {

@@ -50,11 +50,18 @@ public:
     ~CTorvelDlg() override;
 
     // The window's life: the start-up, then the modal loop until the close sequence ends it. A
-    // start-up that fails tells the user and closes through the close sequence.
+    // start-up that fails tells the user and closes through the close sequence; 0 then.
     int DoModal();
-    // The device info, the product test, the user class, the controls, then the stream and the
-    // lifetime count are started. False when the device info or the product test fails.
+    // Readies the window to show while it waits for the device (its shape, title, the buttons
+    // that minimise and close it, the waiting text) and starts the start-up's device requests
+    // (the device info, the product test, a supervisor's model check) on the command runner.
+    // Their result lays the window out for the device, the user class and the layout mode, then
+    // starts the stream and the lifetime count; a failure tells the user and closes the window.
+    // False when the requests could not be started.
     bool OnInitDialog();
+    // Where the start-up stands.
+    enum class Startup { NotBegun, Waiting, Started, Failed };
+    Startup StartupState() const { return m_startup; }
     // The close sequence: every recording ends and its file is closed, the session's and the
     // process's resources are released, the settings saved, and the modal loop ends. False (the
     // window stays open) when a resource chain fails.
@@ -99,6 +106,9 @@ public:
     // resolution, the window's shape and backgrounds, every button with its place, tooltip and
     // images, the user class's permissions, then the layout for the device type.
     void CreateSkinControls();
+    // The layout mode from the video standard and the resolution, and the window's shape and
+    // backgrounds for it.
+    void ShapeForVideoMode();
 
     // Loads the twenty background, status-bar and icon images; false at the first one missing
     // (the ones after it stay empty).
@@ -155,6 +165,9 @@ private:
     template <class Work>
     void OnWindowThread(Work work);
     void ConnectButtons();
+    // The start-up's device requests are back: the reply, none when they failed.
+    void OnStartupInfo(const std::optional<DeviceInfoReply>& reply);
+    void FailStartup();
     void ShowStatus(const std::string& text);
     void ShowNotice(const std::string& text);
     // The notice's time is up, or the wait notice takes the line: the held text comes back.
@@ -252,6 +265,8 @@ private:
     void ShapeWindow(int first, int corner);
     void CenterOnScreen();
     void CreateButtons();
+    void CreateTitleButtons();
+    void LoadTitleBitmaps();
     std::vector<ui::CVtxButton*> AllButtons();
     bool OnGuiThread() const;
 
@@ -259,6 +274,7 @@ private:
     bool m_bFullScreen = false;
     bool m_bFullScreenFirstFrame = false;
     bool m_bClosed = false;
+    Startup m_startup = Startup::NotBegun;
     std::string m_strStatus;
     std::string m_strStatus2;
     std::string m_strIndicator;

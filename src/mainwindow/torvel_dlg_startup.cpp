@@ -2,25 +2,20 @@
 // buttons that end or minimise it.
 
 #include <QCloseEvent>
-#include <algorithm>
-#include <cstring>
 
 #include "kernel/kernel_object.h"
 #include "mainwindow/torvel_dlg.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
 #include "protocol/command_sender.h"
-#include "protocol/config_section.h"
 #include "protocol/device_reply.h"
-#include "protocol/login.h"
-#include "protocol/relogin_thread.h"
 #include "recording/recorder_set.h"
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
 
 namespace {
 
-constexpr const char* kProductId = "Q41E";
+constexpr int kFullScreenTitleButton = 1;
 
 // The user class of a USERLEVEL value.
 std::uint8_t UserClassOf(std::uint16_t level) {
@@ -33,20 +28,6 @@ std::uint8_t UserClassOf(std::uint16_t level) {
             return 2;
         default:
             return 3;
-    }
-}
-
-// A supervisor's device that reports its model with a stray eighth character gets it cut.
-void TrimModelName() {
-    auto& inf = g_lpApp->m_SysCfg.INF;
-    if (GetConfigSection(CFG_INF, inf.data(), inf.size()) == 0) {
-        return;
-    }
-    constexpr std::size_t kModel = 24;
-    if (std::memcmp(inf.data() + kModel, "KLM-300", 7) == 0) {
-        std::fill_n(inf.begin() + kModel, 8, 0);
-        std::memcpy(inf.data() + kModel, "KLM-300", 7);
-        SetConfigSection(CFG_INF, inf.data(), inf.size(), 0);
     }
 }
 
@@ -65,12 +46,11 @@ CTorvelDlg::~CTorvelDlg() {
 
 int CTorvelDlg::DoModal() {
     if (!OnInitDialog()) {
-        // A window without controls or stream would leave the user nothing to do but close it.
-        ui::ShowMessage(ui::texts::kLoginError);
-        DestroyWindow();
+        FailStartup();
         return 0;
     }
-    return exec();
+    const int result = exec();
+    return m_startup == Startup::Failed ? 0 : result;
 }
 
 bool CTorvelDlg::OnInitDialog() {
@@ -80,30 +60,40 @@ bool CTorvelDlg::OnInitDialog() {
     app.m_pMainDialog = this;
     app.CSettingINI.m_bSelectedChannel = 1;
 
-    const std::optional<std::string> info = SendDeviceInfoRequest();
-    if (!info) {
-        return false;
-    }
-    const DeviceInfoReply reply = ParseDeviceInfoReply(*info);
-    StoreDeviceInfo(reply);
-    // The list is the device info's alone; whatever the login left in it would come twice.
-    app.m_DeviceList.Clear();
-    FillDeviceList(reply);
-    if (app.m_DeviceID[0].text != kProductId) {
-        return false;
-    }
-    app.m_DeviceList.Select(CDeviceList::kMasterKind, 0);
-    app.m_bUserClass = UserClassOf(app.m_wUserLevel);
-    if (app.m_wUserLevel == 30) {
-        TrimModelName();
-    }
-    app.m_abVideoInfo[2] = app.m_bVideoMode;
-
+    // The window is up at once with what is known before the device answers: the shape of the
+    // video mode the login read, the title, the buttons that minimise and close it, and that it
+    // waits. A close while it waits cancels the requests.
+    move(0, 0);
+    ShapeForVideoMode();
     setWindowTitle(QString::fromStdString("Quarnel : " + GetDeviceAddress().server));
     setToolTip(QString::fromStdString("Quarnel : " + app.m_strAppVersion));
+    CreateTitleButtons();
+    LoadTitleBitmaps();
+    m_btnTitle[kFullScreenTitleButton].setEnabled(false);
+    m_startup = Startup::Waiting;
+    RunDeviceCommand<std::optional<DeviceInfoReply>>(
+        &SessionCommands::FetchStartupInfo,
+        [this](std::optional<DeviceInfoReply> reply) { OnStartupInfo(reply); });
+    if (!IsWaitingForDevice()) {
+        return false;
+    }
+    m_waitNotice.stop();
+    ShowWaitNotice();
+    return true;
+}
+
+void CTorvelDlg::OnStartupInfo(const std::optional<DeviceInfoReply>& reply) {
+    if (!reply) {
+        FailStartup();
+        return;
+    }
+    KernelObject& app = *g_lpApp;
+    app.m_bUserClass = UserClassOf(app.m_wUserLevel);
+    app.m_abVideoInfo[2] = app.m_bVideoMode;
     CreateSkinControls();
-    if (reply.retr && app.m_DeviceList.IsMasterType19()) {
-        app.m_DeviceList.SetRetrState(static_cast<std::uint8_t>(*reply.retr));
+    m_btnTitle[kFullScreenTitleButton].setEnabled(true);
+    if (reply->retr && app.m_DeviceList.IsMasterType19()) {
+        app.m_DeviceList.SetRetrState(static_cast<std::uint8_t>(*reply->retr));
     }
     app.m_bChannelCopy = app.CSettingINI.m_bSelectedChannel;
     app.m_bResolutionCopy = static_cast<std::uint8_t>(app.CSettingINI.m_nResolution);
@@ -112,9 +102,16 @@ bool CTorvelDlg::OnInitDialog() {
     app.m_bFirstChannelButton = 0;
 
     ShowStatus("Start to get image!!");
+    m_startup = Startup::Started;
     platform::SetEvent(app.h_StartToGetJpegImageEvent);
     platform::SetEvent(app.h_StartConnectionThreadEvent);
-    return true;
+}
+
+void CTorvelDlg::FailStartup() {
+    m_startup = Startup::Failed;
+    // A window without controls or stream would leave the user nothing to do but close it.
+    ui::ShowMessage(ui::texts::kLoginError);
+    DestroyWindow();
 }
 
 bool CTorvelDlg::DestroyWindow() {

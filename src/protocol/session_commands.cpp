@@ -1,6 +1,8 @@
 #include "protocol/session_commands.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <string_view>
 
 #include "kernel/kernel_object.h"
@@ -10,6 +12,7 @@
 #include "protocol/command_sender.h"
 #include "protocol/config_section.h"
 #include "protocol/device_reply.h"
+#include "protocol/login.h"
 #include "protocol/relogin_thread.h"
 #include "protocol/remote_key.h"
 #include "protocol/session.h"
@@ -49,7 +52,43 @@ CommandOutcome Fetch(std::uint8_t section, std::span<std::uint8_t> block) {
     return {};
 }
 
+// A supervisor's device that reports its model with a stray eighth character gets it cut. A
+// failed fetch leaves the model alone.
+void TrimModelName() {
+    auto& inf = g_lpApp->m_SysCfg.INF;
+    if (GetConfigSection(CFG_INF, inf.data(), static_cast<std::uint32_t>(inf.size())) == 0) {
+        return;
+    }
+    constexpr std::size_t kModel = 24;
+    if (std::memcmp(inf.data() + kModel, "KLM-300", 7) == 0) {
+        std::fill_n(inf.begin() + kModel, 8, 0);
+        std::memcpy(inf.data() + kModel, "KLM-300", 7);
+        SetConfigSection(CFG_INF, inf.data(), static_cast<std::uint32_t>(inf.size()), 0);
+    }
+}
+
 }  // namespace
+
+std::optional<DeviceInfoReply> SessionCommands::FetchStartupInfo() {
+    KernelObject& app = *g_lpApp;
+    const std::optional<std::string> info = SendDeviceInfoRequest();
+    if (!info) {
+        return std::nullopt;
+    }
+    DeviceInfoReply reply = ParseDeviceInfoReply(*info);
+    StoreDeviceInfo(reply);
+    // The list is the device info's alone; whatever the login left in it would come twice.
+    app.m_DeviceList.Clear();
+    FillDeviceList(reply);
+    if (app.m_DeviceID[0].text != kProductId) {
+        return std::nullopt;
+    }
+    app.m_DeviceList.Select(CDeviceList::kMasterKind, 0);
+    if (app.m_wUserLevel == 30) {
+        TrimModelName();
+    }
+    return reply;
+}
 
 bool SessionCommands::StartRelogin() {
     return RestartReLoginThread(LoginThread);

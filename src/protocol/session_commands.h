@@ -9,8 +9,10 @@
 // thread, between the device steps.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "protocol/device_reply.h"
 #include "ui/string_ids.h"
 
 // What a device step left for the window: a box to show (string id, 0 for none).
@@ -32,6 +34,12 @@ struct PtzRollback {
 class SessionCommands {
 public:
     // --- on the runner's thread ---
+
+    // The window's start-up: the device info into the kernel object and the device list (the
+    // server, then its peripherals), the product test, the first master made current and, for
+    // a supervisor, the model name's check in the INF section, sent back when it is cut. The
+    // reply; none when the request failed, its reply was empty or the device is not ours.
+    static std::optional<DeviceInfoReply> FetchStartupInfo();
 
     // Connect: ends a re-login thread still under way (30 ms, then it is stopped) and starts a
     // new one. False when it cannot be started.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <thread>
@@ -69,11 +70,19 @@ TEST_F(CommandRunnerTest, ResultsArriveOnTheOwnersThreadOneCommandAtATime) {
 }
 
 TEST_F(CommandRunnerTest, CancelWakesTheWaitingCommandAndDropsItsResult) {
+    std::atomic<bool> sleeping{false};
     bool woke = false;
     bool delivered = false;
-    ASSERT_TRUE(runner.Start([&woke] { woke = !platform::Sleep(60'000); },
-                             [&delivered] { delivered = true; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(runner.Start(
+        [&] {
+            sleeping = true;
+            woke = !platform::Sleep(60'000);
+        },
+        [&delivered] { delivered = true; }));
+    // The cancel must find the command in its sleep, not before it began.
+    while (!sleeping) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     runner.Cancel();
     EXPECT_TRUE(woke) << "the sleep ended early because of the cancel";
     EXPECT_FALSE(runner.Busy());

@@ -297,9 +297,12 @@ bool Soak::Open() {
         MainWindowServices{m_components.Pipeline(), m_components.Recorders(),
                            [this] { return ExitLoginResource(m_components) != 0; },
                            [] { return ExitProcessResource() != 0; }});
-    const bool started = m_window->OnInitDialog();
+    if (!m_window->OnInitDialog()) {
+        return false;
+    }
     m_window->show();
-    return started;
+    return PumpUntil([this] { return !m_window->IsWaitingForDevice(); }) &&
+           m_window->StartupState() == CTorvelDlg::Startup::Started;
 }
 
 bool Soak::Check(bool ok, const std::string& what) {
