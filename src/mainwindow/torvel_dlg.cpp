@@ -110,6 +110,9 @@ CTorvelDlg::CTorvelDlg(MainWindowServices services, QWidget* parent)
     m_waitNotice.setSingleShot(true);
     m_waitNotice.setInterval(kWaitNoticeMs);
     connect(&m_waitNotice, &QTimer::timeout, this, &CTorvelDlg::ShowWaitNotice);
+    m_noFrameTimer.setInterval(kNoFrameCheckMs);
+    connect(&m_noFrameTimer, &QTimer::timeout, this, &CTorvelDlg::CheckForFrames);
+    m_noFrameTimer.start();
     // Every button is a hidden child from the start, so that a layout call that comes before
     // the buttons are created can never show one as a window of its own.
     for (ui::CVtxButton* button : AllButtons()) {

@@ -136,6 +136,7 @@ enum class FrameCorruption {
 enum class StreamEnd {
     Close,          // close after the last frame
     CloseMidFrame,  // send half of the next packet, then close
+    StallMidFrame,  // send half of the next packet, then keep the connection open and silent
     Stall,          // keep the connection open and send nothing more
 };
 
@@ -173,8 +174,12 @@ struct StreamSettings {
     int corrupt_every = 1;                        // which frames the corruption hits, as above
     std::size_t damage_length = 0;                // Truncated, Padded: the length after damage
     std::optional<std::uint32_t> payload_length;  // claimed length; the payload is padded or cut
-    int packets_per_write = 1;                    // packets gathered into one write
-    std::vector<std::size_t> write_splits;        // offsets into each write where it is split
+    // Once: the packet of frame false_length_frame of a stream claims false_length, and the plain
+    // frame follows it, so the stream is out of step from there on. The knob then clears itself.
+    std::optional<std::uint32_t> false_length;
+    std::uint64_t false_length_frame = 0;
+    int packets_per_write = 1;              // packets gathered into one write
+    std::vector<std::size_t> write_splits;  // offsets into each write where it is split
     std::chrono::milliseconds split_pause{20};
     std::uint64_t frame_limit = 0;  // 0: unlimited
     StreamEnd end = StreamEnd::Close;
