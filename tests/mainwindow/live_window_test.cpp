@@ -41,6 +41,7 @@
 #include "ui/message_ids.h"
 #include "ui/string_table.h"
 #include "ui/window_message.h"
+#include "video/stream_status.h"
 
 namespace {
 
@@ -672,6 +673,54 @@ TEST_F(LiveWindowTest, DroppedStreamShowsTheReloginAndThePictureComesBack) {
     EXPECT_TRUE(relogin);
     device.Update([](Settings& s) { s.stream.frame_limit = 0; });
     EXPECT_TRUE(WaitForFrames(5)) << "the picture is back";
+}
+
+// The status texts the window shows, in order, until `done` sees the current one.
+std::vector<std::string> StatusTextsUntil(const CTorvelDlg& window,
+                                          const std::function<bool(const std::string&)>& done) {
+    std::vector<std::string> seen;
+    PumpUntil([&] {
+        const std::string& text = window.StatusText();
+        if (seen.empty() || seen.back() != text) {
+            seen.push_back(text);
+        }
+        return done(text);
+    });
+    return seen;
+}
+
+// A stall once left the last frame rate on the status line for as long as it lasted.
+TEST_F(LiveWindowTest, AStreamThatStallsSaysSoInsteadOfTheLastFrameRate) {
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(3));
+    ASSERT_TRUE(PumpUntil([&] { return Window().StatusText().rfind("FR:", 0) == 0; }));
+    device.Update([](Settings& s) {
+        s.stream.frame_limit = 1;
+        s.stream.end = device_emulator::StreamEnd::Stall;
+    });
+    const std::vector<std::string> seen = StatusTextsUntil(
+        Window(), [](const std::string& text) { return text.rfind("No picture for ", 0) == 0; });
+    EXPECT_EQ(seen.back(), NoFrameText(NoFrameWatch::kNoticeMs / 1000, 0))
+        << ::testing::PrintToString(seen);
+}
+
+// Frames over the socket buffer were skipped with a trace line while the status line said "Start
+// to get image!!" for ever: the user is told once, and the line stays true while no picture
+// comes.
+TEST_F(LiveWindowTest, FramesLargerThanTheProgramShowsAreToldToTheUser) {
+    constexpr std::uint32_t kLength = kSocketBufferSize + 1;
+    device.Update([](Settings& s) {
+        s.stream.corruption = device_emulator::FrameCorruption::Padded;
+        s.stream.damage_length = kLength;
+    });
+    ASSERT_TRUE(Open());
+    const std::string stalled = NoFrameText(NoFrameWatch::kNoticeMs / 1000, kLength);
+    const std::vector<std::string> seen =
+        StatusTextsUntil(Window(), [&](const std::string& text) { return text == stalled; });
+    const auto told = std::find(seen.begin(), seen.end(), OversizeFrameText(kLength));
+    EXPECT_NE(told, seen.end()) << ::testing::PrintToString(seen);
+    EXPECT_EQ(seen.back(), stalled) << ::testing::PrintToString(seen);
+    EXPECT_EQ(g_lpApp->m_dwFramesShown, 0u);
 }
 
 TEST_F(LiveWindowTest, LifetimeExpiryClosesTheWindow) {
