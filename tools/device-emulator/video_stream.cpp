@@ -247,7 +247,7 @@ void RunVideoStream(DeviceCore& core, Connection& connection) {
         if (claimed <= kMaxPaddedPayload) {
             frame.resize(claimed, '\0');
         }
-        if (s.false_length && n == s.false_length_frame) {
+        if (s.false_length && n >= s.false_length_frame) {
             claimed = *s.false_length;
             std::lock_guard lock(core.mutex);
             core.settings.stream.false_length.reset();
