@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <charconv>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -123,11 +124,7 @@ bool StreamConnection::Refused() {
     const std::string_view received(text, m_kept);
     std::uint32_t status = 0;
     if (const std::size_t blank = received.find(' '); blank != std::string_view::npos) {
-        for (std::size_t i = blank + 1; i < received.size() && received[i] >= '0' &&
-                                        received[i] <= '9' && status <= kLargestStatus;
-             ++i) {
-            status = status * 10 + static_cast<std::uint32_t>(received[i] - '0');
-        }
+        std::from_chars(received.data() + blank + 1, received.data() + received.size(), status);
     }
     m_refusedStatus = status <= kLargestStatus ? static_cast<std::uint16_t>(status) : 0;
     // The status line goes to the trace as far as it arrived, printable characters only.
@@ -225,34 +222,29 @@ bool StreamConnection::ReceivePacket(std::uint16_t index) {
             return Fail(std::string("Stream out of step: ") + reason);
         }
         const std::uint32_t payload = H::PayloadLength(m_receive.data());
-        if (payload == 0) {
-            // A header without a frame; the next header follows directly.
-            std::uint32_t parsedLength = 0;
-            m_parser.Parse(m_receive.data(), &parsedLength, &info);
-            Consume(headerLength);
-            continue;
-        }
-        // The frame's first bytes are checked before the header's alarm and other fields are
-        // acted on: a frame that is not a JPEG is skipped whole, header and all, as if it had
-        // never come.
-        bool jpeg = false;
-        if (payload >= kJpegMarkerSize) {
-            if (!Fill(headerLength + kJpegMarkerSize)) {
-                return false;
+        // A frame's first bytes are checked before anything of its header is acted on: a frame
+        // that is not a JPEG is skipped whole, header and all, as if it had never come.
+        if (payload != 0) {
+            bool jpeg = false;
+            if (payload >= kJpegMarkerSize) {
+                if (!Fill(headerLength + kJpegMarkerSize)) {
+                    return false;
+                }
+                jpeg = IsJpegFrame(m_receive.data() + headerLength, kJpegMarkerSize) != 0;
             }
-            jpeg = IsJpegFrame(m_receive.data() + headerLength, kJpegMarkerSize) != 0;
+            if (!jpeg) {
+                Consume(headerLength);
+                if (!ReadFrame(nullptr, payload)) {
+                    return false;
+                }
+                continue;
+            }
         }
-        if (jpeg) {
-            std::uint32_t parsedLength = 0;
-            m_parser.Parse(m_receive.data(), &parsedLength, &info);
-        }
+        std::uint32_t parsedLength = 0;
+        m_parser.Parse(m_receive.data(), &parsedLength, &info);
         Consume(headerLength);
-        if (!jpeg) {
-            if (!ReadFrame(nullptr, payload)) {
-                return false;
-            }
-            info = {};
-            continue;
+        if (payload == 0) {
+            continue;  // a header without a frame; the next header follows directly
         }
         if (payload > kSocketBufferSize) {
             NoteOversizeFrame(payload);
