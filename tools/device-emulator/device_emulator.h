@@ -174,16 +174,16 @@ struct StreamSettings {
     int corrupt_every = 1;                        // which frames the corruption hits, as above
     std::size_t damage_length = 0;                // Truncated, Padded: the length after damage
     std::optional<std::uint32_t> payload_length;  // claimed length; the payload is padded or cut
+    int packets_per_write = 1;                    // packets gathered into one write
+    std::vector<std::size_t> write_splits;        // offsets into each write where it is split
+    std::chrono::milliseconds split_pause{20};
+    std::uint64_t frame_limit = 0;  // 0: unlimited
+    StreamEnd end = StreamEnd::Close;
     // Once: the first packet from frame false_length_frame of a stream on claims false_length,
     // and the plain frame follows it, so the stream is out of step from there on. The knob then
     // clears itself.
     std::optional<std::uint32_t> false_length;
     std::uint64_t false_length_frame = 0;
-    int packets_per_write = 1;              // packets gathered into one write
-    std::vector<std::size_t> write_splits;  // offsets into each write where it is split
-    std::chrono::milliseconds split_pause{20};
-    std::uint64_t frame_limit = 0;  // 0: unlimited
-    StreamEnd end = StreamEnd::Close;
 };
 
 // The network settings a unit reports to the LAN discovery and takes from it.
