@@ -187,12 +187,13 @@ std::uint32_t ExitLoginLocked(SessionComponents& components) {
     platform::Sleep(100);
     platform::StopThread(app.h_PlayAudioWavThread, 10);
     platform::StopThread(app.h_ConnectionThread, 30);
-    // Only a streaming receive thread answers; one that has ended (the stream broke) or that is
-    // still waiting for its start is simply stopped.
-    if (app.m_fStreamThreadsRunning != 0 && ThreadRunning(app.h_GetJpegImageThread)) {
-        platform::WaitForObject(app.h_FeedBackForNotifyResetEvent, 2'000);
-    }
+    // The receive thread is not waited for to answer the close request: it sees the request only
+    // between two packets, so one blocked in a receive (a device that stalls, a stream cut in the
+    // middle of a frame) never answers. The stop wakes it wherever it waits and it ends as it
+    // does for the request; its answer is dropped so a later session's lifetime end does not
+    // take it for its own.
     platform::StopThread(app.h_GetJpegImageThread, 500);
+    platform::ResetEvent(app.h_FeedBackForNotifyResetEvent);
     platform::StopThread(app.h_ComposeImageDataThread, 30);
     platform::CloseObject(app.h_StartToGetJpegImageEvent);
     platform::ResetEvent(app.h_EndofGetJpegImageEvent);

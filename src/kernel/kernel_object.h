@@ -193,8 +193,10 @@ public:
     std::array<std::uint16_t, 20> m_wShowTable{};
     std::atomic<std::uint16_t> w_LoginResult{0};  // 100 retry, 102 too many users, 30 logged in
     // Set by the stream receive thread when the device answered the stream request with an HTTP
-    // status line; the re-login thread then waits as for a device with too many users.
+    // status line, with that status (0 when it could not be read); the re-login thread then
+    // waits before it tries again.
     std::atomic<std::uint8_t> m_fStreamRefused{0};
+    std::atomic<std::uint16_t> m_wStreamRefusedStatus{0};
     std::atomic<std::uint16_t> m_wUserLevel{0};
     // Version and identity texts: written by the login thread before it starts the stream,
     // read by the window thread's dialogs afterwards.

@@ -115,6 +115,9 @@ CTorvelDlg::CTorvelDlg(MainWindowServices services, QWidget* parent)
     m_notice.setSingleShot(true);
     m_notice.setInterval(kNoticeMs);
     connect(&m_notice, &QTimer::timeout, this, &CTorvelDlg::EndNotice);
+    m_noFrameTimer.setInterval(kNoFrameCheckMs);
+    connect(&m_noFrameTimer, &QTimer::timeout, this, &CTorvelDlg::CheckForFrames);
+    m_noFrameTimer.start();
     // Every button is a hidden child from the start, so that a layout call that comes before
     // the buttons are created can never show one as a window of its own.
     for (ui::CVtxButton* button : AllButtons()) {

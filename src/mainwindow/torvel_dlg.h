@@ -24,6 +24,7 @@
 #include "protocol/command_runner.h"
 #include "protocol/session_commands.h"
 #include "ui/window_message.h"
+#include "video/stream_status.h"
 #include "widgets/vtx_button.h"
 
 class QFont;
@@ -216,6 +217,8 @@ private:
     void BeginWait();
     void EndWait();
     void ShowWaitNotice();
+    // While a connection receives the stream and no frame comes, the status line says so.
+    void CheckForFrames();
     void ShowOutcome(const CommandOutcome& outcome);
     // What the connect button and the status line say around a connect or a disconnect.
     void ShowConnecting(bool started);
@@ -310,6 +313,9 @@ private:
     QTimer m_notice;
     bool m_bNoticeShown = false;
     std::string m_strStatusUnderNotice;
+    static constexpr int kNoFrameCheckMs = 1'000;
+    QTimer m_noFrameTimer;
+    NoFrameWatch m_noFrameWatch;
 };
 
 template <class Result>

@@ -4,8 +4,10 @@
 #include "kernel/kernel_object.h"
 #include "mainwindow/ptz_commands.h"
 #include "mainwindow/torvel_dlg.h"
+#include "platform/clock.h"
 #include "ui/queued_call.h"
 #include "video/live_pipeline.h"
+#include "video/stream_receiver.h"
 
 template <class Work>
 void CTorvelDlg::OnWindowThread(Work work) {
@@ -154,6 +156,15 @@ void CTorvelDlg::ShowNewestFrame() {
     m_wndVideo.SetFrame(frame);
     if (textsChanged && !m_bFullScreen) {
         update(StatusRect());
+    }
+}
+
+void CTorvelDlg::CheckForFrames() {
+    const KernelObject& app = *g_lpApp;
+    if (const std::optional<std::string> text =
+            m_noFrameWatch.Check(platform::GetTickCount(), app.m_dwFramesShown,
+                                 GetStreamState() == kStreamReceiving, GetOversizeFrameLength())) {
+        ShowStatus(*text);
     }
 }
 

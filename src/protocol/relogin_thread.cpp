@@ -32,6 +32,18 @@ constexpr const char* kStartLogin = "Start login";
 constexpr std::uint16_t kLoginRepeat = 100;
 constexpr std::uint16_t kTooManyUsers = 102;
 constexpr std::uint16_t kLoggedIn = 30;
+constexpr int kTooManyUsersStatus = 202;
+
+// The waits between attempts: the pause after a refusal for too many users, the one after every
+// failed attempt, the first back-off, and the one before the next attempt.
+constexpr std::uint32_t kTooManyUsersPauseMs = 20'000;
+constexpr std::uint32_t kAfterFailureMs = 3'000;
+constexpr std::uint32_t kBackOffStepMs = 3'000;
+constexpr std::uint32_t kBeforeAttemptMs = 2'000;
+// A device that refused the stream for another reason is given as long as one that has too many
+// users, so neither is asked more often.
+constexpr std::uint32_t kRefusedStreamPauseMs =
+    kTooManyUsersPauseMs + kAfterFailureMs + kBackOffStepMs + kBeforeAttemptMs;
 
 void PostStatus(StatusCode code, ui::WPARAM wParam = 0) {
     ui::PostMessage(g_lpApp->h_MainDialogHandle, ui::WM_SHOWSTATUS, wParam, code);
@@ -107,6 +119,14 @@ bool Attempt(KernelObject& app) {
 
 }  // namespace
 
+std::string RefusedStreamText(std::uint16_t status, std::uint32_t retrySeconds) {
+    std::string text = "The device refused the video stream";
+    if (status != 0) {
+        text += " (status " + std::to_string(status) + ")";
+    }
+    return text + ". Trying again in " + std::to_string(retrySeconds) + " s";
+}
+
 void StoreDeviceInfo(const DeviceInfoReply& reply) {
     KernelObject& app = *g_lpApp;
     if (reply.lifeTime) {
@@ -177,6 +197,19 @@ std::uint32_t LoginThread() {
         // A device that refused the last stream would refuse the next one at once: the session
         // waits as one refused for too many users does instead of logging in every few seconds.
         if (app.m_fStreamRefused.exchange(0) != 0) {
+            const std::uint16_t status = app.m_wStreamRefusedStatus;
+            if (status != kTooManyUsersStatus) {
+                // Only a device with too many users gets that text; any other refusal is told as
+                // it is, with the time of the next attempt.
+                WithMainWindow([status](MainWindowLink& w) {
+                    w.ShowStatusText(RefusedStreamText(status, kRefusedStreamPauseMs / 1000));
+                });
+                if (!platform::Sleep(kRefusedStreamPauseMs)) {
+                    return 0;
+                }
+                PostStatus(kStatusStartLogin, reinterpret_cast<ui::WPARAM>(kStartLogin));
+                continue;
+            }
             app.w_LoginResult = kTooManyUsers;
         } else if (Attempt(app)) {
             // The session is up and this thread's work done: nothing will wait for it, so it
@@ -187,24 +220,24 @@ std::uint32_t LoginThread() {
         }
         if (app.w_LoginResult == kTooManyUsers) {
             PostStatus(kStatusTooManyUsers);
-            if (!platform::Sleep(20'000)) {
+            if (!platform::Sleep(kTooManyUsersPauseMs)) {
                 return 0;
             }
         }
-        if (!platform::Sleep(3'000)) {
+        if (!platform::Sleep(kAfterFailureMs)) {
             return 0;
         }
         const std::uint32_t elapsed = (platform::GetTickCount() - start) / 1000;
         PostStatus(kStatusAttemptFailed);
         const std::uint64_t wait =
-            std::min<std::uint64_t>((failedAttempts / 2000 + 1) * 3'000, 30'000);
+            std::min<std::uint64_t>((failedAttempts / 2000 + 1) * kBackOffStepMs, 30'000);
         if (!platform::Sleep(static_cast<std::uint32_t>(wait))) {
             return 0;
         }
         ++failedAttempts;
         PostStatus(kStatusWaited, elapsed);
         PostStatus(kStatusDisconnected);
-        if (!platform::Sleep(2'000)) {
+        if (!platform::Sleep(kBeforeAttemptMs)) {
             return 0;
         }
         PostStatus(kStatusStartLogin, reinterpret_cast<ui::WPARAM>(kStartLogin));

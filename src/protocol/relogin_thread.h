@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/thread.h"
 
@@ -9,6 +10,10 @@
 // until it succeeds, telling the status line what it does; ends only after a success or when it
 // is stopped (every wait of it ends at once on a stop request).
 std::uint32_t LoginThread();
+
+// The status line after the device refused the stream with a status other than 202 (too many
+// users, which has a text of its own); `status` 0 when it could not be read.
+std::string RefusedStreamText(std::uint16_t status, std::uint32_t retrySeconds);
 
 // Stops the re-login thread and, unless `body` is empty, starts `body` as the new one. The window
 // thread and the kernel message thread both do this; they take turns, so there is never a second

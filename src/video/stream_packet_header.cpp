@@ -35,6 +35,27 @@ std::uint32_t ReadLittleEndian(const std::uint8_t* p, std::size_t size) {
 
 }  // namespace
 
+namespace StreamPacketHeader {
+
+std::uint32_t PayloadLength(const std::uint8_t* header) {
+    // The payload length is the first field, so it sits right behind the bitmap.
+    return ReadLittleEndian(header, kBitmapSize) & kPayloadLength
+               ? ReadLittleEndian(header + kBitmapSize, kFieldSizes[0])
+               : 0;
+}
+
+const char* OutOfStepReason(const std::uint8_t* header) {
+    if (ReadLittleEndian(header, kBitmapSize) & kUnusedBits) {
+        return "presence bits 11 to 31 set";
+    }
+    if (PayloadLength(header) > kLargestFrameLength) {
+        return "payload length beyond any frame";
+    }
+    return nullptr;
+}
+
+}  // namespace StreamPacketHeader
+
 std::uint32_t IsJpegFrame(const std::uint8_t* bytes, std::size_t /*length*/) {
     return bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF && bytes[3] == 0xDB ? 1 : 0;
 }

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "kernel/kernel_object.h"
 #include "kernel/packet_info.h"
 
 namespace StreamPacketHeader {
@@ -30,9 +31,23 @@ inline constexpr std::uint32_t kBackupNotice = 1u << 10;
 inline constexpr std::array<std::size_t, 11> kFieldSizes = {4, 16, 2, 1, 1, 4, 1, 2, 2, 2, 0};
 inline constexpr std::size_t kBitmapSize = 4;
 inline constexpr std::size_t kMaxLength = 39;
+// Bits that carry nothing: a device never sets them, so a bitmap with one of them is not a
+// header but bytes of a frame read out of step.
+inline constexpr std::uint32_t kUnusedBits = ~0u << kFieldSizes.size();
+// No frame is longer than the largest picture buffer the client has: a longer payload length is
+// not a frame's.
+inline constexpr std::uint32_t kLargestFrameLength = kImageSlotSize;
 
 // Header length for a presence bitmap: 4 plus the sizes of the present fields.
 std::size_t Length(std::uint32_t presence);
+
+// The payload length of a whole header (bit 0's field), read without acting on anything; 0 when
+// the header carries none.
+std::uint32_t PayloadLength(const std::uint8_t* header);
+
+// Why the packet whose whole header is at `header` cannot be in step with the stream, or null
+// when it can be: a bit that carries nothing, or a payload longer than any frame.
+const char* OutOfStepReason(const std::uint8_t* header);
 
 }  // namespace StreamPacketHeader
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <charconv>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -19,6 +20,7 @@
 #include "protocol/session.h"
 #include "video/frame_slots.h"
 #include "video/stream_packet_header.h"
+#include "video/stream_status.h"
 
 namespace {
 
@@ -28,10 +30,15 @@ constexpr int kSendSeconds = 10;
 constexpr int kConnectSeconds = 10;
 constexpr std::uint32_t kFreeBufferWaitMs = 10'000;
 constexpr std::size_t kTraceStatusLength = 80;
+// The markers a frame must begin with (IsJpegFrame).
+constexpr std::size_t kJpegMarkerSize = 4;
 // A device that refuses the stream answers with a status line; packets never begin so.
 constexpr std::string_view kStatusLine = "HTTP/";
+constexpr std::uint32_t kLargestStatus = 999;
 
 std::atomic<std::uint32_t> g_streamState{kStreamIdle};
+// The length of the last frame over the socket buffer skipped on the current connection.
+std::atomic<std::uint32_t> g_oversizeFrameLength{0};
 
 // Refused: the device answered the stream request with an HTTP status line.
 enum class Ending { Stopped, Broken, Refused };
@@ -61,6 +68,8 @@ public:
 
     Ending Run();
     const std::string& FailureLine() const { return m_failure; }
+    // The status of a refusal, 0 when it could not be read.
+    std::uint16_t RefusedStatus() const { return m_refusedStatus; }
 
 private:
     bool Connect();
@@ -76,6 +85,9 @@ private:
     // socket, never more than the frame. A null `dst` drops the bytes.
     bool ReadFrame(std::uint8_t* dst, std::size_t count);
     int Receive(std::uint8_t* dst, std::size_t capacity);
+    // Tells the trace and the user, once a connection, that a well-formed frame of `length`
+    // bytes does not fit the socket buffer and is skipped.
+    void NoteOversizeFrame(std::uint32_t length);
     bool Fail(std::string traceLine) {
         m_failure = std::move(traceLine);
         return false;
@@ -87,7 +99,8 @@ private:
     CBlockingSocket m_socket;
     std::array<std::uint8_t, kReceiveBufferSize> m_receive{};
     std::size_t m_kept = 0;
-    bool m_oversizeTraced = false;
+    bool m_oversizeNoted = false;
+    std::uint16_t m_refusedStatus = 0;
     std::string m_failure;
 };
 
@@ -119,6 +132,13 @@ bool StreamConnection::Refused() {
     if (m_kept < kStatusLine.size() || std::string_view(text, kStatusLine.size()) != kStatusLine) {
         return false;
     }
+    // The status follows the first blank; the re-login tells the user.
+    const std::string_view received(text, m_kept);
+    std::uint32_t status = 0;
+    if (const std::size_t blank = received.find(' '); blank != std::string_view::npos) {
+        std::from_chars(received.data() + blank + 1, received.data() + received.size(), status);
+    }
+    m_refusedStatus = status <= kLargestStatus ? static_cast<std::uint16_t>(status) : 0;
     // The status line goes to the trace as far as it arrived, printable characters only.
     std::string line = "Stream refused: ";
     for (std::size_t i = 0; i < m_kept && i < kTraceStatusLength; ++i) {
@@ -140,6 +160,21 @@ int StreamConnection::Receive(std::uint8_t* dst, std::size_t capacity) {
         m_app.m_dwBytesReceived.fetch_add(static_cast<std::uint32_t>(n));
     }
     return n;
+}
+
+void StreamConnection::NoteOversizeFrame(std::uint32_t length) {
+    g_oversizeFrameLength = length;
+    // Once a connection: a stream of such frames would rewrite the trace and the status line for
+    // every frame.
+    if (m_oversizeNoted) {
+        return;
+    }
+    m_oversizeNoted = true;
+    TraceLogWrite(
+        ("Frame over the socket buffer skipped: " + std::to_string(length) + " bytes").c_str());
+    if (MainWindowLink* window = m_app.m_pMainDialog.load()) {
+        window->ShowStatusText(OversizeFrameText(length));
+    }
 }
 
 bool StreamConnection::Fill(std::size_t count) {
@@ -178,35 +213,53 @@ bool StreamConnection::ReadFrame(std::uint8_t* dst, std::size_t count) {
 }
 
 bool StreamConnection::ReceivePacket(std::uint16_t index) {
+    namespace H = StreamPacketHeader;
     PacketInfo& info = m_app.m_lpPacketInfo[index];
     std::uint8_t* frame = m_app.m_lpSocketBuffer.get() + index * kSocketBufferSize;
     for (;;) {
         info = {};
-        if (!Fill(StreamPacketHeader::kBitmapSize)) {
+        if (!Fill(H::kBitmapSize)) {
             return false;
         }
         std::uint32_t presence = 0;
         std::memcpy(&presence, m_receive.data(), sizeof presence);
-        const std::size_t headerLength = StreamPacketHeader::Length(le32toh(presence));
+        const std::size_t headerLength = H::Length(le32toh(presence));
         if (!Fill(headerLength)) {
             return false;
+        }
+        // A header that cannot be right means the bytes are read out of step with the packets:
+        // nothing after it can be found again, so the connection ends and the session starts a
+        // fresh one, and nothing of the header is acted on.
+        if (const char* reason = H::OutOfStepReason(m_receive.data())) {
+            return Fail(std::string("Stream out of step: ") + reason);
+        }
+        const std::uint32_t payload = H::PayloadLength(m_receive.data());
+        // A frame's first bytes are checked before anything of its header is acted on: a frame
+        // that is not a JPEG is skipped whole, header and all, as if it had never come.
+        if (payload != 0) {
+            bool jpeg = false;
+            if (payload >= kJpegMarkerSize) {
+                if (!Fill(headerLength + kJpegMarkerSize)) {
+                    return false;
+                }
+                jpeg = IsJpegFrame(m_receive.data() + headerLength, kJpegMarkerSize) != 0;
+            }
+            if (!jpeg) {
+                Consume(headerLength);
+                if (!ReadFrame(nullptr, payload)) {
+                    return false;
+                }
+                continue;
+            }
         }
         std::uint32_t parsedLength = 0;
         m_parser.Parse(m_receive.data(), &parsedLength, &info);
         Consume(headerLength);
-        const std::uint32_t payload = info.dwPayloadLength;
         if (payload == 0) {
             continue;  // a header without a frame; the next header follows directly
         }
         if (payload > kSocketBufferSize) {
-            // Skipped whole, so the stream stays in step; traced once a connection, as a stream
-            // of such frames would rewrite the trace for every frame.
-            if (!m_oversizeTraced) {
-                m_oversizeTraced = true;
-                TraceLogWrite(
-                    ("Frame over the socket buffer skipped: " + std::to_string(payload) + " bytes")
-                        .c_str());
-            }
+            NoteOversizeFrame(payload);
             if (!ReadFrame(nullptr, payload)) {
                 return false;
             }
@@ -215,11 +268,8 @@ bool StreamConnection::ReceivePacket(std::uint16_t index) {
         if (!ReadFrame(frame, payload)) {
             return false;
         }
-        // A frame that is not a JPEG is skipped whole, so the stream stays in step.
-        if (payload >= 4 && IsJpegFrame(frame, payload)) {
-            m_slots.m_socketArrival[index] = FrameClock::now();
-            return true;
-        }
+        m_slots.m_socketArrival[index] = FrameClock::now();
+        return true;
     }
 }
 
@@ -274,6 +324,7 @@ Ending StreamConnection::Run() {
                           &app.m_dwFramesLatest, &app.m_dwDataRateKbps}) {
         counter->exchange(0);
     }
+    g_oversizeFrameLength = 0;
     g_streamState = kStreamConnecting;
     if (!Connect()) {
         return Ending::Broken;
@@ -292,6 +343,10 @@ std::uint32_t GetStreamState() {
     return g_streamState;
 }
 
+std::uint32_t GetOversizeFrameLength() {
+    return g_oversizeFrameLength;
+}
+
 std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSlots& slots) {
     KernelObject& app = *g_lpApp;
     g_streamState = kStreamWaitingForStart;
@@ -302,10 +357,12 @@ std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSl
     }
     std::string failure;
     Ending ending = Ending::Stopped;
+    std::uint16_t refusedStatus = 0;
     {
         StreamConnection connection(app, parser, slots);
         ending = connection.Run();
         failure = connection.FailureLine();
+        refusedStatus = connection.RefusedStatus();
     }
     app.m_fConnected = 0;
     app.m_fStreamThreadsRunning = 0;
@@ -318,6 +375,7 @@ std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSl
     g_streamState = kStreamBroken;
     TraceLogWrite(failure.c_str());
     if (ending == Ending::Refused) {
+        app.m_wStreamRefusedStatus = refusedStatus;
         app.m_fStreamRefused = 1;
     }
     PostKernelMessage(Get_Image_TimeOut_Message, 0, 0);

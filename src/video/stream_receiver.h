@@ -22,5 +22,9 @@ enum StreamState : std::uint32_t {
 
 std::uint32_t GetStreamState();
 
+// The length of the last well-formed frame that did not fit a socket buffer and was skipped on
+// the current connection; 0 when there was none.
+std::uint32_t GetOversizeFrameLength();
+
 // The thread body; returns 0.
 std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSlots& slots);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <iostream>
 #include <optional>
 
 #include "app/live_session_components.h"
@@ -14,6 +16,8 @@
 #include "test_support/recording_message_sink.h"
 #include "test_support/session_fixture.h"
 #include "test_support/temp_folder.h"
+#include "ui/message_ids.h"
+#include "video/stream_receiver.h"
 
 namespace {
 
@@ -131,6 +135,52 @@ TEST_F(LiveSessionComponentsTest, AFlappingAlarmMakesOneRecording) {
     ASSERT_EQ(list.Items().size(), 1u);
     EXPECT_EQ(list.Items()[0].strFilePath, files[0].string());
     EXPECT_EQ(list.Items()[0].dwFrames, reader.Frames().size());
+}
+
+// A packet whose length field lies, once, in a healthy stream: the session is back with live
+// video within seconds, as after a dropped connection, and the picture bytes read as a header
+// (a zero length) start no alarm recording. Each case prints the time from the fault to the first
+// frame of the new connection.
+class OutOfStepStream : public LiveSessionComponentsTest,
+                        public ::testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(OutOfStepStream, ReconnectsWithinSecondsAndRecordsNothing) {
+    g_lpApp->CSettingINI.m_strPassword = "admin";
+    device.Update([](device_emulator::Settings& s) {
+        s.stream.frame_rate = 25;
+        s.stream.false_length = GetParam();
+        s.stream.false_length_frame = 50;
+    });
+    platform::SetEvent(g_lpApp->h_StartToGetJpegImageEvent);
+    ASSERT_TRUE(test_support::PumpUntil([] { return GetStreamState() == kStreamBroken; }));
+    const auto fault = std::chrono::steady_clock::now();
+    // A new connection starts its frame count from 0 before it sends its request.
+    ASSERT_TRUE(test_support::PumpUntil([&] {
+        return device.Requests("/Getvideo.cgi").size() == 2 && g_lpApp->m_dwFramesShown > 0;
+    }));
+    const auto recovered = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - fault);
+    RecordProperty("fault_to_live_video_ms", static_cast<int>(recovered.count()));
+    std::cout << "length " << GetParam() << ": live video again " << recovered.count()
+              << " ms after the fault\n";
+
+    EXPECT_TRUE(AlarmFiles().empty());
+    EXPECT_FALSE(std::filesystem::exists(kernel.Folder() / "AlarmData.dat"));
+    EXPECT_FALSE(std::filesystem::exists(records.Path() / "AlarmData.dat"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, OutOfStepStream,
+                         ::testing::Values(0u, 100u, 0x7fffffffu, 0xffffffffu));
+
+// A stream refused for a reason other than too many users says so, not "too many user".
+TEST_F(LiveSessionComponentsTest, AStreamRefusedWith401SaysSoAndWhenItTriesAgain) {
+    device.Update([](device_emulator::Settings& s) { s.stream.refuse_status = 401; });
+    platform::SetEvent(g_lpApp->h_StartToGetJpegImageEvent);
+    const std::string text =
+        "Status The device refused the video stream (status 401). Trying again in 28 s";
+    ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count(text) == 1; }))
+        << ::testing::PrintToString(log.Events());
+    EXPECT_EQ(log.Count("Message " + std::to_string(ui::WM_SHOWSTATUS) + " 7"), 0);
 }
 
 }  // namespace

@@ -110,8 +110,9 @@ TEST_F(Reconnect, TooManyUsersWaitsLonger) {
     EXPECT_EQ(g_lpApp->w_LoginResult, 102);
 }
 
-// A refused stream logs in again only after the same pause as a refusal for too many users.
-TEST_F(Reconnect, RefusedStreamWaitsAsForTooManyUsers) {
+// A stream refused for too many users is told with that text and logs in again after its pause.
+TEST_F(Reconnect, AStreamRefusedForTooManyUsersWaitsAsALoginRefusedSo) {
+    g_lpApp->m_wStreamRefusedStatus = 202;
     g_lpApp->m_fStreamRefused = 1;
     ASSERT_TRUE(PostKernelMessage(Get_Image_TimeOut_Message, 0, 0));
     ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count("GetImage streaming") == 1; }))
@@ -119,6 +120,32 @@ TEST_F(Reconnect, RefusedStreamWaitsAsForTooManyUsers) {
     const std::vector<int> codes = StatusCodes();
     EXPECT_EQ(codes, (std::vector<int>{1, 7, 3, 0, 6, 1, 5}));
     EXPECT_EQ(g_lpApp->m_fStreamRefused, 0);
+}
+
+// Any other refusal once showed the too-many-users text: the user reads what the device did and
+// when the next try comes, and the session comes up after the same pause, without the texts of a
+// failed login.
+TEST_F(Reconnect, AStreamRefusedForAnotherReasonSaysSoAndWhenItTriesAgain) {
+    struct Case {
+        std::uint16_t status;
+        const char* text;
+    };
+    const Case cases[] = {
+        {401, "Status The device refused the video stream (status 401). Trying again in 28 s"},
+        {0, "Status The device refused the video stream. Trying again in 28 s"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        log.Clear();
+        g_lpApp->m_wStreamRefusedStatus = c.status;
+        g_lpApp->m_fStreamRefused = 1;
+        ASSERT_TRUE(PostKernelMessage(Get_Image_TimeOut_Message, 0, 0));
+        ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count("GetImage streaming") == 1; }))
+            << ::testing::PrintToString(log.Events());
+        EXPECT_EQ(StatusCodes(), (std::vector<int>{1, 1, 5}));
+        EXPECT_EQ(log.Count(c.text), 1) << ::testing::PrintToString(log.Events());
+        EXPECT_LT(log.IndexOf(c.text), log.IndexOf("GetImage streaming"));
+    }
 }
 
 TEST_F(Reconnect, AStopEndsTheThreadInItsLongWait) {

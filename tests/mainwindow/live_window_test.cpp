@@ -43,6 +43,7 @@
 #include "ui/queued_call.h"
 #include "ui/string_table.h"
 #include "ui/window_message.h"
+#include "video/stream_status.h"
 
 namespace {
 
@@ -838,6 +839,66 @@ TEST_F(LiveWindowTest, DroppedStreamShowsTheReloginAndThePictureComesBack) {
     EXPECT_TRUE(relogin);
     device.Update([](Settings& s) { s.stream.frame_limit = 0; });
     EXPECT_TRUE(WaitForFrames(5)) << "the picture is back";
+}
+
+// The status texts the window shows, in order, until `done` sees the current one.
+std::vector<std::string> StatusTextsUntil(const CTorvelDlg& window,
+                                          const std::function<bool(const std::string&)>& done) {
+    std::vector<std::string> seen;
+    PumpUntil([&] {
+        const std::string& text = window.StatusText();
+        if (seen.empty() || seen.back() != text) {
+            seen.push_back(text);
+        }
+        return done(text);
+    });
+    return seen;
+}
+
+// True when `text` is the no-picture text of some count of seconds, at least the notice's own,
+// for frames over the socket buffer of `oversizeLength` (0: none). The window's timer may check
+// late on a loaded machine, so the count is not fixed.
+bool IsNoFrameText(const std::string& text, std::uint32_t oversizeLength) {
+    const std::string prefix = "No picture for ";
+    if (text.rfind(prefix, 0) != 0) {
+        return false;
+    }
+    const std::uint32_t seconds =
+        static_cast<std::uint32_t>(std::stoul(text.substr(prefix.size())));
+    return seconds >= NoFrameWatch::kNoticeMs / 1000 &&
+           text == NoFrameText(seconds, oversizeLength);
+}
+
+// A stall once left the last frame rate on the status line for as long as it lasted.
+TEST_F(LiveWindowTest, AStreamThatStallsSaysSoInsteadOfTheLastFrameRate) {
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitForFrames(3));
+    ASSERT_TRUE(PumpUntil([&] { return Window().StatusText().rfind("FR:", 0) == 0; }));
+    device.Update([](Settings& s) {
+        s.stream.frame_limit = 1;
+        s.stream.end = device_emulator::StreamEnd::Stall;
+    });
+    const std::vector<std::string> seen = StatusTextsUntil(
+        Window(), [](const std::string& text) { return text.rfind("No picture for ", 0) == 0; });
+    EXPECT_TRUE(IsNoFrameText(seen.back(), 0)) << ::testing::PrintToString(seen);
+}
+
+// Frames over the socket buffer were skipped with a trace line while the status line said "Start
+// to get image!!" for ever: the user is told once, and the line stays true while no picture
+// comes.
+TEST_F(LiveWindowTest, FramesLargerThanTheProgramShowsAreToldToTheUser) {
+    constexpr std::uint32_t kLength = kSocketBufferSize + 1;
+    device.Update([](Settings& s) {
+        s.stream.corruption = device_emulator::FrameCorruption::Padded;
+        s.stream.damage_length = kLength;
+    });
+    ASSERT_TRUE(Open());
+    const std::vector<std::string> seen = StatusTextsUntil(
+        Window(), [](const std::string& text) { return text.rfind("No picture for ", 0) == 0; });
+    const auto told = std::find(seen.begin(), seen.end(), OversizeFrameText(kLength));
+    EXPECT_NE(told, seen.end()) << ::testing::PrintToString(seen);
+    EXPECT_TRUE(IsNoFrameText(seen.back(), kLength)) << ::testing::PrintToString(seen);
+    EXPECT_EQ(g_lpApp->m_dwFramesShown, 0u);
 }
 
 TEST_F(LiveWindowTest, LifetimeExpiryClosesTheWindow) {

@@ -251,6 +251,12 @@ const std::vector<Soak::Fault>& Soak::Faults() {
              PumpUntil([] { return false; }, 2'000);
              return true;
          }},
+        {"a lying length",
+         [](Settings& s, int pass) {
+             constexpr std::uint32_t kLengths[] = {0, 100, 0x7fffffff, 0xffffffff};
+             s.stream.false_length = kLengths[pass % 4];
+         },
+         [](Soak& soak) { return soak.NewStreamRequested(); }},
         {"alarm without a sound",
          [](Settings& s, int) {
              s.stream.alarm_on_frames = 1'000'000;

@@ -94,6 +94,33 @@ TEST(StreamPacketHeader, LengthCountsThePresentFieldsOnly) {
     EXPECT_EQ(H::Length(0xFFFFF800 | H::kBackupNotice), 4u);  // bits without data
 }
 
+// Headers a device sends are in step; a bit that carries nothing or a payload longer than any
+// frame is not a header but bytes read out of step (here the start of a JPEG frame).
+TEST(StreamPacketHeader, OutOfStepShowsInBitsThatCarryNothingAndInLengthsBeyondAnyFrame) {
+    struct Case {
+        std::vector<std::uint8_t> header;
+        bool inStep;
+    };
+    const Case cases[] = {
+        {Header(0), true},
+        {Header(H::kPayloadLength, {0, 0, 0, 0}), true},
+        {Header(H::kPayloadLength | H::kAlarm1, {0x00, 0x00, 0x18, 0x00, 1, 0}), true},  // 1.5 MiB
+        {Header(H::kPayloadLength, {0x01, 0x00, 0x18, 0x00}), false},                    // one more
+        {Header(H::kPayloadLength, {0xFF, 0xFF, 0xFF, 0xFF}), false},
+        {Header(1u << 11), false},
+        {Header(1u << 31), false},
+        {{0xFF, 0xD8, 0xFF, 0xDB}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.header));
+        std::vector<std::uint8_t> whole = c.header;
+        whole.resize(H::kMaxLength);
+        EXPECT_EQ(H::OutOfStepReason(whole.data()) == nullptr, c.inStep);
+    }
+    EXPECT_EQ(H::PayloadLength(Header(H::kPayloadLength, {0x10, 0x27, 0, 0}).data()), 10'000u);
+    EXPECT_EQ(H::PayloadLength(Header(H::kHUText, std::vector<std::uint8_t>(16, 'A')).data()), 0u);
+}
+
 TEST_F(Parser, FieldsLandInTheRecordInBitOrder) {
     const PacketInfo info =
         Parse(Header(0x7B | H::kAlarm3, {0x10, 0x27, 0,   0,  // payload 10,000

@@ -139,6 +139,7 @@ TEST_P(RefusedStream, IsNeitherParsedNorRecordedAndTheReloginBacksOff) {
     Start();
     ASSERT_TRUE(WaitUntil([&] { return log.Count("ReLogin") == 1; }));
     EXPECT_EQ(app.m_fStreamRefused, 1);
+    EXPECT_EQ(app.m_wStreamRefusedStatus, GetParam());
     EXPECT_EQ(recorder.Count(), 0u);
     EXPECT_EQ(window.Presented(), 0);
     EXPECT_EQ(log.Count("StartAlarmRecord"), 0);
@@ -183,6 +184,65 @@ TEST_P(StreamBreaks, PostCodeOneAndLogInAgain) {
 
 INSTANTIATE_TEST_SUITE_P(Breaks, StreamBreaks, ::testing::ValuesIn(kBreakCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// One packet's length field lied once: the receiver skipped the whole announced length (up to
+// 4 GiB) or read picture bytes as the next header, which started alarm recordings. Every such lie
+// shows in a header that cannot be right; the connection then ends as a broken stream, and
+// nothing of that header is acted on.
+class LyingLength : public LiveSession, public ::testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(LyingLength, EndsTheConnectionAsABrokenStreamWithoutActingOnTheHeader) {
+    constexpr std::uint64_t kFault = 5;
+    KernelObject& app = *g_lpApp;
+    app.CSettingINI.m_bAlarmTriggerRecord = 1;
+    Stream([](StreamSettings& s) {
+        s.presence |= device_emulator::kHuTextBit;
+        s.hu_text = "in step";
+        s.false_length = GetParam();
+        s.false_length_frame = kFault;
+    });
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return log.Count("ReLogin") == 1; }));
+    EXPECT_EQ(GetStreamState(), kStreamBroken);
+    EXPECT_LE(recorder.Count(), kFault);
+    for (const auto& frame : recorder.Frames()) {
+        EXPECT_TRUE(DecodesCleanly(frame));
+    }
+    EXPECT_EQ(log.Count("StartAlarmRecord"), 0);
+    EXPECT_EQ(log.Count("Message 1026 0"), 0);
+    EXPECT_EQ(pipeline.Parser().m_wAlarmData, 0);
+    EXPECT_EQ(pipeline.Parser().CurrentHUText(), "in step");
+    std::ifstream trace(kernel.Folder() / "trace.log");
+    const std::string text{std::istreambuf_iterator<char>(trace), {}};
+    EXPECT_NE(text.find("Stream out of step: "), std::string::npos) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, LyingLength,
+                         ::testing::Values(0u, 100u, 0x7fffffffu, 0xffffffffu));
+
+// A receive blocked in the middle of a frame never sees the close request between packets; the
+// close once waited 2 s for its answer. At a tenth of the clock's speed that wait would take
+// 20 s, so the close ending well before is the proof that it no longer waits.
+TEST_F(LiveSession, CloseDoesNotWaitForAReceiverStalledMidFrame) {
+    Stream([](StreamSettings& s) { LimitTo(s, 3, StreamEnd::StallMidFrame); });
+    Start();
+    ASSERT_TRUE(WaitForFrames(3));
+    platform::SetClockSpeed(0.1);
+    std::atomic<bool> closed{false};
+    std::thread close([&] {
+        ExitLoginResource(components);
+        closed = true;
+    });
+    const bool closedInTime = test_support::PumpUntil([&] { return closed.load(); }, 15'000);
+    close.join();
+    platform::SetClockSpeed(1.0);
+    EXPECT_TRUE(closedInTime);
+    EXPECT_EQ(GetStreamState(), kStreamStopped);
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+    // The answer the receiver gave on its way out is not left for a later session.
+    EXPECT_EQ(platform::WaitForObject(g_lpApp->h_FeedBackForNotifyResetEvent, 0),
+              platform::kWaitTimeout);
+}
 
 TEST_F(LiveSession, StopRequestEndsSilentlyWithFeedback) {
     Start();

@@ -139,6 +139,7 @@ enum class FrameCorruption {
 enum class StreamEnd {
     Close,          // close after the last frame
     CloseMidFrame,  // send half of the next packet, then close
+    StallMidFrame,  // send half of the next packet, then keep the connection open and silent
     Stall,          // keep the connection open and send nothing more
 };
 
@@ -181,6 +182,11 @@ struct StreamSettings {
     std::chrono::milliseconds split_pause{20};
     std::uint64_t frame_limit = 0;  // 0: unlimited
     StreamEnd end = StreamEnd::Close;
+    // Once: the first packet from frame false_length_frame of a stream on claims false_length,
+    // and the plain frame follows it, so the stream is out of step from there on. The knob then
+    // clears itself.
+    std::optional<std::uint32_t> false_length;
+    std::uint64_t false_length_frame = 0;
 };
 
 // The network settings a unit reports to the LAN discovery and takes from it.

@@ -205,7 +205,9 @@ void RunVideoStream(DeviceCore& core, Connection& connection) {
         const FrameView view = Look(core);
         const StreamSettings& s = view.stream;
         const bool at_limit = s.frame_limit != 0 && n >= s.frame_limit;
-        if (at_limit && s.end != StreamEnd::CloseMidFrame) {
+        const bool mid_frame =
+            s.end == StreamEnd::CloseMidFrame || s.end == StreamEnd::StallMidFrame;
+        if (at_limit && !mid_frame) {
             if (Flush(connection, pending, s) && s.end == StreamEnd::Stall) {
                 connection.Hold();
             }
@@ -241,16 +243,22 @@ void RunVideoStream(DeviceCore& core, Connection& connection) {
         if (s.corruption && Hits(s.corrupt_every, n)) {
             Corrupt(frame, s, n);
         }
-        const std::uint32_t claimed =
-            s.payload_length.value_or(static_cast<std::uint32_t>(frame.size()));
+        std::uint32_t claimed = s.payload_length.value_or(static_cast<std::uint32_t>(frame.size()));
         if (claimed <= kMaxPaddedPayload) {
             frame.resize(claimed, '\0');
+        }
+        if (s.false_length && n >= s.false_length_frame) {
+            claimed = *s.false_length;
+            std::lock_guard lock(core.mutex);
+            core.settings.stream.false_length.reset();
         }
         pending += PacketHeader(presence | kPayloadLengthBit, view, claimed, time_stamp);
         pending += frame;
         if (at_limit) {
             pending.resize(pending.size() - frame.size() / 2);
-            Flush(connection, pending, s);
+            if (Flush(connection, pending, s) && s.end == StreamEnd::StallMidFrame) {
+                connection.Hold();
+            }
             return;
         }
         if (++pending_packets >= std::max(1, s.packets_per_write)) {
