@@ -65,6 +65,9 @@ ToolBoxPropertyPage::ToolBoxPropertyPage(QWidget* parent)
     m_btnServerLog.setText(ServerLogButtonTexts().first);
     m_ctlProgress.setRange(0, 100);
     m_ctlProgress.hide();
+    // The device writes these texts: shown as written, never as markup.
+    m_staticVersion.setTextFormat(Qt::PlainText);
+    m_staticMacAddress.setTextFormat(Qt::PlainText);
 
     auto* grid = new QGridLayout;
     int row = 0;
