@@ -75,6 +75,8 @@ ToolBoxPropertyPage::ToolBoxPropertyPage(QWidget* parent)
         grid->addWidget(new QLabel(label, this), row, 0);
         grid->addWidget(&control, row++, 1);
     };
+    config::FitEditToValue(m_editMaxLogList, 4);
+    m_comboTurboStep.setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     addRow("Firmware Version:", m_staticVersion);
     addRow("Turbo step :", m_comboTurboStep);
     addRow("Mac address :", m_staticMacAddress);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -53,6 +54,8 @@ struct LanDeviceKind {
     const char* text;
 };
 LanDeviceKind MapLanDeviceCode(std::uint8_t code);
+// Every kind the table knows, for sizing the DEVICE column.
+std::span<const LanDeviceKind> LanDeviceKinds();
 
 // "a.b.c.d" with four decimal numbers 0 to 255 and nothing else; null otherwise.
 std::optional<std::array<std::uint8_t, 4>> ParseDottedQuad(std::string_view text);
