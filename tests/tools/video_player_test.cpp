@@ -92,7 +92,9 @@ TEST(PlaySchedule, FollowsTheStampsAndStandsInForNonsense) {
         {"nothing", {}, {}},
         // A gap running backwards, one of many seconds and a repeated stamp take the middle of
         // the sound gaps (40, 40, 200: 40).
-        {"damaged stamps", {0, 40, 80, 10, 99'999, 99'999, 100'199}, {0, 40, 80, 120, 160, 200, 400}},
+        {"damaged stamps",
+         {0, 40, 80, 10, 99'999, 99'999, 100'199},
+         {0, 40, 80, 120, 160, 200, 400}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(player::FramePlayTimes(c.stamps), c.times) << c.what;

@@ -181,8 +181,8 @@ void PlayerWindow::ScheduleNext() {
     }
     const std::uint64_t due = m_PlayTimes[m_nFrame + 1] - m_qwClockBase;
     const auto elapsed = static_cast<std::uint64_t>(m_Clock.elapsed());
-    m_Timer.start(static_cast<int>(std::min<std::uint64_t>(due > elapsed ? due - elapsed : 0,
-                                                           player::kLongestGapMs)));
+    m_Timer.start(static_cast<int>(
+        std::min<std::uint64_t>(due > elapsed ? due - elapsed : 0, player::kLongestGapMs)));
 }
 
 void PlayerWindow::Show(std::size_t frame) {
