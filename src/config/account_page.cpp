@@ -160,7 +160,9 @@ AccountPropertyPage::AccountPropertyPage(QWidget* parent) : CConfigPage("Account
 
     auto* maxRow = new QHBoxLayout;
     maxRow->addWidget(&m_lblMaxUsers);
+    config::FitEditToValue(m_editMaxUsers, 1);
     maxRow->addWidget(&m_editMaxUsers);
+    maxRow->addStretch();
     maxRow->addStretch();
     auto* listButtons = new QHBoxLayout;
     for (QPushButton* button : {&m_btnAdd, &m_btnDelete, &m_btnEdit}) {

@@ -61,6 +61,8 @@ AlarmDataPage::AlarmDataPage(QWidget* parent) : CConfigPage("Alarm database", pa
     m_AlarmList.setSelectionBehavior(QAbstractItemView::SelectRows);
     // A long path must not widen the sheet.
     m_txtSelectedFile.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // A file name is shown as written, never as markup.
+    m_txtSelectedFile.setTextFormat(Qt::PlainText);
     m_btnPlay.setText("Play");
     m_btnRefresh.setText("Refresh");
     m_btnDelete.setText("Delete");

@@ -83,10 +83,22 @@ void ExchangeIndex(bool save, QComboBox& combo, int& index) {
     }
 }
 
-void FitEditToChars(QLineEdit& edit, int chars) {
+namespace {
+
+int EditWidthForChars(const QLineEdit& edit, int chars) {
     const QFontMetrics metrics(edit.font());
     // The frame and the text margins take the width of about two more characters.
-    edit.setMinimumWidth(metrics.horizontalAdvance(QString(chars + 2, QChar('n'))));
+    return metrics.horizontalAdvance(QString(chars + 2, QChar('n')));
+}
+
+}  // namespace
+
+void FitEditToChars(QLineEdit& edit, int chars) {
+    edit.setMinimumWidth(EditWidthForChars(edit, chars));
+}
+
+void FitEditToValue(QLineEdit& edit, int chars) {
+    edit.setMaximumWidth(EditWidthForChars(edit, chars));
 }
 
 void ClampNumberOnEdit(QLineEdit& edit, int maximum) {

@@ -27,6 +27,9 @@ void ClampNumberOnEdit(QLineEdit& edit, int maximum = 255);
 
 // Widens an edit so that a text of `chars` ordinary characters shows whole, not only its tail.
 void FitEditToChars(QLineEdit& edit, int chars);
+// Keeps a field of one short value (a port, a count) as wide as `chars` characters, so a wide
+// page does not stretch it across the window.
+void FitEditToValue(QLineEdit& edit, int chars);
 
 // The framework's prompts, in the program's own words.
 std::string IntegerPrompt();

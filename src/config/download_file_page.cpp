@@ -63,8 +63,14 @@ DownloadFilePage::DownloadFilePage(QWidget* parent)
     auto* info = new QGroupBox("Backup Information", this);
     auto* grid = new QGridLayout(info);
     grid->addWidget(new QLabel("Backup Size : "), 0, 0);
-    grid->addWidget(&m_editSize, 0, 1);
-    grid->addWidget(new QLabel("MB"), 0, 2);
+    // The size and its unit side by side, the field as wide as a size.
+    config::FitEditToValue(m_editSize, 6);
+    config::FitEditToValue(m_editChannel, 2);
+    auto* size = new QHBoxLayout;
+    size->addWidget(&m_editSize);
+    size->addWidget(new QLabel("MB"));
+    size->addStretch();
+    grid->addLayout(size, 0, 1);
     grid->addWidget(new QLabel("Channel : "), 1, 0);
     grid->addWidget(&m_editChannel, 1, 1);
     grid->addWidget(new QLabel("HDD Num : "), 2, 0);

@@ -65,6 +65,7 @@ FTPPropertyPage::FTPPropertyPage(QWidget* parent) : CConfigPage("FTP", parent) {
         form->addRow(label, edit);
     }
     m_editPassword.setEchoMode(QLineEdit::Password);
+    config::FitEditToValue(m_editPort, 5);
     connect(&m_editPort, &QLineEdit::textEdited, this, &FTPPropertyPage::OnChangePort);
 }
 

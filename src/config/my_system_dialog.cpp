@@ -52,9 +52,9 @@ MySystemDialog::MySystemDialog(const QString& caption, QWidget* parent, int firs
     setWindowTitle(caption);
     // No close box in the title bar: the sheet ends through EXIT or APPLY.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    m_tabs.setParent(this);
-    m_btnExit.setParent(this);
-    m_btnApply.setParent(this);
+    m_tabs.setParent(&m_fit.Page());
+    m_btnExit.setParent(&m_fit.Page());
+    m_btnApply.setParent(&m_fit.Page());
     m_btnExit.hide();
     m_btnApply.hide();
 
@@ -135,15 +135,21 @@ void MySystemDialog::OnInitDialog() {
     m_pages[first]->OnSetActive();
 
     const float s = g_lpApp->m_fScale;
-    // Every tab title stays in sight at once, the sheet as wide as its row of tabs.
+    // Every tab title stays in sight at once, the sheet as wide as its row of tabs; on a
+    // screen narrower than that the row scrolls instead, each title still whole.
     m_tabs.tabBar()->setUsesScrollButtons(false);
     m_tabs.tabBar()->setElideMode(Qt::ElideNone);
     m_tabs.adjustSize();
-    const int w = std::max(
+    int w = std::max(
         {m_tabs.width(), m_tabs.tabBar()->sizeHint().width() + Scaled(s, 4), Scaled(s, 367)});
     const int h = m_tabs.height() + Scaled(s, 32);
+    if (w > m_fit.PageWidthFor(h)) {
+        m_tabs.tabBar()->setUsesScrollButtons(true);
+        w = std::max(m_fit.PageWidthFor(h), Scaled(s, 367));
+    }
     m_tabs.setGeometry(0, 0, w, m_tabs.height());
-    setFixedSize(w, h);
+    // A sheet taller than the screen scrolls.
+    m_fit.SetSize(QSize(w, h));
     const int top = static_cast<int>(std::trunc(h - 27 * s));
     const int bottom = top + Scaled(s, 22);
     m_btnExit.setText(QString::fromStdString(ui::LoadString(kIdExit)));

@@ -35,6 +35,7 @@
 #include "config/schedule_record_page.h"
 #include "config/tool_box_page.h"
 #include "config/video_setting_page.h"
+#include "widgets/window_fit.h"
 
 class MySystemDialog : public QDialog, public ConfigSheet {
     Q_OBJECT
@@ -89,6 +90,8 @@ public:
     // replace it.
     std::function<void(std::uint32_t ms)> m_wait;
 
+    // Holds the tabs and the buttons, so a sheet larger than its screen scrolls.
+    ui::ScrolledWindow m_fit{*this};
     QTabWidget m_tabs;
     QPushButton m_btnExit;
     QPushButton m_btnApply;

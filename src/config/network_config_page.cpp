@@ -78,6 +78,7 @@ NetworkConfigPage::NetworkConfigPage(QWidget* parent) : CConfigPage("Network", p
     m_editWebPort.setValidator(
         new QRegularExpressionValidator(QRegularExpression("[0-9]*"), &m_editWebPort));
     addresses->addWidget(new QLabel("Web Port :", this), 3, 0);
+    config::FitEditToValue(m_editWebPort, 5);
     addresses->addWidget(&m_editWebPort, 3, 1);
     page->addLayout(addresses);
 

@@ -1,7 +1,6 @@
 #include "config/online_user_page.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <memory>
@@ -13,6 +12,7 @@
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
+#include "widgets/window_fit.h"
 
 namespace online_users {
 
@@ -75,19 +75,19 @@ COnlineUserPage::COnlineUserPage(QWidget* parent) : CConfigPage("Online User", p
     connect(&m_btnRefresh, &QPushButton::clicked, this, &COnlineUserPage::OnRefresh);
 }
 
+namespace {
+
+constexpr std::uint32_t kColumnTitles[] = {2100, 2101, 2102, 2111, 2112};
+constexpr int kColumnWidths[] = {40, 80, 80, 80, 80};
+
+}  // namespace
+
 void COnlineUserPage::OnInitDialog() {
-    static constexpr struct {
-        std::uint32_t textId;
-        int width;
-    } kColumns[] = {{2100, 40}, {2101, 80}, {2102, 80}, {2111, 80}, {2112, 80}};
     QStringList headers;
-    for (const auto& column : kColumns) {
-        headers << QString::fromStdString(ui::LoadString(column.textId));
+    for (const std::uint32_t title : kColumnTitles) {
+        headers << QString::fromStdString(ui::LoadString(title));
     }
     m_listOnline.setHeaderLabels(headers);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        m_listOnline.header()->resizeSection(i, kColumns[i].width);
-    }
     FillList();
 }
 
@@ -103,6 +103,8 @@ void COnlineUserPage::FillList() {
         m_listOnline.addTopLevelItem(new QTreeWidgetItem(texts));
         ++m_wRowCount;
     }
+    // No name or level cut short beside an empty list: each column as wide as its cells.
+    ui::FitColumns(m_listOnline, kColumnWidths);
 }
 
 void COnlineUserPage::OnRefresh() {

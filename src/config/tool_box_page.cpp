@@ -65,6 +65,9 @@ ToolBoxPropertyPage::ToolBoxPropertyPage(QWidget* parent)
     m_btnServerLog.setText(ServerLogButtonTexts().first);
     m_ctlProgress.setRange(0, 100);
     m_ctlProgress.hide();
+    // The device writes these texts: shown as written, never as markup.
+    m_staticVersion.setTextFormat(Qt::PlainText);
+    m_staticMacAddress.setTextFormat(Qt::PlainText);
 
     auto* grid = new QGridLayout;
     int row = 0;
@@ -72,6 +75,8 @@ ToolBoxPropertyPage::ToolBoxPropertyPage(QWidget* parent)
         grid->addWidget(new QLabel(label, this), row, 0);
         grid->addWidget(&control, row++, 1);
     };
+    config::FitEditToValue(m_editMaxLogList, 4);
+    m_comboTurboStep.setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     addRow("Firmware Version:", m_staticVersion);
     addRow("Turbo step :", m_comboTurboStep);
     addRow("Mac address :", m_staticMacAddress);

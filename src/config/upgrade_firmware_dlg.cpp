@@ -84,6 +84,8 @@ CUpgradeFirmwareDlg::CUpgradeFirmwareDlg(QWidget* parent) : QDialog(parent) {
     m_btnUpgrade.setText("Upgrade");
     m_btnCancel.setText("Cancel");
     m_ctlProgress.hide();
+    // The version texts come from the device: shown as written, never as markup.
+    m_ctlVersion.setTextFormat(Qt::PlainText);
     // Room for a firmware path several folders deep, file name included.
     config::FitEditToChars(m_ctlFile, 56);
 

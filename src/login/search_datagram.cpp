@@ -84,20 +84,29 @@ LanSearchDatagram DecodeLanSearchDatagram(const LanSearchBytes& bytes) {
     return d;
 }
 
+namespace {
+
+constexpr LanDeviceKind kKinds[] = {
+    {0x32, "Video Server"},          {0x57, "16CH MPEG4 DVR"},
+    {0x71, "4CH NETWORK DVR"},       {0x72, "4CH NETWORK DVR"},
+    {0x73, "4CH NETWORK DVR"},       {0x76, "9CH NETWORK DMR"},
+    {0x77, "16CH NETWORK DMR"},      {0x80, "4CH NETWORK MPEG2 DVR"},
+    {0x84, "4CH NETWORK MPEG2 DVR"}, {0x8A, "4CH NETWORK MPEG2 DVR"},
+};
+
+}  // namespace
+
 LanDeviceKind MapLanDeviceCode(std::uint8_t code) {
-    static constexpr LanDeviceKind kKinds[] = {
-        {0x32, "Video Server"},          {0x57, "16CH MPEG4 DVR"},
-        {0x71, "4CH NETWORK DVR"},       {0x72, "4CH NETWORK DVR"},
-        {0x73, "4CH NETWORK DVR"},       {0x76, "9CH NETWORK DMR"},
-        {0x77, "16CH NETWORK DMR"},      {0x80, "4CH NETWORK MPEG2 DVR"},
-        {0x84, "4CH NETWORK MPEG2 DVR"}, {0x8A, "4CH NETWORK MPEG2 DVR"},
-    };
     for (const LanDeviceKind& kind : kKinds) {
         if (kind.code == code) {
             return kind;
         }
     }
     return kKinds[0];
+}
+
+std::span<const LanDeviceKind> LanDeviceKinds() {
+    return kKinds;
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,8 @@ struct LanDeviceKind {
     const char* text;
 };
 LanDeviceKind MapLanDeviceCode(std::uint8_t code);
+// Every kind the table knows, for sizing the DEVICE column.
+std::span<const LanDeviceKind> LanDeviceKinds();
 
 // "a.b.c.d" with four decimal numbers 0 to 255 and nothing else; null otherwise.
 std::optional<std::array<std::uint8_t, 4>> ParseDottedQuad(std::string_view text);

@@ -26,6 +26,7 @@
 #include "ui/queued_call.h"
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
+#include "widgets/window_fit.h"
 
 namespace {
 
@@ -34,11 +35,8 @@ constexpr std::uint32_t kStopWaitMs = 30;
 
 constexpr std::size_t kMaxAccountText = 15;
 
-struct Column {
-    std::uint32_t title;
-    int width;
-};
-constexpr Column kColumns[] = {{3022, 120}, {3023, 130}, {3024, 60}, {3025, 100}, {3026, 90}};
+constexpr std::uint32_t kColumnTitles[] = {3022, 3023, 3024, 3025, 3026};
+constexpr int kColumnWidths[] = {120, 130, 60, 100, 90};
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -76,23 +74,26 @@ CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)
     m_DeviceList = new QTreeWidget(this);
     m_DeviceList->setRootIsDecorated(false);
     m_DeviceList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_DeviceList->setColumnCount(static_cast<int>(std::size(kColumns)));
+    m_DeviceList->setColumnCount(static_cast<int>(std::size(kColumnTitles)));
     QStringList titles;
-    for (const Column& column : kColumns) {
-        titles << Q(ui::LoadString(column.title));
+    for (const std::uint32_t title : kColumnTitles) {
+        titles << Q(ui::LoadString(title));
     }
     m_DeviceList->setHeaderLabels(titles);
-    // Every column at least as wide as its title, and the list as wide as its columns and the
-    // scroll bar, so no title hides behind a horizontal scroll.
-    int listWidth = 2 * m_DeviceList->frameWidth() +
-                    m_DeviceList->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    for (std::size_t i = 0; i < std::size(kColumns); ++i) {
-        const int column = static_cast<int>(i);
-        const int width =
-            std::max(kColumns[i].width, m_DeviceList->header()->sectionSizeHint(column));
-        m_DeviceList->setColumnWidth(column, width);
-        listWidth += width;
+    // Every column as wide as its title and the widest value it can show, and the list as wide
+    // as its columns and the scroll bar, so nothing is cut or hides behind a horizontal scroll.
+    QString widestKind;
+    for (const LanDeviceKind& kind : LanDeviceKinds()) {
+        if (m_DeviceList->fontMetrics().horizontalAdvance(kind.text) >
+            m_DeviceList->fontMetrics().horizontalAdvance(widestKind)) {
+            widestKind = kind.text;
+        }
     }
+    const int listWidth =
+        2 * m_DeviceList->frameWidth() +
+        m_DeviceList->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+        ui::FitColumns(*m_DeviceList, kColumnWidths,
+                       {"255.255.255.255", "ff:ff:ff:ff:ff:ff", "65535", widestKind, "PREVIOUS"});
     m_DeviceList->setMinimumWidth(listWidth);
     connect(m_DeviceList, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         OnItemChanged(item ? m_DeviceList->indexOfTopLevelItem(item) : -1);

@@ -121,10 +121,10 @@ CTorvelDlg::CTorvelDlg(MainWindowServices services, QWidget* parent)
     // Every button is a hidden child from the start, so that a layout call that comes before
     // the buttons are created can never show one as a window of its own.
     for (ui::CVtxButton* button : AllButtons()) {
-        button->setParent(this);
+        button->setParent(&m_fit.Page());
         button->hide();
     }
-    m_wndVideo.setParent(this);
+    m_wndVideo.setParent(&m_fit.Page());
     m_wndVideo.setAutoFillBackground(true);
     QPalette black = m_wndVideo.palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -249,7 +249,7 @@ void CTorvelDlg::CreateButtons() {
     const LayoutRow& L = CurrentLayout();
     const auto create = [this](ui::CVtxButton& button, int id, const QRect& rect,
                                const QString& tip) {
-        button.Create(rect, this, id);
+        button.Create(rect, &m_fit.Page(), id);
         button.setToolTip(tip);
     };
 
@@ -465,8 +465,9 @@ void CTorvelDlg::ShapeWindow(int first, int corner) {
     const LayoutRow& L = CurrentLayout();
     const int width = L[first + 2] - L[first];
     const int height = L[first + 3] - L[first + 1];
-    setFixedSize(width, height);
-    setMask(RoundedRegion(width, height, corner));
+    m_fit.SetSize(QSize(width, height));
+    // The corners of what the screen shows of the window.
+    setMask(RoundedRegion(this->width(), this->height(), corner));
 }
 
 void CTorvelDlg::CenterOnScreen() {
@@ -525,7 +526,7 @@ bool CTorvelDlg::RelayoutControls() {
         ShapeWindow(layout_word::kOpen, 15);
         PlaceKeyButtons(KeyRule::Panel);
     }
-    update();
+    m_fit.Page().update();
     return true;
 }
 
@@ -590,7 +591,7 @@ int CTorvelDlg::ApplyLayoutMode() {
     app.m_bHotPointMode = hotPoint ? 2 : 1;
 
     const LayoutRow& L = CurrentLayout();
-    update(QRect(L[4], L[5] + L[15], L[6] - L[4], L[7] - L[5] - L[15]));
+    m_fit.Page().update(QRect(L[4], L[5] + L[15], L[6] - L[4], L[7] - L[5] - L[15]));
     return 1;
 }
 
@@ -618,7 +619,7 @@ void CTorvelDlg::OnCameraToolButton(int) {
     m_btnPanelUp.hide();
     PlaceKeyButtons(KeyRule::Panel);
     const LayoutRow& L = CurrentLayout();
-    update(QRect(L[4], L[5] + L[15], L[6] - L[4], L[7] - L[5] - L[15]));
+    m_fit.Page().update(QRect(L[4], L[5] + L[15], L[6] - L[4], L[7] - L[5] - L[15]));
 }
 
 void CTorvelDlg::OnCameraToolButtonDown(int) {
@@ -628,12 +629,12 @@ void CTorvelDlg::OnCameraToolButtonDown(int) {
     m_btnPanelUp.show();
     HideKeyButtons();
     const LayoutRow& L = CurrentLayout();
-    update(QRect(L[4], L[5] + L[15], L[6] - L[4], L[7] - L[5] - L[15]));
+    m_fit.Page().update(QRect(L[4], L[5] + L[15], L[6] - L[4], L[7] - L[5] - L[15]));
 }
 
 void CTorvelDlg::HideControlsForFullScreen() {
     clearMask();
-    setFixedSize(m_rcScreen.size());
+    m_fit.SetSize(m_rcScreen.size());
     move(m_rcScreen.topLeft());
     raise();
     for (ui::CVtxButton& button : m_btnTitle) {
@@ -686,12 +687,12 @@ void CTorvelDlg::LeaveFullScreen() {
     // The last frame was painted for the screen; the next one comes at the picture's size.
     m_wndVideo.SetFrame(nullptr);
     m_wndVideo.setGeometry(VideoRect());
-    update();
+    m_fit.Page().update();
 }
 
 QRect CTorvelDlg::OnMoving(const QRect& dragged) const {
     const LayoutRow& L = CurrentLayout();
-    if (width() == L[2] - L[0]) {
+    if (m_fit.Page().width() == L[2] - L[0]) {
         return dragged;
     }
     const int first = m_bPanelExpanded ? layout_word::kOpen : layout_word::kClosed;
@@ -706,7 +707,7 @@ void CTorvelDlg::OnTurbo(int) {
     m_btnKey[kTurboKey].SetImageIndex(on ? 1 : 0);
     m_btnKey[kTurboKey].setToolTip(StringWord(8310, on ? 0 : 1));
     const LayoutRow& L = CurrentLayout();
-    update(QRect(L[4], L[5] + L[15], L[6] - L[4], L[7] - L[5] - L[15]));
+    m_fit.Page().update(QRect(L[4], L[5] + L[15], L[6] - L[4], L[7] - L[5] - L[15]));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -720,10 +721,9 @@ QFont CTorvelDlg::CreateStatusFont() {
     return font;
 }
 
-void CTorvelDlg::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
+void CTorvelDlg::PaintWindow(QPainter& painter) {
     if (m_bFullScreen) {
-        painter.fillRect(rect(), Qt::black);
+        painter.fillRect(m_fit.Page().rect(), Qt::black);
         return;
     }
     const int mode = std::min<int>(g_lpApp->m_wLayoutMode, kLayoutModeCount - 1);

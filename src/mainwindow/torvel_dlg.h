@@ -26,6 +26,7 @@
 #include "ui/window_message.h"
 #include "video/stream_status.h"
 #include "widgets/vtx_button.h"
+#include "widgets/window_fit.h"
 
 class QFont;
 
@@ -138,7 +139,6 @@ public:
     bool m_bPanelExpanded = false;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -266,6 +266,8 @@ private:
     void HideKeyButtons();
     // Takes the size of a layout rectangle (words `first` to first + 3) with a rounded outline.
     void ShapeWindow(int first, int corner);
+    // The skin, the status line and the frame around the picture.
+    void PaintWindow(QPainter& painter);
     void CenterOnScreen();
     void CreateButtons();
     void CreateTitleButtons();
@@ -296,6 +298,9 @@ private:
     ui::CVtxButton m_btnPanelUp;
     ui::CVtxButton m_btnPanelDown;
     ui::CVtxButton m_btnPower;
+    // The page the window's picture and controls are on; it scrolls when a large scale makes
+    // the window larger than its screen.
+    ui::ScrolledWindow m_fit{*this, [this](QPainter& painter) { PaintWindow(painter); }};
     VideoView m_wndVideo;
     PaintedFrameHandOver m_frameHandOver;
     // Serialises the reload of the key images by the layout switches.

@@ -207,7 +207,7 @@ void CTorvelDlg::ShowDisconnecting() {
 void CTorvelDlg::ShowDisconnected() {
     m_strStatus2.clear();
     m_strIndicator.clear();
-    update(StatusRect());
+    m_fit.Page().update(StatusRect());
 }
 
 void CTorvelDlg::OnSnapshoot(int) {

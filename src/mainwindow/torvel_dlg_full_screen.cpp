@@ -96,9 +96,9 @@ void CTorvelDlg::mouseMoveEvent(QMouseEvent* event) {
     }
     if (m_dragOffset && (event->buttons() & Qt::LeftButton)) {
         const QRect target =
-            OnMoving(QRect(event->globalPosition().toPoint() - *m_dragOffset, size()));
-        if (target.size() != size()) {
-            setFixedSize(target.size());
+            OnMoving(QRect(event->globalPosition().toPoint() - *m_dragOffset, m_fit.Page().size()));
+        if (target.size() != m_fit.Page().size()) {
+            m_fit.SetSize(target.size());
         }
         move(target.topLeft());
     }

@@ -41,7 +41,7 @@ void CTorvelDlg::ShowStatus(const std::string& text) {
         return;
     }
     m_strStatus = text;
-    update(StatusRect().adjusted(0, 0, 1, 1));
+    m_fit.Page().update(StatusRect().adjusted(0, 0, 1, 1));
 }
 
 void CTorvelDlg::ShowNoticeText(const std::string& text) {
@@ -94,14 +94,14 @@ void CTorvelDlg::ClearFrameTexts() {
     OnWindowThread([this] {
         m_strStatus2.clear();
         m_strIndicator.clear();
-        update(StatusRect());
+        m_fit.Page().update(StatusRect());
     });
 }
 
 void CTorvelDlg::ClearIndicatorText() {
     OnWindowThread([this] {
         m_strIndicator.clear();
-        update(StatusRect());
+        m_fit.Page().update(StatusRect());
     });
 }
 
@@ -155,7 +155,7 @@ void CTorvelDlg::ShowNewestFrame() {
     }
     m_wndVideo.SetFrame(frame);
     if (textsChanged && !m_bFullScreen) {
-        update(StatusRect());
+        m_fit.Page().update(StatusRect());
     }
 }
 
@@ -183,7 +183,7 @@ void CTorvelDlg::OnShowStatus(ui::WPARAM wParam, ui::LPARAM lParam) {
         case 8:
             if (!m_bFullScreen) {
                 g_lpApp->m_fStatus8 = 1;
-                update(StatusRect());
+                m_fit.Page().update(StatusRect());
             }
             break;
         default:

@@ -12,6 +12,8 @@ namespace {
 void ShowBox(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
                     QString::fromStdString(text), QMessageBox::Ok);
+    // Messages carry texts from devices and files: shown as written, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

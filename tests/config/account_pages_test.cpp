@@ -7,6 +7,7 @@
 #include "config/my_system_dialog.h"
 #include "config/online_user_page.h"
 #include "config_fixture.h"
+#include "test_support/screenshot.h"
 #include "ui/string_table.h"
 
 namespace {
@@ -433,6 +434,18 @@ TEST_F(OnlineUserPageTest, ListsTheNamedEntriesWithTheVideoStandardsSizes) {
             << pal;
         EXPECT_EQ(page.m_wRowCount, 2);
         EXPECT_EQ(page.m_listOnline.headerItem()->text(3), "Resolution");
+        // Every cell whole: no column narrower than its text.
+        for (int r = 0; r < page.m_listOnline.topLevelItemCount(); ++r) {
+            for (int c = 0; c < 5; ++c) {
+                const QString text = page.m_listOnline.topLevelItem(r)->text(c);
+                EXPECT_GT(page.m_listOnline.columnWidth(c),
+                          page.m_listOnline.fontMetrics().horizontalAdvance(text))
+                    << text.toStdString();
+            }
+        }
+        if (pal == 1) {
+            test_support::SaveScreenshot(sheet, "sheet-04-online-user-listed");
+        }
     }
     EXPECT_TRUE(messages.Texts().empty());
 }

@@ -51,6 +51,19 @@ TEST_F(GalleryTest, EveryPageOfTheSheetWithAllTabTitlesInSight) {
     }
     EXPECT_EQ(sheet.Pages().size(), 14u);
     EXPECT_TRUE(sheet.rect().contains(sheet.m_btnApply.geometry()));
+    // Fields of one short value stay about as wide as the value, however wide the sheet.
+    const std::pair<const QLineEdit*, QString> fields[] = {
+        {&sheet.m_NetworkPage.m_editWebPort, "65535"},
+        {&sheet.m_FtpPage.m_editPort, "65535"},
+        {&sheet.m_AccountPage.m_editMaxUsers, "5"},
+        {&sheet.m_ToolBoxPage.m_editMaxLogList, "1000"},
+    };
+    for (const auto& [field, value] : fields) {
+        const QFontMetrics metrics(field->font());
+        EXPECT_GT(field->width(), metrics.horizontalAdvance(value)) << value.toStdString();
+        EXPECT_LT(field->width(), metrics.horizontalAdvance(value) + 6 * metrics.averageCharWidth())
+            << value.toStdString();
+    }
 }
 
 TEST_F(GalleryTest, TheDialogsOfThePages) {

@@ -13,11 +13,15 @@
 #include "config/peripheral_pages.h"
 #include "config/server_log_dlg.h"
 #include "config/tool_box_page.h"
+#include "config/upgrade_firmware_dlg.h"
 #include "config/video_adjust_dlg.h"
 #include "config_fixture.h"
 #include "event_log.h"
 #include "platform/paths.h"
 #include "platform/sync.h"
+#include "protocol/device_reply.h"
+#include "protocol/login.h"
+#include "protocol/relogin_thread.h"
 #include "protocol/session.h"
 #include "test_support/answer_dialog.h"
 #include "test_support/pump.h"
@@ -420,6 +424,42 @@ protected:
 
     ToolBoxPropertyPage page;
 };
+
+// The version and MAC texts come from the device's replies; markup in them is shown as typed,
+// never drawn (a heading, or a local picture pulled in by an image tag).
+TEST_F(ToolBoxTest, DeviceTextsWithMarkupAreShownAsTyped) {
+    const std::string fpga = "<img src=\"/etc/logo.png\"><h1>big</h1>";
+    device.Update([&](Settings& s) {
+        s.identity.firmware_version = "<h1>";
+        s.identity.mac = "<b>1</b><i>2";
+        s.identity.fpga_version = fpga;
+    });
+    ASSERT_EQ(SendLoginRequest("admin", "admin"), LoginOutcome::LoggedIn);
+    const std::optional<std::string> info = SendDeviceInfoRequest();
+    ASSERT_TRUE(info.has_value());
+    StoreDeviceInfo(ParseDeviceInfoReply(*info));
+    const std::string version = "<h1>-1.-2.-" + fpga;
+    ASSERT_EQ(CombinedVersionText(g_lpApp->m_strFirmwareVersion, g_lpApp->m_strBootVersion,
+                                  g_lpApp->m_strCodecVersion, g_lpApp->m_strFPGAVersion),
+              version);
+
+    page.CreatePage();
+    CUpgradeFirmwareDlg upgrade;
+    upgrade.OnInitDialog();
+    const std::pair<const QLabel*, std::string> labels[] = {
+        {&page.m_staticVersion, version},
+        {&page.m_staticMacAddress, "<b:>1:</:b>:<i:>2"},
+        {&upgrade.m_ctlVersion, version},
+    };
+    for (const auto& [label, text] : labels) {
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << text;
+        EXPECT_EQ(label->text().toStdString(), text);
+        // Drawn as plain text, the label asks for the width of every character typed.
+        EXPECT_GE(label->sizeHint().width(),
+                  label->fontMetrics().horizontalAdvance(QString::fromStdString(text)))
+            << text;
+    }
+}
 
 TEST_F(ToolBoxTest, ShowsTheDeviceAndTakesTheTurboStepFromTheKeyMode) {
     struct Case {

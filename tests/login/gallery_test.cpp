@@ -80,8 +80,20 @@ TEST_F(LoginGalleryTest, AddressBookColumnsAreNamed) {
 
 TEST_F(LoginGalleryTest, SearchListShowsEveryColumnWithoutScrolling) {
     CSearchDlg search;
-    SaveScreenshot(search, "search");
     QTreeWidget& list = *search.m_DeviceList;
+    // Each column holds the widest value it can show, the DEVICE column every kind's name.
+    list.addTopLevelItem(new QTreeWidgetItem(
+        {"255.255.255.255", "ff:ff:ff:ff:ff:ff", "65535", "4CH NETWORK MPEG2 DVR", "PREVIOUS"}));
+    for (const LanDeviceKind& kind : LanDeviceKinds()) {
+        EXPECT_GT(list.columnWidth(3), list.fontMetrics().horizontalAdvance(kind.text))
+            << kind.text;
+    }
+    for (int c = 0; c < list.columnCount(); ++c) {
+        EXPECT_GT(list.columnWidth(c),
+                  list.fontMetrics().horizontalAdvance(list.topLevelItem(0)->text(c)))
+            << c;
+    }
+    SaveScreenshot(search, "search");
     EXPECT_LE(list.header()->length(), list.viewport()->width());
     EXPECT_FALSE(list.horizontalScrollBar()->isVisible());
 }

@@ -21,10 +21,15 @@ public:
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    // Tests never need a display; the offscreen platform draws into memory.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Tests never need a display; the offscreen platform draws into memory, on a screen of the
+    // suite's size (a desktop's unless the suite names another) rather than its own 800 x 600.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.isEmpty() || platform == "offscreen") {
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" TORVEL_TEST_SCREEN);
     }
+#ifdef TORVEL_TEST_SCALE
+    qputenv("QT_SCALE_FACTOR", TORVEL_TEST_SCALE);
+#endif
     QApplication application(argc, argv);
     PrintingMessageSink printing;
     ui::SetMessageSink(&printing);

@@ -3,11 +3,15 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QImage>
 #include <fstream>
 
+#include "play_schedule.h"
 #include "player_window.h"
 #include "recording/record_file.h"
+#include "test_support/answer_dialog.h"
+#include "test_support/screenshot.h"
 #include "test_support/temp_folder.h"
 
 namespace {
@@ -26,12 +30,16 @@ Bytes Jpeg(int width, int height, QColor colour) {
 
 class VideoPlayer : public ::testing::Test {
 protected:
-    std::filesystem::path Record(const std::vector<Bytes>& frames) {
+    // A recording of the frames; the stamps, when given, are the frames' time stamps.
+    std::filesystem::path Record(const std::vector<Bytes>& frames,
+                                 const std::vector<std::uint32_t>& stamps = {}) {
         recording::RecordFileWriter writer(recording::kRecordKindManual);
         EXPECT_TRUE(writer.Create(folder.Path(), "USER", {1, 2, 3, 4}, "u"));
-        for (const Bytes& frame : frames) {
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            const Bytes& frame = frames[i];
             recording::PreAlarmFrameInfo info;
             info.dwFrameSize = static_cast<std::uint32_t>(frame.size());
+            info.dwTimeStamp = i < stamps.size() ? stamps[i] : 0;
             EXPECT_TRUE(writer.WriteFrame(info, frame.data()));
         }
         const auto path = writer.Path();
@@ -66,6 +74,84 @@ TEST_F(VideoPlayer, StepsAndPlaysThroughTheDecodedFrames) {
     EXPECT_FALSE(window.Playing()) << "playing stops at the last frame";
     EXPECT_EQ(window.CurrentFrame(), 3u);
     EXPECT_EQ(window.Picture().size(), QSize(16, 8));
+}
+
+// Play times from the frames' stamps (milliseconds): the recorded pace, and a stand-in for gaps
+// that are missing or nonsense.
+TEST(PlaySchedule, FollowsTheStampsAndStandsInForNonsense) {
+    using Times = std::vector<std::uint64_t>;
+    const struct {
+        const char* what;
+        std::vector<std::uint32_t> stamps;
+        Times times;
+    } cases[] = {
+        {"25 frames a second", {1000, 1040, 1080, 1120}, {0, 40, 80, 120}},
+        {"across the wrap", {0xFFFF'FFE0u, 0x8u, 0x30u}, {0, 40, 80}},
+        {"no stamps at all", {0, 0, 0}, {0, 100, 200}},
+        {"one frame", {77}, {0}},
+        {"nothing", {}, {}},
+        // A gap running backwards, one of many seconds and a repeated stamp take the middle of
+        // the sound gaps (40, 40, 200: 40).
+        {"damaged stamps",
+         {0, 40, 80, 10, 99'999, 99'999, 100'199},
+         {0, 40, 80, 120, 160, 200, 400}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(player::FramePlayTimes(c.stamps), c.times) << c.what;
+    }
+}
+
+TEST_F(VideoPlayer, PlaysAtTheRecordedPaceAndMovesToAnyFrame) {
+    std::vector<Bytes> frames;
+    std::vector<std::uint32_t> stamps;
+    for (int i = 0; i < 25; ++i) {
+        frames.push_back(Jpeg(64, 48, QColor::fromHsv(i * 14, 255, 255)));
+        stamps.push_back(5'000 + 40 * static_cast<std::uint32_t>(i));
+    }
+    ASSERT_TRUE(window.Open(Record(frames, stamps)));
+    EXPECT_EQ(window.PlayTimes().back(), 960u);
+    EXPECT_EQ(window.PositionText(), "Frame 1 / 25  00:00.00 / 00:00.96");
+
+    auto* slider = window.findChild<QSlider*>();
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(slider->maximum(), 24);
+    slider->setValue(12);
+    EXPECT_EQ(window.CurrentFrame(), 12u);
+    EXPECT_EQ(window.PositionText(), "Frame 13 / 25  00:00.48 / 00:00.96");
+    test_support::SaveScreenshot(window, "video-player");
+
+    // Playing moves the slider along and ends at the last frame.
+    window.Play();
+    EXPECT_TRUE(window.Playing());
+    QElapsedTimer waited;
+    waited.start();
+    while (window.Playing() && waited.elapsed() < 10'000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_FALSE(window.Playing());
+    EXPECT_EQ(window.CurrentFrame(), 24u);
+    EXPECT_EQ(slider->value(), 24);
+
+    // Play at the end starts again from the first frame.
+    window.Play();
+    EXPECT_LT(window.CurrentFrame(), 24u);
+    window.Pause();
+}
+
+TEST_F(VideoPlayer, OpensARecordingChosenInItsFileDialog) {
+    const auto path = Record({Jpeg(64, 48, Qt::red), Jpeg(64, 48, Qt::green)});
+    test_support::AnswerNextDialog<QFileDialog>([&](QFileDialog& dialog) {
+        dialog.selectFile(QString::fromStdString(path.string()));
+        static_cast<QDialog&>(dialog).accept();
+    });
+    window.OpenWithDialog();
+    EXPECT_EQ(window.FrameCount(), 2u);
+    EXPECT_TRUE(window.windowTitle().endsWith(QString::fromStdString(path.filename().string())));
+
+    // Cancelled, the dialog leaves the open recording as it was.
+    test_support::AnswerNextDialog<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
+    window.OpenWithDialog();
+    EXPECT_EQ(window.FrameCount(), 2u);
 }
 
 TEST_F(VideoPlayer, SaysWhyAFileCannotBePlayed) {

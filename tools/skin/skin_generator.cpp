@@ -631,12 +631,24 @@ void DrawKeyGlyph(QPainter& p, const QRectF& r, const SkinFile& f) {
     }
     const QString caption = CaptionFor(glyph);
     if (!caption.isEmpty() && content.width() >= 2.0 * content.height()) {
-        const double side = content.height();
-        DrawGlyph(p, QRectF(content.left() + 1, content.top(), side, side), glyph, ink);
-        DrawFittedText(p,
-                       QRectF(content.left() + side + 1, content.top(), content.width() - side - 1,
-                              content.height()),
-                       caption, f.state == SkinState::Normal ? kTextDim : ink, 9, true, 0.62);
+        // The caption in the key's full ink and at a size that reads without squeezing; the
+        // symbol beside it only where both have room, else the caption alone.
+        const QColor captionInk = f.state == SkinState::Normal ? kText : ink;
+        QFont font(g_fontFamily);
+        font.setBold(true);
+        font.setPixelSize(9);
+        const double needed = QFontMetricsF(font).horizontalAdvance(caption);
+        const double side = std::floor(content.height() * 0.8);
+        if (content.width() - side - 2 >= needed) {
+            DrawGlyph(p, QRectF(content.left() + 1, content.center().y() - side / 2, side, side),
+                      glyph, ink);
+            DrawFittedText(p,
+                           QRectF(content.left() + side + 2, content.top(),
+                                  content.width() - side - 2, content.height()),
+                           caption, captionInk, 9, true, 0.95);
+        } else {
+            DrawFittedText(p, content, caption, captionInk, 10, true, 0.9);
+        }
         return;
     }
     DrawGlyph(p, content.adjusted(1, 0, -1, 0), glyph, ink);

@@ -1,18 +1,23 @@
-// VideoPlayer: plays one record file, given as the only argument.
+// VideoPlayer: plays a record file, given as the only argument, or one chosen in its file dialog.
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 
 #include "player_window.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: VideoPlayer <record file>\n");
+    if (argc > 2) {
+        std::fprintf(stderr, "usage: VideoPlayer [record file]\n");
         return 2;
     }
     PlayerWindow window;
-    window.Open(argv[1]);
     window.show();
+    if (argc == 2) {
+        window.Open(argv[1]);
+    } else {
+        QTimer::singleShot(0, &window, &PlayerWindow::OpenWithDialog);
+    }
     return application.exec();
 }

@@ -1,19 +1,32 @@
 #include "player_window.h"
 
+#include <QFileDialog>
 #include <QHBoxLayout>
+#include <QMenuBar>
 #include <QPixmap>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
+
+#include "play_schedule.h"
 
 namespace {
 
-// The recorder keeps no frame rate; the devices send about ten frames a second.
-constexpr int kFrameIntervalMs = 100;
+QString ClockText(std::uint64_t ms) {
+    const std::uint64_t seconds = ms / 1000;
+    return QString("%1:%2.%3")
+        .arg(seconds / 60, 2, 10, QChar('0'))
+        .arg(seconds % 60, 2, 10, QChar('0'))
+        .arg(ms % 1000 / 10, 2, 10, QChar('0'));
+}
 
 }  // namespace
 
 PlayerWindow::PlayerWindow(QWidget* parent)
     : QWidget(parent),
       m_Screen(new QLabel),
+      m_Slider(new QSlider(Qt::Horizontal)),
+      m_Position(new QLabel),
       m_Status(new QLabel),
       m_PlayButton(new QPushButton(tr("Play"))),
       m_PauseButton(new QPushButton(tr("Pause"))),
@@ -21,20 +34,32 @@ PlayerWindow::PlayerWindow(QWidget* parent)
     setWindowTitle(tr("VideoPlayer"));
     m_Screen->setMinimumSize(320, 240);
     m_Screen->setAlignment(Qt::AlignCenter);
+    // File names and the reader's reasons are shown as written.
+    m_Status->setTextFormat(Qt::PlainText);
+    m_Slider->setEnabled(false);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {m_PlayButton, m_PauseButton, m_StepButton}) {
         buttons->addWidget(button);
         button->setEnabled(false);
     }
+    buttons->addWidget(m_Position);
     buttons->addWidget(m_Status, 1);
+    auto* menus = new QMenuBar;
+    QMenu* file = menus->addMenu(tr("&File"));
+    file->addAction(tr("&Open..."), QKeySequence::Open, this, &PlayerWindow::OpenWithDialog);
+    file->addAction(tr("&Quit"), QKeySequence::Quit, this, &QWidget::close);
     auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(menus);
     layout->addWidget(m_Screen, 1);
+    layout->addWidget(m_Slider);
     layout->addLayout(buttons);
     connect(m_PlayButton, &QPushButton::clicked, this, &PlayerWindow::Play);
     connect(m_PauseButton, &QPushButton::clicked, this, &PlayerWindow::Pause);
     connect(m_StepButton, &QPushButton::clicked, this, &PlayerWindow::Step);
-    connect(&m_Timer, &QTimer::timeout, this, &PlayerWindow::Step);
-    m_Timer.setInterval(kFrameIntervalMs);
+    connect(m_Slider, &QSlider::valueChanged, this, &PlayerWindow::Seek);
+    m_Timer.setSingleShot(true);
+    m_Timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_Timer, &QTimer::timeout, this, &PlayerWindow::OnTimer);
 }
 
 bool PlayerWindow::Open(const std::filesystem::path& path) {
@@ -44,11 +69,28 @@ bool PlayerWindow::Open(const std::filesystem::path& path) {
     for (QPushButton* button : {m_PlayButton, m_PauseButton, m_StepButton}) {
         button->setEnabled(frames);
     }
+    m_Slider->setEnabled(frames);
+    m_PlayTimes.clear();
+    m_nFrame = 0;
+    m_Picture = QImage();
+    m_Screen->clear();
+    m_Position->clear();
     if (!opened) {
         m_Status->setText(QString::fromStdString(m_Reader.Error()));
         return false;
     }
+    m_Path = path;
     setWindowTitle(tr("VideoPlayer - %1").arg(QString::fromStdString(path.filename().string())));
+    std::vector<std::uint32_t> stamps;
+    for (const recording::RecordedFrame& frame : m_Reader.Frames()) {
+        stamps.push_back(frame.record.dwTimeStamp);
+    }
+    m_PlayTimes = player::FramePlayTimes(stamps);
+    {
+        const QSignalBlocker quiet(m_Slider);
+        m_Slider->setRange(0, static_cast<int>(std::max<std::size_t>(FrameCount(), 1) - 1));
+        m_Slider->setValue(0);
+    }
     m_Notice.clear();
     if (!m_Reader.Indexed()) {
         m_Notice = m_Reader.Skipped() > 0
@@ -65,13 +107,35 @@ bool PlayerWindow::Open(const std::filesystem::path& path) {
     return true;
 }
 
-void PlayerWindow::Play() {
-    if (FrameCount() > 0) {
-        m_Timer.start();
+void PlayerWindow::OpenWithDialog() {
+    const QString folder =
+        m_Path.empty() ? QString() : QString::fromStdString(m_Path.parent_path().string());
+    QFileDialog dialog(this, tr("Open a recording"), folder,
+                       tr("Recordings (*%1);;All files (*)").arg(recording::kRecordFileExtension));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // The same dialog on every desktop, and one the tests can answer.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        Open(dialog.selectedFiles().first().toStdString());
     }
 }
 
+void PlayerWindow::Play() {
+    if (FrameCount() == 0 || m_fPlaying) {
+        return;
+    }
+    // Played to the end, Play starts again from the first frame.
+    if (m_nFrame + 1 >= FrameCount()) {
+        Show(0);
+    }
+    m_fPlaying = true;
+    m_qwClockBase = m_PlayTimes[m_nFrame];
+    m_Clock.start();
+    ScheduleNext();
+}
+
 void PlayerWindow::Pause() {
+    m_fPlaying = false;
     m_Timer.stop();
 }
 
@@ -86,14 +150,58 @@ void PlayerWindow::Step() {
     Show(m_nFrame + 1);
 }
 
+void PlayerWindow::Seek(int frame) {
+    if (frame < 0 || static_cast<std::size_t>(frame) >= FrameCount()) {
+        return;
+    }
+    Show(static_cast<std::size_t>(frame));
+    if (m_fPlaying) {
+        m_qwClockBase = m_PlayTimes[m_nFrame];
+        m_Clock.start();
+        ScheduleNext();
+    }
+}
+
+void PlayerWindow::OnTimer() {
+    if (!m_fPlaying) {
+        return;
+    }
+    // A frame whose time has already passed is shown at once; a decode slower than the pace
+    // shows every frame late rather than skipping any.
+    Step();
+    if (m_fPlaying) {
+        ScheduleNext();
+    }
+}
+
+void PlayerWindow::ScheduleNext() {
+    if (m_nFrame + 1 >= FrameCount()) {
+        Pause();
+        return;
+    }
+    const std::uint64_t due = m_PlayTimes[m_nFrame + 1] - m_qwClockBase;
+    const auto elapsed = static_cast<std::uint64_t>(m_Clock.elapsed());
+    m_Timer.start(static_cast<int>(
+        std::min<std::uint64_t>(due > elapsed ? due - elapsed : 0, player::kLongestGapMs)));
+}
+
 void PlayerWindow::Show(std::size_t frame) {
     m_nFrame = frame;
+    {
+        const QSignalBlocker quiet(m_Slider);
+        m_Slider->setValue(static_cast<int>(frame));
+    }
     const std::vector<std::uint8_t> bytes = m_Reader.ReadFrame(frame);
     m_Picture = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()), "JPG");
-    QString text = m_Notice + tr("Frame %1 / %2").arg(frame + 1).arg(FrameCount());
+    m_Position->setText(tr("Frame %1 / %2  %3 / %4")
+                            .arg(frame + 1)
+                            .arg(FrameCount())
+                            .arg(ClockText(m_PlayTimes[frame]))
+                            .arg(ClockText(m_PlayTimes.back())));
+    QString text = m_Notice;
     if (m_Picture.isNull()) {
         m_Screen->clear();
-        text += tr(" cannot be shown");
+        text += tr("Frame %1 cannot be shown").arg(frame + 1);
     } else {
         m_Screen->setPixmap(QPixmap::fromImage(m_Picture));
     }

@@ -1,12 +1,17 @@
 #pragma once
 
-// The record-file player: shows the frames of one record file with play, pause and step.
+// The record-file player: shows the frames of one record file at the pace they were recorded,
+// with play, pause, step, a position slider and the frame and time reached.
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QSlider>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "recording/record_file.h"
 
@@ -22,25 +27,43 @@ public:
 
     std::size_t FrameCount() const { return m_Reader.Frames().size(); }
     std::size_t CurrentFrame() const { return m_nFrame; }
-    bool Playing() const { return m_Timer.isActive(); }
+    bool Playing() const { return m_fPlaying; }
     // The picture shown now; null when the frame could not be decoded.
     QImage Picture() const { return m_Picture; }
     QString StatusText() const { return m_Status->text(); }
+    // "Frame n / count" with the time reached and the length of the recording.
+    QString PositionText() const { return m_Position->text(); }
+    // When each frame is due, in milliseconds from the first.
+    const std::vector<std::uint64_t>& PlayTimes() const { return m_PlayTimes; }
 
 public slots:
     void Play();
     void Pause();
     void Step();
+    // Moves to a frame; playing goes on from there.
+    void Seek(int frame);
+    // Asks for a record file and opens it; nothing changes when the user cancels.
+    void OpenWithDialog();
 
 private:
     void Show(std::size_t frame);
+    void ScheduleNext();
+    void OnTimer();
 
     recording::RecordFileReader m_Reader;
+    std::filesystem::path m_Path;
+    std::vector<std::uint64_t> m_PlayTimes;
     std::size_t m_nFrame = 0;
+    bool m_fPlaying = false;
+    // Runs from the moment the shown frame was due, so a slow decode does not slow the pace.
+    QElapsedTimer m_Clock;
+    std::uint64_t m_qwClockBase = 0;
     QImage m_Picture;
     QString m_Notice;  // what a damaged file cost, shown with every frame
     QTimer m_Timer;
     QLabel* m_Screen;
+    QSlider* m_Slider;
+    QLabel* m_Position;
     QLabel* m_Status;
     QPushButton* m_PlayButton;
     QPushButton* m_PauseButton;

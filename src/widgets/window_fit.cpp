@@ -1,0 +1,159 @@
+#include "widgets/window_fit.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QTreeWidget>
+#include <algorithm>
+#include <memory>
+
+namespace ui {
+namespace {
+
+// The page of a ScrolledWindow: draws what the window would, and hands the window the mouse.
+class ScrollPage : public QWidget {
+public:
+    ScrollPage(QWidget& window, ScrolledWindow::Paint paint)
+        : m_window(window), m_paint(std::move(paint)) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (m_paint) {
+            QPainter painter(this);
+            m_paint(painter);
+        }
+    }
+    void mousePressEvent(QMouseEvent* event) override { Forward(event); }
+    void mouseMoveEvent(QMouseEvent* event) override { Forward(event); }
+    void mouseReleaseEvent(QMouseEvent* event) override { Forward(event); }
+
+private:
+    // In page coordinates, the ones the window placed its picture and children in.
+    void Forward(QMouseEvent* event) {
+        QMouseEvent copy(event->type(), event->position(), event->scenePosition(),
+                         event->globalPosition(), event->button(), event->buttons(),
+                         event->modifiers(), event->pointingDevice());
+        QCoreApplication::sendEvent(&m_window, &copy);
+        event->setAccepted(copy.isAccepted());
+    }
+
+    QWidget& m_window;
+    ScrolledWindow::Paint m_paint;
+};
+
+// Hands the window's Show to its ScrolledWindow.
+class ShowWatcher : public QObject {
+public:
+    ShowWatcher(QWidget& window, ScrolledWindow& fit) : QObject(&window), m_fit(fit) {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            m_fit.FitShownWindow();
+        }
+        return false;
+    }
+
+private:
+    ScrolledWindow& m_fit;
+};
+
+}  // namespace
+
+int FitColumns(QTreeWidget& list, std::span<const int> leastWidths, const QStringList& widest) {
+    // The cells are measured in the font the list will draw with.
+    list.ensurePolished();
+    // The widest values are measured as a row of their own, the way the list draws a cell.
+    std::unique_ptr<QTreeWidgetItem> sample;
+    if (!widest.isEmpty()) {
+        sample = std::make_unique<QTreeWidgetItem>(widest);
+        list.addTopLevelItem(sample.get());
+    }
+    const auto& view = static_cast<const QAbstractItemView&>(list);
+    int total = 0;
+    for (int column = 0; column < static_cast<int>(leastWidths.size()); ++column) {
+        const int width = std::max({leastWidths[column], list.header()->sectionSizeHint(column),
+                                    view.sizeHintForColumn(column)});
+        list.setColumnWidth(column, width);
+        total += width;
+    }
+    return total;
+}
+
+QRect AvailableArea(const QWidget& window) {
+    const QScreen* screen = window.screen();
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    return screen != nullptr ? screen->availableGeometry() : QRect();
+}
+
+ScrolledWindow::ScrolledWindow(QWidget& window, Paint paint)
+    : m_window(window),
+      m_scroll(new QScrollArea(&window)),
+      m_page(new ScrollPage(window, std::move(paint))) {
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidget(m_page);
+    new ShowWatcher(window, *this);
+}
+
+QSize ScrolledWindow::Room() const {
+    const QRect area = AvailableArea(m_window);
+    if (area.isEmpty()) {
+        return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    QSize frame(0, 0);
+    if (m_window.isVisible()) {
+        frame = m_window.frameGeometry().size() - m_window.size();
+    } else if (!(m_window.windowFlags() & Qt::FramelessWindowHint)) {
+        // Before it is shown the window manager has not told the frame: a title bar and a
+        // border round the window are the most of it.
+        const int border = 2 * m_window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        frame = QSize(border, m_window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border);
+    }
+    return area.size() - frame;
+}
+
+int ScrolledWindow::PageWidthFor(int height) const {
+    const QSize room = Room();
+    return height > room.height()
+               ? room.width() - m_scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+               : room.width();
+}
+
+void ScrolledWindow::FitShownWindow() {
+    SetSize(m_page->size());
+    const QRect area = AvailableArea(m_window);
+    const QRect frame = m_window.frameGeometry();
+    if (area.isEmpty()) {
+        return;
+    }
+    const int left = std::clamp(frame.left(), area.left(),
+                                std::max(area.left(), area.right() + 1 - frame.width()));
+    const int top = std::clamp(frame.top(), area.top(),
+                               std::max(area.top(), area.bottom() + 1 - frame.height()));
+    m_window.move(m_window.pos() + QPoint(left - frame.left(), top - frame.top()));
+}
+
+void ScrolledWindow::SetSize(const QSize& size) {
+    m_page->setFixedSize(size);
+    // A scroll bar takes its room from the window, not from the page.
+    const QSize room = Room();
+    const int bar = m_scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    bool across = size.height() > room.height();
+    const bool down = size.width() + (across ? bar : 0) > room.width();
+    across = across || (down && size.height() + bar > room.height());
+    const QSize fitted(std::min(size.width() + (across ? bar : 0), room.width()),
+                       std::min(size.height() + (down ? bar : 0), room.height()));
+    m_window.setFixedSize(fitted);
+    m_scroll->setGeometry(0, 0, fitted.width(), fitted.height());
+}
+
+}  // namespace ui
