@@ -239,7 +239,8 @@ void CTorvelDlg::CreateTitleButtons() {
     const LayoutRow& L = CurrentLayout();
     for (int i = 0; i < static_cast<int>(m_btnTitle.size()); ++i) {
         const int id = 8200 + i;
-        m_btnTitle[i].Create(QRect(L[32] + (L[34] + L[36]) * i, L[33], L[34], L[35]), this, id);
+        m_btnTitle[i].Create(QRect(L[32] + (L[34] + L[36]) * i, L[33], L[34], L[35]), &m_fit.Page(),
+                             id);
         m_btnTitle[i].setToolTip(Tip(id));
     }
 }
