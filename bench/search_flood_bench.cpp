@@ -10,9 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QTimer>
 #include <QTreeWidget>
-#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -24,6 +22,7 @@
 #include "platform/thread.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/udp_flooder.h"
+#include "window_pause.h"
 
 namespace {
 
@@ -49,16 +48,7 @@ double ResidentMegabytes() {
 SearchRun RunSearch(const LanSearchEndpoints& endpoints) {
     CSearchDlg dialog(nullptr, endpoints);
     dialog.show();
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    Clock::time_point last = Clock::now();
-    Clock::duration longest{};
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        const Clock::time_point now = Clock::now();
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    timer.start(1);
+    const WindowPauseMeter meter;
     const Clock::time_point start = Clock::now();
     dialog.OnInitDialog();
     while (dialog.Searching()) {
@@ -66,7 +56,7 @@ SearchRun RunSearch(const LanSearchEndpoints& endpoints) {
     }
     SearchRun run;
     run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    run.pauseMs = std::chrono::duration<double, std::milli>(longest).count();
+    run.pauseMs = meter.LongestMs();
     run.rows = dialog.m_DeviceList->topLevelItemCount();
     return run;
 }

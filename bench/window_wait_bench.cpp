@@ -10,8 +10,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QTimer>
-#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -31,6 +29,7 @@
 #include "protocol/login.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
+#include "window_pause.h"
 
 namespace {
 
@@ -39,21 +38,12 @@ constexpr auto kInterval = std::chrono::seconds(2);
 
 // The longest gap between ticks of a 1 ms timer over kInterval of the window thread's life.
 double LongestPauseMs() {
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    Clock::time_point last = Clock::now();
-    Clock::duration longest{};
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        const Clock::time_point now = Clock::now();
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    timer.start(1);
+    const WindowPauseMeter meter;
     const Clock::time_point end = Clock::now() + kInterval;
     while (Clock::now() < end) {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
-    return std::chrono::duration<double, std::milli>(longest).count();
+    return meter.LongestMs();
 }
 
 // A session against the emulator: login, the session's resources and the main window, whose
