@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -115,6 +116,10 @@ void PlayerWindow::OpenWithDialog() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     // The same dialog on every desktop, and one the tests can answer.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Inside the screen, however large the scale makes the dialog's own choice of size.
+    if (const QScreen* shown = screen()) {
+        dialog.resize(dialog.sizeHint().boundedTo(shown->availableGeometry().size() * 9 / 10));
+    }
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         Open(dialog.selectedFiles().first().toStdString());
     }
