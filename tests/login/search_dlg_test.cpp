@@ -127,6 +127,14 @@ protected:
         dialog.m_DeviceList->setCurrentItem(dialog.m_DeviceList->topLevelItem(0));
     }
 
+    // One unit with the emulator's default answers, found and chosen, with a new address typed.
+    void ChooseAFreshUnit(CSearchDlg& dialog) {
+        device.Update([](Settings& s) { s.discovery = {}; });
+        device.Update([&](Settings& s) { s.discovery.reply_port = endpoints.replyPort; });
+        SearchAndChoose(dialog);
+        dialog.m_editServerIP->setText("127.0.0.3");
+    }
+
     std::string Row(CSearchDlg& dialog, int row) {
         QTreeWidgetItem* item = dialog.m_DeviceList->topLevelItem(row);
         QStringList texts;
@@ -286,11 +294,8 @@ TEST_F(SearchTest, ReplyCodesAndTimeOutsBecomeMessages) {
         {true, std::nullopt, "Send command timeout"},
     };
     for (const auto& c : cases) {
-        device.Update([](Settings& s) { s.discovery = {}; });
-        device.Update([&](Settings& s) { s.discovery.reply_port = endpoints.replyPort; });
         CSearchDlg dialog(nullptr, endpoints);
-        SearchAndChoose(dialog);
-        dialog.m_editServerIP->setText("127.0.0.3");
+        ChooseAFreshUnit(dialog);
         device.Update([&](Settings& s) {
             if (c.code) {
                 s.discovery.result_code = static_cast<std::uint8_t>(*c.code);
@@ -519,11 +524,8 @@ TEST_F(SearchTest, OnlyTheAskedDeviceAnswersApplyAndReset) {
          "process"},
     };
     for (const auto& c : cases) {
-        device.Update([](Settings& s) { s.discovery = {}; });
-        device.Update([&](Settings& s) { s.discovery.reply_port = endpoints.replyPort; });
         CSearchDlg dialog(nullptr, endpoints);
-        SearchAndChoose(dialog);
-        dialog.m_editServerIP->setText("127.0.0.3");
+        ChooseAFreshUnit(dialog);
         const LanSearchOperation operation =
             c.reset ? LanSearchOperation::Reset : LanSearchOperation::SetAddress;
         const LanSearchOperation other =
