@@ -34,12 +34,13 @@ protected:
         return done();
     }
 
-    // Runs a modal window: `act` once its loop runs; a window still open after 10 s is closed
-    // with -100 so that a fault fails the test instead of hanging it.
+    // Runs a modal window: `act` once its loop runs; a window still open after a minute is closed
+    // with -100 so that a fault fails the test instead of hanging it. The minute is no measure of
+    // speed: a login through the sanitizers on a busy machine may take many seconds.
     template <class Dialog>
     static int RunModal(Dialog& dialog, const std::function<void()>& act) {
         QTimer::singleShot(0, &dialog, act);
-        QTimer::singleShot(10'000, &dialog, [&dialog] { dialog.done(-100); });
+        QTimer::singleShot(60'000, &dialog, [&dialog] { dialog.done(-100); });
         return dialog.DoModal();
     }
 };
