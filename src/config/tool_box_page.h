@@ -65,6 +65,8 @@ public:
     int m_nLogState = kIdle;
     std::unique_ptr<ServerLogEntry[]> m_lpLogBuffer;
     int m_nLogCount = 0;
+    // Why the last reading failed; the reader writes it, the page reads it once it is joined.
+    std::string m_strLogFailure;
 
 protected:
     void OnInitDialog() override;

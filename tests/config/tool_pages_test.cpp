@@ -560,26 +560,39 @@ TEST_F(ToolBoxTest, PagesAreReadUntilTheListIsFullOrThePageIsShort) {
     }
 }
 
-TEST_F(ToolBoxTest, AFailedOrEmptyReadingEndsQuietlyWithoutADialog) {
+// No dialog opens on a log the device does not hold or could not give: the user is told which,
+// and why.
+TEST_F(ToolBoxTest, AFailedOrEmptyReadingSaysWhyWithoutADialog) {
     struct Case {
         const char* name;
         std::function<void(Settings&)> setup;
         std::size_t pages;
+        std::string message;
     };
+    const std::string notRead = "The event log could not be read: ";
     const Case cases[] = {
-        {"no entries", [](Settings&) {}, 0},
+        {"no entries", [](Settings&) {}, 0, "The device's event log holds no entries."},
         {"count refused",
-         [](Settings& s) { s.faults["/Getlog.cgi"] = {.status = 500, .times = 1}; }, 0},
+         [](Settings& s) { s.faults["/Getlog.cgi"] = {.status = 500, .times = 1}; }, 0,
+         notRead + "the device refused the request (status 500)."},
         {"count without its key",
-         [](Settings& s) { s.faults["/Getlog.cgi"] = {.body = "TOTAL=5;", .times = 1}; }, 0},
+         [](Settings& s) { s.faults["/Getlog.cgi"] = {.body = "TOTAL=5;", .times = 1}; }, 0,
+         notRead + "the device's entry count could not be read."},
         {"count not a number",
-         [](Settings& s) { s.faults["/Getlog.cgi"] = {.body = "COUNT=;", .times = 1}; }, 0},
+         [](Settings& s) { s.faults["/Getlog.cgi"] = {.body = "COUNT=;", .times = 1}; }, 0,
+         notRead + "the device's entry count could not be read."},
+        {"count cut off",
+         [](Settings& s) {
+             s.faults["/Getlog.cgi"] = {.action = device_emulator::ReplyAction::CloseWithoutReply,
+                                        .times = 1};
+         },
+         0, notRead + "the device did not answer."},
         {"second page refused",
          [](Settings& s) {
              s.event_log.entries = SampleEventLog(100);
              s.event_log.failing_page = 1;
          },
-         2},
+         2, notRead + "the device refused the request (status 500)."},
     };
     page.CreatePage();
     for (const Case& c : cases) {
