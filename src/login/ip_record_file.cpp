@@ -42,10 +42,6 @@ std::optional<std::string> GetField(const std::uint8_t* at, std::uint32_t checkC
     return std::string(text, ::strnlen(text, kIPRecordTextField));
 }
 
-}  // namespace
-
-namespace {
-
 // ASCII only, whatever the locale: a resolver takes nothing else.
 bool IsHostNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
