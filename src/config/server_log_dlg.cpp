@@ -63,15 +63,43 @@ bool StopAsked(platform::Handle stopEvent) {
            platform::StopRequested();
 }
 
-bool SendLogRequest(CCgiRequest& request, const char* state, void* reply, std::uint32_t room,
-                    std::uint32_t* length) {
+// What the user is told of a request that failed.
+std::string SendFailureText(const VortaStatus& status) {
+    switch (status.failure) {
+        case SendFailure::NoAddress:
+            return "no device address is set";
+        case SendFailure::NoSuchHost:
+            return "the device's host name is not known";
+        case SendFailure::Refused:
+            return "nothing listens on the device's web port";
+        case SendFailure::Unreachable:
+            return "the device cannot be reached";
+        case SendFailure::NoAnswer:
+            return "the device did not answer";
+        case SendFailure::Status:
+            return "the device refused the request (status " + std::to_string(status.httpStatus) +
+                   ")";
+        case SendFailure::BadReply:
+            return "the device's reply could not be read";
+        case SendFailure::None:
+            break;
+    }
+    return "the request could not be sent";
+}
+
+// Null when the request went through; else why not.
+std::optional<std::string> SendLogRequest(CCgiRequest& request, const char* state, void* reply,
+                                          std::uint32_t room, std::uint32_t* length) {
     request.Reset();
     AddCookie(request);
     request.AddParam("STATE", state);
     VortaStatus status;
     *length = 0;
-    return VortaSendCommand(CGI_GETLOG, request.Url(), nullptr, 0, &status, reply, room, length,
-                            kLogSeconds, kLogSeconds, 0) != 0;
+    if (VortaSendCommand(CGI_GETLOG, request.Url(), nullptr, 0, &status, reply, room, length,
+                         kLogSeconds, kLogSeconds, 0) != 0) {
+        return std::nullopt;
+    }
+    return SendFailureText(status);
 }
 
 }  // namespace
@@ -119,18 +147,25 @@ std::uint32_t GetServerLogThread(const ServerLogThreadParam& param) {
         ui::PostMessage(param.window, ui::WM_SERVERLOGRESULT, result, param.tag);
         return 0u;
     };
+    const auto fail = [&param, &finish](std::string why) {
+        if (param.failure != nullptr) {
+            *param.failure = std::move(why);
+        }
+        return finish(kServerLogFailed);
+    };
     *param.count = 0;
 
     CCgiRequest request(CGI_GETLOG);
     std::vector<char> countReply(kCountReplyRoom, '\0');
     std::uint32_t length = 0;
-    if (!SendLogRequest(request, "COUNT", countReply.data(), kCountReplyRoom, &length)) {
-        return finish(kServerLogFailed);
+    if (auto failed =
+            SendLogRequest(request, "COUNT", countReply.data(), kCountReplyRoom, &length)) {
+        return fail(std::move(*failed));
     }
     const std::optional<int> count = ParseLogCount(
         std::string_view(countReply.data(), std::min<std::size_t>(length, kCountReplyText)));
     if (!count || *count < 0) {
-        return finish(kServerLogFailed);
+        return fail("the device's entry count could not be read");
     }
     if (*count == 0) {
         return finish(kServerLogEmpty);
@@ -150,13 +185,13 @@ std::uint32_t GetServerLogThread(const ServerLogThreadParam& param) {
         if (StopAsked(param.stopEvent)) {
             return 0;
         }
-        const bool sent =
+        std::optional<std::string> failed =
             SendLogRequest(request, first ? "LAST" : "PRE", page.data(), pageRoom, &length);
         if (StopAsked(param.stopEvent)) {
             return 0;
         }
-        if (!sent) {
-            return finish(kServerLogFailed);
+        if (failed) {
+            return fail(std::move(*failed));
         }
         const auto whole = static_cast<int>(length / ServerLogEntry::kSize);
         const int n = std::min(whole, kServerLogCapacity - stored);

@@ -62,6 +62,8 @@ struct ServerLogThreadParam {
     platform::Handle stopEvent;
     ServerLogEntry* buffer = nullptr;  // kServerLogCapacity entries
     int* count = nullptr;              // entries stored so far
+    // Why the reading failed, for the user: written before the reader posts kServerLogFailed.
+    std::string* failure = nullptr;
     int maxLogList = 0;
     ui::LPARAM tag = 0;
 };

@@ -19,8 +19,8 @@ namespace {
 // A reader still in a request when it is told to stop is woken at once; this bounds the wait.
 constexpr std::uint32_t kLogThreadStopMs = 110;
 constexpr int kTurboSteps = 10;
-constexpr const char* kLogReaderNotStarted =
-    "The event log could not be read: its reader could not be started.";
+constexpr const char* kLogNotRead = "The event log could not be read: ";
+constexpr const char* kLogEmpty = "The device's event log holds no entries.";
 
 // Character i of a text, or the NUL that ends it.
 char At(const std::string& text, std::size_t i) {
@@ -144,13 +144,15 @@ void ToolBoxPropertyPage::OnServerLogButton() {
         // A stop left set by the last reading must not stop the next one.
         platform::CloseObject(m_hLogStopEvent);
         m_hLogStopEvent = platform::CreateEventObject(false, false);
-        const ServerLogThreadParam param{Handle(),     m_hLogStopEvent, m_lpLogBuffer.get(),
-                                         &m_nLogCount, m_nMaxLogList,   ++m_nReading};
+        m_strLogFailure.clear();
+        const ServerLogThreadParam param{Handle(),     m_hLogStopEvent,  m_lpLogBuffer.get(),
+                                         &m_nLogCount, &m_strLogFailure, m_nMaxLogList,
+                                         ++m_nReading};
         m_hLogThread = platform::StartThread([param] { return GetServerLogThread(param); });
         m_nLogState = kReading;
         if (!m_hLogThread) {
             ShowIdle();
-            ui::ShowMessage(kLogReaderNotStarted);
+            ui::ShowMessage(std::string(kLogNotRead) + "its reader could not be started.");
         }
     } else if (m_nLogState == kReading) {
         StopLogThread();
@@ -174,6 +176,11 @@ void ToolBoxPropertyPage::OnServerLogResult(ui::WPARAM wParam, ui::LPARAM lParam
         dialog.DoModal();
     }
     ShowIdle();
+    if (wParam == kServerLogEmpty) {
+        ui::ShowMessage(kLogEmpty);
+    } else if (wParam == kServerLogFailed) {
+        ui::ShowMessage(kLogNotRead + m_strLogFailure + ".");
+    }
 }
 
 void ToolBoxPropertyPage::OnServerLogProgress(ui::WPARAM wParam, ui::LPARAM lParam) {

@@ -2,8 +2,9 @@
 
 // The "ToolBox" page: the device's versions and MAC address, the PTZ turbo step, and the device's
 // event log. "Server Log" starts a reader thread that fetches the log into the page's buffer and
-// reports back with WM_SERVERLOGRESULT; the page then shows the entries in the log dialog. The
-// same button cancels a reading under way. The main window presets the firmware path and the
+// reports back with WM_SERVERLOGRESULT; the page then shows the entries in the log dialog, or
+// tells that the device holds none or why they could not be read. The same button cancels a
+// reading under way. The main window presets the firmware path and the
 // turbo step before the sheet runs and takes both back after an apply.
 
 #include <QComboBox>
@@ -65,6 +66,8 @@ public:
     int m_nLogState = kIdle;
     std::unique_ptr<ServerLogEntry[]> m_lpLogBuffer;
     int m_nLogCount = 0;
+    // Why the last reading failed; the reader writes it, the page reads it once it is joined.
+    std::string m_strLogFailure;
 
 protected:
     void OnInitDialog() override;

@@ -161,6 +161,10 @@ void CAddressBookDialog::ShowEntryEdits(bool show) {
     for (QPushButton* button : {m_btnAdd, m_btnDelete, m_btnSelect, m_btnCancel, m_btnEdit}) {
         button->setVisible(!show);
     }
+    // Enter in the entry confirms it, Enter in the lists takes the chosen entry; typing goes
+    // where the user looks: the entry's first field, or the lists once it is closed.
+    (show ? m_btnEditOk : m_btnSelect)->setDefault(true);
+    (show ? static_cast<QWidget*>(m_editUser) : m_UserList)->setFocus();
     m_fAddMode = show;
 }
 
@@ -169,6 +173,12 @@ std::optional<IPRecord> CAddressBookDialog::ReadEntryEdits() const {
                    m_editComment->text().toStdString(), 0};
     if (entry.user.empty() || entry.address.empty()) {
         ui::ShowMessage("User name & ip address cant be empty,try again");
+        return std::nullopt;
+    }
+    if (!IsDeviceAddressText(entry.address)) {
+        ui::ShowMessage("IP address \"" + entry.address +
+                        "\" is no address: type four numbers 0 ~ 255 separated by dots, or a "
+                        "host name,try again");
         return std::nullopt;
     }
     const std::optional<std::uint16_t> port = ParsePort(Trimmed(m_editMajorPort));
@@ -216,8 +226,8 @@ void CAddressBookDialog::OnAddOk() {
 }
 
 void CAddressBookDialog::OnEntryCancel() {
-    ShowEntryEdits(false);
     SetListsEnabled(true);
+    ShowEntryEdits(false);
     if (m_iSelected >= 0 && m_iSelected < m_iUserNumber) {
         SelectRow(m_iSelected);
     }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "kernel/damaged_file.h"
+#include "login/search_datagram.h"
 #include "platform/atomic_file.h"
 
 namespace {
@@ -14,6 +15,8 @@ constexpr std::size_t kUserOffset = 0;
 constexpr std::size_t kAddressOffset = 132;
 constexpr std::size_t kCommentOffset = 264;
 constexpr std::size_t kPortOffset = 396;
+constexpr std::size_t kMaxHostName = 253;
+constexpr std::size_t kMaxHostLabel = 63;
 
 void PutU32(std::uint8_t* at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) {
@@ -39,7 +42,37 @@ std::optional<std::string> GetField(const std::uint8_t* at, std::uint32_t checkC
     return std::string(text, ::strnlen(text, kIPRecordTextField));
 }
 
+// ASCII only, whatever the locale: a resolver takes nothing else.
+bool IsHostNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_';
+}
+
 }  // namespace
+
+bool IsDeviceAddressText(std::string_view text) {
+    if (text.empty() || text.size() > kMaxHostName) {
+        return false;
+    }
+    if (text.find_first_not_of("0123456789.") == std::string_view::npos) {
+        const auto bytes = ParseDottedQuad(text);
+        return bytes && FormatDottedQuad(*bytes) == text;
+    }
+    std::size_t label = 0;
+    for (const char c : text) {
+        if (c == '.') {
+            if (label == 0) {
+                return false;
+            }
+            label = 0;
+        } else if (!IsHostNameCharacter(c)) {
+            return false;
+        } else if (++label > kMaxHostLabel) {
+            return false;
+        }
+    }
+    return label != 0;
+}
 
 IPRecordBytes EncodeIPRecord(const IPRecord& record) {
     IPRecordBytes bytes{};

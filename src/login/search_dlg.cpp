@@ -111,8 +111,20 @@ CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)
     m_btnResetDefault = new QPushButton("RESET DEFAULT", this);
     m_btnOK = new QPushButton("OK", this);
 
+    m_staticNoAnswer = new QLabel(
+        Q("No device answered. The search asks by UDP broadcast on the local network (to port " +
+          std::to_string(m_endpoints.destinationPort) + ", answers to port " +
+          std::to_string(m_endpoints.replyPort) +
+          "): only devices on this computer's network segment can answer, and a firewall on "
+          "the way must let these datagrams through."),
+        this);
+    m_staticNoAnswer->setWordWrap(true);
+    m_staticNoAnswer->hide();
+
     auto* listGroup = new QGroupBox("Device List", this);
-    (new QVBoxLayout(listGroup))->addWidget(m_DeviceList);
+    auto* listLayout = new QVBoxLayout(listGroup);
+    listLayout->addWidget(m_DeviceList);
+    listLayout->addWidget(m_staticNoAnswer);
     auto* detailGroup = new QGroupBox("Detail Info", this);
     auto* detail = new QGridLayout(detailGroup);
     const std::pair<const char*, QLineEdit*> fields[] = {
@@ -180,6 +192,7 @@ void CSearchDlg::StartSearch() {
     m_Nodes.clear();
     m_dwAnimation = 0;
     m_nSelected = -1;
+    m_staticNoAnswer->hide();
     EnableControls(false);
     m_captionTimer.start();
     const std::uint32_t generation = ++m_dwSearchGeneration;
@@ -306,6 +319,7 @@ void CSearchDlg::EndSearch(bool bindFailed) {
         m_btnOK->setEnabled(true);
         return;
     }
+    m_staticNoAnswer->setVisible(m_Nodes.empty());
     for (QWidget* control : std::initializer_list<QWidget*>{m_DeviceList, m_btnSearchAgain, m_btnOK,
                                                             m_btnApply, m_btnResetDefault}) {
         control->setEnabled(true);

@@ -17,6 +17,7 @@
 #include "login/search_datagram.h"
 #include "platform/sync.h"
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
@@ -79,6 +80,8 @@ public:
     void reject() override {}
 
     QTreeWidget* m_DeviceList;
+    // Under the list once a search ended without an answer: what the search needs.
+    QLabel* m_staticNoAnswer;
     QLineEdit* m_editServerIP;
     QLineEdit* m_editMacAddress;
     QLineEdit* m_editNetMask;

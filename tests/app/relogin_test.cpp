@@ -122,9 +122,9 @@ TEST_F(Reconnect, AStreamRefusedForTooManyUsersWaitsAsALoginRefusedSo) {
     EXPECT_EQ(g_lpApp->m_fStreamRefused, 0);
 }
 
-// Any other refusal once showed the too-many-users text: the user reads what the device did and
-// when the next try comes, and the session comes up after the same pause, without the texts of a
-// failed login.
+// A refusal for another reason than too many users is not shown as that: the user reads what the
+// device did and when the next try comes, and the session comes up after the same pause, without
+// the texts of a failed login.
 TEST_F(Reconnect, AStreamRefusedForAnotherReasonSaysSoAndWhenItTriesAgain) {
     struct Case {
         std::uint16_t status;

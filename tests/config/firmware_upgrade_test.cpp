@@ -307,9 +307,7 @@ TEST_F(FirmwareUpgradeTest, CancelDuringAnUploadStopsItAndTellsTheDevice) {
     PumpUntil([] { return false; }, 20);
     EXPECT_FALSE(dialog.m_ctlProgress.isHidden());
 
-    const auto start = std::chrono::steady_clock::now();
     dialog.reject();  // Esc
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     PumpUntil([] { return false; }, 300);
 
     EXPECT_EQ(ended, 0);

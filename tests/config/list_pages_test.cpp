@@ -14,6 +14,7 @@
 #include "config/my_system_dialog.h"
 #include "config_fixture.h"
 #include "platform/byte_order.h"
+#include "platform/thread.h"
 #include "test_support/pump.h"
 #include "ui/string_table.h"
 
@@ -483,16 +484,16 @@ protected:
     }
     ~MotionEditorTest() override { platform::CloseObject(g_lpApp->h_FrameCopiedSem); }
 
-    // Runs the editor modally with `act` once it is shown; false when closing it took too long.
+    // Runs the editor modally with `act` once it is shown; false when a thread it started
+    // outlived it.
     bool RunEditor(std::function<void(CDetectionEditDlg&)> act) {
-        std::chrono::steady_clock::time_point closing;
+        const std::size_t running = platform::RunningThreadCount();
         {
             CDetectionEditDlg dlg;
             WhenEditorOpens<CDetectionEditDlg>(act);
             dlg.DoModal();
-            closing = std::chrono::steady_clock::now();
         }
-        return std::chrono::steady_clock::now() - closing < std::chrono::seconds(2);
+        return platform::RunningThreadCount() == running;
     }
 
     static void Mouse(CDetectionEditDlg& d, QEvent::Type type, QPoint point) {
@@ -533,11 +534,9 @@ TEST_F(MotionEditorTest, SetupShowsTheHalvedFrameAndKeepsItFresh) {
     }));
 }
 
-TEST_F(MotionEditorTest, WithoutAPictureSetupGivesUpInTimeAndTheAreaCanStillBeEdited) {
+TEST_F(MotionEditorTest, WithoutAPictureSetupGivesUpAndTheAreaCanStillBeEdited) {
     EXPECT_TRUE(RunEditor([this](CDetectionEditDlg& d) {
-        const auto start = std::chrono::steady_clock::now();
         d.m_btnSetup.click();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
         EXPECT_EQ(d.m_fAreaEditing, 1u);
         const config::Still blank = d.CurrentStill();
         EXPECT_EQ(blank.width, 320);

@@ -19,6 +19,7 @@
 #include "event_log.h"
 #include "platform/paths.h"
 #include "platform/sync.h"
+#include "platform/thread.h"
 #include "protocol/device_reply.h"
 #include "protocol/login.h"
 #include "protocol/relogin_thread.h"
@@ -194,7 +195,6 @@ TEST_F(PictureAdjustTest, AStalledSendHoldsOnlyOkAndCancelEndsIt) {
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
     timer.start(10);
-    std::chrono::steady_clock::duration cancelTook{};
     QTimer::singleShot(0, &dialog, [&] {
         dialog.m_btnOK.click();
         ASSERT_TRUE(device.WaitForRequests("/SetSysCfg.cgi", 1, 10s));
@@ -204,12 +204,9 @@ TEST_F(PictureAdjustTest, AStalledSendHoldsOnlyOkAndCancelEndsIt) {
         EXPECT_TRUE(dialog.m_btnCancel.isEnabled());
         ASSERT_NE(QApplication::overrideCursor(), nullptr);
         EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
-        const auto start = std::chrono::steady_clock::now();
         dialog.m_btnCancel.click();
-        cancelTook = std::chrono::steady_clock::now() - start;
     });
     EXPECT_EQ(dialog.DoModal(), QDialog::Rejected);
-    EXPECT_LT(cancelTook, 5s) << "Cancel waited for the device";
     EXPECT_FALSE(dialog.IsWaitingForDevice());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     PumpUntil([] { return false; }, 300);
@@ -560,26 +557,39 @@ TEST_F(ToolBoxTest, PagesAreReadUntilTheListIsFullOrThePageIsShort) {
     }
 }
 
-TEST_F(ToolBoxTest, AFailedOrEmptyReadingEndsQuietlyWithoutADialog) {
+// No dialog opens on a log the device does not hold or could not give: the user is told which,
+// and why.
+TEST_F(ToolBoxTest, AFailedOrEmptyReadingSaysWhyWithoutADialog) {
     struct Case {
         const char* name;
         std::function<void(Settings&)> setup;
         std::size_t pages;
+        std::string message;
     };
+    const std::string notRead = "The event log could not be read: ";
     const Case cases[] = {
-        {"no entries", [](Settings&) {}, 0},
+        {"no entries", [](Settings&) {}, 0, "The device's event log holds no entries."},
         {"count refused",
-         [](Settings& s) { s.faults["/Getlog.cgi"] = {.status = 500, .times = 1}; }, 0},
+         [](Settings& s) { s.faults["/Getlog.cgi"] = {.status = 500, .times = 1}; }, 0,
+         notRead + "the device refused the request (status 500)."},
         {"count without its key",
-         [](Settings& s) { s.faults["/Getlog.cgi"] = {.body = "TOTAL=5;", .times = 1}; }, 0},
+         [](Settings& s) { s.faults["/Getlog.cgi"] = {.body = "TOTAL=5;", .times = 1}; }, 0,
+         notRead + "the device's entry count could not be read."},
         {"count not a number",
-         [](Settings& s) { s.faults["/Getlog.cgi"] = {.body = "COUNT=;", .times = 1}; }, 0},
+         [](Settings& s) { s.faults["/Getlog.cgi"] = {.body = "COUNT=;", .times = 1}; }, 0,
+         notRead + "the device's entry count could not be read."},
+        {"count cut off",
+         [](Settings& s) {
+             s.faults["/Getlog.cgi"] = {.action = device_emulator::ReplyAction::CloseWithoutReply,
+                                        .times = 1};
+         },
+         0, notRead + "the device did not answer."},
         {"second page refused",
          [](Settings& s) {
              s.event_log.entries = SampleEventLog(100);
              s.event_log.failing_page = 1;
          },
-         2},
+         2, notRead + "the device refused the request (status 500)."},
     };
     page.CreatePage();
     for (const Case& c : cases) {
@@ -589,10 +599,11 @@ TEST_F(ToolBoxTest, AFailedOrEmptyReadingEndsQuietlyWithoutADialog) {
             c.setup(s);
         });
         device.ClearRequests();
+        test_support::RecordingMessageSink shown;
         EXPECT_FALSE(ReadLog(page)) << c.name;
         EXPECT_EQ(LogStates(), Pages(c.pages)) << c.name;
+        EXPECT_EQ(shown.Texts(), std::vector<std::string>{c.message}) << c.name;
     }
-    EXPECT_TRUE(messages.Texts().empty());
 }
 
 TEST_F(ToolBoxTest, AReaderThatCannotStartLeavesThePageIdleAndSaysSo) {
@@ -619,9 +630,11 @@ TEST_F(ToolBoxTest, CancelStopsAStalledReadingAndTheNextOneStartsAfresh) {
     ASSERT_TRUE(device.WaitForRequests("/Getlog.cgi", 1, std::chrono::seconds(5)));
     const platform::Handle firstStop = stalled->m_hLogStopEvent;
 
-    const auto cancelled = std::chrono::steady_clock::now();
+    // The reader is woken from its wait on the stalled device and ends; one that missed its
+    // stop would still be running.
+    const std::size_t running = platform::RunningThreadCount();
     stalled->m_btnServerLog.click();
-    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::seconds(2));
+    EXPECT_LT(platform::RunningThreadCount(), running);
     EXPECT_EQ(stalled->m_nLogState, ToolBoxPropertyPage::kIdle);
     EXPECT_FALSE(stalled->m_hLogThread);
     EXPECT_EQ(stalled->m_btnServerLog.text(), "Server Log");
@@ -637,9 +650,9 @@ TEST_F(ToolBoxTest, CancelStopsAStalledReadingAndTheNextOneStartsAfresh) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
     // Closing the sheet with a reading under way stops the reader.
-    const auto closed = std::chrono::steady_clock::now();
+    const std::size_t reading = platform::RunningThreadCount();
     stalled.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(2));
+    EXPECT_LT(platform::RunningThreadCount(), reading);
 }
 
 // ---------------------------------------------------------------------------------------------

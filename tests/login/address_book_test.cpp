@@ -15,6 +15,7 @@
 
 #include "login/ip_record_file.h"
 #include "platform/paths.h"
+#include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
 
@@ -61,6 +62,50 @@ TEST(IPRecordTest, RecordLayoutAndTextLimits) {
         bad[codeAt] ^= 1;
         EXPECT_FALSE(DecodeIPRecord(bad.data())) << "check code at " << codeAt;
     }
+}
+
+// A typed address must be one the sender can reach: digits and dots only are sent as a dotted
+// address, anything else is looked up as a host name.
+TEST(IPRecordTest, AddressTextsAreDottedAddressesOrHostNames) {
+    const struct {
+        const char* text;
+        bool valid;
+    } cases[] = {
+        {"192.168.1.10", true},
+        {"10.0.0.1", true},
+        {"0.0.0.0", true},
+        {"255.255.255.255", true},
+        {"nvr.local", true},
+        {"cam-1", true},
+        {"dvr_2.site-b.example", true},
+        {"1.2.3.4a", true},  // a host name whose labels happen to be digits
+        {"999.1.1.1", false},
+        {"1.2.3", false},
+        {"1..2.3", false},
+        {"256.0.0.1", false},
+        {"1.2.3.4.", false},
+        {"192.168.1.010", false},  // read as octal by some, as decimal by others
+        {"", false},
+        {"nvr..local", false},
+        {".nvr", false},
+        {"nvr.", false},
+        {"my nvr", false},
+        {"nvr:80", false},
+        {"caf\xc3\xa9", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsDeviceAddressText(c.text), c.valid) << c.text;
+    }
+    EXPECT_TRUE(IsDeviceAddressText(std::string(63, 'a') + "." + std::string(63, 'b')));
+    EXPECT_FALSE(IsDeviceAddressText(std::string(64, 'a')));
+    std::string longest = std::string(63, 'a');
+    while (longest.size() + 64 <= 253) {
+        longest += "." + std::string(63, 'a');
+    }
+    longest += "." + std::string(253 - longest.size() - 1, 'a');
+    ASSERT_EQ(longest.size(), 253u);
+    EXPECT_TRUE(IsDeviceAddressText(longest));
+    EXPECT_FALSE(IsDeviceAddressText(longest + "a"));
 }
 
 class AddressBookTest : public ::testing::Test {
@@ -195,15 +240,27 @@ TEST_F(AddressBookTest, AFailedSaveIsShown) {
 TEST_F(AddressBookTest, AddChecksNamesAndPortRange) {
     const std::string empty = "User name & ip address cant be empty,try again";
     const std::string range = "Port number can't be out of range 1 ~ 65535,try again";
+    const auto address = [](const char* text) {
+        return "IP address \"" + std::string(text) +
+               "\" is no address: type four numbers 0 ~ 255 separated by dots, or a host "
+               "name,try again";
+    };
     const struct {
         const char* user;
         const char* address;
         const char* port;
         std::string message;  // empty: added
     } cases[] = {
-        {"", "10.0.0.1", "80", empty},  {"u", "", "80", empty},    {"u", "h", "0", range},
-        {"u", "h", "65536", range},     {"u", "h", "8o", range},   {"u", "h", "", range},
-        {"u", "host.lan", "65535", ""}, {"u", "1.2.3.4", "1", ""},
+        {"", "10.0.0.1", "80", empty},
+        {"u", "", "80", empty},
+        {"u", "h", "0", range},
+        {"u", "h", "65536", range},
+        {"u", "h", "8o", range},
+        {"u", "h", "", range},
+        {"u", "host.lan", "65535", ""},
+        {"u", "1.2.3.4", "1", ""},
+        {"u", "999.1.1.1", "80", address("999.1.1.1")},
+        {"u", "1..2.3", "80", address("1..2.3")},
     };
     for (const auto& c : cases) {
         std::filesystem::remove(File());
@@ -211,7 +268,7 @@ TEST_F(AddressBookTest, AddChecksNamesAndPortRange) {
         CAddressBookDialog book;
         ASSERT_TRUE(book.OnInitDialog());
         Add(book, c.user, c.address, c.port);
-        EXPECT_EQ(book.m_iUserNumber, c.message.empty() ? 1 : 0) << c.port;
+        EXPECT_EQ(book.m_iUserNumber, c.message.empty() ? 1 : 0) << c.address << " " << c.port;
         EXPECT_EQ(seen.Texts(), c.message.empty() ? std::vector<std::string>{}
                                                   : std::vector<std::string>{c.message});
         // A refused entry keeps the edits open with what was typed; an added one closes them.
@@ -267,6 +324,59 @@ TEST_F(AddressBookTest, ARefusedEntryCanBePutRightOrLeftAlone) {
         EXPECT_FALSE(book.isVisible());
     });
     EXPECT_EQ(ReadBytes(File()), RecordBytes({"gate", "10.0.0.9", "north gate", 7000}));
+}
+
+// The book as a user works it from the keyboard: ADD, type the entry field by field, Enter;
+// a refused entry stays open for the fix; Enter in the lists takes the chosen entry.
+TEST_F(AddressBookTest, TypingAfterAddFillsTheEntryAndEnterConfirmsIt) {
+    const auto key = [](int code, const QString& text = {}) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
+        QApplication::sendEvent(focus, &press);
+        QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
+        QApplication::sendEvent(focus, &release);
+    };
+    const auto type = [&key](const std::string& text) {
+        for (const char c : text) {
+            key(0, QString(QChar(c)));
+        }
+    };
+    CAddressBookDialog book;
+    ASSERT_TRUE(book.OnInitDialog());
+    book.show();
+    book.activateWindow();
+    ASSERT_TRUE(test_support::PumpUntil([&book] { return book.isActiveWindow(); }));
+
+    book.m_btnAdd->click();
+    EXPECT_EQ(QApplication::focusWidget(), book.m_editUser);
+    for (const std::string field : {"office", "999.1.1.1", "8080", "front desk"}) {
+        type(field);
+        key(Qt::Key_Tab);
+    }
+    key(Qt::Key_Return);
+    EXPECT_EQ(book.m_editUser->text(), "office");
+    EXPECT_EQ(book.m_editIPAddress->text(), "999.1.1.1");
+    EXPECT_EQ(book.m_editMajorPort->text(), "8080");
+    EXPECT_EQ(book.m_editComment->text(), "front desk");
+    EXPECT_EQ(book.m_iUserNumber, 0) << "no such address";
+    ASSERT_EQ(messages.Texts().size(), 1u);
+    EXPECT_TRUE(book.m_editIPAddress->isVisible());
+
+    book.m_editIPAddress->setFocus();
+    book.m_editIPAddress->clear();
+    type("192.168.1.10");
+    key(Qt::Key_Enter);
+    ASSERT_EQ(book.m_iUserNumber, 1);
+    EXPECT_EQ(book.Entries()[0], (IPRecord{"office", "192.168.1.10", "front desk", 8080}));
+    EXPECT_FALSE(book.m_editUser->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), book.m_UserList);
+
+    key(Qt::Key_Return);
+    EXPECT_FALSE(book.isVisible());
+    EXPECT_EQ(book.result(), CAddressBookDialog::kEntrySelected);
+    EXPECT_EQ(book.m_strIPAddress, "192.168.1.10");
+    EXPECT_EQ(book.m_iMajorPort, 8080);
 }
 
 TEST_F(AddressBookTest, EditChangesTheSelectedRowWithTheChecksOfAdd) {

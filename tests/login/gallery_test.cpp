@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTreeWidget>
 
@@ -17,6 +19,7 @@
 #include "login/mpeg4_stream_dlg.h"
 #include "login/search_dlg.h"
 #include "login_fixture.h"
+#include "test_support/pump.h"
 #include "test_support/screenshot.h"
 #include "test_support/temp_folder.h"
 
@@ -98,16 +101,65 @@ TEST_F(LoginGalleryTest, SearchListShowsEveryColumnWithoutScrolling) {
     EXPECT_FALSE(list.horizontalScrollBar()->isVisible());
 }
 
-TEST_F(LoginGalleryTest, TheSmallDialogs) {
+// The texts a window shows, sorted; each one is checked to lie wholly inside the window and to
+// have the room it needs, so none is cut short.
+QStringList ShownTexts(QWidget& window) {
+    QStringList texts;
+    for (QWidget* child : window.findChildren<QWidget*>()) {
+        QString text;
+        int needed = 0;
+        int room = 0;
+        if (const auto* label = qobject_cast<QLabel*>(child)) {
+            text = label->text();
+            needed = label->fontMetrics().horizontalAdvance(text);
+            room = label->contentsRect().width();
+        } else if (const auto* button = qobject_cast<QAbstractButton*>(child)) {
+            text = button->text();
+            needed = button->sizeHint().width();
+            room = button->width();
+        }
+        if (text.isEmpty() || !child->isVisible()) {
+            continue;
+        }
+        const QRect box(child->mapTo(&window, QPoint(0, 0)), child->size());
+        EXPECT_TRUE(window.rect().contains(box)) << text.toStdString();
+        EXPECT_LE(needed, room) << text.toStdString();
+        texts << text;
+    }
+    texts.sort();
+    return texts;
+}
+
+TEST_F(LoginGalleryTest, TheSmallDialogsShowTheirWholeTexts) {
     CConnectingDlg connecting;
-    connecting.OnInitDialog();
+    connecting.OnTimer(CConnectingDlg::kDotsTimer);
     SaveScreenshot(connecting, "connecting");
+    const QString moving = connecting.m_staticText->text();
+    EXPECT_TRUE(moving.startsWith("Connecting.")) << moving.toStdString();
+    EXPECT_EQ(ShownTexts(connecting), (QStringList{"Cancel", moving}));
+
     CConfirmAuthorityDlg authority;
     SaveScreenshot(authority, "confirm-authority");
+    EXPECT_EQ(ShownTexts(authority), (QStringList{"CANCEL", "OK", "Password :", "User name :"}));
+    EXPECT_TRUE(authority.m_editUserName->isVisible());
+    EXPECT_TRUE(authority.m_editPassword->isVisible());
+
     CMpeg4StreamDlg stream;
     SaveScreenshot(stream, "mpeg4-stream");
-    CCopyProgramDlg copy(nullptr, "/opt/viewer", "/media/usb/viewer");
+    EXPECT_EQ(ShownTexts(stream), (QStringList{"GOP :", "Image Height :", "Image Width :", "OK",
+                                               "Target Bit Rate :", "kbps"}));
+
+    // The copy of an empty folder runs to its end at once: the whole percentage and OK.
+    test_support::TempFolder source;
+    test_support::TempFolder target;
+    CCopyProgramDlg copy(nullptr, source.Path().string(), target.Path().string());
+    copy.OnInitDialog();
+    copy.show();
+    EXPECT_EQ(ShownTexts(copy), (QStringList{"  0%", "OK"}));
+    EXPECT_FALSE(copy.m_btnOK->isEnabled());
+    ASSERT_TRUE(test_support::PumpUntil([&copy] { return copy.m_btnOK->isEnabled(); }));
     SaveScreenshot(copy, "copy-program");
+    EXPECT_EQ(ShownTexts(copy), (QStringList{"100%", "OK"}));
 }
 
 }  // namespace

@@ -359,7 +359,8 @@ TEST_F(LoginDialogTest, AnEmptyUserOrPasswordIsRefusedBeforeAnyTraffic) {
     EXPECT_TRUE(device.Requests().empty());
 }
 
-// A password with "&" once went out as extra parameters and came back as a wrong password.
+// A password with "&" would go out as extra parameters and come back as a wrong password: the
+// dialog names the text the request cannot carry, and nothing is sent.
 TEST_F(LoginDialogTest, ALoginTextARequestCannotCarryIsNamedBeforeAnyTraffic) {
     dialog.OnInitDialog();
     dialog.m_strUserName = "admin";

@@ -7,10 +7,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <memory>
 #include <set>
 
 #include "device_emulator.h"
@@ -112,6 +114,10 @@ protected:
     // Runs one search to its end.
     void Search(CSearchDlg& dialog) {
         dialog.OnInitDialog();
+        WaitForTheSearch(dialog);
+    }
+
+    void WaitForTheSearch(CSearchDlg& dialog) {
         QElapsedTimer clock;
         clock.start();
         while (dialog.Searching() && clock.elapsed() < 10'000) {
@@ -127,12 +133,28 @@ protected:
         dialog.m_DeviceList->setCurrentItem(dialog.m_DeviceList->topLevelItem(0));
     }
 
-    // One unit with the emulator's default answers, found and chosen, with a new address typed.
-    void ChooseAFreshUnit(CSearchDlg& dialog) {
+    // A dialog with one unit of the emulator's default answers found and chosen, and a new
+    // address typed. On a shared machine another program may take a port picked as free, and a
+    // busy machine may answer after the search has stopped listening: the search is made again,
+    // on fresh ports, until it finds the unit.
+    std::unique_ptr<CSearchDlg> ChooseAFreshUnit() {
         device.Update([](Settings& s) { s.discovery = {}; });
-        device.Update([&](Settings& s) { s.discovery.reply_port = endpoints.replyPort; });
-        SearchAndChoose(dialog);
-        dialog.m_editServerIP->setText("127.0.0.3");
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (attempt > 0) {
+                endpoints.sendPort = FreeUdpPort();
+                endpoints.replyPort = FreeUdpPort();
+            }
+            device.Update([&](Settings& s) { s.discovery.reply_port = endpoints.replyPort; });
+            auto dialog = std::make_unique<CSearchDlg>(nullptr, endpoints);
+            Search(*dialog);
+            if (dialog->m_DeviceList->topLevelItemCount() == 1) {
+                dialog->m_DeviceList->setCurrentItem(dialog->m_DeviceList->topLevelItem(0));
+                dialog->m_editServerIP->setText("127.0.0.3");
+                return dialog;
+            }
+        }
+        ADD_FAILURE() << "no search found the unit";
+        return nullptr;
     }
 
     std::string Row(CSearchDlg& dialog, int row) {
@@ -215,8 +237,41 @@ TEST_F(SearchTest, LateRepeatedAndShortAnswers) {
         EXPECT_EQ(dialog.m_DeviceList->topLevelItemCount(), c.rows) << c.copies << " " << c.length;
         EXPECT_TRUE(dialog.m_btnOK->isEnabled());
         EXPECT_TRUE(dialog.m_DeviceList->isEnabled());
+        EXPECT_EQ(dialog.m_staticNoAnswer->isVisibleTo(&dialog), c.rows == 0)
+            << c.copies << " " << c.length;
     }
     EXPECT_TRUE(messages.Texts().empty());
+}
+
+// A search that nobody answered says so, and what it needs, in the dialog; the next search
+// that finds a device takes the words away.
+TEST_F(SearchTest, NoAnswerSaysWhatTheSearchNeeds) {
+    Units({});
+    CSearchDlg dialog(nullptr, endpoints);
+    dialog.show();
+    Search(dialog);
+    ASSERT_EQ(dialog.m_DeviceList->topLevelItemCount(), 0);
+    const QLabel& note = *dialog.m_staticNoAnswer;
+    EXPECT_TRUE(note.isVisible());
+    EXPECT_EQ(note.text().toStdString(),
+              "No device answered. The search asks by UDP broadcast on the local network (to "
+              "port " +
+                  std::to_string(endpoints.destinationPort) + ", answers to port " +
+                  std::to_string(endpoints.replyPort) +
+                  "): only devices on this computer's network segment can answer, and a "
+                  "firewall on the way must let these datagrams through.");
+    // The whole text is on the screen: the label is as high as its wrapped lines.
+    QApplication::processEvents();
+    EXPECT_GE(note.height(), note.heightForWidth(note.width()));
+    EXPECT_TRUE(dialog.rect().contains(note.geometry()));
+    EXPECT_TRUE(messages.Texts().empty());
+
+    Units({DiscoveryUnit{}});
+    dialog.OnSearchAgain();
+    EXPECT_FALSE(note.isVisible()) << "a new search begins without the old words";
+    WaitForTheSearch(dialog);
+    EXPECT_EQ(dialog.m_DeviceList->topLevelItemCount(), 1);
+    EXPECT_FALSE(note.isVisible());
 }
 
 TEST_F(SearchTest, ReplyPortInUseLeavesOnlyOk) {
@@ -234,6 +289,7 @@ TEST_F(SearchTest, ReplyPortInUseLeavesOnlyOk) {
                   "Bind the connection is failed,please close dialog and try again"});
     EXPECT_TRUE(dialog.m_btnOK->isEnabled());
     EXPECT_FALSE(dialog.m_btnSearchAgain->isEnabled());
+    EXPECT_FALSE(dialog.m_staticNoAnswer->isVisibleTo(&dialog)) << "the box said what failed";
     EXPECT_TRUE(device.Datagrams().empty()) << "nothing is asked before the answer port is bound";
 }
 
@@ -294,8 +350,8 @@ TEST_F(SearchTest, ReplyCodesAndTimeOutsBecomeMessages) {
         {true, std::nullopt, "Send command timeout"},
     };
     for (const auto& c : cases) {
-        CSearchDlg dialog(nullptr, endpoints);
-        ChooseAFreshUnit(dialog);
+        const std::unique_ptr<CSearchDlg> dialog = ChooseAFreshUnit();
+        ASSERT_TRUE(dialog);
         device.Update([&](Settings& s) {
             if (c.code) {
                 s.discovery.result_code = static_cast<std::uint8_t>(*c.code);
@@ -303,10 +359,14 @@ TEST_F(SearchTest, ReplyCodesAndTimeOutsBecomeMessages) {
                 s.discovery.answer_copies = 0;
             }
         });
+        // An answer ends the wait, so the answered cases wait at the program's own pace, where a
+        // busy machine cannot turn them into time-outs; only the silent ones run fast.
+        platform::SetClockSpeed(c.code ? 1.0 : 25.0);
         test_support::RecordingMessageSink seen;
-        c.reset ? dialog.OnResetDefault() : dialog.OnApply();
+        c.reset ? dialog->OnResetDefault() : dialog->OnApply();
+        platform::SetClockSpeed(25.0);
         EXPECT_EQ(seen.Texts(), std::vector<std::string>{c.message});
-        EXPECT_TRUE(dialog.DeviceChosen());
+        EXPECT_TRUE(dialog->DeviceChosen());
     }
 }
 
@@ -524,8 +584,8 @@ TEST_F(SearchTest, OnlyTheAskedDeviceAnswersApplyAndReset) {
          "process"},
     };
     for (const auto& c : cases) {
-        CSearchDlg dialog(nullptr, endpoints);
-        ChooseAFreshUnit(dialog);
+        const std::unique_ptr<CSearchDlg> dialog = ChooseAFreshUnit();
+        ASSERT_TRUE(dialog);
         const LanSearchOperation operation =
             c.reset ? LanSearchOperation::Reset : LanSearchOperation::SetAddress;
         const LanSearchOperation other =
@@ -546,7 +606,11 @@ TEST_F(SearchTest, OnlyTheAskedDeviceAnswersApplyAndReset) {
                       AnswerFrom(asked, other, c.fakeCode),
                       AnswerFrom(asked, LanSearchOperation::Search, c.fakeCode)}),
                 std::chrono::microseconds(500));
-            c.reset ? dialog.OnResetDefault() : dialog.OnApply();
+            // The device answers; at the program's own pace a busy machine cannot make its
+            // answer late.
+            platform::SetClockSpeed(1.0);
+            c.reset ? dialog->OnResetDefault() : dialog->OnApply();
+            platform::SetClockSpeed(25.0);
         }
         EXPECT_EQ(seen.Texts(), std::vector<std::string>{c.message});
     }

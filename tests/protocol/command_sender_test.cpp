@@ -134,7 +134,7 @@ TEST_F(CommandSender, ATricklingReplyFailsAtTheTimeOutOfTheWholeReply) {
 }
 
 // The address the network page sent moves the client only together with that send: the sender
-// itself no longer switches after just any accepted reply.
+// itself leaves the address alone, whatever reply it accepts.
 TEST_F(CommandSender, AnAcceptedReplyLeavesTheAddressAlone) {
     EXPECT_EQ(Send("", {}).ok, 1);
     EXPECT_EQ(GetDeviceAddress().server, "127.0.0.1");

@@ -146,8 +146,8 @@ TEST_F(LoginObject, ASessionIdWithCharactersNoCookieHoldsFailsTheLogin) {
     EXPECT_TRUE(device.Requests("/Getdeviceinfo.cgi").empty());
 }
 
-// A user name or password that the query cannot carry is not sent at all: "&" and "=" once
-// added parameters of their own, so the device judged another user.
+// A user name or password that the query cannot carry is not sent at all: "&" and "=" would add
+// parameters of their own, and the device would judge another user.
 TEST_F(LoginObject, ALoginTextTheQueryCannotCarryIsNamedAndNeverSent) {
     SetDeviceAddress("127.0.0.1", device.Port());
     const struct {

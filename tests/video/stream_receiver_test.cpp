@@ -128,8 +128,8 @@ const BreakCase kBreakCases[] = {
     {"Stall", [](StreamSettings& s) { LimitTo(s, 2, StreamEnd::Stall); }, 2},
 };
 
-// The text of a refusal once went to the parser: its bytes set alarm, R.E.T.R. and backup bits and
-// started alarm recordings.
+// The text of a refusal is no stream: read by the parser, its bytes would set alarm, R.E.T.R. and
+// backup bits and start alarm recordings.
 class RefusedStream : public LiveSession, public ::testing::WithParamInterface<int> {};
 
 TEST_P(RefusedStream, IsNeitherParsedNorRecordedAndTheReloginBacksOff) {
@@ -220,9 +220,10 @@ TEST_P(LyingLength, EndsTheConnectionAsABrokenStreamWithoutActingOnTheHeader) {
 INSTANTIATE_TEST_SUITE_P(Lengths, LyingLength,
                          ::testing::Values(0u, 100u, 0x7fffffffu, 0xffffffffu));
 
-// A receive blocked in the middle of a frame never sees the close request between packets; the
-// close once waited 2 s for its answer. At a tenth of the clock's speed that wait would take
-// 20 s, so the close ending well before is the proof that it no longer waits.
+// A receive blocked in the middle of a frame never sees the close request between packets: the
+// close must wake it, not wait out the 2 s the receiver has for its answer. At a tenth of the
+// clock's speed that wait would take 20 s, so a close that ends within the 15-s deadline did not
+// wait for it.
 TEST_F(LiveSession, CloseDoesNotWaitForAReceiverStalledMidFrame) {
     Stream([](StreamSettings& s) { LimitTo(s, 3, StreamEnd::StallMidFrame); });
     Start();
@@ -283,7 +284,8 @@ INSTANTIATE_TEST_SUITE_P(Kinds, CorruptFrames,
                          ::testing::Values(FrameCorruption::BadMarker, FrameCorruption::Truncated,
                                            FrameCorruption::Garbage));
 
-// Frames of a detailed full-size scene once overran the socket buffers: no video, endless re-login.
+// Frames of a detailed full-size scene fit the socket buffers: an overrun would mean no video and
+// endless re-login.
 // The grain makes every chroma sample differ from its neighbours, so a faster but different
 // upsampling or transform in the decode would show in the painted pixels.
 TEST_F(LiveSession, DetailedFullSizeFramesArriveWholeAndArePaintedAsDecoded) {
@@ -350,7 +352,7 @@ TEST_F(LiveSession, OversizeFramesAreSkippedInStepAndTraced) {
         << text;
 }
 
-// A frame cut right after its first marker once left the decoder refusing every later frame.
+// A frame cut right after its first marker must not leave the decoder refusing every later frame.
 TEST_F(LiveSession, IntactFramesAfterACutFrameAreAllPainted) {
     constexpr std::size_t kSent = 30;
     Stream([](StreamSettings& s) {

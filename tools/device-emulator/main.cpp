@@ -113,6 +113,10 @@ const std::vector<Option>& Options() {
          }},
         {"--frame-limit", "N", "close each stream after N frames",
          [](Config& c, const std::string& v) { c.settings.stream.frame_limit = Number(v); }},
+        {"--online-users", "", "stream headers carry the number of logged-in users (bit 6)",
+         [](Config& c, const std::string&) {
+             c.settings.stream.presence |= device_emulator::kOnlineUsersBit;
+         }},
         {"--log-entries", "N", "an event log of N sample entries",
          [](Config& c, const std::string& v) {
              c.settings.event_log.entries =
