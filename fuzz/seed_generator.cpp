@@ -13,7 +13,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "config/backup_download.h"
@@ -125,15 +124,18 @@ void DeviceSeeds() {
     }
     Seed("cgi_reply", "sections", "\x02" + Script(0, sections));
     // The same replies in the two other forms a body may take: chunks, and no length at all.
-    for (const auto& [name, form] :
-         {std::pair{"chunked", device_emulator::ReplyFaults{.chunk_size = 7}},
-          std::pair{"to_close",
-                    device_emulator::ReplyFaults{
-                        .content_length_style = device_emulator::ContentLengthStyle::Omitted}}}) {
-        device.Update([&](device_emulator::Settings& s) { s.faults["*"] = form; });
+    const struct {
+        const char* name;
+        device_emulator::ReplyFaults form;
+    } forms[] = {
+        {"chunked", {.chunk_size = 7}},
+        {"to_close", {.content_length_style = device_emulator::ContentLengthStyle::Omitted}},
+    };
+    for (const auto& f : forms) {
+        device.Update([&](device_emulator::Settings& s) { s.faults["*"] = f.form; });
         const std::string plain = Exchange(port, "/GetOnlineUser.cgi");
-        Seed("cgi_reply", std::string("plain_") + name, "\x30" + Script(7, {plain}));
-        Seed("cgi_reply", std::string("login_") + name,
+        Seed("cgi_reply", std::string("plain_") + f.name, "\x30" + Script(7, {plain}));
+        Seed("cgi_reply", std::string("login_") + f.name,
              "\x01" + Script(3, {Exchange(port, "/Login.cgi?Username=admin&Password=admin"),
                                  Exchange(port, "/Getdeviceinfo.cgi?RES=0&QUA=0")}));
     }

@@ -264,6 +264,11 @@ CgiReplyResult ReplyReader::Read() {
     if (httpStatus != 200) {
         return {SendFailure::Status, httpStatus};
     }
+    // A caller that asks for no body needs only the status: how the body would end is not its
+    // concern.
+    if (m_body == nullptr) {
+        return {};
+    }
     const auto bad = CgiReplyResult{SendFailure::BadReply};
     if (headerEnd == std::string::npos && got != Got::Closed) {
         return bad;  // headers beyond the room of any device's
@@ -284,9 +289,6 @@ CgiReplyResult ReplyReader::Read() {
         }
     } else if (contentLength && !(length = ParseLength(*contentLength))) {
         return bad;
-    }
-    if (m_body == nullptr) {
-        return {};
     }
     const bool whole = coding ? ReadChunks() : length ? ReadLength(*length) : ReadToClose();
     if (!whole) {
