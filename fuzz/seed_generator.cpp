@@ -123,6 +123,23 @@ void DeviceSeeds() {
                                "&Size=" + std::to_string(block.size())));
     }
     Seed("cgi_reply", "sections", "\x02" + Script(0, sections));
+    // The same replies in the two other forms a body may take: chunks, and no length at all.
+    const struct {
+        const char* name;
+        device_emulator::ReplyFaults form;
+    } forms[] = {
+        {"chunked", {.chunk_size = 7}},
+        {"to_close", {.content_length_style = device_emulator::ContentLengthStyle::Omitted}},
+    };
+    for (const auto& f : forms) {
+        device.Update([&](device_emulator::Settings& s) { s.faults["*"] = f.form; });
+        const std::string plain = Exchange(port, "/GetOnlineUser.cgi");
+        Seed("cgi_reply", std::string("plain_") + f.name, "\x30" + Script(7, {plain}));
+        Seed("cgi_reply", std::string("login_") + f.name,
+             "\x01" + Script(3, {Exchange(port, "/Login.cgi?Username=admin&Password=admin"),
+                                 Exchange(port, "/Getdeviceinfo.cgi?RES=0&QUA=0")}));
+    }
+    device.Update([](device_emulator::Settings& s) { s.faults.clear(); });
 
     // The stream has no status line: packets from the first byte.
     const std::string stream = Exchange(port, "/Getvideo.cgi?Cookie=x");

@@ -7,6 +7,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string>
 
 #include "config/config_sheet.h"
 #include "config/data_exchange.h"
@@ -14,6 +16,7 @@
 #include "kernel/utilities.h"
 #include "platform/byte_order.h"
 #include "protocol/config_section.h"
+#include "protocol/login.h"
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
@@ -340,12 +343,19 @@ void AccountPropertyPage::OnOK() {
     UpdateData(true);
     const bool complete = !m_strPassword.empty() && !m_strUserName.empty() && m_nLevelChoice >= 0 &&
                           m_nLifeTimeChoice >= 0;
+    // An account whose name or password the login could not send would lock its user out: it
+    // is refused here by the login's own rule and words.
+    const std::optional<std::string> unsendable = RefusedLoginText(m_strUserName, m_strPassword);
     if (m_bEditMode == 1) {
         const int row = SelectedRow();
         m_listAccount.setEnabled(true);
         SetSheetButtons(true);
         if (!complete || row < 0) {
             ui::ShowMessage(ui::texts::kEditFailed);
+            return;
+        }
+        if (unsendable) {
+            ui::ShowMessage(*unsendable);
             return;
         }
         AccountRow& account = Rows()[row];
@@ -378,6 +388,10 @@ void AccountPropertyPage::OnOK() {
     SetSheetButtons(true);
     if (!complete) {
         ui::ShowMessage(ui::texts::kAddFailed);
+        return;
+    }
+    if (unsendable) {
+        ui::ShowMessage(*unsendable);
         return;
     }
     if (m_wAccountCount >= account::kRows) {

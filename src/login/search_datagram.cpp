@@ -213,21 +213,20 @@ LanReplySocket::Open LanReplySocket::Bind(const LanSearchEndpoints& endpoints) {
     return Open::Ok;
 }
 
-bool IsLanAnswer(const std::uint8_t* datagram, std::size_t length, const LanAnswerCheck& check) {
-    if (length != kLanSearchDatagramSize ||
-        (check.operation &&
-         datagram[kOperationOffset] != static_cast<std::uint8_t>(*check.operation))) {
+bool IsLanAnswer(const std::uint8_t* datagram, std::size_t length,
+                 const std::optional<LanMac>& device) {
+    if (length != kLanSearchDatagramSize) {
         return false;
     }
     LanMac mac;
     std::memcpy(mac.data(), datagram + kMacOffset, mac.size());
     // No device has the zero address, and a group address (low bit of the first byte) is none.
     const bool unicast = (mac[0] & 1) == 0 && mac != LanMac{};
-    return unicast && (!check.device || mac == *check.device);
+    return unicast && (!device || mac == *device);
 }
 
 LanReplySocket::Wait LanReplySocket::ReceiveOne(std::uint32_t timeoutMs, LanSearchBytes& answer,
-                                                const LanAnswerCheck& check) {
+                                                const std::optional<LanMac>& device) {
     if (!m_socket) {
         return Wait::Failed;
     }
@@ -245,7 +244,7 @@ LanReplySocket::Wait LanReplySocket::ReceiveOne(std::uint32_t timeoutMs, LanSear
     if (n < 0) {
         return Wait::Failed;
     }
-    if (!IsLanAnswer(buffer, static_cast<std::size_t>(n), check)) {
+    if (!IsLanAnswer(buffer, static_cast<std::size_t>(n), device)) {
         return Wait::Dropped;
     }
     std::memcpy(answer.data(), buffer, kLanSearchDatagramSize);
@@ -253,14 +252,14 @@ LanReplySocket::Wait LanReplySocket::ReceiveOne(std::uint32_t timeoutMs, LanSear
 }
 
 LanReplySocket::Wait LanReplySocket::Receive(std::uint32_t timeoutMs, LanSearchBytes& answer,
-                                             const LanAnswerCheck& check) {
+                                             const std::optional<LanMac>& device) {
     const std::uint32_t start = platform::GetTickCount();
     for (;;) {
         const std::uint32_t waited = platform::GetTickCount() - start;
         if (waited >= timeoutMs) {
             return m_socket ? Wait::TimedOut : Wait::Failed;
         }
-        const Wait wait = ReceiveOne(timeoutMs - waited, answer, check);
+        const Wait wait = ReceiveOne(timeoutMs - waited, answer, device);
         if (wait != Wait::Dropped) {
             return wait;
         }

@@ -91,14 +91,11 @@ using LanMac = std::array<std::uint8_t, 6>;
 
 // What an answer must be to count. Any host on the network can send to the answer port, so a
 // datagram counts only when it is exactly one datagram long and names a device by a unicast
-// address; a set-address or reset answer must also name the device that was asked and carry the
-// operation that was asked. A search answer's operation byte is not looked at: devices are not
-// held to echo it there, and a device left out of the list would be worse than a stray row.
-struct LanAnswerCheck {
-    std::optional<LanSearchOperation> operation;
-    std::optional<LanMac> device;
-};
-bool IsLanAnswer(const std::uint8_t* datagram, std::size_t length, const LanAnswerCheck& check);
+// address; an answer to a set-address or reset must also name `device`, the one that was asked.
+// The command and operation bytes of an answer are not looked at: devices are not held to echo
+// them, and a device that did what it was asked must not read as silent.
+bool IsLanAnswer(const std::uint8_t* datagram, std::size_t length,
+                 const std::optional<LanMac>& device);
 
 // The socket the answers arrive on. It is bound before the request goes out, so that an answer
 // that comes at once is not lost.
@@ -110,10 +107,12 @@ public:
 
     Open Bind(const LanSearchEndpoints& endpoints);
     // Waits up to `timeoutMs` of the program clock for the next datagram, answer or not.
-    Wait ReceiveOne(std::uint32_t timeoutMs, LanSearchBytes& answer, const LanAnswerCheck& check);
+    Wait ReceiveOne(std::uint32_t timeoutMs, LanSearchBytes& answer,
+                    const std::optional<LanMac>& device);
     // Waits up to `timeoutMs` for an answer; whatever else arrives is dropped and the wait goes
     // on with the time that is left.
-    Wait Receive(std::uint32_t timeoutMs, LanSearchBytes& answer, const LanAnswerCheck& check);
+    Wait Receive(std::uint32_t timeoutMs, LanSearchBytes& answer,
+                 const std::optional<LanMac>& device);
     void Close() { m_socket.Close(); }
 
 private:

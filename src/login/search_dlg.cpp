@@ -245,11 +245,10 @@ std::uint32_t CSearchDlg::SearchReceiveThread(LanSearchEndpoints endpoints,
     // Whatever arrives, answer or not, counts as something heard: the search ends after a
     // silence of kAnswerWaitMs or at the first look at the clock after kSearchMs.
     const auto collector = std::make_shared<LanAnswerCollector>();
-    const LanAnswerCheck check{std::nullopt, std::nullopt};
     const std::uint32_t start = platform::GetTickCount();
     while (platform::GetTickCount() - start < kSearchMs) {
         LanSearchBytes answer{};
-        const LanReplySocket::Wait waited = replies.ReceiveOne(kAnswerWaitMs, answer, check);
+        const LanReplySocket::Wait waited = replies.ReceiveOne(kAnswerWaitMs, answer, std::nullopt);
         if (waited == LanReplySocket::Wait::Dropped) {
             continue;
         }
@@ -513,10 +512,9 @@ void CSearchDlg::RunNetworkCommand(const NetworkCommand& command) {
         TakeResultFromEdits();
         return;
     }
-    // Only the device asked, answering what it was asked, can say how it went.
+    // Only the device asked can say how it went.
     LanSearchBytes answer{};
-    const LanReplySocket::Wait waited =
-        replies.Receive(command.waitMs, answer, {command.operation, request->mac});
+    const LanReplySocket::Wait waited = replies.Receive(command.waitMs, answer, request->mac);
     replies.Close();
     switch (waited) {
         case LanReplySocket::Wait::TimedOut:

@@ -5,16 +5,14 @@
 
 namespace {
 
-constexpr std::string_view kQuerySeparators = "&=?";
-constexpr std::string_view kNeverCarried = "#%";
-
 bool IsControl(char c) {
     const auto u = static_cast<unsigned char>(c);
     return u < 0x20 || u == 0x7F;
 }
 
+// Within the request target: what ends the request line or the target.
 bool TargetCarries(char c) {
-    return !IsControl(c) && c != ' ' && kNeverCarried.find(c) == std::string_view::npos;
+    return !IsControl(c) && c != ' ';
 }
 
 }  // namespace
@@ -22,8 +20,7 @@ bool TargetCarries(char c) {
 std::string UncarriableCharacters(std::string_view value) {
     std::string found;
     for (const char c : value) {
-        if ((!TargetCarries(c) || kQuerySeparators.find(c) != std::string_view::npos) &&
-            found.find(c) == std::string::npos) {
+        if ((!TargetCarries(c) || c == '&') && found.find(c) == std::string::npos) {
             found += c;
         }
     }

@@ -47,18 +47,19 @@ inline constexpr std::array<CgiCommandEntry, 20> CgiCommandTable = {{
 }};
 
 // The characters of `value` that a request cannot carry as typed, each once, in the order they
-// first appear: control characters and the blank, which would end the request line, and "&",
-// "=", "?", "#" and "%", which would add parameters, end the target or read as an escape. Empty
-// when the value can go as it is. The device reads the query raw and decodes nothing, so such a
-// value is refused, never encoded.
+// first appear: control characters, which could end the request line; the blank, which ends the
+// request target; and "&", which the device takes for the start of the next pair. Empty when the
+// value can go as it is. The device reads the query raw and decodes nothing, so every other
+// character ("%", "#", "?", "=", 8-bit text) goes as typed and reaches it intact, and a value
+// that cannot is refused, never encoded.
 std::string UncarriableCharacters(std::string_view value);
 
 // `characters` for a message: each printable one in quotes, the blank and control characters by
 // name ("\"&\", \"=\", the blank, 0x0A").
 std::string NameCharacters(std::string_view characters);
 
-// True when `target` can stand in a request line: it begins with "/" and holds none of the
-// characters above other than the query's own "?", "&" and "=", and `host` holds none at all.
+// True when `target` can stand in a request line: it begins with "/" and holds neither a control
+// character nor the blank; `host` holds none of the characters above.
 bool RequestCarries(std::string_view target, std::string_view host);
 
 // The path of a command followed by "?name=value&name=value...". Names and values go in as they

@@ -2,7 +2,7 @@
 
 // One CGI command per connection: connect to the device's address and web port, send one GET
 // (with a body and Content-Length when the command carries data), read one reply, require status
-// 200, return the body by its Content-Length, close.
+// 200, return its body (protocol/cgi_reply), close.
 
 #include <cstdint>
 #include <optional>

@@ -42,27 +42,16 @@ std::uint32_t ReplyAtoi(std::string_view text) {
     return platform::AtoiModulo32(text);
 }
 
-namespace {
-
-// The characters of a cookie (printable ASCII but the blank, '"', ',', ';' and '\'), less those
-// the query of every later request cannot carry.
-bool IsSessionCookie(std::string_view id) {
-    constexpr std::string_view kNotInCookie = "\",;\\";
-    return UncarriableCharacters(id).empty() && std::all_of(id.begin(), id.end(), [&](char c) {
-               const auto u = static_cast<unsigned char>(c);
-               return u > 0x20 && u < 0x7F && kNotInCookie.find(c) == std::string_view::npos;
-           });
-}
-
-}  // namespace
-
 std::optional<LoginReply> ParseLoginReply(std::string_view reply) {
     LoginReply login;
     const auto session = ReplyValue(reply, "Session-ID=", 11);
-    // A cut session text would be refused by the device on every later command, and one with
-    // characters a cookie cannot hold would reach every later request as extra parameters or
-    // a broken request line: fail now.
-    if (!session || session->size() > kMaxSessionCookieLength || !IsSessionCookie(*session)) {
+    // The session goes back as the "Cookie" value of every later request, so it is held to the
+    // rule of request values: any character those carry (a base64 text with its "=" padding
+    // too) is a session's. A cut session text would be refused by the device on every later
+    // command, and one a request cannot carry would become extra parameters or a broken request
+    // line there: fail now. (The item ends at ";", so none holds one.)
+    if (!session || session->size() > kMaxSessionCookieLength ||
+        !UncarriableCharacters(*session).empty()) {
         return std::nullopt;
     }
     login.sessionId = *session;

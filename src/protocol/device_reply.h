@@ -32,7 +32,7 @@ struct LoginReply {
 };
 
 // nullopt when the reply has no "Session-ID=" item, or one longer than the cookie can hold or
-// with a character that a cookie, or the query of a later request, cannot carry.
+// with a character that the "Cookie" value of a later request cannot carry (UncarriableCharacters).
 std::optional<LoginReply> ParseLoginReply(std::string_view reply);
 
 struct PeripheralInfo {

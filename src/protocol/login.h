@@ -54,7 +54,8 @@ LoginOutcome SendLoginRequest(const std::string& user, const std::string& passwo
                               VortaStatus* status = nullptr, LoginReply* parsed = nullptr);
 
 // The message for a user name or password that a request cannot carry, naming the characters;
-// nothing when both can go. The login windows show it before they start a login.
+// nothing when both can go. The login windows show it before they start a login, the account
+// page before it takes an account.
 std::optional<std::string> RefusedLoginText(const std::string& user, const std::string& password);
 
 // "/Getdeviceinfo.cgi" with the cookie, resolution and quality; the reply body, or nothing on

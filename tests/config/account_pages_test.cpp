@@ -387,6 +387,56 @@ TEST_F(AccountPageTest, SectionTextsAreHeldToTheirFifteenBytes) {
     EXPECT_EQ(edited.m_fAccountListChanged, 0u);
 }
 
+// An account is taken with what the login sends as typed; one whose name or password the login
+// could not send would lock its user out, and is refused in the login's own words.
+TEST_F(AccountPageTest, TakesWhatTheLoginCanSendAndRefusesTheRestInItsWords) {
+    PutAccounts(5, {{0, "admin", "pw0", 30, 60}, {1, "bob", "pw1", 20, 5}});
+    MySystemDialog sheet("System setting", nullptr, 0);
+    AccountPropertyPage& page = Open(sheet);
+    const std::string cannot = "holds characters that cannot be sent to the device: ";
+    const struct {
+        std::string user;
+        std::string password;
+        std::vector<std::string> refusal;
+    } cases[] = {
+        {"erin", "50%off#1", {}},
+        {"frank", "a=b?", {}},
+        {"gina", "pass word", {"The password " + cannot + "the blank."}},
+        {"gina", "a&b", {"The password " + cannot + "\"&\"."}},
+        {"gi na", "pw", {"The user name " + cannot + "the blank."}},
+    };
+    AccountRow edited = g_lpApp->m_AccountRows[1];
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.user + "/" + c.password);
+        const std::uint16_t count = page.m_wAccountCount;
+        page.m_btnAdd.click();
+        Fill(page, c.user, c.password, 0, 3);
+        page.m_btnOk.click();
+        EXPECT_EQ(NewMessages(), c.refusal);
+        EXPECT_EQ(page.m_wAccountCount, c.refusal.empty() ? count + 1 : count);
+
+        // The same texts as an edit of the second account: refused, it stays as it was.
+        Select(page, 1);
+        page.m_btnEdit.click();
+        Fill(page, c.user, c.password, 0, 3);
+        page.m_btnOk.click();
+        EXPECT_EQ(NewMessages(), c.refusal);
+        if (c.refusal.empty()) {
+            edited.user = c.user;
+            edited.password = c.password;
+        }
+        EXPECT_EQ(g_lpApp->m_AccountRows[1].user, edited.user);
+        EXPECT_EQ(g_lpApp->m_AccountRows[1].password, edited.password);
+    }
+    Apply(sheet);
+    const std::string secure = *device.Section("SECURE");
+    EXPECT_EQ(TextAt(secure, 8 + 16, 16), "frank");
+    EXPECT_EQ(TextAt(secure, 88 + 16, 16), "a=b?");
+    EXPECT_EQ(TextAt(secure, 8 + 16 * 2, 16), "erin");
+    EXPECT_EQ(TextAt(secure, 88 + 16 * 2, 16), "50%off#1");
+    EXPECT_EQ(TextAt(secure, 8 + 16 * 4, 16), "");
+}
+
 class OnlineUserPageTest : public ConfigFixture {
 protected:
     static std::string Entry(const std::string& name, std::array<std::uint8_t, 4> address,

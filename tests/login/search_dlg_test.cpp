@@ -506,31 +506,43 @@ TEST_F(SearchTest, AFloodOfAnswersGivesOneRowPerDeviceAndEnds) {
     EXPECT_TRUE(dialog.m_btnSearchAgain->isEnabled());
 }
 
-TEST(LanAnswerCheckTest, OnlyAWholeAnswerToWhatWasAskedFromADeviceCounts) {
+// What counts is a whole datagram from a device, and for a set-address or reset the device that
+// was asked; the command and operation bytes are the device's to echo or not.
+TEST(LanAnswerCheckTest, OnlyAWholeAnswerFromTheDeviceAskedCounts) {
     const std::array<std::uint8_t, 6> device = {0x00, 0x12, 0xab, 0x34, 0xcd, 0x56};
-    const LanAnswerCheck search{std::nullopt, std::nullopt};
-    const LanAnswerCheck reset{LanSearchOperation::Reset, device};
+    const std::optional<LanMac> anyDevice;
+    const std::optional<LanMac> asked = device;
+    const auto without = [](LanSearchBytes datagram, std::size_t offset, std::size_t length) {
+        std::fill_n(datagram.begin() + static_cast<std::ptrdiff_t>(offset), length, 0);
+        return datagram;
+    };
     const struct {
         const char* what;
         LanSearchBytes datagram;
         std::size_t length;
-        LanAnswerCheck check;
+        std::optional<LanMac> check;
         bool counts;
     } cases[] = {
-        {"search answer", AnswerFrom(device, LanSearchOperation::Search, 0x32), 76, search, true},
-        {"short", AnswerFrom(device, LanSearchOperation::Search, 0x32), 75, search, false},
-        {"overlong", AnswerFrom(device, LanSearchOperation::Search, 0x32), 77, search, false},
+        {"search answer", AnswerFrom(device, LanSearchOperation::Search, 0x32), 76, anyDevice,
+         true},
         {"a search answer whatever its operation byte",
-         AnswerFrom(device, LanSearchOperation::Reset, 0x32), 76, search, true},
-        {"zero MAC", AnswerFrom({}, LanSearchOperation::Search, 0x32), 76, search, false},
+         AnswerFrom(device, LanSearchOperation::Reset, 0x32), 76, anyDevice, true},
+        {"reset answer", AnswerFrom(device, LanSearchOperation::Reset, 1), 76, asked, true},
+        {"a reset answer without its operation",
+         without(AnswerFrom(device, LanSearchOperation::Reset, 1), 16, 1), 76, asked, true},
+        {"an apply answer without command and operation",
+         without(AnswerFrom(device, LanSearchOperation::SetAddress, 1), 0, 17), 76, asked, true},
+        {"an apply answer echoing another operation",
+         AnswerFrom(device, LanSearchOperation::Search, 1), 76, asked, true},
+
+        {"short", AnswerFrom(device, LanSearchOperation::Search, 0x32), 75, anyDevice, false},
+        {"overlong", AnswerFrom(device, LanSearchOperation::Search, 0x32), 77, anyDevice, false},
+        {"zero MAC", AnswerFrom({}, LanSearchOperation::Search, 0x32), 76, anyDevice, false},
         {"group MAC", AnswerFrom({0x01, 0, 0x5e, 0, 0, 1}, LanSearchOperation::Search, 0x32), 76,
-         search, false},
-        {"reset answer", AnswerFrom(device, LanSearchOperation::Reset, 1), 76, reset, true},
+         anyDevice, false},
         {"another device",
-         AnswerFrom({0x00, 0x12, 0xab, 0x34, 0xcd, 0x57}, LanSearchOperation::Reset, 1), 76, reset,
+         AnswerFrom({0x00, 0x12, 0xab, 0x34, 0xcd, 0x57}, LanSearchOperation::Reset, 1), 76, asked,
          false},
-        {"a search answer from the device", AnswerFrom(device, LanSearchOperation::Search, 1), 76,
-         reset, false},
     };
     for (const auto& c : cases) {
         std::uint8_t bytes[kLanSearchDatagramSize + 1] = {};
@@ -566,20 +578,25 @@ TEST(LanAnswerCollectorTest, KeepsTheLatestAnswerOfBoundedDevicesAndAsksOnce) {
     EXPECT_EQ(collector.Take().size(), 1u);
 }
 
-// Any host can answer a set-address or reset: only the device asked, answering what it was
-// asked, decides the outcome; fakes before its answer are passed over.
+// Any host can answer a set-address or reset: only the device asked decides the outcome, whether
+// it echoes the operation or not; fakes before its answer are passed over.
 TEST_F(SearchTest, OnlyTheAskedDeviceAnswersApplyAndReset) {
     const std::array<std::uint8_t, 6> asked = DiscoveryUnit{}.mac;
     const struct {
         bool reset;
-        std::uint8_t deviceCode;  // what the device asked answers
-        std::uint8_t fakeCode;    // what the fakes say
+        std::uint8_t deviceCode;             // what the device asked answers
+        std::uint8_t fakeCode;               // what the fakes say
+        std::optional<std::uint8_t> echoed;  // the operation byte the device answers with
         std::string message;
     } cases[] = {
-        {false, 7, 1, "Apply setting is failed"},
-        {false, 1, 0, "Apply setting is successfully"},
-        {true, 9, 1, "Reset to default is failed"},
-        {true, 1, 2,
+        {false, 7, 1, std::nullopt, "Apply setting is failed"},
+        {false, 1, 0, std::nullopt, "Apply setting is successfully"},
+        {false, 1, 0, 0, "Apply setting is successfully"},
+        {true, 9, 1, std::nullopt, "Reset to default is failed"},
+        {true, 1, 2, std::nullopt,
+         "Reset to default is successfully.It will take several seconds to finish reset "
+         "process"},
+        {true, 1, 2, 1,
          "Reset to default is successfully.It will take several seconds to finish reset "
          "process"},
     };
@@ -588,10 +605,9 @@ TEST_F(SearchTest, OnlyTheAskedDeviceAnswersApplyAndReset) {
         ASSERT_TRUE(dialog);
         const LanSearchOperation operation =
             c.reset ? LanSearchOperation::Reset : LanSearchOperation::SetAddress;
-        const LanSearchOperation other =
-            c.reset ? LanSearchOperation::SetAddress : LanSearchOperation::Reset;
         device.Update([&](Settings& s) {
             s.discovery.result_code = c.deviceCode;
+            s.discovery.answer_operation = c.echoed;
             s.discovery.reply_delay = std::chrono::milliseconds(150);
         });
         std::array<std::uint8_t, 6> someoneElse = asked;
@@ -600,12 +616,10 @@ TEST_F(SearchTest, OnlyTheAskedDeviceAnswersApplyAndReset) {
         {
             // A steady stream, not a flood: a full socket buffer would drop the device's answer
             // along with the fakes.
-            const UdpFlooder fakes(
-                endpoints.replyPort,
-                Wire({AnswerFrom(someoneElse, operation, c.fakeCode),
-                      AnswerFrom(asked, other, c.fakeCode),
-                      AnswerFrom(asked, LanSearchOperation::Search, c.fakeCode)}),
-                std::chrono::microseconds(500));
+            const UdpFlooder fakes(endpoints.replyPort,
+                                   Wire({AnswerFrom(someoneElse, operation, c.fakeCode),
+                                         AnswerFrom({}, operation, c.fakeCode)}),
+                                   std::chrono::microseconds(500));
             // The device answers; at the program's own pace a busy machine cannot make its
             // answer late.
             platform::SetClockSpeed(1.0);

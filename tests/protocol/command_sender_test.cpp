@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <vector>
 
 #include "device_fixture.h"
 #include "protocol/cgi_request.h"
 #include "protocol/config_section.h"
+#include "protocol/device_reply.h"
 #include "protocol/login.h"
 
 namespace {
@@ -76,7 +78,10 @@ TEST_F(CommandSender, RepliesInEveryShape) {
          1,
          body24},
         {"extra blanks", {.content_length_style = ContentLengthStyle::ExtraBlanks}, 1, body24},
-        {"no length", {.content_length_style = ContentLengthStyle::Omitted}, 1, ""},
+        {"no length: the body ends at the close",
+         {.content_length_style = ContentLengthStyle::Omitted},
+         1,
+         body24},
         {"length beyond the body", {.content_length_delta = 4}, 0, ""},
         {"negative length", {.content_length_delta = -100}, 0, ""},
         {"status 202", {.status = 202}, 0, ""},
@@ -94,6 +99,80 @@ TEST_F(CommandSender, RepliesInEveryShape) {
         EXPECT_EQ(r.body, c.body);
     }
     EXPECT_EQ(Send(body24, {.status = 202}).status.httpStatus, 202);
+}
+
+// HTTP/1.1 lets a device end a body with its close or send it in chunks. Both are read whole;
+// a chunk size that lies, a reply that stops, a body beyond the caller's room are not.
+TEST_F(CommandSender, BodiesThatEndAtTheCloseOrComeInChunks) {
+    const std::string body = "Session-ID=QUJDRA==;Firmware-Version=3.1.4;Product-ID=Q41E;";
+    using std::chrono::milliseconds;
+    const struct {
+        const char* name;
+        ReplyFaults faults;
+        bool whole;
+    } cases[] = {
+        {"to the close", {.content_length_style = ContentLengthStyle::Omitted}, true},
+        {"to the close, trickled",
+         {.content_length_style = ContentLengthStyle::Omitted,
+          .split_pause = milliseconds(2),
+          .trickle_bytes = 5},
+         true},
+        {"chunks of 7", {.chunk_size = 7}, true},
+        {"chunks of 1", {.chunk_size = 1}, true},
+        {"one chunk", {.chunk_size = 4096}, true},
+        {"chunks with extensions", {.chunk_size = 16, .chunk_extension = " ; name=\"v;1\""}, true},
+        {"chunks trickled",
+         {.split_pause = milliseconds(2), .trickle_bytes = 3, .chunk_size = 10},
+         true},
+        {"chunks split at their lines",
+         {.body_splits = {1, 2, 3}, .split_pause = milliseconds(20), .chunk_size = 10},
+         true},
+
+        {"a size line claiming more", {.chunk_size = 10, .chunk_size_delta = 3}, false},
+        {"a size line claiming less", {.chunk_size = 10, .chunk_size_delta = -1}, false},
+        {"a size line that is no number", {.chunk_size = 10, .chunk_extension = "zz"}, false},
+        {"chunks cut by the close", {.truncate_to = 150, .chunk_size = 10}, false},
+        {"chunks that stop", {.truncate_to = 150, .chunk_size = 10, .hold_open = true}, false},
+        {"to a close that never comes",
+         {.content_length_style = ContentLengthStyle::Omitted, .hold_open = true},
+         false},
+        {"chunks that trickle past the reply's time",
+         {.body_splits = {10, 20, 30, 40, 50, 60, 70, 80},
+          .split_pause = milliseconds(200),
+          .chunk_size = 10},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Whole replies never wait for the time-out; the others are waited out fast.
+        platform::SetClockSpeed(c.whole ? 1.0 : 30.0);
+        const Result r = Send(body, c.faults);
+        EXPECT_EQ(r.ok, c.whole ? 1 : 0);
+        EXPECT_EQ(r.body, c.whole ? body : "");
+        if (!c.whole) {
+            EXPECT_EQ(r.status.failure, SendFailure::BadReply);
+        }
+    }
+    // The caller's room bounds a body of either form.
+    platform::SetClockSpeed(1.0);
+    EXPECT_EQ(Send(body, {.chunk_size = 7}, 40).ok, 0);
+    EXPECT_EQ(Send(body, {.content_length_style = ContentLengthStyle::Omitted}, 40).ok, 0);
+    EXPECT_EQ(Send(body, {.chunk_size = 7}, static_cast<std::uint32_t>(body.size())).ok, 1);
+}
+
+// The login and the device info read in every form a device may answer them in.
+TEST_F(CommandSender, TheLoginAndDeviceInfoReadInEveryReplyForm) {
+    device.Update([](auto& s) { s.identity.check_cookie = true; });
+    for (const ReplyFaults& form :
+         {ReplyFaults{.content_length_style = ContentLengthStyle::Omitted},
+          ReplyFaults{.chunk_size = 5}}) {
+        Faults("*", form);
+        ASSERT_EQ(SendLoginRequest("admin", "admin"), LoginOutcome::LoggedIn);
+        const auto info = SendDeviceInfoRequest();
+        ASSERT_TRUE(info);
+        EXPECT_EQ(ParseDeviceInfoReply(*info).lifeTime, 0xFFFFFFFFu);
+        EXPECT_EQ(ParseDeviceInfoReply(*info).userLevel, 30u);
+    }
 }
 
 TEST_F(CommandSender, BodiesLargerThanTheCallersBufferFailWithoutOverrun) {
@@ -194,20 +273,22 @@ TEST(CgiRequest, BuildsPathsAndQueries) {
     EXPECT_EQ(CgiCommandTable[19].path, "/PTZReset.cgi");
 }
 
-// What the device would read as more parameters, the end of the target, an escape or the end
-// of the request line cannot go in a value; the device decodes nothing, so it is refused.
-TEST(CgiRequest, ValuesTheQueryCannotCarryAreNamedAndRefuseTheRequest) {
+// The device decodes nothing, so a value goes as typed. Only what would end the request line
+// (control characters), end the target (the blank) or start the next pair ("&") cannot travel:
+// such a value is refused, never encoded.
+TEST(CgiRequest, ValuesGoAsTypedUnlessTheRequestCannotCarryThem) {
     const struct {
         std::string value;
         std::string refused;
     } cases[] = {
-        {"admin", ""},
-        {"Q41E-1.0_x+y~!*'()", ""},
+        {"admin", ""},      {"50%off", ""},
+        {"a#1", ""},        {"why?", ""},
+        {"a=b", ""},        {"50%off#1", ""},
+        {"QUJDRA==", ""},   {"Q41E-1.0_x+y~!*'()\"\\,;:/[]{}|^`<>@$", ""},
         {"jos\xe9", ""},  // 8-bit text goes as it is, as everywhere in the protocol
-        {"pw&Username=guest&Cookie=x", "&="},
-        {"two words", " "},
-        {"100%#1?", "%#?"},
-        {std::string("a\r\nb\0c\x7f", 7), std::string("\r\n\0\x7f", 4)},
+
+        {"pass word", " "}, {"pw&Username=guest&Cookie=x", "&"},
+        {"a\tb", "\t"},     {std::string("a\r\nb\0c\x7f", 7), std::string("\r\n\0\x7f", 4)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
@@ -236,7 +317,11 @@ TEST(CgiRequest, TheRequestHeadCarriesOnlyASoundTargetAndHost) {
     EXPECT_EQ(DeviceRequestHead("/Setchannel.cgi?CH=1", "10.0.0.5", 3),
               std::string("GET /Setchannel.cgi?CH=1") + test_support::kRequestHeaders +
                   "Content-Length: 3\r\n" + test_support::kRequestTail);
-    for (const char* target : {"", "Setchannel.cgi", "/a b", "/a#b", "/a%20", "/a\r\nX: 1"}) {
+    for (const char* target : {"/Login.cgi?Password=50%off#1", "/a?b=c=d?"}) {
+        EXPECT_TRUE(DeviceRequestHead(target, "10.0.0.5")
+                        .starts_with(std::string("GET ") + target + " HTTP/1.1\r\n"));
+    }
+    for (const char* target : {"", "Setchannel.cgi", "/a b", "/a\tb", "/a\r\nX: 1"}) {
         SCOPED_TRACE(target);
         EXPECT_EQ(DeviceRequestHead(target, "10.0.0.5"), "");
     }

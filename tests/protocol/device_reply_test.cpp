@@ -44,8 +44,6 @@ TEST(ReplyParsing, LoginReply) {
     EXPECT_FALSE(partial->firmwareVersion);
 
     EXPECT_FALSE(ParseLoginReply("Product-ID=Q41E;"));
-    EXPECT_TRUE(ParseLoginReply("Session-ID=" + std::string(63, 's') + ";"));
-    EXPECT_FALSE(ParseLoginReply("Session-ID=" + std::string(64, 's') + ";"));
 
     const auto full = ParseLoginReply(
         "Firmware-Version=3.1.4;Session-ID=k;MAC-Address=0012AB34CD56FF;Host-Name=dvr;");
@@ -53,6 +51,39 @@ TEST(ReplyParsing, LoginReply) {
     EXPECT_EQ(full->firmwareVersion, "3.1.4");
     EXPECT_EQ(full->macAddress, "0012AB34CD56");
     EXPECT_EQ(full->hostName, "dvr");
+}
+
+// The session goes back as the "Cookie" value of every request: any text such a value carries
+// as typed is a session, base64 with its padding too.
+TEST(ReplyParsing, ASessionIsAnyTextACookieValueCarries) {
+    const struct {
+        std::string item;
+        std::optional<std::string> session;
+    } cases[] = {
+        {"abc", "abc"},
+        {"QUJDRA==", "QUJDRA=="},
+        {"a+b/c=", "a+b/c="},
+        {"50%25#x?y=z", "50%25#x?y=z"},
+        {"\"quoted\",a\\b", "\"quoted\",a\\b"},
+        {"s\xe9"
+         "ance",
+         "s\xe9"
+         "ance"},
+        {std::string(63, 's'), std::string(63, 's')},
+        {"one;Session-ID=two", "one"},  // the item ends at its ";"
+
+        {std::string(64, 's'), std::nullopt},
+        {"a b", std::nullopt},
+        {"a&Cookie=b", std::nullopt},
+        {"a\tb", std::nullopt},
+        {"a\r\nX: 1", std::nullopt},
+        {"a\x7f", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.item);
+        const auto reply = ParseLoginReply("Session-ID=" + c.item + ";Product-ID=Q41E;");
+        EXPECT_EQ(reply ? std::optional(reply->sessionId) : std::nullopt, c.session);
+    }
 }
 
 TEST(ReplyParsing, PeripheralList) {

@@ -113,24 +113,23 @@ TEST_F(LoginObject, ASixtyThreeCharacterSessionIsKept) {
     EXPECT_EQ(g_szSessionCookie.Get(), std::string(63, 'q'));
 }
 
-// The Session-ID goes into every later request: one that a cookie, or the query, cannot hold
-// is a failed login, and nothing after it is sent.
-TEST_F(LoginObject, ASessionIdWithCharactersNoCookieHoldsFailsTheLogin) {
+// The Session-ID goes back as the "Cookie" value of every later request: one that such a value
+// carries as typed (base64 with its padding too) logs in and is taken by the device; one it
+// cannot carry is a failed login, and nothing after it is sent.
+TEST_F(LoginObject, ASessionIdLogsInWhenACookieValueCarriesIt) {
     const struct {
         std::string id;
         LoginOutcome outcome;
     } cases[] = {
+        {"QUJDRA==", LoginOutcome::LoggedIn},
         {"Ab-09_.~!*'()+/:<>@[]^`{|}$", LoginOutcome::LoggedIn},
+        {"a%20#b?c=d", LoginOutcome::LoggedIn},
+        {"a,b\"c\\d", LoginOutcome::LoggedIn},
+        {"jos\xe9", LoginOutcome::LoggedIn},
+
         {"a&Cookie=b", LoginOutcome::NoSession},
         {"a b", LoginOutcome::NoSession},
-        {"a%20", LoginOutcome::NoSession},
-        {"a#b", LoginOutcome::NoSession},
-        {"a?b", LoginOutcome::NoSession},
-        {"a,b", LoginOutcome::NoSession},
-        {"a\"b", LoginOutcome::NoSession},
-        {"a\\b", LoginOutcome::NoSession},
         {"a\tb", LoginOutcome::NoSession},
-        {"jos\xe9", LoginOutcome::NoSession},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
@@ -138,6 +137,12 @@ TEST_F(LoginObject, ASessionIdWithCharactersNoCookieHoldsFailsTheLogin) {
         SetDeviceAddress("127.0.0.1", device.Port());
         EXPECT_EQ(SendLoginRequest("admin", "admin"), c.outcome);
         EXPECT_EQ(g_szSessionCookie.Get(), c.outcome == LoginOutcome::LoggedIn ? c.id : "");
+        if (c.outcome == LoginOutcome::LoggedIn) {
+            // The device knows the session it gets back: it answers with the account's level.
+            const auto info = SendDeviceInfoRequest();
+            ASSERT_TRUE(info);
+            EXPECT_EQ(ParseDeviceInfoReply(*info).userLevel, 30u);
+        }
     }
     device.ClearRequests();
     g_pLogin->m_strServer = "127.0.0.1";
@@ -146,37 +151,50 @@ TEST_F(LoginObject, ASessionIdWithCharactersNoCookieHoldsFailsTheLogin) {
     EXPECT_TRUE(device.Requests("/Getdeviceinfo.cgi").empty());
 }
 
-// A user name or password that the query cannot carry is not sent at all: "&" and "=" would add
-// parameters of their own, and the device would judge another user.
-TEST_F(LoginObject, ALoginTextTheQueryCannotCarryIsNamedAndNeverSent) {
+// A login text goes as typed, so the device judges what the user typed; one that a request
+// cannot carry is named and never sent: "&" once added parameters of its own, so the device
+// judged another user.
+TEST_F(LoginObject, LoginTextsGoAsTypedOrAreNamedAndNeverSent) {
     SetDeviceAddress("127.0.0.1", device.Port());
     const struct {
         std::string user;
         std::string password;
         std::optional<std::string> message;
     } cases[] = {
+        {"admin", "50%off#1", std::nullopt},
+        {"admin", "50%off", std::nullopt},
+        {"admin", "a#1", std::nullopt},
+        {"admin", "why?", std::nullopt},
+        {"admin", "a=b", std::nullopt},
+        {"j%C3%B6=?#", "admin", std::nullopt},
+
         {"admin", "pw&Username=guest&Cookie=x",
-         "The password holds characters that cannot be sent to the device: \"&\", \"=\"."},
+         "The password holds characters that cannot be sent to the device: \"&\"."},
+        {"admin", "pass word",
+         "The password holds characters that cannot be sent to the device: the blank."},
         {"ad min", "admin",
          "The user name holds characters that cannot be sent to the device: the blank."},
-        {"admin", "50%#",
-         "The password holds characters that cannot be sent to the device: "
-         "\"%\", \"#\"."},
         {"admin\r\nX-Evil: 1", "admin",
          "The user name holds characters that cannot be sent to the device: 0x0D, 0x0A, the "
          "blank."},
         {"admin", std::string("ad\0min", 6),
          "The password holds characters that cannot be sent to the device: 0x00."},
-        {"admin", "admin", std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.user + "/" + c.password);
         EXPECT_EQ(RefusedLoginText(c.user, c.password), c.message);
+        device.ClearRequests();
+        device.Update([&](auto& s) { s.accounts = {{c.user, c.password, 30}}; });
         if (c.message) {
             EXPECT_EQ(SendLoginRequest(c.user, c.password), LoginOutcome::CommandFailed);
+            EXPECT_TRUE(device.Requests("/Login.cgi").empty());
+            continue;
         }
+        EXPECT_EQ(SendLoginRequest(c.user, c.password), LoginOutcome::LoggedIn);
+        const auto sent = device.Requests("/Login.cgi");
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].query, "Username=" + c.user + "&Password=" + c.password);
     }
-    EXPECT_TRUE(device.Requests("/Login.cgi").empty());
 }
 
 }  // namespace

@@ -26,7 +26,10 @@ void DeviceCore::Record(RecordedRequest request) {
 
 ReplyFaults DeviceCore::TakeFaults(std::string_view path) {
     std::lock_guard lock(mutex);
-    const auto it = settings.faults.find(path);
+    auto it = settings.faults.find(path);
+    if (it == settings.faults.end()) {
+        it = settings.faults.find("*");
+    }
     if (it == settings.faults.end()) {
         return {};
     }

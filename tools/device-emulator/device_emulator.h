@@ -88,7 +88,7 @@ enum class ContentLengthStyle {
     LowerCase,    // "content-length: 24"
     NoBlank,      // "Content-Length:24"
     ExtraBlanks,  // "Content-Length:   24"
-    Omitted,      // no Content-Length line
+    Omitted,      // no Content-Length line: the body ends where the device closes
 };
 
 // How the device misbehaves on one path. The default value is a well-behaved device.
@@ -109,6 +109,15 @@ struct ReplyFaults {
     // n > 0: a device that trickles: the whole reply goes out n bytes per write, split_pause
     // apart (with body_splits too).
     std::size_t trickle_bytes = 0;
+    // n > 0: "Transfer-Encoding: chunked" in place of Content-Length, the body in chunks of n
+    // bytes and the last chunk "0". Each size line claims chunk_size_delta more than its chunk
+    // holds and carries chunk_extension (";name=value") behind the size.
+    std::size_t chunk_size = 0;
+    long long chunk_size_delta = 0;
+    std::string chunk_extension{};
+    // After the reply (or the part truncate_to leaves), the connection stays open and silent
+    // until the peer closes: a device that never closes.
+    bool hold_open = false;
 };
 
 // Presence bits of the stream packet header.
@@ -215,11 +224,12 @@ struct DiscoveryUnit {
 // The UDP discovery service (StartDiscovery): its units and its fault knobs.
 struct DiscoverySettings {
     std::vector<DiscoveryUnit> units = {DiscoveryUnit{}};
-    std::uint16_t reply_port = 3332;           // answers go to the sender's address, this port
-    std::chrono::milliseconds reply_delay{0};  // a late answer
-    int answer_copies = 1;                     // 2: every answer twice; 0: no answer at all
-    std::size_t reply_length = 76;             // below 76: a short datagram
-    std::optional<std::uint8_t> result_code;   // replaces the result byte of set and reset
+    std::uint16_t reply_port = 3332;               // answers go to the sender's address, this port
+    std::chrono::milliseconds reply_delay{0};      // a late answer
+    int answer_copies = 1;                         // 2: every answer twice; 0: no answer at all
+    std::size_t reply_length = 76;                 // below 76: a short datagram
+    std::optional<std::uint8_t> result_code;       // replaces the result byte of set and reset
+    std::optional<std::uint8_t> answer_operation;  // replaces the operation byte of every answer
 };
 
 // Knobs of /UpgradeFW.cgi (firmware_upload.cpp).
@@ -238,7 +248,8 @@ struct Settings {
     BackupSettings backup;       // the disks and the backup download
     EventLogSettings event_log;  // /Getlog.cgi
     FirmwareUploadSettings firmware;
-    std::map<std::string, ReplyFaults, std::less<>> faults;  // by path, e.g. "/Login.cgi"
+    // By path, e.g. "/Login.cgi"; "*" for every path without an entry of its own.
+    std::map<std::string, ReplyFaults, std::less<>> faults;
 };
 
 // One request exactly as it arrived.

@@ -175,7 +175,10 @@ void DiscoveryService::Run(DeviceCore& core, std::uint16_t web_port) {
             }
         }
         from.sin_port = htons(knobs.reply_port);
-        for (const std::string& answer : answers) {
+        for (std::string& answer : answers) {
+            if (knobs.answer_operation) {
+                answer[16] = static_cast<char>(*knobs.answer_operation);
+            }
             for (int copy = 0; copy < knobs.answer_copies; ++copy) {
                 ::sendto(fd_, answer.data(), std::min(answer.size(), knobs.reply_length), 0,
                          reinterpret_cast<const sockaddr*>(&from), sizeof from);

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -76,6 +77,22 @@ std::size_t ContentLengthOf(std::string_view headers) {
     return std::min(length, kMaxBodyBytes);
 }
 
+// The body in chunks of faults.chunk_size bytes, each behind its size line, then the last chunk
+// and the empty trailer.
+std::string Chunked(std::string_view body, const ReplyFaults& faults) {
+    std::string out;
+    for (std::size_t at = 0; at < body.size(); at += faults.chunk_size) {
+        const std::string_view chunk = body.substr(at, faults.chunk_size);
+        const long long claimed = static_cast<long long>(chunk.size()) + faults.chunk_size_delta;
+        char size[24];
+        std::snprintf(size, sizeof size, "%llx", static_cast<unsigned long long>(claimed));
+        out += size + faults.chunk_extension + "\r\n";
+        out += chunk;
+        out += "\r\n";
+    }
+    return out + "0" + faults.chunk_extension + "\r\n\r\n";
+}
+
 // The target runs from the first blank to the last one, so a blank inside an unencoded
 // parameter stays part of the query.
 void ParseRequestLine(std::string_view line, RecordedRequest& request) {
@@ -144,14 +161,16 @@ bool SendReply(Connection& connection, Reply reply, const ReplyFaults& faults) {
     const auto line = std::find_if(
         kContentLengthLines.begin(), kContentLengthLines.end(),
         [&](const ContentLengthLine& l) { return l.style == faults.content_length_style; });
-    if (line != kContentLengthLines.end()) {
+    if (faults.chunk_size != 0) {
+        wire += "Transfer-Encoding: chunked\r\n";
+    } else if (line != kContentLengthLines.end()) {
         const long long claimed =
             static_cast<long long>(reply.body.size()) + faults.content_length_delta;
         wire += std::string(line->prefix) + std::to_string(claimed) + "\r\n";
     }
     wire += "Connection: close\r\n\r\n";
     const std::size_t body_start = wire.size();
-    wire += reply.body;
+    wire += faults.chunk_size != 0 ? Chunked(reply.body, faults) : reply.body;
     if (faults.truncate_to != 0 && faults.truncate_to < wire.size()) {
         wire.resize(faults.truncate_to);
     }
@@ -166,7 +185,13 @@ bool SendReply(Connection& connection, Reply reply, const ReplyFaults& faults) {
          cut += faults.trickle_bytes) {
         cuts.push_back(cut);
     }
-    return connection.WritePieces(wire, std::move(cuts), faults.split_pause, kWriteTimeout);
+    if (!connection.WritePieces(wire, std::move(cuts), faults.split_pause, kWriteTimeout)) {
+        return false;
+    }
+    if (faults.hold_open) {
+        connection.Hold();
+    }
+    return true;
 }
 
 }  // namespace device_emulator

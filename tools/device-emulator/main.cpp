@@ -117,6 +117,20 @@ const std::vector<Option>& Options() {
          [](Config& c, const std::string&) {
              c.settings.stream.presence |= device_emulator::kOnlineUsersBit;
          }},
+        {"--chunked", "N", "every reply's body in chunks of N bytes (Transfer-Encoding: chunked)",
+         [](Config& c, const std::string& v) {
+             const int size = Number(v);
+             if (size <= 0) {
+                 throw std::out_of_range(v);
+             }
+             c.settings.faults["*"].chunk_size = static_cast<std::size_t>(size);
+         }},
+        {"--no-length", "",
+         "replies without Content-Length: each body ends where the device closes",
+         [](Config& c, const std::string&) {
+             c.settings.faults["*"].content_length_style =
+                 device_emulator::ContentLengthStyle::Omitted;
+         }},
         {"--log-entries", "N", "an event log of N sample entries",
          [](Config& c, const std::string& v) {
              c.settings.event_log.entries =
