@@ -183,8 +183,8 @@ private:
     // so that the window paints and can be closed between them. A close drops the steps left.
     void QueueStartupStep(std::function<void()> step);
     void RunStartupStep();
-    // While the device is asked, every skin file the window may show is read, one per step, so
-    // that the layout after the answer only takes them.
+    // While the device is asked, the key table is made and every skin file the window may show
+    // is read, one per step, so that the layout after the answer only takes them.
     void QueueSkinPreload();
     void ShowStatus(const std::string& text);
     void ShowNotice(const std::string& text);

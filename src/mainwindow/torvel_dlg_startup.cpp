@@ -119,6 +119,8 @@ void CTorvelDlg::QueueSkinPreload() {
         WindowBackground, StatusBar,     StatusIcon,  TitleButton, ChannelTab,
         StripArrow,       CommandButton, PanelToggle, KeyText,     KeyGlyph,
     };
+    // The key table is made on its first use, which would otherwise fall in the layout's step.
+    QueueStartupStep([] { DeviceTypeSkinTable(); });
     for (const ui::SkinFile& file : ui::SkinFiles()) {
         if (std::find(std::begin(kWindowArt), std::end(kWindowArt), file.art) !=
             std::end(kWindowArt)) {
