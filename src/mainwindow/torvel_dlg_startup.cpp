@@ -104,13 +104,14 @@ void CTorvelDlg::RunStartupStep() {
     if (m_startupSteps.empty()) {
         return;
     }
-    // The step may close the window, which clears the queue.
     const std::function<void()> step = std::move(m_startupSteps.front());
     m_startupSteps.pop_front();
-    step();
+    // The next turn is booked first, so that a step queued by this one needs no call of its
+    // own; a close in this step clears the queue, and the booked call then finds it empty.
     if (!m_startupSteps.empty()) {
         ui::PostCall(this, [this] { RunStartupStep(); });
     }
+    step();
 }
 
 void CTorvelDlg::QueueSkinPreload() {
