@@ -15,7 +15,6 @@
 #include "ui/queued_call.h"
 #include "ui/string_table.h"
 #include "video/live_pipeline.h"
-#include "widgets/skin_image.h"
 
 namespace {
 
@@ -123,6 +122,7 @@ CTorvelDlg::CTorvelDlg(MainWindowServices services, QWidget* parent)
     for (ui::CVtxButton* button : AllButtons()) {
         button->setParent(&m_fit.Page());
         button->hide();
+        button->SetImageCache(&m_skinImages);
     }
     m_wndVideo.setParent(&m_fit.Page());
     m_wndVideo.setAutoFillBackground(true);
@@ -312,7 +312,7 @@ bool CTorvelDlg::LoadBackgroundBitmaps() {
     loads.push_back({&m_hOnlineUserIcon, "BMP\\Online_User_ICON.bmp"});
     loads.push_back({&m_hAlarmIcon, "BMP\\alarm.bmp"});
     for (const auto& [target, file] : loads) {
-        *target = ui::LoadSkinImage(file);
+        *target = m_skinImages.Load(file);
         if (target->isNull()) {
             return false;
         }

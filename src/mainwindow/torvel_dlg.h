@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -25,6 +26,7 @@
 #include "protocol/session_commands.h"
 #include "ui/window_message.h"
 #include "video/stream_status.h"
+#include "widgets/skin_image.h"
 #include "widgets/vtx_button.h"
 #include "widgets/window_fit.h"
 
@@ -61,8 +63,9 @@ public:
     // starts the stream and the lifetime count; a failure tells the user and closes the window.
     // False when the requests could not be started.
     bool OnInitDialog();
-    // Where the start-up stands.
-    enum class Startup { NotBegun, Waiting, Started, Failed };
+    // Where the start-up stands: Building once the device has answered, while the window lays
+    // itself out for it.
+    enum class Startup { NotBegun, Waiting, Building, Started, Failed };
     Startup StartupState() const { return m_startup; }
     // The close sequence: every recording ends and its file is closed, the session's and the
     // process's resources are released, the settings saved, and the modal loop ends. False (the
@@ -99,8 +102,9 @@ public:
     const std::string& StatusText2() const { return m_strStatus2; }
     const std::string& IndicatorText() const { return m_strIndicator; }
     bool IsFullScreen() const { return m_bFullScreen; }
-    // From a device command's start until the window has taken its result.
-    bool IsWaitingForDevice() const { return m_runner.Busy(); }
+    // From a device command's start until the window has taken its result; the start-up's is
+    // taken when the window is laid out for the device.
+    bool IsWaitingForDevice() const { return m_runner.Busy() || m_startup == Startup::Building; }
     // The status text while a device command has kept the window waiting for a moment.
     static constexpr const char* kWaitingText = "Waiting for the device ...";
 
@@ -168,7 +172,20 @@ private:
     void ConnectButtons();
     // The start-up's device requests are back: the reply, none when they failed.
     void OnStartupInfo(const std::optional<DeviceInfoReply>& reply);
+    // The start-up's two steps after the device's answer: the window is laid out for the
+    // device, and once it has painted so, the stream starts.
+    void LayOutForDevice(const DeviceInfoReply& reply);
+    void StartStream();
     void FailStartup();
+    // The busy cursor and the waiting text, at once, until the start-up ends.
+    void ShowStartupWait();
+    // The start-up's work on the window's thread runs in steps, one per turn of the event loop,
+    // so that the window paints and can be closed between them. A close drops the steps left.
+    void QueueStartupStep(std::function<void()> step);
+    void RunStartupStep();
+    // While the device is asked, the key table is made and every skin file the window may show
+    // is read, one per step, so that the layout after the answer only takes them.
+    void QueueSkinPreload();
     void ShowStatus(const std::string& text);
     void ShowNotice(const std::string& text);
     // The notice's time is up, or the wait notice takes the line: the held text comes back.
@@ -290,6 +307,8 @@ private:
     std::array<QImage, kLayoutModeCount> m_hStatusBar;
     QImage m_hOnlineUserIcon;
     QImage m_hAlarmIcon;
+    // Every skin bitmap of the window and its buttons comes through here.
+    ui::SkinImageCache m_skinImages;
     // Title-bar buttons 8200 to 8202; 8203 has a string but no window.
     std::array<ui::CVtxButton, 3> m_btnTitle;
     std::array<ui::CVtxButton, kChannelStripCount> m_btnChannel;
@@ -306,6 +325,7 @@ private:
     // Serialises the reload of the key images by the layout switches.
     std::mutex m_csLayout;
     bool m_bControlsCreated = false;
+    std::deque<std::function<void()>> m_startupSteps;
     // The alarm sound could not be loaded and the user has been told, until the alarm ends.
     bool m_bAlarmSoundFailureShown = false;
     CommandRunner m_runner;

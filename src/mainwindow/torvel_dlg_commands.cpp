@@ -96,7 +96,7 @@ void CTorvelDlg::ConnectButtons() {
 bool CTorvelDlg::OnCommand(int controlId) {
     for (const CommandEntry& entry : kCommandMap) {
         if (controlId >= entry.first && controlId <= entry.last) {
-            if (!(entry.device && m_runner.Busy())) {
+            if (!(entry.device && IsWaitingForDevice())) {
                 (this->*entry.handler)(controlId);
             }
             return true;

@@ -2,6 +2,9 @@
 // buttons that end or minimise it.
 
 #include <QCloseEvent>
+#include <algorithm>
+#include <iterator>
+#include <string_view>
 
 #include "kernel/kernel_object.h"
 #include "mainwindow/torvel_dlg.h"
@@ -11,7 +14,9 @@
 #include "protocol/device_reply.h"
 #include "recording/recorder_set.h"
 #include "ui/message_sink.h"
+#include "ui/queued_call.h"
 #include "ui/string_ids.h"
+#include "widgets/skin_files.h"
 
 namespace {
 
@@ -77,9 +82,53 @@ bool CTorvelDlg::OnInitDialog() {
     if (!IsWaitingForDevice()) {
         return false;
     }
+    ShowStartupWait();
+    QueueSkinPreload();
+    return true;
+}
+
+void CTorvelDlg::ShowStartupWait() {
+    BeginWait();
     m_waitNotice.stop();
     ShowWaitNotice();
-    return true;
+}
+
+void CTorvelDlg::QueueStartupStep(std::function<void()> step) {
+    m_startupSteps.push_back(std::move(step));
+    if (m_startupSteps.size() == 1) {
+        ui::PostCall(this, [this] { RunStartupStep(); });
+    }
+}
+
+void CTorvelDlg::RunStartupStep() {
+    if (m_startupSteps.empty()) {
+        return;
+    }
+    const std::function<void()> step = std::move(m_startupSteps.front());
+    m_startupSteps.pop_front();
+    // The next turn is booked first, so that a step queued by this one needs no call of its
+    // own; a close in this step clears the queue, and the booked call then finds it empty.
+    if (!m_startupSteps.empty()) {
+        ui::PostCall(this, [this] { RunStartupStep(); });
+    }
+    step();
+}
+
+void CTorvelDlg::QueueSkinPreload() {
+    using enum ui::SkinArt;
+    static constexpr ui::SkinArt kWindowArt[] = {
+        WindowBackground, StatusBar,     StatusIcon,  TitleButton, ChannelTab,
+        StripArrow,       CommandButton, PanelToggle, KeyText,     KeyGlyph,
+    };
+    // The key table is made on its first use, which would otherwise fall in the layout's step.
+    QueueStartupStep([] { DeviceTypeSkinTable(); });
+    for (const ui::SkinFile& file : ui::SkinFiles()) {
+        if (std::find(std::begin(kWindowArt), std::end(kWindowArt), file.art) !=
+            std::end(kWindowArt)) {
+            QueueStartupStep(
+                [this, name = std::string_view(file.name)] { m_skinImages.Load(name); });
+        }
+    }
 }
 
 void CTorvelDlg::OnStartupInfo(const std::optional<DeviceInfoReply>& reply) {
@@ -87,20 +136,32 @@ void CTorvelDlg::OnStartupInfo(const std::optional<DeviceInfoReply>& reply) {
         FailStartup();
         return;
     }
+    // The window goes on waiting while it lays itself out, after the files still being read.
+    m_startup = Startup::Building;
+    ShowStartupWait();
+    QueueStartupStep([this, reply = *reply] { LayOutForDevice(reply); });
+    QueueStartupStep([this] { StartStream(); });
+}
+
+void CTorvelDlg::LayOutForDevice(const DeviceInfoReply& reply) {
     KernelObject& app = *g_lpApp;
     app.m_bUserClass = UserClassOf(app.m_wUserLevel);
     app.m_abVideoInfo[2] = app.m_bVideoMode;
     CreateSkinControls();
     m_btnTitle[kFullScreenTitleButton].setEnabled(true);
-    if (reply->retr && app.m_DeviceList.IsMasterType19()) {
-        app.m_DeviceList.SetRetrState(static_cast<std::uint8_t>(*reply->retr));
+    if (reply.retr && app.m_DeviceList.IsMasterType19()) {
+        app.m_DeviceList.SetRetrState(static_cast<std::uint8_t>(*reply.retr));
     }
     app.m_bChannelCopy = app.CSettingINI.m_bSelectedChannel;
     app.m_bResolutionCopy = static_cast<std::uint8_t>(app.CSettingINI.m_nResolution);
     m_bFullScreen = false;
     m_bFullScreenFirstFrame = false;
     app.m_bFirstChannelButton = 0;
+}
 
+void CTorvelDlg::StartStream() {
+    KernelObject& app = *g_lpApp;
+    EndWait();
     ShowStatus("Start to get image!!");
     m_startup = Startup::Started;
     platform::SetEvent(app.h_StartToGetJpegImageEvent);
@@ -121,6 +182,7 @@ bool CTorvelDlg::DestroyWindow() {
     KernelObject& app = *g_lpApp;
     // A command still waiting on the device is abandoned: the window does not wait for it.
     m_runner.Cancel();
+    m_startupSteps.clear();
     EndWait();
     // Every recording ends first, so its file is complete whatever happens next.
     m_services.recorders.StopAllRecording();

@@ -18,4 +18,11 @@ QImage LoadSkinImage(std::string_view name) {
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
+QImage SkinImageCache::Load(std::string_view name) {
+    if (const auto found = m_images.find(name); found != m_images.end()) {
+        return found->second;
+    }
+    return m_images.emplace(std::string(name), LoadSkinImage(name)).first->second;
+}
+
 }  // namespace ui

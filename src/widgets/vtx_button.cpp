@@ -23,9 +23,13 @@ void CVtxButton::Create(const QRect& rect, QWidget* parent, int controlId) {
     show();
 }
 
+QImage CVtxButton::LoadImage(std::string_view file) {
+    return m_imageCache ? m_imageCache->Load(file) : LoadSkinImage(file);
+}
+
 bool CVtxButton::LoadButtonBitmap(std::string_view file, std::uint16_t style) {
     m_phImages.assign(1, QImage());
-    m_phImages[0] = LoadSkinImage(file);
+    m_phImages[0] = LoadImage(file);
     if (m_phImages[0].isNull()) {
         return false;
     }
@@ -41,11 +45,11 @@ bool CVtxButton::LoadButtonBitmap(std::uint16_t count, const std::string_view* f
     m_phHoverImages.assign(count, QImage());
     m_wImageCount = count;
     for (std::uint16_t i = 0; i < count; ++i) {
-        m_phImages[i] = LoadSkinImage(files[2 * i]);
+        m_phImages[i] = LoadImage(files[2 * i]);
         if (m_phImages[i].isNull()) {
             return false;
         }
-        m_phHoverImages[i] = LoadSkinImage(files[2 * i + 1]);
+        m_phHoverImages[i] = LoadImage(files[2 * i + 1]);
         if (m_phHoverImages[i].isNull()) {
             return false;
         }
@@ -63,7 +67,7 @@ bool CVtxButton::LoadButtonBitmap(std::string_view flat, std::string_view focus,
     const std::pair<QImage*, std::string_view> loads[] = {
         {&m_hFlatBitmap, flat}, {&m_hFocusBitmap, focus}, {&m_hSelectedBitmap, selected}};
     for (const auto& [target, file] : loads) {
-        *target = LoadSkinImage(file);
+        *target = LoadImage(file);
         if (target->isNull()) {
             return false;
         }

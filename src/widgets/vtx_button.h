@@ -13,6 +13,8 @@
 
 namespace ui {
 
+class SkinImageCache;
+
 // Style bits of CVtxButton.
 inline constexpr std::uint16_t kVtxHover = 0x01;          // focus bitmap while hovered
 inline constexpr std::uint16_t kVtxPush = 0x02;           // selected bitmap while held down
@@ -36,6 +38,9 @@ public:
     // Makes the button a shown child of `parent` at `rect` with that control id.
     void Create(const QRect& rect, QWidget* parent, int controlId);
     int GetDlgCtrlID() const { return m_nControlId; }
+    // The bitmaps are taken from `cache` (its window's, which outlives the button) from now on,
+    // instead of being read for this button alone.
+    void SetImageCache(SkinImageCache* cache) { m_imageCache = cache; }
 
     // Single image for every state. On failure the style is kept.
     bool LoadButtonBitmap(std::string_view file, std::uint16_t style);
@@ -84,8 +89,10 @@ private:
     bool TracksHover() const;
     // The entry of a list that the index names, kept inside the list.
     QImage ListEntry(const std::vector<QImage>& list) const;
+    QImage LoadImage(std::string_view file);
 
     int m_nControlId = 0;
+    SkinImageCache* m_imageCache = nullptr;
     QImage m_hFlatBitmap;
     QImage m_hFocusBitmap;
     QImage m_hSelectedBitmap;

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -367,8 +368,7 @@ TEST_F(LiveWindowTest, ALateDeviceInfoLaysTheWindowOutAndThePictureStarts) {
     EXPECT_EQ(Window().GetDlgItem(1002), nullptr) << "no command button before the device info";
     int exitCode = -1;
     QTimer::singleShot(0, &Window(), [&] {
-        EXPECT_TRUE(
-            PumpUntil([&] { return Window().StartupState() != CTorvelDlg::Startup::Waiting; }));
+        EXPECT_TRUE(WaitForCommand());
         EXPECT_EQ(Window().StartupState(), CTorvelDlg::Startup::Started);
         EXPECT_TRUE(Window().GetDlgItem(1002)->isVisible());
         EXPECT_EQ(Window().StatusText(), "Start to get image!!");
@@ -378,6 +378,36 @@ TEST_F(LiveWindowTest, ALateDeviceInfoLaysTheWindowOutAndThePictureStarts) {
     exitCode = Window().exec();
     EXPECT_EQ(exitCode, QDialog::Accepted);
     EXPECT_TRUE(messages.Texts().empty());
+}
+
+// The layout after the device's answer leaves the window's thread to its events between its
+// steps: a call queued once the answer is taken runs before the stream starts, with the window
+// still saying it waits, and a close from there ends the start-up with nothing reported and no
+// stream.
+TEST_F(LiveWindowTest, TheLayoutAfterTheAnswerRunsInStepsThatACloseEnds) {
+    using namespace std::chrono_literals;
+    device.Update(
+        [](Settings& s) { s.faults["/Getdeviceinfo.cgi"] = {.reply_delay = 300ms, .times = 1}; });
+    ASSERT_TRUE(Begin());
+    ASSERT_TRUE(PumpUntil([&] { return Window().StartupState() != CTorvelDlg::Startup::Waiting; }));
+    ASSERT_EQ(Window().StartupState(), CTorvelDlg::Startup::Building);
+    EXPECT_TRUE(Window().IsWaitingForDevice());
+    std::optional<CTorvelDlg::Startup> between;
+    std::string status;
+    ui::PostCall(&Window(), [&] {
+        between = Window().StartupState();
+        status = Window().StatusText();
+        Window().close();
+    });
+    EXPECT_TRUE(PumpUntil([&] { return between.has_value(); }));
+    EXPECT_EQ(between, CTorvelDlg::Startup::Building);
+    EXPECT_EQ(status, CTorvelDlg::kWaitingText);
+    EXPECT_FALSE(Window().isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    PumpUntil([] { return false; }, 200);
+    EXPECT_NE(Window().StartupState(), CTorvelDlg::Startup::Started);
+    EXPECT_TRUE(messages.Texts().empty());
+    EXPECT_TRUE(device.Requests("/Getvideo.cgi").empty());
 }
 
 TEST_F(LiveWindowTest, FullScreenScalesThePictureAndEscBringsTheWindowBack) {

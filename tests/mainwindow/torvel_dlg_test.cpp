@@ -359,6 +359,20 @@ TEST_F(MainWindowTest, TypeWithKeysInTheClosedWindowCollapsesAnOpenPanel) {
     EXPECT_FALSE(dlg.GetDlgItem(8193)->isVisible());
 }
 
+// The window reads each skin file once: the layouts that share a background, the faces of a
+// button that share a file and the key images a layout switch loads again are one image.
+TEST_F(MainWindowTest, EachSkinFileIsReadOnceForTheWindow) {
+    CTorvelDlg& dlg = Open(0, 19, 0);
+    EXPECT_EQ(dlg.Background(4, false).cacheKey(), dlg.Background(1, false).cacheKey());
+    ui::CVtxButton* hide = dlg.GetDlgItem(8200);
+    EXPECT_EQ(hide->FaceImage(Face::Flat).cacheKey(), hide->FaceImage(Face::Selected).cacheKey());
+    ui::CVtxButton* left = dlg.GetDlgItem(8240);
+    const qint64 leftFace = left->FaceImage(Face::Flat).cacheKey();
+    EXPECT_TRUE(dlg.SwitchToNtscQvga());
+    EXPECT_TRUE(dlg.SwitchToNtscVga());
+    EXPECT_EQ(left->FaceImage(Face::Flat).cacheKey(), leftFace);
+}
+
 TEST_F(MainWindowTest, MissingFirstBackgroundLeavesEveryBackgroundEmpty) {
     test_support::TempFolder folder;
     std::filesystem::copy(std::filesystem::path(TORVEL_SKIN_DIR) / "BMP", folder.Path() / "BMP",
