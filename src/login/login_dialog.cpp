@@ -279,11 +279,6 @@ void LoginDialog::CreateControls() {
     m_bitRateLabel = new QLabel("BitRate:", this);
     m_bitRateLabel->hide();
 
-    CatchEnterIn(this);
-    for (QWidget* child : findChildren<QWidget*>()) {
-        CatchEnterIn(child);
-    }
-
     // Tab goes through the fields top down, then to Connect and Cancel, then round the icons.
     QWidget* previous = nullptr;
     for (int controlId : kLoginTabOrder) {
@@ -304,10 +299,6 @@ QLineEdit* LoginDialog::FirstEmptyField() const {
         }
     }
     return Edit(IDC_EDIT_USERNAME);
-}
-
-void LoginDialog::CatchEnterIn(QWidget* widget) {
-    widget->installEventFilter(this);
 }
 
 QLineEdit* LoginDialog::Edit(int controlId) const {
@@ -403,15 +394,14 @@ void LoginDialog::paintEvent(QPaintEvent*) {
     }
 }
 
-bool LoginDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            ui::PostMessage(Handle(), ui::WM_LOGINENTER, 0, 0);
-            return true;
-        }
+void LoginDialog::keyPressEvent(QKeyEvent* event) {
+    // Enter reaches the window from the fields only: a focused button takes it as its own press.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        ui::PostMessage(Handle(), ui::WM_LOGINENTER, 0, 0);
+        event->accept();
+        return;
     }
-    return QDialog::eventFilter(watched, event);
+    QDialog::keyPressEvent(event);
 }
 
 void LoginDialog::mousePressEvent(QMouseEvent* event) {

@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -129,7 +130,6 @@ CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {m_btnSearchAgain, m_btnApply, m_btnResetDefault, m_btnOK}) {
         buttons->addWidget(button);
-        button->setAutoDefault(false);
     }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(listGroup);
@@ -146,6 +146,16 @@ CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)
 
 CSearchDlg::~CSearchDlg() {
     StopSearch();
+}
+
+void CSearchDlg::keyPressEvent(QKeyEvent* event) {
+    // A focused button takes Enter as its own press; from a field Enter would press whichever
+    // button the dialog made its default, and no button here is one to press unasked.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 int CSearchDlg::DoModal() {

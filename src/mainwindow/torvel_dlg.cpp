@@ -608,6 +608,10 @@ QRect CTorvelDlg::StatusRect() const {
     return LayoutRect(CurrentLayout(), layout_word::kStatus);
 }
 
+void CTorvelDlg::RepaintStatusLine() {
+    m_fit.Page().update(StatusRect());
+}
+
 void CTorvelDlg::RestoreWindow(int first, int corner) {
     ShapeWindow(first, corner);
     CenterOnScreen();
@@ -741,6 +745,9 @@ void CTorvelDlg::PaintWindow(QPainter& painter) {
     }
 
     painter.setFont(CreateStatusFont());
+    // The texts stay inside the line, the only part a change of them repaints.
+    painter.save();
+    painter.setClipRect(status);
     const int baseline = status.top() + 2 + QFontMetrics(painter.font()).ascent();
     painter.setPen(Qt::black);
     painter.drawText(status.left() + 5, baseline, QString::fromStdString(m_strStatus));
@@ -764,6 +771,7 @@ void CTorvelDlg::PaintWindow(QPainter& painter) {
         const int users = m_services.pipeline.Parser().CurrentPacket().byBit6Value;
         painter.drawText(icon.right() + 1 + 4, baseline, QString::number(users));
     }
+    painter.restore();
 
     // The device address, as four numbers whatever the settings hold.
     int parts[4] = {0, 0, 0, 0};

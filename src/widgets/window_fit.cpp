@@ -46,17 +46,30 @@ private:
     ScrolledWindow::Paint m_paint;
 };
 
-// Hands the window's Show to its ScrolledWindow.
-class ShowWatcher : public QObject {
+}  // namespace
+
+// Fits the window when it is shown, and again when the window manager has framed it: the frame
+// is known only some time after the show, and the window hears of it only as a move or a resize.
+class FrameWatcher : public QObject {
 public:
-    ShowWatcher(QWidget& window, ScrolledWindow& fit) : QObject(&window), m_fit(fit) {
+    FrameWatcher(QWidget& window, ScrolledWindow& fit) : QObject(&window), m_fit(fit) {
         window.installEventFilter(this);
     }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Show) {
-            m_fit.FitShownWindow();
+        switch (event->type()) {
+            case QEvent::Show:
+                m_fit.FitShownWindow();
+                break;
+            case QEvent::Move:
+            case QEvent::Resize:
+                if (m_fit.m_window.isVisible() && m_fit.Frame() != m_fit.m_fittedFrame) {
+                    m_fit.FitShownWindow();
+                }
+                break;
+            default:
+                break;
         }
         return false;
     }
@@ -64,8 +77,6 @@ protected:
 private:
     ScrolledWindow& m_fit;
 };
-
-}  // namespace
 
 int FitColumns(QTreeWidget& list, std::span<const int> leastWidths, const QStringList& widest) {
     // The cells are measured in the font the list will draw with.
@@ -95,13 +106,44 @@ QRect AvailableArea(const QWidget& window) {
     return screen != nullptr ? screen->availableGeometry() : QRect();
 }
 
+QSize RoomInside(const QRect& area, const QMargins& frame) {
+    return area.marginsRemoved(frame).size().expandedTo(QSize(0, 0));
+}
+
+QPoint PlaceInside(const QRect& area, const QRect& frame) {
+    const int left = std::clamp(frame.left(), area.left(),
+                                std::max(area.left(), area.right() + 1 - frame.width()));
+    const int top = std::clamp(frame.top(), area.top(),
+                               std::max(area.top(), area.bottom() + 1 - frame.height()));
+    return QPoint(left, top);
+}
+
 ScrolledWindow::ScrolledWindow(QWidget& window, Paint paint)
     : m_window(window),
       m_scroll(new QScrollArea(&window)),
       m_page(new ScrollPage(window, std::move(paint))) {
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidget(m_page);
-    new ShowWatcher(window, *this);
+    new FrameWatcher(window, *this);
+}
+
+QMargins ScrolledWindow::Frame() const {
+    if (m_window.windowFlags() & Qt::FramelessWindowHint) {
+        return {};
+    }
+    if (m_window.isVisible()) {
+        const QRect frame = m_window.frameGeometry();
+        const QRect inner = m_window.geometry();
+        const QMargins told(inner.left() - frame.left(), inner.top() - frame.top(),
+                            frame.right() - inner.right(), frame.bottom() - inner.bottom());
+        if (!told.isNull()) {
+            return told;
+        }
+    }
+    // A title bar above and a border round the window are the most of any frame.
+    const int border = m_window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    return QMargins(border, m_window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border,
+                    border, border);
 }
 
 QSize ScrolledWindow::Room() const {
@@ -109,16 +151,7 @@ QSize ScrolledWindow::Room() const {
     if (area.isEmpty()) {
         return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     }
-    QSize frame(0, 0);
-    if (m_window.isVisible()) {
-        frame = m_window.frameGeometry().size() - m_window.size();
-    } else if (!(m_window.windowFlags() & Qt::FramelessWindowHint)) {
-        // Before it is shown the window manager has not told the frame: a title bar and a
-        // border round the window are the most of it.
-        const int border = 2 * m_window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-        frame = QSize(border, m_window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border);
-    }
-    return area.size() - frame;
+    return RoomInside(area, Frame());
 }
 
 int ScrolledWindow::PageWidthFor(int height) const {
@@ -131,20 +164,17 @@ int ScrolledWindow::PageWidthFor(int height) const {
 void ScrolledWindow::FitShownWindow() {
     SetSize(m_page->size());
     const QRect area = AvailableArea(m_window);
-    const QRect frame = m_window.frameGeometry();
     if (area.isEmpty()) {
         return;
     }
-    const int left = std::clamp(frame.left(), area.left(),
-                                std::max(area.left(), area.right() + 1 - frame.width()));
-    const int top = std::clamp(frame.top(), area.top(),
-                               std::max(area.top(), area.bottom() + 1 - frame.height()));
-    m_window.move(m_window.pos() + QPoint(left - frame.left(), top - frame.top()));
+    const QRect frame = m_window.geometry().marginsAdded(m_fittedFrame);
+    m_window.move(m_window.pos() + PlaceInside(area, frame) - frame.topLeft());
 }
 
 void ScrolledWindow::SetSize(const QSize& size) {
     m_page->setFixedSize(size);
     // A scroll bar takes its room from the window, not from the page.
+    m_fittedFrame = Frame();
     const QSize room = Room();
     const int bar = m_scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     bool across = size.height() > room.height();
