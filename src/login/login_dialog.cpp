@@ -1,6 +1,5 @@
 #include "login/login_dialog.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -19,6 +18,7 @@
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
+#include "widgets/field_enter.h"
 #include "widgets/skin_image.h"
 #include "widgets/window_shape.h"
 
@@ -279,6 +279,9 @@ void LoginDialog::CreateControls() {
     m_bitRateLabel = new QLabel("BitRate:", this);
     m_bitRateLabel->hide();
 
+    // Enter in any field connects.
+    ui::SetFieldEnterAction(*this, [this] { ui::PostMessage(Handle(), ui::WM_LOGINENTER, 0, 0); });
+
     // Tab goes through the fields top down, then to Connect and Cancel, then round the icons.
     QWidget* previous = nullptr;
     for (int controlId : kLoginTabOrder) {
@@ -392,16 +395,6 @@ void LoginDialog::paintEvent(QPaintEvent*) {
                              Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(m_strErrorCause));
         }
     }
-}
-
-void LoginDialog::keyPressEvent(QKeyEvent* event) {
-    // Enter reaches the window from the fields only: a focused button takes it as its own press.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        ui::PostMessage(Handle(), ui::WM_LOGINENTER, 0, 0);
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void LoginDialog::mousePressEvent(QMouseEvent* event) {

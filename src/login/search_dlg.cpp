@@ -4,7 +4,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,6 +26,7 @@
 #include "ui/queued_call.h"
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
+#include "widgets/field_enter.h"
 #include "widgets/window_fit.h"
 
 namespace {
@@ -140,22 +140,14 @@ CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)
     connect(m_btnApply, &QPushButton::clicked, this, &CSearchDlg::OnApply);
     connect(m_btnResetDefault, &QPushButton::clicked, this, &CSearchDlg::OnResetDefault);
     connect(m_btnOK, &QPushButton::clicked, this, &CSearchDlg::OnOK);
+    // No button here is one to press unasked from a field: OK hands a device over.
+    ui::SetFieldEnterAction(*this);
     m_captionTimer.setInterval(kCaptionTimerMs);
     connect(&m_captionTimer, &QTimer::timeout, this, &CSearchDlg::OnTimer);
 }
 
 CSearchDlg::~CSearchDlg() {
     StopSearch();
-}
-
-void CSearchDlg::keyPressEvent(QKeyEvent* event) {
-    // A focused button takes Enter as its own press; from a field Enter would press whichever
-    // button the dialog made its default, and no button here is one to press unasked.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 int CSearchDlg::DoModal() {

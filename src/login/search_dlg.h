@@ -102,9 +102,6 @@ public:
     std::string m_strResultMac;
     std::uint32_t m_dwResultPort = 80;
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     struct NetworkCommand;
 

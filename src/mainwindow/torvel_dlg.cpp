@@ -15,6 +15,7 @@
 #include "ui/queued_call.h"
 #include "ui/string_table.h"
 #include "video/live_pipeline.h"
+#include "widgets/field_enter.h"
 #include "widgets/skin_image.h"
 
 namespace {
@@ -118,6 +119,8 @@ CTorvelDlg::CTorvelDlg(MainWindowServices services, QWidget* parent)
     m_noFrameTimer.setInterval(kNoFrameCheckMs);
     connect(&m_noFrameTimer, &QTimer::timeout, this, &CTorvelDlg::CheckForFrames);
     m_noFrameTimer.start();
+    // Enter never presses a button that has no focus.
+    ui::SetFieldEnterAction(*this);
     // Every button is a hidden child from the start, so that a layout call that comes before
     // the buttons are created can never show one as a window of its own.
     for (ui::CVtxButton* button : AllButtons()) {
