@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <memory>
@@ -48,12 +49,20 @@ private:
 
 }  // namespace
 
-// Fits the window when it is shown, and again when the window manager has framed it: the frame
-// is known only some time after the show, and the window hears of it only as a move or a resize.
+// Fits the window when it is shown, and again once the window manager has framed it. The frame
+// is told some time after the show, and the window hears of it by no event of its own (at most a
+// move, which may come before the frame is told), so the watcher looks for it a while.
 class FrameWatcher : public QObject {
 public:
     FrameWatcher(QWidget& window, ScrolledWindow& fit) : QObject(&window), m_fit(fit) {
         window.installEventFilter(this);
+        m_look.setInterval(kLookMs);
+        connect(&m_look, &QTimer::timeout, this, [this] {
+            FitToANewFrame();
+            if (m_fit.FrameTold() || ++m_looks >= kLooks) {
+                m_look.stop();
+            }
+        });
     }
 
 protected:
@@ -61,12 +70,17 @@ protected:
         switch (event->type()) {
             case QEvent::Show:
                 m_fit.FitShownWindow();
+                if (!m_fit.FrameTold()) {
+                    m_looks = 0;
+                    m_look.start();
+                }
                 break;
             case QEvent::Move:
             case QEvent::Resize:
-                if (m_fit.m_window.isVisible() && m_fit.Frame() != m_fit.m_fittedFrame) {
-                    m_fit.FitShownWindow();
-                }
+                FitToANewFrame();
+                break;
+            case QEvent::Hide:
+                m_look.stop();
                 break;
             default:
                 break;
@@ -75,7 +89,20 @@ protected:
     }
 
 private:
+    // Window managers frame a window within a few hundred milliseconds; one that adds no frame
+    // leaves the estimate in force.
+    static constexpr int kLookMs = 100;
+    static constexpr int kLooks = 30;
+
+    void FitToANewFrame() {
+        if (m_fit.m_window.isVisible() && m_fit.Frame() != m_fit.m_fittedFrame) {
+            m_fit.FitShownWindow();
+        }
+    }
+
     ScrolledWindow& m_fit;
+    QTimer m_look;
+    int m_looks = 0;
 };
 
 int FitColumns(QTreeWidget& list, std::span<const int> leastWidths, const QStringList& widest) {
@@ -127,18 +154,19 @@ ScrolledWindow::ScrolledWindow(QWidget& window, Paint paint)
     new FrameWatcher(window, *this);
 }
 
+bool ScrolledWindow::FrameTold() const {
+    return m_window.isVisible() && m_window.frameGeometry() != m_window.geometry();
+}
+
 QMargins ScrolledWindow::Frame() const {
     if (m_window.windowFlags() & Qt::FramelessWindowHint) {
         return {};
     }
-    if (m_window.isVisible()) {
+    if (FrameTold()) {
         const QRect frame = m_window.frameGeometry();
         const QRect inner = m_window.geometry();
-        const QMargins told(inner.left() - frame.left(), inner.top() - frame.top(),
-                            frame.right() - inner.right(), frame.bottom() - inner.bottom());
-        if (!told.isNull()) {
-            return told;
-        }
+        return QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+                        frame.right() - inner.right(), frame.bottom() - inner.bottom());
     }
     // A title bar above and a border round the window are the most of any frame.
     const int border = m_window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);

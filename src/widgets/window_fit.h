@@ -64,6 +64,9 @@ public:
 private:
     friend class FrameWatcher;
 
+    // Whether the window system has told the frame of the shown window.
+    bool FrameTold() const;
+
     QWidget& m_window;
     QScrollArea* m_scroll;
     QWidget* m_page;
