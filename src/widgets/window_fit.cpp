@@ -70,7 +70,7 @@ protected:
         switch (event->type()) {
             case QEvent::Show:
                 m_fit.FitShownWindow();
-                if (!m_fit.FrameTold()) {
+                if (m_fit.Framed() && !m_fit.FrameTold()) {
                     m_looks = 0;
                     m_look.start();
                 }
@@ -158,8 +158,12 @@ bool ScrolledWindow::FrameTold() const {
     return m_window.isVisible() && m_window.frameGeometry() != m_window.geometry();
 }
 
+bool ScrolledWindow::Framed() const {
+    return !(m_window.windowFlags() & Qt::FramelessWindowHint);
+}
+
 QMargins ScrolledWindow::Frame() const {
-    if (m_window.windowFlags() & Qt::FramelessWindowHint) {
+    if (!Framed()) {
         return {};
     }
     if (FrameTold()) {

@@ -64,7 +64,9 @@ public:
 private:
     friend class FrameWatcher;
 
-    // Whether the window system has told the frame of the shown window.
+    // Whether the window manager puts a frame round the window, and whether the window system
+    // has told that frame for the shown window.
+    bool Framed() const;
     bool FrameTold() const;
 
     QWidget& m_window;
