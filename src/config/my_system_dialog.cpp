@@ -23,6 +23,7 @@
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
+#include "widgets/field_enter.h"
 
 namespace {
 
@@ -52,6 +53,8 @@ MySystemDialog::MySystemDialog(const QString& caption, QWidget* parent, int firs
     setWindowTitle(caption);
     // No close box in the title bar: the sheet ends through EXIT or APPLY.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // Enter in a page's field neither discards (EXIT) nor sends (APPLY).
+    ui::SetFieldEnterAction(*this);
     m_tabs.setParent(&m_fit.Page());
     m_btnExit.setParent(&m_fit.Page());
     m_btnApply.setParent(&m_fit.Page());

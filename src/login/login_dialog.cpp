@@ -1,6 +1,5 @@
 #include "login/login_dialog.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -19,6 +18,7 @@
 #include "ui/message_sink.h"
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
+#include "widgets/field_enter.h"
 #include "widgets/skin_image.h"
 #include "widgets/window_shape.h"
 
@@ -279,10 +279,8 @@ void LoginDialog::CreateControls() {
     m_bitRateLabel = new QLabel("BitRate:", this);
     m_bitRateLabel->hide();
 
-    CatchEnterIn(this);
-    for (QWidget* child : findChildren<QWidget*>()) {
-        CatchEnterIn(child);
-    }
+    // Enter in any field connects.
+    ui::SetFieldEnterAction(*this, [this] { ui::PostMessage(Handle(), ui::WM_LOGINENTER, 0, 0); });
 
     // Tab goes through the fields top down, then to Connect and Cancel, then round the icons.
     QWidget* previous = nullptr;
@@ -304,10 +302,6 @@ QLineEdit* LoginDialog::FirstEmptyField() const {
         }
     }
     return Edit(IDC_EDIT_USERNAME);
-}
-
-void LoginDialog::CatchEnterIn(QWidget* widget) {
-    widget->installEventFilter(this);
 }
 
 QLineEdit* LoginDialog::Edit(int controlId) const {
@@ -401,17 +395,6 @@ void LoginDialog::paintEvent(QPaintEvent*) {
                              Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(m_strErrorCause));
         }
     }
-}
-
-bool LoginDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            ui::PostMessage(Handle(), ui::WM_LOGINENTER, 0, 0);
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void LoginDialog::mousePressEvent(QMouseEvent* event) {

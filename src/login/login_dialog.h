@@ -166,7 +166,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -184,7 +183,6 @@ private:
     void CreateControls();
     // Where typing starts: the first empty field from the top, else the user name.
     QLineEdit* FirstEmptyField() const;
-    void CatchEnterIn(QWidget* widget);
 
     LoginDialogHooks m_hooks;
     bool m_bInitialised = false;

@@ -26,6 +26,7 @@
 #include "ui/queued_call.h"
 #include "ui/string_ids.h"
 #include "ui/string_table.h"
+#include "widgets/field_enter.h"
 #include "widgets/window_fit.h"
 
 namespace {
@@ -141,7 +142,6 @@ CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {m_btnSearchAgain, m_btnApply, m_btnResetDefault, m_btnOK}) {
         buttons->addWidget(button);
-        button->setAutoDefault(false);
     }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(listGroup);
@@ -152,6 +152,8 @@ CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)
     connect(m_btnApply, &QPushButton::clicked, this, &CSearchDlg::OnApply);
     connect(m_btnResetDefault, &QPushButton::clicked, this, &CSearchDlg::OnResetDefault);
     connect(m_btnOK, &QPushButton::clicked, this, &CSearchDlg::OnOK);
+    // No button here is one to press unasked from a field: OK hands a device over.
+    ui::SetFieldEnterAction(*this);
     m_captionTimer.setInterval(kCaptionTimerMs);
     connect(&m_captionTimer, &QTimer::timeout, this, &CSearchDlg::OnTimer);
 }

@@ -15,6 +15,7 @@
 #include "ui/queued_call.h"
 #include "ui/string_table.h"
 #include "video/live_pipeline.h"
+#include "widgets/field_enter.h"
 
 namespace {
 
@@ -117,6 +118,8 @@ CTorvelDlg::CTorvelDlg(MainWindowServices services, QWidget* parent)
     m_noFrameTimer.setInterval(kNoFrameCheckMs);
     connect(&m_noFrameTimer, &QTimer::timeout, this, &CTorvelDlg::CheckForFrames);
     m_noFrameTimer.start();
+    // Enter never presses a button that has no focus.
+    ui::SetFieldEnterAction(*this);
     // Every button is a hidden child from the start, so that a layout call that comes before
     // the buttons are created can never show one as a window of its own.
     for (ui::CVtxButton* button : AllButtons()) {
@@ -608,6 +611,10 @@ QRect CTorvelDlg::StatusRect() const {
     return LayoutRect(CurrentLayout(), layout_word::kStatus);
 }
 
+void CTorvelDlg::RepaintStatusLine() {
+    m_fit.Page().update(StatusRect());
+}
+
 void CTorvelDlg::RestoreWindow(int first, int corner) {
     ShapeWindow(first, corner);
     CenterOnScreen();
@@ -741,6 +748,9 @@ void CTorvelDlg::PaintWindow(QPainter& painter) {
     }
 
     painter.setFont(CreateStatusFont());
+    // The texts stay inside the line, the only part a change of them repaints.
+    painter.save();
+    painter.setClipRect(status);
     const int baseline = status.top() + 2 + QFontMetrics(painter.font()).ascent();
     painter.setPen(Qt::black);
     painter.drawText(status.left() + 5, baseline, QString::fromStdString(m_strStatus));
@@ -764,6 +774,7 @@ void CTorvelDlg::PaintWindow(QPainter& painter) {
         const int users = m_services.pipeline.Parser().CurrentPacket().byBit6Value;
         painter.drawText(icon.right() + 1 + 4, baseline, QString::number(users));
     }
+    painter.restore();
 
     // The device address, as four numbers whatever the settings hold.
     int parts[4] = {0, 0, 0, 0};

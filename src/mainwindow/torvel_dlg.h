@@ -194,6 +194,9 @@ private:
     void ShowNewestFrame();
     QRect VideoRect() const;
     QRect StatusRect() const;
+    // Every change of what the status line shows goes to the screen through here: the line is
+    // drawn on the scrolled page, in its coordinates, never on the window behind it.
+    void RepaintStatusLine();
 
     // Commands.
     void OnLogin(int);

@@ -207,7 +207,7 @@ void CTorvelDlg::ShowDisconnecting() {
 void CTorvelDlg::ShowDisconnected() {
     m_strStatus2.clear();
     m_strIndicator.clear();
-    m_fit.Page().update(StatusRect());
+    RepaintStatusLine();
 }
 
 void CTorvelDlg::OnSnapshoot(int) {

@@ -41,20 +41,14 @@ void CTorvelDlg::OnFitScreen(int) {
 }
 
 void CTorvelDlg::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();
-            return;
-        case Qt::Key_Escape:
-            if (m_bFullScreen) {
-                LeaveFullScreen();
-            }
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    if (event->key() != Qt::Key_Escape) {
+        QDialog::keyPressEvent(event);
+        return;
     }
+    if (m_bFullScreen) {
+        LeaveFullScreen();
+    }
+    event->accept();
 }
 
 bool CTorvelDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -41,7 +41,7 @@ void CTorvelDlg::ShowStatus(const std::string& text) {
         return;
     }
     m_strStatus = text;
-    m_fit.Page().update(StatusRect().adjusted(0, 0, 1, 1));
+    RepaintStatusLine();
 }
 
 void CTorvelDlg::ShowNoticeText(const std::string& text) {
@@ -58,7 +58,7 @@ void CTorvelDlg::ShowNotice(const std::string& text) {
     }
     m_strStatus = text;
     m_notice.start();
-    update(StatusRect().adjusted(0, 0, 1, 1));
+    RepaintStatusLine();
 }
 
 void CTorvelDlg::EndNotice() {
@@ -94,14 +94,14 @@ void CTorvelDlg::ClearFrameTexts() {
     OnWindowThread([this] {
         m_strStatus2.clear();
         m_strIndicator.clear();
-        m_fit.Page().update(StatusRect());
+        RepaintStatusLine();
     });
 }
 
 void CTorvelDlg::ClearIndicatorText() {
     OnWindowThread([this] {
         m_strIndicator.clear();
-        m_fit.Page().update(StatusRect());
+        RepaintStatusLine();
     });
 }
 
@@ -155,7 +155,7 @@ void CTorvelDlg::ShowNewestFrame() {
     }
     m_wndVideo.SetFrame(frame);
     if (textsChanged && !m_bFullScreen) {
-        m_fit.Page().update(StatusRect());
+        RepaintStatusLine();
     }
 }
 
@@ -183,7 +183,7 @@ void CTorvelDlg::OnShowStatus(ui::WPARAM wParam, ui::LPARAM lParam) {
         case 8:
             if (!m_bFullScreen) {
                 g_lpApp->m_fStatus8 = 1;
-                m_fit.Page().update(StatusRect());
+                RepaintStatusLine();
             }
             break;
         default:

@@ -1,6 +1,7 @@
 #include "widgets/vtx_button.h"
 
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -10,6 +11,18 @@
 #include "widgets/skin_image.h"
 
 namespace ui {
+namespace {
+
+// The keys that press a focused button: Space, and Enter on either part of the keyboard.
+bool PressesButton(const QKeyEvent& event) {
+    if ((event.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        return false;
+    }
+    return event.key() == Qt::Key_Space || event.key() == Qt::Key_Return ||
+           event.key() == Qt::Key_Enter;
+}
+
+}  // namespace
 
 CVtxButton::CVtxButton(QWidget* parent) : QAbstractButton(parent) {
     // Hover is followed from plain mouse moves, not only while a mouse button is held.
@@ -227,6 +240,41 @@ void CVtxButton::mouseReleaseEvent(QMouseEvent* event) {
         OnLButtonUp();
     }
     QAbstractButton::mouseReleaseEvent(event);
+}
+
+// The key goes down and up as the mouse button would, and the click comes on its release. The
+// window never sees the key: Enter on a button is that button's, not the window's.
+void CVtxButton::keyPressEvent(QKeyEvent* event) {
+    if (!PressesButton(*event)) {
+        QAbstractButton::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!event->isAutoRepeat() && !isDown()) {
+        OnLButtonDown();
+        setDown(true);
+    }
+}
+
+void CVtxButton::keyReleaseEvent(QKeyEvent* event) {
+    if (!PressesButton(*event)) {
+        QAbstractButton::keyReleaseEvent(event);
+        return;
+    }
+    event->accept();
+    if (!event->isAutoRepeat() && isDown()) {
+        setDown(false);
+        OnLButtonUp();
+        click();
+    }
+}
+
+void CVtxButton::focusOutEvent(QFocusEvent* event) {
+    // A key held on the button when the focus moves on lets it go without a click.
+    if (isDown()) {
+        OnLButtonUp();
+    }
+    QAbstractButton::focusOutEvent(event);
 }
 
 void CVtxButton::OnMouseMove(QPoint point) {

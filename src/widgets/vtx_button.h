@@ -3,7 +3,8 @@
 // The skinned push button of every window: it draws itself from bitmap files, never in the
 // system look. It holds three bitmaps (flat, focus, selected), or an image list with a hover image
 // per entry, or one single image, and a style word that says how hover, clicks and the image
-// index change what it shows. Clicks reach the owner as the ordinary clicked() signal.
+// index change what it shows. Clicks reach the owner as the ordinary clicked() signal; Space or
+// Enter on the focused button press it as the left mouse button does.
 
 #include <QAbstractButton>
 #include <QImage>
@@ -75,6 +76,9 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void OnMouseMove(QPoint point);

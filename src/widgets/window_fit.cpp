@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <memory>
@@ -46,26 +47,63 @@ private:
     ScrolledWindow::Paint m_paint;
 };
 
-// Hands the window's Show to its ScrolledWindow.
-class ShowWatcher : public QObject {
+}  // namespace
+
+// Fits the window when it is shown, and again once the window manager has framed it. The frame
+// is told some time after the show, and the window hears of it by no event of its own (at most a
+// move, which may come before the frame is told), so the watcher looks for it a while.
+class FrameWatcher : public QObject {
 public:
-    ShowWatcher(QWidget& window, ScrolledWindow& fit) : QObject(&window), m_fit(fit) {
+    FrameWatcher(QWidget& window, ScrolledWindow& fit) : QObject(&window), m_fit(fit) {
         window.installEventFilter(this);
+        m_look.setInterval(kLookMs);
+        connect(&m_look, &QTimer::timeout, this, [this] {
+            FitToANewFrame();
+            if (m_fit.FrameTold() || ++m_looks >= kLooks) {
+                m_look.stop();
+            }
+        });
     }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Show) {
-            m_fit.FitShownWindow();
+        switch (event->type()) {
+            case QEvent::Show:
+                m_fit.FitShownWindow();
+                if (m_fit.Framed() && !m_fit.FrameTold()) {
+                    m_looks = 0;
+                    m_look.start();
+                }
+                break;
+            case QEvent::Move:
+            case QEvent::Resize:
+                FitToANewFrame();
+                break;
+            case QEvent::Hide:
+                m_look.stop();
+                break;
+            default:
+                break;
         }
         return false;
     }
 
 private:
-    ScrolledWindow& m_fit;
-};
+    // Window managers frame a window within a few hundred milliseconds; one that adds no frame
+    // leaves the estimate in force.
+    static constexpr int kLookMs = 100;
+    static constexpr int kLooks = 30;
 
-}  // namespace
+    void FitToANewFrame() {
+        if (m_fit.m_window.isVisible() && m_fit.Frame() != m_fit.m_fittedFrame) {
+            m_fit.FitShownWindow();
+        }
+    }
+
+    ScrolledWindow& m_fit;
+    QTimer m_look;
+    int m_looks = 0;
+};
 
 int FitColumns(QTreeWidget& list, std::span<const int> leastWidths, const QStringList& widest) {
     // The cells are measured in the font the list will draw with.
@@ -95,13 +133,49 @@ QRect AvailableArea(const QWidget& window) {
     return screen != nullptr ? screen->availableGeometry() : QRect();
 }
 
+QSize RoomInside(const QRect& area, const QMargins& frame) {
+    return area.marginsRemoved(frame).size().expandedTo(QSize(0, 0));
+}
+
+QPoint PlaceInside(const QRect& area, const QRect& frame) {
+    const int left = std::clamp(frame.left(), area.left(),
+                                std::max(area.left(), area.right() + 1 - frame.width()));
+    const int top = std::clamp(frame.top(), area.top(),
+                               std::max(area.top(), area.bottom() + 1 - frame.height()));
+    return QPoint(left, top);
+}
+
 ScrolledWindow::ScrolledWindow(QWidget& window, Paint paint)
     : m_window(window),
       m_scroll(new QScrollArea(&window)),
       m_page(new ScrollPage(window, std::move(paint))) {
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidget(m_page);
-    new ShowWatcher(window, *this);
+    new FrameWatcher(window, *this);
+}
+
+bool ScrolledWindow::FrameTold() const {
+    return m_window.isVisible() && m_window.frameGeometry() != m_window.geometry();
+}
+
+bool ScrolledWindow::Framed() const {
+    return !(m_window.windowFlags() & Qt::FramelessWindowHint);
+}
+
+QMargins ScrolledWindow::Frame() const {
+    if (!Framed()) {
+        return {};
+    }
+    if (FrameTold()) {
+        const QRect frame = m_window.frameGeometry();
+        const QRect inner = m_window.geometry();
+        return QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+                        frame.right() - inner.right(), frame.bottom() - inner.bottom());
+    }
+    // A title bar above and a border round the window are the most of any frame.
+    const int border = m_window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    return QMargins(border, m_window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border,
+                    border, border);
 }
 
 QSize ScrolledWindow::Room() const {
@@ -109,16 +183,7 @@ QSize ScrolledWindow::Room() const {
     if (area.isEmpty()) {
         return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     }
-    QSize frame(0, 0);
-    if (m_window.isVisible()) {
-        frame = m_window.frameGeometry().size() - m_window.size();
-    } else if (!(m_window.windowFlags() & Qt::FramelessWindowHint)) {
-        // Before it is shown the window manager has not told the frame: a title bar and a
-        // border round the window are the most of it.
-        const int border = 2 * m_window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-        frame = QSize(border, m_window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border);
-    }
-    return area.size() - frame;
+    return RoomInside(area, Frame());
 }
 
 int ScrolledWindow::PageWidthFor(int height) const {
@@ -131,20 +196,17 @@ int ScrolledWindow::PageWidthFor(int height) const {
 void ScrolledWindow::FitShownWindow() {
     SetSize(m_page->size());
     const QRect area = AvailableArea(m_window);
-    const QRect frame = m_window.frameGeometry();
     if (area.isEmpty()) {
         return;
     }
-    const int left = std::clamp(frame.left(), area.left(),
-                                std::max(area.left(), area.right() + 1 - frame.width()));
-    const int top = std::clamp(frame.top(), area.top(),
-                               std::max(area.top(), area.bottom() + 1 - frame.height()));
-    m_window.move(m_window.pos() + QPoint(left - frame.left(), top - frame.top()));
+    const QRect frame = m_window.geometry().marginsAdded(m_fittedFrame);
+    m_window.move(m_window.pos() + PlaceInside(area, frame) - frame.topLeft());
 }
 
 void ScrolledWindow::SetSize(const QSize& size) {
     m_page->setFixedSize(size);
     // A scroll bar takes its room from the window, not from the page.
+    m_fittedFrame = Frame();
     const QSize room = Room();
     const int bar = m_scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     bool across = size.height() > room.height();

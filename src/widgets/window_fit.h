@@ -4,6 +4,7 @@
 // cells, and windows inside the screen's free area (the screen without its panels), however
 // large the user's scale makes them.
 
+#include <QMargins>
 #include <QRect>
 #include <QStringList>
 #include <functional>
@@ -25,6 +26,12 @@ int FitColumns(QTreeWidget& list, std::span<const int> leastWidths, const QStrin
 // empty rectangle when there is no screen.
 QRect AvailableArea(const QWidget& window);
 
+// The largest window, without its frame, that the area holds with the frame round it.
+QSize RoomInside(const QRect& area, const QMargins& frame);
+// Where a window's frame goes to lie inside the area, moved the least distance: its top left
+// corner. A frame larger than the area keeps its top left corner inside it.
+QPoint PlaceInside(const QRect& area, const QRect& frame);
+
 // A window drawn at a fixed size with its children placed by hand, which a large scale can make
 // larger than its screen. Its children live on a page inside a scroll area that fills the
 // window; the window takes the page's size where the screen's free area holds it (nothing
@@ -45,14 +52,28 @@ public:
     QSize Room() const;
     // The widest page that shows whole beside the scroll bar a page `height` tall needs.
     int PageWidthFor(int height) const;
-    // Fits the window again once it is shown and its frame is known, and moves it the least
-    // distance that puts all of it, frame included, inside the free area.
+    // The frame the window manager puts round the window: what the window system reports once
+    // it has framed the shown window; until then, for a window that has a frame, an estimate of
+    // a title bar and a border.
+    QMargins Frame() const;
+    // Fits the window again to the frame it has now, and moves it the least distance that puts
+    // all of it, frame included, inside the free area. The window calls it when it is shown and
+    // whenever its frame turns out other than the one it was fitted to.
     void FitShownWindow();
 
 private:
+    friend class FrameWatcher;
+
+    // Whether the window manager puts a frame round the window, and whether the window system
+    // has told that frame for the shown window.
+    bool Framed() const;
+    bool FrameTold() const;
+
     QWidget& m_window;
     QScrollArea* m_scroll;
     QWidget* m_page;
+    // The frame the window's size was last fitted to.
+    QMargins m_fittedFrame;
 };
 
 }  // namespace ui

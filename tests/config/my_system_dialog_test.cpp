@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QTimer>
 #include <chrono>
 
@@ -104,6 +106,32 @@ TEST_F(SheetTest, ExitSendsNothingAndTheWindowCloseIsACancel) {
         QTimer::singleShot(0, &sheet, [&sheet] { sheet.close(); });
         EXPECT_EQ(sheet.DoModal(), MySystemDialog::kResultCancel);
     }
+    EXPECT_TRUE(SentSections().empty());
+}
+
+// Enter typed in a page's field neither discards the sheet (EXIT, which Qt would make the default
+// on its own) nor sends it; on a focused button it presses that one.
+TEST_F(SheetTest, EnterInAFieldLeavesTheSheetOpenAndOnExitEndsIt) {
+    FetchSections();
+    MySystemDialog sheet("System setting", nullptr, 0);
+    QTimer::singleShot(0, &sheet, [&sheet] {
+        ASSERT_TRUE(PumpUntil([&] { return sheet.isActiveWindow(); }));
+        auto* field = sheet.m_tabs.currentWidget()->findChild<QLineEdit*>();
+        ASSERT_NE(field, nullptr);
+        for (QWidget* focus :
+             {static_cast<QWidget*>(field), static_cast<QWidget*>(&sheet.m_btnExit)}) {
+            focus->setFocus(Qt::TabFocusReason);
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(focus, &press);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(focus, &release);
+            if (focus == field) {
+                EXPECT_TRUE(sheet.isVisible());
+            }
+        }
+    });
+    QTimer::singleShot(10'000, &sheet, [&sheet] { sheet.done(-100); });
+    EXPECT_EQ(sheet.DoModal(), MySystemDialog::kResultExit);
     EXPECT_TRUE(SentSections().empty());
 }
 

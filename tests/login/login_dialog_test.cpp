@@ -381,6 +381,55 @@ TEST_F(LoginDialogTest, EscapeAndCancelEndTheWindowWithTwo) {
     EXPECT_EQ(RunModal(other, [&other] { other.Button(IDC_BTN_CANCEL)->click(); }), 2);
 }
 
+TEST_F(LoginDialogTest, EnterOrSpaceOnAFocusedButtonPressesThatButtonAndEnterInAFieldConnects) {
+    constexpr int kStillOpen = 7;
+    const struct {
+        const char* name;
+        int focus;  // a field or a button
+        int key;
+        int result;
+        std::size_t logins;
+        int addressBooks;
+    } cases[] = {
+        {"Enter on Cancel", IDC_BTN_CANCEL, Qt::Key_Return, LoginDialog::kResultCancel, 0, 0},
+        {"keypad Enter on Cancel", IDC_BTN_CANCEL, Qt::Key_Enter, LoginDialog::kResultCancel, 0, 0},
+        {"Space on Cancel", IDC_BTN_CANCEL, Qt::Key_Space, LoginDialog::kResultCancel, 0, 0},
+        {"Enter on the address book", IDC_BTN_ADDRESS, Qt::Key_Return, kStillOpen, 0, 1},
+        {"Space on the address book", IDC_BTN_ADDRESS, Qt::Key_Space, kStillOpen, 0, 1},
+        {"Enter on Connect", IDC_BTN_CONNECT, Qt::Key_Return, LoginDialog::kResultOk, 1, 0},
+        {"Enter in the password", IDC_EDIT_PASSWORD, Qt::Key_Return, LoginDialog::kResultOk, 1, 0},
+        {"Space in the user name", IDC_EDIT_USERNAME, Qt::Key_Space, kStillOpen, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        int addressBooks = 0;
+        LoginDialog window(nullptr, {.addressBook = [&]() -> std::optional<AddressBookEntry> {
+                               ++addressBooks;
+                               return std::nullopt;
+                           }});
+        window.m_strUserName = "admin";
+        window.m_strPassword = "admin";
+        window.m_strHost = "127.0.0.1";
+        window.m_strPort = Port();
+        const std::size_t loginsBefore = device.Requests("/Login.cgi").size();
+        const int result = RunModal(window, [&] {
+            QWidget* target = window.Edit(c.focus) ? static_cast<QWidget*>(window.Edit(c.focus))
+                                                   : window.Button(c.focus);
+            ASSERT_TRUE(RunUntil([&] { return window.isActiveWindow(); }));
+            target->setFocus(Qt::TabFocusReason);
+            ASSERT_EQ(QApplication::focusWidget(), target);
+            Key(target, c.key, c.key == Qt::Key_Space ? QString(" ") : QString());
+            // A login ends the window later, from its thread's message.
+            if (c.logins == 0 && window.isVisible()) {
+                window.done(kStillOpen);
+            }
+        });
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(device.Requests("/Login.cgi").size() - loginsBefore, c.logins);
+        EXPECT_EQ(addressBooks, c.addressBooks);
+    }
+}
+
 TEST_F(LoginDialogTest, TheAnimationStepsThroughEighteenFramesAndWraps) {
     dialog.OnInitDialog();
     const QImage running = ui::LoadSkinImage("BMP\\LOGIN\\running.bmp");

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include "platform/thread.h"
 #include "protocol/command_sender.h"
 #include "protocol/session.h"
+#include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/udp_flooder.h"
 
@@ -461,6 +463,34 @@ TEST_F(SearchTest, OkHandsOverTheChosenRow) {
     EXPECT_EQ(dialog.Choice()->server, "127.0.0.1");
     EXPECT_EQ(dialog.Choice()->port, 8088);
     EXPECT_EQ(dialog.m_strResultMac, "00:12:ab:34:cd:56");
+}
+
+// Enter on a focused button is that button's press; Enter in a field presses nothing, where Qt
+// would press the button it made the default (here SEARCH AGAIN).
+TEST_F(SearchTest, EnterPressesTheFocusedButtonAndNothingFromAField) {
+    CSearchDlg dialog(nullptr, endpoints);
+    SearchAndChoose(dialog);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(test_support::PumpUntil([&] { return dialog.isActiveWindow(); }, 5'000));
+    const auto enter = [](QWidget* widget) {
+        widget->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), widget);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(widget, &release);
+    };
+    for (QWidget* field : {static_cast<QWidget*>(dialog.m_editServerIP),
+                           static_cast<QWidget*>(dialog.m_editWebPort)}) {
+        enter(field);
+        EXPECT_FALSE(dialog.Searching());
+        EXPECT_FALSE(dialog.DeviceChosen());
+        EXPECT_TRUE(dialog.isVisible());
+    }
+    enter(dialog.m_btnOK);
+    EXPECT_TRUE(dialog.DeviceChosen());
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 // Hosts that answer the search without end, under ever new addresses and with datagrams that

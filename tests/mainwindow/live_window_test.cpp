@@ -31,9 +31,11 @@
 #include "platform/thread.h"
 #include "protocol/command_sender.h"
 #include "protocol/login.h"
+#include "protocol/relogin_thread.h"
 #include "protocol/remote_key.h"
 #include "protocol/session.h"
 #include "recording/record_file.h"
+#include "status_line_on_screen.h"
 #include "test_support/answer_dialog.h"
 #include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
@@ -173,6 +175,19 @@ protected:
         QMouseEvent release(QEvent::MouseButtonRelease, point, window->mapToGlobal(point),
                             Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(window.get(), &release);
+    }
+
+    // True once the screen shows the window's status text, and `wanted` takes that text. What
+    // the window system holds of the window is read, not a fresh rendering of its state: a text
+    // that was set but never repainted does not count.
+    bool StatusLineShows(const std::function<bool(const std::string&)>& wanted) {
+        return PumpUntil([&] {
+            const std::string& text = Window().StatusText();
+            return wanted(text) && test_support::ShowsStatusText(Window(), text);
+        });
+    }
+    bool StatusLineShows(const std::string& text) {
+        return StatusLineShows([&text](const std::string& shown) { return shown == text; });
     }
 
     test_support::TempFolder program;
@@ -700,7 +715,7 @@ TEST_F(LiveWindowTest, SnapshotAndManualRecordingAreWrittenAndRecordingStopsAfte
     // The status line names the file for a few seconds, through the rate texts that come every
     // second, and then goes back to the rates.
     const std::string notice = "Snapshot " + Files(snapshots)[0].filename().string() + " saved";
-    ASSERT_TRUE(PumpUntil([&] { return Window().StatusText() == notice; }));
+    ASSERT_TRUE(StatusLineShows(notice));
     test_support::SaveScreenshot(Window(), "live-snapshot-notice");
     std::vector<std::string> shown{notice};
     ASSERT_TRUE(PumpUntil([&] {
@@ -907,6 +922,18 @@ TEST_F(LiveWindowTest, AStreamThatStallsSaysSoInsteadOfTheLastFrameRate) {
     const std::vector<std::string> seen = StatusTextsUntil(
         Window(), [](const std::string& text) { return text.rfind("No picture for ", 0) == 0; });
     EXPECT_TRUE(IsNoFrameText(seen.back(), 0)) << ::testing::PrintToString(seen);
+    EXPECT_TRUE(StatusLineShows([](const std::string& text) { return IsNoFrameText(text, 0); }));
+}
+
+TEST_F(LiveWindowTest, ARefusedStreamIsToldOnTheStatusLine) {
+    device.Update([](Settings& s) { s.stream.refuse_status = 503; });
+    ASSERT_TRUE(Open());
+    // The text up to the time of the next attempt, which the re-login thread chooses.
+    const std::string told = RefusedStreamText(503, 0);
+    const std::string prefix = told.substr(0, told.find(". "));
+    EXPECT_TRUE(StatusLineShows([&prefix](const std::string& text) {
+        return text.rfind(prefix, 0) == 0;
+    })) << Window().StatusText();
 }
 
 // Frames over the socket buffer were skipped with a trace line while the status line said "Start
@@ -919,11 +946,10 @@ TEST_F(LiveWindowTest, FramesLargerThanTheProgramShowsAreToldToTheUser) {
         s.stream.damage_length = kLength;
     });
     ASSERT_TRUE(Open());
-    const std::vector<std::string> seen = StatusTextsUntil(
-        Window(), [](const std::string& text) { return text.rfind("No picture for ", 0) == 0; });
-    const auto told = std::find(seen.begin(), seen.end(), OversizeFrameText(kLength));
-    EXPECT_NE(told, seen.end()) << ::testing::PrintToString(seen);
-    EXPECT_TRUE(IsNoFrameText(seen.back(), kLength)) << ::testing::PrintToString(seen);
+    EXPECT_TRUE(StatusLineShows(OversizeFrameText(kLength))) << Window().StatusText();
+    EXPECT_TRUE(StatusLineShows([](const std::string& text) {
+        return IsNoFrameText(text, kLength);
+    })) << Window().StatusText();
     EXPECT_EQ(g_lpApp->m_dwFramesShown, 0u);
 }
 

@@ -10,13 +10,17 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <filesystem>
+#include <functional>
 
 #include "config/my_system_dialog.h"
 #include "kernel/kernel_object.h"
 #include "mainwindow/torvel_dlg.h"
 #include "platform/paths.h"
 #include "recording/recorder_set.h"
+#include "status_line_on_screen.h"
 #include "test_support/pump.h"
+#include "ui/message_ids.h"
+#include "ui/window_message.h"
 #include "video/live_pipeline.h"
 
 namespace {
@@ -93,6 +97,37 @@ TEST_F(SmallScreenTest, MainWindowWithItsKeyPanelFitsAndScrollsToEveryKey) {
     scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
     scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum());
     Save(dlg, "small-screen-main-window-panel");
+}
+
+TEST_F(SmallScreenTest, EveryStatusTextReachesTheScreenOnAScrolledPage) {
+    LivePipeline pipeline;
+    recording::RecorderSet recorders;
+    CTorvelDlg dlg({pipeline, recorders, {}, {}});
+    dlg.CreateSkinControls();
+    dlg.show();
+    // The line stays in sight, but no longer where the page puts it in the window.
+    auto* scroll = dlg.findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    ASSERT_GT(scroll->verticalScrollBar()->maximum(), 20);
+    scroll->verticalScrollBar()->setValue(20);
+    // A notice holds the texts that come after it, so it comes last.
+    const struct {
+        const char* route;
+        std::function<void()> show;
+        std::string text;
+    } cases[] = {
+        {"a re-login code", [&] { ui::PostMessage(dlg.Handle(), ui::WM_SHOWSTATUS, 0, 1); },
+         "Start login"},
+        {"a status text", [&] { dlg.ShowStatusText("No picture for 7 s"); }, "No picture for 7 s"},
+        {"a notice", [&] { dlg.ShowNoticeText("Snapshot 20261211093000.jpg saved"); },
+         "Snapshot 20261211093000.jpg saved"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.route);
+        c.show();
+        EXPECT_TRUE(test_support::PumpUntil(
+            [&] { return test_support::ShowsStatusText(dlg, c.text); }, 5'000));
+    }
 }
 
 TEST_F(SmallScreenTest, SheetTabsScrollAndTheSheetScrollsToItsButtons) {

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <filesystem>
 
@@ -151,6 +152,41 @@ TEST_F(VtxButtonTest, ClickReachesTheOwner) {
     QObject::connect(&m_button, &QAbstractButton::clicked, [&clicks] { ++clicks; });
     Click();
     EXPECT_EQ(clicks, 1);
+}
+
+// Space and Enter on the focused button press it as the mouse does: held while the key is down,
+// one click on its release, the window behind never hearing of it. Other keys, and Enter with a
+// modifier, are not the button's.
+TEST_F(VtxButtonTest, SpaceOrEnterPressesTheButtonAsTheMouseDoes) {
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        bool presses;
+    } cases[] = {
+        {Qt::Key_Space, Qt::NoModifier, true},     {Qt::Key_Return, Qt::NoModifier, true},
+        {Qt::Key_Enter, Qt::KeypadModifier, true}, {Qt::Key_Return, Qt::ControlModifier, false},
+        {Qt::Key_A, Qt::NoModifier, false},        {Qt::Key_Escape, Qt::NoModifier, false},
+    };
+    LoadThree(ui::kVtxPush);
+    int clicks = 0;
+    QObject::connect(&m_button, &QAbstractButton::clicked, [&clicks] { ++clicks; });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        clicks = 0;
+        QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers);
+        QCoreApplication::sendEvent(&m_button, &press);
+        EXPECT_EQ(press.isAccepted(), c.presses);
+        EXPECT_EQ(m_button.IsHeldDown(), c.presses);
+        EXPECT_EQ(Shown(), Loaded(c.presses ? Face::Selected : Face::Flat));
+        // The key repeats while held: still one press.
+        QKeyEvent repeat(QEvent::KeyPress, c.key, c.modifiers, QString(), true);
+        QCoreApplication::sendEvent(&m_button, &repeat);
+        QKeyEvent release(QEvent::KeyRelease, c.key, c.modifiers);
+        QCoreApplication::sendEvent(&m_button, &release);
+        EXPECT_EQ(clicks, c.presses ? 1 : 0);
+        EXPECT_FALSE(m_button.IsHeldDown());
+        EXPECT_EQ(Shown(), Loaded(Face::Flat));
+    }
 }
 
 TEST_F(VtxButtonTest, ClickSteppedListAdvancesAndWraps) {
