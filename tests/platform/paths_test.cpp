@@ -36,6 +36,15 @@ TEST(Paths, FolderTextsEndInOneSeparator) {
     EXPECT_EQ(WithTrailingSeparator(""), "");
 }
 
+TEST(Paths, TheFolderOfAFile) {
+    EXPECT_EQ(FolderOf("/home/u/fw/KERNEL.BIN"), "/home/u/fw");
+    EXPECT_EQ(FolderOf("/KERNEL.BIN"), "/");
+    EXPECT_EQ(FolderOf("rec/a.qrn"), "rec");
+    EXPECT_EQ(FolderOf("KERNEL.BIN"), ".");
+    // A backslash is part of a name here, not a separator.
+    EXPECT_EQ(FolderOf("/home/u/odd\\name.ini"), "/home/u");
+}
+
 TEST(Paths, DesignPathsResolveWithBackslashesAndAnyCase) {
     test_support::TempFolder base;
     std::filesystem::create_directories(base.Path() / "BMP" / "LOGIN");
