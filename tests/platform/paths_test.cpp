@@ -37,12 +37,20 @@ TEST(Paths, FolderTextsEndInOneSeparator) {
 }
 
 TEST(Paths, TheFolderOfAFile) {
-    EXPECT_EQ(FolderOf("/home/u/fw/KERNEL.BIN"), "/home/u/fw");
-    EXPECT_EQ(FolderOf("/KERNEL.BIN"), "/");
-    EXPECT_EQ(FolderOf("rec/a.qrn"), "rec");
-    EXPECT_EQ(FolderOf("KERNEL.BIN"), ".");
-    // A backslash is part of a name here, not a separator.
-    EXPECT_EQ(FolderOf("/home/u/odd\\name.ini"), "/home/u");
+    const struct {
+        const char* file;
+        const char* folder;
+    } cases[] = {
+        {"/home/u/fw/KERNEL.BIN", "/home/u/fw"},
+        {"/KERNEL.BIN", "/"},
+        {"rec/a.qrn", "rec"},
+        {"KERNEL.BIN", "."},
+        // A backslash is part of a name here, not a separator.
+        {"/home/u/odd\\name.ini", "/home/u"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FolderOf(c.file), c.folder) << c.file;
+    }
 }
 
 TEST(Paths, DesignPathsResolveWithBackslashesAndAnyCase) {

@@ -7,10 +7,12 @@
 #include <QImage>
 #include <fstream>
 
+#include "platform/paths.h"
 #include "play_schedule.h"
 #include "player_window.h"
 #include "recording/record_file.h"
 #include "test_support/answer_dialog.h"
+#include "test_support/env_override.h"
 #include "test_support/long_recording.h"
 #include "test_support/pump.h"
 #include "test_support/screenshot.h"
@@ -32,6 +34,9 @@ Bytes Jpeg(int width, int height, QColor colour) {
 
 class VideoPlayer : public ::testing::Test {
 protected:
+    // The file dialog reads the settings beside the program and may make the record folder.
+    VideoPlayer() { platform::SetProgramFolder(folder.Path()); }
+
     // A recording of the frames; the stamps, when given, are the frames' time stamps.
     std::filesystem::path Record(const std::vector<Bytes>& frames,
                                  const std::vector<std::uint32_t>& stamps = {}) {
@@ -56,6 +61,8 @@ protected:
     }
 
     test_support::TempFolder folder;
+    test_support::EnvOverride homeVar{"HOME", folder.Path().string()};
+    test_support::EnvOverride configVar{"XDG_CONFIG_HOME", std::nullopt};
     PlayerWindow window;
 };
 

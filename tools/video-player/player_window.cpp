@@ -2,17 +2,23 @@
 
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "kernel/settings_ini.h"
 #include "play_schedule.h"
 #include "ui/queued_call.h"
 
 namespace {
+
+// The file dialog's detail columns: name, size, type, date.
+constexpr int kDateColumn = 3;
 
 QString ClockText(std::uint64_t ms) {
     const std::uint64_t seconds = ms / 1000;
@@ -153,13 +159,22 @@ void PlayerWindow::Opened(const std::filesystem::path& path, ReadResult& result)
 }
 
 void PlayerWindow::OpenWithDialog() {
-    const QString folder =
-        m_Path.empty() ? QString() : QString::fromStdString(m_Path.parent_path().string());
-    QFileDialog dialog(this, tr("Open a recording"), folder,
+    // The folder of the file played last, or else the one the client records into.
+    std::string folder = m_Path.empty() ? std::string() : m_Path.parent_path().string();
+    if (folder.empty()) {
+        CSettingINI settings;
+        settings.Load();
+        folder = settings.m_strRecordPath.Get();
+    }
+    QFileDialog dialog(this, tr("Open a recording"), QString::fromStdString(folder),
                        tr("Recordings (*%1);;All files (*)").arg(recording::kRecordFileExtension));
     dialog.setFileMode(QFileDialog::ExistingFile);
     // The same dialog on every desktop, and one the tests can answer.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The record files' names differ in their dates and times: those are read whole.
+    if (auto* details = dialog.findChild<QTreeView*>()) {
+        details->header()->setSectionResizeMode(kDateColumn, QHeaderView::ResizeToContents);
+    }
     // Inside the screen, however large the scale makes the dialog's own choice of size.
     if (const QScreen* shown = screen()) {
         dialog.resize(dialog.sizeHint().boundedTo(shown->availableGeometry().size() * 9 / 10));
