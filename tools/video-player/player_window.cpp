@@ -171,7 +171,7 @@ void PlayerWindow::OpenWithDialog() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     // The same dialog on every desktop, and one the tests can answer.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    // The record files' names differ in their dates and times: those are read whole.
+    // The date column as wide as its dates: the recordings of a folder differ in little else.
     if (auto* details = dialog.findChild<QTreeView*>()) {
         details->header()->setSectionResizeMode(kDateColumn, QHeaderView::ResizeToContents);
     }
