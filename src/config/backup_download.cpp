@@ -10,6 +10,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/byte_order.h"
+#include "platform/paths.h"
 #include "platform/unique_file.h"
 #include "protocol/cgi_request.h"
 
@@ -22,11 +23,6 @@ constexpr std::size_t kSlaveBit = 1;
 constexpr std::size_t kFirstExternalBit = 4;
 
 constexpr const char* kPartSuffix = ".part";
-
-std::filesystem::path FolderOf(const std::filesystem::path& file) {
-    const std::filesystem::path folder = file.parent_path();
-    return folder.empty() ? std::filesystem::path(".") : folder;
-}
 
 bool BitSet(const DiskMap& map, std::size_t bit) {
     return (map[bit / 8] >> (bit % 8)) & 1;
@@ -147,7 +143,7 @@ bool BackupFile::Open() {
     Discard();
     m_written = 0;
     if (m_folder < 0) {
-        m_folder = ::open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        m_folder = ::open(platform::FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     }
     if (m_folder < 0) {
         return false;
@@ -212,7 +208,8 @@ BackupTarget CheckBackupTarget(const std::filesystem::path& target) {
     if (std::filesystem::exists(status) && status.type() != std::filesystem::file_type::regular) {
         return BackupTarget::NotRegularFile;
     }
-    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder =
+        ::open(platform::FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) {
         return BackupTarget::Unusable;
     }

@@ -47,11 +47,6 @@ std::uint32_t UploadPercent(std::uint64_t sent, std::uint64_t size) {
     return size == 0 ? 0 : static_cast<std::uint32_t>(sent * 100 / size);
 }
 
-std::string FolderOfPath(const std::string& path) {
-    const std::size_t last = path.find_last_of("\\/");
-    return last == std::string::npos ? path : path.substr(0, last + 1);
-}
-
 UploadResult SendFirmwareChunks(std::span<const std::uint8_t> image, const std::string& typeText,
                                 const std::function<void(std::uint32_t percent)>& progress) {
     const auto size = static_cast<std::uint32_t>(image.size());

@@ -40,10 +40,6 @@ std::string FirmwareChunkUrl(std::uint32_t index, std::uint32_t count, std::uint
 // Whole percent of `sent` of `size` bytes, rounded down.
 std::uint32_t UploadPercent(std::uint64_t sent, std::uint64_t size);
 
-// The folder part of a file path, up to and including its last separator ('\' or '/'); the whole
-// path when it has none.
-std::string FolderOfPath(const std::string& path);
-
 enum class UploadResult { Sent, Failed, Stopped };
 
 // Sends every piece in order; `progress` hears the percentage after each. A failed piece before

@@ -8,6 +8,7 @@
 #include "config/data_exchange.h"
 #include "config/tool_box_page.h"
 #include "kernel/kernel_object.h"
+#include "platform/paths.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
 #include "protocol/blocking_socket.h"
@@ -158,7 +159,7 @@ void CUpgradeFirmwareDlg::OnFindButton() {
     }
     m_strFirmwareFile = *chosen;
     // Setting.ini keeps the folder once an upload has started.
-    folder = FolderOfPath(*chosen);
+    folder = platform::WithTrailingSeparator(platform::FolderOf(*chosen).string());
     UpdateData(false);
 }
 

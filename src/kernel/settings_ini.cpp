@@ -69,14 +69,15 @@ std::string CSettingINI::SettingsFile() const {
 
 std::uint32_t CSettingINI::Load() {
     m_strProgramPath = platform::WithTrailingSeparator(platform::ProgramFolder().string());
-    const std::string file = SettingsFile();
-    const std::string& section = Key(SettingKey::Quarnel);
+    // One read of the file for every key.
+    const platform::ProfileSection values(
+        SettingsFile(), Key(SettingKey::Quarnel),
+        std::vector<std::string>(m_strKeyName.begin() + 1, m_strKeyName.end()));
     const auto readInt = [&](const std::string& key, std::int64_t fallback) {
-        return static_cast<std::uint32_t>(
-            platform::ReadProfileInt(file, section, key, static_cast<std::int32_t>(fallback)));
+        return static_cast<std::uint32_t>(values.Int(key, static_cast<std::int32_t>(fallback)));
     };
     const auto readText = [&](const std::string& key, const std::string& fallback) {
-        return platform::ReadProfileString(file, section, key, fallback);
+        return values.String(key, fallback);
     };
 
     m_nBrightness = readInt(Key(SettingKey::Brightness), m_nBrightness);

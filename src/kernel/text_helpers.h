@@ -1,7 +1,8 @@
 #pragma once
 
 // Text helpers shared by the live pipeline, the recorders and the LAN search: two-digit fields of
-// file names, a delimited number list to bytes (a dotted address), hex pairs to bytes (a MAC).
+// file names, a delimited number list to bytes (a dotted address), hex pairs to bytes (a MAC); and
+// the one rule for texts from outside in a line of text (trace.log).
 
 #include <cstddef>
 #include <cstdint>
@@ -22,3 +23,9 @@ std::uint32_t ParseNumberList(std::string_view text, std::uint8_t* out, std::siz
 // upper-cased, its code minus 55), stopping when the output is full. Returns 1.
 std::uint32_t ParseHexList(std::string_view text, std::uint8_t* out, std::size_t outSize,
                            char separator);
+
+// `text` as one printable line: every character of it that is UTF-8 and not a control character
+// stays; a control character (a line break, a tab, C1) and every byte that begins no whole UTF-8
+// character become "?". Typed names in any script keep their letters, and no device's bytes can
+// break a line or make it something other than text.
+std::string PrintableText(std::string_view text);

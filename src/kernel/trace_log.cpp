@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "kernel/text_helpers.h"
 #include "platform/atomic_file.h"
 #include "platform/text.h"
 
@@ -117,10 +118,7 @@ TraceLogState& State() {
 
 // One write is one line: a line break inside the text would count as lines of its own.
 std::string OneLine(const char* text) {
-    std::string line(text, ::strnlen(text, kMaxLineLength));
-    std::replace_if(
-        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    return line;
+    return PrintableText(std::string_view(text, ::strnlen(text, kMaxLineLength)));
 }
 
 }  // namespace

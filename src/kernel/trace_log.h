@@ -12,8 +12,9 @@
 // Sets the number of lines kept and the folder of trace.log (`folder` ends in a separator).
 // Until it is called, 30 lines are kept and writes go nowhere.
 void TraceLogInit(int maxLines, const std::string& folder);
-// Appends one line, cut to 512 characters, with line breaks in it made blanks; when the file
-// already holds the maximum, the oldest lines drop first.
+// Appends one line, cut to 512 bytes and made printable (PrintableText: a line break or another
+// control character in it becomes "?"); when the file already holds the maximum, the oldest lines
+// drop first. Callers hand texts from devices and users as they are.
 void TraceLogWrite(const char* line);
 // Waits until every line written so far is in the file.
 void TraceLogFlush();

@@ -73,17 +73,6 @@ DialogLoginFailure CommandFailure(const VortaStatus& status) {
     return {kLoginFailed};
 }
 
-// A typed text in a trace line: control characters would break the line up.
-std::string Printable(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            c = '?';
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 const char* LoginFailureText(LoginFailure code) {
@@ -117,8 +106,8 @@ LoginCause LoginCauseOf(ui::WPARAM wParam) {
 }
 
 std::string LoginFailureTraceLine(const LoginTexts& texts, const DialogLoginFailure& failure) {
-    std::string line = "Login to " + Printable(texts.host) + ":" + Printable(texts.port) + " as " +
-                       Printable(texts.user) + " failed: " + LoginFailureText(failure.code);
+    std::string line = "Login to " + texts.host + ":" + texts.port + " as " + texts.user +
+                       " failed: " + LoginFailureText(failure.code);
     if (failure.cause != LoginCause::None) {
         line += std::string(" (") + LoginCauseText(failure.cause);
         if (failure.httpStatus != 0) {

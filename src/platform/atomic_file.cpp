@@ -12,13 +12,10 @@
 #include <charconv>
 #include <string>
 
+#include "platform/paths.h"
+
 namespace platform {
 namespace {
-
-std::filesystem::path FolderOf(const std::filesystem::path& file) {
-    const std::filesystem::path folder = file.parent_path();
-    return folder.empty() ? std::filesystem::path(".") : folder;
-}
 
 // Unique within the folder across processes (pid) and threads (counter), so two writers never
 // share a temporary file.

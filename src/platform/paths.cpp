@@ -73,6 +73,11 @@ std::optional<std::filesystem::path> DesktopFolder() {
     return std::filesystem::path(home) / "Desktop";
 }
 
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+    const std::filesystem::path folder = file.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
 std::string WithTrailingSeparator(std::string_view folder) {
     std::string text(folder);
     if (text.empty()) {

@@ -22,6 +22,9 @@ std::optional<std::filesystem::path> DesktopFolder();
 // (an empty text stays empty).
 std::string WithTrailingSeparator(std::string_view folder);
 
+// The folder that holds `file`: its parent, or the current folder (".") for a bare name.
+std::filesystem::path FolderOf(const std::filesystem::path& file);
+
 // A relative path written with backslashes ("BMP\LOGIN\x.bmp") as a native path.
 std::filesystem::path FromBackslashPath(std::string_view path);
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
-#include <sstream>
 
 #include "platform/atomic_file.h"
 #include "platform/text.h"
@@ -114,27 +113,66 @@ Location Locate(const std::vector<std::string>& lines, std::string_view section,
 
 }  // namespace
 
-std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
-                              std::string_view key, std::string_view fallback) {
-    const auto lines = SplitLines(ReadWholeFile(file).bytes);
-    const Location where = Locate(lines, section, key);
-    std::string_view value = fallback;
-    if (where.keyLine) {
-        const std::string_view found = Unquoted(KeyOf(lines[*where.keyLine])->value);
-        if (!found.empty()) {
-            value = found;
+ProfileSection::ProfileSection(const std::filesystem::path& file, std::string_view section,
+                               const std::vector<std::string>& keys) {
+    for (const std::string& key : keys) {
+        m_values.push_back({key, {}, false});
+    }
+    const std::string bytes = ReadWholeFile(file).bytes;
+    std::string_view rest = bytes;
+    bool inside = false;
+    std::size_t missing = m_values.size();
+    while (!rest.empty() && missing > 0) {
+        const TextLine line = FirstLine(rest);
+        rest.remove_prefix(line.consumed);
+        if (const auto name = SectionOf(line.text)) {
+            if (inside) {
+                break;
+            }
+            inside = SameName(*name, section);
+            continue;
+        }
+        const auto kv = inside ? KeyOf(line.text) : std::nullopt;
+        if (!kv) {
+            continue;
+        }
+        for (Value& v : m_values) {
+            if (!v.found && SameName(v.key, kv->key)) {
+                v.text = std::string(Unquoted(kv->value).substr(0, kProfileValueMax));
+                v.found = true;
+                --missing;
+            }
         }
     }
-    return std::string(value.substr(0, kProfileValueMax));
+}
+
+const ProfileSection::Value* ProfileSection::Find(std::string_view key) const {
+    for (const Value& v : m_values) {
+        if (v.found && SameName(v.key, key)) {
+            return &v;
+        }
+    }
+    return nullptr;
+}
+
+std::string ProfileSection::String(std::string_view key, std::string_view fallback) const {
+    const Value* v = Find(key);
+    return v && !v->text.empty() ? v->text : std::string(fallback.substr(0, kProfileValueMax));
+}
+
+std::int32_t ProfileSection::Int(std::string_view key, std::int32_t fallback) const {
+    const Value* v = Find(key);
+    return v && !v->text.empty() ? static_cast<std::int32_t>(AtoiModulo32(v->text)) : fallback;
+}
+
+std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
+                              std::string_view key, std::string_view fallback) {
+    return ProfileSection(file, section, {std::string(key)}).String(key, fallback);
 }
 
 std::int32_t ReadProfileInt(const std::filesystem::path& file, std::string_view section,
                             std::string_view key, std::int32_t fallback) {
-    const std::string text = ReadProfileString(file, section, key, "");
-    if (text.empty()) {
-        return fallback;
-    }
-    return static_cast<std::int32_t>(AtoiModulo32(text));
+    return ProfileSection(file, section, {std::string(key)}).Int(key, fallback);
 }
 
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,

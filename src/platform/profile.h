@@ -13,15 +13,37 @@ namespace platform {
 
 inline constexpr std::size_t kProfileValueMax = 255;
 
-// The value of `key`, or `fallback` when the file, section or key is missing or the value is
-// empty. One pair of matching quotes (" or ') around the value is dropped. Cut to
-// kProfileValueMax characters.
+// The values of some keys of one section, from one read of the file: a load that wants thirty
+// keys reads and splits the file once, not once a key. The first section of that name counts,
+// and in it the first line of each key.
+class ProfileSection {
+public:
+    ProfileSection(const std::filesystem::path& file, std::string_view section,
+                   const std::vector<std::string>& keys);
+
+    // The value of `key`, or `fallback` when the file, section or key is missing (or was not
+    // among the keys asked for) or the value is empty. One pair of matching quotes (" or ')
+    // around the value is dropped. Cut to kProfileValueMax characters.
+    std::string String(std::string_view key, std::string_view fallback) const;
+    // Like String, then parsed as the classic reader does: leading blanks, an optional sign,
+    // decimal digits up to the first other character, wrapping modulo 2^32. A value without
+    // digits reads as 0; a missing key or empty value gives `fallback`.
+    std::int32_t Int(std::string_view key, std::int32_t fallback) const;
+
+private:
+    struct Value {
+        std::string key;
+        std::string text;
+        bool found = false;
+    };
+    const Value* Find(std::string_view key) const;
+
+    std::vector<Value> m_values;
+};
+
+// One key of one section, as ProfileSection reads it.
 std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
                               std::string_view key, std::string_view fallback);
-
-// Like ReadProfileString, then parsed as the classic reader does: leading blanks, an optional
-// sign, decimal digits up to the first other character, wrapping modulo 2^32. A value without
-// digits reads as 0; a missing key or empty value gives `fallback`.
 std::int32_t ReadProfileInt(const std::filesystem::path& file, std::string_view section,
                             std::string_view key, std::int32_t fallback);
 

@@ -1,6 +1,11 @@
 #include "recording/record_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace recording {
@@ -148,26 +153,94 @@ bool RecordFileWriter::WriteFrame(PreAlarmFrameInfo info, const std::uint8_t* fr
 
 // --- Reader ---
 
+namespace {
+
+// Enough for a few thousand small records, and far less than any frame the devices send.
+constexpr std::size_t kReadWindow = 64 * 1024;
+
+std::uint64_t EndOf(const RecordedFrame& f) {
+    return std::uint64_t{f.dwOffset} + RecordFrameRecord::kSize + f.record.dwLength;
+}
+
+// Only a regular file is read: a FIFO or a device at the name would never end, or never answer.
+int OpenRegularFile(const std::filesystem::path& path, std::uint64_t& size) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        size = static_cast<std::uint64_t>(st.st_size);
+        return fd;
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return -1;
+}
+
+}  // namespace
+
+RecordFileReader::~RecordFileReader() {
+    Close();
+}
+
+void RecordFileReader::Close() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    m_Window.clear();
+    m_qwWindowStart = 0;
+}
+
 bool RecordFileReader::Fail(std::string text) {
     m_strError = std::move(text);
     return false;
 }
 
-bool RecordFileReader::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
-    m_File.clear();
-    m_File.seekg(static_cast<std::streamoff>(offset));
-    m_File.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(size));
-    return static_cast<std::size_t>(m_File.gcount()) == size;
+bool RecordFileReader::ReadDirect(std::uint64_t offset, std::uint8_t* out, std::size_t size) const {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(m_fd, out + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
-bool RecordFileReader::Open(const std::filesystem::path& path) {
+bool RecordFileReader::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+    if (size > kReadWindow) {
+        return ReadDirect(offset, out, size);
+    }
+    if (offset < m_qwWindowStart || offset + size > m_qwWindowStart + m_Window.size()) {
+        const auto have = static_cast<std::size_t>(
+            std::min<std::uint64_t>(kReadWindow, m_qwFileSize - std::min(offset, m_qwFileSize)));
+        m_Window.resize(have);
+        m_qwWindowStart = offset;
+        if (!ReadDirect(offset, m_Window.data(), have)) {
+            m_Window.clear();
+            return false;
+        }
+        if (size > have) {
+            return false;
+        }
+    }
+    std::copy_n(m_Window.begin() + static_cast<std::ptrdiff_t>(offset - m_qwWindowStart), size,
+                out);
+    return true;
+}
+
+bool RecordFileReader::Open(const std::filesystem::path& path, std::stop_token stop) {
+    Close();
     m_Frames.clear();
     m_fIndexed = false;
     m_nSkipped = 0;
-    m_File = std::ifstream(path, std::ios::binary);
-    std::error_code ec;
-    m_qwFileSize = std::filesystem::file_size(path, ec);
-    if (!m_File || ec) {
+    m_Stop = std::move(stop);
+    m_fd = OpenRegularFile(path, m_qwFileSize);
+    if (m_fd < 0) {
         return Fail("cannot open " + path.string());
     }
     std::array<std::uint8_t, RecordFileHeader::kSize + 2> head{};
@@ -207,36 +280,44 @@ bool RecordFileReader::Open(const std::filesystem::path& path) {
     // damaged index misses records that are whole), and every record that either way proves
     // whole is played. Where the two disagree the index wins: the walk stops at the first
     // damaged record, and a record it took there may hold a piece of the next.
-    m_Frames = Merge(std::move(indexed), Walk(credible ? indexStart : m_qwFileSize));
+    const std::vector<RecordedFrame> walked = Walk(credible ? indexStart : m_qwFileSize);
+    if (m_Stop.stop_requested()) {
+        m_Frames.clear();
+        return Fail("reading " + path.string() + " was stopped");
+    }
+    m_Frames = Merge(indexed, walked);
     // A lost frame is one the index, or for a file without one the header, counted.
     const std::uint64_t expected = credible ? count : m_Header.dwFrameCount;
     m_nSkipped = expected > m_Frames.size() ? expected - m_Frames.size() : 0;
     return true;
 }
 
-std::vector<RecordedFrame> RecordFileReader::Merge(std::vector<RecordedFrame> indexed,
+// Both lists are in file order and neither overlaps itself: an indexed record is taken only
+// after the end of the one before it, and the walk goes from one record's end to the next. So
+// the first indexed frame that ends after a walked one begins is the only one that can overlap
+// it, and one pass over both lists decides every frame.
+std::vector<RecordedFrame> RecordFileReader::Merge(const std::vector<RecordedFrame>& indexed,
                                                    const std::vector<RecordedFrame>& walked) {
-    const auto end = [](const RecordedFrame& f) {
-        return std::uint64_t{f.dwOffset} + RecordFrameRecord::kSize + f.record.dwLength;
-    };
+    std::vector<RecordedFrame> merged;
+    merged.reserve(indexed.size() + walked.size());
+    auto known = indexed.begin();
     for (const RecordedFrame& frame : walked) {
-        const bool overlaps = std::any_of(indexed.begin(), indexed.end(), [&](const auto& known) {
-            return frame.dwOffset < end(known) && known.dwOffset < end(frame);
-        });
-        if (!overlaps) {
-            indexed.push_back(frame);
+        for (; known != indexed.end() && EndOf(*known) <= frame.dwOffset; ++known) {
+            merged.push_back(*known);
+        }
+        if (known == indexed.end() || known->dwOffset >= EndOf(frame)) {
+            merged.push_back(frame);
         }
     }
-    std::sort(indexed.begin(), indexed.end(),
-              [](const auto& a, const auto& b) { return a.dwOffset < b.dwOffset; });
-    return indexed;
+    merged.insert(merged.end(), known, indexed.end());
+    return merged;
 }
 
 std::vector<RecordedFrame> RecordFileReader::Walk(std::uint64_t end) {
     std::vector<RecordedFrame> frames;
     std::uint64_t offset = kFirstFrameOffset;
     std::array<std::uint8_t, RecordFrameRecord::kSize> prefix{};
-    while (offset + RecordFrameRecord::kSize <= end &&
+    while (offset + RecordFrameRecord::kSize <= end && !m_Stop.stop_requested() &&
            ReadAt(offset, prefix.data(), prefix.size())) {
         const RecordFrameRecord record = RecordFrameRecord::Decode(prefix.data());
         const std::uint64_t next = offset + RecordFrameRecord::kSize + record.dwLength;
@@ -257,11 +338,9 @@ std::vector<RecordedFrame> RecordFileReader::FromIndex(std::uint64_t indexStart,
     }
     std::vector<RecordedFrame> frames;
     std::array<std::uint8_t, RecordFrameRecord::kSize> prefix{};
-    for (std::size_t k = 0; k < count; ++k) {
+    for (std::size_t k = 0; k < count && !m_Stop.stop_requested(); ++k) {
         const std::uint64_t offset = GetU32(&index[k * kIndexEntrySize]);
-        const bool after = frames.empty() || offset >= frames.back().dwOffset +
-                                                           RecordFrameRecord::kSize +
-                                                           frames.back().record.dwLength;
+        const bool after = frames.empty() || offset >= EndOf(frames.back());
         if (!after || offset < kFirstFrameOffset ||
             offset + RecordFrameRecord::kSize > indexStart ||
             !ReadAt(offset, prefix.data(), prefix.size())) {
@@ -299,8 +378,8 @@ bool RecordFileReader::AtRecordBoundary(std::uint64_t at, std::uint64_t end) {
     if (!ReadAt(at, next.data(), have)) {
         return false;
     }
-    const std::array<std::uint8_t, kIndexEntrySize> indexEntry{kFirstFrameOffset, 0, 0, 0,
-                                                               0,                 0, 0, 0};
+    const std::array<std::uint8_t, kIndexEntrySize> indexEntry{
+        kFirstFrameOffset, 0, 0, 0, 0, 0, 0, 0};
     const std::array<std::uint8_t, 4> bitmap{0xFF, 0, 0, 0};
     const auto startsLike = [&](std::span<const std::uint8_t> mark) {
         return std::equal(next.begin(), next.begin() + std::min(have, mark.size()), mark.begin());
@@ -324,11 +403,11 @@ bool RecordFileReader::Contiguous(const std::vector<RecordedFrame>& frames,
 }
 
 std::vector<std::uint8_t> RecordFileReader::ReadFrame(std::size_t i) {
-    if (i >= m_Frames.size()) {
+    if (i >= m_Frames.size() || m_fd < 0) {
         return {};
     }
     std::vector<std::uint8_t> bytes(m_Frames[i].record.dwLength);
-    if (!ReadAt(m_Frames[i].dwOffset + RecordFrameRecord::kSize, bytes.data(), bytes.size())) {
+    if (!ReadDirect(m_Frames[i].dwOffset + RecordFrameRecord::kSize, bytes.data(), bytes.size())) {
         return {};
     }
     return bytes;

@@ -7,8 +7,8 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -110,7 +110,14 @@ struct RecordedFrame {
 // end: a length that runs into the next record or into the index never gives a frame.
 class RecordFileReader {
 public:
-    bool Open(const std::filesystem::path& path);
+    RecordFileReader() = default;
+    ~RecordFileReader();
+    RecordFileReader(const RecordFileReader&) = delete;
+    RecordFileReader& operator=(const RecordFileReader&) = delete;
+
+    // False, with the reason in Error(), when the file is no record file, or when `stop` was
+    // requested before the reading was done.
+    bool Open(const std::filesystem::path& path, std::stop_token stop = {});
     const std::string& Error() const { return m_strError; }
 
     const RecordFileHeader& Header() const { return m_Header; }
@@ -125,20 +132,27 @@ public:
 
 private:
     bool Fail(std::string text);
+    void Close();
+    // Reads through a window of the file: the reader looks at a few bytes per record, in file
+    // order, and a system call for each would cost more than the rest of the reading.
     bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size);
+    bool ReadDirect(std::uint64_t offset, std::uint8_t* out, std::size_t size) const;
     // The records from the first one by their lengths, up to `end` or the first that is not
     // whole.
     std::vector<RecordedFrame> Walk(std::uint64_t end);
     // The records the index names that are whole.
     std::vector<RecordedFrame> FromIndex(std::uint64_t indexStart, std::uint32_t count);
     // The indexed frames with every walked one that overlaps none of them, in file order.
-    static std::vector<RecordedFrame> Merge(std::vector<RecordedFrame> indexed,
+    static std::vector<RecordedFrame> Merge(const std::vector<RecordedFrame>& indexed,
                                             const std::vector<RecordedFrame>& walked);
     bool AtRecordBoundary(std::uint64_t at, std::uint64_t end);
     static bool Contiguous(const std::vector<RecordedFrame>& frames, std::uint64_t indexStart);
 
-    std::ifstream m_File;
+    int m_fd = -1;
     std::uint64_t m_qwFileSize = 0;
+    std::vector<std::uint8_t> m_Window;
+    std::uint64_t m_qwWindowStart = 0;
+    std::stop_token m_Stop;
     std::string m_strError;
     RecordFileHeader m_Header;
     std::vector<RecordedFrame> m_Frames;

@@ -13,6 +13,7 @@
 #include "kernel/mailbox.h"
 #include "kernel/trace_log.h"
 #include "platform/clock.h"
+#include "platform/text.h"
 #include "platform/thread.h"
 #include "protocol/blocking_socket.h"
 #include "protocol/cgi_request.h"
@@ -139,16 +140,9 @@ bool StreamConnection::Refused() {
         std::from_chars(received.data() + blank + 1, received.data() + received.size(), status);
     }
     m_refusedStatus = status <= kLargestStatus ? static_cast<std::uint16_t>(status) : 0;
-    // The status line goes to the trace as far as it arrived, printable characters only.
-    std::string line = "Stream refused: ";
-    for (std::size_t i = 0; i < m_kept && i < kTraceStatusLength; ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            break;
-        }
-        line += c >= ' ' && c <= '~' ? c : '?';
-    }
-    Fail(std::move(line));
+    // The status line goes to the trace as far as it arrived.
+    Fail("Stream refused: " +
+         std::string(platform::FirstLine(received.substr(0, kTraceStatusLength)).text));
     return true;
 }
 

@@ -9,12 +9,18 @@
 namespace ui {
 namespace {
 
-void ShowBox(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
-                    QString::fromStdString(text), QMessageBox::Ok);
-    // Messages carry texts from devices and files: shown as written, never as markup.
+// Boxes carry texts from devices and files and names the user chose (a folder, a file): shown as
+// written, never as markup.
+int RunBox(QMessageBox::Icon icon, const std::string& text, QMessageBox::StandardButtons buttons,
+           QMessageBox::StandardButton chosen) {
+    QMessageBox box(icon, QApplication::applicationName(), QString::fromStdString(text), buttons);
     box.setTextFormat(Qt::PlainText);
-    box.exec();
+    box.setDefaultButton(chosen);
+    return box.exec();
+}
+
+void ShowBox(const std::string& text) {
+    RunBox(QMessageBox::NoIcon, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 }  // namespace
@@ -24,10 +30,8 @@ bool MessageBoxSink::Ask(const std::string& question) {
         std::fprintf(stderr, "%s\n", question.c_str());
         return false;
     }
-    QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
-                    QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return RunBox(QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No,
+                  QMessageBox::No) == QMessageBox::Yes;
 }
 
 void MessageBoxSink::Show(const std::string& text) {

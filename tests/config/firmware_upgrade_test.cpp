@@ -371,13 +371,6 @@ TEST_F(FirmwareUpgradeTest, TypeChoiceAndFindSetTheFileAndTheFolderKeptOnUpload)
     EXPECT_EQ(asked.back().initialFolder, "");
 }
 
-TEST(FirmwareUploadPlainTest, FolderOfAPath) {
-    EXPECT_EQ(FolderOfPath("C:\\fw\\KERNEL.BIN"), "C:\\fw\\");
-    EXPECT_EQ(FolderOfPath("C:\\KERNEL.BIN"), "C:\\");
-    EXPECT_EQ(FolderOfPath("/home/u/fw/KERNEL.BIN"), "/home/u/fw/");
-    EXPECT_EQ(FolderOfPath("KERNEL.BIN"), "KERNEL.BIN");
-}
-
 TEST(FirmwareUploadPlainTest, PercentOfALargeFileDoesNotOverflow) {
     EXPECT_EQ(UploadPercent(1800, 1801), 99u);
     EXPECT_EQ(UploadPercent(4'000'000'000ull, 4'000'000'000ull), 100u);

@@ -1,6 +1,8 @@
 #include "kernel/settings_ini.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <fstream>
@@ -105,6 +107,38 @@ TEST_F(SettingsFile, WideValuesKeepTheirLowBitsAndRetrAlarmRecordIsNotRead) {
     EXPECT_EQ(s.m_bRetrAlarmRecord, 1);
     s.Save();
     EXPECT_EQ(platform::ReadProfileString(file, "Quarnel", "RETR Alarm Record", ""), "1");
+}
+
+// A load takes every key from one read of the file, however many keys the file holds.
+TEST_F(SettingsFile, ALoadOpensTheFileOnce) {
+    const auto file = program.Path() / "Setting.ini";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "[Quarnel]\r\n";
+        for (int i = 0; i < 10'000; ++i) {
+            out << "Unknown Key " << i << "=" << i << "\r\n";
+        }
+        out << "ServerPort=8080\r\nRecord Path=" << (program.Path() / "rec").string() << "\r\n";
+    }
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    // The closes keep the opens apart: events alike in a row are reported as one.
+    ASSERT_GE(::inotify_add_watch(watch, file.c_str(), IN_OPEN | IN_CLOSE), 0);
+    CSettingINI s;
+    s.Load();
+    EXPECT_EQ(s.m_wWebPort, 8080);
+    EXPECT_EQ(s.m_strRecordPath, (program.Path() / "rec").string());
+    int opens = 0;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
+        for (char* at = events; at < events + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            opens += (event->mask & IN_OPEN) != 0;
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    EXPECT_EQ(opens, 1);
 }
 
 TEST_F(SettingsFile, UnreadableDesktopIsReportedAndLoadGoesOn) {

@@ -50,4 +50,35 @@ TEST(TextHelpers, ParseHexListReadsPairsAndStopsAtTheOutputSize) {
               (std::vector<std::uint8_t>{0xAB, 0, 0}));
 }
 
+// What users type and sound devices send keeps every character; what would break a line or is
+// no text becomes "?", one for each control character or stray byte.
+TEST(TextHelpers, PrintableTextKeepsTextAndMarksTheRest) {
+    const struct {
+        const char* what;
+        std::string text;
+        std::string line;
+    } cases[] = {
+        {"plain", "Login to 10.0.0.5:80 as admin", "Login to 10.0.0.5:80 as admin"},
+        {"a password's signs", "p%20a&b=c;d\"e'f<g>", "p%20a&b=c;d\"e'f<g>"},
+        {"accents", "Jos\xC3\xA9 M\xC3\xBCller", "Jos\xC3\xA9 M\xC3\xBCller"},
+        {"other scripts", "\xE7\x9B\xA3\xE8\xA6\x96 \xF0\x9F\x93\xB7",
+         "\xE7\x9B\xA3\xE8\xA6\x96 \xF0\x9F\x93\xB7"},
+        {"empty", "", ""},
+        {"line breaks", "two\r\nlines\rand\nmore", "two??lines?and?more"},
+        {"controls", std::string("a\0b\tc\x1B[31md\x7F", 12), "a?b?c?[31md?"},
+        {"a C1 control",
+         "a\xC2\x85"
+         "b",
+         "a?b"},
+        {"stray bytes", "HTTP/1.1 401 \xFF\xFE\x80", "HTTP/1.1 401 ???"},
+        {"a character cut off", "ab\xE7\x9B", "ab??"},
+        {"an overlong slash", "\xC0\xAF", "??"},
+        {"a surrogate", "\xED\xA0\x80", "???"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", "????"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PrintableText(c.text), c.line) << c.what;
+    }
+}
+
 }  // namespace

@@ -81,7 +81,7 @@ TEST_F(TraceLog, AnOverfullFileIsTrimmedToTheMaximum) {
 TEST_F(TraceLog, ALineIsCutAndStaysOneLine) {
     TraceLogWrite(std::string(2'000'000, 'x').c_str());
     TraceLogWrite("two\r\nlines");
-    EXPECT_EQ(Content(), std::string(512, 'x') + "\r\ntwo  lines\r\n");
+    EXPECT_EQ(Content(), std::string(512, 'x') + "\r\ntwo??lines\r\n");
 
     // A runaway line from before lines were cut goes at the next write.
     std::ofstream(folder.Path() / "trace.log", std::ios::binary)

@@ -255,10 +255,10 @@ TEST(LoginResultParam, CarriesTheCodeAndTheCauseAndReadsOldCodes) {
     EXPECT_EQ(LoginFailureOf(LoginResultParam(failure)), kLoginFailed);
     EXPECT_EQ(LoginCauseOf(LoginResultParam(failure)), LoginCause::NothingListening);
     EXPECT_EQ(LoginCauseOf(kTooManyUsers), LoginCause::None);
-    // A typed line break cannot split the trace line.
-    EXPECT_EQ(LoginFailureTraceLine({"cam\nera", "u", "p", "80"}, failure),
-              "Login to cam?era:80 as u failed: Login procedure failed (nothing listening on "
-              "that port)");
+    // As typed: trace.log makes the line printable.
+    EXPECT_EQ(LoginFailureTraceLine({"cam\xC3\xA9ra", "u", "p", "80"}, failure),
+              "Login to cam\xC3\xA9ra:80 as u failed: Login procedure failed (nothing listening "
+              "on that port)");
 }
 
 TEST_F(LoginDialogTest, TypingStartsInTheFirstEmptyFieldAndTabWalksFieldsThenButtons) {

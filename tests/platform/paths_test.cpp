@@ -36,6 +36,23 @@ TEST(Paths, FolderTextsEndInOneSeparator) {
     EXPECT_EQ(WithTrailingSeparator(""), "");
 }
 
+TEST(Paths, TheFolderOfAFile) {
+    const struct {
+        const char* file;
+        const char* folder;
+    } cases[] = {
+        {"/home/u/fw/KERNEL.BIN", "/home/u/fw"},
+        {"/KERNEL.BIN", "/"},
+        {"rec/a.qrn", "rec"},
+        {"KERNEL.BIN", "."},
+        // A backslash is part of a name here, not a separator.
+        {"/home/u/odd\\name.ini", "/home/u"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FolderOf(c.file), c.folder) << c.file;
+    }
+}
+
 TEST(Paths, DesignPathsResolveWithBackslashesAndAnyCase) {
     test_support::TempFolder base;
     std::filesystem::create_directories(base.Path() / "BMP" / "LOGIN");

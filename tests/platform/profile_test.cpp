@@ -51,6 +51,21 @@ TEST_F(Profile, IntegersParseLikeTheClassicReader) {
     EXPECT_EQ(ReadProfileInt(file, "Q", "k", 99), 99);
 }
 
+// Many keys from one read: the first section of the name counts and in it the first line of
+// each key, as with one key at a time.
+TEST_F(Profile, ASectionReadsEveryKeyItWasAskedFor) {
+    Write(
+        "[Other]\r\nport=1\r\n[QUARNEL]\r\nPort=80\r\nname='cam'\r\nport=81\r\nempty=\r\n"
+        "[Quarnel]\r\nlate=1\r\n");
+    const ProfileSection values(file, "Quarnel", {"port", "Name", "empty", "late", "absent"});
+    EXPECT_EQ(values.Int("PORT", 0), 80);
+    EXPECT_EQ(values.String("name", "x"), "cam");
+    EXPECT_EQ(values.String("empty", "fallback"), "fallback");
+    EXPECT_EQ(values.Int("late", 7), 7) << "a second section of the name is not read";
+    EXPECT_EQ(values.String("absent", "d"), "d");
+    EXPECT_EQ(values.String("not asked", "d"), "d");
+}
+
 TEST_F(Profile, StringsAreCutTo255Characters) {
     Write("[Q]\r\nk=" + std::string(300, 'a') + "\r\n");
     EXPECT_EQ(ReadProfileString(file, "Q", "k", ""), std::string(255, 'a'));

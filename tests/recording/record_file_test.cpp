@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "file_bytes.h"
+#include "test_support/long_recording.h"
 #include "test_support/temp_folder.h"
 
 namespace {
@@ -278,7 +280,7 @@ TEST_F(RecordFile, ALengthThatLiesCostsItsFrameAndNoOther) {
     const struct {
         const char* what;
         std::uint32_t frames;
-        std::uint32_t damaged;  // 1-based
+        std::uint32_t damaged;      // 1-based
         std::int64_t lengthChange;  // added to the length field; 0: set to kHuge
     } cases[] = {
         {"the last record running into the index", 5, 5, 6},
@@ -331,6 +333,46 @@ TEST_F(RecordFile, ALengthThatLiesCostsItsFrameAndNoOther) {
     }
 }
 
+// Hundreds of thousands of records with the index missing or broken: every frame plays, in file
+// order, the one the broken entry misses found by the walk.
+TEST_F(RecordFile, AVeryLongFileWithoutItsIndexPlaysEveryFrame) {
+    using test_support::LongRecording;
+    using test_support::LongRecordingIndex;
+    constexpr std::uint32_t kFrames = 400'000;
+    for (const auto index : {LongRecordingIndex::Missing, LongRecordingIndex::Broken}) {
+        const auto path = LongRecording::Write(folder.Path(), kFrames, index);
+        RecordFileReader reader;
+        ASSERT_TRUE(reader.Open(path)) << reader.Error();
+        EXPECT_FALSE(reader.Indexed());
+        EXPECT_EQ(reader.Skipped(), 0u);
+        ASSERT_EQ(reader.Frames().size(), kFrames);
+        std::uint32_t outOfOrder = 0;
+        for (std::uint32_t i = 0; i < kFrames; ++i) {
+            outOfOrder += reader.Frames()[i].record.dwSequence != i + 1;
+        }
+        EXPECT_EQ(outOfOrder, 0u);
+        for (const std::uint32_t i : {0u, kFrames / 2, kFrames - 1}) {
+            EXPECT_EQ(recording_test::FrameId(reader.ReadFrame(i)), i);
+        }
+    }
+}
+
+// A read the player no longer wants (its window closed, another file chosen) ends early and
+// plays nothing.
+TEST_F(RecordFile, AStoppedReadGivesNoFrames) {
+    using test_support::LongRecording;
+    using test_support::LongRecordingIndex;
+    std::stop_source stop;
+    stop.request_stop();
+    for (const auto index : {LongRecordingIndex::Whole, LongRecordingIndex::Missing}) {
+        RecordFileReader reader;
+        EXPECT_FALSE(
+            reader.Open(LongRecording::Write(folder.Path(), 1'000, index), stop.get_token()));
+        EXPECT_TRUE(reader.Frames().empty());
+        EXPECT_NE(reader.Error().find("stopped"), std::string::npos) << reader.Error();
+    }
+}
+
 TEST_F(RecordFile, ReaderRefusesWhatIsNotARecordFile) {
     const auto path = folder.Path() / "other.qrn";
     for (const Bytes& bytes : {Bytes{}, Bytes(82, 0), Bytes(200, 0xFF)}) {
@@ -343,6 +385,12 @@ TEST_F(RecordFile, ReaderRefusesWhatIsNotARecordFile) {
     }
     RecordFileReader reader;
     EXPECT_FALSE(reader.Open(folder.Path() / "missing.qrn"));
+    // Neither waited on nor read without end.
+    const auto fifo = folder.Path() / "fifo.qrn";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(reader.Open(fifo));
+    EXPECT_FALSE(reader.Open("/dev/zero"));
+    EXPECT_FALSE(reader.Open(folder.Path()));
 }
 
 // A full disk, as a file-size limit: the write fails and says so, and closing keeps every whole

@@ -7,10 +7,14 @@
 #include <QImage>
 #include <fstream>
 
+#include "platform/paths.h"
 #include "play_schedule.h"
 #include "player_window.h"
 #include "recording/record_file.h"
 #include "test_support/answer_dialog.h"
+#include "test_support/env_override.h"
+#include "test_support/long_recording.h"
+#include "test_support/pump.h"
 #include "test_support/screenshot.h"
 #include "test_support/temp_folder.h"
 
@@ -30,6 +34,9 @@ Bytes Jpeg(int width, int height, QColor colour) {
 
 class VideoPlayer : public ::testing::Test {
 protected:
+    // The file dialog reads the settings beside the program and may make the record folder.
+    VideoPlayer() { platform::SetProgramFolder(folder.Path()); }
+
     // A recording of the frames; the stamps, when given, are the frames' time stamps.
     std::filesystem::path Record(const std::vector<Bytes>& frames,
                                  const std::vector<std::uint32_t>& stamps = {}) {
@@ -47,14 +54,22 @@ protected:
         return path;
     }
 
+    // Opens the file and waits until it is read.
+    void OpenAndWait(const std::filesystem::path& path) {
+        window.Open(path);
+        EXPECT_TRUE(test_support::PumpUntil([&] { return !window.Reading(); }, 120'000));
+    }
+
     test_support::TempFolder folder;
+    test_support::EnvOverride homeVar{"HOME", folder.Path().string()};
+    test_support::EnvOverride configVar{"XDG_CONFIG_HOME", std::nullopt};
     PlayerWindow window;
 };
 
 TEST_F(VideoPlayer, StepsAndPlaysThroughTheDecodedFrames) {
     const auto path = Record(
         {Jpeg(64, 48, Qt::red), Jpeg(32, 24, Qt::green), Bytes{1, 2, 3}, Jpeg(16, 8, Qt::blue)});
-    ASSERT_TRUE(window.Open(path));
+    OpenAndWait(path);
     ASSERT_EQ(window.FrameCount(), 4u);
     EXPECT_EQ(window.Picture().size(), QSize(64, 48));
     EXPECT_GT(qRed(window.Picture().pixel(10, 10)), 200);
@@ -108,7 +123,7 @@ TEST_F(VideoPlayer, PlaysAtTheRecordedPaceAndMovesToAnyFrame) {
         frames.push_back(Jpeg(64, 48, QColor::fromHsv(i * 14, 255, 255)));
         stamps.push_back(5'000 + 40 * static_cast<std::uint32_t>(i));
     }
-    ASSERT_TRUE(window.Open(Record(frames, stamps)));
+    OpenAndWait(Record(frames, stamps));
     EXPECT_EQ(window.PlayTimes().back(), 960u);
     EXPECT_EQ(window.PositionText(), "Frame 1 / 25  00:00.00 / 00:00.96");
 
@@ -145,6 +160,7 @@ TEST_F(VideoPlayer, OpensARecordingChosenInItsFileDialog) {
         static_cast<QDialog&>(dialog).accept();
     });
     window.OpenWithDialog();
+    ASSERT_TRUE(test_support::PumpUntil([&] { return !window.Reading(); }, 120'000));
     EXPECT_EQ(window.FrameCount(), 2u);
     EXPECT_TRUE(window.windowTitle().endsWith(QString::fromStdString(path.filename().string())));
 
@@ -157,7 +173,7 @@ TEST_F(VideoPlayer, OpensARecordingChosenInItsFileDialog) {
 TEST_F(VideoPlayer, SaysWhyAFileCannotBePlayed) {
     const auto other = folder.Path() / "notes.txt";
     std::ofstream(other) << std::string(200, 'x');
-    EXPECT_FALSE(window.Open(other));
+    OpenAndWait(other);
     EXPECT_EQ(window.FrameCount(), 0u);
     EXPECT_TRUE(window.StatusText().contains("not a record file"))
         << window.StatusText().toStdString();
@@ -170,16 +186,65 @@ TEST_F(VideoPlayer, SaysWhyAFileCannotBePlayed) {
         file.seekp(82);  // the first record's field bitmap
         file.put('\x7F');
     }
-    ASSERT_TRUE(window.Open(damaged));
+    OpenAndWait(damaged);
     EXPECT_EQ(window.FrameCount(), 2u);
     EXPECT_TRUE(window.StatusText().startsWith("The file is damaged: 2 frames recovered, 1 lost."))
         << window.StatusText().toStdString();
     window.Step();
     EXPECT_TRUE(window.StatusText().startsWith("The file is damaged"));
 
-    ASSERT_TRUE(window.Open(Record({})));
+    OpenAndWait(Record({}));
     EXPECT_EQ(window.FrameCount(), 0u);
     EXPECT_TRUE(window.StatusText().contains("no frames"));
+}
+
+// A long recording whose index is broken or missing is read off the window's thread: the window
+// says that it reads, with the busy cursor, and then plays every frame.
+TEST_F(VideoPlayer, ReadsALongDamagedRecordingOffItsWindowThread) {
+    using test_support::LongRecording;
+    using test_support::LongRecordingIndex;
+    constexpr std::uint32_t kFrames = 400'000;
+    for (const auto index : {LongRecordingIndex::Broken, LongRecordingIndex::Missing}) {
+        const auto path = LongRecording::Write(folder.Path(), kFrames, index);
+        window.Open(path);
+        // Open has returned before any of the file could reach the window.
+        EXPECT_TRUE(window.Reading());
+        EXPECT_TRUE(
+            window.StatusText().startsWith("Reading " + QString::fromStdString(path.filename())))
+            << window.StatusText().toStdString();
+        EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
+        window.Play();
+        EXPECT_FALSE(window.Playing()) << "nothing to play until the file is read";
+        ASSERT_TRUE(test_support::PumpUntil([&] { return !window.Reading(); }, 120'000));
+        EXPECT_EQ(window.FrameCount(), kFrames);
+        EXPECT_NE(window.cursor().shape(), Qt::BusyCursor);
+        EXPECT_EQ(window.PositionText().left(22), "Frame 1 / 400000  00:0");
+        EXPECT_TRUE(window.StatusText().startsWith("The file is damaged: 400000 frames recovered"))
+            << window.StatusText().toStdString();
+    }
+}
+
+// A file chosen while another is read is the one shown; closing the window while a file is read
+// stops the read and waits for nothing of it.
+TEST_F(VideoPlayer, AReadNoLongerWantedIsDropped) {
+    using test_support::LongRecording;
+    using test_support::LongRecordingIndex;
+    const auto slow = LongRecording::Write(folder.Path(), 400'000, LongRecordingIndex::Missing);
+    const auto quick = Record({Jpeg(64, 48, Qt::red), Jpeg(64, 48, Qt::green)});
+    window.Open(slow);
+    OpenAndWait(quick);
+    EXPECT_EQ(window.FrameCount(), 2u);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.FrameCount(), 2u);
+    EXPECT_TRUE(window.windowTitle().endsWith(QString::fromStdString(quick.filename())));
+
+    auto closing = std::make_unique<PlayerWindow>();
+    closing->show();
+    closing->Open(slow);
+    closing->close();
+    closing.reset();
+    // Whatever the read had got to, nothing of it reaches the window that is gone.
+    QCoreApplication::processEvents();
 }
 
 }  // namespace

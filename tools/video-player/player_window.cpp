@@ -2,16 +2,23 @@
 
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "kernel/settings_ini.h"
 #include "play_schedule.h"
+#include "ui/queued_call.h"
 
 namespace {
+
+// The file dialog's detail columns: name, size, type, date.
+constexpr int kDateColumn = 3;
 
 QString ClockText(std::uint64_t ms) {
     const std::uint64_t seconds = ms / 1000;
@@ -63,41 +70,85 @@ PlayerWindow::PlayerWindow(QWidget* parent)
     connect(&m_Timer, &QTimer::timeout, this, &PlayerWindow::OnTimer);
 }
 
-bool PlayerWindow::Open(const std::filesystem::path& path) {
+// What the reading thread hands to the window: the open reader and the play times of its frames.
+struct PlayerWindow::ReadResult {
+    std::unique_ptr<recording::RecordFileReader> reader =
+        std::make_unique<recording::RecordFileReader>();
+    bool opened = false;
+    std::vector<std::uint64_t> playTimes;
+};
+
+PlayerWindow::~PlayerWindow() {
+    // Before any member goes: the read stops at its next record, and what it would have posted
+    // is never posted.
+    m_ReadThread = {};
+}
+
+void PlayerWindow::Open(const std::filesystem::path& path) {
     Pause();
-    const bool opened = m_Reader.Open(path);
-    const bool frames = opened && FrameCount() > 0;
-    for (QPushButton* button : {m_PlayButton, m_PauseButton, m_StepButton}) {
-        button->setEnabled(frames);
-    }
-    m_Slider->setEnabled(frames);
+    // A file still being read is no longer wanted: its thread stops at its next record.
+    m_ReadThread = {};
+    const std::uint64_t read = ++m_nLastRead;
+    m_nReading = read;
+    // The file shown so far goes at once: nothing of it plays under the name of the next.
+    m_Reader.reset();
     m_PlayTimes.clear();
     m_nFrame = 0;
     m_Picture = QImage();
     m_Screen->clear();
     m_Position->clear();
-    if (!opened) {
-        m_Status->setText(QString::fromStdString(m_Reader.Error()));
-        return false;
+    for (QPushButton* button : {m_PlayButton, m_PauseButton, m_StepButton}) {
+        button->setEnabled(false);
+    }
+    m_Slider->setEnabled(false);
+    m_Status->setText(tr("Reading %1 ...").arg(QString::fromStdString(path.filename().string())));
+    setCursor(Qt::BusyCursor);
+    m_ReadThread = std::jthread([this, path, read](std::stop_token stop) {
+        auto result = std::make_shared<ReadResult>();
+        result->opened = result->reader->Open(path, stop);
+        std::vector<std::uint32_t> stamps;
+        stamps.reserve(result->reader->Frames().size());
+        for (const recording::RecordedFrame& frame : result->reader->Frames()) {
+            stamps.push_back(frame.record.dwTimeStamp);
+        }
+        result->playTimes = player::FramePlayTimes(stamps);
+        if (!stop.stop_requested()) {
+            ui::PostCall(this, [this, path, read, result] {
+                if (m_nReading == read) {
+                    Opened(path, *result);
+                }
+            });
+        }
+    });
+}
+
+void PlayerWindow::Opened(const std::filesystem::path& path, ReadResult& result) {
+    m_nReading = 0;
+    unsetCursor();
+    m_Reader = std::move(result.reader);
+    m_PlayTimes = std::move(result.playTimes);
+    const bool frames = result.opened && FrameCount() > 0;
+    for (QPushButton* button : {m_PlayButton, m_PauseButton, m_StepButton}) {
+        button->setEnabled(frames);
+    }
+    m_Slider->setEnabled(frames);
+    if (!result.opened) {
+        m_Status->setText(QString::fromStdString(m_Reader->Error()));
+        return;
     }
     m_Path = path;
     setWindowTitle(tr("VideoPlayer - %1").arg(QString::fromStdString(path.filename().string())));
-    std::vector<std::uint32_t> stamps;
-    for (const recording::RecordedFrame& frame : m_Reader.Frames()) {
-        stamps.push_back(frame.record.dwTimeStamp);
-    }
-    m_PlayTimes = player::FramePlayTimes(stamps);
     {
         const QSignalBlocker quiet(m_Slider);
         m_Slider->setRange(0, static_cast<int>(std::max<std::size_t>(FrameCount(), 1) - 1));
         m_Slider->setValue(0);
     }
     m_Notice.clear();
-    if (!m_Reader.Indexed()) {
-        m_Notice = m_Reader.Skipped() > 0
+    if (!m_Reader->Indexed()) {
+        m_Notice = m_Reader->Skipped() > 0
                        ? tr("The file is damaged: %1 frames recovered, %2 lost. ")
                              .arg(FrameCount())
-                             .arg(m_Reader.Skipped())
+                             .arg(m_Reader->Skipped())
                        : tr("The file is damaged: %1 frames recovered. ").arg(FrameCount());
     }
     if (frames) {
@@ -105,17 +156,25 @@ bool PlayerWindow::Open(const std::filesystem::path& path) {
     } else {
         m_Status->setText(m_Notice + tr("The recording holds no frames"));
     }
-    return true;
 }
 
 void PlayerWindow::OpenWithDialog() {
-    const QString folder =
-        m_Path.empty() ? QString() : QString::fromStdString(m_Path.parent_path().string());
-    QFileDialog dialog(this, tr("Open a recording"), folder,
+    // The folder of the file played last, or else the one the client records into.
+    std::string folder = m_Path.empty() ? std::string() : m_Path.parent_path().string();
+    if (folder.empty()) {
+        CSettingINI settings;
+        settings.Load();
+        folder = settings.m_strRecordPath.Get();
+    }
+    QFileDialog dialog(this, tr("Open a recording"), QString::fromStdString(folder),
                        tr("Recordings (*%1);;All files (*)").arg(recording::kRecordFileExtension));
     dialog.setFileMode(QFileDialog::ExistingFile);
     // The same dialog on every desktop, and one the tests can answer.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The date column as wide as its dates: the recordings of a folder differ in little else.
+    if (auto* details = dialog.findChild<QTreeView*>()) {
+        details->header()->setSectionResizeMode(kDateColumn, QHeaderView::ResizeToContents);
+    }
     // Inside the screen, however large the scale makes the dialog's own choice of size.
     if (const QScreen* shown = screen()) {
         dialog.resize(dialog.sizeHint().boundedTo(shown->availableGeometry().size() * 9 / 10));
@@ -196,7 +255,7 @@ void PlayerWindow::Show(std::size_t frame) {
         const QSignalBlocker quiet(m_Slider);
         m_Slider->setValue(static_cast<int>(frame));
     }
-    const std::vector<std::uint8_t> bytes = m_Reader.ReadFrame(frame);
+    const std::vector<std::uint8_t> bytes = m_Reader->ReadFrame(frame);
     m_Picture = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()), "JPG");
     m_Position->setText(tr("Frame %1 / %2  %3 / %4")
                             .arg(frame + 1)

@@ -11,6 +11,8 @@
 #include <QWidget>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "recording/record_file.h"
@@ -20,12 +22,16 @@ class PlayerWindow : public QWidget {
 
 public:
     explicit PlayerWindow(QWidget* parent = nullptr);
+    ~PlayerWindow() override;
 
-    // Opens a record file and shows its first frame; false, with the reason shown, when it is
-    // not a record file. A damaged file plays the frames it still holds and says so.
-    bool Open(const std::filesystem::path& path);
+    // Reads a record file on a thread of its own, saying meanwhile that it reads, and then shows
+    // its first frame, or the reason when it is not a record file. A damaged file plays the
+    // frames it still holds and says so. A file chosen while another is read replaces it.
+    void Open(const std::filesystem::path& path);
+    // True from an Open until its file is shown or refused.
+    bool Reading() const { return m_nReading != 0; }
 
-    std::size_t FrameCount() const { return m_Reader.Frames().size(); }
+    std::size_t FrameCount() const { return m_Reader ? m_Reader->Frames().size() : 0; }
     std::size_t CurrentFrame() const { return m_nFrame; }
     bool Playing() const { return m_fPlaying; }
     // The picture shown now; null when the frame could not be decoded.
@@ -46,11 +52,17 @@ public slots:
     void OpenWithDialog();
 
 private:
+    struct ReadResult;
+    void Opened(const std::filesystem::path& path, ReadResult& result);
     void Show(std::size_t frame);
     void ScheduleNext();
     void OnTimer();
 
-    recording::RecordFileReader m_Reader;
+    std::unique_ptr<recording::RecordFileReader> m_Reader;
+    // The read of the latest Open; its result is taken only while m_nReading still names it.
+    std::jthread m_ReadThread;
+    std::uint64_t m_nReading = 0;
+    std::uint64_t m_nLastRead = 0;
     std::filesystem::path m_Path;
     std::vector<std::uint64_t> m_PlayTimes;
     std::size_t m_nFrame = 0;
