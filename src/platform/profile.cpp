@@ -5,7 +5,7 @@
 #include <optional>
 #include <sstream>
 
-#include "platform/atomic_file.h"
+#include "platform/file_gate.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -116,7 +116,10 @@ Location Locate(const std::vector<std::string>& lines, std::string_view section,
 
 std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
                               std::string_view key, std::string_view fallback) {
-    const auto lines = SplitLines(ReadWholeFile(file).bytes);
+    // A file larger than the program ever writes reads as no file: every key takes its default.
+    const FileSnapshot read = ReadFile(file, kProfileFileMax);
+    const auto lines =
+        SplitLines(read.state == FileSnapshot::State::Read ? read.bytes : std::string());
     const Location where = Locate(lines, section, key);
     std::string_view value = fallback;
     if (where.keyLine) {
@@ -137,8 +140,8 @@ std::int32_t ReadProfileInt(const std::filesystem::path& file, std::string_view 
     return static_cast<std::int32_t>(AtoiModulo32(text));
 }
 
-bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
-                        std::string_view key, std::string_view value) {
+FileStatus WriteProfileString(const std::filesystem::path& file, std::string_view section,
+                              std::string_view key, std::string_view value) {
     return WriteProfileStrings(file, section, {{std::string(key), std::string(value)}});
 }
 
@@ -169,19 +172,27 @@ std::string WithProfileStrings(const std::string& content, std::string_view sect
     return result;
 }
 
-bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
-                         const std::vector<ProfileEntry>& entries) {
-    bool unreadable = false;
-    const bool updated =
-        UpdateFileAtomically(file, [&](const FileSnapshot& current) -> std::optional<std::string> {
-            // A file that exists but cannot be read would lose every other key if rewritten.
-            unreadable = current.state == FileSnapshot::State::Unreadable;
-            if (unreadable) {
+FileStatus WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
+                               const std::vector<ProfileEntry>& entries) {
+    FileStatus refused;
+    const FileStatus updated = UpdateFileAtomically(
+        file, kProfileFileMax, [&](const FileSnapshot& current) -> std::optional<std::string> {
+            // A file that exists but cannot be read would lose every other key if rewritten; an
+            // over-large one is kept aside for a new one.
+            if (current.state == FileSnapshot::State::Unreadable) {
+                refused = current.status;
                 return std::nullopt;
+            }
+            if (current.state == FileSnapshot::State::TooLarge) {
+                refused = KeepFileAside(current).status;
+                if (!refused) {
+                    return std::nullopt;
+                }
+                return WithProfileStrings({}, section, entries);
             }
             return WithProfileStrings(current.bytes, section, entries);
         });
-    return updated && !unreadable;
+    return refused ? updated : refused;
 }
 
 }  // namespace platform

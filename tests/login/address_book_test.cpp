@@ -188,8 +188,10 @@ TEST_F(AddressBookTest, AFailedSaveIsShown) {
         std::filesystem::create_directory(File());
         std::ofstream(File() / "keep") << "x";
     });
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"The address book could not be saved to " +
-                                                         File().string() + "."});
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{"The address book could not be saved: " + File().string() +
+                                       " is not a regular file (a pipe, a device or a folder), so "
+                                       "it was not opened."});
 }
 
 TEST_F(AddressBookTest, AddChecksNamesAndPortRange) {
