@@ -32,6 +32,8 @@ constexpr std::size_t kRandomDigits = 16;
 // A folder holding more entries than this is not searched further for stale temporaries: a
 // folder flooded with names must not make the program slow.
 constexpr int kMaxScannedEntries = 1 << 16;
+// What is read of a file over its bound.
+constexpr std::size_t kTooLargeHead = 4096;
 
 FileStatus Ok() {
     return {};
@@ -511,10 +513,11 @@ FileSnapshot ReadResolved(const Resolved& r, std::size_t limit) {
     }
     snapshot.device = info.st_dev;
     snapshot.inode = info.st_ino;
-    // One byte past the bound tells a file that grew while it was read.
+    // Of a file over the bound only its first bytes are read, enough for a reader to tell its
+    // kind; one byte past the bound tells a file that grew while it was read.
+    const auto size = static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0));
     const std::size_t want =
-        std::min<std::size_t>(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)), limit) +
-        1;
+        size > limit ? std::min(limit, kTooLargeHead) : static_cast<std::size_t>(size) + 1;
     snapshot.bytes.resize(want);
     std::size_t done = 0;
     while (done < want) {
@@ -533,10 +536,9 @@ FileSnapshot ReadResolved(const Resolved& r, std::size_t limit) {
         }
         done += static_cast<std::size_t>(n);
     }
-    snapshot.bytes.resize(std::min(done, limit));
-    snapshot.state = done > limit || static_cast<std::uint64_t>(info.st_size) > limit
-                         ? FileSnapshot::State::TooLarge
-                         : FileSnapshot::State::Read;
+    const bool tooLarge = size > limit || done > limit;
+    snapshot.bytes.resize(tooLarge ? std::min({done, limit, kTooLargeHead}) : done);
+    snapshot.state = tooLarge ? FileSnapshot::State::TooLarge : FileSnapshot::State::Read;
     if (snapshot.state == FileSnapshot::State::TooLarge) {
         snapshot.status = Refused(FileError::TooLarge);
     }

@@ -64,7 +64,7 @@ struct FileStatus {
 struct FileSnapshot {
     enum class State { Missing, Unreadable, TooLarge, Read };
     State state = State::Missing;
-    std::string bytes;           // Read: the whole file; TooLarge: its first `limit` bytes
+    std::string bytes;           // Read: the whole file; TooLarge: its first bytes (4 KB at most)
     std::filesystem::path path;  // the file read: the target when the name was a link
     FileStatus status;           // why it is Unreadable
     dev_t device = 0;            // which file it was, for KeepFileAside
