@@ -24,6 +24,10 @@ constexpr std::size_t kMaxLineLength = 512;
 // While another copy of the program rewrites the log, ours wait this long before the next try.
 constexpr auto kBusyRetry = std::chrono::milliseconds(20);
 
+// Set on the writer thread while it rewrites the log: what the file gate refuses of the log itself
+// is not traced, as that line would only meet the same refusal again.
+thread_local bool t_rewriting = false;
+
 // The lines wait here for the writer thread, so the threads that trace (the mailbox, the re-login
 // and the stream threads) never wait for the disk, the folder lock or a sync. Only the newest
 // lines of the maximum can ever stay in the file, so no more wait than that.
@@ -76,7 +80,9 @@ struct TraceLogState {
             const int max = maxLines;
             writing = true;
             lock.unlock();
+            t_rewriting = true;
             const platform::FileStatus status = Append(file, max, lines);
+            t_rewriting = false;
             lock.lock();
             writing = false;
             // The writer never waits on the folder's lock, so closing the log never does: lines
@@ -162,17 +168,10 @@ void TraceLogInit(int maxLines, const std::string& folder) {
         s.path = folder + "trace.log";
         s.StartWriter();
     }
-    // What the file gate refuses is traced, except what it refuses of the log itself: that
-    // report would only meet the same refusal again.
     platform::SetFileGateReporter([](const std::string& text) {
-        TraceLogState& state = State();
-        {
-            std::lock_guard lock(state.mutex);
-            if (state.path.empty() || text.starts_with(state.path + " ")) {
-                return;
-            }
+        if (!t_rewriting) {
+            TraceLogWrite(text.c_str());
         }
-        TraceLogWrite(text.c_str());
     });
 }
 

@@ -545,8 +545,9 @@ FileSnapshot ReadResolved(const Resolved& r, std::size_t limit) {
     return snapshot;
 }
 
+// Reports its refusals itself (through NewFile).
 FileStatus ReplaceResolved(const Resolved& r, std::string_view content) {
-    NewFile file(r.folder.Get(), r.name);
+    NewFile file(r.folder.Get(), r.name, kTemporarySuffix, 0644, r.path);
     if (!file.Status()) {
         return file.Status();
     }
@@ -631,8 +632,9 @@ OpenedFile OpenFileForReading(const fs::path& file) {
     return opened;
 }
 
-NewFile::NewFile(int folder, std::string_view name, std::string_view suffix, mode_t mode) {
-    Init(folder, name, suffix, mode);
+NewFile::NewFile(int folder, std::string_view name, std::string_view suffix, mode_t mode,
+                 const fs::path& shown) {
+    Init(folder, name, shown.empty() ? fs::path(name) : shown, suffix, mode);
 }
 
 NewFile::NewFile(const fs::path& file, std::string_view suffix, mode_t mode) {
@@ -641,11 +643,13 @@ NewFile::NewFile(const fs::path& file, std::string_view suffix, mode_t mode) {
         m_status = SystemError();
         return;
     }
-    Init(folder.Get(), name, suffix, mode);
+    Init(folder.Get(), name, file, suffix, mode);
 }
 
-void NewFile::Init(int folder, std::string_view name, std::string_view suffix, mode_t mode) {
-    Resolved r = Resolve(folder, std::string(name), fs::path(name));
+void NewFile::Init(int folder, std::string_view name, const fs::path& shown,
+                   std::string_view suffix, mode_t mode) {
+    m_shown = shown;
+    Resolved r = Resolve(folder, std::string(name), shown);
     m_status = r.status;
     if (m_status) {
         CleanNameFolder(r);
@@ -653,6 +657,7 @@ void NewFile::Init(int folder, std::string_view name, std::string_view suffix, m
         m_name = std::move(r.name);
         Make(suffix, mode);
     }
+    Report(m_shown, m_status);
 }
 
 void NewFile::Make(std::string_view suffix, mode_t mode) {
@@ -718,6 +723,7 @@ FileStatus NewFile::Place(std::string_view otherName, bool keepOpen) {
         status = SystemError();
     }
     if (!status) {
+        Report(m_shown.parent_path() / name, status);
         return status;
     }
     m_placed = true;
@@ -744,12 +750,12 @@ int NewFile::ReleaseFd() {
 
 FileStatus WriteFileAtomically(const fs::path& file, std::string_view content) {
     const Resolved r = Resolve(file);
-    if (r.status) {
-        CleanNameFolder(r);
+    if (!r.status) {
+        Report(file, r.status);
+        return r.status;
     }
-    const FileStatus status = r.status ? ReplaceResolved(r, content) : r.status;
-    Report(file, status);
-    return status;
+    CleanNameFolder(r);
+    return ReplaceResolved(r, content);
 }
 
 FileStatus UpdateFileAtomically(
@@ -757,20 +763,20 @@ FileStatus UpdateFileAtomically(
     const std::function<std::optional<std::string>(const FileSnapshot&)>& change,
     bool waitForLock) {
     const Resolved r = Resolve(file);
-    FileStatus status = r.status;
-    if (status) {
-        CleanNameFolder(r);
-        const FolderLock lock(r.folder.Get(), waitForLock);
-        status = lock.Status();
-        if (status) {
-            const FileSnapshot current = ReadResolved(r, limit);
-            Report(file, current.status);
-            const std::optional<std::string> content = change(current);
-            status = content ? ReplaceResolved(r, *content) : Ok();
-        }
+    if (!r.status) {
+        Report(file, r.status);
+        return r.status;
     }
-    Report(file, status);
-    return status;
+    CleanNameFolder(r);
+    const FolderLock lock(r.folder.Get(), waitForLock);
+    if (!lock.Status()) {
+        Report(file, lock.Status());
+        return lock.Status();
+    }
+    const FileSnapshot current = ReadResolved(r, limit);
+    Report(file, current.status);
+    const std::optional<std::string> content = change(current);
+    return content ? ReplaceResolved(r, *content) : Ok();
 }
 
 KeptAside KeepFileAside(const FileSnapshot& snapshot) {

@@ -91,9 +91,10 @@ class FolderLock;
 // stands for, and put in place whole by Place. Destroying it unplaced removes it.
 class NewFile {
 public:
-    // In the folder open as `folder` (AT_FDCWD: the current folder), for `name` there.
-    NewFile(int folder, std::string_view name, std::string_view suffix = ".tmp",
-            mode_t mode = 0644);
+    // In the folder open as `folder` (AT_FDCWD: the current folder), for `name` there; `shown`
+    // names it in reports (the name when empty).
+    NewFile(int folder, std::string_view name, std::string_view suffix = ".tmp", mode_t mode = 0644,
+            const std::filesystem::path& shown = {});
     explicit NewFile(const std::filesystem::path& file, std::string_view suffix = ".tmp",
                      mode_t mode = 0644);
     ~NewFile();
@@ -115,9 +116,11 @@ public:
     int ReleaseFd();
 
 private:
-    void Init(int folder, std::string_view name, std::string_view suffix, mode_t mode);
+    void Init(int folder, std::string_view name, const std::filesystem::path& shown,
+              std::string_view suffix, mode_t mode);
     void Make(std::string_view suffix, mode_t mode);
 
+    std::filesystem::path m_shown;       // the name as the caller gave it, for reports
     std::unique_ptr<FolderLock> m_lock;  // held from its making to its placing: a ".tmp" file
     int m_folder = -1;                   // the target's folder
     std::string m_name;
