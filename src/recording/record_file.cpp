@@ -1,7 +1,12 @@
 #include "recording/record_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
+
+#include "platform/file_gate.h"
 
 namespace recording {
 namespace {
@@ -164,10 +169,18 @@ bool RecordFileReader::Open(const std::filesystem::path& path) {
     m_Frames.clear();
     m_fIndexed = false;
     m_nSkipped = 0;
-    m_File = std::ifstream(path, std::ios::binary);
-    std::error_code ec;
-    m_qwFileSize = std::filesystem::file_size(path, ec);
-    if (!m_File || ec) {
+    // The gate opens the file (only a regular file, by the link rule, never waiting on a FIFO);
+    // the stream opens that same file again through its descriptor.
+    const platform::OpenedFile opened = platform::OpenFileForReading(path);
+    if (opened.fd < 0) {
+        return Fail("cannot open " + path.string() + ": it " + opened.status.Describe());
+    }
+    struct stat info {};
+    const bool sized = ::fstat(opened.fd, &info) == 0;
+    m_File = std::ifstream("/proc/self/fd/" + std::to_string(opened.fd), std::ios::binary);
+    ::close(opened.fd);
+    m_qwFileSize = sized ? static_cast<std::uint64_t>(info.st_size) : 0;
+    if (!m_File || !sized) {
         return Fail("cannot open " + path.string());
     }
     std::array<std::uint8_t, RecordFileHeader::kSize + 2> head{};
@@ -299,8 +312,8 @@ bool RecordFileReader::AtRecordBoundary(std::uint64_t at, std::uint64_t end) {
     if (!ReadAt(at, next.data(), have)) {
         return false;
     }
-    const std::array<std::uint8_t, kIndexEntrySize> indexEntry{kFirstFrameOffset, 0, 0, 0,
-                                                               0,                 0, 0, 0};
+    const std::array<std::uint8_t, kIndexEntrySize> indexEntry{
+        kFirstFrameOffset, 0, 0, 0, 0, 0, 0, 0};
     const std::array<std::uint8_t, 4> bitmap{0xFF, 0, 0, 0};
     const auto startsLike = [&](std::span<const std::uint8_t> mark) {
         return std::equal(next.begin(), next.begin() + std::min(have, mark.size()), mark.begin());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "file_bytes.h"
 #include "test_support/temp_folder.h"
@@ -179,6 +180,20 @@ TEST_F(RecordFile, AFileWithoutFramesHasAFreshHeaderCountZeroAndAnEmptyIndex) {
     ExpectReadBack(first, {Bytes{7, 7, 7}}, {5}, true);
 }
 
+// The player opening a FIFO or a folder named like a record file is refused at once, never held.
+TEST_F(RecordFile, OnlyARegularFileIsOpened) {
+    const auto fifo = folder.Path() / "pipe.qrn";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    std::filesystem::create_directory(folder.Path() / "folder.qrn");
+    for (const auto& path : {fifo, folder.Path() / "folder.qrn"}) {
+        RecordFileReader reader;
+        EXPECT_FALSE(reader.Open(path));
+        EXPECT_EQ(reader.Error(), "cannot open " + path.string() +
+                                      ": it is not a regular file (a pipe, a device or a "
+                                      "folder), so it was not opened");
+    }
+}
+
 TEST_F(RecordFile, SlotSizedFramesAreWrittenWhole) {
     const std::vector<Bytes> frames = {recording_test::NumberedFrame(1, kPreAlarmSlotSize),
                                        recording_test::NumberedFrame(2, kPreAlarmSlotSize)};
@@ -278,7 +293,7 @@ TEST_F(RecordFile, ALengthThatLiesCostsItsFrameAndNoOther) {
     const struct {
         const char* what;
         std::uint32_t frames;
-        std::uint32_t damaged;  // 1-based
+        std::uint32_t damaged;      // 1-based
         std::int64_t lengthChange;  // added to the length field; 0: set to kHuge
     } cases[] = {
         {"the last record running into the index", 5, 5, 6},
