@@ -157,6 +157,9 @@ bool AlarmDataPage::LoadAlarmDatabase() {
     if (result == AlarmDBOpenResult::Refused) {
         ui::ShowMessage(kReadFailed);
     }
+    if (result == AlarmDBOpenResult::Foreign && AlarmDatabase().FirstForeignNotice()) {
+        ui::ShowMessage(SystemConfig::ForeignNotice(g_lpApp->CSettingINI.m_strProgramPath));
+    }
     const bool read = result != AlarmDBOpenResult::Refused;
     const std::vector<AlarmDBItem> items = AlarmDatabase().Items();
     if (!items.empty()) {

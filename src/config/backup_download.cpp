@@ -1,17 +1,13 @@
 #include "config/backup_download.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <utility>
 
-#include "platform/atomic_file.h"
 #include "platform/byte_order.h"
-#include "platform/paths.h"
-#include "platform/unique_file.h"
+#include "platform/file_gate.h"
 #include "protocol/cgi_request.h"
 
 namespace config {
@@ -26,14 +22,6 @@ constexpr const char* kPartSuffix = ".part";
 
 bool BitSet(const DiskMap& map, std::size_t bit) {
     return (map[bit / 8] >> (bit % 8)) & 1;
-}
-
-// A rename replaces whatever has the name it renames to: only nothing or a regular file (an
-// earlier backup) may be there, never a device, a pipe, a folder or a link.
-bool SlotFree(int folder, const std::string& name) {
-    struct stat there {};
-    return ::fstatat(folder, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
-           S_ISREG(there.st_mode);
 }
 
 }  // namespace
@@ -123,41 +111,24 @@ std::optional<int> TypedBackupSize(const std::string& text) {
 BackupFile::BackupFile(std::filesystem::path target) : m_target(std::move(target)) {}
 
 BackupFile::~BackupFile() {
-    Close();
-    if (!m_committed && m_written == 0) {
-        Discard();
-    } else if (!m_committed && !m_partName.empty()) {
-        // What arrived of a broken download is kept under one name per target, so that failed
-        // attempts do not pile up; like the target, only a regular file there is replaced.
-        const std::string kept = m_target.filename().string() + kPartSuffix;
-        if (SlotFree(m_folder, kept)) {
-            ::renameat(m_folder, m_partName.c_str(), m_folder, kept.c_str());
-        }
-    }
-    if (m_folder >= 0) {
-        ::close(m_folder);
+    // What arrived of a broken download is kept under one name per target, so that failed
+    // attempts do not pile up; like the target, only a regular file there is replaced.
+    if (m_part && !m_committed && m_written > 0) {
+        static_cast<void>(m_part->Place(m_target.filename().string() + kPartSuffix));
     }
 }
 
 bool BackupFile::Open() {
     Discard();
     m_written = 0;
-    if (m_folder < 0) {
-        m_folder = ::open(platform::FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    }
-    if (m_folder < 0) {
-        return false;
-    }
-    platform::UniqueFile part =
-        platform::CreateUniqueFile(m_folder, m_target.filename().string(), kPartSuffix, 0644);
-    m_fd = part.fd;
-    m_partName = std::move(part.name);
-    return m_fd >= 0;
+    m_part = std::make_unique<platform::NewFile>(m_target, kPartSuffix);
+    return static_cast<bool>(m_part->Status());
 }
 
 bool BackupFile::Append(std::span<const std::uint8_t> bytes) {
-    if (m_fd < 0 ||
-        !platform::WriteAll(m_fd, {reinterpret_cast<const char*>(bytes.data()), bytes.size()})) {
+    if (!m_part || !m_part->Status() ||
+        !platform::WriteAll(m_part->Fd(),
+                            {reinterpret_cast<const char*>(bytes.data()), bytes.size()})) {
         return false;
     }
     m_written += bytes.size();
@@ -165,62 +136,36 @@ bool BackupFile::Append(std::span<const std::uint8_t> bytes) {
 }
 
 bool BackupFile::Commit() {
-    const bool synced = m_fd >= 0 && ::fsync(m_fd) == 0;
-    const bool closed = m_fd >= 0 && ::close(m_fd) == 0;
-    m_fd = -1;
     // A part that could not be written out (a full disk reports late) is of no use to anyone.
-    if (!synced || !closed) {
+    if (!m_part || !m_part->Status() || ::fsync(m_part->Fd()) != 0) {
         Discard();
         return false;
     }
-    const std::string name = m_target.filename().string();
-    if (!SlotFree(m_folder, name)) {
-        return false;
-    }
-    m_committed = ::renameat(m_folder, m_partName.c_str(), m_folder, name.c_str()) == 0;
+    m_committed = static_cast<bool>(m_part->Place());
     return m_committed;
 }
 
 void BackupFile::Discard() {
-    Close();
-    if (m_folder >= 0 && !m_partName.empty()) {
-        ::unlinkat(m_folder, m_partName.c_str(), 0);
-    }
-    m_partName.clear();
-}
-
-void BackupFile::Close() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    m_part.reset();
 }
 
 BackupTarget CheckBackupTarget(const std::filesystem::path& target) {
     std::error_code ec;
-    if (target.empty() || target.filename().empty()) {
+    if (target.empty() || target.filename().empty() ||
+        std::filesystem::is_directory(std::filesystem::symlink_status(target, ec))) {
         return BackupTarget::Unusable;
     }
-    const std::filesystem::file_status status = std::filesystem::symlink_status(target, ec);
-    if (status.type() == std::filesystem::file_type::directory) {
-        return BackupTarget::Unusable;
+    const platform::NewFile probe(target, ".probe");
+    switch (probe.Status().error) {
+        case platform::FileError::None:
+            return BackupTarget::Usable;
+        case platform::FileError::NotRegular:
+        case platform::FileError::UntrustedLink:
+        case platform::FileError::LinkLoop:
+            return BackupTarget::NotRegularFile;
+        default:
+            return BackupTarget::Unusable;
     }
-    if (std::filesystem::exists(status) && status.type() != std::filesystem::file_type::regular) {
-        return BackupTarget::NotRegularFile;
-    }
-    const int folder =
-        ::open(platform::FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) {
-        return BackupTarget::Unusable;
-    }
-    const platform::UniqueFile probe =
-        platform::CreateUniqueFile(folder, target.filename().string(), ".probe", 0644);
-    if (probe.fd >= 0) {
-        ::close(probe.fd);
-        ::unlinkat(folder, probe.name.c_str(), 0);
-    }
-    ::close(folder);
-    return probe.fd >= 0 ? BackupTarget::Usable : BackupTarget::Unusable;
 }
 
 }  // namespace config

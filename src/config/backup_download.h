@@ -9,10 +9,13 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "platform/file_gate.h"
 
 namespace config {
 
@@ -71,11 +74,11 @@ std::uint32_t BackupPercent(std::uint64_t received, int megabytes);
 // 0..kMaxBackupMegabytes; nullopt when there is no digit.
 std::optional<int> TypedBackupSize(const std::string& text);
 
-// A backup on its way to `target`. It is written to a part file beside it, made afresh under a
-// name no one can plant in advance ("<target name>.<random digits>.part"), and renamed over the
-// target only once the download is whole, so a failed or stopped download never touches the
-// previous backup. What did arrive of a broken download is kept as "<target>.part" (an empty one is
-// removed); Discard removes it whatever it holds.
+// A backup on its way to `target` (platform::NewFile). It is written to a part file beside it,
+// made afresh under a name no one can plant in advance ("<target name>.<random digits>.part"),
+// and renamed over the target only once the download is whole, so a failed or stopped download
+// never touches the previous backup. What did arrive of a broken download is kept as
+// "<target>.part" (an empty one is removed); Discard removes it whatever it holds.
 class BackupFile {
 public:
     explicit BackupFile(std::filesystem::path target);
@@ -87,18 +90,14 @@ public:
     bool Open();
     bool Append(std::span<const std::uint8_t> bytes);
     // Syncs the part file and renames it over the target; refused when the target is there and
-    // is not a regular file. A part that cannot be synced is removed.
+    // is not a regular file the user may write. A part that cannot be synced is removed.
     bool Commit();
     // Removes the part file: a download that could not be written keeps nothing of itself.
     void Discard();
 
 private:
-    void Close();
-
     std::filesystem::path m_target;
-    int m_folder = -1;
-    std::string m_partName;
-    int m_fd = -1;
+    std::unique_ptr<platform::NewFile> m_part;
     std::uint64_t m_written = 0;
     bool m_committed = false;
 };
@@ -106,7 +105,8 @@ private:
 enum class BackupTarget {
     Usable,
     Unusable,        // the folder takes no new file, or the target is a folder
-    NotRegularFile,  // something other than a regular file (a device, a link, ...) is there
+    NotRegularFile,  // something other than a regular file (a device, a link that is not
+                     // followed, ...) is there
 };
 
 // Whether a backup can be written at `target`. Nothing is left behind, and an earlier backup

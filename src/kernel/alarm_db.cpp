@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "kernel/damaged_file.h"
-#include "platform/atomic_file.h"
 #include "platform/byte_order.h"
+#include "platform/file_gate.h"
 
 namespace {
 
@@ -30,6 +30,9 @@ std::string GetText(const std::uint8_t* p, std::size_t field) {
     return std::string(reinterpret_cast<const char*>(p), reinterpret_cast<const char*>(end));
 }
 
+// A list never holds more; a larger file is not one we wrote.
+constexpr std::size_t kMaxFileBytes = kAlarmDBHeaderSize + kAlarmDBMaxItems * kAlarmDBItemSize;
+
 // AlarmData.dat as a read found it. `items` are the whole records of a list of ours; for a cut
 // one, every whole record the file holds, whatever its header claimed.
 struct FileContent {
@@ -39,36 +42,58 @@ struct FileContent {
     std::vector<AlarmDBItem> items;
 };
 
-// A list of ours is exactly its header and the records the header counts. A file too short for
-// its header or with another magic is not ours; one whose length disagrees with its count (a
-// write cut short, a header from another state of the file) is damaged, but its whole records
-// are still the user's.
+// A list of ours is exactly its header and the records the header counts; an empty file is a list
+// not yet begun. A file with another magic is another program's, never ours to change. One too
+// short for its header, or whose length disagrees with its count (a write cut short, a header from
+// another state of the file), or larger than any list, is damaged, but the whole records of one
+// read whole are still the user's.
 FileContent Parse(const platform::FileSnapshot& snapshot) {
     FileContent content;
     using Snapshot = platform::FileSnapshot::State;
-    if (snapshot.state != Snapshot::Read) {
-        content.state = snapshot.state == Snapshot::Missing ? FileContent::State::Missing
-                                                            : FileContent::State::Unreadable;
+    if (snapshot.state == Snapshot::Missing ||
+        (snapshot.state == Snapshot::Read && snapshot.bytes.empty())) {
+        return content;
+    }
+    if (snapshot.state == Snapshot::Unreadable) {
+        content.state = FileContent::State::Unreadable;
         return content;
     }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(snapshot.bytes.data());
-    if (snapshot.bytes.size() < kAlarmDBHeaderSize || GetU16(bytes) != kAlarmDBMagic) {
+    if (snapshot.bytes.size() >= 2 && GetU16(bytes) != kAlarmDBMagic) {
         content.state = FileContent::State::Foreign;
         return content;
     }
-    const std::size_t body = snapshot.bytes.size() - kAlarmDBHeaderSize;
+    const std::size_t size = snapshot.bytes.size();
+    const std::size_t body = size >= kAlarmDBHeaderSize ? size - kAlarmDBHeaderSize : 0;
     const std::size_t whole = body / kAlarmDBItemSize;
-    content.header = {GetU16(bytes), GetU16(bytes + 2)};
-    const bool exact = body % kAlarmDBItemSize == 0 && whole == content.header.wCount;
+    // A file cut inside its header holds no list at all: a magic of 0 says so.
+    content.header = size >= kAlarmDBHeaderSize ? AlarmDBHeader{kAlarmDBMagic, GetU16(bytes + 2)}
+                                                : AlarmDBHeader{};
+    const bool exact = snapshot.state == Snapshot::Read && size >= kAlarmDBHeaderSize &&
+                       body % kAlarmDBItemSize == 0 && whole == content.header.wCount;
     content.state = exact ? FileContent::State::Ours : FileContent::State::Cut;
-    // The newest entries are last; a list never holds more than the maximum.
-    const std::size_t first = whole > kAlarmDBMaxItems ? whole - kAlarmDBMaxItems : 0;
-    for (std::size_t i = first; i < whole; ++i) {
+    // Of a file larger than any list only its beginning was read: nothing of it is carried over.
+    for (std::size_t i = 0; snapshot.state == Snapshot::Read && i < whole; ++i) {
         content.items.push_back(
             AlarmDBItem::Decode(bytes + kAlarmDBHeaderSize + i * kAlarmDBItemSize));
     }
     content.header.wCount = static_cast<std::uint16_t>(content.items.size());
     return content;
+}
+
+// One past the largest serial of the list, wrapping within the field. The serials of a list lie
+// within a window far narrower than the field, so the largest is taken around the newest entry's:
+// after 65535 comes 0, and 0 then counts as the larger.
+std::uint16_t NextSerial(const std::vector<AlarmDBItem>& items) {
+    if (items.empty()) {
+        return 0;
+    }
+    const std::uint16_t newest = items.back().wSerial;
+    int ahead = 0;
+    for (const AlarmDBItem& item : items) {
+        ahead = std::max<int>(ahead, static_cast<std::int16_t>(item.wSerial - newest));
+    }
+    return static_cast<std::uint16_t>(newest + ahead + 1);
 }
 
 std::string Encode(const std::vector<AlarmDBItem>& items) {
@@ -84,39 +109,45 @@ std::string Encode(const std::vector<AlarmDBItem>& items) {
 }
 
 struct Update {
-    bool ok = false;
-    bool refused = false;  // the file could not be read, or a damaged one could not be moved
+    platform::FileStatus status;  // the file could not be read, written or kept aside
+    bool foreign = false;         // another program's file: left as it is
     std::optional<std::filesystem::path> setAside;
     std::size_t carried = 0;  // whole records of the damaged file, in the new one
+
+    bool Ok() const { return static_cast<bool>(status) && !foreign; }
 };
 
 // One read-modify-write of the file. `change` gets the file's content when it is ours, or null
 // when there is none, and returns the records to write, or nullopt to leave the file as it is. A
 // damaged file is first moved aside; a cut one hands its whole records on as if they were the
-// file. A file that cannot be read is never replaced.
+// file. A file that cannot be read, or another program's, is never replaced.
 Update UpdateFile(
     const std::filesystem::path& file,
     const std::function<std::optional<std::vector<AlarmDBItem>>(FileContent*)>& change) {
     Update update;
-    const bool written = platform::UpdateFileAtomically(
-        file, [&](const platform::FileSnapshot& snapshot) -> std::optional<std::string> {
+    const platform::FileStatus written = platform::UpdateFileAtomically(
+        file, kMaxFileBytes,
+        [&](const platform::FileSnapshot& snapshot) -> std::optional<std::string> {
             FileContent content = Parse(snapshot);
             if (content.state == FileContent::State::Unreadable) {
-                update.refused = true;
+                update.status = snapshot.status;
+                return std::nullopt;
+            }
+            if (content.state == FileContent::State::Foreign) {
+                update.foreign = true;
                 return std::nullopt;
             }
             // A damaged list is the user's only record of earlier alarms: kept beside a fresh one.
-            if (content.state == FileContent::State::Foreign ||
-                content.state == FileContent::State::Cut) {
-                update.setAside = KeepDamagedFileAside(snapshot.path);
-                if (!update.setAside) {
-                    update.refused = true;
+            if (content.state == FileContent::State::Cut) {
+                const platform::KeptAside kept = platform::KeepFileAside(snapshot);
+                if (!kept.aside) {
+                    update.status = kept.status;
                     return std::nullopt;
                 }
+                update.setAside = kept.aside;
                 update.carried = content.items.size();
             }
-            const bool ours = content.state == FileContent::State::Ours ||
-                              content.state == FileContent::State::Cut;
+            const bool ours = content.header.wMagic == kAlarmDBMagic;
             auto items = change(ours ? &content : nullptr);
             // The damaged file has moved: its place gets at least what could be read of it.
             if (!items && update.setAside) {
@@ -124,14 +155,24 @@ Update UpdateFile(
             }
             return items ? std::optional(Encode(*items)) : std::nullopt;
         });
-    update.ok = written && !update.refused;
+    if (update.status) {
+        update.status = written;
+    }
     return update;
+}
+
+std::string ForeignFileText(const std::filesystem::path& file) {
+    return "The alarm list " + file.string() +
+           " is not a list of this program (it begins with another mark). It is left as it is, so "
+           "alarm recordings are not listed in it";
 }
 
 // Called without the database lock: on the window thread the box waits for the user.
 void Report(const std::filesystem::path& file, const Update& update) {
     if (update.setAside) {
         TellDamagedFileKeptAside("alarm database", file, *update.setAside, update.carried);
+    } else if (update.status.error == platform::FileError::NamesTaken) {
+        TellDamagedFileNotKeptAside("alarm database", file, update.status);
     }
 }
 
@@ -209,7 +250,7 @@ std::uint32_t SystemConfig::AppendAlarmData(const std::string& folder, std::uint
             }
             // Numbered from the file as it stands under the lock, so another copy of the program
             // appending to the same list never hands out the same numbers.
-            m_pending.wSerial = static_cast<std::uint16_t>(items.size());
+            m_pending.wSerial = NextSerial(items);
             if (items.size() >= kAlarmDBMaxItems) {
                 items.erase(items.begin(), items.end() - (kAlarmDBMaxItems - 1));
             }
@@ -217,9 +258,14 @@ std::uint32_t SystemConfig::AppendAlarmData(const std::string& folder, std::uint
             m_header = {kAlarmDBMagic, static_cast<std::uint16_t>(items.size())};
             return std::optional(std::move(items));
         });
+        m_AppendFailure = {update.foreign  ? ForeignFileText(FileIn(folder))
+                           : update.status ? std::string()
+                                           : "The alarm list " + FileIn(folder).string() + " " +
+                                                 update.status.Describe(),
+                           update.foreign};
     }
     Report(FileIn(folder), update);
-    return update.ok ? 1 : 0;
+    return update.Ok() ? 1 : 0;
 }
 
 std::uint32_t SystemConfig::LoadAlarmDatabase(const std::string& folder) {
@@ -229,7 +275,7 @@ std::uint32_t SystemConfig::LoadAlarmDatabase(const std::string& folder) {
         return 0;
     }
     m_path = FileIn(folder);
-    const FileContent file = Parse(platform::ReadWholeFile(m_path));
+    const FileContent file = Parse(platform::ReadFile(m_path, kMaxFileBytes));
     if (file.state == FileContent::State::Ours || file.state == FileContent::State::Cut) {
         m_header = file.header;
         m_lpAlarmDBItem_Struct = file.items;
@@ -263,7 +309,13 @@ AlarmDBOpenResult SystemConfig::OpenAlarmDatabase(const std::string& folder) {
             });
     }
     Report(FileIn(folder), update);
-    if (!update.ok) {
+    if (update.foreign) {
+        return AlarmDBOpenResult::Foreign;
+    }
+    if (update.status.error == platform::FileError::NamesTaken) {
+        return AlarmDBOpenResult::NotSetAside;
+    }
+    if (!update.Ok()) {
         return AlarmDBOpenResult::Refused;
     }
     if (update.setAside) {
@@ -297,6 +349,7 @@ void SystemConfig::MarkForDeletion(std::size_t index) {
 
 std::uint32_t SystemConfig::AlarmDB_Save() {
     Update update;
+    update.status = {platform::FileError::Missing, 0};
     std::filesystem::path database;
     {
         std::lock_guard lock(m_mutex);
@@ -330,7 +383,20 @@ std::uint32_t SystemConfig::AlarmDB_Save() {
         m_lpAlarmDBItem_Struct.clear();
     }
     Report(database, update);
-    return update.ok ? 1 : 0;
+    return update.Ok() ? 1 : 0;
+}
+
+AlarmDBFailure SystemConfig::LastAppendFailure() const {
+    std::lock_guard lock(m_mutex);
+    return m_AppendFailure;
+}
+
+bool SystemConfig::FirstForeignNotice() {
+    return !m_fForeignNoticeGiven.exchange(true);
+}
+
+std::string SystemConfig::ForeignNotice(const std::string& folder) {
+    return ForeignFileText(FileIn(folder)) + ".";
 }
 
 std::vector<AlarmDBItem> SystemConfig::Items() const {

@@ -5,15 +5,18 @@
 // prepared while an alarm recording runs, the in-memory list the configuration sheet shows and
 // edits, and the writes. The recorder thread appends while the sheet may save, so every
 // operation on the file and the list runs under one lock, and every change to the file is one
-// locked update (platform/atomic_file), which also keeps another copy of the program sharing the
-// folder from losing entries. A damaged file (too short for its header, another magic, or a
-// length that disagrees with its count) is never deleted: it is kept aside (kernel/damaged_file),
-// a fresh list is started with every whole record it held, and the user is told once where the
-// old one went. Serial numbers are taken from the file under its lock. A file that exists but
-// cannot be read is never replaced. An empty folder is refused: the file would land in whatever the
-// current directory happens to be.
+// locked update (platform/file_gate), which also keeps another copy of the program sharing the
+// folder from losing entries. An empty file is a list not yet begun. A file with another magic is
+// another program's: it is never changed, and the alarm recordings stay unlisted. A damaged file
+// (too short for its header, a length that disagrees with its count, or larger than any list) is
+// never deleted: it is kept aside, a fresh list is started with every whole record it held, and
+// the user is told once where the old one went (kernel/damaged_file). Serial numbers run on from
+// the largest in the file, taken under its lock. A file that exists but cannot be read is never
+// replaced. An empty folder is refused: the file would land in whatever the current directory
+// happens to be.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
@@ -52,10 +55,18 @@ struct AlarmDBHeader {
 
 // What the configuration page's load found in AlarmData.dat.
 enum class AlarmDBOpenResult {
-    Read,      // the records (possibly none) are in the list
-    Created,   // there was no file; an empty one was made
-    SetAside,  // the file was damaged: kept aside, and an empty one was made
-    Refused,   // no folder, or the file cannot be read (or a damaged one moved): left alone
+    Read,         // the records (possibly none) are in the list
+    Created,      // there was no file; an empty one was made
+    SetAside,     // the file was damaged: kept aside, and an empty one was made
+    Foreign,      // another program's file: left alone, the list stays empty
+    NotSetAside,  // damaged, and it could not be kept aside (the user was told why): left alone
+    Refused,      // no folder, or the file cannot be read (or a damaged one moved): left alone
+};
+
+// Why the last append left the list as it was.
+struct AlarmDBFailure {
+    std::string text;
+    bool foreign = false;  // the file is another program's
 };
 
 class SystemConfig {
@@ -66,10 +77,15 @@ public:
     void SetPendingCaptureTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
                                std::uint16_t hour, std::uint16_t minute, std::uint16_t second);
     // Appends the pending record with its frame count and device address to AlarmData.dat in
-    // `folder`; the oldest entry drops once the file holds 1,024. 0 when the file cannot be read
-    // or written.
+    // `folder`; the oldest entry drops once the file holds 1,024. 0 when the file is another
+    // program's or cannot be read or written; LastAppendFailure then says why.
     std::uint32_t AppendAlarmData(const std::string& folder, std::uint32_t frames,
                                   const std::string& address);
+    AlarmDBFailure LastAppendFailure() const;
+    // Whether the user is yet to be told that the list is another program's: true once a run.
+    bool FirstForeignNotice();
+    // The words for it.
+    static std::string ForeignNotice(const std::string& folder);
 
     // Reads AlarmData.dat in `folder` into the in-memory list (what the configuration sheet
     // shows), changing nothing. A missing file gives an empty list, one of another kind is not
@@ -103,6 +119,8 @@ private:
     std::uint32_t m_fDirty = 0;
     AlarmDBHeader m_header;
     AlarmDBItem m_pending;
+    AlarmDBFailure m_AppendFailure;
+    std::atomic<bool> m_fForeignNoticeGiven{false};
     std::vector<AlarmDBItem> m_lpAlarmDBItem_Struct;
 };
 

@@ -1,26 +1,8 @@
 #include "kernel/damaged_file.h"
 
 #include <string>
-#include <system_error>
 
 #include "ui/message_sink.h"
-
-std::optional<std::filesystem::path> KeepDamagedFileAside(const std::filesystem::path& file) {
-    constexpr int kMaxKept = 999;
-    for (int n = 1; n <= kMaxKept; ++n) {
-        std::filesystem::path aside = file;
-        aside += n == 1 ? ".damaged" : ".damaged-" + std::to_string(n);
-        // A name held by anything, a dangling link included, is taken.
-        std::error_code ec;
-        if (std::filesystem::symlink_status(aside, ec).type() !=
-            std::filesystem::file_type::not_found) {
-            continue;
-        }
-        std::filesystem::rename(file, aside, ec);
-        return ec ? std::nullopt : std::optional(aside);
-    }
-    return std::nullopt;
-}
 
 void TellDamagedFileKeptAside(std::string_view what, const std::filesystem::path& file,
                               const std::filesystem::path& aside, std::size_t carried) {
@@ -33,4 +15,18 @@ void TellDamagedFileKeptAside(std::string_view what, const std::filesystem::path
                     : " with the " + std::to_string(carried) + " entries that could still be read";
     }
     ui::ShowMessage(text + ".");
+}
+
+void TellDamagedFileNotKeptAside(std::string_view what, const std::filesystem::path& file,
+                                 const platform::FileStatus& why) {
+    const std::string name = file.filename().string();
+    std::string text = "The " + std::string(what) + " " + file.string() + " is damaged";
+    if (why.error == platform::FileError::NamesTaken) {
+        text += ", and earlier damaged copies fill every name it could be kept under (" + name +
+                ".damaged to " + name + ".damaged-" + std::to_string(platform::kMaxKeptAside) +
+                "). Move some of them away";
+    } else {
+        text += ". It could not be kept aside: it " + why.Describe();
+    }
+    ui::ShowMessage(text + ". The file is left as it is.");
 }

@@ -192,9 +192,12 @@ std::uint32_t CSettingINI::Save() {
         {Key(SettingKey::TriggerWavPath), m_strTriggerWavPath},
         {Key(SettingKey::NetworkFilePath), m_strNetworkFilePath},
     };
-    if (!platform::WriteProfileStrings(SettingsFile(), Key(SettingKey::Quarnel), entries)) {
+    const platform::FileStatus saved =
+        platform::WriteProfileStrings(SettingsFile(), Key(SettingKey::Quarnel), entries);
+    if (!saved) {
         TraceLogWrite("Setting.ini save failed");
-        ui::ShowMessage("The settings could not be saved to " + SettingsFile() + ".");
+        ui::ShowMessage("The settings could not be saved: " + SettingsFile() + " " +
+                        saved.Describe() + ".");
         return 0;
     }
     return 1;

@@ -1,9 +1,9 @@
 #include "kernel/trace_log.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "kernel/text_helpers.h"
-#include "platform/atomic_file.h"
+#include "platform/file_gate.h"
 #include "platform/text.h"
 
 namespace {
@@ -22,6 +22,12 @@ namespace {
 // A line longer than this is cut: trace.log is a short diagnostic, and one runaway text must not
 // make every later rewrite carry megabytes.
 constexpr std::size_t kMaxLineLength = 512;
+// While another copy of the program rewrites the log, ours wait this long before the next try.
+constexpr auto kBusyRetry = std::chrono::milliseconds(20);
+
+// Set on the writer thread while it rewrites the log: what the file gate refuses of the log itself
+// is not traced, as that line would only meet the same refusal again.
+thread_local bool t_rewriting = false;
 
 // The lines wait here for the writer thread, so the threads that trace (the mailbox, the re-login
 // and the stream threads) never wait for the disk, the folder lock or a sync. Only the newest
@@ -75,9 +81,24 @@ struct TraceLogState {
             const int max = maxLines;
             writing = true;
             lock.unlock();
-            Append(file, max, lines);
+            t_rewriting = true;
+            const platform::FileStatus status = Append(file, max, lines);
+            t_rewriting = false;
             lock.lock();
             writing = false;
+            // The writer never waits on the folder's lock, so closing the log never does: lines
+            // that another copy of the program kept out go in with the next try, or not at all
+            // once the log closes.
+            if (status.error == platform::FileError::Locked && !stop) {
+                for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+                    pending.push_front(std::move(*line));
+                }
+                while (pending.size() > static_cast<std::size_t>(std::max(maxLines, 1))) {
+                    pending.pop_front();
+                }
+                wake.wait_for(lock, kBusyRetry, [&] { return stop; });
+                continue;
+            }
             written.notify_all();
         }
     }
@@ -85,13 +106,25 @@ struct TraceLogState {
     // Lines arriving while a rewrite runs go in the next one together: one rewrite, with its
     // syncs, per batch rather than per line. Counts real lines, however long, and keeps at most
     // the maximum: a long line must not count as several (the file would then never be trimmed
-    // again), and one written before lines were cut is cut now.
-    static void Append(const std::string& file, int max, const std::deque<std::string>& lines) {
+    // again), and one written before lines were cut is cut now. A log larger than the maximum of
+    // such lines was not written by us: it is kept aside and a new one started.
+    static platform::FileStatus Append(const std::string& file, int max,
+                                       const std::deque<std::string>& lines) {
         const std::size_t limit = max > 0 ? static_cast<std::size_t>(max) : 1;
-        platform::UpdateFileAtomically(
-            file, [&](const platform::FileSnapshot& current) -> std::optional<std::string> {
+        return platform::UpdateFileAtomically(
+            file, limit * (kMaxLineLength + 2),
+            [&](const platform::FileSnapshot& current) -> std::optional<std::string> {
+                using State = platform::FileSnapshot::State;
+                if (current.state == State::Unreadable ||
+                    (current.state == State::TooLarge &&
+                     !platform::KeepFileAside(current).status)) {
+                    return std::nullopt;
+                }
                 std::vector<std::string_view> kept;
-                std::string_view rest = current.bytes;
+                std::string_view rest;
+                if (current.state == State::Read) {
+                    rest = current.bytes;
+                }
                 while (!rest.empty()) {
                     const platform::TextLine line = platform::FirstLine(rest);
                     kept.push_back(line.text.substr(0, kMaxLineLength));
@@ -107,7 +140,8 @@ struct TraceLogState {
                     content += "\r\n";
                 }
                 return content;
-            });
+            },
+            false);
     }
 };
 
@@ -125,11 +159,18 @@ std::string OneLine(const char* text) {
 
 void TraceLogInit(int maxLines, const std::string& folder) {
     TraceLogState& s = State();
-    std::unique_lock lock(s.mutex);
-    s.WaitWritten(lock);
-    s.maxLines = maxLines;
-    s.path = folder + "trace.log";
-    s.StartWriter();
+    {
+        std::unique_lock lock(s.mutex);
+        s.WaitWritten(lock);
+        s.maxLines = maxLines;
+        s.path = folder + "trace.log";
+        s.StartWriter();
+    }
+    platform::SetFileGateReporter([](const std::string& text) {
+        if (!t_rewriting) {
+            TraceLogWrite(text.c_str());
+        }
+    });
 }
 
 void TraceLogWrite(const char* line) {
@@ -154,13 +195,12 @@ void TraceLogFlush() {
 }
 
 void TraceLogClose() {
+    platform::SetFileGateReporter(nullptr);
     TraceLogState& s = State();
-    {
-        std::unique_lock lock(s.mutex);
-        s.WaitWritten(lock);
-        s.path.clear();
-    }
     s.StopWriter();
+    std::lock_guard lock(s.mutex);
+    s.path.clear();
+    s.pending.clear();
 }
 
 CTraceFile::~CTraceFile() {
@@ -170,9 +210,15 @@ CTraceFile::~CTraceFile() {
 bool CTraceFile::Recreate() {
     if (m_fd >= 0) {
         ::close(m_fd);
+        m_fd = -1;
     }
-    m_fd = ::open(m_strPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     m_dwWriteCount = 0;
+    // A new empty file takes the name's place: whatever the name stood for before is never
+    // truncated or written through.
+    platform::NewFile file{std::filesystem::path(m_strPath)};
+    if (file.Status() && file.Place({}, true)) {
+        m_fd = file.ReleaseFd();
+    }
     return m_fd >= 0;
 }
 

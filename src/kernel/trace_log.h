@@ -2,7 +2,7 @@
 
 // trace.log: a rolling text log of protocol events in the program folder that keeps only its
 // newest lines. Callable from any thread: a write only queues its line, and a writer thread of the
-// log's own rewrites the file (whole, through platform/atomic_file) with every line queued since
+// log's own rewrites the file (whole, through platform/file_gate) with every line queued since
 // its last rewrite.
 
 #include <cstdint>

@@ -110,8 +110,12 @@ CAddressBookDialog::CAddressBookDialog(QWidget* parent) : QDialog(parent) {
 }
 
 CAddressBookDialog::~CAddressBookDialog() {
-    if (m_fRecordFileGood && !WriteIPRecordFile(RecordFile(), m_arrEntries)) {
-        ui::ShowMessage("The address book could not be saved to " + RecordFile().string() + ".");
+    if (!m_fRecordFileGood) {
+        return;
+    }
+    if (const platform::FileStatus saved = WriteIPRecordFile(RecordFile(), m_arrEntries); !saved) {
+        ui::ShowMessage("The address book could not be saved: " + RecordFile().string() + " " +
+                        saved.Describe() + ".");
     }
 }
 
@@ -132,10 +136,16 @@ bool CAddressBookDialog::OnInitDialog() {
     const IPRecordFileContents contents = ReadIPRecordFile(RecordFile());
     if (contents.status != IPRecordFileStatus::Ok) {
         const std::string file = RecordFile().string();
-        ui::ShowMessage(contents.status == IPRecordFileStatus::Bad
-                            ? "The address book " + file +
-                                  " holds a damaged entry. It was not opened and is left as it is."
-                            : "The address book " + file + " cannot be opened.");
+        if (contents.status == IPRecordFileStatus::NotKeptAside) {
+            TellDamagedFileNotKeptAside("address book", RecordFile(), contents.why);
+        } else {
+            ui::ShowMessage(
+                contents.status == IPRecordFileStatus::Bad
+                    ? "The address book " + file +
+                          " holds a damaged entry. It was not opened and is left as it is."
+                    : "The address book " + file + " cannot be opened: it " +
+                          contents.why.Describe() + ".");
+        }
         m_fRecordFileGood = false;
         setResult(kBookFailed);
         return false;

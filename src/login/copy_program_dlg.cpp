@@ -16,10 +16,9 @@
 #include <utility>
 
 #include "kernel/settings_ini.h"
-#include "platform/atomic_file.h"
+#include "platform/file_gate.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-#include "platform/unique_file.h"
 #include "ui/message_sink.h"
 #include "widgets/skin_files.h"
 
@@ -84,75 +83,60 @@ Folder OwnFolder(int parent, const std::string& name) {
     return Folder(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
-// Writes a new file under a random name in `folder` and renames it to `name`: whatever had
-// that name (an older copy, a link) is replaced, and nothing it pointed to is written.
+// Writes a new file beside `name` in `folder` and puts it in place (platform/file_gate): what
+// had that name is replaced, a link is followed only by the gate's rule, and nothing but a regular
+// file is ever replaced or written through.
 bool PlaceFile(int folder, const std::string& name, mode_t mode,
                const std::function<bool(int)>& write) {
-    const platform::UniqueFile temp = platform::CreateUniqueFile(folder, name, ".tmp", mode);
-    if (temp.fd < 0) {
-        return false;
-    }
-    bool ok = write(temp.fd);
-    ok = ::close(temp.fd) == 0 && ok;
-    ok = ok && ::renameat(folder, temp.name.c_str(), folder, name.c_str()) == 0;
-    if (!ok) {
-        ::unlinkat(folder, temp.name.c_str(), 0);
-    }
-    return ok;
+    platform::NewFile file(folder, name, ".tmp", mode);
+    return file.Status() && write(file.Fd()) && file.Place();
 }
 
-bool ReadAll(int fd, std::string& bytes) {
+bool CopyBytes(int from, int to) {
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
             return n == 0;
         }
-        bytes.append(buffer, static_cast<std::size_t>(n));
+        if (!platform::WriteAll(to, {buffer, static_cast<std::size_t>(n)})) {
+            return false;
+        }
     }
 }
 
 bool CopyInto(int folder, const std::string& name, const fs::path& from) {
-    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (source < 0) {
+    const platform::OpenedFile source = platform::OpenFileForReading(from);
+    if (source.fd < 0) {
         return false;
     }
     struct stat info {};
-    std::string bytes;
-    const bool read = ::fstat(source, &info) == 0 && ReadAll(source, bytes);
-    ::close(source);
-    return read && PlaceFile(folder, name, info.st_mode & 0777,
-                             [&bytes](int to) { return platform::WriteAll(to, bytes); });
+    const bool copied = ::fstat(source.fd, &info) == 0 &&
+                        PlaceFile(folder, name, info.st_mode & 0777,
+                                  [&source](int to) { return CopyBytes(source.fd, to); });
+    ::close(source.fd);
+    return copied;
 }
 
-// Points the copy's settings at its folder. The settings file there is read only when it is a
-// file of its own (a link is replaced with new settings, never read or written through).
-bool WriteCopySettings(int folder, const std::string& targetPath) {
-    std::string content;
-    mode_t mode = kNewFileMode;
-    const int fd = ::openat(folder, kSettingsFile, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd >= 0) {
-        struct stat info {};
-        const bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ReadAll(fd, content);
-        ::close(fd);
-        // A settings file that cannot be read would lose every other key if rewritten.
-        if (!read) {
-            return false;
-        }
-        mode = info.st_mode & 0777;
-    } else if (errno != ENOENT && errno != ELOOP) {
+// Points the copy's settings at its folder, keeping every other line of the settings there.
+bool WriteCopySettings(int folder, const fs::path& target, const std::string& targetPath) {
+    const platform::FileSnapshot current =
+        platform::ReadFile(target / kSettingsFile, platform::kProfileFileMax);
+    // A settings file that cannot be read whole would lose every other key if rewritten.
+    if (current.state == platform::FileSnapshot::State::Unreadable ||
+        current.state == platform::FileSnapshot::State::TooLarge) {
         return false;
     }
     const CSettingINI names;
-    content = platform::WithProfileStrings(
-        content, names.Key(SettingKey::Quarnel),
+    const std::string content = platform::WithProfileStrings(
+        current.bytes, names.Key(SettingKey::Quarnel),
         {{names.Key(SettingKey::RecordPath), targetPath},
          {names.Key(SettingKey::SnapshotPath), targetPath},
          {names.Key(SettingKey::TriggerWavPath), targetPath + "alarm.wav"}});
-    return PlaceFile(folder, kSettingsFile, mode,
+    return PlaceFile(folder, kSettingsFile, kNewFileMode,
                      [&content](int to) { return platform::WriteAll(to, content); });
 }
 
@@ -260,7 +244,7 @@ void CCopyProgramDlg::CopyProgramThread() {
         ShowPercent(static_cast<int>((i + 1) * 100 / files.size()));
     }
     const int root = folders.at(fs::path()).Get();
-    m_nFailures += root >= 0 && WriteCopySettings(root, m_strTargetPath) ? 0 : 1;
+    m_nFailures += root >= 0 && WriteCopySettings(root, target, m_strTargetPath) ? 0 : 1;
     if (m_nFailures > 0) {
         ui::ShowMessage("The program copy in " + m_strTargetPath + " is incomplete: " +
                         std::to_string(m_nFailures) + " file(s) or folder(s) could not be written");

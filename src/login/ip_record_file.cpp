@@ -5,9 +5,8 @@
 #include <optional>
 #include <string_view>
 
-#include "kernel/damaged_file.h"
 #include "login/search_datagram.h"
-#include "platform/atomic_file.h"
+#include "platform/file_gate.h"
 
 namespace {
 
@@ -100,17 +99,21 @@ IPRecordFileContents ReadIPRecordFile(const std::filesystem::path& file) {
     IPRecordFileContents contents;
     // One locked update: a missing file is created only while still missing (another copy of the
     // program may be writing one), and a cut one is moved aside before anyone rewrites it.
-    const bool updated = platform::UpdateFileAtomically(
-        file, [&](const platform::FileSnapshot& current) -> std::optional<std::string> {
+    const platform::FileStatus updated = platform::UpdateFileAtomically(
+        file, kIPRecordFileMax,
+        [&](const platform::FileSnapshot& current) -> std::optional<std::string> {
             if (current.state == State::Missing) {
                 return std::string();
             }
-            if (current.state != State::Read) {
+            if (current.state == State::Unreadable) {
                 contents.status = IPRecordFileStatus::OpenFailed;
+                contents.why = current.status;
                 return std::nullopt;
             }
+            // Of a file larger than any book only its beginning was read: nothing of it is taken.
             const std::string& bytes = current.bytes;
-            const std::size_t whole = bytes.size() / kIPRecordSize * kIPRecordSize;
+            const std::size_t whole =
+                current.state == State::Read ? bytes.size() / kIPRecordSize * kIPRecordSize : 0;
             for (std::size_t at = 0; at < whole; at += kIPRecordSize) {
                 auto record =
                     DecodeIPRecord(reinterpret_cast<const std::uint8_t*>(bytes.data() + at));
@@ -121,14 +124,17 @@ IPRecordFileContents ReadIPRecordFile(const std::filesystem::path& file) {
                 }
                 contents.records.push_back(std::move(*record));
             }
-            if (whole == bytes.size()) {
+            if (current.state == State::Read && whole == bytes.size()) {
                 return std::nullopt;
             }
-            // A cut file lost at least its last entry; writing back only the whole records would
-            // make that loss silent, so the file as it was stays beside the new one.
-            contents.keptAside = KeepDamagedFileAside(current.path);
+            // A cut file lost at least its last entry, and one larger than any book was not
+            // written whole by us; writing back only the whole records would make that loss
+            // silent, so the file as it was stays beside the new one.
+            const platform::KeptAside kept = platform::KeepFileAside(current);
+            contents.keptAside = kept.aside;
             if (!contents.keptAside) {
-                contents.status = IPRecordFileStatus::OpenFailed;
+                contents.status = IPRecordFileStatus::NotKeptAside;
+                contents.why = kept.status;
                 contents.records.clear();
                 return std::nullopt;
             }
@@ -138,17 +144,18 @@ IPRecordFileContents ReadIPRecordFile(const std::filesystem::path& file) {
     // when the new file could not be written here.
     if (!updated && contents.status == IPRecordFileStatus::Ok && !contents.keptAside) {
         contents.status = IPRecordFileStatus::OpenFailed;
+        contents.why = updated;
     }
     return contents;
 }
 
-bool WriteIPRecordFile(const std::filesystem::path& file, const std::vector<IPRecord>& records) {
+platform::FileStatus WriteIPRecordFile(const std::filesystem::path& file,
+                                       const std::vector<IPRecord>& records) {
     std::string bytes;
     bytes.reserve(records.size() * kIPRecordSize);
     for (const IPRecord& record : records) {
         const IPRecordBytes encoded = EncodeIPRecord(record);
         bytes.append(reinterpret_cast<const char*>(encoded.data()), encoded.size());
     }
-    return platform::UpdateFileAtomically(
-        file, [&](const platform::FileSnapshot&) { return std::optional(bytes); });
+    return platform::WriteFileAtomically(file, bytes);
 }

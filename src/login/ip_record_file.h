@@ -13,7 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_gate.h"
+
 inline constexpr std::size_t kIPRecordSize = 400;
+// Far more entries than anyone keeps (10,485); a larger file is not read but kept aside.
+inline constexpr std::size_t kIPRecordFileMax = 4 << 20;
 inline constexpr std::size_t kIPRecordTextField = 128;
 inline constexpr std::uint32_t kCheckCodeForUser = 0x12121212;
 inline constexpr std::uint32_t kCheckCodeForIPAddress = 0x4C4C4C4C;
@@ -41,19 +45,27 @@ IPRecordBytes EncodeIPRecord(const IPRecord& record);
 // Null when a check code is wrong. A text runs to its zero, or to the end of its field.
 std::optional<IPRecord> DecodeIPRecord(const std::uint8_t* bytes);
 
-enum class IPRecordFileStatus { Ok, OpenFailed, Bad };
+enum class IPRecordFileStatus {
+    Ok,
+    OpenFailed,
+    Bad,
+    NotKeptAside,  // damaged, and it could not be kept aside
+};
 
 struct IPRecordFileContents {
     IPRecordFileStatus status = IPRecordFileStatus::Ok;
+    platform::FileStatus why;  // for OpenFailed and NotKeptAside
     std::vector<IPRecord> records;
     // Where a cut file went (its size was not a whole number of records).
     std::optional<std::filesystem::path> keptAside;
 };
 
 // Reads every whole record; a missing file is created empty. A file with a trailing part of a
-// record is damaged: it is kept aside (kernel/damaged_file) and replaced by its whole records.
+// record, or larger than kIPRecordFileMax, is damaged: it is kept aside (platform::KeepFileAside)
+// and replaced by its whole records.
 IPRecordFileContents ReadIPRecordFile(const std::filesystem::path& file);
 
-// Replaces the file with these records as one update (platform/atomic_file), so a failed write
-// leaves the previous book whole.
-bool WriteIPRecordFile(const std::filesystem::path& file, const std::vector<IPRecord>& records);
+// Replaces the file with these records (platform/file_gate), so a failed write leaves the
+// previous book whole.
+platform::FileStatus WriteIPRecordFile(const std::filesystem::path& file,
+                                       const std::vector<IPRecord>& records);

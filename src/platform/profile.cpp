@@ -4,7 +4,7 @@
 #include <cctype>
 #include <optional>
 
-#include "platform/atomic_file.h"
+#include "platform/file_gate.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -118,7 +118,10 @@ ProfileSection::ProfileSection(const std::filesystem::path& file, std::string_vi
     for (const std::string& key : keys) {
         m_values.push_back({key, {}, false});
     }
-    const std::string bytes = ReadWholeFile(file).bytes;
+    // A file larger than the program ever writes reads as no file: every key takes its default.
+    FileSnapshot read = ReadFile(file, kProfileFileMax);
+    const std::string bytes =
+        read.state == FileSnapshot::State::Read ? std::move(read.bytes) : std::string();
     std::string_view rest = bytes;
     bool inside = false;
     std::size_t missing = m_values.size();
@@ -175,8 +178,8 @@ std::int32_t ReadProfileInt(const std::filesystem::path& file, std::string_view 
     return ProfileSection(file, section, {std::string(key)}).Int(key, fallback);
 }
 
-bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
-                        std::string_view key, std::string_view value) {
+FileStatus WriteProfileString(const std::filesystem::path& file, std::string_view section,
+                              std::string_view key, std::string_view value) {
     return WriteProfileStrings(file, section, {{std::string(key), std::string(value)}});
 }
 
@@ -207,19 +210,27 @@ std::string WithProfileStrings(const std::string& content, std::string_view sect
     return result;
 }
 
-bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
-                         const std::vector<ProfileEntry>& entries) {
-    bool unreadable = false;
-    const bool updated =
-        UpdateFileAtomically(file, [&](const FileSnapshot& current) -> std::optional<std::string> {
-            // A file that exists but cannot be read would lose every other key if rewritten.
-            unreadable = current.state == FileSnapshot::State::Unreadable;
-            if (unreadable) {
+FileStatus WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
+                               const std::vector<ProfileEntry>& entries) {
+    FileStatus refused;
+    const FileStatus updated = UpdateFileAtomically(
+        file, kProfileFileMax, [&](const FileSnapshot& current) -> std::optional<std::string> {
+            // A file that exists but cannot be read would lose every other key if rewritten; an
+            // over-large one is kept aside for a new one.
+            if (current.state == FileSnapshot::State::Unreadable) {
+                refused = current.status;
                 return std::nullopt;
+            }
+            if (current.state == FileSnapshot::State::TooLarge) {
+                refused = KeepFileAside(current).status;
+                if (!refused) {
+                    return std::nullopt;
+                }
+                return WithProfileStrings({}, section, entries);
             }
             return WithProfileStrings(current.bytes, section, entries);
         });
-    return updated && !unreadable;
+    return refused ? updated : refused;
 }
 
 }  // namespace platform

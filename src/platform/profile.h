@@ -9,9 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_gate.h"
+
 namespace platform {
 
 inline constexpr std::size_t kProfileValueMax = 255;
+// Far above any settings file the program writes; a larger one reads as no file and is kept aside
+// at the next write.
+inline constexpr std::size_t kProfileFileMax = 1 << 20;
 
 // The values of some keys of one section, from one read of the file: a load that wants thirty
 // keys reads and splits the file once, not once a key. The first section of that name counts,
@@ -49,18 +54,18 @@ std::int32_t ReadProfileInt(const std::filesystem::path& file, std::string_view 
 
 // Replaces the value in place, or appends the key to its section, creating the section and the
 // file as needed; every other line stays as it was. The file is replaced as one update
-// (platform/atomic_file), so a failed write leaves the old file whole. A value ends at its first
-// line break. False when the file exists but cannot be read, or cannot be written.
-bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
-                        std::string_view key, std::string_view value);
+// (platform/file_gate), so a failed write leaves the old file whole. A value ends at its first
+// line break. Fails when the file exists but cannot be read, or cannot be written.
+FileStatus WriteProfileString(const std::filesystem::path& file, std::string_view section,
+                              std::string_view key, std::string_view value);
 
 struct ProfileEntry {
     std::string key;
     std::string value;
 };
 // Several writes into one section as one replacement of the file: all or nothing.
-bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
-                         const std::vector<ProfileEntry>& entries);
+FileStatus WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
+                               const std::vector<ProfileEntry>& entries);
 // The same writes made to a file's `content`, for a caller that places the file itself.
 std::string WithProfileStrings(const std::string& content, std::string_view section,
                                const std::vector<ProfileEntry>& entries);

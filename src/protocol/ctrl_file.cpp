@@ -1,11 +1,11 @@
 #include "protocol/ctrl_file.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 
 #include "kernel/device_list.h"
 #include "kernel/kernel_object.h"
+#include "platform/file_gate.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "ui/message_sink.h"
@@ -334,18 +334,22 @@ std::uint32_t ParseCtrlFile(std::string_view text, std::vector<CtrlProtocol>& re
     return 1;
 }
 
+namespace {
+
+// Far above any control file: the default one is a few hundred bytes, one with every key of many
+// devices a few hundred kilobytes.
+constexpr std::size_t kCtrlFileMax = 16 << 20;
+
+}  // namespace
+
 std::uint32_t LoadCtrlFile() {
     const std::filesystem::path file = platform::ProgramFolder() / "CtrlFile.ini";
-    std::ifstream in(file, std::ios::binary);
-    std::string text;
-    if (in) {
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    if (!in.is_open() || in.bad()) {
+    const platform::FileSnapshot read = platform::ReadFile(file, kCtrlFileMax);
+    if (read.state != platform::FileSnapshot::State::Read) {
         ui::ShowMessage(ui::texts::kOpenCtrlFileFailed);
         return 0;
     }
-    return ParseCtrlFile(text, g_lpApp->m_lpCtrlFileRecords, file.string());
+    return ParseCtrlFile(read.bytes, g_lpApp->m_lpCtrlFileRecords, file.string());
 }
 
 std::uint32_t BindDeviceProtocols() {
@@ -396,8 +400,7 @@ std::uint32_t WriteDefaultCtrlFile(const std::string& path) {
         "1\n"
         "[EOF]\n"
         "END\n";
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!(out << kDefault)) {
+    if (!platform::WriteFileAtomically(path, kDefault)) {
         ui::ShowMessage(std::uint32_t{4009});
         return 0;
     }

@@ -68,20 +68,25 @@ void CAlarmRecord::OnFileClosed(const std::filesystem::path& path, std::uint32_t
     if (AlarmDatabase().AppendAlarmData(programFolder, frames, m_strServerName) != 0) {
         return;
     }
-    const std::string text = "The alarm recording " + path.string() +
-                             " was kept, but it could not be entered in the alarm list " +
-                             programFolder + "AlarmData.dat: the list cannot be read or written.";
+    const AlarmDBFailure why = AlarmDatabase().LastAppendFailure();
+    const std::string text =
+        "The alarm recording " + path.string() +
+        " was kept, but it could not be entered in the alarm list: " + why.text + ".";
     TraceLogWrite(text.c_str());
-    if (!m_fListFailureShown.exchange(true)) {
-        ui::ShowMessage(text + "\nFurther alarm recordings of this session that miss the list "
-                               "are noted in trace.log only.");
+    // A list of another program is told of once a run, wherever it is met first.
+    if ((!why.foreign || AlarmDatabase().FirstForeignNotice()) &&
+        !m_fListFailureShown.exchange(true)) {
+        ui::ShowMessage(text +
+                        "\nFurther alarm recordings of this session that miss the list "
+                        "are noted in trace.log only.");
     }
 }
 
 void CAlarmRecord::ShowFailure(const std::string& text) {
     if (!m_fFailureShown.exchange(true)) {
-        ui::ShowMessage(text + "\nFurther failed alarm recordings of this session are noted in "
-                               "trace.log only.");
+        ui::ShowMessage(text +
+                        "\nFurther failed alarm recordings of this session are noted in "
+                        "trace.log only.");
     }
 }
 

@@ -1,12 +1,13 @@
 #include "recording/record_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/file_gate.h"
 
 namespace recording {
 namespace {
@@ -162,20 +163,6 @@ std::uint64_t EndOf(const RecordedFrame& f) {
     return std::uint64_t{f.dwOffset} + RecordFrameRecord::kSize + f.record.dwLength;
 }
 
-// Only a regular file is read: a FIFO or a device at the name would never end, or never answer.
-int OpenRegularFile(const std::filesystem::path& path, std::uint64_t& size) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    struct stat st {};
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        size = static_cast<std::uint64_t>(st.st_size);
-        return fd;
-    }
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return -1;
-}
-
 }  // namespace
 
 RecordFileReader::~RecordFileReader() {
@@ -239,8 +226,16 @@ bool RecordFileReader::Open(const std::filesystem::path& path, std::stop_token s
     m_fIndexed = false;
     m_nSkipped = 0;
     m_Stop = std::move(stop);
-    m_fd = OpenRegularFile(path, m_qwFileSize);
-    if (m_fd < 0) {
+    // The gate opens the file: only a regular file, by the link rule, never waiting on a FIFO.
+    const platform::OpenedFile opened = platform::OpenFileForReading(path);
+    if (opened.fd < 0) {
+        return Fail("cannot open " + path.string() + ": it " + opened.status.Describe());
+    }
+    m_fd = opened.fd;
+    struct stat info {};
+    const bool sized = ::fstat(m_fd, &info) == 0;
+    m_qwFileSize = sized ? static_cast<std::uint64_t>(info.st_size) : 0;
+    if (!sized) {
         return Fail("cannot open " + path.string());
     }
     std::array<std::uint8_t, RecordFileHeader::kSize + 2> head{};

@@ -1,13 +1,11 @@
 #include "video/alarm_wave.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "kernel/kernel_object.h"
 #include "platform/clock.h"
+#include "platform/file_gate.h"
 #include "platform/thread.h"
 
 namespace {
@@ -17,7 +15,7 @@ constexpr std::size_t kChunkHeaderSize = 8;
 constexpr std::size_t kFormatSize = 16;
 constexpr std::uint32_t kPlayerStopWaitMs = 1'000;
 // Far above any alarm sound; a larger file is refused rather than read into memory.
-constexpr off_t kMaxWaveFileSize = 64 << 20;
+constexpr std::size_t kMaxWaveFileSize = 64 << 20;
 
 std::uint32_t Read(const std::uint8_t* p, int size) {
     std::uint32_t value = 0;
@@ -27,26 +25,13 @@ std::uint32_t Read(const std::uint8_t* p, int size) {
     return value;
 }
 
-// The whole file, opened read-only; nullopt when it cannot be opened or read.
-std::optional<std::vector<std::uint8_t>> ReadFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+// The whole file; nullopt when it cannot be read or is larger than any alarm sound.
+std::optional<std::vector<std::uint8_t>> ReadWaveFile(const std::string& path) {
+    const platform::FileSnapshot read = platform::ReadFile(path, kMaxWaveFileSize);
+    if (read.state != platform::FileSnapshot::State::Read) {
         return std::nullopt;
     }
-    std::vector<std::uint8_t> bytes;
-    const off_t size = ::lseek(fd, 0, SEEK_END);
-    bool ok = size >= 0 && size <= kMaxWaveFileSize && ::lseek(fd, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(static_cast<std::size_t>(size));
-        std::size_t done = 0;
-        while (ok && done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-            ok = n > 0;
-            done += ok ? static_cast<std::size_t>(n) : 0;
-        }
-    }
-    ::close(fd);
-    return ok ? std::optional(std::move(bytes)) : std::nullopt;
+    return std::vector<std::uint8_t>(read.bytes.begin(), read.bytes.end());
 }
 
 }  // namespace
@@ -112,9 +97,9 @@ std::uint32_t CAlarmWave::LoadAlarmWave(const std::string& path) {
         platform::StopThread(g_lpApp->h_PlayAudioWavThread, kPlayerStopWaitMs);
     }
     m_strPath = path;
-    std::optional<std::vector<std::uint8_t>> file = ReadFile(path);
+    std::optional<std::vector<std::uint8_t>> file = ReadWaveFile(path);
     if (!file && g_lpApp) {
-        file = ReadFile(g_lpApp->CSettingINI.m_strProgramPath + "alarm.wav");
+        file = ReadWaveFile(g_lpApp->CSettingINI.m_strProgramPath + "alarm.wav");
     }
     // A file without sound data is a failed load: the caller then tells the user instead of
     // starting a player that can only fail in silence.

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "kernel/text_helpers.h"
-#include "platform/atomic_file.h"
+#include "platform/file_gate.h"
 #include "platform/jpeg.h"
 
 namespace {

@@ -1,7 +1,6 @@
 #include "widgets/skin_image.h"
 
-#include <QString>
-
+#include "platform/file_gate.h"
 #include "platform/paths.h"
 
 namespace ui {
@@ -10,8 +9,15 @@ QImage LoadSkinImage(std::string_view name) {
     if (name.empty()) {
         return {};
     }
-    const auto path = platform::ResolvePath(platform::ProgramFolder(), name);
-    QImage image(QString::fromStdString(path.string()), "BMP");
+    // Far above any skin bitmap (a full-screen one is a few megabytes).
+    constexpr std::size_t kMaxSkinFileBytes = 64 << 20;
+    const platform::FileSnapshot read = platform::ReadFile(
+        platform::ResolvePath(platform::ProgramFolder(), name), kMaxSkinFileBytes);
+    if (read.state != platform::FileSnapshot::State::Read) {
+        return {};
+    }
+    QImage image = QImage::fromData(reinterpret_cast<const uchar*>(read.bytes.data()),
+                                    static_cast<int>(read.bytes.size()), "BMP");
     if (image.isNull()) {
         return {};
     }

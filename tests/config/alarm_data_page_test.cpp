@@ -133,10 +133,24 @@ TEST_F(AlarmDataPageTest, RowsShowEachRecordingAndAMissingFileIsNoted) {
     EXPECT_EQ(page.m_strSelectedFile, items[2].strFilePath);
 }
 
-TEST_F(AlarmDataPageTest, ADamagedFileIsKeptAsideAndAnUnreadableOneLeftAlone) {
+// A damaged list is kept aside; another program's file and an unreadable one are left alone, and
+// the user is told why (of another program's, once a run).
+TEST_F(AlarmDataPageTest, ADamagedFileIsKeptAsideAnotherOrAnUnreadableOneLeftAlone) {
     {
         test_support::RecordingMessageSink shown;
-        std::ofstream(Database(), std::ios::binary) << std::string("\x88\x99\x01\x00", 4);
+        const std::string foreign("\x88\x99\x01\x00", 4);
+        std::ofstream(Database(), std::ios::binary) << foreign;
+        for (int load = 0; load < 2; ++load) {
+            EXPECT_TRUE(page.LoadAlarmDatabase());
+        }
+        EXPECT_EQ(page.m_AlarmList.topLevelItemCount(), 0);
+        EXPECT_EQ(shown.Texts(), std::vector<std::string>{SystemConfig::ForeignNotice(
+                                     g_lpApp->CSettingINI.m_strProgramPath)});
+        EXPECT_EQ(std::filesystem::file_size(Database()), 4u);
+    }
+    {
+        test_support::RecordingMessageSink shown;
+        std::ofstream(Database(), std::ios::binary) << std::string("\x87\x99\x01\x00", 4);
         EXPECT_TRUE(page.LoadAlarmDatabase());
         EXPECT_EQ(page.m_AlarmList.topLevelItemCount(), 0);
         ASSERT_EQ(shown.Texts().size(), 1u);

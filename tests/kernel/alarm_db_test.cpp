@@ -95,59 +95,150 @@ TEST_F(AlarmData, The1025thRecordingDropsTheOldest) {
     EXPECT_EQ(TextAt(b, 4 + 1023 * 316 + 20), "/rec/1024");
 }
 
-TEST_F(AlarmData, ADamagedFileIsKeptAsideAndAFreshOneStarted) {
+// What a file holds decides what becomes of it, whether the recorder or the page meets it: an
+// empty file is a list not yet begun; another program's file (another magic) is left exactly as it
+// is, the recording stays unlisted and the user is told once why; a damaged one is kept aside for
+// a fresh list.
+TEST_F(AlarmData, EmptyForeignAndDamagedFiles) {
+    enum class Fate { NewList, Untouched, KeptAside };
     const struct {
         const char* name;
         std::string bytes;
-    } damages[] = {
-        {"empty", ""},
-        {"shorter than its header", std::string("\x87\x99", 2)},
+        Fate fate;
+    } files[] = {
+        {"empty", "", Fate::NewList},
         {"one flipped byte in the magic",
-         std::string("\x87\x98\x01\x00", 4) + std::string(316, 'x')},
+         std::string("\x87\x98\x01\x00", 4) + std::string(316, 'x'), Fate::Untouched},
+        {"another program's text", "hello", Fate::Untouched},
+        {"shorter than its header", std::string("\x87\x99", 2), Fate::KeptAside},
+        {"larger than any list", std::string("\x87\x99\x00\x04", 4) + std::string(1025 * 316, 'y'),
+         Fate::KeptAside},
     };
     const std::filesystem::path database = folder.Path() / "AlarmData.dat";
     const std::filesystem::path aside = folder.Path() / "AlarmData.dat.damaged";
-    for (const auto& d : damages) {
-        SCOPED_TRACE(d.name);
-        std::filesystem::remove(aside);
-        test_support::RecordingMessageSink shown;
-        SystemConfig db;
-
-        // By the recorder: the recording is listed in the new file.
-        std::ofstream(database, std::ios::binary) << d.bytes;
-        Record(db, "/rec/a", 1);
-        Record(db, "/rec/b", 2);
-        db.LoadAlarmDatabase(folder.Path().string());
-        ASSERT_EQ(db.Items().size(), 2u);
-        EXPECT_EQ(db.Items()[0].strFilePath, "/rec/a");
-
-        // By the page: an empty list over a fresh file.
-        std::filesystem::rename(aside, folder.Path() / "first");
-        std::ofstream(database, std::ios::binary) << d.bytes;
-        EXPECT_EQ(db.OpenAlarmDatabase(folder.Path().string()), AlarmDBOpenResult::SetAside);
-        EXPECT_TRUE(db.Items().empty());
-        EXPECT_EQ(FileBytes(), (Bytes{0x87, 0x99, 0, 0}));
-
-        for (const auto& kept : {folder.Path() / "first", aside}) {
-            std::ifstream in(kept, std::ios::binary);
-            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), d.bytes);
+    const std::string keptAside = "The alarm database AlarmData.dat was damaged. It was kept as " +
+                                  aside.string() + " and a new one was started.";
+    const std::string foreign = SystemConfig::ForeignNotice(folder.Path().string());
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        for (const bool byPage : {false, true}) {
+            SCOPED_TRACE(byPage ? "by the page" : "by the recorder");
+            std::filesystem::remove(aside);
+            std::ofstream(database, std::ios::binary | std::ios::trunc) << f.bytes;
+            test_support::RecordingMessageSink shown;
+            SystemConfig db;
+            if (byPage) {
+                const AlarmDBOpenResult opened = db.OpenAlarmDatabase(folder.Path().string());
+                EXPECT_EQ(opened, f.fate == Fate::NewList     ? AlarmDBOpenResult::Created
+                                  : f.fate == Fate::Untouched ? AlarmDBOpenResult::Foreign
+                                                              : AlarmDBOpenResult::SetAside);
+                EXPECT_TRUE(db.Items().empty());
+            } else {
+                db.NewAlarmDataItem("/rec/a");
+                EXPECT_EQ(db.AppendAlarmData(folder.Path().string(), 1, "a"),
+                          f.fate == Fate::Untouched ? 0u : 1u);
+                EXPECT_EQ(db.LastAppendFailure().foreign, f.fate == Fate::Untouched);
+            }
+            std::ifstream in(database, std::ios::binary);
+            const std::string now(std::istreambuf_iterator<char>(in), {});
+            if (f.fate == Fate::Untouched) {
+                EXPECT_EQ(now, f.bytes);
+                EXPECT_TRUE(db.FirstForeignNotice());
+                EXPECT_FALSE(db.FirstForeignNotice());
+            } else {
+                EXPECT_EQ(now.size(), byPage ? 4u : 320u);
+            }
+            EXPECT_EQ(std::filesystem::exists(aside), f.fate == Fate::KeptAside);
+            EXPECT_EQ(shown.Texts(), f.fate == Fate::KeptAside ? std::vector<std::string>{keptAside}
+                                                               : std::vector<std::string>{});
         }
-        const std::string told = "The alarm database AlarmData.dat was damaged. It was kept as " +
-                                 aside.string() + " and a new one was started.";
-        EXPECT_EQ(shown.Texts(), std::vector<std::string>(2, told));
-        std::filesystem::remove(folder.Path() / "first");
     }
+}
+
+// Every keep-aside name taken: the file stays, and the box says what fills the names.
+TEST_F(AlarmData, WhenTheOldCopiesFillEveryNameTheBoxSaysSo) {
+    const std::filesystem::path database = folder.Path() / "AlarmData.dat";
+    std::ofstream(database, std::ios::binary) << std::string("\x87\x99\x09", 3);
+    std::ofstream(folder.Path() / "AlarmData.dat.damaged");
+    for (int n = 2; n <= 999; ++n) {
+        std::ofstream(folder.Path() / ("AlarmData.dat.damaged-" + std::to_string(n)));
+    }
+    test_support::RecordingMessageSink shown;
+    SystemConfig db;
+    EXPECT_EQ(db.OpenAlarmDatabase(folder.Path().string()), AlarmDBOpenResult::NotSetAside);
+    EXPECT_EQ(std::filesystem::file_size(database), 3u);
+    EXPECT_EQ(shown.Texts(),
+              std::vector<std::string>{
+                  "The alarm database " + database.string() +
+                  " is damaged, and earlier damaged copies fill every name it could be kept under "
+                  "(AlarmData.dat.damaged to AlarmData.dat.damaged-999). Move some of them away. "
+                  "The file is left as it is."});
+}
+
+// Serials run on from the largest in the file, wrapping within their 16 bits, whatever was
+// deleted or dropped before.
+TEST_F(AlarmData, SerialsRunOnFromTheLargest) {
+    const auto listOf = [](std::vector<std::uint16_t> serials) {
+        std::vector<AlarmDBItem> items;
+        for (const std::uint16_t serial : serials) {
+            AlarmDBItem item;
+            item.wSerial = serial;
+            item.strFilePath = "/rec/" + std::to_string(serial);
+            items.push_back(item);
+        }
+        return items;
+    };
+    const struct {
+        const char* name;
+        std::vector<std::uint16_t> serials;
+        std::uint16_t next;
+    } cases[] = {
+        {"no list", {}, 0},
+        {"entry 1 of 3 deleted", {0, 2}, 3},
+        {"the newest deleted", {0, 1}, 2},
+        {"the largest not last", {7, 9, 8}, 10},
+        {"at the top of the field", {65534, 65535}, 0},
+        {"wrapped", {65535, 0, 1}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes("\x87\x99", 2);
+        bytes += static_cast<char>(c.serials.size());
+        bytes += '\0';
+        for (const AlarmDBItem& item : listOf(c.serials)) {
+            const auto record = item.Encode();
+            bytes.append(reinterpret_cast<const char*>(record.data()), record.size());
+        }
+        std::ofstream(folder.Path() / "AlarmData.dat", std::ios::binary | std::ios::trunc) << bytes;
+        SystemConfig db;
+        Record(db, "/rec/new", 1);
+        db.LoadAlarmDatabase(folder.Path().string());
+        ASSERT_EQ(db.Items().size(), c.serials.size() + 1);
+        EXPECT_EQ(db.Items().back().wSerial, c.next);
+    }
+
+    // A full list numbers on past its size.
+    std::filesystem::remove(folder.Path() / "AlarmData.dat");
+    SystemConfig db;
+    for (int i = 0; i < 1026; ++i) {
+        Record(db, "/rec/" + std::to_string(i), 1);
+    }
+    db.LoadAlarmDatabase(folder.Path().string());
+    EXPECT_EQ(db.Items().back().wSerial, 1025);
+    EXPECT_EQ(db.Items().front().wSerial, 2);
 }
 
 TEST_F(AlarmData, ASecondDamageGoesBesideTheFirst) {
     test_support::RecordingMessageSink shown;
     SystemConfig db;
     for (int i = 0; i < 2; ++i) {
-        std::ofstream(folder.Path() / "AlarmData.dat", std::ios::binary) << "bad" << i;
+        std::ofstream(folder.Path() / "AlarmData.dat", std::ios::binary)
+            << std::string("\x87\x99\x05\x00", 4) << i;
         Record(db, "/rec/a", 1);
     }
     std::ifstream second(folder.Path() / "AlarmData.dat.damaged-2", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(second), {}), "bad1");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(second), {}),
+              std::string("\x87\x99\x05\x00", 4) + "1");
 }
 
 TEST_F(AlarmData, AFileThatCannotBeReadIsNeverReplaced) {

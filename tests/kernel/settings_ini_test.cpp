@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -188,20 +191,43 @@ TEST_F(SettingsFile, QuotedAndRelativeFoldersNameRealFolders) {
     EXPECT_TRUE(std::filesystem::is_directory(program.Path() / "Shots"));
 }
 
+// A save that cannot replace the file says why, and changes nothing: a folder at its name, or a
+// file the user made read-only.
 TEST_F(SettingsFile, AFailedSaveIsTracedAndShown) {
-    test_support::RecordingMessageSink messages;
-    CSettingINI s;
-    s.Load();
-    TraceLogInit(30, s.m_strProgramPath);
-    std::filesystem::create_directory(program.Path() / "Setting.ini");
-    EXPECT_EQ(s.Save(), 0u);
-    TraceLogClose();
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"The settings could not be saved to " +
-                                                         s.m_strProgramPath + "Setting.ini."});
-    std::ifstream trace(program.Path() / "trace.log", std::ios::binary);
-    std::string line;
-    std::getline(trace, line);
-    EXPECT_EQ(line, "Setting.ini save failed\r");
+    const std::filesystem::path file = program.Path() / "Setting.ini";
+    const struct {
+        const char* name;
+        std::function<void()> make;
+        const char* why;
+    } cases[] = {
+        {"a folder", [&] { std::filesystem::create_directory(file); },
+         "is not a regular file (a pipe, a device or a folder), so it was not opened"},
+        {"a read-only file",
+         [&] {
+             std::ofstream(file) << "[Quarnel]\r\nServerPort=81\r\n";
+             std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+         },
+         "is read-only, so it was not replaced"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(file);
+        std::filesystem::remove(program.Path() / "trace.log");
+        test_support::RecordingMessageSink messages;
+        CSettingINI s;
+        s.Load();
+        TraceLogInit(30, s.m_strProgramPath);
+        c.make();
+        const auto before = std::filesystem::status(file).type();
+        EXPECT_EQ(s.Save(), 0u);
+        TraceLogClose();
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{"The settings could not be saved: " +
+                                                             file.string() + " " + c.why + "."});
+        EXPECT_EQ(std::filesystem::status(file).type(), before);
+        std::ifstream trace(program.Path() / "trace.log", std::ios::binary);
+        const std::string traced(std::istreambuf_iterator<char>(trace), {});
+        EXPECT_NE(traced.find("Setting.ini save failed\r\n"), std::string::npos) << traced;
+    }
 }
 
 }  // namespace

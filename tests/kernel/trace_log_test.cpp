@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/file_gate.h"
 #include "test_support/temp_folder.h"
 
 namespace {
@@ -91,16 +94,45 @@ TEST_F(TraceLog, ALineIsCutAndStaysOneLine) {
 }
 
 // The threads that trace never wait for the file: while another copy of the program holds the
-// folder for a long update, a write returns at once, and the line lands once the folder is free.
+// folder's lock for a long update, a write returns at once, and the line lands once it is free.
 TEST_F(TraceLog, AWriteNeverWaitsForTheFile) {
-    const int held = ::open(folder.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_GE(held, 0);
-    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t copy = ::fork();
+    if (copy == 0) {
+        platform::UpdateFileAtomically(folder.Path() / "trace.log", 1 << 20,
+                                       [&](const platform::FileSnapshot&) {
+                                           static_cast<void>(::write(ready[1], "x", 1));
+                                           ::pause();
+                                           return std::optional<std::string>();
+                                       });
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     WriteLines(1, 400);
-    ::close(held);
+    ::kill(copy, SIGKILL);
+    ::waitpid(copy, nullptr, 0);
     EXPECT_EQ(Content(), Lines(101, 400));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
         << "no temporary file is left behind";
+}
+
+// A FIFO at the log's name is never opened, so the writer never waits on it, and closing the log
+// does not wait either; a log larger than the program ever writes is kept aside for a new one.
+TEST_F(TraceLog, NeitherAFifoNorAHugeLogHoldsTheWriter) {
+    const std::filesystem::path log = folder.Path() / "trace.log";
+    ASSERT_EQ(::mkfifo(log.c_str(), 0644), 0);
+    TraceLogWrite("lost");
+    TraceLogFlush();
+    EXPECT_TRUE(std::filesystem::is_fifo(log));
+
+    std::filesystem::remove(log);
+    { std::ofstream(log) << "old\r\n"; }
+    ASSERT_EQ(::truncate(log.c_str(), 500 << 20), 0);
+    TraceLogWrite("new");
+    EXPECT_EQ(Content(), "new\r\n");
+    EXPECT_EQ(std::filesystem::file_size(folder.Path() / "trace.log.damaged"), 500u << 20);
 }
 
 // Lines from several threads all arrive, each whole, and the file never loses its lines.
@@ -136,6 +168,43 @@ TEST(DebugTraceFile, IsCreatedEmptyAtEveryOpen) {
     file.Close();
     EXPECT_EQ(std::filesystem::file_size(path), 7u);
     EXPECT_EQ(file.Write("closed"), 0u);
+}
+
+// A new empty file takes the name's place: nothing the name pointed at is ever truncated unless
+// the link rule follows it, and a FIFO there is not waited on.
+TEST(DebugTraceFile, APlantedLinkOrFifoTruncatesNothing) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only the superuser can give a link to another user";
+    }
+    test_support::TempFolder program;
+    test_support::TempFolder elsewhere;
+    const std::filesystem::path name = program.Path() / "DebugTrace.log";
+    const std::filesystem::path someones = elsewhere.Path() / "notes.txt";
+    const struct {
+        const char* name;
+        bool fifo;
+        uid_t linkOwner;
+        bool opened;
+    } cases[] = {
+        {"the user's own link", false, 0, true},
+        {"another user's link in a group-writable folder", false, 65534, false},
+        {"a FIFO", true, 0, false},
+    };
+    ASSERT_EQ(::chmod(program.Path().c_str(), 0775), 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(name);
+        std::ofstream(someones) << "14 bytes here.";
+        if (c.fifo) {
+            ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0);
+        } else {
+            std::filesystem::create_symlink(someones, name);
+            ASSERT_EQ(::lchown(name.c_str(), c.linkOwner, 0), 0);
+        }
+        CTraceFile file;
+        EXPECT_EQ(file.Open(program.Path().string() + "/"), c.opened ? 1u : 0u);
+        EXPECT_EQ(std::filesystem::file_size(someones), c.opened && !c.fifo ? 0u : 14u);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "login/address_book.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -193,6 +194,34 @@ TEST_F(AddressBookTest, ACutFileIsKeptAsideAndTheWholeEntriesOpen) {
     EXPECT_FALSE(std::filesystem::exists(folder.Path() / "IPRecord.dat.damaged-2"));
 }
 
+// A book larger than the program ever writes (a sparse 2 GB file here) is not read: it is kept
+// aside and a new book opens empty. With every keep-aside name taken, the book is left as it is
+// and the box says what fills the names.
+TEST_F(AddressBookTest, AnOverLargeBookIsKeptAsideUnreadAndFullNamesAreSaid) {
+    WriteBytes(File(), RecordBytes({"a", "1.1.1.1", "", 80}));
+    ASSERT_EQ(::truncate(File().c_str(), off_t{2} << 30), 0);
+    const std::filesystem::path aside = folder.Path() / "IPRecord.dat.damaged";
+    WithBook([](CAddressBookDialog& book) { EXPECT_EQ(book.m_iUserNumber, 0); });
+    EXPECT_EQ(std::filesystem::file_size(aside), std::uintmax_t{2} << 30);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{
+                                    "The address book IPRecord.dat was damaged. It was kept as " +
+                                    aside.string() + " and a new one was started."});
+
+    const std::string cut = RecordBytes({"b", "h", "", 81}) + "x";
+    WriteBytes(File(), cut);
+    for (int n = 2; n <= 999; ++n) {
+        WriteBytes(folder.Path() / ("IPRecord.dat.damaged-" + std::to_string(n)), "");
+    }
+    CAddressBookDialog book;
+    EXPECT_FALSE(book.OnInitDialog());
+    EXPECT_EQ(ReadBytes(File()), cut);
+    EXPECT_EQ(messages.Texts().back(),
+              "The address book " + File().string() +
+                  " is damaged, and earlier damaged copies fill every name it could be kept under "
+                  "(IPRecord.dat.damaged to IPRecord.dat.damaged-999). Move some of them away. The "
+                  "file is left as it is.");
+}
+
 // A book the user made private stays private, and a book kept elsewhere through a link stays
 // there: the save replaces the link's target.
 TEST_F(AddressBookTest, TheSaveKeepsTheFilesModeAndLink) {
@@ -233,8 +262,10 @@ TEST_F(AddressBookTest, AFailedSaveIsShown) {
         std::filesystem::create_directory(File());
         std::ofstream(File() / "keep") << "x";
     });
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"The address book could not be saved to " +
-                                                         File().string() + "."});
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{"The address book could not be saved: " + File().string() +
+                                       " is not a regular file (a pipe, a device or a folder), so "
+                                       "it was not opened."});
 }
 
 TEST_F(AddressBookTest, AddChecksNamesAndPortRange) {

@@ -181,6 +181,20 @@ TEST_F(RecordFile, AFileWithoutFramesHasAFreshHeaderCountZeroAndAnEmptyIndex) {
     ExpectReadBack(first, {Bytes{7, 7, 7}}, {5}, true);
 }
 
+// The player opening a FIFO or a folder named like a record file is refused at once, never held.
+TEST_F(RecordFile, OnlyARegularFileIsOpened) {
+    const auto fifo = folder.Path() / "pipe.qrn";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    std::filesystem::create_directory(folder.Path() / "folder.qrn");
+    for (const auto& path : {fifo, folder.Path() / "folder.qrn"}) {
+        RecordFileReader reader;
+        EXPECT_FALSE(reader.Open(path));
+        EXPECT_EQ(reader.Error(), "cannot open " + path.string() +
+                                      ": it is not a regular file (a pipe, a device or a "
+                                      "folder), so it was not opened");
+    }
+}
+
 TEST_F(RecordFile, SlotSizedFramesAreWrittenWhole) {
     const std::vector<Bytes> frames = {recording_test::NumberedFrame(1, kPreAlarmSlotSize),
                                        recording_test::NumberedFrame(2, kPreAlarmSlotSize)};
