@@ -146,6 +146,10 @@ void DeviceSeeds() {
     Seed("live_stream", "whole", Script(0, {stream}));
     Seed("live_stream", "split", Script(11, {stream}));
     Seed("packet_header", "stream_start", stream.substr(0, 64));
+    // A header whose length runs on past its frame, over the packets behind it.
+    std::string lie = stream.substr(0, 40'000);
+    lie.replace(4, 4, std::string("\x00\x00\x10\x00", 4));
+    Seed("packet_header", "lying_length", lie);
     const std::size_t frame = stream.find("\xFF\xD8\xFF\xDB");
     if (frame != std::string::npos) {
         Seed("jpeg", "stream_frame",

@@ -15,7 +15,9 @@ constexpr std::size_t kMaxTipLength = 79;
 void CDeviceList::Clear() {
     std::lock_guard lock(m_mutex);
     m_entries = {};
-    m_current = m_previous = m_count = m_master = m_peripheral = m_state = 0;
+    // The R.E.T.R. state stays: it is what the R.E.T.R. button shows, and only the device's next
+    // report changes either, so a re-login leaves both as they were.
+    m_current = m_previous = m_count = m_master = m_peripheral = 0;
 }
 
 int CDeviceList::Add(std::uint32_t baudRate, std::uint8_t deviceId, std::uint8_t deviceType,
@@ -159,27 +161,34 @@ std::uint8_t CDeviceList::GetState() const {
     return m_state;
 }
 
+bool CDeviceList::AlarmTriggerRecordOn() const {
+    const ::CSettingINI& settings = g_lpApp->CSettingINI;
+    return settings.m_bAlarmTriggerRecord != 0 && settings.m_bRetrAlarmRecord != 0 &&
+           GetState() != 0;
+}
+
 std::uint32_t CDeviceList::SetRetrState(std::uint8_t newState) {
     std::unique_lock lock(m_mutex);
     const std::uint8_t old = m_state;
     m_state = newState;
     lock.unlock();
-
-    ::CSettingINI& settings = g_lpApp->CSettingINI;
-    settings.m_bAlarmTriggerRecord = settings.m_bRetrAlarmRecord != 0 && old != 0 ? 1 : 0;
-    if (newState == old) {
-        return 1;
+    if (newState != old) {
+        ShowRetrState();
     }
+    return 1;
+}
+
+void CDeviceList::ShowRetrState() const {
     const std::string texts = ui::LoadString(ui::texts::kRetrTexts);
     const std::size_t split = texts.find('$');
     const std::string enable = texts.substr(0, std::min(split, kMaxTipLength));
     const std::string disable =
         split == std::string::npos ? std::string() : texts.substr(split + 1, kMaxTipLength);
+    const bool on = GetState() != 0;
     if (MainWindowLink* window = g_lpApp->m_pMainDialog.load()) {
-        window->SetButtonImage(kRetrButtonId, old != 0 ? 0 : 1);
-        window->SetButtonTip(kRetrButtonId, old != 0 ? disable : enable);
+        window->SetButtonImage(kRetrButtonId, on ? 1 : 0);
+        window->SetButtonTip(kRetrButtonId, on ? enable : disable);
     }
-    return 1;
 }
 
 DeviceListEntry CDeviceList::Entry(std::size_t index) const {

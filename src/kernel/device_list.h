@@ -75,6 +75,7 @@ public:
     static constexpr int kMasterKind = DeviceListEntry::kMaster;
     static constexpr int kPeripheralKind = DeviceListEntry::kPeripheral;
 
+    // Empties the table and the selection; the R.E.T.R. state stays.
     void Clear();
     // 0, or -1 when every entry is in use.
     int Add(std::uint32_t baudRate, std::uint8_t deviceId, std::uint8_t deviceType, int kind);
@@ -97,8 +98,15 @@ public:
     std::uint8_t GetOrdinal() const;
     std::uint32_t SetPeripheral(std::uint8_t n, std::uint8_t deviceType, std::uint8_t deviceId);
     std::uint8_t GetState() const;
-    // Records the device's R.E.T.R. state and shows it on the main window's R.E.T.R. button.
+    // Records the device's R.E.T.R. state and, when it changed, shows it on the main window's
+    // R.E.T.R. button.
     std::uint32_t SetRetrState(std::uint8_t newState);
+    // Shows the state on the button: for a button made after the state was set.
+    void ShowRetrState() const;
+    // Whether an alarm in the stream starts a recording: the user's "Alarm Trigger Record"
+    // choice, while the R.E.T.R. alarm-record switch is on and the device reports R.E.T.R. on.
+    // Worked out when asked, so neither a re-login nor the device's reports change the choice.
+    bool AlarmTriggerRecordOn() const;
 
     DeviceListEntry Entry(std::size_t index) const;
     std::uint8_t Count() const;

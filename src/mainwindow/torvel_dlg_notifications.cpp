@@ -163,7 +163,7 @@ void CTorvelDlg::CheckForFrames() {
     const KernelObject& app = *g_lpApp;
     if (const std::optional<std::string> text =
             m_noFrameWatch.Check(platform::GetTickCount(), app.m_dwFramesShown,
-                                 GetStreamState() == kStreamReceiving, GetOversizeFrameLength())) {
+                                 GetStreamState() == kStreamReceiving, GetSkippedFrame())) {
         ShowStatus(*text);
     }
 }

@@ -149,8 +149,9 @@ void CTorvelDlg::LayOutForDevice(const DeviceInfoReply& reply) {
     app.m_abVideoInfo[2] = app.m_bVideoMode;
     CreateSkinControls();
     m_btnTitle[kFullScreenTitleButton].setEnabled(true);
+    // The device info set the R.E.T.R. state before the button was made.
     if (reply.retr && app.m_DeviceList.IsMasterType19()) {
-        app.m_DeviceList.SetRetrState(static_cast<std::uint8_t>(*reply.retr));
+        app.m_DeviceList.ShowRetrState();
     }
     app.m_bChannelCopy = app.CSettingINI.m_bSelectedChannel;
     app.m_bResolutionCopy = static_cast<std::uint8_t>(app.CSettingINI.m_nResolution);

@@ -40,8 +40,8 @@ constexpr std::uint32_t kTooManyUsersPauseMs = 20'000;
 constexpr std::uint32_t kAfterFailureMs = 3'000;
 constexpr std::uint32_t kBackOffStepMs = 3'000;
 constexpr std::uint32_t kBeforeAttemptMs = 2'000;
-// A device that refused the stream for another reason is given as long as one that has too many
-// users, so neither is asked more often.
+// A device that refused the stream for another reason, or whose stream is out of step at every
+// reconnect, is given as long as one that has too many users, so none is asked more often.
 constexpr std::uint32_t kRefusedStreamPauseMs =
     kTooManyUsersPauseMs + kAfterFailureMs + kBackOffStepMs + kBeforeAttemptMs;
 
@@ -127,6 +127,11 @@ std::string RefusedStreamText(std::uint16_t status, std::uint32_t retrySeconds) 
     return text + ". Trying again in " + std::to_string(retrySeconds) + " s";
 }
 
+std::string OutOfStepStreamText(const char* reason, std::uint32_t retrySeconds) {
+    return std::string("The device's video stream is out of step (") + reason +
+           "). Trying again in " + std::to_string(retrySeconds) + " s";
+}
+
 void StoreDeviceInfo(const DeviceInfoReply& reply) {
     KernelObject& app = *g_lpApp;
     if (reply.lifeTime) {
@@ -194,23 +199,26 @@ std::uint32_t LoginThread() {
 
     // Every sleep ends early when the thread is asked to stop; the thread then ends.
     for (;;) {
-        // A device that refused the last stream would refuse the next one at once: the session
-        // waits as one refused for too many users does instead of logging in every few seconds.
-        if (app.m_fStreamRefused.exchange(0) != 0) {
-            const std::uint16_t status = app.m_wStreamRefusedStatus;
-            if (status != kTooManyUsersStatus) {
-                // Only a device with too many users gets that text; any other refusal is told as
-                // it is, with the time of the next attempt.
-                WithMainWindow([status](MainWindowLink& w) {
-                    w.ShowStatusText(RefusedStreamText(status, kRefusedStreamPauseMs / 1000));
-                });
-                if (!platform::Sleep(kRefusedStreamPauseMs)) {
-                    return 0;
-                }
-                PostStatus(kStatusStartLogin, reinterpret_cast<ui::WPARAM>(kStartLogin));
-                continue;
-            }
+        // A device that refused the last stream, or whose stream was out of step again at once,
+        // would do so again: the session waits as one refused for too many users does instead
+        // of logging in every few seconds. Only a device with too many users gets that text; the
+        // others are told why, with the time of the next attempt.
+        const bool refused = app.m_fStreamRefused.exchange(0) != 0;
+        const std::uint16_t status = app.m_wStreamRefusedStatus;
+        const char* outOfStep = app.m_pStreamOutOfStep.exchange(nullptr);
+        if (refused && status == kTooManyUsersStatus) {
             app.w_LoginResult = kTooManyUsers;
+        } else if (refused || outOfStep != nullptr) {
+            constexpr std::uint32_t kSeconds = kRefusedStreamPauseMs / 1000;
+            const std::string text = refused ? RefusedStreamText(status, kSeconds)
+                                             : OutOfStepStreamText(outOfStep, kSeconds);
+            TraceLogWrite(text.c_str());
+            WithMainWindow([&text](MainWindowLink& w) { w.ShowStatusText(text); });
+            if (!platform::Sleep(kRefusedStreamPauseMs)) {
+                return 0;
+            }
+            PostStatus(kStatusStartLogin, reinterpret_cast<ui::WPARAM>(kStartLogin));
+            continue;
         } else if (Attempt(app)) {
             // The session is up and this thread's work done: nothing will wait for it, so it
             // does not keep a handle, and with it a thread and a descriptor, until the next

@@ -15,6 +15,9 @@ std::uint32_t LoginThread();
 // users, which has a text of its own); `status` 0 when it could not be read.
 std::string RefusedStreamText(std::uint16_t status, std::uint32_t retrySeconds);
 
+// The status line after the stream was out of step again at once after a reconnect.
+std::string OutOfStepStreamText(const char* reason, std::uint32_t retrySeconds);
+
 // Stops the re-login thread and, unless `body` is empty, starts `body` as the new one. The window
 // thread and the kernel message thread both do this; they take turns, so there is never a second
 // re-login thread. False when the new thread cannot be started.

@@ -1,5 +1,6 @@
 #include "video/stream_packet_header.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "kernel/kernel_object.h"
@@ -44,20 +45,10 @@ std::uint32_t PayloadLength(const std::uint8_t* header) {
                : 0;
 }
 
-const char* OutOfStepReason(const std::uint8_t* header) {
-    if (ReadLittleEndian(header, kBitmapSize) & kUnusedBits) {
-        return "presence bits 11 to 31 set";
-    }
-    if (PayloadLength(header) > kLargestFrameLength) {
-        return "payload length beyond any frame";
-    }
-    return nullptr;
-}
-
 }  // namespace StreamPacketHeader
 
 std::uint32_t IsJpegFrame(const std::uint8_t* bytes, std::size_t /*length*/) {
-    return bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF && bytes[3] == 0xDB ? 1 : 0;
+    return std::equal(kJpegFrameStart.begin(), kJpegFrameStart.end(), bytes) ? 1 : 0;
 }
 
 std::string HUText(const PacketInfo& info) {
@@ -77,7 +68,6 @@ std::uint32_t PacketHeaderParser::Parse(const std::uint8_t* header, std::uint32_
         return at;
     };
     const bool alarmSoundOff = app.m_fAlarmSoundOn == 0;
-    const bool triggerRecord = app.CSettingINI.m_bAlarmTriggerRecord != 0;
     bool alarmBegan = false;
     bool alarmEnded = false;
     bool recordAlarm = false;
@@ -114,6 +104,8 @@ std::uint32_t PacketHeaderParser::Parse(const std::uint8_t* header, std::uint32_
         {H::kAlarm2, kAlarmKind2, &PacketInfo::wAlarm2, true},
         {H::kAlarm3, kAlarmKind3, &PacketInfo::wAlarm3, true},
     };
+    // After the header's own R.E.T.R. state.
+    const bool triggerRecord = app.m_DeviceList.AlarmTriggerRecordOn();
     for (const AlarmField& alarm : kAlarmFields) {
         if (packet.dwPresence & alarm.bit) {
             const auto word = static_cast<std::uint16_t>(ReadLittleEndian(field(alarm.bit), 2));

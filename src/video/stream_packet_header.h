@@ -31,8 +31,7 @@ inline constexpr std::uint32_t kBackupNotice = 1u << 10;
 inline constexpr std::array<std::size_t, 11> kFieldSizes = {4, 16, 2, 1, 1, 4, 1, 2, 2, 2, 0};
 inline constexpr std::size_t kBitmapSize = 4;
 inline constexpr std::size_t kMaxLength = 39;
-// Bits that carry nothing: a device never sets them, so a bitmap with one of them is not a
-// header but bytes of a frame read out of step.
+// Bits that carry nothing and are read past.
 inline constexpr std::uint32_t kUnusedBits = ~0u << kFieldSizes.size();
 // No frame is longer than the largest picture buffer the client has: a longer payload length is
 // not a frame's.
@@ -45,13 +44,12 @@ std::size_t Length(std::uint32_t presence);
 // the header carries none.
 std::uint32_t PayloadLength(const std::uint8_t* header);
 
-// Why the packet whose whole header is at `header` cannot be in step with the stream, or null
-// when it can be: a bit that carries nothing, or a payload longer than any frame.
-const char* OutOfStepReason(const std::uint8_t* header);
-
 }  // namespace StreamPacketHeader
 
-// 1 when the frame begins FF D8 FF DB; the caller guarantees four bytes.
+// The start of the frames this program shows: a JPEG whose first segment is a quantisation table.
+inline constexpr std::array<std::uint8_t, 4> kJpegFrameStart = {0xFF, 0xD8, 0xFF, 0xDB};
+
+// 1 when the frame begins with kJpegFrameStart; the caller guarantees four bytes.
 std::uint32_t IsJpegFrame(const std::uint8_t* bytes, std::size_t length);
 
 // The packet text of a record, which fills its 16 bytes without a terminating zero when it is

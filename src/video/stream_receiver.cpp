@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,7 @@
 #include "video/frame_slots.h"
 #include "video/stream_packet_header.h"
 #include "video/stream_status.h"
+#include "video/stream_step.h"
 
 namespace {
 
@@ -31,15 +33,22 @@ constexpr int kSendSeconds = 10;
 constexpr int kConnectSeconds = 10;
 constexpr std::uint32_t kFreeBufferWaitMs = 10'000;
 constexpr std::size_t kTraceStatusLength = 80;
-// The markers a frame must begin with (IsJpegFrame).
-constexpr std::size_t kJpegMarkerSize = 4;
 // A device that refuses the stream answers with a status line; packets never begin so.
 constexpr std::string_view kStatusLine = "HTTP/";
 constexpr std::uint32_t kLargestStatus = 999;
 
 std::atomic<std::uint32_t> g_streamState{kStreamIdle};
-// The length of the last frame over the socket buffer skipped on the current connection.
-std::atomic<std::uint32_t> g_oversizeFrameLength{0};
+// The last frame skipped on the current connection, for the window's status line.
+std::mutex g_skippedMutex;
+SkippedFrame g_skippedFrame;
+
+void SetSkippedFrame(const SkippedFrame& frame) {
+    std::lock_guard lock(g_skippedMutex);
+    g_skippedFrame = frame;
+}
+
+// Why a frame's length is not trusted when its picture ends short with a packet behind it.
+constexpr const char* kLengthLied = "a frame's length runs on past its picture";
 
 // Refused: the device answered the stream request with an HTTP status line.
 enum class Ending { Stopped, Broken, Refused };
@@ -71,6 +80,9 @@ public:
     const std::string& FailureLine() const { return m_failure; }
     // The status of a refusal, 0 when it could not be read.
     std::uint16_t RefusedStatus() const { return m_refusedStatus; }
+    // Why the stream was out of step, null when it was not.
+    const char* OutOfStepReason() const { return m_outOfStep; }
+    std::uint32_t FramesPassed() const { return m_framesPassed; }
 
 private:
     bool Connect();
@@ -82,16 +94,22 @@ private:
     // Makes the receive buffer hold at least `count` bytes.
     bool Fill(std::size_t count);
     void Consume(std::size_t count);
-    // Reads `count` bytes of a frame into `dst`: the kept bytes first, then straight from the
-    // socket, never more than the frame. A null `dst` drops the bytes.
-    bool ReadFrame(std::uint8_t* dst, std::size_t count);
+    // Reads the `length` bytes of a frame into `dst`: the kept bytes first, then straight from
+    // the socket, never more than the frame, checking its step as they come. A null `dst` drops
+    // the bytes.
+    bool ReadFrame(std::uint8_t* dst, std::uint32_t length);
     int Receive(std::uint8_t* dst, std::size_t capacity);
-    // Tells the trace and the user, once a connection, that a well-formed frame of `length`
-    // bytes does not fit the socket buffer and is skipped.
-    void NoteOversizeFrame(std::uint32_t length);
+    // Tells the trace and the user, once a connection for each kind, that the device sends
+    // frames this program does not show.
+    void NoteSkippedFrame(const SkippedFrame& frame);
     bool Fail(std::string traceLine) {
         m_failure = std::move(traceLine);
         return false;
+    }
+    // `reason` for the user, `detail` for the trace.
+    bool OutOfStep(const char* reason, const std::string& detail) {
+        m_outOfStep = reason;
+        return Fail("Stream out of step: " + detail);
     }
 
     KernelObject& m_app;
@@ -100,8 +118,11 @@ private:
     CBlockingSocket m_socket;
     std::array<std::uint8_t, kReceiveBufferSize> m_receive{};
     std::size_t m_kept = 0;
+    bool m_startNoted = false;
     bool m_oversizeNoted = false;
     std::uint16_t m_refusedStatus = 0;
+    const char* m_outOfStep = nullptr;
+    std::uint32_t m_framesPassed = 0;
     std::string m_failure;
 };
 
@@ -156,18 +177,19 @@ int StreamConnection::Receive(std::uint8_t* dst, std::size_t capacity) {
     return n;
 }
 
-void StreamConnection::NoteOversizeFrame(std::uint32_t length) {
-    g_oversizeFrameLength = length;
+void StreamConnection::NoteSkippedFrame(const SkippedFrame& frame) {
+    SetSkippedFrame(frame);
     // Once a connection: a stream of such frames would rewrite the trace and the status line for
     // every frame.
-    if (m_oversizeNoted) {
+    bool& noted = frame.startSize != 0 ? m_startNoted : m_oversizeNoted;
+    if (noted) {
         return;
     }
-    m_oversizeNoted = true;
-    TraceLogWrite(
-        ("Frame over the socket buffer skipped: " + std::to_string(length) + " bytes").c_str());
+    noted = true;
+    const std::string text = SkippedFrameText(frame);
+    TraceLogWrite(("Frame skipped: " + text).c_str());
     if (MainWindowLink* window = m_app.m_pMainDialog.load()) {
-        window->ShowStatusText(OversizeFrameText(length));
+        window->ShowStatusText(text);
     }
 }
 
@@ -187,21 +209,40 @@ void StreamConnection::Consume(std::size_t count) {
     m_kept -= count;
 }
 
-bool StreamConnection::ReadFrame(std::uint8_t* dst, std::size_t count) {
-    std::size_t done = std::min(m_kept, count);
-    if (dst) {
-        std::memcpy(dst, m_receive.data(), done);
-    }
-    Consume(done);
-    // Nothing is kept once the frame goes on past the kept bytes, so dropped bytes may pass
-    // through the receive buffer.
-    while (done < count) {
-        const int n = dst ? Receive(dst + done, count - done)
-                          : Receive(m_receive.data(), std::min(m_receive.size(), count - done));
-        if (n <= 0) {
-            return Fail("RtpRecvLength == SOCKET_ERROR");
+bool StreamConnection::ReadFrame(std::uint8_t* dst, std::uint32_t length) {
+    StreamStep::FrameCheck check(length);
+    std::size_t done = 0;
+    while (done < length) {
+        // Nothing is kept once the frame goes on past the kept bytes, so dropped bytes may pass
+        // through the receive buffer.
+        const bool kept = m_kept > 0;
+        std::uint8_t* bytes = dst ? dst + done : m_receive.data();
+        std::size_t count = 0;
+        if (kept) {
+            count = std::min<std::size_t>(m_kept, length - done);
+            if (dst) {
+                std::memcpy(bytes, m_receive.data(), count);
+            }
+        } else {
+            const int n =
+                Receive(bytes, dst ? length - done
+                                   : std::min<std::size_t>(m_receive.size(), length - done));
+            if (n <= 0) {
+                return Fail("RtpRecvLength == SOCKET_ERROR");
+            }
+            count = static_cast<std::size_t>(n);
         }
-        done += static_cast<std::size_t>(n);
+        const bool inStep = check.Take(bytes, count);
+        if (kept) {
+            Consume(count);
+        }
+        done += count;
+        if (!inStep) {
+            return OutOfStep(kLengthLied, "a frame of " + std::to_string(length) +
+                                              " bytes whose picture ends at byte " +
+                                              std::to_string(check.PictureLength()) +
+                                              " with the next packet behind it");
+        }
     }
     return true;
 }
@@ -212,57 +253,60 @@ bool StreamConnection::ReceivePacket(std::uint16_t index) {
     std::uint8_t* frame = m_app.m_lpSocketBuffer.get() + index * kSocketBufferSize;
     for (;;) {
         info = {};
-        if (!Fill(H::kBitmapSize)) {
-            return false;
+        // Nothing of a header is acted on before the stream's step is judged on it, and nothing
+        // of a frame's header before the frame has come whole and in step: a stream out of step
+        // cannot be found again, so the connection ends and the session starts a fresh one.
+        StreamStep::Judgement step;
+        for (std::size_t need = H::kBitmapSize;; need = step.need) {
+            if (!Fill(need)) {
+                return false;
+            }
+            step = StreamStep::JudgeHeader(m_receive.data(), m_kept);
+            if (step.need <= m_kept) {
+                break;
+            }
+        }
+        if (step.outOfStep != nullptr) {
+            return OutOfStep(step.outOfStep, step.outOfStep);
         }
         std::uint32_t presence = 0;
         std::memcpy(&presence, m_receive.data(), sizeof presence);
         const std::size_t headerLength = H::Length(le32toh(presence));
-        if (!Fill(headerLength)) {
-            return false;
-        }
-        // A header that cannot be right means the bytes are read out of step with the packets:
-        // nothing after it can be found again, so the connection ends and the session starts a
-        // fresh one, and nothing of the header is acted on.
-        if (const char* reason = H::OutOfStepReason(m_receive.data())) {
-            return Fail(std::string("Stream out of step: ") + reason);
-        }
         const std::uint32_t payload = H::PayloadLength(m_receive.data());
-        // A frame's first bytes are checked before anything of its header is acted on: a frame
-        // that is not a JPEG is skipped whole, header and all, as if it had never come.
-        if (payload != 0) {
-            bool jpeg = false;
-            if (payload >= kJpegMarkerSize) {
-                if (!Fill(headerLength + kJpegMarkerSize)) {
-                    return false;
-                }
-                jpeg = IsJpegFrame(m_receive.data() + headerLength, kJpegMarkerSize) != 0;
-            }
-            if (!jpeg) {
-                Consume(headerLength);
-                if (!ReadFrame(nullptr, payload)) {
-                    return false;
-                }
-                continue;
-            }
-        }
-        std::uint32_t parsedLength = 0;
-        m_parser.Parse(m_receive.data(), &parsedLength, &info);
+        std::array<std::uint8_t, H::kMaxLength> header{};
+        std::memcpy(header.data(), m_receive.data(), headerLength);
         Consume(headerLength);
+        std::uint32_t parsedLength = 0;
         if (payload == 0) {
+            m_parser.Parse(header.data(), &parsedLength, &info);
             continue;  // a header without a frame; the next header follows directly
         }
-        if (payload > kSocketBufferSize) {
-            NoteOversizeFrame(payload);
-            if (!ReadFrame(nullptr, payload)) {
-                return false;
-            }
-            continue;
-        }
-        if (!ReadFrame(frame, payload)) {
+
+        SkippedFrame skipped;
+        const std::size_t startSize = std::min<std::size_t>(payload, kJpegFrameStart.size());
+        if (!Fill(startSize)) {
             return false;
         }
+        if (startSize < kJpegFrameStart.size() || IsJpegFrame(m_receive.data(), startSize) == 0) {
+            skipped.startSize = static_cast<std::uint8_t>(startSize);
+            std::memcpy(skipped.start.data(), m_receive.data(), startSize);
+        } else if (payload > kSocketBufferSize) {
+            skipped.oversizeLength = payload;
+        }
+        if (!ReadFrame(skipped.Empty() ? frame : nullptr, payload)) {
+            return false;
+        }
+        // A frame that is not a JPEG this program shows is skipped whole, header and all, as if
+        // it had never come.
+        if (skipped.startSize == 0) {
+            m_parser.Parse(header.data(), &parsedLength, &info);
+        }
+        if (!skipped.Empty()) {
+            NoteSkippedFrame(skipped);
+            continue;
+        }
         m_slots.m_socketArrival[index] = FrameClock::now();
+        ++m_framesPassed;
         return true;
     }
 }
@@ -318,7 +362,7 @@ Ending StreamConnection::Run() {
                           &app.m_dwFramesLatest, &app.m_dwDataRateKbps}) {
         counter->exchange(0);
     }
-    g_oversizeFrameLength = 0;
+    SetSkippedFrame({});
     g_streamState = kStreamConnecting;
     if (!Connect()) {
         return Ending::Broken;
@@ -337,8 +381,9 @@ std::uint32_t GetStreamState() {
     return g_streamState;
 }
 
-std::uint32_t GetOversizeFrameLength() {
-    return g_oversizeFrameLength;
+SkippedFrame GetSkippedFrame() {
+    std::lock_guard lock(g_skippedMutex);
+    return g_skippedFrame;
 }
 
 std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSlots& slots) {
@@ -352,16 +397,21 @@ std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSl
     std::string failure;
     Ending ending = Ending::Stopped;
     std::uint16_t refusedStatus = 0;
+    const char* outOfStep = nullptr;
+    std::uint32_t framesPassed = 0;
     {
         StreamConnection connection(app, parser, slots);
         ending = connection.Run();
         failure = connection.FailureLine();
         refusedStatus = connection.RefusedStatus();
+        outOfStep = connection.OutOfStepReason();
+        framesPassed = connection.FramesPassed();
     }
     app.m_fConnected = 0;
     app.m_fStreamThreadsRunning = 0;
     // A failure caused by our own stop request is a stop, not a broken stream.
     if (ending == Ending::Stopped || platform::StopRequested()) {
+        app.m_dwOutOfStepConnections = 0;
         g_streamState = kStreamStopped;
         platform::SetEvent(app.h_FeedBackForNotifyResetEvent);
         return 0;
@@ -371,6 +421,15 @@ std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSl
     if (ending == Ending::Refused) {
         app.m_wStreamRefusedStatus = refusedStatus;
         app.m_fStreamRefused = 1;
+    }
+    // One stream out of step may be a passing fault, and the session reconnects at once; a
+    // stream out of step again before it brought a frame would be so at every reconnect.
+    const std::uint32_t inARow = outOfStep == nullptr ? 0
+                                 : framesPassed == 0  ? app.m_dwOutOfStepConnections + 1
+                                                      : 1;
+    app.m_dwOutOfStepConnections = inARow;
+    if (inARow >= 2) {
+        app.m_pStreamOutOfStep = outOfStep;
     }
     PostKernelMessage(Get_Image_TimeOut_Message, 0, 0);
     return 0;

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "video/stream_status.h"
+
 class FrameSlots;
 class PacketHeaderParser;
 
@@ -22,9 +24,9 @@ enum StreamState : std::uint32_t {
 
 std::uint32_t GetStreamState();
 
-// The length of the last well-formed frame that did not fit a socket buffer and was skipped on
-// the current connection; 0 when there was none.
-std::uint32_t GetOversizeFrameLength();
+// The last frame the current connection skipped rather than passed on (a frame that is not a
+// JPEG this program shows, or one over the socket buffer); empty when there was none.
+SkippedFrame GetSkippedFrame();
 
 // The thread body; returns 0.
 std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSlots& slots);

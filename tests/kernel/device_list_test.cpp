@@ -84,14 +84,45 @@ TEST(DeviceList, RetrStateChangesTheButtonOnlyOnChanges) {
     CDeviceList& list = g_lpApp->m_DeviceList;
 
     list.SetRetrState(1);
-    EXPECT_EQ(g_lpApp->CSettingINI.m_bAlarmTriggerRecord, 0);  // from the state before
     list.SetRetrState(1);
-    EXPECT_EQ(g_lpApp->CSettingINI.m_bAlarmTriggerRecord, 1);
     list.SetRetrState(0);
     EXPECT_EQ(log.Events(),
               (std::vector<std::string>{"ButtonImage 8331 1", "ButtonTip 8331 R.E.T.R.(Enable)",
                                         "ButtonImage 8331 0", "ButtonTip 8331 R.E.T.R.(Disable)"}));
     EXPECT_EQ(list.GetState(), 0);
+    delete g_lpApp;
+    g_lpApp = nullptr;
+}
+
+// A re-login empties the list but leaves the device's R.E.T.R. state, which the button shows,
+// and the user's choice: a reconnect once turned alarm recording off and saved it so.
+TEST(DeviceList, ARecordingFollowsTheChoiceAndTheDevicesRetrStateAcrossALogin) {
+    g_lpApp = new KernelObject;
+    ::CSettingINI& settings = g_lpApp->CSettingINI;
+    CDeviceList& list = g_lpApp->m_DeviceList;
+    struct Case {
+        std::uint8_t choice;
+        std::uint8_t retrSwitch;
+        std::uint8_t state;
+        bool records;
+    };
+    const Case cases[] = {
+        {1, 1, 1, true}, {0, 1, 1, false}, {1, 1, 0, false}, {1, 0, 1, false}, {0, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << int(c.choice) << int(c.retrSwitch) << int(c.state));
+        settings.m_bAlarmTriggerRecord = c.choice;
+        settings.m_bRetrAlarmRecord = c.retrSwitch;
+        list.SetRetrState(c.state);
+        EXPECT_EQ(list.AlarmTriggerRecordOn(), c.records);
+        // What a re-login does to the list before the device info fills it again.
+        list.Clear();
+        list.Add(0, 0, KLM300_DVR, kMaster);
+        list.SetRetrState(c.state);
+        EXPECT_EQ(list.GetState(), c.state);
+        EXPECT_EQ(list.AlarmTriggerRecordOn(), c.records);
+        EXPECT_EQ(settings.m_bAlarmTriggerRecord, c.choice);
+    }
     delete g_lpApp;
     g_lpApp = nullptr;
 }

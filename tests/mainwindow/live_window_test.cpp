@@ -897,20 +897,19 @@ std::vector<std::string> StatusTextsUntil(const CTorvelDlg& window,
 }
 
 // True when `text` is the no-picture text of some count of seconds, at least the notice's own,
-// for frames over the socket buffer of `oversizeLength` (0: none). The window's timer may check
-// late on a loaded machine, so the count is not fixed.
-bool IsNoFrameText(const std::string& text, std::uint32_t oversizeLength) {
+// for the `skipped` frames. The window's timer may check late on a loaded machine, so the count
+// is not fixed.
+bool IsNoFrameText(const std::string& text, const SkippedFrame& skipped) {
     const std::string prefix = "No picture for ";
     if (text.rfind(prefix, 0) != 0) {
         return false;
     }
     const std::uint32_t seconds =
         static_cast<std::uint32_t>(std::stoul(text.substr(prefix.size())));
-    return seconds >= NoFrameWatch::kNoticeMs / 1000 &&
-           text == NoFrameText(seconds, oversizeLength);
+    return seconds >= NoFrameWatch::kNoticeMs / 1000 && text == NoFrameText(seconds, skipped);
 }
 
-// A stall once left the last frame rate on the status line for as long as it lasted.
+// A stall replaces the last frame rate on the status line with the time without a picture.
 TEST_F(LiveWindowTest, AStreamThatStallsSaysSoInsteadOfTheLastFrameRate) {
     ASSERT_TRUE(Open());
     ASSERT_TRUE(WaitForFrames(3));
@@ -921,8 +920,8 @@ TEST_F(LiveWindowTest, AStreamThatStallsSaysSoInsteadOfTheLastFrameRate) {
     });
     const std::vector<std::string> seen = StatusTextsUntil(
         Window(), [](const std::string& text) { return text.rfind("No picture for ", 0) == 0; });
-    EXPECT_TRUE(IsNoFrameText(seen.back(), 0)) << ::testing::PrintToString(seen);
-    EXPECT_TRUE(StatusLineShows([](const std::string& text) { return IsNoFrameText(text, 0); }));
+    EXPECT_TRUE(IsNoFrameText(seen.back(), {})) << ::testing::PrintToString(seen);
+    EXPECT_TRUE(StatusLineShows([](const std::string& text) { return IsNoFrameText(text, {}); }));
 }
 
 TEST_F(LiveWindowTest, ARefusedStreamIsToldOnTheStatusLine) {
@@ -936,21 +935,68 @@ TEST_F(LiveWindowTest, ARefusedStreamIsToldOnTheStatusLine) {
     })) << Window().StatusText();
 }
 
-// Frames over the socket buffer were skipped with a trace line while the status line said "Start
-// to get image!!" for ever: the user is told once, and the line stays true while no picture
-// comes.
-TEST_F(LiveWindowTest, FramesLargerThanTheProgramShowsAreToldToTheUser) {
+// Frames over the socket buffer and JFIF frames are not shown: the screen tells the user once
+// what the device sends, and the no-picture line that follows says what the skipped frames were.
+TEST_F(LiveWindowTest, FramesThisProgramDoesNotShowAreToldToTheUser) {
+    struct Case {
+        const char* name;
+        std::function<void(Settings&)> device;
+        SkippedFrame skipped;
+    };
     constexpr std::uint32_t kLength = kSocketBufferSize + 1;
-    device.Update([](Settings& s) {
-        s.stream.corruption = device_emulator::FrameCorruption::Padded;
-        s.stream.damage_length = kLength;
-    });
+    const Case cases[] = {
+        {"over the socket buffer",
+         [](Settings& s) {
+             s.stream.corruption = device_emulator::FrameCorruption::Padded;
+             s.stream.damage_length = kLength;
+         },
+         {kLength}},
+        {"JFIF", [](Settings& s) { s.stream.jfif = true; }, {0, {0xFF, 0xD8, 0xFF, 0xE0}, 4}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        device.Update(c.device);
+        ASSERT_TRUE(Open());
+        EXPECT_TRUE(StatusLineShows(SkippedFrameText(c.skipped))) << Window().StatusText();
+        EXPECT_TRUE(StatusLineShows([&c](const std::string& text) {
+            return IsNoFrameText(text, c.skipped);
+        })) << Window().StatusText();
+        EXPECT_EQ(g_lpApp->m_dwFramesShown, 0u);
+        ASSERT_TRUE(Window().DestroyWindow());
+        EndSession();
+        device.Update([](Settings& s) {
+            s.stream = {};
+            s.stream.frame_rate = 10.0;
+        });
+    }
+}
+
+// The R.E.T.R. button shows what the device reports, after the first login as after a
+// reconnect, when the device's report changes in between.
+TEST_F(LiveWindowTest, TheRetrButtonShowsTheDevicesStateAfterTheLoginAndAfterAReconnect) {
+    device.Update([](Settings& s) { s.state.retr = 1; });
     ASSERT_TRUE(Open());
-    EXPECT_TRUE(StatusLineShows(OversizeFrameText(kLength))) << Window().StatusText();
-    EXPECT_TRUE(StatusLineShows([](const std::string& text) {
-        return IsNoFrameText(text, kLength);
-    })) << Window().StatusText();
-    EXPECT_EQ(g_lpApp->m_dwFramesShown, 0u);
+    const ui::CVtxButton& button = *Window().GetDlgItem(8331);
+    EXPECT_EQ(button.GetImageIndex(), 1);
+    EXPECT_EQ(button.toolTip(), "R.E.T.R.(Enable)");
+    ASSERT_TRUE(WaitForFrames(2));
+    // The re-login's pauses pass faster.
+    platform::SetClockSpeed(5.0);
+    for (const int retr : {1, 0}) {
+        SCOPED_TRACE(retr);
+        const std::size_t streams = device.Requests("/Getvideo.cgi").size();
+        device.Update([retr](Settings& s) {
+            s.state.retr = retr;
+            s.stream.frame_limit = 1;
+            s.stream.frame_limit_once = true;
+        });
+        ASSERT_TRUE(
+            PumpUntil([&] { return device.Requests("/Getvideo.cgi").size() > streams; }, 30'000));
+        ASSERT_TRUE(WaitForFrames(2));
+        EXPECT_EQ(g_lpApp->m_DeviceList.GetState(), retr);
+        EXPECT_EQ(button.GetImageIndex(), retr);
+        EXPECT_EQ(button.toolTip(), retr ? "R.E.T.R.(Enable)" : "R.E.T.R.(Disable)");
+    }
 }
 
 TEST_F(LiveWindowTest, LifetimeExpiryClosesTheWindow) {

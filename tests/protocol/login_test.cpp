@@ -152,8 +152,8 @@ TEST_F(LoginObject, ASessionIdLogsInWhenACookieValueCarriesIt) {
 }
 
 // A login text goes as typed, so the device judges what the user typed; one that a request
-// cannot carry is named and never sent: "&" once added parameters of its own, so the device
-// judged another user.
+// cannot carry is named and never sent: an "&" would add parameters of its own, and the device
+// would judge another user.
 TEST_F(LoginObject, LoginTextsGoAsTypedOrAreNamedAndNeverSent) {
     SetDeviceAddress("127.0.0.1", device.Port());
     const struct {

@@ -253,8 +253,8 @@ const std::vector<Soak::Fault>& Soak::Faults() {
          }},
         {"a lying length",
          [](Settings& s, int pass) {
-             constexpr std::uint32_t kLengths[] = {0, 100, 0x7fffffff, 0xffffffff};
-             s.stream.false_length = kLengths[pass % 4];
+             constexpr std::uint32_t kLengths[] = {0, 100, 0x100000, 0x7fffffff, 0xffffffff};
+             s.stream.false_length = kLengths[pass % std::size(kLengths)];
          },
          [](Soak& soak) { return soak.NewStreamRequested(); }},
         {"alarm without a sound",

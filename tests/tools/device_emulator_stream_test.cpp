@@ -238,6 +238,29 @@ TEST_F(DeviceEmulatorStreamTest, FrameLimitEndsTheStreamAsAsked) {
     }
 }
 
+// A limit for one stream: the next stream runs on past it.
+TEST_F(DeviceEmulatorStreamTest, AFrameLimitForOneStreamClearsItself) {
+    device_.Update([](Settings& s) {
+        s.stream.frame_limit = 2;
+        s.stream.frame_limit_once = true;
+    });
+    RawClient client(device_.Port());
+    ASSERT_TRUE(client.Send(CgiRequest("/Getvideo.cgi?Cookie=x")));
+    bool closed = false;
+    client.ReadUntilClosed(&closed, 1s);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(device_.Snapshot().stream.frame_limit, 0u);
+    EXPECT_EQ(Packets(5).size(), 5u);
+}
+
+TEST_F(DeviceEmulatorStreamTest, JfifFramesCarryTheSegmentAndDecode) {
+    device_.Update([](Settings& s) { s.stream.jfif = true; });
+    const std::vector<Packet> packets = Packets(1);
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(packets[0].payload.substr(0, 11), std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 11));
+    EXPECT_TRUE(Decode(packets[0].payload));
+}
+
 TEST_F(DeviceEmulatorStreamTest, WritesAreSplitAtTheGivenOffsets) {
     device_.Update([](Settings& s) {
         s.stream.write_splits = {3, 20};

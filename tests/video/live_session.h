@@ -177,6 +177,14 @@ protected:
 
     void Start() { platform::SetEvent(g_lpApp->h_StartToGetJpegImageEvent); }
 
+    // "Alarm Trigger Record" on, with the R.E.T.R. switch every settings load sets and a device
+    // that reports R.E.T.R. on: stream alarms record.
+    static void RecordAlarms() {
+        g_lpApp->CSettingINI.m_bAlarmTriggerRecord = 1;
+        g_lpApp->CSettingINI.m_bRetrAlarmRecord = 1;
+        g_lpApp->m_DeviceList.SetRetrState(1);
+    }
+
     // Waits (real time) until `done` holds, delivering posted window messages meanwhile.
     bool WaitUntil(const std::function<bool()>& done) {
         return test_support::PumpUntil(

@@ -61,6 +61,9 @@ class Parser : public ::testing::Test {
 protected:
     Parser() {
         g_lpApp = new KernelObject;
+        // Alarms record only while R.E.T.R. is on, with the switch every settings load sets.
+        g_lpApp->CSettingINI.m_bRetrAlarmRecord = 1;
+        g_lpApp->m_DeviceList.SetRetrState(1);
         g_lpApp->m_pMainDialog = &window;
         g_lpApp->h_MainDialogHandle = window.Handle();
         g_lpApp->m_pRecording = &recorder;
@@ -94,29 +97,7 @@ TEST(StreamPacketHeader, LengthCountsThePresentFieldsOnly) {
     EXPECT_EQ(H::Length(0xFFFFF800 | H::kBackupNotice), 4u);  // bits without data
 }
 
-// Headers a device sends are in step; a bit that carries nothing or a payload longer than any
-// frame is not a header but bytes read out of step (here the start of a JPEG frame).
-TEST(StreamPacketHeader, OutOfStepShowsInBitsThatCarryNothingAndInLengthsBeyondAnyFrame) {
-    struct Case {
-        std::vector<std::uint8_t> header;
-        bool inStep;
-    };
-    const Case cases[] = {
-        {Header(0), true},
-        {Header(H::kPayloadLength, {0, 0, 0, 0}), true},
-        {Header(H::kPayloadLength | H::kAlarm1, {0x00, 0x00, 0x18, 0x00, 1, 0}), true},  // 1.5 MiB
-        {Header(H::kPayloadLength, {0x01, 0x00, 0x18, 0x00}), false},                    // one more
-        {Header(H::kPayloadLength, {0xFF, 0xFF, 0xFF, 0xFF}), false},
-        {Header(1u << 11), false},
-        {Header(1u << 31), false},
-        {{0xFF, 0xD8, 0xFF, 0xDB}, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.header));
-        std::vector<std::uint8_t> whole = c.header;
-        whole.resize(H::kMaxLength);
-        EXPECT_EQ(H::OutOfStepReason(whole.data()) == nullptr, c.inStep);
-    }
+TEST(StreamPacketHeader, PayloadLengthIsTheFieldOfBitZero) {
     EXPECT_EQ(H::PayloadLength(Header(H::kPayloadLength, {0x10, 0x27, 0, 0}).data()), 10'000u);
     EXPECT_EQ(H::PayloadLength(Header(H::kHUText, std::vector<std::uint8_t>(16, 'A')).data()), 0u);
 }
@@ -181,12 +162,21 @@ TEST_F(Parser, OtherDeviceTypesKeepTheRecordButPostNothing) {
 }
 
 TEST_F(Parser, RetrStateAndBackupNoticeReachTheDeviceListAndStatusLine) {
-    Parse(Header(H::kRetrState | H::kBackupNotice, {1, 0}));
-    EXPECT_EQ(g_lpApp->m_DeviceList.GetState(), 1);
-    EXPECT_EQ(log.Count("ButtonTip 8331 R.E.T.R.(Enable)"), 1);
-    EXPECT_EQ(log.Count("Status Network backup,stop video!!"), 1);
-    Parse(Header(H::kRetrState, {0, 0}));
+    Parse(Header(H::kRetrState | H::kBackupNotice, {0, 0}));
+    EXPECT_EQ(g_lpApp->m_DeviceList.GetState(), 0);
     EXPECT_EQ(log.Count("ButtonTip 8331 R.E.T.R.(Disable)"), 1);
+    EXPECT_EQ(log.Count("Status Network backup,stop video!!"), 1);
+    Parse(Header(H::kRetrState, {1, 0}));
+    EXPECT_EQ(log.Count("ButtonTip 8331 R.E.T.R.(Enable)"), 1);
+}
+
+// The R.E.T.R. state a header brings counts for the alarm of that same header.
+TEST_F(Parser, AnAlarmRecordsOnlyWhileTheDeviceReportsRetrOn) {
+    g_lpApp->CSettingINI.m_bAlarmTriggerRecord = 1;
+    Parse(Header(H::kRetrState | H::kAlarm1, {0, 0, 1, 0}));
+    EXPECT_EQ(log.Count("Start"), 0);
+    Parse(Header(H::kRetrState | H::kAlarm1, {1, 0, 1, 0}));
+    EXPECT_EQ(log.Count("Start"), 1);
 }
 
 TEST(PictureMarkers, IsJpegFrameWantsAllFourBytes) {

@@ -134,7 +134,7 @@ class RefusedStream : public LiveSession, public ::testing::WithParamInterface<i
 
 TEST_P(RefusedStream, IsNeitherParsedNorRecordedAndTheReloginBacksOff) {
     KernelObject& app = *g_lpApp;
-    app.CSettingINI.m_bAlarmTriggerRecord = 1;
+    RecordAlarms();
     Stream([](StreamSettings& s) { s.refuse_status = GetParam(); });
     Start();
     ASSERT_TRUE(WaitUntil([&] { return log.Count("ReLogin") == 1; }));
@@ -145,7 +145,7 @@ TEST_P(RefusedStream, IsNeitherParsedNorRecordedAndTheReloginBacksOff) {
     EXPECT_EQ(log.Count("StartAlarmRecord"), 0);
     EXPECT_EQ(log.Count("Message 1026 0"), 0);
     EXPECT_EQ(pipeline.Parser().m_wAlarmData, 0);
-    EXPECT_EQ(app.m_DeviceList.GetState(), 0);
+    EXPECT_EQ(app.m_DeviceList.GetState(), 1);
     TraceLogFlush();
     std::ifstream trace(kernel.Folder() / "trace.log");
     const std::string text{std::istreambuf_iterator<char>(trace), {}};
@@ -186,15 +186,15 @@ INSTANTIATE_TEST_SUITE_P(Breaks, StreamBreaks, ::testing::ValuesIn(kBreakCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // One packet's length field lied once: the receiver skipped the whole announced length (up to
-// 4 GiB) or read picture bytes as the next header, which started alarm recordings. Every such lie
-// shows in a header that cannot be right; the connection then ends as a broken stream, and
-// nothing of that header is acted on.
+// 4 GiB, or for seconds a length the socket buffer could not take) or read picture bytes as the
+// next header, which started alarm recordings. Every such lie shows, in a header that cannot be
+// right or in a picture that ends with the next packet behind it long before its length; the
+// connection then ends as a broken stream, and nothing of that header is acted on.
 class LyingLength : public LiveSession, public ::testing::WithParamInterface<std::uint32_t> {};
 
 TEST_P(LyingLength, EndsTheConnectionAsABrokenStreamWithoutActingOnTheHeader) {
     constexpr std::uint64_t kFault = 5;
-    KernelObject& app = *g_lpApp;
-    app.CSettingINI.m_bAlarmTriggerRecord = 1;
+    RecordAlarms();
     Stream([](StreamSettings& s) {
         s.presence |= device_emulator::kHuTextBit;
         s.hu_text = "in step";
@@ -212,13 +212,18 @@ TEST_P(LyingLength, EndsTheConnectionAsABrokenStreamWithoutActingOnTheHeader) {
     EXPECT_EQ(log.Count("Message 1026 0"), 0);
     EXPECT_EQ(pipeline.Parser().m_wAlarmData, 0);
     EXPECT_EQ(pipeline.Parser().CurrentHUText(), "in step");
+    // A lie is not a frame too large: the user is not told of one.
+    EXPECT_TRUE(GetSkippedFrame().Empty());
+    TraceLogFlush();
     std::ifstream trace(kernel.Folder() / "trace.log");
     const std::string text{std::istreambuf_iterator<char>(trace), {}};
     EXPECT_NE(text.find("Stream out of step: "), std::string::npos) << text;
+    EXPECT_EQ(text.find("Frame skipped"), std::string::npos) << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, LyingLength,
-                         ::testing::Values(0u, 100u, 0x7fffffffu, 0xffffffffu));
+                         ::testing::Values(0u, 100u, 20'000u, 0x80001u, 0x100000u, 0x17ffffu,
+                                           0x7fffffffu, 0xffffffffu));
 
 // A receive blocked in the middle of a frame never sees the close request between packets: the
 // close must wake it, not wait out the 2 s the receiver has for its answer. At a tenth of the
@@ -347,9 +352,46 @@ TEST_F(LiveSession, OversizeFramesAreSkippedInStepAndTraced) {
     TraceLogFlush();
     std::ifstream trace(kernel.Folder() / "trace.log");
     const std::string text{std::istreambuf_iterator<char>(trace), {}};
-    EXPECT_NE(text.find("Frame over the socket buffer skipped: " + std::to_string(kOversize)),
+    EXPECT_NE(text.find("Frame skipped: The device sends frames of " + std::to_string(kOversize)),
               std::string::npos)
         << text;
+}
+
+// A device may set presence bits that carry nothing on every header, those without a frame too:
+// its stream plays and is never taken for one out of step.
+TEST_F(LiveSession, ADeviceThatSetsSpareBitsOnEveryHeaderPlays) {
+    Stream([](StreamSettings& s) {
+        s.presence |= 1u << 11 | 1u << 31;
+        s.header_only_every = 3;
+        LimitTo(s, kFrames, StreamEnd::Stall);
+    });
+    Start();
+    ASSERT_TRUE(WaitForFrames(kFrames)) << recorder.Count() << " frames";
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+    EXPECT_EQ(GetStreamState(), kStreamReceiving);
+}
+
+// Frames that begin as JFIF are not shown: the user is told, once, what the frames begin with,
+// and the stream goes on.
+TEST_F(LiveSession, FramesThisProgramDoesNotShowAreToldOnceWithTheBytesTheyBeginWith) {
+    Stream([](StreamSettings& s) {
+        s.jfif = true;
+        LimitTo(s, kFrames, StreamEnd::Stall);
+    });
+    Start();
+    const std::string text =
+        "The device sends frames that begin FF D8 FF E0, this program shows those that begin FF "
+        "D8 FF DB";
+    ASSERT_TRUE(WaitUntil([&] { return log.Count("Status " + text) == 1; }));
+    platform::Sleep(200);
+    EXPECT_EQ(log.Count("Status " + text), 1);
+    EXPECT_EQ(recorder.Count(), 0u);
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+    EXPECT_EQ(GetSkippedFrame().start, (std::array<std::uint8_t, 4>{0xFF, 0xD8, 0xFF, 0xE0}));
+    TraceLogFlush();
+    std::ifstream trace(kernel.Folder() / "trace.log");
+    const std::string traced{std::istreambuf_iterator<char>(trace), {}};
+    EXPECT_NE(traced.find("Frame skipped: " + text), std::string::npos) << traced;
 }
 
 // A frame cut right after its first marker must not leave the decoder refusing every later frame.
@@ -391,7 +433,7 @@ TEST_F(LiveSession, AThousandFramesArriveWithoutLoss) {
 // Alarm word 1 present for two frames, absent for two: begin and end messages in turn, and the
 // alarm recorder follows a non-zero word while "Alarm Trigger Record" is on.
 TEST_F(LiveSession, AlarmEdgesPostMessagesAndDriveTheAlarmRecorder) {
-    g_lpApp->CSettingINI.m_bAlarmTriggerRecord = 1;
+    RecordAlarms();
     Stream([](StreamSettings& s) {
         s.alarm_on_frames = 2;
         s.alarm_off_frames = 2;

@@ -11,15 +11,14 @@ struct Step {
     std::uint32_t now;
     std::uint32_t framesShown;
     bool receiving;
-    std::uint32_t oversizeLength;
+    SkippedFrame skipped;
     std::optional<std::string> text;
 };
 
 void Watch(NoFrameWatch& watch, std::initializer_list<Step> steps) {
     for (const Step& step : steps) {
         SCOPED_TRACE(step.now);
-        EXPECT_EQ(watch.Check(step.now, step.framesShown, step.receiving, step.oversizeLength),
-                  step.text);
+        EXPECT_EQ(watch.Check(step.now, step.framesShown, step.receiving, step.skipped), step.text);
     }
 }
 
@@ -28,19 +27,22 @@ void Watch(NoFrameWatch& watch, std::initializer_list<Step> steps) {
 TEST(NoFrameWatch, SaysSoOnceNoFrameCameForFiveSeconds) {
     NoFrameWatch watch;
     Watch(watch, {
-                     {1'000, 10, true, 0, std::nullopt},
-                     {2'000, 35, true, 0, std::nullopt},
-                     {6'999, 35, true, 0, std::nullopt},
-                     {7'000, 35, true, 0, "No picture for 5 s"},
-                     {7'500, 35, true, 0, std::nullopt},
-                     {8'000, 35, true, 0, "No picture for 6 s"},
-                     {9'000, 36, true, 0, std::nullopt},  // a frame came
-                     {13'000, 36, true, 0, std::nullopt},
-                     {14'000, 36, true, 0, "No picture for 5 s"},
-                     {15'000, 36, false, 0, std::nullopt},  // the connection ended
-                     {16'000, 0, true, 0, std::nullopt},    // a new one starts its count again
-                     {20'999, 0, true, 0, std::nullopt},
-                     {21'000, 0, true, 600'000,
+                     {1'000, 10, true, {}, std::nullopt},
+                     {2'000, 35, true, {}, std::nullopt},
+                     {6'999, 35, true, {}, std::nullopt},
+                     {7'000, 35, true, {}, "No picture for 5 s"},
+                     {7'500, 35, true, {}, std::nullopt},
+                     {8'000, 35, true, {}, "No picture for 6 s"},
+                     {9'000, 36, true, {}, std::nullopt},  // a frame came
+                     {13'000, 36, true, {}, std::nullopt},
+                     {14'000, 36, true, {}, "No picture for 5 s"},
+                     {15'000, 36, false, {}, std::nullopt},  // the connection ended
+                     {16'000, 0, true, {}, std::nullopt},    // a new one starts its count again
+                     {20'999, 0, true, {}, std::nullopt},
+                     {21'000,
+                      0,
+                      true,
+                      {600'000},
                       "No picture for 5 s: the device sends frames of 600000 bytes, this program "
                       "shows 524288 at most"},
                  });
@@ -49,15 +51,21 @@ TEST(NoFrameWatch, SaysSoOnceNoFrameCameForFiveSeconds) {
 TEST(NoFrameWatch, CountsAcrossTheTickCountersWrap) {
     NoFrameWatch watch;
     Watch(watch, {
-                     {0xFFFFF000u, 3, true, 0, std::nullopt},
-                     {903, 3, true, 0, std::nullopt},  // 4,999 ms later
-                     {904, 3, true, 0, "No picture for 5 s"},
+                     {0xFFFFF000u, 3, true, {}, std::nullopt},
+                     {903, 3, true, {}, std::nullopt},  // 4,999 ms later
+                     {904, 3, true, {}, "No picture for 5 s"},
                  });
 }
 
-TEST(OversizeFrameText, NamesTheLengthAndWhatThisProgramShows) {
-    EXPECT_EQ(OversizeFrameText(600'000),
+TEST(SkippedFrameText, NamesWhatTheDeviceSendsAndWhatThisProgramShows) {
+    EXPECT_EQ(SkippedFrameText({600'000}),
               "The device sends frames of 600000 bytes, this program shows 524288 at most");
+    EXPECT_EQ(SkippedFrameText({0, {0xFF, 0xD8, 0xFF, 0xE0}, 4}),
+              "The device sends frames that begin FF D8 FF E0, this program shows those that "
+              "begin FF D8 FF DB");
+    EXPECT_EQ(NoFrameText(7, {0, {0x00, 0x0A}, 2}),
+              "No picture for 7 s: the device sends frames that begin 00 0A, this program shows "
+              "those that begin FF D8 FF DB");
 }
 
 }  // namespace

@@ -191,6 +191,11 @@ struct StreamSettings {
     std::chrono::milliseconds split_pause{20};
     std::uint64_t frame_limit = 0;  // 0: unlimited
     StreamEnd end = StreamEnd::Close;
+    // The limit and its end hit one connection only: the limit then clears itself, so the next
+    // connection streams on (a dropped or stalled stream, then a sound one).
+    bool frame_limit_once = false;
+    // Frames carry a JFIF segment right after the start of image, as many encoders write them.
+    bool jfif = false;
     // Once: the first packet from frame false_length_frame of a stream on claims false_length,
     // and the plain frame follows it, so the stream is out of step from there on. The knob then
     // clears itself.

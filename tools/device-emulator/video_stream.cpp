@@ -29,6 +29,8 @@ constexpr int kMaxSide = 4096;
 constexpr std::uint32_t kMaxPaddedPayload = 4 * 1024 * 1024;
 // A viewer that stops reading for this long has gone.
 constexpr auto kWriteTimeout = 30s;
+// The APP0 segment of a JFIF file: version 1.01, no density unit, 1:1, no thumbnail.
+constexpr char kJfifSegment[] = "\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00";
 
 // What one frame is made from, copied under the lock so the frame is built without it.
 struct FrameView {
@@ -207,6 +209,10 @@ void RunVideoStream(DeviceCore& core, Connection& connection) {
         const bool at_limit = s.frame_limit != 0 && n >= s.frame_limit;
         const bool mid_frame =
             s.end == StreamEnd::CloseMidFrame || s.end == StreamEnd::StallMidFrame;
+        if (at_limit && s.frame_limit_once) {
+            std::lock_guard lock(core.mutex);
+            core.settings.stream.frame_limit = 0;
+        }
         if (at_limit && !mid_frame) {
             if (Flush(connection, pending, s) && s.end == StreamEnd::Stall) {
                 connection.Hold();
@@ -240,6 +246,9 @@ void RunVideoStream(DeviceCore& core, Connection& connection) {
         std::string frame = s.distinct_pictures > 0
                                 ? cache.Get(picture, n, view)
                                 : picture.Encode(n, view.picture, view.quality, s.grain);
+        if (s.jfif) {
+            frame.insert(2, kJfifSegment, sizeof kJfifSegment - 1);
+        }
         if (s.corruption && Hits(s.corrupt_every, n)) {
             Corrupt(frame, s, n);
         }
