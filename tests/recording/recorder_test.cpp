@@ -499,8 +499,8 @@ TEST_F(UserRecorder, AFullDiskEndsTheRecordingWithAReportAndAnIntactFile) {
     EXPECT_TRUE(stopped);
     EXPECT_FALSE(set.m_UserRecord.IsRecording());
     EXPECT_EQ(set.m_UserRecord.LastFailure(), kWriteRecordFileFailed);
-    EXPECT_EQ(status.Texts(), (std::vector<std::string>{kWriteRecordFileFailed,
-                                                         kWriteRecordFileFailed}));
+    EXPECT_EQ(status.Texts(),
+              (std::vector<std::string>{kWriteRecordFileFailed, kWriteRecordFileFailed}));
     const auto boxes = messages.Texts();
     ASSERT_EQ(boxes.size(), 2u);
     for (const std::string& box : boxes) {
@@ -508,8 +508,7 @@ TEST_F(UserRecorder, AFullDiskEndsTheRecordingWithAReportAndAnIntactFile) {
         EXPECT_NE(box.find(records.Path().string() + "/USER_MJPEG_"), std::string::npos) << box;
         EXPECT_NE(box.find("File too large"), std::string::npos) << box;
     }
-    EXPECT_NE(boxes[0].find("the 9 frames written before are kept"), std::string::npos)
-        << boxes[0];
+    EXPECT_NE(boxes[0].find("the 9 frames written before are kept"), std::string::npos) << boxes[0];
     EXPECT_NE(boxes[1].find("no file was kept"), std::string::npos) << boxes[1];
     // The thread tells the window after it has closed the file.
     for (int i = 0; i < 2'000 && status.ButtonImages().empty(); ++i) {
