@@ -124,12 +124,3 @@ void BM_SearchUnderAnswerFlood(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_SearchUnderAnswerFlood)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

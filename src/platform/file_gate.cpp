@@ -593,9 +593,13 @@ void SetFileGateReporter(std::function<void(const std::string&)> reporter) {
     g_reporter = std::move(reporter);
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+namespace {
+
+// Runs `step` (a write or a read of what is left, at what is done) until `size` bytes are done.
+template <class Step>
+bool AllOf(std::size_t size, Step step) {
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = step(done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -605,6 +609,20 @@ bool WriteAll(int fd, std::string_view bytes) {
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+}  // namespace
+
+bool WriteAll(int fd, std::string_view bytes) {
+    return AllOf(bytes.size(), [&](std::size_t done) {
+        return ::write(fd, bytes.data() + done, bytes.size() - done);
+    });
+}
+
+bool ReadAllAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+    return AllOf(size, [&](std::size_t done) {
+        return ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
+    });
 }
 
 FileSnapshot ReadFile(const fs::path& file, std::size_t limit) {

@@ -84,6 +84,9 @@ OpenedFile OpenFileForReading(const std::filesystem::path& file);
 
 // Writes all of `bytes` to `fd`, going on after short writes and interruptions.
 bool WriteAll(int fd, std::string_view bytes);
+// Reads exactly `size` bytes at `offset` of `fd` into `out`, going on after short reads and
+// interruptions; false at the file's end or on an error.
+bool ReadAllAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t size);
 
 class FolderLock;
 

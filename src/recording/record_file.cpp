@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "platform/file_gate.h"
@@ -183,31 +182,16 @@ bool RecordFileReader::Fail(std::string text) {
     return false;
 }
 
-bool RecordFileReader::ReadDirect(std::uint64_t offset, std::uint8_t* out, std::size_t size) const {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(m_fd, out + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 bool RecordFileReader::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
     if (size > kReadWindow) {
-        return ReadDirect(offset, out, size);
+        return platform::ReadAllAt(m_fd, offset, out, size);
     }
     if (offset < m_qwWindowStart || offset + size > m_qwWindowStart + m_Window.size()) {
         const auto have = static_cast<std::size_t>(
             std::min<std::uint64_t>(kReadWindow, m_qwFileSize - std::min(offset, m_qwFileSize)));
         m_Window.resize(have);
         m_qwWindowStart = offset;
-        if (!ReadDirect(offset, m_Window.data(), have)) {
+        if (!platform::ReadAllAt(m_fd, offset, m_Window.data(), have)) {
             m_Window.clear();
             return false;
         }
@@ -402,7 +386,8 @@ std::vector<std::uint8_t> RecordFileReader::ReadFrame(std::size_t i) {
         return {};
     }
     std::vector<std::uint8_t> bytes(m_Frames[i].record.dwLength);
-    if (!ReadDirect(m_Frames[i].dwOffset + RecordFrameRecord::kSize, bytes.data(), bytes.size())) {
+    if (!platform::ReadAllAt(m_fd, m_Frames[i].dwOffset + RecordFrameRecord::kSize, bytes.data(),
+                             bytes.size())) {
         return {};
     }
     return bytes;

@@ -136,7 +136,6 @@ private:
     // Reads through a window of the file: the reader looks at a few bytes per record, in file
     // order, and a system call for each would cost more than the rest of the reading.
     bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size);
-    bool ReadDirect(std::uint64_t offset, std::uint8_t* out, std::size_t size) const;
     // The records from the first one by their lengths, up to `end` or the first that is not
     // whole.
     std::vector<RecordedFrame> Walk(std::uint64_t end);
