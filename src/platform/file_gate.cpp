@@ -47,8 +47,16 @@ FileStatus SystemError(int code = errno) {
     return {FileError::System, code};
 }
 
-std::mutex g_reporterMutex;
-std::function<void(const std::string&)> g_reporter;
+struct Reporter {
+    std::mutex mutex;
+    std::function<void(const std::string&)> report;
+};
+
+// Never destroyed, as a thread still running at exit may report.
+Reporter& TheReporter() {
+    static Reporter* const reporter = new Reporter;
+    return *reporter;
+}
 
 void Report(const fs::path& file, const FileStatus& status, const std::string& done = {}) {
     if ((status && done.empty()) || status.error == FileError::Missing) {
@@ -56,8 +64,8 @@ void Report(const fs::path& file, const FileStatus& status, const std::string& d
     }
     std::function<void(const std::string&)> reporter;
     {
-        std::lock_guard lock(g_reporterMutex);
-        reporter = g_reporter;
+        std::lock_guard lock(TheReporter().mutex);
+        reporter = TheReporter().report;
     }
     if (reporter) {
         reporter(file.string() + " " + (status ? done : status.Describe()));
@@ -358,9 +366,10 @@ struct HeldLocks {
     std::set<std::string> cleaned;  // folders whose stale temporaries are gone
 };
 
+// Never destroyed, as a writer thread still running at exit (trace.log's) may take a lock.
 HeldLocks& Locks() {
-    static HeldLocks locks;
-    return locks;
+    static HeldLocks* const locks = new HeldLocks;
+    return *locks;
 }
 
 // The folders this thread holds the lock of: an update holds it while it reads, writes and
@@ -589,8 +598,8 @@ std::string FileStatus::Describe() const {
 }
 
 void SetFileGateReporter(std::function<void(const std::string&)> reporter) {
-    std::lock_guard lock(g_reporterMutex);
-    g_reporter = std::move(reporter);
+    std::lock_guard lock(TheReporter().mutex);
+    TheReporter().report = std::move(reporter);
 }
 
 namespace {
