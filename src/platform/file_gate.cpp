@@ -728,7 +728,6 @@ FileStatus NewFile::Place(std::string_view otherName, bool keepOpen) {
     const std::string name = otherName.empty() ? m_name : std::string(otherName);
     const FolderLock lock(m_folder, true);
     struct stat replaced {};
-    replaced.st_mode = 0;
     FileStatus status = lock.Status();
     if (status) {
         status = CheckReplaceable(m_folder, name, &replaced);
