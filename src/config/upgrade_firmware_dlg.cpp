@@ -3,11 +3,11 @@
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <filesystem>
-#include <fstream>
 
 #include "config/data_exchange.h"
 #include "config/tool_box_page.h"
 #include "kernel/kernel_object.h"
+#include "platform/file_gate.h"
 #include "platform/paths.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
@@ -23,23 +23,6 @@ constexpr std::uint32_t kAfterUploadMs = 1000;
 // How long Cancel and a new upload wait for an older upload thread before giving up on it.
 constexpr std::uint32_t kStopWaitMs = 10;
 constexpr const char* kUnknownFolder = "UnKnown";
-
-// The whole file, or nothing when it cannot be read. An empty file is refused as unreadable:
-// there would be nothing to send, yet the device would be told the upgrade went through. So is a
-// file too large for the device's piece count, before any of it is read into memory.
-std::optional<std::vector<std::uint8_t>> ReadFirmwareFile(std::ifstream& file,
-                                                          const std::filesystem::path& path) {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size == 0 || size > kMaxFirmwareSize) {
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
-    if (!file.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size))) {
-        return std::nullopt;
-    }
-    return data;
-}
 
 }  // namespace
 
@@ -171,19 +154,17 @@ void CUpgradeFirmwareDlg::OnFindFirmwareFileButton() {
     }
     // The file is the one the edit shows now, typed or chosen.
     UpdateData(true);
-    const std::filesystem::path path(m_strFirmwareFile);
-    std::error_code error;
-    std::ifstream file;
-    if (std::filesystem::is_regular_file(path, error)) {
-        file.open(path, std::ios::binary);
-    }
-    if (!file.is_open()) {
+    // Only a regular file is opened, and never waited on. An empty file is refused as unreadable:
+    // there would be nothing to send, yet the device would be told the upgrade went through. So is
+    // a file too large for the device's piece count, before any of it is read into memory.
+    const platform::FileSnapshot read =
+        platform::ReadFile(std::filesystem::path(m_strFirmwareFile), kMaxFirmwareSize);
+    using State = platform::FileSnapshot::State;
+    if (read.state == State::Missing || read.state == State::Unreadable) {
         ui::ShowMessage(ui::texts::kOpenFirmwareFailed);
         return;
     }
-    std::optional<std::vector<std::uint8_t>> data = ReadFirmwareFile(file, path);
-    file.close();
-    if (!data) {
+    if (read.state != State::Read || read.bytes.empty()) {
         ui::ShowMessage(ui::texts::kReadFirmwareFailed);
         return;
     }
@@ -194,8 +175,8 @@ void CUpgradeFirmwareDlg::OnFindFirmwareFileButton() {
 
     UpgradeThreadParam param;
     param.owner = Handle();
-    param.fileSize = static_cast<std::uint32_t>(data->size());
-    param.data = std::move(*data);
+    param.fileSize = static_cast<std::uint32_t>(read.bytes.size());
+    param.data.assign(read.bytes.begin(), read.bytes.end());
     param.firmwareType = static_cast<std::uint8_t>(m_nFirmwareType);
 
     KernelObject& app = *g_lpApp;

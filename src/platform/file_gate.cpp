@@ -2,17 +2,21 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -25,6 +29,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kMaxLinks = 40;
+// A walk of more names than this, or this many folders deep, is no path the program keeps; the
+// depth bound also bounds the descriptors a walk holds.
+constexpr int kMaxSteps = 4096;
+constexpr std::size_t kMaxDepth = 128;
 // Enough draws that only a folder we may not write to, never a planted name, ends the search.
 constexpr int kTemporaryDraws = 16;
 constexpr std::string_view kTemporarySuffix = ".tmp";
@@ -32,6 +40,9 @@ constexpr std::size_t kRandomDigits = 16;
 // A folder holding more entries than this is not searched further for stale temporaries: a
 // folder flooded with names must not make the program slow.
 constexpr int kMaxScannedEntries = 1 << 16;
+// No save, nor a backup's download, leaves its temporary untouched this long; one older than
+// this that no writer holds was left by a copy of the program that died.
+constexpr std::time_t kStaleTemporaryAgeS = 60 * 60;
 // What is read of a file over its bound.
 constexpr std::size_t kTooLargeHead = 4096;
 
@@ -58,18 +69,22 @@ Reporter& TheReporter() {
     return *reporter;
 }
 
-void Report(const fs::path& file, const FileStatus& status, const std::string& done = {}) {
-    if ((status && done.empty()) || status.error == FileError::Missing) {
-        return;
-    }
+void ReportLine(const std::string& line) {
     std::function<void(const std::string&)> reporter;
     {
         std::lock_guard lock(TheReporter().mutex);
         reporter = TheReporter().report;
     }
     if (reporter) {
-        reporter(file.string() + " " + (status ? done : status.Describe()));
+        reporter(line);
     }
+}
+
+void Report(const fs::path& file, const FileStatus& status, const std::string& done = {}) {
+    if ((status && done.empty()) || status.error == FileError::Missing) {
+        return;
+    }
+    ReportLine(file.string() + " " + (status ? done : status.Describe()));
 }
 
 class Fd {
@@ -101,16 +116,6 @@ private:
     int m_fd = -1;
 };
 
-Fd OpenFolderAt(int at, const fs::path& folder) {
-    return Fd(
-        ::openat(at, folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-}
-
-// The folder of `file` and its name there.
-std::pair<Fd, std::string> Split(const fs::path& file) {
-    return {OpenFolderAt(AT_FDCWD, file.parent_path()), file.filename().string()};
-}
-
 // Only the folder's owner (and root) can make entries in a folder without group or world write
 // permission, so a link there is as trusted as the folder; where others can write, a link counts
 // only when the user or the folder's owner made it.
@@ -124,77 +129,156 @@ bool LinkTrusted(uid_t linkOwner, const struct stat& folder) {
 // The name a path stands for after the links the rule lets us follow: its folder (open) and its
 // name there, which is not a link (or is missing).
 struct Resolved {
-    Fd start;  // the folder of the name as given
+    Fd start;  // the folder of the last name as the path gives it (-1 when it cannot be listed)
+    std::string startName;
     Fd folder;
     std::string name;
     fs::path path;  // for messages: the target as the links spell it
     FileStatus status;
 };
 
-Resolved Resolve(int startFolder, std::string name, fs::path path) {
+// Whether a path can only stand for a folder: "/", a trailing "/", "." or "..".
+bool NamesAFolder(const fs::path& path) {
+    const fs::path last = path.filename();
+    return last.empty() || last == "." || last == "..";
+}
+
+// Adds the names of `path` to those still to walk, the next one last ("a//./b" walks "a", "b").
+void PushNames(std::vector<std::string>& names, const fs::path& path) {
+    std::vector<std::string> in;
+    for (const fs::path& part : path.relative_path()) {
+        if (!part.empty() && part != ".") {
+            in.push_back(part.string());
+        }
+    }
+    names.insert(names.end(), in.rbegin(), in.rend());
+}
+
+Fd OpenRoot() {
+    return Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+}
+
+// A descriptor to list, sync and lock a folder the walk holds as a path descriptor: "." is no
+// name anyone can change.
+Fd OpenFolder(int walked) {
+    return Fd(::openat(walked, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+// Walks `path` from `at` (an absolute one from "/") one name at a time, each opened without
+// following from the folder before it, so nothing is looked up twice between its check and its
+// use: a link is judged and read on the descriptor it was opened as, folder links as well as the
+// last name (which is followed only with `followLast`).
+Resolved Walk(int at, const fs::path& path, bool followLast) {
     Resolved r;
-    r.start = OpenFolderAt(startFolder, ".");
-    r.folder = OpenFolderAt(startFolder, ".");
-    if (r.start.Get() < 0 || r.folder.Get() < 0) {
-        r.status = SystemError();
+    r.path = path;
+    if (path.empty()) {
+        r.status = SystemError(ENOENT);
         return r;
     }
-    for (int link = 0; link <= kMaxLinks; ++link) {
-        r.name = name;
-        r.path = path;
-        struct stat there {};
-        if (::fstatat(r.folder.Get(), name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0) {
-            r.status = errno == ENOENT ? Ok() : SystemError();
-            return r;
-        }
-        if (!S_ISLNK(there.st_mode)) {
-            return r;
-        }
-        struct stat folder {};
-        if (::fstat(r.folder.Get(), &folder) != 0) {
+    if (NamesAFolder(path)) {
+        r.status = Refused(FileError::NotRegular);
+        return r;
+    }
+    std::vector<std::string> names;
+    PushNames(names, path);
+    Fd current = path.is_absolute() ? OpenRoot()
+                                    : Fd(::openat(at, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    // The folders the walk came through, for "..": it goes back to the folder it came from, as
+    // it was then, so a folder moved meanwhile takes the walk nowhere else. Only above where the
+    // walk began is ".." looked up.
+    std::vector<Fd> walked;
+    fs::path spelled = path.root_path();
+    int links = 0;
+    for (int step = 0; step < kMaxSteps && walked.size() < kMaxDepth; ++step) {
+        if (current.Get() < 0) {
             r.status = SystemError();
             return r;
         }
-        if (!LinkTrusted(there.st_uid, folder)) {
-            r.status = Refused(FileError::UntrustedLink);
-            return r;
-        }
-        std::vector<char> target(static_cast<std::size_t>(std::max<off_t>(there.st_size, 255)) + 2);
-        const ssize_t length =
-            ::readlinkat(r.folder.Get(), name.c_str(), target.data(), target.size() - 1);
-        if (length < 0) {
-            r.status = SystemError();
-            return r;
-        }
-        const fs::path next(std::string(target.data(), static_cast<std::size_t>(length)));
-        if (next.filename().empty()) {
+        if (names.empty()) {
             r.status = Refused(FileError::NotRegular);
             return r;
         }
-        Fd nextFolder = OpenFolderAt(r.folder.Get(), next.parent_path());
-        if (nextFolder.Get() < 0) {
+        const std::string name = std::move(names.back());
+        names.pop_back();
+        const bool last = names.empty();
+        if (name == "..") {
+            if (walked.empty()) {
+                current = Fd(::openat(current.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+            } else {
+                current = std::move(walked.back());
+                walked.pop_back();
+            }
+            spelled /= name;
+            continue;
+        }
+        if (last && r.startName.empty()) {
+            r.start = OpenFolder(current.Get());
+            r.startName = name;
+        }
+        Fd next(::openat(current.Get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat info {};
+        const bool found = next.Get() >= 0 && ::fstat(next.Get(), &info) == 0;
+        if (!found && !(last && errno == ENOENT)) {
             r.status = SystemError();
             return r;
         }
-        r.folder = std::move(nextFolder);
-        name = next.filename().string();
-        path = next.is_absolute() ? next : path.parent_path() / next;
+        if (found && S_ISLNK(info.st_mode) && (!last || followLast)) {
+            struct stat folder {};
+            if (::fstat(current.Get(), &folder) != 0) {
+                r.status = SystemError();
+                return r;
+            }
+            if (!LinkTrusted(info.st_uid, folder)) {
+                r.status = Refused(FileError::UntrustedLink);
+                return r;
+            }
+            if (++links > kMaxLinks) {
+                r.status = Refused(FileError::LinkLoop);
+                return r;
+            }
+            std::string target(static_cast<std::size_t>(std::max<off_t>(info.st_size, PATH_MAX)),
+                               '\0');
+            const ssize_t length = ::readlinkat(next.Get(), "", target.data(), target.size());
+            if (length <= 0 || static_cast<std::size_t>(length) == target.size()) {
+                r.status = SystemError(length < 0 ? errno : ENAMETOOLONG);
+                return r;
+            }
+            target.resize(static_cast<std::size_t>(length));
+            const fs::path to(target);
+            if (last && NamesAFolder(to)) {
+                r.status = Refused(FileError::NotRegular);
+                return r;
+            }
+            if (to.is_absolute()) {
+                walked.clear();
+                current = OpenRoot();
+                spelled = "/";
+            }
+            PushNames(names, to);
+            continue;
+        }
+        if (last) {
+            r.folder = OpenFolder(current.Get());
+            r.status = r.folder.Get() < 0 ? SystemError() : Ok();
+            r.name = name;
+            r.path = (spelled / name).lexically_normal();
+            return r;
+        }
+        if (!S_ISDIR(info.st_mode)) {
+            r.status = SystemError(ENOTDIR);
+            return r;
+        }
+        walked.push_back(std::move(current));
+        current = std::move(next);
+        spelled /= name;
     }
-    r.status = Refused(FileError::LinkLoop);
+    r.status = SystemError(ENAMETOOLONG);
     return r;
 }
 
 Resolved Resolve(const fs::path& file) {
-    auto [folder, name] = Split(file);
-    if (folder.Get() < 0) {
-        Resolved r;
-        r.status = SystemError();
-        r.path = file;
-        return r;
-    }
-    return Resolve(folder.Get(), name, file);
+    return Walk(AT_FDCWD, file, true);
 }
-
 // A read-only mark is the user's word that the file stays as it is.
 bool MayReplace(int folder, const std::string& name, const struct stat& file) {
     if (file.st_uid == ::geteuid()) {
@@ -269,25 +353,38 @@ std::pair<Fd, std::string> CreateUnique(int folder, std::string_view name, std::
     return {};
 }
 
-// A temporary file as CreateUnique names them: "<something>.<16 hex digits>.tmp".
-bool LooksTemporary(std::string_view entry) {
-    if (!entry.ends_with(kTemporarySuffix)) {
+// Whether `entry` is a temporary NewFile makes for `name`: "<name>.<16 hex digits><suffix>".
+bool TemporaryOf(std::string_view entry, std::string_view name, std::string_view suffix) {
+    if (entry.size() != name.size() + 1 + kRandomDigits + suffix.size() ||
+        !entry.starts_with(name) || !entry.ends_with(suffix) || entry[name.size()] != '.') {
         return false;
     }
-    entry.remove_suffix(kTemporarySuffix.size());
-    if (entry.size() < kRandomDigits + 2 || entry[entry.size() - kRandomDigits - 1] != '.') {
-        return false;
-    }
-    const std::string_view digits = entry.substr(entry.size() - kRandomDigits);
+    const std::string_view digits = entry.substr(name.size() + 1, kRandomDigits);
     return std::all_of(digits.begin(), digits.end(),
                        [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
-// Every temporary file is made and renamed under its folder's lock, so one of the user's that is
-// there while the lock is held was left by a copy of the program that died while it wrote. Those
-// of other users are theirs to clean. Once per folder and run: the scan is bounded, and one done
-// at the first save finds everything an earlier run left.
-void RemoveStaleTemporaries(int folder) {
+// A temporary of `name` left by a copy of the program that died while it wrote: the user's, not
+// touched for longer than any save takes, and not locked. A writer holds flock on its temporary
+// from its making to its placing, and the lock goes with the writer's process, so a live one of
+// another copy (which may take its folder locks elsewhere) is never taken; the age covers the
+// moment between the making and the flock.
+bool Stale(int folder, const char* entry) {
+    const Fd fd(::openat(folder, entry, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat opened {};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        opened.st_uid != ::geteuid() || opened.st_mtime > std::time(nullptr) - kStaleTemporaryAgeS ||
+        ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        return false;
+    }
+    struct stat named {};
+    return ::fstatat(folder, entry, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+}
+
+// Removes the stale temporaries of `name` in `folder`. The scan is bounded, and one done at the
+// first write of the name finds everything an earlier run left.
+void RemoveStaleTemporaries(int folder, std::string_view name, std::string_view suffix) {
     Fd copy(::dup(folder));
     DIR* dir = copy.Get() >= 0 ? ::fdopendir(copy.Get()) : nullptr;
     if (!dir) {
@@ -295,25 +392,16 @@ void RemoveStaleTemporaries(int folder) {
     }
     copy.Release();
     ::rewinddir(dir);
-    std::vector<std::string> stale;
     int scanned = 0;
     while (const dirent* entry = ::readdir(dir)) {
         if (++scanned > kMaxScannedEntries) {
             break;
         }
-        if (!LooksTemporary(entry->d_name)) {
-            continue;
-        }
-        struct stat info {};
-        if (::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(info.st_mode) && info.st_uid == ::geteuid()) {
-            stale.emplace_back(entry->d_name);
+        if (TemporaryOf(entry->d_name, name, suffix) && Stale(folder, entry->d_name)) {
+            ::unlinkat(folder, entry->d_name, 0);
         }
     }
     ::closedir(dir);
-    for (const std::string& name : stale) {
-        ::unlinkat(folder, name.c_str(), 0);
-    }
 }
 
 // When the folder was made, where the file system knows it: an inode number comes back for a new
@@ -325,6 +413,10 @@ std::string BirthOf(int folder) {
         return {};
     }
     return std::to_string(info.stx_btime.tv_sec) + "." + std::to_string(info.stx_btime.tv_nsec);
+}
+
+std::string KeyOf(const struct stat& folder) {
+    return std::to_string(folder.st_dev) + "-" + std::to_string(folder.st_ino);
 }
 
 // A folder only the user can reach: no other user can open, let alone lock, a file in it.
@@ -342,6 +434,9 @@ std::optional<fs::path> PrivateFolder(const fs::path& parent, const std::string&
     return folder;
 }
 
+// There is no place for the locks in a shared folder such as /tmp: a name the user's other
+// copies could find there is one another user can predict and take first, and one he cannot
+// predict locks out no other copy. Without a private folder files are written unlocked.
 std::optional<fs::path> LockFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime && *runtime) {
@@ -352,36 +447,60 @@ std::optional<fs::path> LockFolder() {
     const char* home = std::getenv("HOME");
     if (home && *home) {
         ::mkdir((fs::path(home) / ".cache").c_str(), 0700);
-        if (auto folder = PrivateFolder(fs::path(home) / ".cache", "torvel-locks")) {
-            return folder;
-        }
+        return PrivateFolder(fs::path(home) / ".cache", "torvel-locks");
     }
-    std::error_code ec;
-    return PrivateFolder(fs::temp_directory_path(ec),
-                         "torvel-locks-" + std::to_string(::geteuid()));
+    return std::nullopt;
 }
 
-struct HeldLocks {
+void ReportNoLockFolder() {
+    static std::atomic<bool> reported{false};
+    if (!reported.exchange(true)) {
+        ReportLine("No private folder for the file locks ($XDG_RUNTIME_DIR/torvel-locks or "
+                   "~/.cache/torvel-locks): files are written without them, so two copies of the "
+                   "program saving one file at once may lose one's change");
+    }
+}
+
+struct LockRecord {
     std::mutex mutex;
-    std::set<std::string> cleaned;  // folders whose stale temporaries are gone
+    std::map<std::string, std::thread::id> holders;  // folder → the thread that holds its lock
+    std::set<std::string> swept;                     // names whose stale temporaries are gone
 };
 
 // Never destroyed, as a writer thread still running at exit (trace.log's) may take a lock.
-HeldLocks& Locks() {
-    static HeldLocks* const locks = new HeldLocks;
-    return *locks;
+LockRecord& Record() {
+    static LockRecord* const record = new LockRecord;
+    return *record;
 }
 
-// The folders this thread holds the lock of: an update holds it while it reads, writes and
-// places, and the steps take it again without waiting for themselves.
-thread_local std::vector<std::string> t_held;
+// Once a run for each name written in each folder.
+void RemoveStaleTemporariesOnce(int folder, const std::string& name, std::string_view suffix) {
+    struct stat info {};
+    if (folder < 0 || ::fstat(folder, &info) != 0) {
+        return;
+    }
+    const std::string key = KeyOf(info) + "-" + BirthOf(folder) + "/" + name + std::string(suffix);
+    {
+        std::lock_guard lock(Record().mutex);
+        if (!Record().swept.insert(key).second) {
+            return;
+        }
+    }
+    RemoveStaleTemporaries(folder, name, suffix);
+}
 
-}  // namespace
+// The name's own folder is swept as well as the target's when a link led elsewhere: a link may
+// have taken the place of a file that a dead copy was writing.
+void RemoveStaleTemporariesOnce(const Resolved& r, std::string_view suffix) {
+    RemoveStaleTemporariesOnce(r.folder.Get(), r.name, suffix);
+    RemoveStaleTemporariesOnce(r.start.Get(), r.startName, suffix);
+}
 
 // The lock of one folder, named after the folder's device and inode in the user's private lock
 // folder. flock belongs to the open file description, so it excludes the other threads of this
 // process as well as other copies of the program. The lock file is removed while held; a waiter
-// that locked a removed one tries again.
+// that locked a removed one tries again. A thread that holds a folder's lock takes it again
+// without waiting for itself (an update holds it while it reads, writes and places).
 class FolderLock {
 public:
     FolderLock(int folder, bool wait) {
@@ -390,13 +509,17 @@ public:
             m_status = SystemError();
             return;
         }
-        m_key = std::to_string(info.st_dev) + "-" + std::to_string(info.st_ino);
-        if (std::find(t_held.begin(), t_held.end(), m_key) != t_held.end()) {
-            return;
+        m_key = KeyOf(info);
+        {
+            std::lock_guard lock(Record().mutex);
+            const auto held = Record().holders.find(m_key);
+            if (held != Record().holders.end() && held->second == std::this_thread::get_id()) {
+                return;
+            }
         }
         const std::optional<fs::path> locks = LockFolder();
         if (!locks) {
-            m_status = SystemError(EACCES);
+            ReportNoLockFolder();
             return;
         }
         m_path = *locks / (m_key + ".lock");
@@ -404,22 +527,18 @@ public:
         if (!m_status) {
             return;
         }
-        t_held.push_back(m_key);
+        std::lock_guard lock(Record().mutex);
+        Record().holders[m_key] = std::this_thread::get_id();
         m_owner = true;
-        bool first = false;
-        {
-            std::lock_guard lock(Locks().mutex);
-            first = Locks().cleaned.insert(m_key + "-" + BirthOf(folder)).second;
-        }
-        if (first) {
-            RemoveStaleTemporaries(folder);
-        }
     }
     ~FolderLock() {
         if (!m_owner) {
             return;
         }
-        t_held.erase(std::find(t_held.begin(), t_held.end(), m_key));
+        {
+            std::lock_guard lock(Record().mutex);
+            Record().holders.erase(m_key);
+        }
         ::unlink(m_path.c_str());
         m_fd.Reset();
     }
@@ -466,20 +585,6 @@ private:
     Fd m_fd;
     bool m_owner = false;
 };
-
-namespace {
-
-// The name's own folder is cleaned of stale temporaries as well as the target's when a link led
-// elsewhere (a link may have taken the place of a file that a dead copy was writing): taking its
-// lock does that, once a run.
-void CleanNameFolder(const Resolved& r) {
-    struct stat start {};
-    struct stat target {};
-    if (::fstat(r.start.Get(), &start) == 0 && ::fstat(r.folder.Get(), &target) == 0 &&
-        (start.st_dev != target.st_dev || start.st_ino != target.st_ino)) {
-        const FolderLock nameFolder(r.start.Get(), true);
-    }
-}
 
 // Opens the resolved name for reading: never a FIFO or a device, and never waiting on one.
 OpenedFile OpenResolved(const Resolved& r) {
@@ -555,8 +660,7 @@ FileSnapshot ReadResolved(const Resolved& r, std::size_t limit) {
 }
 
 // Reports its refusals itself (through NewFile).
-FileStatus ReplaceResolved(const Resolved& r, std::string_view content) {
-    NewFile file(r.folder.Get(), r.name, kTemporarySuffix, 0644, r.path);
+FileStatus Replace(NewFile& file, std::string_view content) {
     if (!file.Status()) {
         return file.Status();
     }
@@ -665,21 +769,16 @@ NewFile::NewFile(int folder, std::string_view name, std::string_view suffix, mod
 }
 
 NewFile::NewFile(const fs::path& file, std::string_view suffix, mode_t mode) {
-    auto [folder, name] = Split(file);
-    if (folder.Get() < 0) {
-        m_status = SystemError();
-        return;
-    }
-    Init(folder.Get(), name, file, suffix, mode);
+    Init(AT_FDCWD, file, file, suffix, mode);
 }
 
-void NewFile::Init(int folder, std::string_view name, const fs::path& shown,
-                   std::string_view suffix, mode_t mode) {
+void NewFile::Init(int folder, const fs::path& file, const fs::path& shown, std::string_view suffix,
+                   mode_t mode) {
     m_shown = shown;
-    Resolved r = Resolve(folder, std::string(name), shown);
+    Resolved r = Walk(folder, file, true);
     m_status = r.status;
     if (m_status) {
-        CleanNameFolder(r);
+        RemoveStaleTemporariesOnce(r, suffix);
         m_folder = r.folder.Release();
         m_name = std::move(r.name);
         Make(suffix, mode);
@@ -689,24 +788,20 @@ void NewFile::Init(int folder, std::string_view name, const fs::path& shown,
 
 void NewFile::Make(std::string_view suffix, mode_t mode) {
     // Refused before anything is written: the same checks hold again when it is placed.
-    m_status = CheckReplaceable(m_folder, m_name);
+    struct stat replaced {};
+    m_status = CheckReplaceable(m_folder, m_name, &replaced);
     if (!m_status) {
         return;
     }
-    // A temporary file is made and renamed under the folder's lock, which is what tells a
-    // stale one from one being written.
-    if (suffix == kTemporarySuffix) {
-        m_lock = std::make_unique<FolderLock>(m_folder, true);
-        m_status = m_lock->Status();
-        if (!m_status) {
-            return;
-        }
-    }
-    auto [fd, temp] = CreateUnique(m_folder, m_name, suffix, mode);
+    // The new text is never readable by more than the file it replaces while it is written.
+    auto [fd, temp] =
+        CreateUnique(m_folder, m_name, suffix, replaced.st_mode != 0 ? replaced.st_mode & 0777 : mode);
     if (fd.Get() < 0) {
         m_status = SystemError();
         return;
     }
+    // Held until the file is placed or removed: it tells the sweep that its writer lives.
+    static_cast<void>(::flock(fd.Get(), LOCK_EX | LOCK_NB));
     m_fd = fd.Release();
     m_tempName = std::move(temp);
 }
@@ -754,7 +849,9 @@ FileStatus NewFile::Place(std::string_view otherName, bool keepOpen) {
     }
     m_placed = true;
     m_tempName.clear();
-    m_lock.reset();
+    if (keepOpen) {
+        ::flock(m_fd, LOCK_UN);
+    }
     return SyncFolder(m_folder) ? Ok() : SystemError();
 }
 
@@ -767,7 +864,6 @@ void NewFile::Discard() {
         ::unlinkat(m_folder, m_tempName.c_str(), 0);
         m_tempName.clear();
     }
-    m_lock.reset();
 }
 
 int NewFile::ReleaseFd() {
@@ -775,13 +871,8 @@ int NewFile::ReleaseFd() {
 }
 
 FileStatus WriteFileAtomically(const fs::path& file, std::string_view content) {
-    const Resolved r = Resolve(file);
-    if (!r.status) {
-        Report(file, r.status);
-        return r.status;
-    }
-    CleanNameFolder(r);
-    return ReplaceResolved(r, content);
+    NewFile replacement(file);
+    return Replace(replacement, content);
 }
 
 FileStatus UpdateFileAtomically(
@@ -793,7 +884,7 @@ FileStatus UpdateFileAtomically(
         Report(file, r.status);
         return r.status;
     }
-    CleanNameFolder(r);
+    RemoveStaleTemporariesOnce(r, kTemporarySuffix);
     const FolderLock lock(r.folder.Get(), waitForLock);
     if (!lock.Status()) {
         Report(file, lock.Status());
@@ -802,16 +893,23 @@ FileStatus UpdateFileAtomically(
     const FileSnapshot current = ReadResolved(r, limit);
     Report(file, current.status);
     const std::optional<std::string> content = change(current);
-    return content ? ReplaceResolved(r, *content) : Ok();
+    if (!content) {
+        return Ok();
+    }
+    NewFile replacement(r.folder.Get(), r.name, kTemporarySuffix, 0644, r.path);
+    return Replace(replacement, *content);
 }
 
 KeptAside KeepFileAside(const FileSnapshot& snapshot) {
     KeptAside kept;
-    auto [folder, name] = Split(snapshot.path);
-    if (folder.Get() < 0) {
-        kept.status = SystemError();
+    const Resolved r = Walk(AT_FDCWD, snapshot.path, false);
+    if (!r.status) {
+        kept.status = r.status;
+        Report(snapshot.path, kept.status);
         return kept;
     }
+    const Fd& folder = r.folder;
+    const std::string& name = r.name;
     const FolderLock lock(folder.Get(), true);
     kept.status = lock.Status();
     struct stat there {};

@@ -6,19 +6,22 @@
 // every file passes the same rules here:
 // - Only regular files are opened. A FIFO, a device or a folder at a name is refused at once,
 //   never waited on or read.
-// - One rule for symbolic links, judged for every link on the way: in a folder that others can
-//   write to (group or world writable, sticky or not) a link is followed only when it belongs to
-//   the user or to the folder's owner, as the kernel's own guard for shared folders does; in a
-//   folder that only its owner can write, every link is followed.
+// - One rule for symbolic links, judged for every link on the way, folder links as well as the
+//   last name: in a folder that others can write to (group or world writable, sticky or not) a
+//   link is followed only when it belongs to the user or to the folder's owner, as the kernel's
+//   own guard for shared folders does; in a folder that only its owner can write, every link is
+//   followed. A path is walked one name at a time on descriptors, so what was judged is what is
+//   used, however the names change meanwhile.
 // - Every read has a bound chosen by its caller from what the program itself ever writes there;
 //   a larger file is not read whole but reported too large, so the caller can keep it aside.
 // - A file is replaced whole, never edited in place: a temporary file under a name no one can
-//   guess, created exclusively and never through a link, synced, renamed over the name, then the
-//   folder synced. A file the user made read-only is not replaced.
+//   guess and no more readable than the file it replaces, created exclusively and never through a
+//   link, synced, renamed over the name, then the folder synced. A file the user made read-only
+//   is not replaced.
 // - Every replacement, and every read-modify-write, holds the folder's lock: a lock file in a
 //   folder only the user can reach, so another user can never hold it, and no wait on it
 //   outlasts kFolderLockWaitMs (a copy of the program that stopped while holding it makes the
-//   save fail, nothing else).
+//   save fail, nothing else). Where the user has no such folder, files are written unlocked.
 
 #include <sys/types.h>
 
@@ -26,7 +29,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -88,8 +90,6 @@ bool WriteAll(int fd, std::string_view bytes);
 // interruptions; false at the file's end or on an error.
 bool ReadAllAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t size);
 
-class FolderLock;
-
 // A file on its way to its name: written under a name no one can guess beside the file the name
 // stands for, and put in place whole by Place. Destroying it unplaced removes it.
 class NewFile {
@@ -109,7 +109,8 @@ public:
     int Fd() const { return m_fd; }
 
     // Syncs the file and renames it over the name (or over `otherName` in the same folder), under
-    // the folder's lock, then syncs the folder. Only nothing or a regular file the user may write
+    // the folder's lock (taken here, on the calling thread, unless that thread holds it), then
+    // syncs the folder. Only nothing or a regular file the user may write
     // is replaced; the replacement keeps the mode of the file it replaces. With `keepOpen` the
     // descriptor stays open for writing after the rename (the caller takes it over).
     FileStatus Place(std::string_view otherName = {}, bool keepOpen = false);
@@ -119,13 +120,12 @@ public:
     int ReleaseFd();
 
 private:
-    void Init(int folder, std::string_view name, const std::filesystem::path& shown,
+    void Init(int folder, const std::filesystem::path& file, const std::filesystem::path& shown,
               std::string_view suffix, mode_t mode);
     void Make(std::string_view suffix, mode_t mode);
 
-    std::filesystem::path m_shown;       // the name as the caller gave it, for reports
-    std::unique_ptr<FolderLock> m_lock;  // held from its making to its placing: a ".tmp" file
-    int m_folder = -1;                   // the target's folder
+    std::filesystem::path m_shown;  // the name as the caller gave it, for reports
+    int m_folder = -1;              // the target's folder
     std::string m_name;
     std::string m_tempName;
     int m_fd = -1;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QTimer>
 #include <chrono>
@@ -279,11 +280,14 @@ TEST_F(FirmwareUpgradeTest, ACookieTheRequestCannotCarryOpensNoVideoConnection) 
 TEST_F(FirmwareUpgradeTest, AFileThatCannotBeSentStartsNothing) {
     std::ofstream(folder.Path() / "empty.bin", std::ios::binary).flush();
     fs::create_directories(folder.Path() / "folder.bin");
+    // A FIFO with no writer would hold the window's thread for good if it were opened to read.
+    ASSERT_EQ(::mkfifo((folder.Path() / "fifo.bin").c_str(), 0644), 0);
     // One piece more than the device can count (a sparse file: nothing is written to disk).
     std::ofstream(folder.Path() / "huge.bin", std::ios::binary).flush();
     fs::resize_file(folder.Path() / "huge.bin", kMaxFirmwareSize + 1);
     const std::pair<const char*, std::uint32_t> cases[] = {
-        {"missing.bin", 4047}, {"folder.bin", 4047}, {"empty.bin", 4057}, {"huge.bin", 4057}};
+        {"missing.bin", 4047}, {"folder.bin", 4047}, {"fifo.bin", 4047},
+        {"empty.bin", 4057},   {"huge.bin", 4057}};
     std::vector<std::string> expected;
     for (const auto& [name, message] : cases) {
         dialog.m_ctlFile.setText(QString::fromStdString((folder.Path() / name).string()));
