@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,7 +12,9 @@
 #include <csignal>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <set>
+#include <thread>
 
 #include "platform/profile.h"
 #include "test_support/temp_folder.h"
@@ -213,48 +216,6 @@ TEST_F(FileGate, AFileTheUserMadeReadOnlyIsNotReplaced) {
     EXPECT_EQ(Names(program.Path()), std::set<std::string>{"Setting.ini"});
 }
 
-// Temporary names cannot be guessed: names planted in advance never stop a save. A temporary of
-// the user's left by a copy that died while it wrote is removed, beside the name and beside the
-// link's target, once a run; another user's and anything else are left alone.
-TEST_F(FileGate, PlantedTemporaryNamesStopNoSaveAndStaleOnesGo) {
-    for (int n = 0; n < 3000; ++n) {
-        std::ofstream(program.Path() / ("Setting.ini." + std::to_string(::getpid()) + "." +
-                                        std::to_string(n) + ".tmp"));
-    }
-    for (int save = 0; save < 20; ++save) {
-        ASSERT_TRUE(WriteProfileString(settings, "Quarnel", "ServerPort", std::to_string(save)));
-    }
-    EXPECT_EQ(Names(program.Path()).size(), 3001u);
-
-    test_support::TempFolder name;
-    test_support::TempFolder target;
-    const std::string stale = "Setting.ini.0123456789abcdef.tmp";
-    const std::set<std::string> kept = {"Setting.ini.0123456789abcdeg.tmp",
-                                        "Setting.ini.0123456789abcdef.tmp.keep",
-                                        "Setting.ini.damaged", "notes.txt"};
-    for (const auto& folder : {name.Path(), target.Path()}) {
-        for (const std::string& file : kept) {
-            std::ofstream(folder / file) << "x";
-        }
-        std::ofstream(folder / stale) << "x";
-        std::ofstream(folder / "IPRecord.dat.fedcba9876543210.tmp") << "x";
-        if (Root()) {
-            std::ofstream(folder / "Setting.ini.1111111111111111.tmp") << "x";
-            ASSERT_EQ(::chown((folder / "Setting.ini.1111111111111111.tmp").c_str(), kOtherUser, 0),
-                      0);
-        }
-    }
-    fs::create_symlink(target.Path() / "Setting.ini", name.Path() / "Setting.ini");
-    ASSERT_TRUE(WriteProfileString(name.Path() / "Setting.ini", "Quarnel", "ServerPort", "80"));
-    std::set<std::string> left = kept;
-    if (Root()) {
-        left.insert("Setting.ini.1111111111111111.tmp");
-    }
-    left.insert("Setting.ini");
-    EXPECT_EQ(Names(name.Path()), left);
-    EXPECT_EQ(Names(target.Path()), left);
-}
-
 // Runs `hold` in a child process until the test ends it; returns the child once `hold` began.
 pid_t InChild(const std::function<void(int ready)>& hold) {
     int pipe[2];
@@ -275,6 +236,305 @@ pid_t InChild(const std::function<void(int ready)>& hold) {
 void End(pid_t child) {
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
+}
+
+// Becomes the other user, with his group only (a child process's last step as root).
+bool BecomeOtherUser() {
+    return ::setgroups(0, nullptr) == 0 && ::setresgid(kOtherUser, kOtherUser, kOtherUser) == 0 &&
+           ::setresuid(kOtherUser, kOtherUser, kOtherUser) == 0;
+}
+
+void Age(const fs::path& file) {
+    const timespec twoHoursAgo[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), twoHoursAgo, AT_SYMLINK_NOFOLLOW), 0) << file;
+}
+
+// Temporary names cannot be guessed: names planted in advance never stop a save.
+TEST_F(FileGate, PlantedTemporaryNamesStopNoSave) {
+    for (int n = 0; n < 3000; ++n) {
+        std::ofstream(program.Path() / ("Setting.ini." + std::to_string(::getpid()) + "." +
+                                        std::to_string(n) + ".tmp"));
+    }
+    for (int save = 0; save < 20; ++save) {
+        ASSERT_TRUE(WriteProfileString(settings, "Quarnel", "ServerPort", std::to_string(save)));
+    }
+    EXPECT_EQ(Names(program.Path()).size(), 3001u);
+}
+
+// Only what a dead copy of the program left is swept: a temporary of the name being written, the
+// user's, untouched for longer than any save takes; beside the name and beside a link's target.
+// A fresh one may be a live writer's; anything else is someone's file.
+TEST_F(FileGate, OnlyTemporariesADeadCopyLeftAreSwept) {
+    test_support::TempFolder name;
+    test_support::TempFolder target;
+    const std::string stale = "Setting.ini.0123456789abcdef.tmp";
+    std::set<std::string> kept = {"Setting.ini.0123456789abcdeg.tmp",
+                                  "Setting.ini.0123456789abcdef.tmp.keep",
+                                  "Setting.ini.0123456789abcde.tmp",
+                                  "Setting.ini.damaged",
+                                  "notes.fedcba9876543210.tmp",
+                                  "IPRecord.dat.fedcba9876543210.tmp",
+                                  "Setting.ini.fedcba9876543210.part"};
+    const std::string fresh = "Setting.ini.1111111111111111.tmp";
+    const std::string others = "Setting.ini.2222222222222222.tmp";
+    for (const auto& folder : {name.Path(), target.Path()}) {
+        for (const std::string& file : kept) {
+            std::ofstream(folder / file) << "x";
+            Age(folder / file);
+        }
+        std::ofstream(folder / stale) << "x";
+        Age(folder / stale);
+        std::ofstream(folder / fresh) << "x";
+        if (Root()) {
+            std::ofstream(folder / others) << "x";
+            Age(folder / others);
+            ASSERT_EQ(::chown((folder / others).c_str(), kOtherUser, 0), 0);
+        }
+    }
+    fs::create_symlink(target.Path() / "Setting.ini", name.Path() / "Setting.ini");
+    ASSERT_TRUE(WriteProfileString(name.Path() / "Setting.ini", "Quarnel", "ServerPort", "80"));
+    kept.insert(fresh);
+    if (Root()) {
+        kept.insert(others);
+    }
+    kept.insert("Setting.ini");
+    EXPECT_EQ(Names(name.Path()), kept);
+    EXPECT_EQ(Names(target.Path()), kept);
+}
+
+// A copy of the program that takes its locks elsewhere (another runtime folder) writes a file for
+// longer than the sweep's age: its temporary stays, and its save goes through.
+TEST_F(FileGate, ALiveTemporaryOfAnotherCopyIsKept) {
+    test_support::TempFolder runtime;
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t other = InChild([&](int ready) {
+        ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+        NewFile file(settings);
+        char byte = 0;
+        if (file.Status() && WriteAll(file.Fd(), "[Quarnel]\nServerPort=90\n") &&
+            ::write(ready, "x", 1) == 1 && ::read(go[0], &byte, 1) == 1 && file.Place()) {
+            ::_exit(0);
+        }
+        ::_exit(1);
+    });
+    std::set<std::string> temporaries;
+    for (const std::string& entry : Names(program.Path())) {
+        temporaries.insert(entry);
+        Age(program.Path() / entry);
+    }
+    ASSERT_EQ(temporaries.size(), 1u);
+    for (int save = 0; save < 3; ++save) {
+        ASSERT_TRUE(WriteProfileString(settings, "Quarnel", "ServerPort", std::to_string(save)));
+    }
+    temporaries.insert("Setting.ini");
+    EXPECT_EQ(Names(program.Path()), temporaries);
+    ASSERT_EQ(::write(go[1], "x", 1), 1);
+    int status = -1;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadProfileInt(settings, "Quarnel", "ServerPort", 0), 90);
+    ::close(go[0]);
+    ::close(go[1]);
+}
+
+// Another user swaps the user's own link for his, to the user's private file, in a loop, in a
+// folder he may write to: no save and no read ever goes through his link.
+TEST_F(FileGate, ALinkSwappedInALoopIsNeverFollowed) {
+    if (!Root()) {
+        GTEST_SKIP() << "only the superuser can run a second user";
+    }
+    const fs::path secret = elsewhere.Path() / "secret.ini";
+    std::ofstream(secret) << "[Quarnel]\nServerPort=81\n";
+    ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
+    ASSERT_EQ(::chmod(program.Path().c_str(), 0770), 0);
+    ASSERT_EQ(::chown(program.Path().c_str(), 0, kOtherUser), 0);
+    std::ofstream(program.Path() / "legit.ini") << "[Quarnel]\nServerPort=80\n";
+    fs::create_symlink("legit.ini", settings);
+    const fs::path his = program.Path() / "his.ini";
+    const pid_t swapper = InChild([&](int ready) {
+        if (!BecomeOtherUser() || ::symlink(secret.c_str(), his.c_str()) != 0) {
+            return;
+        }
+        static_cast<void>(::write(ready, "x", 1));
+        for (;;) {
+            ::renameat2(AT_FDCWD, settings.c_str(), AT_FDCWD, his.c_str(), RENAME_EXCHANGE);
+        }
+    });
+    constexpr int kRounds = 10000;
+    int saved = 0, savesRefused = 0, read = 0, readsRefused = 0, followed = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        const FileStatus written = WriteFileAtomically(settings, "[Quarnel]\nServerPort=82\n");
+        (written ? saved : savesRefused)++;
+        EXPECT_TRUE(written || written.error == FileError::UntrustedLink) << written.Describe();
+        const FileSnapshot snapshot = ReadFile(settings, kProfileFileMax);
+        (snapshot.state == FileSnapshot::State::Read ? read : readsRefused)++;
+        followed += snapshot.bytes.find("81") != std::string::npos ? 1 : 0;
+    }
+    End(swapper);
+    std::printf("%d saves (%d refused), %d reads (%d refused) while the link was swapped; "
+                "%d reads followed the other user's link\n",
+                saved + savesRefused, savesRefused, read + readsRefused, readsRefused, followed);
+    EXPECT_EQ(followed, 0);
+    EXPECT_GT(savesRefused, 0);
+    EXPECT_EQ(ReadAll(secret), "[Quarnel]\nServerPort=81\n");
+    EXPECT_EQ(Names(elsewhere.Path()), std::set<std::string>{"secret.ini"});
+    EXPECT_EQ(ReadAll(program.Path() / "legit.ini"), "[Quarnel]\nServerPort=82\n");
+    EXPECT_EQ(Names(program.Path()), (std::set<std::string>{"Setting.ini", "his.ini", "legit.ini"}));
+}
+
+// Every link on a path is judged by the one rule, folder links too, whichever way the path is
+// spelled; what passes reaches the file its links name.
+TEST_F(FileGate, EveryLinkOnAPathIsJudgedByTheOneRule) {
+    if (!Root()) {
+        GTEST_SKIP() << "only the superuser can give a link to another user";
+    }
+    const fs::path base = program.Path();
+    for (const char* folder : {"private", "mine", "gw", "st", "his"}) {
+        fs::create_directory(base / folder);
+    }
+    ASSERT_EQ(::chmod((base / "private").c_str(), 0700), 0);
+    ASSERT_EQ(::chmod((base / "gw").c_str(), 0770), 0);
+    ASSERT_EQ(::chown((base / "gw").c_str(), 0, kOtherUser), 0);
+    ASSERT_EQ(::chmod((base / "st").c_str(), 01777), 0);
+    ASSERT_EQ(::chown((base / "his").c_str(), kOtherUser, kOtherUser), 0);
+    std::ofstream(base / "private" / "conf.ini") << "private";
+    const auto link = [&](const fs::path& to, const fs::path& at, uid_t owner) {
+        fs::create_symlink(to, base / at);
+        ASSERT_EQ(::lchown((base / at).c_str(), owner, owner), 0);
+    };
+    link("conf.ini", "mine/own.ini", 0);
+    link("conf.ini", "mine/his.ini", kOtherUser);
+    link("../mine", "gw/mine", 0);
+    link(base / "mine", "gw/absolute", 0);
+    link("../mine", "his/mine", kOtherUser);
+    link("../private", "gw/private", kOtherUser);
+    link(base / "private", "st/private", kOtherUser);
+    link("../gw/private", "mine/gw", 0);
+    link("../his/mine/conf.ini", "mine/through-his.ini", 0);
+
+    const fs::path mine = base / "mine" / "conf.ini";
+    const struct {
+        const char* name;
+        fs::path path;
+        bool passes;
+    } cases[] = {
+        {"the file by an absolute path", mine, true},
+        {"the file by a relative path", "mine/conf.ini", true},
+        {"the user's own link to a file", "mine/own.ini", true},
+        {"another's link in the user's private folder", "mine/his.ini", true},
+        {"the user's own folder link in a group-writable folder", "gw/mine/conf.ini", true},
+        {"the user's own absolute folder link there", "gw/absolute/conf.ini", true},
+        {"another's folder link in his own folder", "mine/through-his.ini", true},
+        {"\"..\" back out of a folder", "mine/../mine/conf.ini", true},
+        {"\"..\" after a folder link", "gw/mine/../mine/conf.ini", true},
+        {"another's folder link in a group-writable folder", "gw/private/conf.ini", false},
+        {"the same reached through the user's own link", "mine/gw/conf.ini", false},
+        {"another's folder link in a sticky folder", "st/private/conf.ini", false},
+        {"another's folder link left again by \"..\"", "gw/private/../mine/conf.ini", false},
+    };
+    const fs::path before = fs::current_path();
+    fs::current_path(base);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string content = std::string("written by ") + c.name;
+        const FileStatus written = WriteFileAtomically(c.path, content);
+        const FileSnapshot snapshot = ReadFile(c.path, 1024);
+        if (c.passes) {
+            EXPECT_TRUE(written) << written.Describe();
+            EXPECT_EQ(ReadAll(mine), content);
+            EXPECT_EQ(snapshot.bytes, content);
+        } else {
+            EXPECT_EQ(written.error, FileError::UntrustedLink);
+            EXPECT_EQ(snapshot.status.error, FileError::UntrustedLink);
+        }
+        EXPECT_EQ(ReadAll(base / "private" / "conf.ini"), "private");
+        EXPECT_EQ(Names(base / "private"), std::set<std::string>{"conf.ini"});
+    }
+    fs::current_path(before);
+}
+
+// A lock folder another user made, or a link he planted in its place, takes no save: the save
+// goes on unlocked, and that is reported.
+TEST_F(FileGate, ALockFolderAnotherUserTookStopsNoSave) {
+    if (!Root()) {
+        GTEST_SKIP() << "only the superuser can give a folder to another user";
+    }
+    std::vector<std::string> lines;
+    SetFileGateReporter([&](const std::string& line) { lines.push_back(line); });
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string runtimeBefore = runtime ? runtime : "";
+    ::unsetenv("HOME");
+    test_support::TempFolder takenFolder;
+    test_support::TempFolder linkedFolder;
+    fs::create_directory(takenFolder.Path() / "torvel-locks");
+    ASSERT_EQ(::chown((takenFolder.Path() / "torvel-locks").c_str(), kOtherUser, kOtherUser), 0);
+    fs::create_directory(elsewhere.Path() / "his");
+    ASSERT_EQ(::chmod((elsewhere.Path() / "his").c_str(), 0700), 0);
+    ASSERT_EQ(::chown((elsewhere.Path() / "his").c_str(), kOtherUser, kOtherUser), 0);
+    fs::create_symlink(elsewhere.Path() / "his", linkedFolder.Path() / "torvel-locks");
+    int value = 0;
+    for (const auto& folder : {takenFolder.Path(), linkedFolder.Path()}) {
+        SCOPED_TRACE(folder);
+        ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        EXPECT_TRUE(WriteProfileString(settings, "Quarnel", "ServerPort", std::to_string(++value)));
+        EXPECT_EQ(ReadProfileInt(settings, "Quarnel", "ServerPort", 0), value);
+    }
+    SetFileGateReporter(nullptr);
+    ::setenv("HOME", home.c_str(), 1);
+    runtime ? ::setenv("XDG_RUNTIME_DIR", runtimeBefore.c_str(), 1)
+            : ::unsetenv("XDG_RUNTIME_DIR");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("file locks"), std::string::npos) << lines[0];
+    EXPECT_TRUE(fs::is_empty(elsewhere.Path() / "his"));
+}
+
+// A temporary is no more readable than the file it will replace while it is written, whatever it
+// is for; a new file gets the mode asked for.
+TEST_F(FileGate, ATemporaryIsNoMoreReadableThanTheFileItReplaces) {
+    const struct {
+        mode_t target;  // 0: no file yet
+        const char* suffix;
+        mode_t temporary;
+    } cases[] = {
+        {0600, ".tmp", 0600},
+        {0600, ".part", 0600},
+        {0640, ".tmp", 0640},
+        {0, ".tmp", 0644 & ~0022},
+    };
+    const mode_t umaskBefore = ::umask(0022);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.target) + c.suffix);
+        fs::remove(settings);
+        if (c.target != 0) {
+            std::ofstream(settings) << "x";
+            ASSERT_EQ(::chmod(settings.c_str(), c.target), 0);
+        }
+        NewFile file(settings, c.suffix);
+        ASSERT_TRUE(file.Status());
+        struct stat info {};
+        ASSERT_EQ(::fstat(file.Fd(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, c.temporary);
+        ASSERT_TRUE(file.Place());
+        EXPECT_EQ(fs::status(settings).permissions(), static_cast<fs::perms>(c.temporary));
+    }
+    ::umask(umaskBefore);
+}
+
+// A file made on one thread may be placed, or dropped, on another, and leaves nothing held.
+TEST_F(FileGate, ANewFileMayBePlacedOnAnotherThread) {
+    auto file = std::make_unique<NewFile>(settings);
+    ASSERT_TRUE(file->Status());
+    ASSERT_TRUE(WriteAll(file->Fd(), "[Quarnel]\nServerPort=81\n"));
+    FileStatus placed;
+    std::thread([&] { placed = file->Place(); }).join();
+    EXPECT_TRUE(placed) << placed.Describe();
+    std::thread([&] { file = std::make_unique<NewFile>(settings); }).join();
+    file.reset();
+    EXPECT_TRUE(WriteProfileString(settings, "Quarnel", "Server Name", "10.0.0.5"));
+    EXPECT_EQ(ReadProfileInt(settings, "Quarnel", "ServerPort", 0), 81);
+    EXPECT_EQ(Names(program.Path()), std::set<std::string>{"Setting.ini"});
 }
 
 // Another user can take no lock that a save waits for; a copy of the program that stops while it
@@ -321,6 +581,37 @@ TEST_F(FileGate, NoLockHeldByAnotherProcessHoldsASaveForLong) {
     End(stuckCopy);
     EXPECT_TRUE(WriteProfileString(settings, "Quarnel", "ServerPort", "84"));
     EXPECT_EQ(ReadProfileInt(settings, "Quarnel", "ServerPort", 0), 84);
+}
+
+// An update that may not wait (trace.log's at exit) takes only the lock of the folder it writes
+// in: a stopped copy holding the lock of the folder that holds the name, a link, keeps it waiting
+// no more than any other lock does; one holding the lock of the link's target fails it at once.
+TEST_F(FileGate, AnUpdateThatMayNotWaitWaitsOnNoLock) {
+    fs::create_symlink(elsewhere.Path() / "trace.log", program.Path() / "trace.log");
+    const auto append = [&] {
+        return UpdateFileAtomically(
+            program.Path() / "trace.log", 1024,
+            [](const FileSnapshot& current) { return current.bytes + "line\r\n"; }, false);
+    };
+    using Clock = std::chrono::steady_clock;
+    for (const fs::path& held : {settings, elsewhere.Path() / "other.ini"}) {
+        const pid_t stuckCopy = InChild([&](int ready) {
+            UpdateFileAtomically(held, kProfileFileMax, [&](const FileSnapshot&) {
+                static_cast<void>(::write(ready, "x", 1));
+                ::pause();
+                return std::optional<std::string>();
+            });
+        });
+        const auto start = Clock::now();
+        const FileStatus appended = append();
+        const auto tookMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        End(stuckCopy);
+        EXPECT_LT(tookMs, kFolderLockWaitMs) << held;
+        EXPECT_EQ(appended.error,
+                  held == settings ? FileError::None : FileError::Locked) << held;
+    }
+    EXPECT_EQ(ReadAll(elsewhere.Path() / "trace.log"), "line\r\n");
 }
 
 // Keep-aside names are taken in turn and never over anything that holds one, whatever it is.
