@@ -40,8 +40,8 @@ constexpr std::size_t kRandomDigits = 16;
 // A folder holding more entries than this is not searched further for stale temporaries: a
 // folder flooded with names must not make the program slow.
 constexpr int kMaxScannedEntries = 1 << 16;
-// No save, nor a backup's download, leaves its temporary untouched this long; one older than
-// this that no writer holds was left by a copy of the program that died.
+// Far longer than a writer takes from making its temporary to locking it: a temporary untouched
+// this long that no writer holds was left by a copy of the program that died.
 constexpr std::time_t kStaleTemporaryAgeS = 60 * 60;
 // What is read of a file over its bound.
 constexpr std::size_t kTooLargeHead = 4096;
@@ -181,8 +181,8 @@ Resolved Walk(int at, const fs::path& path, bool followLast) {
     }
     std::vector<std::string> names;
     PushNames(names, path);
-    Fd current = path.is_absolute() ? OpenRoot()
-                                    : Fd(::openat(at, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    Fd current =
+        path.is_absolute() ? OpenRoot() : Fd(::openat(at, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
     // The folders the walk came through, for "..": it goes back to the folder it came from, as
     // it was then, so a folder moved meanwhile takes the walk nowhere else. Only above where the
     // walk began is ".." looked up.
@@ -373,7 +373,8 @@ bool Stale(int folder, const char* entry) {
     const Fd fd(::openat(folder, entry, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat opened {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
-        opened.st_uid != ::geteuid() || opened.st_mtime > std::time(nullptr) - kStaleTemporaryAgeS ||
+        opened.st_uid != ::geteuid() ||
+        opened.st_mtime > std::time(nullptr) - kStaleTemporaryAgeS ||
         ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
         return false;
     }
@@ -419,9 +420,13 @@ std::string KeyOf(const struct stat& folder) {
     return std::to_string(folder.st_dev) + "-" + std::to_string(folder.st_ino);
 }
 
-// A folder only the user can reach: no other user can open, let alone lock, a file in it.
+// A folder only the user can reach: no other user can open, let alone lock, a file in it. Its
+// parent is the user's and no one else's to write, or another user could swap the folder for his.
 std::optional<fs::path> PrivateFolder(const fs::path& parent, const std::string& name) {
-    if (parent.empty() || !parent.is_absolute()) {
+    struct stat above {};
+    if (parent.empty() || !parent.is_absolute() || ::stat(parent.c_str(), &above) != 0 ||
+        !S_ISDIR(above.st_mode) || above.st_uid != ::geteuid() ||
+        (above.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
         return std::nullopt;
     }
     const fs::path folder = parent / name;
@@ -455,9 +460,10 @@ std::optional<fs::path> LockFolder() {
 void ReportNoLockFolder() {
     static std::atomic<bool> reported{false};
     if (!reported.exchange(true)) {
-        ReportLine("No private folder for the file locks ($XDG_RUNTIME_DIR/torvel-locks or "
-                   "~/.cache/torvel-locks): files are written without them, so two copies of the "
-                   "program saving one file at once may lose one's change");
+        ReportLine(
+            "No private folder for the file locks ($XDG_RUNTIME_DIR/torvel-locks or "
+            "~/.cache/torvel-locks): files are written without them, so two copies of the "
+            "program saving one file at once may lose one's change");
     }
 }
 
@@ -794,8 +800,8 @@ void NewFile::Make(std::string_view suffix, mode_t mode) {
         return;
     }
     // The new text is never readable by more than the file it replaces while it is written.
-    auto [fd, temp] =
-        CreateUnique(m_folder, m_name, suffix, replaced.st_mode != 0 ? replaced.st_mode & 0777 : mode);
+    auto [fd, temp] = CreateUnique(m_folder, m_name, suffix,
+                                   replaced.st_mode != 0 ? replaced.st_mode & 0777 : mode);
     if (fd.Get() < 0) {
         m_status = SystemError();
         return;

@@ -285,9 +285,11 @@ TEST_F(FirmwareUpgradeTest, AFileThatCannotBeSentStartsNothing) {
     // One piece more than the device can count (a sparse file: nothing is written to disk).
     std::ofstream(folder.Path() / "huge.bin", std::ios::binary).flush();
     fs::resize_file(folder.Path() / "huge.bin", kMaxFirmwareSize + 1);
-    const std::pair<const char*, std::uint32_t> cases[] = {
-        {"missing.bin", 4047}, {"folder.bin", 4047}, {"fifo.bin", 4047},
-        {"empty.bin", 4057},   {"huge.bin", 4057}};
+    const std::pair<const char*, std::uint32_t> cases[] = {{"missing.bin", 4047},
+                                                           {"folder.bin", 4047},
+                                                           {"fifo.bin", 4047},
+                                                           {"empty.bin", 4057},
+                                                           {"huge.bin", 4057}};
     std::vector<std::string> expected;
     for (const auto& [name, message] : cases) {
         dialog.m_ctlFile.setText(QString::fromStdString((folder.Path() / name).string()));

@@ -1,8 +1,8 @@
 #include "platform/file_gate.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -238,6 +238,17 @@ void End(pid_t child) {
     ::waitpid(child, nullptr, 0);
 }
 
+// A copy of the program stopped in the middle of an update of `file`, holding its folder's lock.
+pid_t StoppedCopyHoldingTheLockOf(const fs::path& file) {
+    return InChild([&](int ready) {
+        UpdateFileAtomically(file, kProfileFileMax, [&](const FileSnapshot&) {
+            static_cast<void>(::write(ready, "x", 1));
+            ::pause();
+            return std::optional<std::string>();
+        });
+    });
+}
+
 // Becomes the other user, with his group only (a child process's last step as root).
 bool BecomeOtherUser() {
     return ::setgroups(0, nullptr) == 0 && ::setresgid(kOtherUser, kOtherUser, kOtherUser) == 0 &&
@@ -268,13 +279,11 @@ TEST_F(FileGate, OnlyTemporariesADeadCopyLeftAreSwept) {
     test_support::TempFolder name;
     test_support::TempFolder target;
     const std::string stale = "Setting.ini.0123456789abcdef.tmp";
-    std::set<std::string> kept = {"Setting.ini.0123456789abcdeg.tmp",
-                                  "Setting.ini.0123456789abcdef.tmp.keep",
-                                  "Setting.ini.0123456789abcde.tmp",
-                                  "Setting.ini.damaged",
-                                  "notes.fedcba9876543210.tmp",
-                                  "IPRecord.dat.fedcba9876543210.tmp",
-                                  "Setting.ini.fedcba9876543210.part"};
+    std::set<std::string> kept = {
+        "Setting.ini.0123456789abcdeg.tmp", "Setting.ini.0123456789abcdef.tmp.keep",
+        "Setting.ini.0123456789abcde.tmp",  "Setting.ini.damaged",
+        "notes.fedcba9876543210.tmp",       "IPRecord.dat.fedcba9876543210.tmp",
+        "Setting.ini.fedcba9876543210.part"};
     const std::string fresh = "Setting.ini.1111111111111111.tmp";
     const std::string others = "Setting.ini.2222222222222222.tmp";
     for (const auto& folder : {name.Path(), target.Path()}) {
@@ -372,15 +381,17 @@ TEST_F(FileGate, ALinkSwappedInALoopIsNeverFollowed) {
         followed += snapshot.bytes.find("81") != std::string::npos ? 1 : 0;
     }
     End(swapper);
-    std::printf("%d saves (%d refused), %d reads (%d refused) while the link was swapped; "
-                "%d reads followed the other user's link\n",
-                saved + savesRefused, savesRefused, read + readsRefused, readsRefused, followed);
+    std::printf(
+        "%d saves (%d refused), %d reads (%d refused) while the link was swapped; "
+        "%d reads followed the other user's link\n",
+        saved + savesRefused, savesRefused, read + readsRefused, readsRefused, followed);
     EXPECT_EQ(followed, 0);
     EXPECT_GT(savesRefused, 0);
     EXPECT_EQ(ReadAll(secret), "[Quarnel]\nServerPort=81\n");
     EXPECT_EQ(Names(elsewhere.Path()), std::set<std::string>{"secret.ini"});
     EXPECT_EQ(ReadAll(program.Path() / "legit.ini"), "[Quarnel]\nServerPort=82\n");
-    EXPECT_EQ(Names(program.Path()), (std::set<std::string>{"Setting.ini", "his.ini", "legit.ini"}));
+    EXPECT_EQ(Names(program.Path()),
+              (std::set<std::string>{"Setting.ini", "his.ini", "legit.ini"}));
 }
 
 // Every link on a path is judged by the one rule, folder links too, whichever way the path is
@@ -483,8 +494,7 @@ TEST_F(FileGate, ALockFolderAnotherUserTookStopsNoSave) {
     }
     SetFileGateReporter(nullptr);
     ::setenv("HOME", home.c_str(), 1);
-    runtime ? ::setenv("XDG_RUNTIME_DIR", runtimeBefore.c_str(), 1)
-            : ::unsetenv("XDG_RUNTIME_DIR");
+    runtime ? ::setenv("XDG_RUNTIME_DIR", runtimeBefore.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("file locks"), std::string::npos) << lines[0];
     EXPECT_TRUE(fs::is_empty(elsewhere.Path() / "his"));
@@ -562,13 +572,7 @@ TEST_F(FileGate, NoLockHeldByAnotherProcessHoldsASaveForLong) {
         End(stranger);
     }
 
-    const pid_t stuckCopy = InChild([&](int ready) {
-        UpdateFileAtomically(settings, kProfileFileMax, [&](const FileSnapshot&) {
-            static_cast<void>(::write(ready, "x", 1));
-            ::pause();
-            return std::optional<std::string>();
-        });
-    });
+    const pid_t stuckCopy = StoppedCopyHoldingTheLockOf(settings);
     const auto start = Clock::now();
     const FileStatus waited = WriteProfileString(settings, "Quarnel", "ServerPort", "83");
     const auto waitedMs =
@@ -588,28 +592,18 @@ TEST_F(FileGate, NoLockHeldByAnotherProcessHoldsASaveForLong) {
 // no more than any other lock does; one holding the lock of the link's target fails it at once.
 TEST_F(FileGate, AnUpdateThatMayNotWaitWaitsOnNoLock) {
     fs::create_symlink(elsewhere.Path() / "trace.log", program.Path() / "trace.log");
-    const auto append = [&] {
-        return UpdateFileAtomically(
-            program.Path() / "trace.log", 1024,
-            [](const FileSnapshot& current) { return current.bytes + "line\r\n"; }, false);
-    };
     using Clock = std::chrono::steady_clock;
     for (const fs::path& held : {settings, elsewhere.Path() / "other.ini"}) {
-        const pid_t stuckCopy = InChild([&](int ready) {
-            UpdateFileAtomically(held, kProfileFileMax, [&](const FileSnapshot&) {
-                static_cast<void>(::write(ready, "x", 1));
-                ::pause();
-                return std::optional<std::string>();
-            });
-        });
+        const pid_t stuckCopy = StoppedCopyHoldingTheLockOf(held);
         const auto start = Clock::now();
-        const FileStatus appended = append();
+        const FileStatus appended = UpdateFileAtomically(
+            program.Path() / "trace.log", 1024,
+            [](const FileSnapshot& current) { return current.bytes + "line\r\n"; }, false);
         const auto tookMs =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         End(stuckCopy);
         EXPECT_LT(tookMs, kFolderLockWaitMs) << held;
-        EXPECT_EQ(appended.error,
-                  held == settings ? FileError::None : FileError::Locked) << held;
+        EXPECT_EQ(appended.error, held == settings ? FileError::None : FileError::Locked) << held;
     }
     EXPECT_EQ(ReadAll(elsewhere.Path() / "trace.log"), "line\r\n");
 }
