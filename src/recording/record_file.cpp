@@ -385,12 +385,11 @@ std::vector<RecordedFrame> RecordFileReader::FromIndex(std::uint64_t indexStart,
     IndexPieces index(m_fd, indexStart, count);
     std::vector<RecordedFrame> frames;
     std::array<std::uint8_t, RecordFrameRecord::kSize> prefix{};
-    for (std::uint32_t k = 0; k < count && !m_Stop.stop_requested(); ++k) {
-        const std::optional<std::uint32_t> entry = index.Offset(k);
-        if (!entry) {
-            break;
-        }
+    std::optional<std::uint32_t> entry = count > 0 ? index.Offset(0) : std::nullopt;
+    for (std::uint32_t k = 0; entry && !m_Stop.stop_requested(); ++k) {
         const std::uint64_t offset = *entry;
+        entry = k + 1 < count ? index.Offset(k + 1) : std::nullopt;
+        const std::uint64_t next = entry ? std::uint64_t{*entry} : indexStart;
         const bool after = frames.empty() || offset >= EndOf(frames.back());
         if (!after || offset < kFirstFrameOffset ||
             offset + RecordFrameRecord::kSize > indexStart ||
@@ -399,9 +398,6 @@ std::vector<RecordedFrame> RecordFileReader::FromIndex(std::uint64_t indexStart,
         }
         const RecordFrameRecord record = RecordFrameRecord::Decode(prefix.data());
         const std::uint64_t end = offset + RecordFrameRecord::kSize + record.dwLength;
-        const std::optional<std::uint32_t> following =
-            k + 1 < count ? index.Offset(k + 1) : std::nullopt;
-        const std::uint64_t next = following ? *following : indexStart;
         // A length that runs over the whole next record still ends at a record: but the record
         // the index names next, when it is one, sits inside this one.
         std::array<std::uint8_t, RecordFrameRecord::kSize> nextPrefix{};
