@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <random>
 
@@ -11,6 +13,17 @@
 #include "test_support/long_recording.h"
 #include "test_support/process_usage.h"
 #include "test_support/temp_folder.h"
+
+// The sanitizers reserve address space of their own and end the process on any failed
+// allocation, so a limit on memory can only be tried without them. g++ says it builds with one
+// through a macro, clang through a feature test.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define RECORD_TEST_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define RECORD_TEST_SANITIZER 1
+#endif
+#endif
 
 namespace {
 
@@ -545,6 +558,41 @@ TEST_F(RecordFile, ARecordingCutOrOverwrittenAtItsEndPlaysWhatIsWhole) {
         }
         EXPECT_TRUE(std::is_sorted(played.begin(), played.end())) << "damage from " << from;
     }
+}
+
+// A file whose frames are real but more than memory holds, as a process short of memory sees
+// it: the read is refused in words, not ended by the failed allocation.
+TEST_F(RecordFile, AFileWhoseFramesDoNotFitInMemoryIsRefusedInWords) {
+#if defined(RECORD_TEST_SANITIZER)
+    GTEST_SKIP() << "a memory limit cannot be tried under a sanitizer";
+#else
+    using test_support::LongRecording;
+    using test_support::LongRecordingIndex;
+    const auto path = LongRecording::Write(folder.Path(), 1'000'000, LongRecordingIndex::Missing);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::ifstream status("/proc/self/status");
+        long sizeKb = 0;
+        for (std::string word; status >> word && word != "VmSize:";) {
+        }
+        status >> sizeKb;
+        // Room for a few pieces of the file, not for a million frames.
+        const rlimit limit{static_cast<rlim_t>(sizeKb + 8 * 1024) * 1024,
+                           static_cast<rlim_t>(sizeKb + 8 * 1024) * 1024};
+        // Nothing thrown may reach the test's own frame: the child would go on with the suite.
+        bool refused = false;
+        try {
+            RecordFileReader reader;
+            refused = ::setrlimit(RLIMIT_AS, &limit) == 0 && !reader.Open(path) &&
+                      reader.Error().find("memory") != std::string::npos;
+        } catch (...) {
+        }
+        ::_exit(refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+#endif
 }
 
 // A read the player no longer wants (its window closed, another file chosen) ends early and
