@@ -264,8 +264,6 @@ bool RecordFileReader::Open(const std::filesystem::path& path, std::stop_token s
     try {
         return Read(path);
     } catch (const std::bad_alloc&) {
-        m_Frames.clear();
-        m_Frames.shrink_to_fit();
         return Fail(path.string() + " holds more frames than there is memory for");
     }
 }

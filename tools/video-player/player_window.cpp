@@ -146,6 +146,8 @@ void PlayerWindow::Opened(const std::filesystem::path& path, ReadResult& result)
     if (!result.opened) {
         m_Status->setText(
             QString::fromStdString(result.failure.empty() ? m_Reader->Error() : result.failure));
+        // Nothing of a read that failed plays: what it found may lack its play times.
+        m_Reader.reset();
         return;
     }
     m_Path = path;
