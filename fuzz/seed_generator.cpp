@@ -225,6 +225,10 @@ void FileSeeds() {
     const std::string recorded = FileBytes(record);
     Seed("record_file", "indexed", recorded);
     Seed("record_file", "cut_short", recorded.substr(0, recorded.size() * 2 / 3));
+    // The same file ending in a count far past what it has room for.
+    std::string overclaimed = recorded;
+    overclaimed.back() = '\x7F';
+    Seed("record_file", "count_past_its_room", overclaimed);
 
     LanSearchDatagram search;
     search.command = "QX_SEARCH";

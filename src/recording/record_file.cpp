@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <new>
+#include <optional>
 
 #include "platform/file_gate.h"
 
@@ -157,6 +160,40 @@ namespace {
 
 // Enough for a few thousand small records, and far less than any frame the devices send.
 constexpr std::size_t kReadWindow = 64 * 1024;
+// The least a frame the index names takes of the file: its entry and its record's prefix.
+constexpr std::uint64_t kLeastIndexedFrame = kIndexEntrySize + RecordFrameRecord::kSize;
+
+// The index a piece at a time: a count the file has room for may still name far more entries
+// than are worth holding at once. The pieces are not read through the records' window, which
+// would then move between the index and the records at every frame.
+class IndexPieces {
+public:
+    IndexPieces(int fd, std::uint64_t start, std::uint32_t count)
+        : m_fd(fd), m_qwStart(start), m_nCount(count) {}
+
+    // The record offset entry k names; the entries are asked for in rising order.
+    std::optional<std::uint32_t> Offset(std::uint32_t k) {
+        if (k < m_nFirst || k - m_nFirst >= m_nHave) {
+            m_nFirst = k;
+            m_nHave = std::min<std::uint32_t>(kReadWindow / kIndexEntrySize, m_nCount - k);
+            m_Piece.resize(std::size_t{m_nHave} * kIndexEntrySize);
+            if (!platform::ReadAllAt(m_fd, m_qwStart + std::uint64_t{k} * kIndexEntrySize,
+                                     m_Piece.data(), m_Piece.size())) {
+                m_nHave = 0;
+                return std::nullopt;
+            }
+        }
+        return GetU32(&m_Piece[std::size_t{k - m_nFirst} * kIndexEntrySize]);
+    }
+
+private:
+    int m_fd;
+    std::uint64_t m_qwStart;
+    std::uint32_t m_nCount;
+    std::vector<std::uint8_t> m_Piece;
+    std::uint32_t m_nFirst = 0;
+    std::uint32_t m_nHave = 0;
+};
 
 std::uint64_t EndOf(const RecordedFrame& f) {
     return std::uint64_t{f.dwOffset} + RecordFrameRecord::kSize + f.record.dwLength;
@@ -222,6 +259,16 @@ bool RecordFileReader::Open(const std::filesystem::path& path, std::stop_token s
     if (!sized) {
         return Fail("cannot open " + path.string());
     }
+    // What the frames need in memory grows with what the file holds; a file holding more than
+    // there is room for is as unplayable as a damaged one.
+    try {
+        return Read(path);
+    } catch (const std::bad_alloc&) {
+        return Fail(path.string() + " holds more frames than there is memory for");
+    }
+}
+
+bool RecordFileReader::Read(const std::filesystem::path& path) {
     std::array<std::uint8_t, RecordFileHeader::kSize + 2> head{};
     if (!ReadAt(0, head.data(), head.size())) {
         return Fail(path.string() + " is too short for a record file");
@@ -231,25 +278,25 @@ bool RecordFileReader::Open(const std::filesystem::path& path, std::stop_token s
         GetU16(&head[RecordFileHeader::kSize]) != kRecordSeparator) {
         return Fail(path.string() + " is not a record file");
     }
-    // The index at the end names every record; a damaged record costs only its own frame. An
-    // index is taken as one when its first entry names the first record, as every index does.
-    std::array<std::uint8_t, 4> countBytes{};
+    // The index at the end names every record; a damaged record costs only its own frame. The
+    // count is whatever four bytes ended the file, so the index is read only once it is credible:
+    // the file has room for its entries and their records, and the entries it begins and ends
+    // with lie where the records are.
     std::vector<RecordedFrame> indexed;
     std::uint32_t count = 0;
     std::uint64_t indexStart = 0;
     bool credible = false;
+    std::array<std::uint8_t, 4> countBytes{};
     if (m_qwFileSize >= kFirstFrameOffset + 4 && ReadAt(m_qwFileSize - 4, countBytes.data(), 4)) {
         count = GetU32(countBytes.data());
-        const std::uint64_t indexBytes = std::uint64_t{count} * kIndexEntrySize + 4;
-        if (indexBytes <= m_qwFileSize - kFirstFrameOffset) {
-            indexStart = m_qwFileSize - indexBytes;
-            std::array<std::uint8_t, 4> first{};
-            credible = count == 0 ? indexStart == kFirstFrameOffset
-                                  : ReadAt(indexStart, first.data(), first.size()) &&
-                                        GetU32(first.data()) == kFirstFrameOffset;
-            indexed = FromIndex(indexStart, count);
-            m_fIndexed = credible && indexed.size() == count && Contiguous(indexed, indexStart);
+        if (count <= (m_qwFileSize - kFirstFrameOffset - 4) / kLeastIndexedFrame) {
+            indexStart = m_qwFileSize - 4 - std::uint64_t{count} * kIndexEntrySize;
+            credible = CredibleIndex(indexStart, count);
         }
+    }
+    if (credible) {
+        indexed = FromIndex(indexStart, count);
+        m_fIndexed = indexed.size() == count && Contiguous(indexed, indexStart);
     }
     if (m_fIndexed) {
         m_Frames = std::move(indexed);
@@ -269,6 +316,25 @@ bool RecordFileReader::Open(const std::filesystem::path& path, std::stop_token s
     const std::uint64_t expected = credible ? count : m_Header.dwFrameCount;
     m_nSkipped = expected > m_Frames.size() ? expected - m_Frames.size() : 0;
     return true;
+}
+
+// Every index names the first record first. Its last entry names a record that begins after the
+// records of all the entries before it, at least a record's prefix each, and ends by the index.
+bool RecordFileReader::CredibleIndex(std::uint64_t indexStart, std::uint32_t count) {
+    if (count == 0) {
+        return indexStart == kFirstFrameOffset;
+    }
+    std::array<std::uint8_t, 4> first{};
+    std::array<std::uint8_t, 4> last{};
+    if (!ReadAt(indexStart, first.data(), first.size()) ||
+        !ReadAt(indexStart + std::uint64_t{count - 1} * kIndexEntrySize, last.data(),
+                last.size())) {
+        return false;
+    }
+    const std::uint64_t lastOffset = GetU32(last.data());
+    return GetU32(first.data()) == kFirstFrameOffset &&
+           lastOffset >= kFirstFrameOffset + std::uint64_t{count - 1} * RecordFrameRecord::kSize &&
+           lastOffset + RecordFrameRecord::kSize <= indexStart;
 }
 
 // Both lists are in file order and neither overlaps itself: an indexed record is taken only
@@ -296,7 +362,10 @@ std::vector<RecordedFrame> RecordFileReader::Walk(std::uint64_t end) {
     std::vector<RecordedFrame> frames;
     std::uint64_t offset = kFirstFrameOffset;
     std::array<std::uint8_t, RecordFrameRecord::kSize> prefix{};
-    while (offset + RecordFrameRecord::kSize <= end && !m_Stop.stop_requested() &&
+    // A frame's offset is kept, as the index keeps it, in 32 bits: a record beyond them is no
+    // longer one of this file's frames.
+    while (offset <= std::numeric_limits<std::uint32_t>::max() &&
+           offset + RecordFrameRecord::kSize <= end && !m_Stop.stop_requested() &&
            ReadAt(offset, prefix.data(), prefix.size())) {
         const RecordFrameRecord record = RecordFrameRecord::Decode(prefix.data());
         const std::uint64_t next = offset + RecordFrameRecord::kSize + record.dwLength;
@@ -311,14 +380,14 @@ std::vector<RecordedFrame> RecordFileReader::Walk(std::uint64_t end) {
 
 std::vector<RecordedFrame> RecordFileReader::FromIndex(std::uint64_t indexStart,
                                                        std::uint32_t count) {
-    std::vector<std::uint8_t> index(std::size_t{count} * kIndexEntrySize);
-    if (!ReadAt(indexStart, index.data(), index.size())) {
-        return {};
-    }
+    IndexPieces index(m_fd, indexStart, count);
     std::vector<RecordedFrame> frames;
     std::array<std::uint8_t, RecordFrameRecord::kSize> prefix{};
-    for (std::size_t k = 0; k < count && !m_Stop.stop_requested(); ++k) {
-        const std::uint64_t offset = GetU32(&index[k * kIndexEntrySize]);
+    std::optional<std::uint32_t> entry = count > 0 ? index.Offset(0) : std::nullopt;
+    for (std::uint32_t k = 0; entry && !m_Stop.stop_requested(); ++k) {
+        const std::uint64_t offset = *entry;
+        entry = k + 1 < count ? index.Offset(k + 1) : std::nullopt;
+        const std::uint64_t next = entry ? std::uint64_t{*entry} : indexStart;
         const bool after = frames.empty() || offset >= EndOf(frames.back());
         if (!after || offset < kFirstFrameOffset ||
             offset + RecordFrameRecord::kSize > indexStart ||
@@ -327,8 +396,6 @@ std::vector<RecordedFrame> RecordFileReader::FromIndex(std::uint64_t indexStart,
         }
         const RecordFrameRecord record = RecordFrameRecord::Decode(prefix.data());
         const std::uint64_t end = offset + RecordFrameRecord::kSize + record.dwLength;
-        const std::uint64_t next =
-            k + 1 < count ? GetU32(&index[(k + 1) * kIndexEntrySize]) : indexStart;
         // A length that runs over the whole next record still ends at a record: but the record
         // the index names next, when it is one, sits inside this one.
         std::array<std::uint8_t, RecordFrameRecord::kSize> nextPrefix{};
@@ -385,7 +452,13 @@ std::vector<std::uint8_t> RecordFileReader::ReadFrame(std::size_t i) {
     if (i >= m_Frames.size() || m_fd < 0) {
         return {};
     }
-    std::vector<std::uint8_t> bytes(m_Frames[i].record.dwLength);
+    // A frame the length of a whole file may not fit in memory: then it cannot be shown.
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(m_Frames[i].record.dwLength);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
     if (!platform::ReadAllAt(m_fd, m_Frames[i].dwOffset + RecordFrameRecord::kSize, bytes.data(),
                              bytes.size())) {
         return {};

@@ -115,8 +115,8 @@ public:
     RecordFileReader(const RecordFileReader&) = delete;
     RecordFileReader& operator=(const RecordFileReader&) = delete;
 
-    // False, with the reason in Error(), when the file is no record file, or when `stop` was
-    // requested before the reading was done.
+    // False, with the reason in Error(), when the file is no record file, holds more frames
+    // than there is memory for, or when `stop` was requested before the reading was done.
     bool Open(const std::filesystem::path& path, std::stop_token stop = {});
     const std::string& Error() const { return m_strError; }
 
@@ -133,6 +133,11 @@ public:
 private:
     bool Fail(std::string text);
     void Close();
+    // Open once the file is open and sized.
+    bool Read(const std::filesystem::path& path);
+    // Whether the count at the end and the entries it makes the index begin and end with fit the
+    // file; only a credible index is read.
+    bool CredibleIndex(std::uint64_t indexStart, std::uint32_t count);
     // Reads through a window of the file: the reader looks at a few bytes per record, in file
     // order, and a system call for each would cost more than the rest of the reading.
     bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size);

@@ -4,10 +4,26 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
 
 #include "file_bytes.h"
 #include "test_support/long_recording.h"
+#include "test_support/process_usage.h"
 #include "test_support/temp_folder.h"
+
+// The sanitizers reserve address space of their own and end the process on any failed
+// allocation, so a limit on memory can only be tried without them. g++ says it builds with one
+// through a macro, clang through a feature test.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define RECORD_TEST_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define RECORD_TEST_SANITIZER 1
+#endif
+#endif
 
 namespace {
 
@@ -369,6 +385,214 @@ TEST_F(RecordFile, AVeryLongFileWithoutItsIndexPlaysEveryFrame) {
             EXPECT_EQ(recording_test::FrameId(reader.ReadFrame(i)), i);
         }
     }
+}
+
+// The count at the end of a file cut short is whatever bytes were there. One the file cannot hold
+// (with its entries, every frame needs at least its record's prefix), or whose first and last
+// entries do not lie where records do, is no index and is not read; one just within that is read
+// a piece at a time. Either way memory stays at what a few pieces take.
+TEST_F(RecordFile, ACountTheFileCannotHoldIsNoIndexAndAnIndexIsReadInPieces) {
+    std::vector<Bytes> frames;
+    std::vector<std::uint32_t> stamps;
+    for (std::uint32_t i = 1; i <= 3; ++i) {
+        frames.push_back(recording_test::NumberedFrame(i, 300));
+        stamps.push_back(i);
+    }
+    const Bytes whole = ReadBytes(Write(frames, stamps));
+    const Bytes records(whole.begin(), whole.begin() + 82 + 3 * (25 + 300));
+    const Bytes header(whole.begin(), whole.begin() + 82);
+    constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+    // Within the least sizes: 8 bytes of entry and 25 of record for each frame.
+    constexpr std::uint64_t kCredibleSize = 256 << 20;
+    constexpr auto kCredibleCount = static_cast<std::uint32_t>((kCredibleSize - 86) / 33);
+    constexpr std::uint64_t kCredibleIndex = kCredibleSize - 4 - kCredibleCount * std::uint64_t{8};
+    const struct {
+        const char* what;
+        Bytes head;
+        std::uint64_t size;
+        std::uint32_t count;
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> entries;
+        std::size_t frames;
+    } cases[] = {
+        {"2 GiB of index on a hole", header, 2 * kGiB + 86, 1u << 28, {}, 0},
+        {"34 GiB and the largest count", header, 34 * kGiB, 0xFFFF'FFFF, {}, 0},
+        {"first entry in place, last one past the index",
+         records,
+         2 * kGiB,
+         1u << 25,
+         {{2 * kGiB - 4 - (std::uint64_t{1} << 28), 82}, {2 * kGiB - 12, 0xFFFF'0000}},
+         2},
+        // The last entry as far on as it can be, where a last record's prefix still fits. The
+        // index is read, and the third record ends in the hole: the walk and the first entry
+        // find the two before it.
+        {"a count just credible, first and last entries in place",
+         records,
+         kCredibleSize,
+         kCredibleCount,
+         {{kCredibleIndex, 82},
+          {kCredibleSize - 12, static_cast<std::uint32_t>(kCredibleIndex - 25)}},
+         2},
+    };
+    for (const auto& c : cases) {
+        const auto path = test_support::WriteSparseRecording(folder.Path() / "claim.qrn", c.head,
+                                                             c.size, c.count, c.entries);
+        const test_support::PeakMemoryMeter memory;
+        RecordFileReader reader;
+        ASSERT_TRUE(reader.Open(path)) << c.what << ": " << reader.Error();
+        EXPECT_LT(memory.GrowthKb(), 16 * 1024) << c.what;
+        EXPECT_FALSE(reader.Indexed()) << c.what;
+        ASSERT_EQ(reader.Frames().size(), c.frames) << c.what;
+        for (std::size_t i = 0; i < c.frames; ++i) {
+            EXPECT_EQ(reader.ReadFrame(i), frames[i]) << c.what;
+        }
+        std::filesystem::remove(path);
+    }
+}
+
+// A frame's offset is kept in 32 bits, as the index keeps it: a record the walk reaches beyond
+// them, behind a frame of almost 4 GiB, is not taken for one somewhere near the file's start.
+TEST_F(RecordFile, TheWalkEndsWhereOffsetsNoLongerFitTheirField) {
+    RecordFrameRecord huge;
+    huge.dwSequence = 1;
+    huge.dwLength = 0xFFFF'FFFF;
+    const auto prefix = huge.Encode();
+    const auto head = RecordFileHeader{}.Encode();
+    Bytes bytes(head.begin(), head.end());
+    Append(bytes, {0xFF, 0xFF});
+    bytes.insert(bytes.end(), prefix.begin(), prefix.end());
+    // The next record, of an 8-byte frame, past 4 GiB: bitmap, length and end mark.
+    const std::uint64_t next = 82 + 25 + std::uint64_t{0xFFFF'FFFF};
+    const auto path = test_support::WriteSparseRecording(
+        folder.Path() / "far.qrn", bytes, next + 25 + 8, 0x1234'5678,
+        {{next, kRecordFieldBitmap}, {next + 8, 8}, {next + 21, 0xFFFF'0500}});
+    RecordFileReader reader;
+    ASSERT_TRUE(reader.Open(path)) << reader.Error();
+    ASSERT_EQ(reader.Frames().size(), 1u);
+    EXPECT_EQ(reader.Frames()[0].dwOffset, 82u);
+    EXPECT_EQ(reader.Frames()[0].record.dwLength, 0xFFFF'FFFFu);
+}
+
+// Frames of no bytes take the least room a frame can: such a file is exactly as long as its
+// count allows, and its index, over several pieces, is read whole. One entry more claimed than
+// there is room for makes it no index, and the walk finds every frame.
+TEST_F(RecordFile, AnIndexOfTheLeastSizeIsReadAndOneEntryMoreIsNot) {
+    constexpr std::uint32_t kFrames = 20'000;
+    RecordFileHeader header;
+    header.dwFrameCount = kFrames;
+    const auto head = header.Encode();
+    Bytes bytes(head.begin(), head.end());
+    Append(bytes, {0xFF, 0xFF});
+    Bytes index;
+    for (std::uint32_t i = 0; i < kFrames; ++i) {
+        AppendU32(index, static_cast<std::uint32_t>(bytes.size()));
+        AppendU32(index, 0);
+        RecordFrameRecord record;
+        record.dwSequence = i + 1;
+        const auto prefix = record.Encode();
+        bytes.insert(bytes.end(), prefix.begin(), prefix.end());
+    }
+    bytes.insert(bytes.end(), index.begin(), index.end());
+    for (const std::uint32_t count : {kFrames, kFrames + 1}) {
+        Bytes file = bytes;
+        AppendU32(file, count);
+        ASSERT_EQ(file.size(), 86 + std::size_t{kFrames} * 33);
+        const auto path = folder.Path() / "empty-frames.qrn";
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(file.data()),
+                   static_cast<std::streamsize>(file.size()));
+        RecordFileReader reader;
+        ASSERT_TRUE(reader.Open(path)) << reader.Error();
+        EXPECT_EQ(reader.Indexed(), count == kFrames) << count;
+        EXPECT_EQ(reader.Skipped(), 0u) << count;
+        ASSERT_EQ(reader.Frames().size(), kFrames) << count;
+        EXPECT_EQ(reader.Frames().back().record.dwSequence, kFrames) << count;
+    }
+}
+
+// A recording cut by a power failure ends wherever the disk got to, in whatever bytes were there.
+// At any cut, and under any bytes over its end, every frame the reader lists is a frame as
+// written, and every frame whose record still has the next record's prefix behind it plays.
+TEST_F(RecordFile, ARecordingCutOrOverwrittenAtItsEndPlaysWhatIsWhole) {
+    constexpr std::uint32_t kFrames = 40;
+    std::vector<Bytes> frames;
+    std::vector<std::uint32_t> stamps;
+    std::vector<std::size_t> ends;
+    std::size_t at = 82;
+    for (std::uint32_t i = 1; i <= kFrames; ++i) {
+        frames.push_back(recording_test::NumberedFrame(i, 100 + i * 13));
+        stamps.push_back(i);
+        at += 25 + frames.back().size();
+        ends.push_back(at);
+    }
+    const Bytes whole = ReadBytes(Write(frames, stamps));
+    std::mt19937 random(20261211);
+    for (int round = 0; round < 60; ++round) {
+        Bytes bytes = whole;
+        // Even rounds cut the file, odd ones overwrite its end; the damage starts past the header.
+        const std::size_t from =
+            std::uniform_int_distribution<std::size_t>(82, whole.size())(random);
+        if (round % 2 == 0) {
+            bytes.resize(from);
+        } else {
+            for (std::size_t i = from; i < bytes.size(); ++i) {
+                bytes[i] = static_cast<std::uint8_t>(random());
+            }
+        }
+        const auto path = folder.Path() / "cut.qrn";
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        RecordFileReader reader;
+        ASSERT_TRUE(reader.Open(path)) << "damage from " << from << ": " << reader.Error();
+        std::vector<std::uint32_t> played;
+        for (std::size_t i = 0; i < reader.Frames().size(); ++i) {
+            const Bytes frame = reader.ReadFrame(i);
+            const std::uint32_t id = recording_test::FrameId(frame);
+            ASSERT_TRUE(id >= 1 && id <= kFrames && frame == frames[id - 1])
+                << "damage from " << from << ", frame " << i;
+            played.push_back(id);
+        }
+        for (std::uint32_t i = 0; i < kFrames && ends[i] + 25 <= from; ++i) {
+            EXPECT_NE(std::find(played.begin(), played.end(), i + 1), played.end())
+                << "damage from " << from << ": frame " << i + 1 << " is whole";
+        }
+        EXPECT_TRUE(std::is_sorted(played.begin(), played.end())) << "damage from " << from;
+    }
+}
+
+// A file whose frames are real but more than memory holds, as a process short of memory sees
+// it: the read is refused in words, not ended by the failed allocation.
+TEST_F(RecordFile, AFileWhoseFramesDoNotFitInMemoryIsRefusedInWords) {
+#if defined(RECORD_TEST_SANITIZER)
+    GTEST_SKIP() << "a memory limit cannot be tried under a sanitizer";
+#else
+    using test_support::LongRecording;
+    using test_support::LongRecordingIndex;
+    const auto path = LongRecording::Write(folder.Path(), 1'000'000, LongRecordingIndex::Missing);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::ifstream status("/proc/self/status");
+        long sizeKb = 0;
+        for (std::string word; status >> word && word != "VmSize:";) {
+        }
+        status >> sizeKb;
+        // Room for a few pieces of the file, not for a million frames.
+        const rlimit limit{static_cast<rlim_t>(sizeKb + 8 * 1024) * 1024,
+                           static_cast<rlim_t>(sizeKb + 8 * 1024) * 1024};
+        // Nothing thrown may reach the test's own frame: the child would go on with the suite.
+        bool refused = false;
+        try {
+            RecordFileReader reader;
+            refused = ::setrlimit(RLIMIT_AS, &limit) == 0 && !reader.Open(path) &&
+                      reader.Error().find("memory") != std::string::npos;
+        } catch (...) {
+        }
+        ::_exit(refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+#endif
 }
 
 // A read the player no longer wants (its window closed, another file chosen) ends early and

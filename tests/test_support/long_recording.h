@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 #include "recording/record_file.h"
@@ -79,5 +80,29 @@ struct LongRecording {
         return path;
     }
 };
+
+// A record file `size` bytes long that takes almost no disk: `head` (a header and perhaps some
+// records), a hole, and at the end the u32 count; `words` are u32 values written where they stand
+// (index entries in the hole). The file's last bytes claim an index as large as the count says.
+inline std::filesystem::path WriteSparseRecording(
+    const std::filesystem::path& path, const std::vector<std::uint8_t>& head, std::uint64_t size,
+    std::uint32_t count, const std::vector<std::pair<std::uint64_t, std::uint32_t>>& words = {}) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(head.data()),
+               static_cast<std::streamsize>(head.size()));
+    std::filesystem::resize_file(path, size);
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    const auto put = [&](std::uint64_t at, std::uint32_t value) {
+        std::uint8_t bytes[4];
+        recording::PutU32(bytes, value);
+        file.seekp(static_cast<std::streamoff>(at));
+        file.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    };
+    for (const auto& [at, value] : words) {
+        put(at, value);
+    }
+    put(size - 4, count);
+    return path;
+}
 
 }  // namespace test_support

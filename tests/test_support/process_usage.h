@@ -4,6 +4,8 @@
 // that outlives its use shows up in.
 
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace test_support {
 
@@ -23,5 +25,31 @@ inline long ProcessThreadCount() {
 inline long ProcessDescriptorCount() {
     return CountEntries("/proc/self/fd") - 1;
 }
+
+// The most memory the process holds at once from now on, as the growth over what it holds now:
+// the system's peak mark is set back to the present when the meter is made.
+class PeakMemoryMeter {
+public:
+    PeakMemoryMeter() {
+        std::ofstream("/proc/self/clear_refs") << "5";
+        m_nStartKb = StatusKb("VmRSS:");
+    }
+    long GrowthKb() const { return StatusKb("VmHWM:") - m_nStartKb; }
+
+private:
+    static long StatusKb(const std::string& field) {
+        std::ifstream status("/proc/self/status");
+        for (std::string word; status >> word;) {
+            if (word == field) {
+                long kb = 0;
+                status >> kb;
+                return kb;
+            }
+        }
+        return 0;
+    }
+
+    long m_nStartKb = 0;
+};
 
 }  // namespace test_support

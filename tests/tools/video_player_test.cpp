@@ -198,6 +198,28 @@ TEST_F(VideoPlayer, SaysWhyAFileCannotBePlayed) {
     EXPECT_TRUE(window.StatusText().contains("no frames"));
 }
 
+// A file whose last bytes claim an index larger than the file can hold (the count of a recording
+// cut short is whatever bytes were there) is read as the damaged file it is: in words, on a
+// window that goes on.
+TEST_F(VideoPlayer, ARecordingThatClaimsAHugeIndexSaysSoInWords) {
+    recording::RecordFileHeader header;
+    header.dwFrameCount = 3;
+    const auto head = header.Encode();
+    std::vector<std::uint8_t> bytes(head.begin(), head.end());
+    bytes.insert(bytes.end(), {0xFF, 0xFF});
+    constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+    for (const auto& [size, count] :
+         {std::pair{2 * kGiB + 86, 1u << 28}, std::pair{34 * kGiB, 0xFFFF'FFFFu}}) {
+        const auto path =
+            test_support::WriteSparseRecording(folder.Path() / "claim.qrn", bytes, size, count);
+        OpenAndWait(path);
+        EXPECT_EQ(window.FrameCount(), 0u);
+        EXPECT_EQ(window.StatusText(),
+                  "The file is damaged: 0 frames recovered, 3 lost. The recording holds no frames");
+        std::filesystem::remove(path);
+    }
+}
+
 // A long recording whose index is broken or missing is read off the window's thread: the window
 // says that it reads, with the busy cursor, and then plays every frame.
 TEST_F(VideoPlayer, ReadsALongDamagedRecordingOffItsWindowThread) {

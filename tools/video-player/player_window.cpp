@@ -10,6 +10,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <exception>
+#include <string>
 
 #include "kernel/settings_ini.h"
 #include "play_schedule.h"
@@ -76,6 +78,8 @@ struct PlayerWindow::ReadResult {
         std::make_unique<recording::RecordFileReader>();
     bool opened = false;
     std::vector<std::uint64_t> playTimes;
+    // What ended the read when the reader could not say it.
+    std::string failure;
 };
 
 PlayerWindow::~PlayerWindow() {
@@ -105,13 +109,20 @@ void PlayerWindow::Open(const std::filesystem::path& path) {
     setCursor(Qt::BusyCursor);
     m_ReadThread = std::jthread([this, path, read](std::stop_token stop) {
         auto result = std::make_shared<ReadResult>();
-        result->opened = result->reader->Open(path, stop);
-        std::vector<std::uint32_t> stamps;
-        stamps.reserve(result->reader->Frames().size());
-        for (const recording::RecordedFrame& frame : result->reader->Frames()) {
-            stamps.push_back(frame.record.dwTimeStamp);
+        // Whatever ends the read ends it in words on the window: nothing thrown here may take
+        // the program down.
+        try {
+            result->opened = result->reader->Open(path, stop);
+            std::vector<std::uint32_t> stamps;
+            stamps.reserve(result->reader->Frames().size());
+            for (const recording::RecordedFrame& frame : result->reader->Frames()) {
+                stamps.push_back(frame.record.dwTimeStamp);
+            }
+            result->playTimes = player::FramePlayTimes(stamps);
+        } catch (const std::exception& e) {
+            result->opened = false;
+            result->failure = path.string() + " cannot be played: " + e.what();
         }
-        result->playTimes = player::FramePlayTimes(stamps);
         if (!stop.stop_requested()) {
             ui::PostCall(this, [this, path, read, result] {
                 if (m_nReading == read) {
@@ -133,7 +144,10 @@ void PlayerWindow::Opened(const std::filesystem::path& path, ReadResult& result)
     }
     m_Slider->setEnabled(frames);
     if (!result.opened) {
-        m_Status->setText(QString::fromStdString(m_Reader->Error()));
+        m_Status->setText(
+            QString::fromStdString(result.failure.empty() ? m_Reader->Error() : result.failure));
+        // Nothing of a read that failed plays: what it found may lack its play times.
+        m_Reader.reset();
         return;
     }
     m_Path = path;
