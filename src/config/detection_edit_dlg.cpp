@@ -21,8 +21,8 @@ constexpr int kGrowthMargin = 20;
 CDetectionEditDlg::CDetectionEditDlg(QWidget* parent)
     : CRowEditDlg(parent),
       m_nDisplayHeight(g_lpApp->m_bVideoMode != 0 ? kPalDisplayHeight : kNtscDisplayHeight) {
-    m_btnSelectAll.setParent(this);
-    m_btnClearAll.setParent(this);
+    m_btnSelectAll.setParent(&Page());
+    m_btnClearAll.setParent(&Page());
     m_btnSelectAll.setText("( + )\nSELECT\nALL");
     m_btnClearAll.setText("( - )\nCLEAR\nALL");
     m_btnSelectAll.hide();
@@ -43,12 +43,15 @@ CDetectionEditDlg::CDetectionEditDlg(QWidget* parent)
     AddField("ALARM", m_cbAlarm);
     FinishRow();
     // Room for the picture with the two area buttons beside it.
-    setFixedSize(std::max(width(), kDisplayWidth + 2 * (kSideButtonWidth + 10)), height());
-    m_Grid.x0 = (width() - kDisplayWidth) / 2;
+    SetPageSize(QSize(std::max(Page().width(), kDisplayWidth + 2 * (kSideButtonWidth + 10)),
+                      Page().height()));
+    m_Grid.x0 = (Page().width() - kDisplayWidth) / 2;
     m_Grid.y0 = std::max(kPictureTop, m_row.height());
     m_Grid.cellWidth = kDisplayWidth / config::kGridColumns;
     m_Grid.cellHeight = m_nDisplayHeight / config::kGridRows;
+    // Moves without a button reach the editor from the page only when both track them.
     setMouseTracking(true);
+    Page().setMouseTracking(true);
 
     connect(&m_btnSetup, &QPushButton::clicked, this, &CDetectionEditDlg::OnSetup);
     connect(&m_btnSelectAll, &QPushButton::clicked, this, &CDetectionEditDlg::OnSelectAll);
@@ -95,7 +98,7 @@ void CDetectionEditDlg::OnSetup() {
     if (m_fAreaEditing) {
         return;
     }
-    setFixedSize(width(), height() + m_nDisplayHeight + kGrowthMargin);
+    SetPageSize(QSize(Page().width(), Page().height() + m_nDisplayHeight + kGrowthMargin));
     m_btnSetup.setEnabled(false);
 
     // A copy released for an earlier request would be taken for ours; only a frame painted
@@ -127,7 +130,7 @@ void CDetectionEditDlg::OnSetup() {
                               kSideButtonHeight);
     m_btnSelectAll.show();
     m_btnClearAll.show();
-    update();
+    Page().update();
     platform::SetEvent(h_StartEvent);
 }
 
@@ -164,7 +167,7 @@ std::uint32_t CDetectionEditDlg::GrabThread() {
 }
 
 void CDetectionEditDlg::OnStillGrabbed(ui::WPARAM, ui::LPARAM) {
-    update();
+    Page().update();
 }
 
 config::Still CDetectionEditDlg::CurrentStill() const {
@@ -172,7 +175,7 @@ config::Still CDetectionEditDlg::CurrentStill() const {
     return m_still;
 }
 
-void CDetectionEditDlg::paintEvent(QPaintEvent*) {
+void CDetectionEditDlg::PaintPage(QPainter& painter) {
     if (!m_fAreaEditing) {
         return;
     }
@@ -183,19 +186,18 @@ void CDetectionEditDlg::paintEvent(QPaintEvent*) {
     config::DrawMotionOverlay(picture, m_WorkingMask, m_HoverMask);
     const QImage bottomUp(picture.pixels.data(), picture.width, picture.height, picture.width * 3,
                           QImage::Format_BGR888);
-    QPainter painter(this);
     painter.drawImage(QRect(m_Grid.x0, m_Grid.y0, kDisplayWidth, m_nDisplayHeight),
                       bottomUp.mirrored(false, true));
 }
 
 void CDetectionEditDlg::OnSelectAll() {
     m_WorkingMask.fill(0xFF);
-    update();
+    Page().update();
 }
 
 void CDetectionEditDlg::OnClearAll() {
     m_WorkingMask.fill(0);
-    update();
+    Page().update();
 }
 
 int CDetectionEditDlg::CellAt(QPoint point) const {
@@ -208,7 +210,7 @@ void CDetectionEditDlg::HoverCell(int cell) {
     }
     m_HoverMask.fill(0);
     config::SetCell(m_HoverMask, cell, true);
-    update();
+    Page().update();
 }
 
 void CDetectionEditDlg::OnLButtonDown(QPoint point) {
@@ -222,7 +224,7 @@ void CDetectionEditDlg::OnMouseMove(QPoint point) {
     if (cell < 0) {
         if (m_bMouseState != kDragging && config::AnyCellSet(m_HoverMask)) {
             m_HoverMask.fill(0);
-            update();
+            Page().update();
         }
         return;
     }
@@ -242,7 +244,7 @@ void CDetectionEditDlg::OnMouseMove(QPoint point) {
                 m_HoverMask = m_Grid.CellsMeeting(
                     std::min(m_ptAnchor.x(), point.x()), std::min(m_ptAnchor.y(), point.y()),
                     std::max(m_ptAnchor.x(), point.x()), std::max(m_ptAnchor.y(), point.y()));
-                update();
+                Page().update();
             }
             break;
         default:
@@ -256,7 +258,7 @@ void CDetectionEditDlg::OnLButtonUp(QPoint point) {
         // a later move without the button held does not sweep cells.
         config::ToggleCell(m_WorkingMask, CellAt(point));
         m_bMouseState = kIdle;
-        update();
+        Page().update();
     } else if (m_bMouseState == kDragging) {
         for (int cell = 0; cell < config::kGridCells; ++cell) {
             if (config::IsCellSet(m_HoverMask, cell)) {
@@ -265,7 +267,7 @@ void CDetectionEditDlg::OnLButtonUp(QPoint point) {
         }
         m_HoverMask.fill(0);
         m_bMouseState = kIdle;
-        update();
+        Page().update();
     }
 }
 

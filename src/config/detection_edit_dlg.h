@@ -85,7 +85,7 @@ public:
 
 protected:
     void OnInitDialog() override;
-    void paintEvent(QPaintEvent* event) override;
+    void PaintPage(QPainter& painter) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -91,7 +91,7 @@ void CListPage::OnDblClkList() {
 
 CRowEditDlg::CRowEditDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Edit");
-    m_row.setParent(this);
+    m_row.setParent(&Page());
     m_pGrid = new QGridLayout(&m_row);
     m_stRow.setAlignment(Qt::AlignCenter);
     m_btnOK.setText("OK");
@@ -111,7 +111,7 @@ void CRowEditDlg::AddField(const QString& heading, QWidget& field) {
 void CRowEditDlg::FinishRow() {
     m_pGrid->addWidget(&m_btnOK, 1, m_nColumns);
     m_row.adjustSize();
-    setFixedSize(m_row.size());
+    SetPageSize(m_row.size());
 }
 
 int CRowEditDlg::DoModal() {

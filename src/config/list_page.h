@@ -5,7 +5,8 @@
 // click on the list) edits the first selected row; "Edit" with nothing selected says so.
 //
 // A row editor is one line of fields under their headings with OK at the right; its OK takes the
-// fields through data exchange and stays open while a value is refused.
+// fields through data exchange and stays open while a value is refused. The line lies on a page
+// that scrolls inside the editor where the screen is narrower than the line.
 
 #include <QComboBox>
 #include <QDialog>
@@ -20,6 +21,7 @@
 
 #include "config/config_page.h"
 #include "config/config_sheet.h"
+#include "widgets/window_fit.h"
 
 class QGridLayout;
 
@@ -97,8 +99,15 @@ protected:
     void FinishRow();
     // Runs before the editor is shown.
     virtual void OnInitDialog() {}
+    // Where the line and whatever an editor adds below it lie, in the coordinates they are
+    // placed in; the page draws with PaintPage and hands the editor its mouse events.
+    QWidget& Page() const { return m_fit.Page(); }
+    virtual void PaintPage(QPainter&) {}
+    // Gives the page a new size, and the editor as much of it as the screen holds.
+    void SetPageSize(const QSize& size) { m_fit.SetSize(size); }
 
 private:
+    ui::ScrolledWindow m_fit{*this, [this](QPainter& painter) { PaintPage(painter); }};
     QGridLayout* m_pGrid = nullptr;
     int m_nColumns = 0;
 };

@@ -3,25 +3,12 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <algorithm>
-#include <mutex>
+#include <cerrno>
+#include <thread>
 
 extern char** environ;
 
 namespace platform {
-
-namespace {
-
-// Programs we started and have not yet seen end. Nobody waits for them, so each start collects
-// the ones that ended meanwhile instead of leaving them behind as zombies.
-std::mutex g_childrenMutex;
-std::vector<pid_t> g_children;
-
-void ReapEndedChildren() {
-    std::erase_if(g_children, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
-}
-
-}  // namespace
 
 bool StartProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
     std::string programText = program.string();
@@ -43,13 +30,16 @@ bool StartProcess(const std::filesystem::path& program, const std::vector<std::s
     const int error =
         posix_spawn(&pid, programText.c_str(), nullptr, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
-
-    std::lock_guard lock(g_childrenMutex);
-    ReapEndedChildren();
     if (error != 0) {
         return false;
     }
-    g_children.push_back(pid);
+    // The program runs on its own and nobody else waits for it: a thread of its own collects it
+    // the moment it ends, so it does not linger as a zombie while the client runs on. The thread
+    // touches nothing but the number of the process, and ends with it.
+    std::thread([pid] {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
     return true;
 }
 

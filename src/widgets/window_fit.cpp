@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace ui {
@@ -47,36 +48,78 @@ private:
     ScrolledWindow::Paint m_paint;
 };
 
-}  // namespace
+bool Framed(const QWidget& window) {
+    return !(window.windowFlags() & Qt::FramelessWindowHint);
+}
 
-// Fits the window when it is shown, and again once the window manager has framed it. The frame
-// is told some time after the show, and the window hears of it by no event of its own (at most a
-// move, which may come before the frame is told), so the watcher looks for it a while.
+// Whether the window system has told the frame of the shown window.
+bool FrameTold(const QWidget& window) {
+    return window.isVisible() && window.frameGeometry() != window.geometry();
+}
+
+// Moves the window the least distance that puts all of it, frame included, inside the area.
+void PlaceWindow(QWidget& window, const QRect& area) {
+    const QRect frame = window.geometry().marginsAdded(WindowFrame(window));
+    window.move(window.pos() + PlaceInside(area, frame) - frame.topLeft());
+}
+
+// A window that sizes itself: no larger than the room, no smaller than its least size.
+void FitWindow(QWidget& window) {
+    const QRect area = AvailableArea(window);
+    if (area.isEmpty()) {
+        return;
+    }
+    const QSize size = window.size()
+                           .boundedTo(RoomInside(area, WindowFrame(window)))
+                           .expandedTo(window.minimumSize());
+    if (size != window.size()) {
+        window.resize(size);
+    }
+    PlaceWindow(window, area);
+}
+
+// The name of the watcher a fitted window carries.
+constexpr char kWatcherName[] = "window-fit";
+
+// Fits a window when it is shown, when it is resized, and again once the window manager has
+// framed it. The frame is told some time after the show, and the window hears of it by no event
+// of its own (at most a move, which may come before the frame is told), so the watcher looks for
+// it a while.
 class FrameWatcher : public QObject {
 public:
-    FrameWatcher(QWidget& window, ScrolledWindow& fit) : QObject(&window), m_fit(fit) {
+    FrameWatcher(QWidget& window, std::function<void()> fit)
+        : QObject(&window), m_window(window), m_fit(std::move(fit)) {
+        setObjectName(kWatcherName);
         window.installEventFilter(this);
         m_look.setInterval(kLookMs);
         connect(&m_look, &QTimer::timeout, this, [this] {
             FitToANewFrame();
-            if (m_fit.FrameTold() || ++m_looks >= kLooks) {
+            if (FrameTold(m_window) || ++m_looks >= kLooks) {
                 m_look.stop();
             }
         });
+    }
+
+    void Shown() {
+        Fit();
+        if (Framed(m_window) && !FrameTold(m_window)) {
+            m_looks = 0;
+            m_look.start();
+        }
     }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
         switch (event->type()) {
             case QEvent::Show:
-                m_fit.FitShownWindow();
-                if (m_fit.Framed() && !m_fit.FrameTold()) {
-                    m_looks = 0;
-                    m_look.start();
+                Shown();
+                break;
+            case QEvent::Resize:
+                if (m_window.isVisible()) {
+                    Fit();
                 }
                 break;
             case QEvent::Move:
-            case QEvent::Resize:
                 FitToANewFrame();
                 break;
             case QEvent::Hide:
@@ -94,16 +137,56 @@ private:
     static constexpr int kLookMs = 100;
     static constexpr int kLooks = 30;
 
+    // The fit resizes and moves the window, which comes back here as events of its own.
+    void Fit() {
+        if (m_fitting) {
+            return;
+        }
+        m_fitting = true;
+        m_fitted = WindowFrame(m_window);
+        m_fit();
+        m_fitting = false;
+    }
+
     void FitToANewFrame() {
-        if (m_fit.m_window.isVisible() && m_fit.Frame() != m_fit.m_fittedFrame) {
-            m_fit.FitShownWindow();
+        if (m_window.isVisible() && WindowFrame(m_window) != m_fitted) {
+            Fit();
         }
     }
 
-    ScrolledWindow& m_fit;
+    QWidget& m_window;
+    std::function<void()> m_fit;
     QTimer m_look;
     int m_looks = 0;
+    bool m_fitting = false;
+    // The frame the window was last fitted to.
+    QMargins m_fitted;
 };
+
+// Gives each window of the application, on its first show, a watcher that fits it, unless it
+// has one of its own.
+class EveryWindowFit : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() != QEvent::Show || !object->isWidgetType()) {
+            return false;
+        }
+        auto* window = static_cast<QWidget*>(object);
+        // Menus, pop-up lists and tips are placed by whatever opened them.
+        const Qt::WindowType type = window->windowType();
+        if (!window->isWindow() || (type != Qt::Window && type != Qt::Dialog) ||
+            window->findChild<QObject*>(kWatcherName, Qt::FindDirectChildrenOnly) != nullptr) {
+            return false;
+        }
+        (new FrameWatcher(*window, [window] { FitWindow(*window); }))->Shown();
+        return false;
+    }
+};
+
+}  // namespace
 
 int FitColumns(QTreeWidget& list, std::span<const int> leastWidths, const QStringList& widest) {
     // The cells are measured in the font the list will draw with.
@@ -151,31 +234,32 @@ ScrolledWindow::ScrolledWindow(QWidget& window, Paint paint)
       m_page(new ScrollPage(window, std::move(paint))) {
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidget(m_page);
-    new FrameWatcher(window, *this);
+    new FrameWatcher(window, [this] { FitShownWindow(); });
 }
 
-bool ScrolledWindow::FrameTold() const {
-    return m_window.isVisible() && m_window.frameGeometry() != m_window.geometry();
-}
-
-bool ScrolledWindow::Framed() const {
-    return !(m_window.windowFlags() & Qt::FramelessWindowHint);
-}
-
-QMargins ScrolledWindow::Frame() const {
-    if (!Framed()) {
+QMargins WindowFrame(const QWidget& window) {
+    if (!Framed(window)) {
         return {};
     }
-    if (FrameTold()) {
-        const QRect frame = m_window.frameGeometry();
-        const QRect inner = m_window.geometry();
+    if (FrameTold(window)) {
+        const QRect frame = window.frameGeometry();
+        const QRect inner = window.geometry();
         return QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
                         frame.right() - inner.right(), frame.bottom() - inner.bottom());
     }
     // A title bar above and a border round the window are the most of any frame.
-    const int border = m_window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-    return QMargins(border, m_window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border,
-                    border, border);
+    const int border = window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    return QMargins(border, window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border,
+                    border);
+}
+
+void FitEveryWindow() {
+    QCoreApplication::instance()->installEventFilter(
+        new EveryWindowFit(QCoreApplication::instance()));
+}
+
+QMargins ScrolledWindow::Frame() const {
+    return WindowFrame(m_window);
 }
 
 QSize ScrolledWindow::Room() const {
@@ -199,14 +283,12 @@ void ScrolledWindow::FitShownWindow() {
     if (area.isEmpty()) {
         return;
     }
-    const QRect frame = m_window.geometry().marginsAdded(m_fittedFrame);
-    m_window.move(m_window.pos() + PlaceInside(area, frame) - frame.topLeft());
+    PlaceWindow(m_window, area);
 }
 
 void ScrolledWindow::SetSize(const QSize& size) {
     m_page->setFixedSize(size);
     // A scroll bar takes its room from the window, not from the page.
-    m_fittedFrame = Frame();
     const QSize room = Room();
     const int bar = m_scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     bool across = size.height() > room.height();

@@ -32,6 +32,18 @@ QSize RoomInside(const QRect& area, const QMargins& frame);
 // corner. A frame larger than the area keeps its top left corner inside it.
 QPoint PlaceInside(const QRect& area, const QRect& frame);
 
+// The frame the window manager puts round a window: what the window system reports once it has
+// framed the shown window; until then, for a window that has a frame, an estimate of a title bar
+// and a border.
+QMargins WindowFrame(const QWidget& window);
+
+// Every window the application opens, dialogs and boxes alike, is kept inside the free area of
+// its screen, frame included: no larger than the area holds (nor smaller than the window's least
+// size) and moved the least distance that puts it inside, when it is shown, whenever it is
+// resized, and again once the window manager has told its frame. A ScrolledWindow is fitted its
+// own way, with its page scrolling inside it.
+void FitEveryWindow();
+
 // A window drawn at a fixed size with its children placed by hand, which a large scale can make
 // larger than its screen. Its children live on a page inside a scroll area that fills the
 // window; the window takes the page's size where the screen's free area holds it (nothing
@@ -52,28 +64,17 @@ public:
     QSize Room() const;
     // The widest page that shows whole beside the scroll bar a page `height` tall needs.
     int PageWidthFor(int height) const;
-    // The frame the window manager puts round the window: what the window system reports once
-    // it has framed the shown window; until then, for a window that has a frame, an estimate of
-    // a title bar and a border.
+    // The frame the window manager puts round the window (WindowFrame).
     QMargins Frame() const;
     // Fits the window again to the frame it has now, and moves it the least distance that puts
-    // all of it, frame included, inside the free area. The window calls it when it is shown and
-    // whenever its frame turns out other than the one it was fitted to.
+    // all of it, frame included, inside the free area. The window calls it when it is shown,
+    // when it is resized and whenever its frame turns out other than the one it was fitted to.
     void FitShownWindow();
 
 private:
-    friend class FrameWatcher;
-
-    // Whether the window manager puts a frame round the window, and whether the window system
-    // has told that frame for the shown window.
-    bool Framed() const;
-    bool FrameTold() const;
-
     QWidget& m_window;
     QScrollArea* m_scroll;
     QWidget* m_page;
-    // The frame the window's size was last fitted to.
-    QMargins m_fittedFrame;
 };
 
 }  // namespace ui

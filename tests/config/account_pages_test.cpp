@@ -90,6 +90,16 @@ protected:
     std::size_t m_seen = 0;
 };
 
+// The device as the demo starts it, with the accounts it logs in by and nothing put in SECURE.
+TEST_F(AccountPageTest, AFreshDeviceListsItsOwnAccounts) {
+    MySystemDialog sheet("System setting", nullptr, 0);
+    AccountPropertyPage& page = Open(sheet);
+    EXPECT_EQ(page.m_wAccountCount, 2);
+    EXPECT_EQ(Row(page, 0), (std::vector<std::string>{"admin", "SUPERVISOR", "INFINITY"}));
+    EXPECT_EQ(Row(page, 1), (std::vector<std::string>{"guest", "GUEST", "INFINITY"}));
+    EXPECT_EQ(page.m_editMaxUsers.text(), "5");
+}
+
 TEST_F(AccountPageTest, DeviceAccountsArePackedIntoTheRowsAndListed) {
     PutAccounts(5, {{0, "admin", "pw0", 30, 30},
                     {2, "carol", "pw2", 7, kUnlimitedLifeTime},
@@ -290,6 +300,7 @@ TEST_F(AccountPageTest, TheMaximumAndTheFiveRowsLimitAdding) {
 }
 
 TEST_F(AccountPageTest, RefusalsOfAnEmptyListOrAnIncompleteRow) {
+    PutAccounts(5, {});
     MySystemDialog sheet("System setting", nullptr, 0);
     AccountPropertyPage& page = Open(sheet);
     page.m_btnDelete.click();
@@ -357,6 +368,7 @@ TEST_F(AccountPageTest, TheLoginAccountStaysAndKeepsItsLevel) {
 }
 
 TEST_F(AccountPageTest, SectionTextsAreHeldToTheirFifteenBytes) {
+    PutAccounts(5, {});
     MySystemDialog sheet("System setting", nullptr, 0);
     AccountPropertyPage& page = Open(sheet);
     page.m_btnAdd.click();

@@ -1,27 +1,56 @@
 // The windows on a small screen at a large scale: 1280 x 720 at scale 2 leaves 640 x 360 for
-// windows that were drawn for 722 x 680 and more. Each opens inside the screen, and every part
-// of it can be scrolled into sight.
+// windows that were drawn for 722 x 680 and more. Every window of the program opens inside the
+// screen's free area with the frame the window manager puts round it, also after it has grown,
+// and every part of one drawn larger than the screen can be scrolled into sight.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabBar>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
+#include "config/camera_page.h"
+#include "config/detection_edit_dlg.h"
+#include "config/device_page.h"
+#include "config/dlg_get_path.h"
+#include "config/download_file_page.h"
+#include "config/download_progress_dlg.h"
+#include "config/file_open_dialog.h"
+#include "config/mail_page.h"
 #include "config/my_system_dialog.h"
+#include "config/peripheral_pages.h"
+#include "config/schedule_record_page.h"
+#include "config/server_log_dlg.h"
+#include "config/upgrade_firmware_dlg.h"
+#include "config/video_adjust_dlg.h"
 #include "kernel/kernel_object.h"
+#include "login/address_book.h"
+#include "login/confirm_authority_dlg.h"
+#include "login/connect_dialog.h"
+#include "login/connecting_dlg.h"
+#include "login/copy_program_dlg.h"
+#include "login/information_dlg.h"
+#include "login/login_dialog.h"
+#include "login/mpeg4_stream_dlg.h"
+#include "login/search_dlg.h"
+#include "mainwindow/main_window_dialogs.h"
 #include "mainwindow/torvel_dlg.h"
 #include "platform/paths.h"
 #include "recording/recorder_set.h"
 #include "status_line_on_screen.h"
+#include "test_support/answer_dialog.h"
 #include "test_support/pump.h"
+#include "test_support/temp_folder.h"
 #include "ui/message_ids.h"
 #include "ui/window_message.h"
 #include "video/live_pipeline.h"
+#include "widgets/window_fit.h"
 
 namespace {
 
@@ -58,6 +87,23 @@ protected:
         const QRect shown(child.mapTo(&window, QPoint(0, 0)), child.size());
         EXPECT_TRUE(window.rect().contains(shown))
             << child.objectName().toStdString() << " at " << shown.x() << "," << shown.y();
+    }
+
+    // Shows the window and checks that it lies inside the free area with its frame, the frame
+    // the window system told or, before it tells one, the one the fit allows for.
+    static void ExpectInside(QWidget& window, const std::string& name) {
+        SCOPED_TRACE(name);
+        if (!window.isVisible()) {
+            window.show();
+        }
+        if (!(window.windowFlags() & Qt::FramelessWindowHint)) {
+            test_support::PumpUntil([&] { return window.frameGeometry() != window.geometry(); },
+                                    2'000);
+        }
+        const QRect framed = window.geometry().marginsAdded(ui::WindowFrame(window));
+        EXPECT_TRUE(Area().contains(framed)) << name << ": " << framed.x() << "," << framed.y()
+                                             << " " << framed.width() << "x" << framed.height();
+        EXPECT_TRUE(Area().contains(window.frameGeometry())) << name;
     }
 
     std::unique_ptr<KernelObject> m_app = std::make_unique<KernelObject>();
@@ -149,6 +195,143 @@ TEST_F(SmallScreenTest, SheetTabsScrollAndTheSheetScrollsToItsButtons) {
     ExpectReachable(sheet, sheet.m_btnApply);
     ExpectReachable(sheet, sheet.m_btnExit);
     Save(sheet, "small-screen-sheet-buttons");
+}
+
+TEST_F(SmallScreenTest, TheLoginSideWindows) {
+    test_support::TempFolder folder;
+    LoginDialog login;
+    login.OnInitDialog();
+    ExpectInside(login, "login window");
+
+    const std::pair<const char*, std::function<std::unique_ptr<QWidget>()>> windows[] = {
+        {"address book",
+         [&folder] {
+             platform::SetProgramFolder(folder.Path());
+             auto book = std::make_unique<CAddressBookDialog>();
+             book->OnInitDialog();
+             platform::SetProgramFolder(TORVEL_SKIN_DIR);
+             return book;
+         }},
+        {"LAN search", [] { return std::make_unique<CSearchDlg>(); }},
+        {"confirm authority", [] { return std::make_unique<CConfirmAuthorityDlg>(); }},
+        {"information",
+         [] {
+             auto info = std::make_unique<CApplicationInfoDialog>();
+             info->OnInitDialog();
+             return info;
+         }},
+        {"stream settings", [] { return std::make_unique<CMpeg4StreamDlg>(); }},
+        {"connecting", [] { return std::make_unique<CConnectingDlg>(); }},
+        {"login progress",
+         [] {
+             return std::make_unique<CConnectProgressDlg>(
+                 nullptr, LoginTexts{"127.0.0.1", "admin", "", "80"});
+         }},
+        {"program copy",
+         [&folder] {
+             return std::make_unique<CCopyProgramDlg>(nullptr, folder.Path().string(),
+                                                      folder.Path().string());
+         }},
+    };
+    for (const auto& [name, make] : windows) {
+        std::unique_ptr<QWidget> window = make();
+        ExpectInside(*window, name);
+    }
+}
+
+TEST_F(SmallScreenTest, TheMainWindowAndItsAbout) {
+    LivePipeline pipeline;
+    recording::RecorderSet recorders;
+    CTorvelDlg dlg({pipeline, recorders, {}, {}});
+    dlg.CreateSkinControls();
+    ExpectInside(dlg, "main window");
+    CAboutDlg about;
+    ExpectInside(about, "about");
+}
+
+TEST_F(SmallScreenTest, TheSheetWithEachPage) {
+    MySystemDialog sheet("System setting", nullptr, 0);
+    sheet.OnInitDialog();
+    for (CConfigPage* page : sheet.Pages()) {
+        sheet.SetActivePage(page);
+        ExpectInside(sheet, "sheet, page " + page->Caption().trimmed().toStdString());
+    }
+}
+
+TEST_F(SmallScreenTest, TheDialogsOfThePages) {
+    DownloadFilePage backupPage;
+    const std::pair<const char*, std::function<std::unique_ptr<QWidget>()>> windows[] = {
+        {"device Edit", [] { return std::make_unique<CDeviceEditDlg>(); }},
+        {"camera Edit", [] { return std::make_unique<CCameraEditDlg>(); }},
+        {"detection Edit", [] { return std::make_unique<CDetectionEditDlg>(); }},
+        {"mail recipient Edit",
+         [] {
+             return std::make_unique<CMailAccountEditDlg>(
+                 "Mail to :", "night-shift.supervisor@warehouse-east.example.org");
+         }},
+        {"PTZ chooser", [] { return std::make_unique<CSelectPTZDlg>(); }},
+        {"schedule time", [] { return std::make_unique<CTimeSettingDlg>(); }},
+        {"server log",
+         [] {
+             auto log = std::make_unique<CServerLogDlg>();
+             log->OnInitDialog();
+             return log;
+         }},
+        {"folder browser",
+         [] {
+             auto browser = std::make_unique<CDlgGetPath>();
+             browser->OnInitDialog();
+             return browser;
+         }},
+        {"firmware upgrade",
+         [] {
+             auto upgrade = std::make_unique<CUpgradeFirmwareDlg>();
+             upgrade->OnInitDialog();
+             return upgrade;
+         }},
+        {"network backup progress",
+         [&backupPage] { return std::make_unique<CDownloadProgressDlg>(nullptr, backupPage); }},
+        {"picture adjust",
+         [] {
+             auto adjust = std::make_unique<CVideoAdjustDlg>();
+             adjust->OnInitDialog();
+             return adjust;
+         }},
+    };
+    for (const auto& [name, make] : windows) {
+        std::unique_ptr<QWidget> window = make();
+        ExpectInside(*window, name);
+    }
+
+    // The open-file box of the firmware and alarm-sound pickers.
+    bool answered = false;
+    test_support::AnswerNextDialog<QFileDialog>([&answered](QFileDialog& box) {
+        ExpectInside(box, "open-file box");
+        answered = true;
+        box.reject();
+    });
+    ChooseFileToOpen(nullptr, {"Firmware|*.bin||", "bin", "", ""});
+    EXPECT_TRUE(answered);
+}
+
+// The line of a row editor wider than the screen scrolls to OK at its end.
+TEST_F(SmallScreenTest, TheCameraEditScrollsToItsOK) {
+    CCameraEditDlg edit;
+    ExpectInside(edit, "camera Edit");
+    ExpectReachable(edit, edit.m_btnOK);
+}
+
+// Setup grows the detection Edit by the picture below its line: grown, it is fitted again, and
+// its page scrolls to the picture's last row and the area buttons.
+TEST_F(SmallScreenTest, TheDetectionEditAfterSetupGrows) {
+    CDetectionEditDlg edit;
+    ExpectInside(edit, "detection Edit");
+    edit.move(Area().topLeft() + QPoint(0, Area().height() / 2));
+    edit.m_btnSetup.click();
+    EXPECT_TRUE(edit.m_fAreaEditing);
+    ExpectInside(edit, "detection Edit after Setup");
+    ExpectReachable(edit, edit.m_btnSelectAll);
+    ExpectReachable(edit, edit.m_btnClearAll);
 }
 
 }  // namespace

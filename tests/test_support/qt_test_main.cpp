@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "ui/message_sink.h"
+#include "widgets/window_fit.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     qputenv("QT_SCALE_FACTOR", TORVEL_TEST_SCALE);
 #endif
     QApplication application(argc, argv);
+    ui::FitEveryWindow();
     PrintingMessageSink printing;
     ui::SetMessageSink(&printing);
     return RUN_ALL_TESTS();

@@ -117,6 +117,41 @@ TEST_F(DeviceEmulatorCgiTest, EverySectionHasItsSizeAndASetIsReadBack) {
     EXPECT_EQ(*device_.Section("DVRLIVE"), live);
 }
 
+// SECURE holds the accounts the device logs in by, laid out as the client reads them; a restart
+// keeps what was sent since.
+TEST_F(DeviceEmulatorCgiTest, SecureHoldsTheAccountsOfTheFirstStart) {
+    const std::string secure =
+        BodyOf(Send("/GetSysCfg.cgi?Option=SECURE&Size=196&Cookie=" + Login()));
+    ASSERT_EQ(secure.size(), 196u);
+    EXPECT_EQ(secure[2], 5);
+    const std::string unlimited(4, '\xff');
+    const struct {
+        std::size_t slot;
+        std::string user;
+        std::string password;
+        char level;
+        std::string lifeTime;
+    } accounts[] = {{0, "admin", "admin", 30, unlimited},
+                    {1, "guest", "guest", 0, unlimited},
+                    {2, "", "", 0, std::string(4, '\0')}};
+    for (const auto& a : accounts) {
+        SCOPED_TRACE(a.slot);
+        EXPECT_EQ(secure.substr(8 + 16 * a.slot, 16),
+                  a.user + std::string(16 - a.user.size(), '\0'));
+        EXPECT_EQ(secure.substr(88 + 16 * a.slot, 16),
+                  a.password + std::string(16 - a.password.size(), '\0'));
+        EXPECT_EQ(secure[168 + a.slot], a.level);
+        EXPECT_EQ(secure.substr(176 + 4 * a.slot, 4), a.lifeTime);
+    }
+
+    std::string changed = secure;
+    changed[2] = 3;
+    ASSERT_TRUE(device_.SetSection("SECURE", changed));
+    device_.Stop();
+    device_.Start();
+    EXPECT_EQ(device_.Section("SECURE"), changed);
+}
+
 TEST_F(DeviceEmulatorCgiTest, TheLogHoldsEachRequestByteForByte) {
     const std::string cookie = Login();
     // A body in a GET, and a query with characters a web server would decode.

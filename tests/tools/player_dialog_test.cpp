@@ -15,6 +15,7 @@
 #include "test_support/env_override.h"
 #include "test_support/pump.h"
 #include "test_support/temp_folder.h"
+#include "widgets/window_fit.h"
 
 namespace {
 
@@ -27,12 +28,15 @@ protected:
     }
     // What the dialog shows when it opens: its folder and, once the folder is read (when
     // `listing`), the width of the date column against the width of the record file's date in
-    // the painted font.
+    // the painted font, and whether the column is in sight or else the dialog as wide as its
+    // screen holds it; and whether the dialog lies inside the screen's free area, frame included.
     struct Shown {
         QString folder;
         bool listed = false;
         int dateColumn = 0;
         int dateText = 0;
+        bool dateInSightOrWidest = false;
+        bool inside = false;
     };
 
     Shown ShownByTheDialog(bool listing) {
@@ -52,7 +56,17 @@ protected:
                 shown.dateColumn = view->header()->sectionSize(3);
                 shown.dateText =
                     view->fontMetrics().horizontalAdvance(file.data().toString()) + 2 * margin;
+                const int room =
+                    ui::RoomInside(ui::AvailableArea(dialog), ui::WindowFrame(dialog)).width();
+                shown.dateInSightOrWidest = test_support::PumpUntil([&] {
+                    const QHeaderView& header = *view->header();
+                    return header.sectionViewportPosition(3) + header.sectionSize(3) <=
+                               view->viewport()->width() ||
+                           dialog.width() == room;
+                });
             }
+            shown.inside = ui::AvailableArea(dialog).contains(
+                dialog.geometry().marginsAdded(ui::WindowFrame(dialog)));
             dialog.reject();
         });
         window.OpenWithDialog();
@@ -67,8 +81,8 @@ protected:
     PlayerWindow window;
 };
 
-// The dialog opens in the record folder that Setting.ini beside the program names, and shows
-// every record file's date whole.
+// The dialog opens in the record folder that Setting.ini beside the program names, inside the
+// screen, and shows every record file's date whole, in sight where the screen is wide enough.
 TEST_F(PlayerDialog, OpensInTheRecordFolderWithItsDatesWhole) {
     std::ofstream(program.Path() / "Setting.ini")
         << "[Quarnel]\r\nRecord Path=" << records.string() << "\r\n";
@@ -77,6 +91,10 @@ TEST_F(PlayerDialog, OpensInTheRecordFolderWithItsDatesWhole) {
     EXPECT_EQ(shown.folder.toStdString(), records.string());
     ASSERT_TRUE(shown.listed) << "the record file is listed with its date";
     EXPECT_GE(shown.dateColumn, shown.dateText);
+    EXPECT_TRUE(shown.dateInSightOrWidest);
+    EXPECT_TRUE(shown.inside);
+    EXPECT_TRUE(ui::AvailableArea(window).contains(
+        window.geometry().marginsAdded(ui::WindowFrame(window))));
 }
 
 // Without a record folder in the settings the dialog opens where the client records by default:

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,8 @@ inline constexpr std::array<SectionInfo, kSectionCount> kSections = {{
 
 const SectionInfo* FindSection(std::string_view name);
 
+struct Account;
+
 class ConfigSections {
 public:
     explicit ConfigSections(std::uint16_t web_port);
@@ -48,6 +51,9 @@ public:
     bool Set(const SectionInfo& section, std::string bytes);
     void SetWebPort(std::uint16_t web_port);
     std::uint16_t WebPort() const;
+    // SECURE as the device keeps its accounts: the first five, each with no time limit, and
+    // room for five users.
+    void SetAccounts(std::span<const Account> accounts);
 
 private:
     std::array<std::string, kSectionCount> bytes_;

@@ -72,6 +72,7 @@ struct DeviceEmulator::Impl {
 
     DeviceCore core;
     DiscoveryService discovery;
+    bool accounts_placed = false;  // SECURE holds the accounts of the first Start; core.mutex
     int stop_fd = -1;  // signalled once by Stop(); every wait of every thread watches it
     int wake_fd = -1;  // tells the listener that the listening state should change
     std::thread listener;
@@ -292,6 +293,11 @@ void DeviceEmulator::Start(std::uint16_t port) {
     {
         std::lock_guard lock(impl_->core.mutex);
         impl_->core.sections.SetWebPort(ntohs(bound.sin_port));
+        // The accounts the device starts with; a restart keeps what the client sent since.
+        if (!impl_->accounts_placed) {
+            impl_->core.sections.SetAccounts(impl_->core.settings.accounts);
+            impl_->accounts_placed = true;
+        }
     }
     impl_->listener = std::thread([this] { impl_->ListenLoop(); });
 }

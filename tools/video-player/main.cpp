@@ -5,9 +5,11 @@
 #include <cstdio>
 
 #include "player_window.h"
+#include "widgets/window_fit.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    ui::FitEveryWindow();
     if (argc > 2) {
         std::fprintf(stderr, "usage: VideoPlayer [record file]\n");
         return 2;

@@ -5,7 +5,7 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QPixmap>
-#include <QScreen>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -16,6 +16,7 @@
 #include "kernel/settings_ini.h"
 #include "play_schedule.h"
 #include "ui/queued_call.h"
+#include "widgets/window_fit.h"
 
 namespace {
 
@@ -186,12 +187,21 @@ void PlayerWindow::OpenWithDialog() {
     // The same dialog on every desktop, and one the tests can answer.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // The date column as wide as its dates: the recordings of a folder differ in little else.
+    // As the listing sizes the columns, the dialog widens to show them whole, as far as its
+    // screen holds it.
     if (auto* details = dialog.findChild<QTreeView*>()) {
         details->header()->setSectionResizeMode(kDateColumn, QHeaderView::ResizeToContents);
-    }
-    // Inside the screen, however large the scale makes the dialog's own choice of size.
-    if (const QScreen* shown = screen()) {
-        dialog.resize(dialog.sizeHint().boundedTo(shown->availableGeometry().size() * 9 / 10));
+        // The list scrolls sideways exactly when its columns are wider than it.
+        connect(details->horizontalScrollBar(), &QScrollBar::rangeChanged, &dialog,
+                [&dialog, details] {
+                    const int lacking = details->header()->length() - details->viewport()->width();
+                    const int room =
+                        ui::RoomInside(ui::AvailableArea(dialog), ui::WindowFrame(dialog)).width();
+                    const int width = std::min(dialog.width() + lacking, room);
+                    if (lacking > 0 && width > dialog.width()) {
+                        dialog.resize(width, dialog.height());
+                    }
+                });
     }
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         Open(dialog.selectedFiles().first().toStdString());
