@@ -123,13 +123,16 @@ void DeviceSeeds() {
                                "&Size=" + std::to_string(block.size())));
     }
     Seed("cgi_reply", "sections", "\x02" + Script(0, sections));
-    // The same replies in the two other forms a body may take: chunks, and no length at all.
+    // The same replies in the two other forms a body may take, chunks and no length at all, and
+    // with every line ended by a bare LF.
     const struct {
         const char* name;
         device_emulator::ReplyFaults form;
     } forms[] = {
         {"chunked", {.chunk_size = 7}},
         {"to_close", {.content_length_style = device_emulator::ContentLengthStyle::Omitted}},
+        {"bare_lf", {.bare_lf = true}},
+        {"chunked_bare_lf", {.chunk_size = 7, .bare_lf = true}},
     };
     for (const auto& f : forms) {
         device.Update([&](device_emulator::Settings& s) { s.faults["*"] = f.form; });

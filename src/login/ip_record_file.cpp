@@ -1,8 +1,11 @@
 #include "login/ip_record_file.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "login/search_datagram.h"
@@ -56,6 +59,11 @@ bool IsDeviceAddressText(std::string_view text) {
     if (text.find_first_not_of("0123456789.") == std::string_view::npos) {
         const auto bytes = ParseDottedQuad(text);
         return bytes && FormatDottedQuad(*bytes) == text;
+    }
+    // The resolver reads a text such as "0x7f.1" or "0x7f000001" as a number before it looks for
+    // a name of that spelling, so it names an address written as it would never be written back.
+    if (in_addr number{}; ::inet_aton(std::string(text).c_str(), &number) != 0) {
+        return false;
     }
     std::size_t label = 0;
     for (const char c : text) {

@@ -35,7 +35,8 @@ struct IPRecord {
 // Whether a typed text can name a device: a text of only digits and dots is taken as a dotted
 // IPv4 address when it is sent, so it must be one, written as it would be written back (four
 // numbers 0 to 255, no leading zeros); any other text must be a host name: labels of letters,
-// digits, "-" and "_" between single dots, each of 1 to 63 characters, 253 characters in all.
+// digits, "-" and "_" between single dots, each of 1 to 63 characters, 253 characters in all,
+// that the resolver does not read as a number ("0x7f.1").
 bool IsDeviceAddressText(std::string_view text);
 
 using IPRecordBytes = std::array<std::uint8_t, kIPRecordSize>;

@@ -22,55 +22,12 @@ constexpr FailureText kFailureTexts[] = {
     {kDeviceNotSupported, "No support this device"},
 };
 
-struct CauseText {
-    LoginCause cause;
-    const char* text;
-};
-constexpr CauseText kCauseTexts[] = {
-    {LoginCause::WrongUserOrPassword, "wrong user name or password"},
-    {LoginCause::DeviceRefused, "the device refused the login"},
-    {LoginCause::NoSession, "no session in the device's answer"},
-    {LoginCause::NoSuchHost, "no such host"},
-    {LoginCause::NothingListening, "nothing listening on that port"},
-    {LoginCause::Unreachable, "the host cannot be reached"},
-    {LoginCause::NoAnswer, "no answer from the device"},
-    {LoginCause::PortOutOfRange, "port out of range 1 to 65535"},
-    {LoginCause::NoAddress, "no device address given"},
-    {LoginCause::BadReply, "an answer the program cannot read"},
-};
-
-// The status a device refuses a user or a password with.
-bool IsUserRefusal(std::int32_t httpStatus) {
-    return httpStatus == 401 || httpStatus == 403;
-}
-
 DialogLoginFailure CommandFailure(const VortaStatus& status) {
-    switch (status.failure) {
-        case SendFailure::Status:
-            if (status.httpStatus == 202) {
-                return {kTooManyUsers};
-            }
-            return IsUserRefusal(status.httpStatus)
-                       ? DialogLoginFailure{kLoginFailed, LoginCause::WrongUserOrPassword}
-                       : DialogLoginFailure{kLoginFailed, LoginCause::DeviceRefused,
-                                            status.httpStatus};
-        case SendFailure::NoAddress:
-            return {kLoginFailed, LoginCause::NoAddress};
-        case SendFailure::NoSuchHost:
-            return {kLoginFailed, LoginCause::NoSuchHost};
-        case SendFailure::Refused:
-            return {kLoginFailed, LoginCause::NothingListening};
-        case SendFailure::Unreachable:
-            return {kLoginFailed, LoginCause::Unreachable};
-        case SendFailure::NoAnswer:
-            return {kLoginFailed, LoginCause::NoAnswer};
-        case SendFailure::BadReply:
-            return {kLoginFailed, LoginCause::BadReply};
-        case SendFailure::None:
-            // A reply of status 200 with nothing in it.
-            return {kLoginFailed, LoginCause::NoSession};
+    if (status.failure == SendFailure::Status && status.httpStatus == 202) {
+        return {kTooManyUsers};
     }
-    return {kLoginFailed};
+    const LoginCause cause = CommandFailureCause(status, LoginCause::NoSession);
+    return {kLoginFailed, cause, cause == LoginCause::DeviceRefused ? status.httpStatus : 0};
 }
 
 }  // namespace
@@ -79,15 +36,6 @@ const char* LoginFailureText(LoginFailure code) {
     for (const FailureText& f : kFailureTexts) {
         if (f.code == code) {
             return f.text;
-        }
-    }
-    return "";
-}
-
-const char* LoginCauseText(LoginCause cause) {
-    for (const CauseText& c : kCauseTexts) {
-        if (c.cause == cause) {
-            return c.text;
         }
     }
     return "";
@@ -106,16 +54,9 @@ LoginCause LoginCauseOf(ui::WPARAM wParam) {
 }
 
 std::string LoginFailureTraceLine(const LoginTexts& texts, const DialogLoginFailure& failure) {
-    std::string line = "Login to " + texts.host + ":" + texts.port + " as " + texts.user +
-                       " failed: " + LoginFailureText(failure.code);
-    if (failure.cause != LoginCause::None) {
-        line += std::string(" (") + LoginCauseText(failure.cause);
-        if (failure.httpStatus != 0) {
-            line += ", status " + std::to_string(failure.httpStatus);
-        }
-        line += ")";
-    }
-    return line;
+    return "Login to " + texts.host + ":" + texts.port + " as " + texts.user +
+           " failed: " + LoginFailureText(failure.code) +
+           LoginCauseSuffix(failure.cause, failure.httpStatus);
 }
 
 std::optional<std::uint16_t> ParseWebPort(std::string_view text) {

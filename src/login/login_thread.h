@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/sync.h"
+#include "protocol/login.h"
 #include "ui/window_message.h"
 
 // wParam of WM_LOGINRESULT.
@@ -18,21 +19,6 @@ enum LoginFailure : ui::WPARAM {
     kLoginFailed = 1,
     kTooManyUsers = 2,
     kDeviceNotSupported = 3,
-};
-
-// Why a login failed, in the words the window shows beside the failure text and trace.log keeps.
-enum class LoginCause : std::uint8_t {
-    None,
-    WrongUserOrPassword,  // the device refused the user (status 401 or 403)
-    DeviceRefused,        // another status than 200, 202, 401 or 403
-    NoSession,            // answered, but with no session in the reply
-    NoSuchHost,
-    NothingListening,
-    Unreachable,
-    NoAnswer,
-    PortOutOfRange,
-    NoAddress,
-    BadReply,
 };
 
 struct DialogLoginFailure {
@@ -43,8 +29,6 @@ struct DialogLoginFailure {
 
 // The window's text of a failure code ("Login procedure failed" ...); empty for an unknown code.
 const char* LoginFailureText(LoginFailure code);
-// The cause in words ("nothing listening on that port"); empty for None.
-const char* LoginCauseText(LoginCause cause);
 
 // wParam of WM_LOGINRESULT: the failure code in the low byte, the cause in the byte above it.
 ui::WPARAM LoginResultParam(const DialogLoginFailure& failure);

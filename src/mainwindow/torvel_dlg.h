@@ -170,13 +170,14 @@ private:
     template <class Work>
     void OnWindowThread(Work work);
     void ConnectButtons();
-    // The start-up's device requests are back: the reply, none when they failed.
-    void OnStartupInfo(const std::optional<DeviceInfoReply>& reply);
+    // The start-up's device requests are back: the reply, or why there is none.
+    void OnStartupInfo(const StartupInfo& info);
     // The start-up's two steps after the device's answer: the window is laid out for the
     // device, and once it has painted so, the stream starts.
     void LayOutForDevice(const DeviceInfoReply& reply);
     void StartStream();
-    void FailStartup();
+    // Tells the user why in a box and in trace.log, and closes the window.
+    void FailStartup(LoginCause cause, std::int32_t httpStatus = 0);
     // The busy cursor and the waiting text, at once, until the start-up ends.
     void ShowStartupWait();
     // The start-up's work on the window's thread runs in steps, one per turn of the event loop,

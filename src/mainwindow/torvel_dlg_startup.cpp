@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "kernel/kernel_object.h"
+#include "kernel/trace_log.h"
 #include "mainwindow/torvel_dlg.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
@@ -16,6 +17,7 @@
 #include "ui/message_sink.h"
 #include "ui/queued_call.h"
 #include "ui/string_ids.h"
+#include "ui/string_table.h"
 #include "widgets/skin_files.h"
 
 namespace {
@@ -51,7 +53,7 @@ CTorvelDlg::~CTorvelDlg() {
 
 int CTorvelDlg::DoModal() {
     if (!OnInitDialog()) {
-        FailStartup();
+        FailStartup(LoginCause::None);
         return 0;
     }
     const int result = exec();
@@ -76,9 +78,8 @@ bool CTorvelDlg::OnInitDialog() {
     LoadTitleBitmaps();
     m_btnTitle[kFullScreenTitleButton].setEnabled(false);
     m_startup = Startup::Waiting;
-    RunDeviceCommand<std::optional<DeviceInfoReply>>(
-        &SessionCommands::FetchStartupInfo,
-        [this](std::optional<DeviceInfoReply> reply) { OnStartupInfo(reply); });
+    RunDeviceCommand<StartupInfo>(&SessionCommands::FetchStartupInfo,
+                                  [this](StartupInfo info) { OnStartupInfo(info); });
     if (!IsWaitingForDevice()) {
         return false;
     }
@@ -131,15 +132,15 @@ void CTorvelDlg::QueueSkinPreload() {
     }
 }
 
-void CTorvelDlg::OnStartupInfo(const std::optional<DeviceInfoReply>& reply) {
-    if (!reply) {
-        FailStartup();
+void CTorvelDlg::OnStartupInfo(const StartupInfo& info) {
+    if (!info.reply) {
+        FailStartup(info.cause, info.httpStatus);
         return;
     }
     // The window goes on waiting while it lays itself out, after the files still being read.
     m_startup = Startup::Building;
     ShowStartupWait();
-    QueueStartupStep([this, reply = *reply] { LayOutForDevice(reply); });
+    QueueStartupStep([this, reply = *info.reply] { LayOutForDevice(reply); });
     QueueStartupStep([this] { StartStream(); });
 }
 
@@ -169,10 +170,16 @@ void CTorvelDlg::StartStream() {
     platform::SetEvent(app.h_StartConnectionThreadEvent);
 }
 
-void CTorvelDlg::FailStartup() {
+void CTorvelDlg::FailStartup(LoginCause cause, std::int32_t httpStatus) {
     m_startup = Startup::Failed;
+    const std::string text =
+        ui::LoadString(ui::texts::kLoginError) + LoginCauseSuffix(cause, httpStatus);
+    const DeviceAddress device = GetDeviceAddress();
+    TraceLogWrite(
+        ("Start-up at " + device.server + ":" + std::to_string(device.webPort) + " failed: " + text)
+            .c_str());
     // A window without controls or stream would leave the user nothing to do but close it.
-    ui::ShowMessage(ui::texts::kLoginError);
+    ui::ShowMessage(text);
     DestroyWindow();
 }
 

@@ -42,14 +42,16 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 // The value of the first header line of that name (matched without regard to case), without the
-// blanks around it. `head` is the status line and the header lines, each ended by CR LF, as far
-// as they came.
+// blanks around it. `head` is the status line and the header lines, as far as they came; a line
+// ends at an LF, with or without a CR before it, as HTTP readers take it.
 std::optional<std::string_view> HeaderValue(std::string_view head, std::string_view name) {
-    for (std::size_t at = head.find("\r\n"); at != std::string_view::npos;) {
-        at += 2;
-        const std::size_t end = head.find("\r\n", at);
-        const std::string_view line =
-            head.substr(at, end == std::string_view::npos ? end : end - at);
+    for (std::size_t at = head.find('\n'); at != std::string_view::npos;) {
+        ++at;
+        const std::size_t end = head.find('\n', at);
+        std::string_view line = head.substr(at, end == std::string_view::npos ? end : end - at);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
         const std::size_t colon = line.find(':');
         if (colon != std::string_view::npos &&
             SameIgnoringCase(Trimmed(line.substr(0, colon)), name)) {
@@ -99,15 +101,42 @@ std::optional<std::uint64_t> ParseChunkSize(std::string_view line) {
     return rest.empty() || rest.front() == ';' ? size : std::nullopt;
 }
 
-// The status number: the characters after the first blank up to the next one, as atoi reads
-// them.
-int StatusOf(std::string_view reply) {
-    const std::size_t blank = reply.find(' ');
+// The status number of the status line, the reply's first line: the characters after its first
+// blank up to the next one, read as atoi reads them. Nothing when they do not begin with a digit:
+// a status taken from a later line would depend on what that line happens to hold.
+std::optional<int> StatusOf(std::string_view reply) {
+    const std::string_view line = reply.substr(0, reply.find('\n'));
+    const std::size_t blank = line.find(' ');
     if (blank == std::string_view::npos) {
-        return 0;
+        return std::nullopt;
     }
-    const std::string_view rest = reply.substr(blank + 1, 127);
-    return std::atoi(std::string(rest.substr(0, rest.find(' '))).c_str());
+    const std::string_view rest = line.substr(blank + 1, 127);
+    const std::string number(rest.substr(0, rest.find(' ')));
+    if (number.empty() || !std::isdigit(static_cast<unsigned char>(number.front()))) {
+        return std::nullopt;
+    }
+    return std::atoi(number.c_str());
+}
+
+// Where the blank line that ends the header begins and where the body begins after it; nullopt
+// while no blank line has come. A line ends at an LF, with or without a CR before it, so the
+// blank line is an LF or a CR LF straight after the end of the line before it.
+struct HeadEnd {
+    std::size_t headLength;
+    std::size_t bodyStart;
+};
+std::optional<HeadEnd> FindHeadEnd(std::string_view text) {
+    for (std::size_t lf = text.find('\n'); lf != std::string_view::npos;
+         lf = text.find('\n', lf + 1)) {
+        const std::string_view next = text.substr(lf + 1, 2);
+        if (next.starts_with('\n')) {
+            return HeadEnd{lf + 1, lf + 2};
+        }
+        if (next == "\r\n") {
+            return HeadEnd{lf + 1, lf + 3};
+        }
+    }
+    return std::nullopt;
 }
 
 enum class Got { Bytes, Closed, OutOfTime, Failed };
@@ -248,9 +277,8 @@ bool ReplyReader::ReadToClose() {
 
 CgiReplyResult ReplyReader::Read() {
     Got got = Got::Bytes;
-    std::size_t headerEnd;
-    while ((headerEnd = m_inHand.find("\r\n\r\n")) == std::string::npos &&
-           m_inHand.size() < kHeaderCapacity) {
+    std::optional<HeadEnd> headEnd;
+    while (!(headEnd = FindHeadEnd(m_inHand)) && m_inHand.size() < kHeaderCapacity) {
         if ((got = Receive()) != Got::Bytes) {
             break;
         }
@@ -260,23 +288,25 @@ CgiReplyResult ReplyReader::Read() {
     if (got == Got::OutOfTime || got == Got::Failed || m_inHand.size() <= kShortestReply) {
         return {SendFailure::NoAnswer};
     }
-    const int httpStatus = StatusOf(m_inHand);
-    if (httpStatus != 200) {
-        return {SendFailure::Status, httpStatus};
+    const auto bad = CgiReplyResult{SendFailure::BadReply};
+    const std::optional<int> httpStatus = StatusOf(m_inHand);
+    if (!httpStatus) {
+        return bad;
+    }
+    if (*httpStatus != 200) {
+        return {SendFailure::Status, *httpStatus};
     }
     // A caller that asks for no body needs only the status: how the body would end is not its
     // concern.
     if (m_body == nullptr) {
         return {};
     }
-    const auto bad = CgiReplyResult{SendFailure::BadReply};
-    if (headerEnd == std::string::npos && got != Got::Closed) {
+    if (!headEnd && got != Got::Closed) {
         return bad;  // headers beyond the room of any device's
     }
     // Without its blank line the header is all there is: the device closed after it.
-    const std::size_t headLength = headerEnd == std::string::npos ? m_inHand.size() : headerEnd + 2;
-    const std::string head = m_inHand.substr(0, headLength);
-    m_inHand.erase(0, std::min(m_inHand.size(), headLength + 2));
+    const std::string head = m_inHand.substr(0, headEnd ? headEnd->headLength : m_inHand.size());
+    m_inHand.erase(0, headEnd ? headEnd->bodyStart : m_inHand.size());
 
     const auto coding = HeaderValue(head, "Transfer-Encoding");
     const auto contentLength = HeaderValue(head, "Content-Length");

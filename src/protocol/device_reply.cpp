@@ -49,8 +49,9 @@ std::optional<LoginReply> ParseLoginReply(std::string_view reply) {
     // rule of request values: any character those carry (a base64 text with its "=" padding
     // too) is a session's. A cut session text would be refused by the device on every later
     // command, and one a request cannot carry would become extra parameters or a broken request
-    // line there: fail now. (The item ends at ";", so none holds one.)
-    if (!session || session->size() > kMaxSessionCookieLength ||
+    // line there: fail now. (The item ends at ";", so none holds one.) An empty one is no session:
+    // the later requests would go without a cookie.
+    if (!session || session->empty() || session->size() > kMaxSessionCookieLength ||
         !UncarriableCharacters(*session).empty()) {
         return std::nullopt;
     }

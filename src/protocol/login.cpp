@@ -17,6 +17,38 @@ Login* g_pLogin = nullptr;
 
 namespace {
 
+struct CauseText {
+    LoginCause cause;
+    const char* text;
+};
+constexpr CauseText kCauseTexts[] = {
+    {LoginCause::WrongUserOrPassword, "wrong user name or password"},
+    {LoginCause::DeviceRefused, "the device refused the login"},
+    {LoginCause::NoSession, "no session in the device's answer"},
+    {LoginCause::NoSuchHost, "no such host"},
+    {LoginCause::NothingListening, "nothing listening on that port"},
+    {LoginCause::Unreachable, "the host cannot be reached"},
+    {LoginCause::NoAnswer, "no answer from the device"},
+    {LoginCause::PortOutOfRange, "port out of range 1 to 65535"},
+    {LoginCause::NoAddress, "no device address given"},
+    {LoginCause::BadReply, "an answer the program cannot read"},
+    {LoginCause::OtherProduct, "a device of another product"},
+};
+
+// Where the sender failed, and the cause the user is told.
+struct FailureCause {
+    SendFailure failure;
+    LoginCause cause;
+};
+constexpr FailureCause kFailureCauses[] = {
+    {SendFailure::NoAddress, LoginCause::NoAddress},
+    {SendFailure::NoSuchHost, LoginCause::NoSuchHost},
+    {SendFailure::Refused, LoginCause::NothingListening},
+    {SendFailure::Unreachable, LoginCause::Unreachable},
+    {SendFailure::NoAnswer, LoginCause::NoAnswer},
+    {SendFailure::BadReply, LoginCause::BadReply},
+};
+
 constexpr std::size_t kLoginReplyCapacity = 1024;
 constexpr std::size_t kDeviceInfoReplyCapacity = 2048;
 
@@ -52,6 +84,41 @@ void StoreLoginReply(const LoginReply& reply) {
 }
 
 }  // namespace
+
+const char* LoginCauseText(LoginCause cause) {
+    for (const CauseText& c : kCauseTexts) {
+        if (c.cause == cause) {
+            return c.text;
+        }
+    }
+    return "";
+}
+
+std::string LoginCauseSuffix(LoginCause cause, std::int32_t httpStatus) {
+    if (cause == LoginCause::None) {
+        return {};
+    }
+    std::string suffix = std::string(" (") + LoginCauseText(cause);
+    if (httpStatus != 0) {
+        suffix += ", status " + std::to_string(httpStatus);
+    }
+    return suffix + ")";
+}
+
+LoginCause CommandFailureCause(const VortaStatus& status, LoginCause emptyReply) {
+    if (status.failure == SendFailure::Status) {
+        // The statuses a device refuses a user or a password with.
+        return status.httpStatus == 401 || status.httpStatus == 403
+                   ? LoginCause::WrongUserOrPassword
+                   : LoginCause::DeviceRefused;
+    }
+    for (const FailureCause& f : kFailureCauses) {
+        if (f.failure == status.failure) {
+            return f.cause;
+        }
+    }
+    return emptyReply;
+}
 
 LoginOutcome SendLoginRequest(const std::string& user, const std::string& password,
                               VortaStatus* status, LoginReply* parsed) {
@@ -90,7 +157,7 @@ std::optional<std::string> RefusedLoginText(const std::string& user, const std::
     return std::nullopt;
 }
 
-std::optional<std::string> SendDeviceInfoRequest() {
+std::optional<std::string> SendDeviceInfoRequest(VortaStatus* status) {
     CCgiRequest request(CGI_GETDEVICEINFO);
     if (!g_szSessionCookie.Empty()) {
         request.AddParam("Cookie", g_szSessionCookie.Get());
@@ -98,7 +165,7 @@ std::optional<std::string> SendDeviceInfoRequest() {
     const ::CSettingINI& settings = g_lpApp->CSettingINI;
     request.AddParamInt("RES", static_cast<int>(settings.m_nResolution));
     request.AddParamInt("QUA", static_cast<int>(settings.m_nQuality));
-    return Exchange(request, kDeviceInfoReplyCapacity);
+    return Exchange(request, kDeviceInfoReplyCapacity, status);
 }
 
 Login::~Login() {

@@ -44,6 +44,31 @@ std::uint32_t CreateLoginObject();
 // Stops and deletes the login object.
 void ReleaseLoginObject();
 
+// Why a login or the start-up after it failed, in the words the windows show and trace.log
+// keeps.
+enum class LoginCause : std::uint8_t {
+    None,
+    WrongUserOrPassword,  // the device refused the user (status 401 or 403)
+    DeviceRefused,        // another status than 200, 202, 401 or 403
+    NoSession,            // answered, but with no session in the reply
+    NoSuchHost,
+    NothingListening,
+    Unreachable,
+    NoAnswer,
+    PortOutOfRange,
+    NoAddress,
+    BadReply,
+    OtherProduct,  // the device info names a product the program does not serve
+};
+
+// The cause in words ("nothing listening on that port"); empty for None.
+const char* LoginCauseText(LoginCause cause);
+// " (cause)" or " (cause, status 404)" to follow a failure's text; empty for None.
+std::string LoginCauseSuffix(LoginCause cause, std::int32_t httpStatus);
+// The cause of a failed command of a login, from where the sender says it failed. A reply of
+// status 200 with nothing in it is `emptyReply`.
+LoginCause CommandFailureCause(const VortaStatus& status, LoginCause emptyReply);
+
 // The login exchange shared by the login threads: "/Login.cgi" with the user and password, the
 // login reply into the session cookie and KernelObject. The cookie is empty unless it succeeds;
 // a refused command leaves its HTTP status in `status`; a successful one leaves the parsed reply in
@@ -59,5 +84,5 @@ LoginOutcome SendLoginRequest(const std::string& user, const std::string& passwo
 std::optional<std::string> RefusedLoginText(const std::string& user, const std::string& password);
 
 // "/Getdeviceinfo.cgi" with the cookie, resolution and quality; the reply body, or nothing on
-// failure or an empty reply.
-std::optional<std::string> SendDeviceInfoRequest();
+// failure or an empty reply (a failed command leaves where it failed in `status`).
+std::optional<std::string> SendDeviceInfoRequest(VortaStatus* status = nullptr);

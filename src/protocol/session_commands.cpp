@@ -69,11 +69,13 @@ void TrimModelName() {
 
 }  // namespace
 
-std::optional<DeviceInfoReply> SessionCommands::FetchStartupInfo() {
+StartupInfo SessionCommands::FetchStartupInfo() {
     KernelObject& app = *g_lpApp;
-    const std::optional<std::string> info = SendDeviceInfoRequest();
+    VortaStatus status;
+    const std::optional<std::string> info = SendDeviceInfoRequest(&status);
     if (!info) {
-        return std::nullopt;
+        const LoginCause cause = CommandFailureCause(status, LoginCause::BadReply);
+        return {std::nullopt, cause, cause == LoginCause::DeviceRefused ? status.httpStatus : 0};
     }
     DeviceInfoReply reply = ParseDeviceInfoReply(*info);
     StoreDeviceInfo(reply);
@@ -81,13 +83,13 @@ std::optional<DeviceInfoReply> SessionCommands::FetchStartupInfo() {
     app.m_DeviceList.Clear();
     FillDeviceList(reply);
     if (app.m_DeviceID[0].text != kProductId) {
-        return std::nullopt;
+        return {std::nullopt, LoginCause::OtherProduct};
     }
     app.m_DeviceList.Select(CDeviceList::kMasterKind, 0);
     if (app.m_wUserLevel == 30) {
         TrimModelName();
     }
-    return reply;
+    return {reply};
 }
 
 bool SessionCommands::StartRelogin() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "protocol/device_reply.h"
+#include "protocol/login.h"
 #include "ui/string_ids.h"
 
 // What a device step left for the window: a box to show (string id, 0 for none).
@@ -21,6 +22,13 @@ struct CommandOutcome {
     std::uint32_t message = 0;
 
     static CommandOutcome Failed(std::uint32_t text) { return {false, text}; }
+};
+
+// The device info of the window's start-up, or why there is none.
+struct StartupInfo {
+    std::optional<DeviceInfoReply> reply;
+    LoginCause cause = LoginCause::None;
+    std::int32_t httpStatus = 0;  // the refusing status of DeviceRefused
 };
 
 // What a refused PTZ switch puts back.
@@ -38,8 +46,9 @@ public:
     // The window's start-up: the device info into the kernel object and the device list (the
     // server, then its peripherals), the product test, the first master made current and, for
     // a supervisor, the model name's check in the INF section, sent back when it is cut. The
-    // reply; none when the request failed, its reply was empty or the device is not ours.
-    static std::optional<DeviceInfoReply> FetchStartupInfo();
+    // reply; none, with why, when the request failed, its reply was empty or the device is not
+    // ours.
+    static StartupInfo FetchStartupInfo();
 
     // Connect: ends a re-login thread still under way (30 ms, then it is stopped) and starts a
     // new one. False when it cannot be started.

@@ -93,6 +93,14 @@ TEST(IPRecordTest, AddressTextsAreDottedAddressesOrHostNames) {
         {"my nvr", false},
         {"nvr:80", false},
         {"caf\xc3\xa9", false},
+        // The resolver reads these as numbers, not as names.
+        {"0x7f.1", false},
+        {"0x7f000001", false},
+        {"0x11.0.0.1", false},
+        {"0X7F.0.0.1", false},
+        {"1.0x7f", false},
+        {"0xnvr", true},
+        {"deadbeef", true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsDeviceAddressText(c.text), c.valid) << c.text;

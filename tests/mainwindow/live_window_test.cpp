@@ -11,7 +11,9 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <random>
 #include <thread>
@@ -25,6 +27,7 @@
 #include "config/video_adjust_dlg.h"
 #include "device_emulator.h"
 #include "kernel/kernel_object.h"
+#include "kernel/trace_log.h"
 #include "mainwindow/torvel_dlg.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -257,38 +260,77 @@ TEST_F(LiveWindowTest, WindowFollowsDeviceTypeAndUserClass) {
     }
 }
 
-// A start-up that fails tells the user and runs the close sequence; the stream never starts.
+// A start-up that fails tells the user why, in the box and in trace.log, and runs the close
+// sequence; the stream never starts.
 TEST_F(LiveWindowTest, AFailedStartUpIsReportedAndClosedThroughTheCloseSequence) {
+    using device_emulator::ReplyAction;
     const struct {
         const char* name;
         std::function<void(Settings&)> fault;
+        const char* why;
     } cases[] = {
-        {"other product", [](Settings& s) { s.identity.product = "Z99X"; }},
+        {"other product", [](Settings& s) { s.identity.product = "Z99X"; },
+         " (a device of another product)"},
         {"device info refused",
-         [](Settings& s) { s.faults["/Getdeviceinfo.cgi"] = {.status = 404}; }},
+         [](Settings& s) { s.faults["/Getdeviceinfo.cgi"] = {.status = 404}; },
+         " (the device refused the login, status 404)"},
         {"device info cut off",
          [](Settings& s) {
-             s.faults["/Getdeviceinfo.cgi"] = {.action =
-                                                   device_emulator::ReplyAction::CloseWithoutReply};
-         }},
+             s.faults["/Getdeviceinfo.cgi"] = {.action = ReplyAction::CloseWithoutReply};
+         },
+         " (no answer from the device)"},
+        {"device info that stops",
+         [](Settings& s) { s.faults["/Getdeviceinfo.cgi"] = {.action = ReplyAction::Stall}; },
+         " (no answer from the device)"},
+        {"device info that cannot be read",
+         [](Settings& s) { s.faults["/Getdeviceinfo.cgi"] = {.content_length_delta = 9}; },
+         " (an answer the program cannot read)"},
     };
+    platform::SetClockSpeed(30.0);  // the 15-second receive time-out of the stopped reply
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test_support::RecordingMessageSink sink;
         device.Update(c.fault);
         device.ClearRequests();
+        TraceLogInit(300, program.Path().string() + "/");
         EXPECT_FALSE(Open());
         EXPECT_EQ(Window().StartupState(), CTorvelDlg::Startup::Failed);
         EXPECT_FALSE(Window().isVisible());
-        EXPECT_EQ(sink.Texts(), std::vector<std::string>{ui::LoadString(4040)});
+        const std::string text = ui::LoadString(4040) + c.why;
+        EXPECT_EQ(sink.Texts(), std::vector<std::string>{text});
+        TraceLogClose();
+        std::ifstream trace(program.Path() / "trace.log");
+        const std::string traced{std::istreambuf_iterator<char>(trace), {}};
+        EXPECT_NE(traced.find("Start-up at 127.0.0.1:" + std::to_string(device.Port()) +
+                              " failed: " + text),
+                  std::string::npos)
+            << traced;
         EXPECT_FALSE(g_lpApp->h_GetJpegImageThread) << "the session's threads are released";
         EXPECT_TRUE(std::filesystem::exists(program.Path() / "Setting.ini"));
         EXPECT_TRUE(device.Requests("/Getvideo.cgi").empty());
         EndSession();
+        std::filesystem::remove(program.Path() / "trace.log");
         device.Update([](Settings& s) {
             s.identity = Settings().identity;
             s.faults.clear();
         });
+    }
+}
+
+// A device whose reply lines end in a bare LF starts the window as one that ends them in CR LF.
+TEST_F(LiveWindowTest, ADeviceThatEndsItsReplyLinesInABareLfStartsTheWindow) {
+    for (const device_emulator::ReplyFaults& form :
+         {device_emulator::ReplyFaults{.bare_lf = true},
+          device_emulator::ReplyFaults{.chunk_size = 5, .bare_lf = true}}) {
+        device.Update([&](Settings& s) {
+            s.faults["*"] = form;
+            s.faults["/Getvideo.cgi"] = {};  // the stream has no header lines
+        });
+        ASSERT_TRUE(Open());
+        EXPECT_EQ(g_lpApp->m_wUserLevel, 30u);
+        EXPECT_TRUE(WaitForFrames(1));
+        ASSERT_TRUE(Window().DestroyWindow());
+        EndSession();
     }
 }
 

@@ -165,7 +165,11 @@ TEST_F(CommandSender, TheLoginAndDeviceInfoReadInEveryReplyForm) {
     device.Update([](auto& s) { s.identity.check_cookie = true; });
     for (const ReplyFaults& form :
          {ReplyFaults{.content_length_style = ContentLengthStyle::Omitted},
-          ReplyFaults{.chunk_size = 5}}) {
+          ReplyFaults{.chunk_size = 5}, ReplyFaults{.bare_lf = true},
+          ReplyFaults{.chunk_size = 5, .bare_lf = true},
+          ReplyFaults{.body_splits = {-2, -1},
+          .split_pause = std::chrono::milliseconds(5),
+          .bare_lf = true}}) {
         Faults("*", form);
         ASSERT_EQ(SendLoginRequest("admin", "admin"), LoginOutcome::LoggedIn);
         const auto info = SendDeviceInfoRequest();

@@ -72,6 +72,7 @@ TEST(ReplyParsing, ASessionIsAnyTextACookieValueCarries) {
         {std::string(63, 's'), std::string(63, 's')},
         {"one;Session-ID=two", "one"},  // the item ends at its ";"
 
+        {"", std::nullopt},  // no session: the later requests would carry no cookie
         {std::string(64, 's'), std::nullopt},
         {"a b", std::nullopt},
         {"a&Cookie=b", std::nullopt},

@@ -144,6 +144,9 @@ TEST_F(LoginObject, ASessionIdLogsInWhenACookieValueCarriesIt) {
             EXPECT_EQ(ParseDeviceInfoReply(*info).userLevel, 30u);
         }
     }
+    // An empty session is none: the requests after it would go without a cookie.
+    Faults("/Login.cgi", {.body = "Session-ID=;Product-ID=Q41E;"});
+    EXPECT_EQ(SendLoginRequest("admin", "admin"), LoginOutcome::NoSession);
     device.ClearRequests();
     g_pLogin->m_strServer = "127.0.0.1";
     EXPECT_EQ(RunThread(), -1);

@@ -118,6 +118,8 @@ struct ReplyFaults {
     // After the reply (or the part truncate_to leaves), the connection stays open and silent
     // until the peer closes: a device that never closes.
     bool hold_open = false;
+    // Every line of the reply's header, and every chunk line, ends in a bare LF, not CR LF.
+    bool bare_lf = false;
 };
 
 // Presence bits of the stream packet header.

@@ -77,6 +77,10 @@ std::size_t ContentLengthOf(std::string_view headers) {
     return std::min(length, kMaxBodyBytes);
 }
 
+const char* LineEnd(const ReplyFaults& faults) {
+    return faults.bare_lf ? "\n" : "\r\n";
+}
+
 // The body in chunks of faults.chunk_size bytes, each behind its size line, then the last chunk
 // and the empty trailer.
 std::string Chunked(std::string_view body, const ReplyFaults& faults) {
@@ -86,11 +90,11 @@ std::string Chunked(std::string_view body, const ReplyFaults& faults) {
         const long long claimed = static_cast<long long>(chunk.size()) + faults.chunk_size_delta;
         char size[24];
         std::snprintf(size, sizeof size, "%llx", static_cast<unsigned long long>(claimed));
-        out += size + faults.chunk_extension + "\r\n";
+        out += size + faults.chunk_extension + LineEnd(faults);
         out += chunk;
-        out += "\r\n";
+        out += LineEnd(faults);
     }
-    return out + "0" + faults.chunk_extension + "\r\n\r\n";
+    return out + "0" + faults.chunk_extension + LineEnd(faults) + LineEnd(faults);
 }
 
 // The target runs from the first blank to the last one, so a blank inside an unencoded
@@ -155,20 +159,21 @@ bool SendReply(Connection& connection, Reply reply, const ReplyFaults& faults) {
         reply.body.resize(faults.pad_body_to, 'x');
     }
 
+    const std::string eol = LineEnd(faults);
     std::string wire = "HTTP/1.1 " + std::to_string(reply.status) + " " +
-                       std::string(ReasonPhrase(reply.status)) + "\r\n";
-    wire += "Content-Type: " + reply.content_type + "\r\n";
+                       std::string(ReasonPhrase(reply.status)) + eol;
+    wire += "Content-Type: " + reply.content_type + eol;
     const auto line = std::find_if(
         kContentLengthLines.begin(), kContentLengthLines.end(),
         [&](const ContentLengthLine& l) { return l.style == faults.content_length_style; });
     if (faults.chunk_size != 0) {
-        wire += "Transfer-Encoding: chunked\r\n";
+        wire += "Transfer-Encoding: chunked" + eol;
     } else if (line != kContentLengthLines.end()) {
         const long long claimed =
             static_cast<long long>(reply.body.size()) + faults.content_length_delta;
-        wire += std::string(line->prefix) + std::to_string(claimed) + "\r\n";
+        wire += std::string(line->prefix) + std::to_string(claimed) + eol;
     }
-    wire += "Connection: close\r\n\r\n";
+    wire += "Connection: close" + eol + eol;
     const std::size_t body_start = wire.size();
     wire += faults.chunk_size != 0 ? Chunked(reply.body, faults) : reply.body;
     if (faults.truncate_to != 0 && faults.truncate_to < wire.size()) {
