@@ -155,6 +155,7 @@ std::uint32_t CAlarmRecord::Stop() {
 }
 
 std::uint32_t CAlarmRecord::Interrupt() {
+    bool carried = false;
     {
         std::lock_guard lock(m_FileLock);
         if (m_File.IsOpen()) {
@@ -162,10 +163,10 @@ std::uint32_t CAlarmRecord::Interrupt() {
                 m_dwHoldStart = platform::GetTickCount();
                 m_fHolding = true;
             }
-            m_fCarried = true;
+            m_fCarried = carried = true;
         }
     }
-    if (!m_fCarried) {
+    if (!carried) {
         return Stop();
     }
     m_fStop = 1;
