@@ -197,9 +197,10 @@ public:
     // waits before it tries again.
     std::atomic<std::uint8_t> m_fStreamRefused{0};
     std::atomic<std::uint16_t> m_wStreamRefusedStatus{0};
-    // Kept by the stream receive thread: how many connections in a row ended out of step, all
-    // but the first before they passed on a frame. From the second on it leaves the reason here,
-    // and the re-login thread waits, as after a refusal, before it tries again.
+    // Kept by the stream receive thread: how many connections ended out of step since the
+    // stream was last stopped, whatever they brought before and whatever ended those between.
+    // From the second on it leaves the reason here, and the re-login thread waits, as after a
+    // refusal, before it tries again.
     std::atomic<std::uint32_t> m_dwOutOfStepConnections{0};
     std::atomic<const char*> m_pStreamOutOfStep{nullptr};
     std::atomic<std::uint16_t> m_wUserLevel{0};

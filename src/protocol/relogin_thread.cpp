@@ -199,7 +199,7 @@ std::uint32_t LoginThread() {
 
     // Every sleep ends early when the thread is asked to stop; the thread then ends.
     for (;;) {
-        // A device that refused the last stream, or whose stream was out of step again at once,
+        // A device that refused the last stream, or whose stream lost its step a second time,
         // would do so again: the session waits as one refused for too many users does instead
         // of logging in every few seconds. Only a device with too many users gets that text; the
         // others are told why, with the time of the next attempt.

@@ -19,17 +19,31 @@ CAlarmRecord::CAlarmRecord(CPreAlarmRing& ring, std::function<std::string()> ses
       m_ClearParserAlarmFlag(std::move(clearParserAlarmFlag)) {}
 
 bool CAlarmRecord::CreateThread() {
+    bool carried = false;
+    {
+        std::lock_guard lock(m_FileLock);
+        carried = m_fCarried.exchange(false) && m_File.IsOpen();
+    }
     m_fRecording = 0;
-    m_fAlarmItemPending = 0;
+    if (!carried) {
+        m_fAlarmItemPending = 0;
+        m_fHolding = false;
+    }
     m_wRingFillCount = 0;
     m_fStop = 0;
-    m_fHolding = false;
     m_fFailureShown = false;
     m_fListFailureShown = false;
     if (m_ClearParserAlarmFlag) {
         m_ClearParserAlarmFlag();
     }
-    return StartRecorderThread([this] { return Alarm_Record_Thread(); });
+    if (!StartRecorderThread([this] { return Alarm_Record_Thread(); })) {
+        return false;
+    }
+    // The new thread goes on in the file at once, so that its hold runs out without a frame too.
+    if (carried) {
+        platform::SetEvent(h_StartEvent);
+    }
+    return true;
 }
 
 std::uint32_t CAlarmRecord::StartRecord(const std::string& recordPath) {
@@ -140,6 +154,28 @@ std::uint32_t CAlarmRecord::Stop() {
     return 1;
 }
 
+std::uint32_t CAlarmRecord::Interrupt() {
+    bool carried = false;
+    {
+        std::lock_guard lock(m_FileLock);
+        if (m_File.IsOpen()) {
+            if (!m_fHolding) {
+                m_dwHoldStart = platform::GetTickCount();
+                m_fHolding = true;
+            }
+            m_fCarried = carried = true;
+        }
+    }
+    if (!carried) {
+        return Stop();
+    }
+    m_fStop = 1;
+    if (m_ClearParserAlarmFlag) {
+        m_ClearParserAlarmFlag();
+    }
+    return 1;
+}
+
 std::uint32_t CAlarmRecord::Alarm_Record_Thread() {
     while (WaitForStart(h_StartEvent)) {
         if (EnterFrameLoop() && (RecordUntilStopped() || m_fStop)) {
@@ -155,6 +191,12 @@ bool CAlarmRecord::RecordUntilStopped() {
         const Wake wake = platform::WaitForObject(h_StopEvent, 0) == platform::kWaitObject0
                               ? Wake::Stop
                               : WaitForFrame(FrameWaitMs());
+        if (wake == Wake::SessionEnd && m_fCarried) {
+            // The file and its hold wait for the next session's thread; this session's
+            // semaphores go with the session.
+            m_fRecording = 0;
+            return true;
+        }
         if (wake == Wake::Timeout) {
             // Once over, a hold stays over: StartRecord no longer takes the file back.
             std::lock_guard lock(m_FileLock);

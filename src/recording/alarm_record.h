@@ -49,6 +49,11 @@ public:
     std::uint32_t StopRecord();
     // StopRecord, and no further alarm recording in this session.
     std::uint32_t Stop();
+    // The stream dropped: as Stop, except that a recording under way goes into its hold from now
+    // and its file waits for the next session, whose thread goes on in it when the alarm comes
+    // back within the hold and closes it otherwise. A drop is no end of the alarm: the device
+    // still reports it once the stream is back.
+    std::uint32_t Interrupt();
 
     // 1 from StartRecord until the recording's file is closed, and after a failed recording
     // until the alarm ends: meanwhile the parser starts no new recording.
@@ -69,6 +74,7 @@ protected:
     void ShowFailure(const std::string& text) override;
     // Dates the pending alarm-database entry.
     void OnFirstFrame(const PreAlarmFrameInfo& info) override;
+    bool KeepsFileAcrossSessions() const override { return m_fCarried; }
 
 private:
     std::uint32_t Alarm_Record_Thread();
@@ -86,6 +92,8 @@ private:
     // when the recording ends.
     std::atomic<bool> m_fHolding{false};
     std::atomic<std::uint32_t> m_dwHoldStart{0};
+    // Set by Interrupt while a file is open; the next CreateThread takes the file over.
+    std::atomic<bool> m_fCarried{false};
     // This session told the user of a failed recording, of an alarm list that took no entry.
     std::atomic<bool> m_fFailureShown{false};
     std::atomic<bool> m_fListFailureShown{false};

@@ -20,6 +20,7 @@ RecorderSet::RecorderSet(RecorderHooks hooks)
 
 RecorderSet::~RecorderSet() {
     StopRecorderThreads();
+    m_AlarmRecord.StopRecord();
     m_UserRecord.StopRecord();
 }
 
@@ -133,7 +134,7 @@ void RecorderSet::StopRecorderThreads() {
 }
 
 void RecorderSet::StopAlarmAndScheduleRecording() {
-    m_AlarmRecord.Stop();
+    m_AlarmRecord.Interrupt();
     m_SchRecord.Stop();
 }
 

@@ -50,7 +50,8 @@ public:
     // The alarm and user recorder threads of a session (the schedule recorder's never runs).
     void StartRecorderThreads(std::uint8_t recordMode);
     void StopRecorderThreads();
-    // The stream broke: the alarm and schedule recordings end; the manual one resumes later.
+    // The stream broke: the schedule recording ends, the alarm recording holds for the next
+    // session; the manual one resumes later.
     void StopAlarmAndScheduleRecording();
     // The main window closes: every recording ends and its file is closed.
     void StopAllRecording();

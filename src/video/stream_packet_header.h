@@ -33,9 +33,11 @@ inline constexpr std::size_t kBitmapSize = 4;
 inline constexpr std::size_t kMaxLength = 39;
 // Bits that carry nothing and are read past.
 inline constexpr std::uint32_t kUnusedBits = ~0u << kFieldSizes.size();
-// No frame is longer than the largest picture buffer the client has: a longer payload length is
-// not a frame's.
-inline constexpr std::uint32_t kLargestFrameLength = kImageSlotSize;
+// The frames this client holds are at most its picture buffer; a device may send longer ones,
+// which are skipped whole. A picture of 16 megapixels at the highest quality stays within the
+// longest frame taken as a device's: a longer payload length is not a frame's.
+inline constexpr std::uint32_t kLargestHeldFrame = kImageSlotSize;
+inline constexpr std::uint32_t kLargestFrameLength = 16 * 1024 * 1024;
 
 // Header length for a presence bitmap: 4 plus the sizes of the present fields.
 std::size_t Length(std::uint32_t presence);

@@ -82,7 +82,6 @@ public:
     std::uint16_t RefusedStatus() const { return m_refusedStatus; }
     // Why the stream was out of step, null when it was not.
     const char* OutOfStepReason() const { return m_outOfStep; }
-    std::uint32_t FramesPassed() const { return m_framesPassed; }
 
 private:
     bool Connect();
@@ -122,7 +121,6 @@ private:
     bool m_oversizeNoted = false;
     std::uint16_t m_refusedStatus = 0;
     const char* m_outOfStep = nullptr;
-    std::uint32_t m_framesPassed = 0;
     std::string m_failure;
 };
 
@@ -296,17 +294,14 @@ bool StreamConnection::ReceivePacket(std::uint16_t index) {
         if (!ReadFrame(skipped.Empty() ? frame : nullptr, payload)) {
             return false;
         }
-        // A frame that is not a JPEG this program shows is skipped whole, header and all, as if
-        // it had never come.
-        if (skipped.startSize == 0) {
-            m_parser.Parse(header.data(), &parsedLength, &info);
-        }
+        // A skipped frame's header still counts: it carries the device's alarm state, which the
+        // stream reports whether or not this program shows the frames.
+        m_parser.Parse(header.data(), &parsedLength, &info);
         if (!skipped.Empty()) {
             NoteSkippedFrame(skipped);
             continue;
         }
         m_slots.m_socketArrival[index] = FrameClock::now();
-        ++m_framesPassed;
         return true;
     }
 }
@@ -398,14 +393,12 @@ std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSl
     Ending ending = Ending::Stopped;
     std::uint16_t refusedStatus = 0;
     const char* outOfStep = nullptr;
-    std::uint32_t framesPassed = 0;
     {
         StreamConnection connection(app, parser, slots);
         ending = connection.Run();
         failure = connection.FailureLine();
         refusedStatus = connection.RefusedStatus();
         outOfStep = connection.OutOfStepReason();
-        framesPassed = connection.FramesPassed();
     }
     app.m_fConnected = 0;
     app.m_fStreamThreadsRunning = 0;
@@ -422,13 +415,10 @@ std::uint32_t Jpeg_TCP_Get_Image_Data_Thread(PacketHeaderParser& parser, FrameSl
         app.m_wStreamRefusedStatus = refusedStatus;
         app.m_fStreamRefused = 1;
     }
-    // One stream out of step may be a passing fault, and the session reconnects at once; a
-    // stream out of step again before it brought a frame would be so at every reconnect.
-    const std::uint32_t inARow = outOfStep == nullptr ? 0
-                                 : framesPassed == 0  ? app.m_dwOutOfStepConnections + 1
-                                                      : 1;
-    app.m_dwOutOfStepConnections = inARow;
-    if (inARow >= 2) {
+    // One stream out of step may be a passing fault, and the session reconnects at once. A
+    // device that loses the step again, after no frame or after a few, would do so at every
+    // reconnect: from the second time on the re-login says why and waits.
+    if (outOfStep != nullptr && ++app.m_dwOutOfStepConnections >= 2) {
         app.m_pStreamOutOfStep = outOfStep;
     }
     PostKernelMessage(Get_Image_TimeOut_Message, 0, 0);

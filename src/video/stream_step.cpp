@@ -70,8 +70,21 @@ Judgement JudgeHeader(const std::uint8_t* bytes, std::size_t available) {
     if (available < length) {
         return {length};
     }
-    if (H::PayloadLength(bytes) > H::kLargestFrameLength) {
+    const std::uint32_t payload = H::PayloadLength(bytes);
+    if (payload > H::kLargestFrameLength) {
         return {length, "a payload length beyond any frame"};
+    }
+    // Only a device's picture is that long: a length so long with anything else behind it would
+    // skip seconds of the stream before the next header showed the step lost.
+    if (payload > H::kLargestHeldFrame) {
+        if (available < length + kPictureStart.size()) {
+            return {length + kPictureStart.size()};
+        }
+        if (!std::equal(kPictureStart.begin(), kPictureStart.end(), bytes + length)) {
+            return {length + kPictureStart.size(),
+                    "a payload length longer than any frame but a picture, with no picture "
+                    "behind it"};
+        }
     }
     if ((presence & H::kUnusedBits) == 0) {
         return {length};

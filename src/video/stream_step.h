@@ -3,9 +3,10 @@
 // When the live stream is read out of step with its packets. A sound device may set a presence
 // bit that carries nothing, send a frame larger than this program shows, or pad a frame behind
 // its picture; none of that is evidence. What a stream in step cannot hold is judged here, and
-// only that: a length beyond any frame, spare presence bits with no picture behind the header,
-// and a frame whose picture ends short of its length with the next packet right behind it (the
-// length lied, and trusting it would skip the packets it swallowed).
+// only that: a length beyond any frame (or beyond the frames held here with no picture behind
+// it), spare presence bits with no picture behind the header, and a frame whose picture ends
+// short of its length with the next packet right behind it (the length lied, and trusting it
+// would skip the packets it swallowed).
 
 #include <array>
 #include <cstddef>

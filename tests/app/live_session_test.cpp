@@ -213,27 +213,59 @@ INSTANTIATE_TEST_SUITE_P(Lengths, OutOfStepStream,
                                            LieCase{0x17ffff, 25}, LieCase{0x7fffffff, 25},
                                            LieCase{0xffffffff, 5}, LieCase{0xffffffff, 25}));
 
-// A device whose every frame is one byte over the largest this program holds was logged in
-// again and again with no word why: after the reconnect the stream is out of step again at
-// once, and the session says why and waits as after a refusal.
-TEST_F(LiveSessionComponentsTest, AStreamOutOfStepAgainAtOnceSaysWhyAndWaits) {
+struct OutOfStepAgainCase {
+    const char* name;
+    std::uint64_t framesFirst;  // frames each stream brings before it loses its step
+};
+
+// A device whose stream lost its step at every reconnect was logged in again and again with no
+// word why: at once when the stream had brought no frame first, every 4.4 s for ever when it had
+// brought a few. From the second stream out of step on, whatever each brought first, the session
+// says why and waits as after a refusal. The program's clock runs ten times as fast, the
+// device's frames come as fast as they are read, and the count of logins over 150 s of the
+// program's clock is printed.
+class OutOfStepAgain : public LiveSessionComponentsTest,
+                       public ::testing::WithParamInterface<OutOfStepAgainCase> {};
+
+TEST_P(OutOfStepAgain, SaysWhyAndWaitsWhateverCameBefore) {
+    constexpr std::uint32_t kSpanMs = 150'000;
     TraceLogInit(300, kernel.Folder().string() + "/");
+    platform::SetClockSpeed(10.0);
     device.Update([](device_emulator::Settings& s) {
-        s.stream.frame_rate = 5;
-        s.stream.payload_length = StreamPacketHeader::kLargestFrameLength + 1;
+        s.stream.frame_rate = 0;
+        s.stream.picture = device_emulator::PictureSize{176, 112};
+        s.stream.false_length = 0xffffffff;
+        s.stream.false_length_frame = GetParam().framesFirst;
+        s.stream.false_length_every_stream = true;
     });
+    const std::uint32_t start = platform::GetTickCount();
     platform::SetEvent(g_lpApp->h_StartToGetJpegImageEvent);
     const std::string text =
         "The device's video stream is out of step (a payload length beyond any frame). Trying "
         "again in 28 s";
-    ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count("Status " + text) == 1; }, 30'000))
+    ASSERT_TRUE(test_support::PumpUntil([&] { return log.Count("Status " + text) == 1; }))
         << ::testing::PrintToString(log.Events());
     EXPECT_EQ(device.Requests("/Getvideo.cgi").size(), 2u);
+    // Every later stream out of step waits too: the count is not started again by a stream that
+    // brought frames.
+    ASSERT_TRUE(test_support::PumpUntil([&] { return platform::GetTickCount() - start >= kSpanMs; },
+                                        60'000));
+    const std::size_t logins = device.Requests("/Login.cgi").size();
+    std::cout << GetParam().name << ": " << logins << " logins in " << kSpanMs / 1000
+              << " s of the program's clock\n";
+    EXPECT_GE(log.Count("Status " + text), 2);
+    // The first login is the test's own start; each wait of 28 s and 2 s allows one more.
+    EXPECT_LE(logins, std::size_t{kSpanMs / 30'000 + 1});
     TraceLogFlush();
     std::ifstream trace(kernel.Folder() / "trace.log");
     const std::string traced{std::istreambuf_iterator<char>(trace), {}};
     EXPECT_NE(traced.find(text), std::string::npos) << traced;
 }
+
+INSTANTIATE_TEST_SUITE_P(Streams, OutOfStepAgain,
+                         ::testing::Values(OutOfStepAgainCase{"AtOnce", 0},
+                                           OutOfStepAgainCase{"AfterTenFrames", 10}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct ReconnectCase {
     const char* name;
@@ -322,6 +354,55 @@ INSTANTIATE_TEST_SUITE_P(Faults, AlarmAfterAReconnect, ::testing::ValuesIn(kReco
                              }
                              return name;
                          });
+
+// One alarm, on all the while, across three drops of the stream: the recording goes on in one
+// file through each reconnect (the device is back well within the hold), and the alarm list gets
+// one entry. The program's clock runs at half speed, so a slow build's reconnect stays within the
+// hold.
+TEST_F(LiveSessionComponentsTest, AnAlarmAcrossDropsMakesOneRecording) {
+    constexpr std::size_t kDrops = 3;
+    constexpr std::uint64_t kFramesPerStream = 50;
+    KernelObject& app = *g_lpApp;
+    platform::SetClockSpeed(0.5);
+    device.Update([&](device_emulator::Settings& s) {
+        s.stream.frame_rate = 25;
+        s.stream.picture = device_emulator::PictureSize{176, 112};
+        s.stream.distinct_pictures = 10;
+        s.stream.presence |= device_emulator::kAlarm1Bit;
+        s.stream.frame_limit = kFramesPerStream;
+        s.stream.frame_limit_once = true;
+    });
+    platform::SetEvent(app.h_StartToGetJpegImageEvent);
+    for (std::size_t drop = 1; drop <= kDrops; ++drop) {
+        ASSERT_TRUE(test_support::PumpUntil(
+            [&] { return device.Requests("/Getvideo.cgi").size() == drop + 1; }, 60'000));
+        if (drop < kDrops) {
+            device.Update([&](device_emulator::Settings& s) {
+                s.stream.frame_limit = kFramesPerStream;
+                s.stream.frame_limit_once = true;
+            });
+        }
+    }
+    const long shown = log.Count("PresentFrame");
+    ASSERT_TRUE(
+        test_support::PumpUntil([&] { return log.Count("PresentFrame") >= shown + 25; }, 60'000));
+    const auto shownInTheAlarm = static_cast<std::size_t>(log.Count("PresentFrame"));
+    device.Update(
+        [](device_emulator::Settings& s) { s.stream.presence &= ~device_emulator::kAlarm1Bit; });
+    ASSERT_TRUE(test_support::PumpUntil(
+        [&] { return components.Recorders().m_AlarmRecord.m_fAlarmItemPending == 0; }, 60'000));
+
+    const auto files = AlarmFiles();
+    ASSERT_EQ(files.size(), 1u);
+    recording::RecordFileReader reader;
+    ASSERT_TRUE(reader.Open(files[0])) << reader.Error();
+    // Every frame shown in the alarm, of every stream, is in it.
+    EXPECT_GE(reader.Frames().size(), shownInTheAlarm);
+    SystemConfig list;
+    list.LoadAlarmDatabase(app.CSettingINI.m_strProgramPath);
+    ASSERT_EQ(list.Items().size(), 1u);
+    EXPECT_EQ(list.Items()[0].dwFrames, reader.Frames().size());
+}
 
 // A stream refused for a reason other than too many users says so, not "too many user".
 TEST_F(LiveSessionComponentsTest, AStreamRefusedWith401SaysSoAndWhenItTriesAgain) {

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "recorder_harness.h"
@@ -255,13 +256,101 @@ TEST_F(AlarmRecorder, StopAndAStartAfterItEndTheSessionsAlarmRecording) {
     set.StartAlarmRecord(records.Path().string());
     ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
     Push(0, 2);
-    set.StopAlarmAndScheduleRecording();
+    set.m_AlarmRecord.Stop();
     EXPECT_EQ(set.StartAlarmRecord(records.Path().string()), 0u);
     EXPECT_EQ(RecordFiles().size(), 1u);
     EXPECT_FALSE(set.m_AlarmRecord.ThreadRunning() && set.m_AlarmRecord.m_fRecording);
     EndSession();
     BeginSession();
     EXPECT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
+}
+
+struct DropCase {
+    const char* name;
+    // Sets the clock for the time between the drop and the stream's return; true when the
+    // stream is back within the hold.
+    std::function<bool()> afterDrop;
+};
+
+// An alarm cut by a dropped stream once ended its recording at the drop, and the alarm, still on
+// when the stream came back, began a new file without pre-alarm frames: one alarm cut by three
+// drops made four files. The recording goes on through the drop as through an alarm's end: in
+// the same file when the alarm is back within the hold, else in a file of its own.
+class AlarmAcrossADrop : public AlarmRecorder, public ::testing::WithParamInterface<DropCase> {};
+
+TEST_P(AlarmAcrossADrop, GoesOnInTheSameRecordingOnlyWithinTheHold) {
+    Push(0, 25);
+    ASSERT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
+    ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+    Push(25, 3);
+    set.StopAlarmAndScheduleRecording();
+    EXPECT_EQ(set.StartAlarmRecord(records.Path().string()), 0u) << "not in the broken session";
+    EndSession();
+    const bool goesOn = GetParam().afterDrop();
+    BeginSession();
+    if (goesOn) {
+        ASSERT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
+    } else {
+        // The next session's thread finishes the old file; then the alarm gets a new one.
+        std::uint32_t spare = 1'000;
+        PushUntilClosed(set, spare);
+        ASSERT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
+    }
+    ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+    Push(40, 3);
+    set.m_AlarmRecord.StopRecord();
+    platform::SetClockSpeed(1);
+
+    const auto files = RecordFiles();
+    const auto entries = AlarmEntries();
+    ASSERT_EQ(files.size(), goesOn ? 1u : 2u);
+    ASSERT_EQ(entries.size(), files.size());
+    // The twenty frames before the alarm and the alarm's frames up to the drop, then, in the
+    // same file or the next, those after it.
+    auto ids = Range(6, 22);
+    if (goesOn) {
+        ids.insert(ids.end(), {40, 41, 42});
+    } else {
+        EXPECT_EQ(FrameIds(files[1]).back(), 42u);
+    }
+    EXPECT_EQ(FrameIds(files[0]), ids);
+    EXPECT_EQ(entries[0].dwFrames, ids.size());
+}
+
+const DropCase kDropCases[] = {
+    {"BackWithinTheHold",
+     [] {
+         platform::SetClockSpeed(0.01);
+         return true;
+     }},
+    {"BackAfterTheHold",
+     [] {
+         platform::SetClockSpeed(1'000);
+         platform::Sleep(CAlarmRecord::kAlarmHoldMs);
+         platform::SetClockSpeed(1);
+         return false;
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Drops, AlarmAcrossADrop, ::testing::ValuesIn(kDropCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The window closes while the stream is down: the recording held for the next session is
+// finished and listed.
+TEST_F(AlarmRecorder, AClosingWindowFinishesARecordingHeldAcrossADrop) {
+    ASSERT_EQ(set.StartAlarmRecord(records.Path().string()), 1u);
+    ASSERT_TRUE(WaitRecording(set.m_AlarmRecord));
+    Push(0, 3);
+    set.StopAlarmAndScheduleRecording();
+    EndSession();
+    EXPECT_FALSE(set.m_AlarmRecord.RecordFilePath().empty()) << "held for the next session";
+    set.StopAllRecording();
+    EXPECT_TRUE(set.m_AlarmRecord.RecordFilePath().empty());
+    const auto files = RecordFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(FrameIds(files[0]), Range(0, 3));
+    ASSERT_EQ(AlarmEntries().size(), 1u);
+    BeginSession();
 }
 
 // A schedule file's frame ids, checking its numbering, index and count.

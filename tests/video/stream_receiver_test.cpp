@@ -223,7 +223,7 @@ TEST_P(LyingLength, EndsTheConnectionAsABrokenStreamWithoutActingOnTheHeader) {
 
 INSTANTIATE_TEST_SUITE_P(Lengths, LyingLength,
                          ::testing::Values(0u, 100u, 20'000u, 0x80001u, 0x100000u, 0x17ffffu,
-                                           0x7fffffffu, 0xffffffffu));
+                                           0x200000u, 0x7fffffffu, 0xffffffffu));
 
 // A receive blocked in the middle of a frame never sees the close request between packets: the
 // close must wake it, not wait out the 2 s the receiver has for its answer. At a tenth of the
@@ -431,26 +431,104 @@ TEST_F(LiveSession, AThousandFramesArriveWithoutLoss) {
 }
 
 // Alarm word 1 present for two frames, absent for two: begin and end messages in turn, and the
-// alarm recorder follows a non-zero word while "Alarm Trigger Record" is on.
-TEST_F(LiveSession, AlarmEdgesPostMessagesAndDriveTheAlarmRecorder) {
+// alarm recorder follows a non-zero word while "Alarm Trigger Record" is on. So too when the
+// device's frames are ones this program does not show: their headers once went with them, and
+// such a device's alarms never sounded nor recorded.
+class AlarmEdges : public LiveSession, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(AlarmEdges, PostMessagesAndDriveTheAlarmRecorder) {
+    const bool jfif = GetParam();
     RecordAlarms();
-    Stream([](StreamSettings& s) {
+    Stream([&](StreamSettings& s) {
+        s.jfif = jfif;
         s.alarm_on_frames = 2;
         s.alarm_off_frames = 2;
         s.alarm_words[0] = 0x0004;
         LimitTo(s, 6, StreamEnd::Stall);
     });
     Start();
-    ASSERT_TRUE(WaitForFrames(6));
-    ASSERT_TRUE(WaitUntil([&] { return log.Count("Message 1026 2") == 1; }));
     // The sound stays off in this test, so each alarm frame asks for it again.
-    EXPECT_EQ(log.Count("Message 1026 0"), 4);
+    ASSERT_TRUE(WaitUntil([&] {
+        return log.Count("Message 1026 0") == 4 && log.Count("Message 1026 2") == 1;
+    })) << ::testing::PrintToString(log.Events());
     EXPECT_LT(log.IndexOf("Message 1026 0"), log.IndexOf("Message 1026 2"));
     EXPECT_EQ(log.Count("StartAlarmRecord"), 2);
     EXPECT_EQ(log.Count("StopAlarmRecord"), 1);
     EXPECT_LT(log.IndexOf("StartAlarmRecord"), log.IndexOf("StopAlarmRecord"));
     EXPECT_EQ(pipeline.Parser().m_wAlarmData, 0x0004);
+    if (jfif) {
+        EXPECT_EQ(recorder.Count(), 0u);
+        EXPECT_EQ(GetSkippedFrame().start, (std::array<std::uint8_t, 4>{0xFF, 0xD8, 0xFF, 0xE0}));
+    } else {
+        EXPECT_TRUE(WaitForFrames(6));
+    }
+    EXPECT_EQ(log.Count("ReLogin"), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Frames, AlarmEdges, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Jfif" : "Shown"; });
+
+struct LargeFrameCase {
+    const char* name;
+    std::function<void(StreamSettings&)> large;
+};
+
+// Frames longer than the largest this program holds, as a device of large pictures sends them,
+// were taken for a stream out of step and the session logged in again at every frame. They are
+// skipped whole and told as too large; their headers count, and the stream stays in step: the
+// next small frame is shown on the same connection.
+class LargeFrames : public LiveSession, public ::testing::WithParamInterface<LargeFrameCase> {};
+
+TEST_P(LargeFrames, AreSkippedWholeAndToldAsTooLarge) {
+    RecordAlarms();
+    Stream([](StreamSettings& s) {
+        GetParam().large(s);
+        s.presence |= device_emulator::kAlarm1Bit;
+    });
+    Start();
+    // The user is told once a connection, of the first frame skipped.
+    SkippedFrame skipped;
+    ASSERT_TRUE(WaitUntil([&] {
+        skipped = GetSkippedFrame();
+        return !skipped.Empty() && log.Count("Status " + SkippedFrameText(skipped)) == 1;
+    }));
+    EXPECT_GT(skipped.oversizeLength, StreamPacketHeader::kLargestHeldFrame);
+    EXPECT_EQ(skipped.startSize, 0u);
+    const std::string text = "Status " + SkippedFrameText(skipped);
+    EXPECT_EQ(log.Count("StartAlarmRecord"), 1);
+    EXPECT_EQ(recorder.Count(), 0u);
+
+    // The device goes back to frames this program shows, on the same connection.
+    Stream([](StreamSettings& s) {
+        s.picture.reset();
+        s.payload_length.reset();
+        s.distinct_pictures = 0;
+        s.grain = 0;
+    });
+    ASSERT_TRUE(WaitForFrames(1)) << ::testing::PrintToString(log.Events());
+    EXPECT_EQ(log.Count(text), 1);
+    EXPECT_EQ(log.Count("ReLogin"), 0);
+    EXPECT_EQ(device.Requests("/Getvideo.cgi").size(), 1u);
+    EXPECT_EQ(GetStreamState(), kStreamReceiving);
+    TraceLogFlush();
+    std::ifstream trace(kernel.Folder() / "trace.log");
+    const std::string traced{std::istreambuf_iterator<char>(trace), {}};
+    EXPECT_EQ(traced.find("Stream out of step"), std::string::npos) << traced;
+}
+
+const LargeFrameCase kLargeFrameCases[] = {
+    {"DetailedPicture",
+     [](StreamSettings& s) {
+         s.picture = device_emulator::PictureSize{2048, 1536};
+         s.grain = 255;
+         s.jpeg_quality = 90;
+         s.distinct_pictures = 1;
+     }},
+    {"PaddedPicture", [](StreamSettings& s) { s.payload_length = 2 * 1024 * 1024; }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Frames, LargeFrames, ::testing::ValuesIn(kLargeFrameCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LiveSession, RetrByteOfTheStreamSetsTheDeviceStateAndTheButton) {
     Stream([](StreamSettings& s) {

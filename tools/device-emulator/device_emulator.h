@@ -203,6 +203,8 @@ struct StreamSettings {
     // clears itself.
     std::optional<std::uint32_t> false_length;
     std::uint64_t false_length_frame = 0;
+    // The false length stays: every stream is out of step from its frame false_length_frame on.
+    bool false_length_every_stream = false;
 };
 
 // The network settings a unit reports to the LAN discovery and takes from it.

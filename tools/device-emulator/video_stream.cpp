@@ -258,8 +258,10 @@ void RunVideoStream(DeviceCore& core, Connection& connection) {
         }
         if (s.false_length && n >= s.false_length_frame) {
             claimed = *s.false_length;
-            std::lock_guard lock(core.mutex);
-            core.settings.stream.false_length.reset();
+            if (!s.false_length_every_stream) {
+                std::lock_guard lock(core.mutex);
+                core.settings.stream.false_length.reset();
+            }
         }
         pending += PacketHeader(presence | kPayloadLengthBit, view, claimed, time_stamp);
         pending += frame;
