@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 
 #include "config/camera_page.h"
+#include "config/detection_edit_dlg.h"
 #include "config/device_page.h"
 #include "config/dlg_get_path.h"
 #include "config/mail_page.h"
@@ -225,6 +226,12 @@ TEST_F(WindowExitsTest, TheEditorsOfThePages) {
               [](W& w) { Retype(w.m_edBrightness, "256"); },
               {PressButton<W>("OK", Member(&W::m_btnOK), false), CloseByWindowManager<W>(),
                PressEscape<W>()}}});
+    }
+    {
+        using W = CDetectionEditDlg;
+        LeaveEveryWay<W>(
+            [] { return std::make_unique<W>(); }, &W::DoModal,
+            {{"as opened", Nothing<W>, ButtonCloseEscape<W>("OK", Member(&W::m_btnOK))}});
     }
     {
         using W = CDeviceEditDlg;
