@@ -21,6 +21,7 @@
 #include "login/search_dlg.h"
 #include "platform/thread.h"
 #include "test_support/recording_message_sink.h"
+#include "test_support/search_loopback.h"
 #include "test_support/udp_flooder.h"
 #include "window_pause.h"
 
@@ -82,15 +83,7 @@ void BM_SearchUnderAnswerFlood(benchmark::State& state) {
     g_lpApp = new KernelObject;
     device_emulator::DeviceEmulator device;
     device.Start();
-    LanSearchEndpoints endpoints;
-    endpoints.destination = "127.0.0.1";
-    endpoints.destinationPort = device.StartDiscovery();
-    endpoints.sendPort = test_support::FreeUdpPort();
-    endpoints.replyPort = test_support::FreeUdpPort();
-    endpoints.localAddress = "127.0.0.1";
-    endpoints.replyBindAddress = "127.0.0.1";
-    device.Update(
-        [&](device_emulator::Settings& s) { s.discovery.reply_port = endpoints.replyPort; });
+    const LanSearchEndpoints endpoints = test_support::LoopbackSearch(device);
     const std::vector<std::string> answers = FloodAnswers();
 
     SearchRun quiet;

@@ -212,6 +212,9 @@ void MySystemDialog::OnClickApply() {
         ui::ShowMessage(ui::texts::kPppoeNeedsDdns);
         return;
     }
+    if (!TakeCreatedPages()) {
+        return;
+    }
     m_fNewAddressTried = false;
     auto sends = std::make_shared<SectionSends>();
     ApplyAccountPage(*this, m_AccountPage, *sends);
@@ -235,6 +238,39 @@ void MySystemDialog::OnClickApply() {
                                                }
                                                done(kResultApplied);
                                            });
+}
+
+bool MySystemDialog::TakeCreatedPages() {
+    const CConfigPage* const applied[] = {&m_AccountPage, &m_AlarmPage,  &m_MailPage,
+                                          &m_FtpPage,     &m_DevicePage, &m_DetectionPage,
+                                          &m_CameraPage,  &m_DnsPage,    &m_NetworkPage};
+    // The page in sight first, then the others in tab order, each shown while it takes its
+    // values, so that the field a page refuses is the one the cursor is in, on a page in sight.
+    std::vector<int> order;
+    if (m_nActiveTab >= 0) {
+        order.push_back(m_nActiveTab);
+    }
+    for (int index = 0; index < static_cast<int>(m_pages.size()); ++index) {
+        if (index != m_nActiveTab) {
+            order.push_back(index);
+        }
+    }
+    const QSignalBlocker quiet(m_tabs);
+    for (const int index : order) {
+        CConfigPage* page = m_pages[static_cast<std::size_t>(index)];
+        if (!page->IsPageCreated() || std::ranges::find(applied, page) == std::end(applied)) {
+            continue;
+        }
+        m_tabs.setCurrentIndex(index);
+        if (!page->UpdateData(true)) {
+            m_nActiveTab = index;
+            return false;
+        }
+    }
+    if (m_nActiveTab >= 0) {
+        m_tabs.setCurrentIndex(m_nActiveTab);
+    }
+    return true;
 }
 
 void MySystemDialog::OnClickOK() {

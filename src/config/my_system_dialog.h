@@ -123,6 +123,9 @@ protected:
 
 private:
     void AddPage(CConfigPage& page);
+    // Takes every created page's controls into its members; a refused value keeps the sheet
+    // open on its page, with the field selected for correction, and false.
+    bool TakeCreatedPages();
     void OnTabChanged(int index);
 
     std::vector<CConfigPage*> m_pages;

@@ -13,6 +13,7 @@
 #include "kernel/damaged_file.h"
 #include "platform/paths.h"
 #include "ui/message_sink.h"
+#include "widgets/field_enter.h"
 
 namespace {
 
@@ -107,6 +108,9 @@ CAddressBookDialog::CAddressBookDialog(QWidget* parent) : QDialog(parent) {
     connect(m_btnSelect, &QPushButton::clicked, this, &CAddressBookDialog::OnSelect);
     // The button reads CANCEL but ends the dialog as OK does; only 100 hands over an entry.
     connect(m_btnCancel, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
+    // Enter from a field of the open entry confirms it, Enter in the lists takes the chosen
+    // entry; no button Qt made the default on its own (one hidden meanwhile, say) gets it.
+    ui::SetFieldEnterAction(*this, [this] { m_fAddMode ? OnAddOk() : OnSelect(); });
 }
 
 CAddressBookDialog::~CAddressBookDialog() {
@@ -171,9 +175,7 @@ void CAddressBookDialog::ShowEntryEdits(bool show) {
     for (QPushButton* button : {m_btnAdd, m_btnDelete, m_btnSelect, m_btnCancel, m_btnEdit}) {
         button->setVisible(!show);
     }
-    // Enter in the entry confirms it, Enter in the lists takes the chosen entry; typing goes
-    // where the user looks: the entry's first field, or the lists once it is closed.
-    (show ? m_btnEditOk : m_btnSelect)->setDefault(true);
+    // Typing goes where the user looks: the entry's first field, or the lists once it is closed.
     (show ? static_cast<QWidget*>(m_editUser) : m_UserList)->setFocus();
     m_fAddMode = show;
 }
@@ -249,6 +251,13 @@ void CAddressBookDialog::reject() {
         return;
     }
     QDialog::reject();
+}
+
+void CAddressBookDialog::closeEvent(QCloseEvent* event) {
+    if (m_fAddMode) {
+        OnEntryCancel();
+    }
+    QDialog::closeEvent(event);
 }
 
 void CAddressBookDialog::OnEditButton() {

@@ -79,6 +79,8 @@ public:
 
 protected:
     void reject() override;
+    // The window manager's close leaves the book also while an entry is open, dropping it.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     std::filesystem::path RecordFile() const;

@@ -489,6 +489,7 @@ void LoginDialog::OnAddressBookButton() {
         m_strUserName = entry->user;
         m_strPort = std::to_string(entry->port);
         UpdateData(false);
+        TypePasswordNext();
     }
 }
 
@@ -496,12 +497,22 @@ void LoginDialog::OnSearchButton() {
     if (!m_hooks.search) {
         return;
     }
-    if (const auto choice = m_hooks.search(this)) {
+    const auto choice = m_hooks.search(this);
+    if (choice) {
         ApplySearchChoice(*choice);
         m_strPort = std::to_string(choice->port);
         m_strHost = choice->server;
     }
     UpdateData(false);
+    if (choice) {
+        TypePasswordNext();
+    }
+}
+
+void LoginDialog::TypePasswordNext() {
+    // The password is what a device taken from elsewhere still needs, and the focus would
+    // otherwise stay on the icon that opened the other window, where Enter opens it again.
+    Edit(IDC_EDIT_PASSWORD)->setFocus(Qt::OtherFocusReason);
 }
 
 void LoginDialog::OnPlayerButton() {

@@ -183,6 +183,8 @@ private:
     void CreateControls();
     // Where typing starts: the first empty field from the top, else the user name.
     QLineEdit* FirstEmptyField() const;
+    // After a device came from the address book or the search: the cursor in the password.
+    void TypePasswordNext();
 
     LoginDialogHooks m_hooks;
     bool m_bInitialised = false;

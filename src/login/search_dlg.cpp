@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -68,7 +69,9 @@ void ApplySearchChoice(const SearchChoice& choice) {
 CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)
     : QDialog(parent), m_endpoints(std::move(endpoints)) {
     setWindowTitle("SEARCH");
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // The title bar's close leaves the search like OK with no device chosen.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     std::istringstream words(ui::LoadString(ui::texts::kSearchStrings));
     words >> m_strBusyWord >> m_strIdleCaption;
 
@@ -367,13 +370,23 @@ void CSearchDlg::OnItemChanged(int row) {
     }
 }
 
-bool CSearchDlg::UpdateData() {
+void CSearchDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool CSearchDlg::UpdateData(bool prompt) {
     const std::string portText = m_editWebPort->text().trimmed().toStdString();
     std::uint32_t port = 0;
     const auto [end, error] =
         std::from_chars(portText.data(), portText.data() + portText.size(), port);
     if (error != std::errc() || end != portText.data() + portText.size() || port > 65535) {
-        ui::ShowMessage("Please enter an integer between 0 and 65535.");
+        if (prompt) {
+            ui::ShowMessage("Please enter an integer between 0 and 65535.");
+        }
         return false;
     }
     m_strServerIP = Text(m_editServerIP);
@@ -426,7 +439,10 @@ void CSearchDlg::TakeResultFromEdits() {
 }
 
 void CSearchDlg::OnOK() {
-    if (!UpdateData()) {
+    // Only a device being handed over needs a port; without one OK just leaves, also when the
+    // greyed port edit is empty.
+    const bool handingOver = SelectedNode() != nullptr;
+    if (!UpdateData(handingOver) && handingOver) {
         return;
     }
     accept();

@@ -17,6 +17,7 @@
 #include "login/search_datagram.h"
 #include "platform/sync.h"
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -76,9 +77,6 @@ public:
     bool Searching() const { return m_fSearching; }
     const std::vector<SearchResultNode>& Nodes() const { return m_Nodes; }
 
-    // Escape does not close the search: OK is its only way out.
-    void reject() override {}
-
     QTreeWidget* m_DeviceList;
     // Under the list once a search ended without an answer: what the search needs.
     QLabel* m_staticNoAnswer;
@@ -105,6 +103,10 @@ public:
     std::string m_strResultMac;
     std::uint32_t m_dwResultPort = 80;
 
+protected:
+    // Escape does not close the search; OK and the window's close do.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     struct NetworkCommand;
 
@@ -116,8 +118,9 @@ private:
     void EndSearch(bool bindFailed);
     void EnableControls(bool enable);
     void SetDetailEdits(const SearchResultNode& node);
-    // Edits into the detail members; false after a message when the port is no number 0..65535.
-    bool UpdateData();
+    // Edits into the detail members; false, after a message when `prompt`, when the port is no
+    // number 0..65535 (the members then stay as they were).
+    bool UpdateData(bool prompt = true);
     // The detail members as datagram fields; null after a message naming the malformed one.
     std::optional<LanSearchDatagram> DetailFields() const;
     const SearchResultNode* SelectedNode() const;

@@ -21,6 +21,7 @@
 #include "platform/thread.h"
 #include "test_support/pump.h"
 #include "test_support/temp_folder.h"
+#include "test_support/window_exits.h"
 #include "ui/string_table.h"
 
 namespace {
@@ -495,6 +496,37 @@ TEST_F(BackupTest, OnlyARegularFileIsReplaced) {
     EXPECT_EQ(dialog->m_strStatus, ui::LoadString(4105));
     EXPECT_TRUE(std::filesystem::is_fifo(file));
     EXPECT_TRUE(FileBytes(Part()) == device_emulator::BackupData(40 * 2048));
+}
+
+// Cancel, the window manager's close and Escape leave the download while it waits on a stalled
+// device and after it failed.
+TEST_F(BackupTest, EveryStateCanBeLeft) {
+    using W = CDownloadProgressDlg;
+    Backup([](BackupSettings& b) {
+        b.data_bytes = 4 * 2048;
+        b.break_kind = BackupBreak::Stall;
+        b.break_block = 1;
+    });
+    page.m_strFilePath = file;
+    page.m_nBackupSize = 5;
+    const auto make = [this] { return std::make_unique<W>(nullptr, page); };
+    std::size_t requests = 0;
+    const std::vector<test_support::WindowExit<W>> ways = test_support::ButtonCloseEscape<W>(
+        "Cancel", [](W& w) -> QAbstractButton* { return &w.m_btnCancel; });
+    test_support::LeaveEveryWay<W>(
+        make, &W::DoModal,
+        {{"waiting on a stalled device",
+          [this, &requests](W&) {
+              ASSERT_TRUE(
+                  PumpUntil([&] { return device.Requests("/NetworkBk.cgi").size() > requests; }));
+              requests = device.Requests("/NetworkBk.cgi").size();
+          },
+          ways}});
+    ASSERT_TRUE(device.SetListening(false));
+    test_support::LeaveEveryWay<W>(
+        make, &W::DoModal,
+        {{"failed", [](W& w) { ASSERT_TRUE(PumpUntil([&w] { return !w.m_strStatus.empty(); })); },
+          ways}});
 }
 
 TEST_F(BackupTest, ASilentDeviceTimesOut) {

@@ -12,6 +12,7 @@
 #include "protocol/session.h"
 #include "test_support/pump.h"
 #include "test_support/temp_folder.h"
+#include "test_support/window_exits.h"
 #include "ui/string_table.h"
 
 namespace {
@@ -325,6 +326,37 @@ TEST_F(FirmwareUpgradeTest, CancelDuringAnUploadStopsItAndTellsTheDevice) {
     EXPECT_EQ(DeviceImage().cancels, 1);
     EXPECT_FALSE(DeviceImage().complete);
     EXPECT_TRUE(messages.Texts().empty());
+}
+
+// Cancel, the window manager's close and Escape leave the window as opened, after a file was
+// refused, and while an upload runs.
+TEST_F(FirmwareUpgradeTest, EveryStateCanBeLeft) {
+    using W = CUpgradeFirmwareDlg;
+    device.Update([](device_emulator::Settings& s) {
+        s.firmware.piece_delay = std::chrono::milliseconds(200);
+    });
+    WriteFirmware("KERNEL.BIN", 9000);
+    const std::vector<test_support::WindowExit<W>> ways = test_support::ButtonCloseEscape<W>(
+        "Cancel", [](W& w) -> QAbstractButton* { return &w.m_btnCancel; });
+    test_support::LeaveEveryWay<W>(
+        [] { return std::make_unique<W>(); }, &W::DoModal,
+        {{"as opened", [](W&) {}, ways},
+         {"a file refused",
+          [this](W& w) {
+              w.m_ctlFile.setText(QString::fromStdString((folder.Path() / "missing.bin").string()));
+              const std::size_t shown = messages.Texts().size();
+              w.m_btnUpgrade.click();
+              ASSERT_EQ(messages.Texts().size(), shown + 1);
+          },
+          ways},
+         {"an upload under way",
+          [this](W& w) {
+              device.ClearRequests();
+              w.m_btnUpgrade.click();
+              ASSERT_TRUE(device.WaitForRequests("/UpgradeFW.cgi", 2, std::chrono::seconds(10)));
+          },
+          ways}});
+    EXPECT_FALSE(g_lpApp->h_UpgradeFirmwareThread);
 }
 
 TEST_F(FirmwareUpgradeTest, CancelWithNothingRunningStillTellsTheDevice) {

@@ -12,6 +12,8 @@
 #include "config_fixture.h"
 #include "protocol/command_sender.h"
 #include "test_support/pump.h"
+#include "test_support/recording_message_sink.h"
+#include "test_support/window_exits.h"
 #include "ui/string_table.h"
 
 namespace {
@@ -133,6 +135,54 @@ TEST_F(SheetTest, EnterInAFieldLeavesTheSheetOpenAndOnExitEndsIt) {
     QTimer::singleShot(10'000, &sheet, [&sheet] { sheet.done(-100); });
     EXPECT_EQ(sheet.DoModal(), MySystemDialog::kResultExit);
     EXPECT_TRUE(SentSections().empty());
+}
+
+// APPLY with a value the page refuses keeps the sheet open on that page, the field selected for
+// the fix and nothing sent, whether APPLY is clicked or pressed from the keyboard; once the value
+// is put right APPLY goes through.
+TEST_F(SheetTest, ARefusedFieldKeepsTheSheetOpenOnItsPage) {
+    using test_support::KeyToFocus;
+    FetchSections();
+    const struct {
+        const char* name;
+        std::function<void(MySystemDialog&)> apply;
+    } applies[] = {
+        {"a click on APPLY",
+         [](MySystemDialog& sheet) { QTest::mouseClick(&sheet.m_btnApply, Qt::LeftButton); }},
+        {"Space on APPLY",
+         [](MySystemDialog& sheet) {
+             sheet.m_btnApply.setFocus(Qt::TabFocusReason);
+             KeyToFocus(Qt::Key_Space);
+         }},
+    };
+    for (const auto& apply : applies) {
+        SCOPED_TRACE(apply.name);
+        test_support::RecordingMessageSink boxes;
+        MySystemDialog sheet("System setting", nullptr, 0);
+        QLineEdit& port = sheet.m_NetworkPage.m_editWebPort;
+        QTimer::singleShot(0, &sheet, [&] {
+            ASSERT_TRUE(PumpUntil([&] { return sheet.isActiveWindow(); }));
+            const QString saved = port.text();
+            port.setFocus(Qt::TabFocusReason);
+            QTest::keyClick(&port, Qt::Key_A, Qt::ControlModifier);
+            test_support::TypeToFocus("0");
+            apply.apply(sheet);
+            PumpUntil([&] { return !sheet.IsWaitingForDevice(); });
+            QApplication::processEvents();
+            ASSERT_TRUE(sheet.isVisible());
+            EXPECT_EQ(boxes.Texts(),
+                      std::vector<std::string>{"Enter a whole number from 1 to 65535."});
+            EXPECT_EQ(sheet.m_tabs.currentWidget(), &sheet.m_NetworkPage);
+            EXPECT_EQ(QApplication::focusWidget(), &port);
+            EXPECT_EQ(port.selectedText(), "0");
+            // The user types the port over the selection and applies again.
+            test_support::TypeToFocus(saved);
+            apply.apply(sheet);
+        });
+        QTimer::singleShot(60'000, &sheet, [&sheet] { sheet.done(-100); });
+        EXPECT_EQ(sheet.DoModal(), MySystemDialog::kResultApplied);
+        EXPECT_TRUE(SentSections().empty());
+    }
 }
 
 TEST_F(SheetTest, SheetButtonsAreDisabledAndEnabledTogether) {

@@ -293,7 +293,7 @@ TEST_F(NetworkPagesTest, NetworkApplyOfARefusedPageSendsNothing) {
     EXPECT_TRUE(SentSections().empty());
     EXPECT_TRUE(waits.empty());
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{config::IntegerRangePrompt(1, 65535)});
-    EXPECT_EQ(sheet->result(), MySystemDialog::kResultApplied);
+    EXPECT_NE(sheet->result(), MySystemDialog::kResultApplied) << "the sheet stays for the fix";
 }
 
 TEST_F(NetworkPagesTest, PppoeTextsAreLimitedToTheirFields) {

@@ -19,6 +19,7 @@
 #include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
+#include "test_support/window_exits.h"
 
 namespace {
 
@@ -365,57 +366,153 @@ TEST_F(AddressBookTest, ARefusedEntryCanBePutRightOrLeftAlone) {
     EXPECT_EQ(ReadBytes(File()), RecordBytes({"gate", "10.0.0.9", "north gate", 7000}));
 }
 
-// The book as a user works it from the keyboard: ADD, type the entry field by field, Enter;
-// a refused entry stays open for the fix; Enter in the lists takes the chosen entry.
+// The book as a user works it: ADD by a click or from the keyboard, the entry typed field by
+// field, Enter from the field the user is in; a refused entry stays open for the fix; Enter in
+// the lists takes the chosen entry.
 TEST_F(AddressBookTest, TypingAfterAddFillsTheEntryAndEnterConfirmsIt) {
-    const auto key = [](int code, const QString& text = {}) {
-        QWidget* focus = QApplication::focusWidget();
-        ASSERT_NE(focus, nullptr);
-        QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
-        QApplication::sendEvent(focus, &press);
-        QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
-        QApplication::sendEvent(focus, &release);
+    using test_support::KeyToFocus;
+    using test_support::TypeToFocus;
+    // The book open and active, as the login window opens it.
+    const auto bringUp = [](CAddressBookDialog& book) {
+        ASSERT_TRUE(book.OnInitDialog());
+        book.show();
+        book.activateWindow();
+        ASSERT_TRUE(test_support::PumpUntil([&book] { return book.isActiveWindow(); }));
     };
-    const auto type = [&key](const std::string& text) {
-        for (const char c : text) {
-            key(0, QString(QChar(c)));
+    const auto tabTo = [](QWidget* target) {
+        for (int tabs = 0; tabs < 20 && QApplication::focusWidget() != target; ++tabs) {
+            KeyToFocus(Qt::Key_Tab);
         }
+        ASSERT_EQ(QApplication::focusWidget(), target);
     };
-    CAddressBookDialog book;
-    ASSERT_TRUE(book.OnInitDialog());
-    book.show();
-    book.activateWindow();
-    ASSERT_TRUE(test_support::PumpUntil([&book] { return book.isActiveWindow(); }));
-
-    book.m_btnAdd->click();
-    EXPECT_EQ(QApplication::focusWidget(), book.m_editUser);
-    for (const std::string field : {"office", "999.1.1.1", "8080", "front desk"}) {
-        type(field);
-        key(Qt::Key_Tab);
+    const struct {
+        const char* name;
+        std::function<void(CAddressBookDialog&)> add;
+    } adds[] = {
+        {"a click on ADD",
+         [](CAddressBookDialog& book) { QTest::mouseClick(book.m_btnAdd, Qt::LeftButton); }},
+        {"Tab to ADD and Space",
+         [&tabTo](CAddressBookDialog& book) {
+             tabTo(book.m_btnAdd);
+             KeyToFocus(Qt::Key_Space);
+         }},
+        {"Tab to ADD and Enter",
+         [&tabTo](CAddressBookDialog& book) {
+             tabTo(book.m_btnAdd);
+             KeyToFocus(Qt::Key_Return);
+         }},
+    };
+    // Enter from the port, the last field typed; or from the address, typed last after the port.
+    const struct {
+        const char* name;
+        std::function<void()> type;
+    } entries[] = {
+        {"Enter in Port",
+         [] {
+             TypeToFocus("office");
+             KeyToFocus(Qt::Key_Tab);
+             TypeToFocus("192.168.1.10");
+             KeyToFocus(Qt::Key_Tab);
+             TypeToFocus("8080");
+             KeyToFocus(Qt::Key_Return);
+         }},
+        {"Enter in IP Address",
+         [] {
+             TypeToFocus("office");
+             KeyToFocus(Qt::Key_Tab);
+             KeyToFocus(Qt::Key_Tab);
+             TypeToFocus("8080");
+             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+             TypeToFocus("192.168.1.10");
+             KeyToFocus(Qt::Key_Enter);
+         }},
+    };
+    for (const auto& add : adds) {
+        for (const auto& entry : entries) {
+            SCOPED_TRACE(std::string(add.name) + ", " + entry.name);
+            std::filesystem::remove(File());
+            CAddressBookDialog book;
+            bringUp(book);
+            add.add(book);
+            ASSERT_EQ(QApplication::focusWidget(), book.m_editUser);
+            entry.type();
+            ASSERT_EQ(book.m_iUserNumber, 1);
+            EXPECT_EQ(book.Entries()[0], (IPRecord{"office", "192.168.1.10", "", 8080}));
+            EXPECT_FALSE(book.m_editUser->isVisible());
+            EXPECT_TRUE(book.isVisible());
+            EXPECT_TRUE(messages.Texts().empty());
+        }
     }
-    key(Qt::Key_Return);
-    EXPECT_EQ(book.m_editUser->text(), "office");
-    EXPECT_EQ(book.m_editIPAddress->text(), "999.1.1.1");
-    EXPECT_EQ(book.m_editMajorPort->text(), "8080");
-    EXPECT_EQ(book.m_editComment->text(), "front desk");
+
+    std::filesystem::remove(File());
+    CAddressBookDialog book;
+    bringUp(book);
+    QTest::mouseClick(book.m_btnAdd, Qt::LeftButton);
+    for (const char* field : {"gate", "999.1.1.1", "80", "north"}) {
+        TypeToFocus(field);
+        KeyToFocus(Qt::Key_Tab);
+    }
+    book.m_editMajorPort->setFocus(Qt::TabFocusReason);
+    KeyToFocus(Qt::Key_Return);
     EXPECT_EQ(book.m_iUserNumber, 0) << "no such address";
     ASSERT_EQ(messages.Texts().size(), 1u);
     EXPECT_TRUE(book.m_editIPAddress->isVisible());
+    EXPECT_EQ(book.m_editComment->text(), "north");
 
-    book.m_editIPAddress->setFocus();
+    book.m_editIPAddress->setFocus(Qt::TabFocusReason);
     book.m_editIPAddress->clear();
-    type("192.168.1.10");
-    key(Qt::Key_Enter);
+    TypeToFocus("192.168.1.11");
+    KeyToFocus(Qt::Key_Return);
     ASSERT_EQ(book.m_iUserNumber, 1);
-    EXPECT_EQ(book.Entries()[0], (IPRecord{"office", "192.168.1.10", "front desk", 8080}));
-    EXPECT_FALSE(book.m_editUser->isVisible());
+    EXPECT_EQ(book.Entries()[0], (IPRecord{"gate", "192.168.1.11", "north", 80}));
     EXPECT_EQ(QApplication::focusWidget(), book.m_UserList);
 
-    key(Qt::Key_Return);
+    KeyToFocus(Qt::Key_Return);
     EXPECT_FALSE(book.isVisible());
     EXPECT_EQ(book.result(), CAddressBookDialog::kEntrySelected);
-    EXPECT_EQ(book.m_strIPAddress, "192.168.1.10");
-    EXPECT_EQ(book.m_iMajorPort, 8080);
+    EXPECT_EQ(book.m_strIPAddress, "192.168.1.11");
+    EXPECT_EQ(book.m_iMajorPort, 80);
+}
+
+// The book's own CANCEL and SELECT leave it; the entry's OK and Cancel and Escape only close
+// the entry, and the window manager's close leaves the book from any state.
+TEST_F(AddressBookTest, EveryStateCanBeLeft) {
+    using W = CAddressBookDialog;
+    using test_support::CloseByWindowManager;
+    using test_support::PressButton;
+    using test_support::PressEscape;
+    const auto button = [](QPushButton* W::*member) {
+        return [member](W& w) -> QAbstractButton* { return w.*member; };
+    };
+    const std::vector<test_support::WindowExit<W>> book = {
+        PressButton<W>("CANCEL", button(&W::m_btnCancel)),
+        PressButton<W>("SELECT", button(&W::m_btnSelect)), CloseByWindowManager<W>(),
+        PressEscape<W>()};
+    const std::vector<test_support::WindowExit<W>> entry = {
+        PressButton<W>("the entry's OK", button(&W::m_btnEditOk), false),
+        PressButton<W>("the entry's Cancel", button(&W::m_btnEntryCancel), false),
+        CloseByWindowManager<W>(), PressEscape<W>(false)};
+    const auto make = [] { return std::make_unique<W>(); };
+    test_support::LeaveEveryWay<W>(make, &W::DoModal, {{"an empty book", [](W&) {}, book}});
+    ASSERT_TRUE(WriteIPRecordFile(File(), {{"office", "192.168.1.10", "", 80}}));
+    test_support::LeaveEveryWay<W>(
+        make, &W::DoModal,
+        {
+            {"an entry chosen", [](W&) {}, book},
+            {"a new entry, empty fields", [](W& w) { w.m_btnAdd->click(); }, entry},
+            {"a new entry refused",
+             [this](W& w) {
+                 w.m_btnAdd->click();
+                 w.m_editUser->setText("gate");
+                 w.m_editIPAddress->setText("10.0.0.9");
+                 w.m_editMajorPort->setText("70000");
+                 const std::size_t shown = messages.Texts().size();
+                 w.m_btnEditOk->click();
+                 ASSERT_EQ(messages.Texts().size(), shown + 1);
+             },
+             entry},
+            {"an entry being edited", [](W& w) { w.m_btnEdit->click(); }, entry},
+        });
 }
 
 TEST_F(AddressBookTest, EditChangesTheSelectedRowWithTheChecksOfAdd) {

@@ -26,7 +26,9 @@
 #include "protocol/session.h"
 #include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
+#include "test_support/search_loopback.h"
 #include "test_support/udp_flooder.h"
+#include "test_support/window_exits.h"
 
 namespace {
 
@@ -78,13 +80,7 @@ protected:
         g_lpApp->CSettingINI.m_wLastMAC1 = 255;
         g_lpApp->CSettingINI.m_wLastMAC2 = 255;
         device.Start();
-        endpoints.destination = "127.0.0.1";
-        endpoints.destinationPort = device.StartDiscovery();
-        endpoints.sendPort = FreeUdpPort();
-        endpoints.replyPort = FreeUdpPort();
-        endpoints.localAddress = "127.0.0.1";
-        endpoints.replyBindAddress = "127.0.0.1";
-        device.Update([this](Settings& s) { s.discovery.reply_port = endpoints.replyPort; });
+        endpoints = test_support::LoopbackSearch(device);
         // The waits of 5, 7 and 12 s pass in a fraction of that.
         platform::SetClockSpeed(25.0);
         // Answers every "Confirm Authority" box the dialog opens.
@@ -491,6 +487,86 @@ TEST_F(SearchTest, EnterPressesTheFocusedButtonAndNothingFromAField) {
     enter(dialog.m_btnOK);
     EXPECT_TRUE(dialog.DeviceChosen());
     EXPECT_FALSE(dialog.isVisible());
+}
+
+// With no device found, the usual case on a network without one, OK and the window manager's
+// close leave the search and hand nothing over, without a word about the empty port field;
+// Escape stays swallowed.
+TEST_F(SearchTest, WithNoDeviceOkAndTheWindowsCloseLeaveHandingNothingOver) {
+    Units({});
+    const struct {
+        const char* name;
+        std::function<void(CSearchDlg&)> leave;
+    } ways[] = {
+        {"Space on OK",
+         [](CSearchDlg& dialog) {
+             dialog.m_btnOK->setFocus(Qt::TabFocusReason);
+             test_support::KeyToFocus(Qt::Key_Space);
+         }},
+        {"Enter on OK",
+         [](CSearchDlg& dialog) {
+             dialog.m_btnOK->setFocus(Qt::TabFocusReason);
+             test_support::KeyToFocus(Qt::Key_Return);
+         }},
+        {"the window manager's close", [](CSearchDlg& dialog) { dialog.close(); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        CSearchDlg dialog(nullptr, endpoints);
+        bool escapeKeptIt = false;
+        QTimer::singleShot(0, &dialog, [&] {
+            WaitForTheSearch(dialog);
+            ASSERT_TRUE(test_support::PumpUntil([&] { return dialog.isActiveWindow(); }));
+            test_support::KeyToFocus(Qt::Key_Escape);
+            escapeKeptIt = dialog.isVisible();
+            way.leave(dialog);
+            if (dialog.isVisible()) {
+                ADD_FAILURE() << "still open";
+                dialog.done(-100);
+            }
+        });
+        EXPECT_NE(dialog.DoModal(), -100);
+        EXPECT_TRUE(escapeKeptIt);
+        EXPECT_FALSE(dialog.Choice());
+        EXPECT_TRUE(messages.Texts().empty());
+    }
+}
+
+TEST_F(SearchTest, EveryStateCanBeLeft) {
+    using W = CSearchDlg;
+    using test_support::CloseByWindowManager;
+    using test_support::PressButton;
+    using test_support::PressEscape;
+    const auto ok = [](W& w) -> QAbstractButton* { return w.m_btnOK; };
+    const auto ended = [this](W& w) { WaitForTheSearch(w); };
+    const auto chosen = [this](W& w) {
+        WaitForTheSearch(w);
+        ASSERT_EQ(w.m_DeviceList->topLevelItemCount(), 1);
+        w.m_DeviceList->setCurrentItem(w.m_DeviceList->topLevelItem(0));
+    };
+    test_support::LeaveEveryWay<W>(
+        [this] { return std::make_unique<W>(nullptr, endpoints); }, &W::DoModal,
+        {
+            {"searching", [](W&) {}, {CloseByWindowManager<W>(), PressEscape<W>(false)}},
+            {"a device found, none chosen",
+             ended,
+             {PressButton<W>("OK", ok), CloseByWindowManager<W>(), PressEscape<W>(false)}},
+            {"a device chosen",
+             chosen,
+             {PressButton<W>("OK", ok), CloseByWindowManager<W>(), PressEscape<W>(false)}},
+            {"a device chosen, its port refused",
+             [chosen](W& w) {
+                 chosen(w);
+                 w.m_editWebPort->setText("80a");
+             },
+             {PressButton<W>("OK", ok, false), CloseByWindowManager<W>()}},
+        });
+    Units({});
+    test_support::LeaveEveryWay<W>(
+        [this] { return std::make_unique<W>(nullptr, endpoints); }, &W::DoModal,
+        {{"no device answered",
+          ended,
+          {PressButton<W>("OK", ok), CloseByWindowManager<W>(), PressEscape<W>(false)}}});
 }
 
 // Hosts that answer the search without end, under ever new addresses and with datagrams that
