@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <charconv>
 
 #include "kernel/utilities.h"
@@ -16,6 +17,12 @@ bool Refuse(QLineEdit& edit, const std::string& prompt) {
     ui::ShowMessage(prompt);
     edit.setFocus();
     edit.selectAll();
+    // A window drawn larger than the screen scrolls: the field to correct must be in sight.
+    for (QWidget* above = edit.parentWidget(); above; above = above->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(above)) {
+            area->ensureWidgetVisible(&edit);
+        }
+    }
     return false;
 }
 

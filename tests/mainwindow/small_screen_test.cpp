@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -46,6 +47,7 @@
 #include "status_line_on_screen.h"
 #include "test_support/answer_dialog.h"
 #include "test_support/pump.h"
+#include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
 #include "ui/message_ids.h"
 #include "ui/window_message.h"
@@ -195,6 +197,28 @@ TEST_F(SmallScreenTest, SheetTabsScrollAndTheSheetScrollsToItsButtons) {
     ExpectReachable(sheet, sheet.m_btnApply);
     ExpectReachable(sheet, sheet.m_btnExit);
     Save(sheet, "small-screen-sheet-buttons");
+}
+
+// The sheet scrolled to its buttons, APPLY with a port refused: the field to correct comes back
+// into sight, selected, and the sheet stays.
+TEST_F(SmallScreenTest, ARefusedFieldIsScrolledIntoSight) {
+    test_support::RecordingMessageSink boxes;
+    MySystemDialog sheet("System setting", nullptr, 0);
+    sheet.OnInitDialog();
+    sheet.show();
+    QLineEdit& port = sheet.m_NetworkPage.m_editWebPort;
+    port.setText("0");
+    ExpectReachable(sheet, sheet.m_btnApply);
+    const auto inSight = [&] {
+        return sheet.rect().contains(QRect(port.mapTo(&sheet, QPoint(0, 0)), port.size()));
+    };
+    ASSERT_FALSE(inSight());
+    sheet.m_btnApply.click();
+    test_support::PumpUntil([&] { return !boxes.Texts().empty(); }, 5'000);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Enter a whole number from 1 to 65535."});
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_EQ(port.selectedText(), "0");
+    EXPECT_TRUE(inSight());
 }
 
 TEST_F(SmallScreenTest, TheLoginSideWindows) {
