@@ -212,7 +212,6 @@ void CUpgradeFirmwareDlg::OnCancel() {
     // however long it takes to answer. An upload under way is stopped first.
     StartUpgradeThread([] {
         SendUpgradeCancel();
-        platform::CloseOwnHandle(g_lpApp->h_UpgradeFirmwareThread);
         return 0u;
     });
     ui::PostMessage(Handle(), WM_UPGRADEIDLE, 0, 0);

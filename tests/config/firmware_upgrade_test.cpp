@@ -65,10 +65,7 @@ protected:
     // "Upgrade", then the posted messages until the upload thread has ended.
     void UpgradeAndWait() {
         dialog.m_btnUpgrade.click();
-        ASSERT_TRUE(PumpUntil([] {
-            return !g_lpApp->h_UpgradeFirmwareThread ||
-                   platform::ThreadExitCode(g_lpApp->h_UpgradeFirmwareThread.Get()).has_value();
-        }));
+        ASSERT_TRUE(UpgradeThreadEnded());
         PumpUntil([] { return false; }, 50);
     }
 
@@ -82,9 +79,12 @@ protected:
         return percents;
     }
 
-    // The cancel request's thread has ended and let go of its handle.
-    static bool CancelFinished() {
-        return PumpUntil([] { return !g_lpApp->h_UpgradeFirmwareThread; });
+    // The upgrade's last thread, the cancel request's after a cancel, has ended.
+    static bool UpgradeThreadEnded() {
+        return PumpUntil([] {
+            return !g_lpApp->h_UpgradeFirmwareThread ||
+                   platform::ThreadExitCode(g_lpApp->h_UpgradeFirmwareThread.Get()).has_value();
+        });
     }
 
     device_emulator::FirmwareUploadState DeviceImage() const {
@@ -322,7 +322,7 @@ TEST_F(FirmwareUpgradeTest, CancelDuringAnUploadStopsItAndTellsTheDevice) {
     dialog.reject();  // Esc
     EXPECT_EQ(ended, 0);
     ASSERT_TRUE(PumpUntil([this] { return DeviceImage().cancels == 1; }));
-    ASSERT_TRUE(CancelFinished());
+    ASSERT_TRUE(UpgradeThreadEnded());
 
     const std::vector<RecordedRequest> requests = device.Requests("/UpgradeFW.cgi");
     ASSERT_GE(requests.size(), 3u);
@@ -361,13 +361,13 @@ TEST_F(FirmwareUpgradeTest, EveryStateCanBeLeft) {
               ASSERT_TRUE(device.WaitForRequests("/UpgradeFW.cgi", 2, std::chrono::seconds(10)));
           },
           ways}});
-    EXPECT_TRUE(CancelFinished());
+    EXPECT_TRUE(UpgradeThreadEnded());
 }
 
 TEST_F(FirmwareUpgradeTest, CancelWithNothingRunningStillTellsTheDevice) {
     dialog.m_btnCancel.click();
     EXPECT_EQ(ended, 0);
-    ASSERT_TRUE(CancelFinished());
+    ASSERT_TRUE(UpgradeThreadEnded());
     const std::vector<RecordedRequest> requests = device.Requests("/UpgradeFW.cgi");
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].query, "Upgrade=Cancel&Cookie=C00K1E");
