@@ -20,9 +20,28 @@ namespace {
 // The pause after the last piece, with the video connection still open, while the device turns
 // to its flash.
 constexpr std::uint32_t kAfterUploadMs = 1000;
-// How long Cancel and a new upload wait for an older upload thread before giving up on it.
+// How long a new upgrade thread waits for the one it replaces before giving up on it.
 constexpr std::uint32_t kStopWaitMs = 10;
 constexpr const char* kUnknownFolder = "UnKnown";
+
+// Starts `proc` as the upgrade's thread in place of the one the kernel object holds. The older
+// thread is asked to stop here and ended by its successor before `proc` runs: the window never
+// waits for an upload that is unwinding, and the device never hears the older thread after the
+// newer one. Null, with the older thread still asked to stop and still held, when no thread starts.
+platform::Handle StartUpgradeThread(platform::ThreadProc proc) {
+    platform::HandleField& field = g_lpApp->h_UpgradeFirmwareThread;
+    const platform::Handle older = field.Take();
+    platform::RequestStop(older);
+    const platform::Handle thread = platform::StartThread([older, proc = std::move(proc)] {
+        platform::HandleField predecessor;
+        predecessor = older;
+        platform::StopThread(predecessor, kStopWaitMs);
+        // Replaced in turn meanwhile: nothing of this one may reach the device or the window.
+        return platform::StopRequested() ? 0u : proc();
+    });
+    field = thread ? thread : older;
+    return thread;
+}
 
 }  // namespace
 
@@ -179,22 +198,22 @@ void CUpgradeFirmwareDlg::OnFindFirmwareFileButton() {
     param.data.assign(read.bytes.begin(), read.bytes.end());
     param.firmwareType = static_cast<std::uint8_t>(m_nFirmwareType);
 
-    KernelObject& app = *g_lpApp;
-    platform::StopThread(app.h_UpgradeFirmwareThread, kStopWaitMs);
-    const platform::Handle thread = platform::StartThread(
-        [param = std::move(param)] { return LoginUpgradeFirmwareThread(param); });
-    if (!thread) {
+    if (!StartUpgradeThread(
+            [param = std::move(param)] { return LoginUpgradeFirmwareThread(param); })) {
         OnUpgradeIdle(0, 0);
         return;
     }
-    app.h_UpgradeFirmwareThread = thread;
-    app.CSettingINI.Save();
+    g_lpApp->CSettingINI.Save();
 }
 
 void CUpgradeFirmwareDlg::OnCancel() {
     HideProgress();
-    platform::StopThread(g_lpApp->h_UpgradeFirmwareThread, kStopWaitMs);
-    SendUpgradeCancel();
+    // The window goes at once; the device hears of the cancel from a thread of the upgrade's own,
+    // however long it takes to answer. An upload under way is stopped first.
+    StartUpgradeThread([] {
+        SendUpgradeCancel();
+        return 0u;
+    });
     ui::PostMessage(Handle(), WM_UPGRADEIDLE, 0, 0);
     done(0);
 }

@@ -460,6 +460,14 @@ std::uint32_t StopThread(HandleField& field, std::uint32_t waitMs) {
     return exitCode;
 }
 
+void RequestStop(Handle thread) {
+    std::lock_guard lock(g_mutex);
+    const ObjectPtr o = Find(thread);
+    if (o && o->kind == Kind::Thread) {
+        RequestStopLocked(*o);
+    }
+}
+
 bool CloseOwnHandle(HandleField& field) {
     const Handle h = field.Get();
     {

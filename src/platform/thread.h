@@ -36,6 +36,11 @@ int CurrentStopFd();
 // once. A thread may not stop itself this way: its handle is then only closed.
 std::uint32_t StopThread(HandleField& field, std::uint32_t waitMs);
 
+// Asks a thread to stop and returns at once, so a window can let go of a thread without waiting
+// for it; the handle stays open for StopThread, which then only has to wait for the unwinding.
+// A null or closed handle is ignored.
+void RequestStop(Handle thread);
+
 // For a thread whose work is done: closes its own handle if `field` still holds it, so that the
 // thread and its descriptor go as soon as it ends instead of waiting for the next stop. False
 // when the field holds another handle or none (a stopper has it).

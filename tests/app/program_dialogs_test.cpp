@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <QTreeWidget>
+#include <chrono>
 
 #include "config/upgrade_firmware_dlg.h"
 #include "login/address_book.h"
@@ -41,6 +42,8 @@ TEST_F(ProgramDialogsTest, TheUpgradeHookRunsTheFirmwareDialogWithoutAParent) {
     ProgramLoginDialogHooks().upgradeFirmware();
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(parent, nullptr);
+    // The cancel request goes out after the window has gone.
+    EXPECT_TRUE(device.WaitForRequests("/UpgradeFW.cgi", 1, std::chrono::seconds(10)));
     EXPECT_EQ(device.Requests("/UpgradeFW.cgi").size(), 1u);
 }
 

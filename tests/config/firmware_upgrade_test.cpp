@@ -65,10 +65,7 @@ protected:
     // "Upgrade", then the posted messages until the upload thread has ended.
     void UpgradeAndWait() {
         dialog.m_btnUpgrade.click();
-        ASSERT_TRUE(PumpUntil([] {
-            return !g_lpApp->h_UpgradeFirmwareThread ||
-                   platform::ThreadExitCode(g_lpApp->h_UpgradeFirmwareThread.Get()).has_value();
-        }));
+        ASSERT_TRUE(UpgradeThreadEnded());
         PumpUntil([] { return false; }, 50);
     }
 
@@ -80,6 +77,14 @@ protected:
             }
         }
         return percents;
+    }
+
+    // The upgrade's last thread, the cancel request's after a cancel, has ended.
+    static bool UpgradeThreadEnded() {
+        return PumpUntil([] {
+            return !g_lpApp->h_UpgradeFirmwareThread ||
+                   platform::ThreadExitCode(g_lpApp->h_UpgradeFirmwareThread.Get()).has_value();
+        });
     }
 
     device_emulator::FirmwareUploadState DeviceImage() const {
@@ -315,10 +320,10 @@ TEST_F(FirmwareUpgradeTest, CancelDuringAnUploadStopsItAndTellsTheDevice) {
     EXPECT_FALSE(dialog.m_ctlProgress.isHidden());
 
     dialog.reject();  // Esc
-    PumpUntil([] { return false; }, 300);
-
     EXPECT_EQ(ended, 0);
-    EXPECT_FALSE(g_lpApp->h_UpgradeFirmwareThread);
+    ASSERT_TRUE(PumpUntil([this] { return DeviceImage().cancels == 1; }));
+    ASSERT_TRUE(UpgradeThreadEnded());
+
     const std::vector<RecordedRequest> requests = device.Requests("/UpgradeFW.cgi");
     ASSERT_GE(requests.size(), 3u);
     EXPECT_LT(requests.size(), 11u);
@@ -356,16 +361,64 @@ TEST_F(FirmwareUpgradeTest, EveryStateCanBeLeft) {
               ASSERT_TRUE(device.WaitForRequests("/UpgradeFW.cgi", 2, std::chrono::seconds(10)));
           },
           ways}});
-    EXPECT_FALSE(g_lpApp->h_UpgradeFirmwareThread);
+    EXPECT_TRUE(UpgradeThreadEnded());
 }
 
 TEST_F(FirmwareUpgradeTest, CancelWithNothingRunningStillTellsTheDevice) {
     dialog.m_btnCancel.click();
     EXPECT_EQ(ended, 0);
+    ASSERT_TRUE(UpgradeThreadEnded());
     const std::vector<RecordedRequest> requests = device.Requests("/UpgradeFW.cgi");
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].query, "Upgrade=Cancel&Cookie=C00K1E");
     EXPECT_TRUE(requests[0].body.empty());
+    EXPECT_EQ(DeviceImage().cancels, 1);
+}
+
+// A device that has gone silent, with nothing running and in the middle of an upload: the window
+// is gone before the device has answered anything, and the cancel still reaches the device
+// afterwards from the upgrade's own thread, which the program's exit can end while it waits.
+TEST_F(FirmwareUpgradeTest, ASilentDeviceNeverHoldsTheClosingWindow) {
+    Faults("/UpgradeFW.cgi", {.action = device_emulator::ReplyAction::Stall});
+    WriteFirmware("KERNEL.BIN", 9000);
+    for (const bool uploading : {false, true}) {
+        SCOPED_TRACE(uploading ? "an upload under way" : "nothing running");
+        device.ClearRequests();
+        RecordingUpgradeDlg window;
+        std::optional<int> result;
+        QObject::connect(&window, &QDialog::finished, [&result](int r) { result = r; });
+        window.OnInitDialog();
+        window.show();
+        if (uploading) {
+            window.m_btnUpgrade.click();
+            ASSERT_TRUE(device.WaitForRequests("/UpgradeFW.cgi", 1, std::chrono::seconds(10)));
+        }
+
+        window.m_btnCancel.click();
+        EXPECT_TRUE(window.isHidden());
+        EXPECT_EQ(result, 0);
+        // The exchange with the silent device is still open: the window did not wait it out.
+        const platform::Handle canceller = g_lpApp->h_UpgradeFirmwareThread.Get();
+        ASSERT_TRUE(canceller);
+        EXPECT_FALSE(platform::ThreadExitCode(canceller).has_value());
+
+        ASSERT_TRUE(PumpUntil([this] {
+            const std::vector<RecordedRequest> requests = device.Requests("/UpgradeFW.cgi");
+            return !requests.empty() && requests.back().query == "Upgrade=Cancel&Cookie=C00K1E";
+        }));
+        const std::vector<RecordedRequest> requests = device.Requests("/UpgradeFW.cgi");
+        ASSERT_EQ(requests.size(), uploading ? 2u : 1u);
+        if (uploading) {
+            EXPECT_TRUE(requests[0].query.starts_with("Upgrade=Start"));
+        }
+        EXPECT_EQ(g_lpApp->h_UpgradeFirmwareThread.Get(), canceller);
+        EXPECT_FALSE(platform::ThreadExitCode(canceller).has_value());
+
+        // As the program's exit ends the upgrade's thread.
+        platform::StopThread(g_lpApp->h_UpgradeFirmwareThread, 10'000);
+        EXPECT_EQ(platform::RunningThreadCount(), 0u);
+    }
+    EXPECT_TRUE(messages.Texts().empty());
 }
 
 TEST_F(FirmwareUpgradeTest, TypeChoiceAndFindSetTheFileAndTheFolderKeptOnUpload) {

@@ -226,6 +226,22 @@ TEST(Thread, StopRequestReachesPollThroughTheStopFd) {
     EXPECT_EQ(StopThread(thread, 2000), 3u);
 }
 
+// The caller does not wait: the thread unwinds by itself and its handle still tells how it ended.
+TEST(Thread, ARequestedStopLeavesTheHandleToItsOwner) {
+    HandleField thread;
+    const Handle release = CreateEventObject(true, false);
+    thread = StartThread([release] {
+        // Blocked until asked to stop; the event is never set.
+        return WaitForObject(release, kInfinite) == kWaitFailed && StopRequested() ? 7u : 1u;
+    });
+    RequestStop(thread);
+    EXPECT_EQ(WaitForObject(thread, 5000), kWaitObject0);
+    EXPECT_EQ(ThreadExitCode(thread), 7u);
+    EXPECT_EQ(StopThread(thread, 0), 7u);
+    RequestStop(Handle());
+    CloseObject(release);
+}
+
 TEST(Clock, FastClockShortensWaitsAndAdvancesTicks) {
     SetClockSpeed(100.0);
     const std::uint32_t before = GetTickCount();
