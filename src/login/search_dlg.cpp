@@ -62,12 +62,22 @@ struct CSearchDlg::NetworkCommand {
     bool resultOnAnswer;  // APPLY hands over the device whatever the answer
 };
 
+// How far the exchange with the device got, and what it answered.
+struct CSearchDlg::Exchange {
+    LanReplySocket::Open opened = LanReplySocket::Open::NoSocket;
+    bool sent = false;
+    LanReplySocket::Wait waited = LanReplySocket::Wait::Failed;
+    std::uint8_t code = 0;  // the answer's result code, with a datagram
+};
+
 void ApplySearchChoice(const SearchChoice& choice) {
     SetDeviceAddress(choice.server, choice.port);
 }
 
 CSearchDlg::CSearchDlg(QWidget* parent, LanSearchEndpoints endpoints)
-    : QDialog(parent), m_endpoints(std::move(endpoints)) {
+    : QDialog(parent),
+      m_endpoints(std::move(endpoints)),
+      m_runner([this](std::function<void()> call) { ui::PostCall(this, std::move(call)); }) {
     setWindowTitle("SEARCH");
     // The title bar's close leaves the search like OK with no device chosen.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -321,13 +331,17 @@ void CSearchDlg::EndSearch(bool bindFailed) {
     setWindowTitle(Q(m_strIdleCaption));
     if (bindFailed) {
         m_btnOK->setEnabled(true);
-        return;
+    } else {
+        m_staticNoAnswer->setVisible(m_Nodes.empty());
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 m_DeviceList, m_btnSearchAgain, m_btnOK, m_btnApply, m_btnResetDefault}) {
+            control->setEnabled(true);
+        }
     }
-    m_staticNoAnswer->setVisible(m_Nodes.empty());
-    for (QWidget* control : std::initializer_list<QWidget*>{m_DeviceList, m_btnSearchAgain, m_btnOK,
-                                                            m_btnApply, m_btnResetDefault}) {
-        control->setEnabled(true);
-    }
+    // The search held every control off, so nothing has the focus: the keyboard starts where
+    // the user goes next, at the devices found or, with none, at the way out.
+    (m_Nodes.empty() ? static_cast<QWidget*>(m_btnOK) : m_DeviceList)
+        ->setFocus(Qt::OtherFocusReason);
 }
 
 void CSearchDlg::OnTimer() {
@@ -368,6 +382,13 @@ void CSearchDlg::OnItemChanged(int row) {
                             m_editDnsServer, m_editNetMask}) {
         edit->setEnabled(true);
     }
+}
+
+void CSearchDlg::done(int result) {
+    if (m_runner.Busy()) {
+        m_runner.Cancel();
+    }
+    QDialog::done(result);
 }
 
 void CSearchDlg::keyPressEvent(QKeyEvent* event) {
@@ -453,7 +474,10 @@ void CSearchDlg::OnOK() {
 }
 
 std::optional<SearchChoice> CSearchDlg::Choice() const {
-    if (!m_fDeviceChosen) {
+    // The flag goes up as a request goes out, the address only with its outcome: a command left
+    // before its answer, or a reset the device answered, stored none, and an empty address
+    // would wipe the login's.
+    if (!m_fDeviceChosen || m_strResultIP.empty()) {
         return std::nullopt;
     }
     return SearchChoice{m_strResultIP, static_cast<std::uint16_t>(m_dwWebPort)};
@@ -472,6 +496,10 @@ void CSearchDlg::OnResetDefault() {
 }
 
 void CSearchDlg::RunNetworkCommand(const NetworkCommand& command) {
+    // The buttons are greyed while a command runs; one still waiting keeps the answer port.
+    if (m_runner.Busy()) {
+        return;
+    }
     if (m_DeviceList->currentItem() == nullptr || m_nSelected < 0) {
         ui::ShowMessage(ui::texts::kSelectItem);
         return;
@@ -517,24 +545,58 @@ void CSearchDlg::RunNetworkCommand(const NetworkCommand& command) {
     }
     m_fDeviceChosen = true;
 
-    LanReplySocket replies;
-    const LanReplySocket::Open opened = replies.Bind(m_endpoints);
-    if (opened != LanReplySocket::Open::Ok) {
+    // Nothing may start another exchange on the answer port meanwhile, nor change the choice
+    // and the edits the result is taken from; OK and the window's close still leave.
+    QWidget* const focused = focusWidget();
+    EnableControls(false);
+    m_btnOK->setEnabled(true);
+    const auto work = [endpoints = m_endpoints, bytes = EncodeLanSearchDatagram(*request),
+                       device = request->mac, waitMs = command.waitMs] {
+        Exchange exchange;
+        LanReplySocket replies;
+        exchange.opened = replies.Bind(endpoints);
+        if (exchange.opened != LanReplySocket::Open::Ok) {
+            return exchange;
+        }
+        exchange.sent = SendSearchBroadcast(bytes, endpoints);
+        if (!exchange.sent) {
+            return exchange;
+        }
+        // Only the device asked can say how it went.
+        LanSearchBytes answer{};
+        exchange.waited = replies.Receive(waitMs, answer, device);
+        if (exchange.waited == LanReplySocket::Wait::Datagram) {
+            exchange.code = DecodeLanSearchDatagram(answer).code;
+        }
+        return exchange;
+    };
+    const bool started =
+        m_runner.Start<Exchange>(work, [this, &command, focused](const Exchange& result) {
+            EnableControls(true);
+            if (focused != nullptr) {
+                focused->setFocus(Qt::OtherFocusReason);
+            }
+            EndNetworkCommand(command, result);
+        });
+    if (!started) {
+        EnableControls(true);
         ui::ShowMessage(ui::texts::kConnectError);
-        if (opened == LanReplySocket::Open::BindFailed) {
+    }
+}
+
+void CSearchDlg::EndNetworkCommand(const NetworkCommand& command, const Exchange& exchange) {
+    if (exchange.opened != LanReplySocket::Open::Ok) {
+        ui::ShowMessage(ui::texts::kConnectError);
+        if (exchange.opened == LanReplySocket::Open::BindFailed) {
             TakeResultFromEdits();
         }
         return;
     }
-    if (!SendSearchBroadcast(EncodeLanSearchDatagram(*request), m_endpoints)) {
+    if (!exchange.sent) {
         TakeResultFromEdits();
         return;
     }
-    // Only the device asked can say how it went.
-    LanSearchBytes answer{};
-    const LanReplySocket::Wait waited = replies.Receive(command.waitMs, answer, request->mac);
-    replies.Close();
-    switch (waited) {
+    switch (exchange.waited) {
         case LanReplySocket::Wait::TimedOut:
         case LanReplySocket::Wait::Dropped:
         case LanReplySocket::Wait::Stopped:
@@ -548,7 +610,7 @@ void CSearchDlg::RunNetworkCommand(const NetworkCommand& command) {
         case LanReplySocket::Wait::Datagram:
             break;
     }
-    switch (DecodeLanSearchDatagram(answer).code) {
+    switch (exchange.code) {
         case kLanResultDone:
             ui::ShowMessage(command.doneText);
             break;

@@ -3,8 +3,9 @@
 // "SEARCH": finds devices on the local network with the discovery datagram, lists every answer,
 // shows the network settings of the chosen device and can send it new settings (APPLY) or order
 // it back to its factory settings (RESET DEFAULT). The search listens on a worker thread that
-// hands the answers to the dialog's thread, one row per device; APPLY and RESET wait for the
-// answer of the device asked on the dialog's thread.
+// hands the answers to the dialog's thread, one row per device; APPLY and RESET send and wait for
+// the answer of the device asked on a command runner, so the dialog paints on meanwhile and its
+// close drops the command.
 
 #include <QDialog>
 #include <QTimer>
@@ -16,6 +17,7 @@
 
 #include "login/search_datagram.h"
 #include "platform/sync.h"
+#include "protocol/command_runner.h"
 
 class QKeyEvent;
 class QLabel;
@@ -59,6 +61,8 @@ public:
     ~CSearchDlg() override;
 
     int DoModal();
+    // Every way out (OK, the window's close) drops a command still waiting for its device.
+    void done(int result) override;
     // Sets the local address, disables the controls and starts the first search.
     bool OnInitDialog();
     void OnSearchAgain();
@@ -71,10 +75,13 @@ public:
 
     // Set once OK, APPLY or RESET handed over a device; it stays set.
     bool DeviceChosen() const { return m_fDeviceChosen; }
-    // What the login dialog takes: the result address and the web port of the detail edit.
+    // What the login dialog takes: the result address and the web port of the detail edit; none
+    // while no address was stored.
     std::optional<SearchChoice> Choice() const;
 
     bool Searching() const { return m_fSearching; }
+    // From APPLY or RESET DEFAULT sending until their answer has been shown.
+    bool CommandRunning() const { return m_runner.Busy(); }
     const std::vector<SearchResultNode>& Nodes() const { return m_Nodes; }
 
     QTreeWidget* m_DeviceList;
@@ -109,6 +116,7 @@ protected:
 
 private:
     struct NetworkCommand;
+    struct Exchange;
 
     void StartSearch();
     void StopSearch();
@@ -125,6 +133,8 @@ private:
     std::optional<LanSearchDatagram> DetailFields() const;
     const SearchResultNode* SelectedNode() const;
     void RunNetworkCommand(const NetworkCommand& command);
+    // On the dialog's thread once the device answered, or did not.
+    void EndNetworkCommand(const NetworkCommand& command, const Exchange& exchange);
     void TakeResultFromEdits();
 
     LanSearchEndpoints m_endpoints;
@@ -139,4 +149,6 @@ private:
     // Answers of an earlier search that arrive after SEARCH AGAIN are dropped by this number.
     std::uint32_t m_dwSearchGeneration = 0;
     bool m_fDeviceChosen = false;
+    // Last, so that it is cancelled before anything its results would touch goes.
+    CommandRunner m_runner;
 };

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <memory>
@@ -153,6 +154,13 @@ protected:
         }
         ADD_FAILURE() << "no search found the unit";
         return nullptr;
+    }
+
+    // Presses APPLY or RESET DEFAULT and waits until the device's answer, or its absence, has
+    // been shown.
+    static void Command(CSearchDlg& dialog, void (CSearchDlg::*press)()) {
+        (dialog.*press)();
+        EXPECT_TRUE(test_support::PumpUntil([&] { return !dialog.CommandRunning(); }, 60'000));
     }
 
     std::string Row(CSearchDlg& dialog, int row) {
@@ -301,7 +309,7 @@ TEST_F(SearchTest, ApplySendsTheNewSettingsToTheChosenDevice) {
     dialog.m_editServerIP->setText("127.0.0.9");
     dialog.m_editGateway->setText("127.0.0.254");
     dialog.m_editWebPort->setText("8081");
-    dialog.OnApply();
+    Command(dialog, &CSearchDlg::OnApply);
 
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Apply setting is successfully"});
     const std::vector<std::string> sent = device.Datagrams();
@@ -361,11 +369,131 @@ TEST_F(SearchTest, ReplyCodesAndTimeOutsBecomeMessages) {
         // busy machine cannot turn them into time-outs; only the silent ones run fast.
         platform::SetClockSpeed(c.code ? 1.0 : 25.0);
         test_support::RecordingMessageSink seen;
-        c.reset ? dialog->OnResetDefault() : dialog->OnApply();
+        Command(*dialog, c.reset ? &CSearchDlg::OnResetDefault : &CSearchDlg::OnApply);
         platform::SetClockSpeed(25.0);
         EXPECT_EQ(seen.Texts(), std::vector<std::string>{c.message});
         EXPECT_TRUE(dialog->DeviceChosen());
+        EXPECT_TRUE(dialog->m_btnApply->isEnabled() && dialog->m_btnResetDefault->isEnabled() &&
+                    dialog->m_btnSearchAgain->isEnabled() && dialog->m_DeviceList->isEnabled());
     }
+}
+
+// APPLY and RESET DEFAULT wait for their device off the window's thread: while a silent device
+// keeps them waiting, the window goes on handling events with the buttons that would start
+// another exchange greyed, and OK or the window's close leave it at once; the answer that can
+// no longer come is dropped, with no box.
+TEST_F(SearchTest, ACommandWaitingForItsDeviceKeepsTheWindowAliveAndLeavable) {
+    const struct {
+        const char* name;
+        bool reset;
+        bool byOk;
+    } cases[] = {
+        {"APPLY, the window's close", false, false},
+        {"APPLY, OK", false, true},
+        {"RESET DEFAULT, the window's close", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::unique_ptr<CSearchDlg> dialog = ChooseAFreshUnit();
+        ASSERT_TRUE(dialog);
+        device.Update([](Settings& s) { s.discovery.answer_copies = 0; });
+        // The device's silence lasts the command's whole wait at the program's own pace.
+        platform::SetClockSpeed(1.0);
+        const std::size_t asked = device.Datagrams().size();
+        std::vector<std::string> events;
+        QTimer::singleShot(0, dialog.get(), [&] {
+            CSearchDlg& d = *dialog;
+            ASSERT_TRUE(test_support::PumpUntil([&] { return d.isActiveWindow(); }));
+            QPushButton* button = c.reset ? d.m_btnResetDefault : d.m_btnApply;
+            button->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(button, Qt::Key_Space);
+            if (d.CommandRunning() && messages.Texts().empty()) {
+                events.push_back("pressed, no box");
+            }
+            if (test_support::PumpUntil([&] { return device.Datagrams().size() > asked; }) &&
+                d.CommandRunning()) {
+                events.push_back("request sent");
+            }
+            bool ticked = false;
+            QTimer::singleShot(0, &d, [&] { ticked = true; });
+            if (test_support::PumpUntil([&] { return ticked; }) && d.CommandRunning()) {
+                events.push_back("events handled");
+            }
+            if (!d.m_btnApply->isEnabled() && !d.m_btnResetDefault->isEnabled() &&
+                !d.m_btnSearchAgain->isEnabled() && d.m_btnOK->isEnabled()) {
+                events.push_back("greyed");
+            }
+            if (c.byOk) {
+                d.m_btnOK->setFocus(Qt::TabFocusReason);
+                QTest::keyClick(d.m_btnOK, Qt::Key_Space);
+            } else {
+                d.close();
+            }
+            if (!d.isVisible() && !d.CommandRunning()) {
+                events.push_back("left");
+            }
+            if (d.isVisible()) {
+                d.done(-100);
+            }
+        });
+        const int result = dialog->exec();
+        platform::SetClockSpeed(25.0);
+        QApplication::processEvents();
+        EXPECT_EQ(events, (std::vector<std::string>{"pressed, no box", "request sent",
+                                                    "events handled", "greyed", "left"}));
+        EXPECT_EQ(result, c.byOk ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_TRUE(messages.Texts().empty()) << "the dropped command shows nothing";
+        EXPECT_TRUE(dialog->DeviceChosen()) << "the request went out";
+        // OK takes the edits; the dropped command stored no address to hand over.
+        EXPECT_EQ(dialog->Choice().has_value(), c.byOk);
+        if (c.byOk) {
+            EXPECT_EQ(dialog->Choice()->server, "127.0.0.3");
+        }
+    }
+}
+
+// A search ends with every control enabled again and the keyboard at the devices found, or,
+// with none, at OK: the first key acts without a Tab first.
+TEST_F(SearchTest, AfterASearchTheKeyboardStartsAtTheDevicesOrAtOk) {
+    DiscoveryUnit second;
+    second.mac[5] = 0x57;
+    second.network.address = {127, 0, 0, 7};
+    const struct {
+        const char* name;
+        std::vector<DiscoveryUnit> units;
+        Qt::Key key;
+    } cases[] = {
+        {"two devices, Down", {DiscoveryUnit{}, second}, Qt::Key_Down},
+        {"none, Space", {}, Qt::Key_Space},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Units(c.units);
+        CSearchDlg dialog(nullptr, endpoints);
+        QWidget* focused = nullptr;
+        QTimer::singleShot(0, &dialog, [&] {
+            WaitForTheSearch(dialog);
+            ASSERT_TRUE(test_support::PumpUntil([&] { return dialog.isActiveWindow(); }));
+            focused = QApplication::focusWidget();
+            test_support::KeyToFocus(c.key);
+            if (dialog.isVisible()) {
+                dialog.done(-100);
+            }
+        });
+        const int result = dialog.DoModal();
+        if (c.units.empty()) {
+            EXPECT_EQ(focused, dialog.m_btnOK);
+            EXPECT_EQ(result, QDialog::Accepted) << "Space pressed OK";
+            EXPECT_FALSE(dialog.Choice());
+            continue;
+        }
+        EXPECT_EQ(focused, dialog.m_DeviceList);
+        ASSERT_EQ(dialog.m_DeviceList->topLevelItemCount(), 2);
+        // The list took the focus at its top row; Down chose the row under it.
+        EXPECT_EQ(dialog.m_DeviceList->currentItem(), dialog.m_DeviceList->topLevelItem(1));
+        EXPECT_EQ(dialog.m_editServerIP->text().toStdString(), dialog.Nodes()[0].ip);
+    }
+    EXPECT_TRUE(messages.Texts().empty());
 }
 
 TEST_F(SearchTest, WrongPasswordAndNonStaticDeviceAreRefusedByTheDevice) {
@@ -375,9 +503,9 @@ TEST_F(SearchTest, WrongPasswordAndNonStaticDeviceAreRefusedByTheDevice) {
     CSearchDlg dialog(nullptr, endpoints);
     SearchAndChoose(dialog);
     password = "wrong";
-    dialog.OnResetDefault();
+    Command(dialog, &CSearchDlg::OnResetDefault);
     password = "admin";
-    dialog.OnResetDefault();
+    Command(dialog, &CSearchDlg::OnResetDefault);
     EXPECT_EQ(messages.Texts(),
               (std::vector<std::string>{"Username or password is not correct",
                                         "Server connection type is not static mode.You couldn't "
@@ -729,7 +857,7 @@ TEST_F(SearchTest, OnlyTheAskedDeviceAnswersApplyAndReset) {
             // The device answers; at the program's own pace a busy machine cannot make its
             // answer late.
             platform::SetClockSpeed(1.0);
-            c.reset ? dialog->OnResetDefault() : dialog->OnApply();
+            Command(*dialog, c.reset ? &CSearchDlg::OnResetDefault : &CSearchDlg::OnApply);
             platform::SetClockSpeed(25.0);
         }
         EXPECT_EQ(seen.Texts(), std::vector<std::string>{c.message});
