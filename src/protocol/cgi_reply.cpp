@@ -110,7 +110,9 @@ std::optional<int> StatusOf(std::string_view reply) {
     if (blank == std::string_view::npos) {
         return std::nullopt;
     }
-    const std::string_view rest = line.substr(blank + 1, 127);
+    // The number may stand behind more than one blank, as lenient HTTP readers take it.
+    std::string_view rest = line.substr(blank + 1, 127);
+    rest.remove_prefix(std::min(rest.find_first_not_of(" \t"), rest.size()));
     const std::string number(rest.substr(0, rest.find(' ')));
     if (number.empty() || !std::isdigit(static_cast<unsigned char>(number.front()))) {
         return std::nullopt;
