@@ -128,15 +128,15 @@ std::uint16_t DeviceEmulator::Impl::WebPort() {
 
 // Like a device given a new web port, the emulator listens there from now on, and already before
 // it answers the request that moved it: a client that switches on that answer finds the port
-// open. The connections it has keep being served. A port that cannot be bound leaves it where it
-// was.
+// open, and the old one closed. The connections it has keep being served. A port that cannot be
+// bound leaves it where it was.
 void DeviceEmulator::Impl::FollowWebPort(std::uint16_t before) {
     const std::uint16_t web_port = WebPort();
-    std::lock_guard lock(listen_mutex);
+    std::unique_lock lock(listen_mutex);
     if (web_port == 0 || web_port == before || web_port == port) {
         return;
     }
-    if (want_listening) {
+    if (want_listening && listener_alive) {
         const int fd = OpenListener(web_port);
         if (fd < 0) {
             std::fprintf(stderr, "device emulator: cannot move to port %u\n", unsigned{web_port});
@@ -145,10 +145,12 @@ void DeviceEmulator::Impl::FollowWebPort(std::uint16_t before) {
         if (moved_fd >= 0) {
             ::close(moved_fd);
         }
-        // The listener takes it over at its next wake-up; until then connections queue on it.
+        // The listener takes it over at its next wake-up, closing the old port; until then
+        // connections queue on the new one.
         moved_fd = fd;
-        ++listen_requests;
+        const unsigned request = ++listen_requests;
         Signal(wake_fd);
+        listen_changed.wait(lock, [&] { return listen_done >= request || !listener_alive; });
     }
     port = web_port;
 }
@@ -200,18 +202,21 @@ void DeviceEmulator::Impl::ListenLoop() {
             });
         }
     }
-    ReapWorkers(true);
-    std::lock_guard lock(listen_mutex);
-    for (int* fd : {&listen_fd, &moved_fd}) {
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
+    {
+        // Before the workers are joined: one may be waiting for the listener to follow a move.
+        std::lock_guard lock(listen_mutex);
+        for (int* fd : {&listen_fd, &moved_fd}) {
+            if (*fd >= 0) {
+                ::close(*fd);
+                *fd = -1;
+            }
         }
+        listen_done = listen_requests;
+        listen_ok = false;
+        listener_alive = false;
+        listen_changed.notify_all();
     }
-    listen_done = listen_requests;
-    listen_ok = false;
-    listener_alive = false;
-    listen_changed.notify_all();
+    ReapWorkers(true);
 }
 
 void DeviceEmulator::Impl::Serve(int fd) {
