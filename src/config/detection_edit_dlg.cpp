@@ -110,16 +110,11 @@ void CDetectionEditDlg::OnSetup() {
         while (platform::WaitForObject(app.h_FrameCopiedSem, 0) == platform::kWaitObject0) {
         }
     }
-    app.m_fFrameCopyRequest = 1;
-    config::Still still;
-    const bool copied =
-        platform::WaitForObject(app.h_FrameCopiedSem, kFirstFrameWaitMs) == platform::kWaitObject0;
-    if (!copied || !TakeCopiedFrame(still)) {
-        still = config::BlankStill(kDisplayWidth, static_cast<std::uint16_t>(m_nDisplayHeight));
-    }
+    // The area can be edited at once over a blank picture; the grab thread brings the first frame
+    // when the stream has one, so the window never waits for the device's next picture.
     {
         const std::lock_guard lock(m_stillMutex);
-        m_still = std::move(still);
+        m_still = config::BlankStill(kDisplayWidth, static_cast<std::uint16_t>(m_nDisplayHeight));
     }
     m_fAreaEditing = 1;
 

@@ -28,8 +28,6 @@ class CDetectionEditDlg : public CRowEditDlg, public ui::MessageWindow {
 public:
     // Posted by the grab thread when it has put a new still in place.
     static constexpr std::uint32_t WM_STILLGRABBED = 0x430;
-    // How long Setup waits for the first frame before it shows a black still.
-    static constexpr std::uint32_t kFirstFrameWaitMs = 1000;
     // The longest single wait of the grab thread for a frame; it then waits on.
     static constexpr std::uint32_t kGrabRetryMs = 500;
     static constexpr std::uint32_t kThreadStopWaitMs = 100;
