@@ -138,7 +138,6 @@ void AddFlaggedSections(CListPage& page, SectionSends& sends,
     if (!page.IsPageCreated()) {
         return;
     }
-    page.UpdateData(true);
     sends.BeginStep();
     for (const FlaggedSection& s : sections) {
         if (s.changed) {

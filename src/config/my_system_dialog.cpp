@@ -216,6 +216,7 @@ void MySystemDialog::OnClickApply() {
         return;
     }
     m_fNewAddressTried = false;
+    // Each apply step below works on the values TakeCreatedPages took.
     auto sends = std::make_shared<SectionSends>();
     ApplyAccountPage(*this, m_AccountPage, *sends);
     ApplyAlarmPages(*this, m_AlarmPage, *sends);
@@ -293,7 +294,6 @@ void MySystemDialog::ApplyAccountPage(MySystemDialog&, AccountPropertyPage& page
     if (!page.IsPageCreated()) {
         return;
     }
-    page.UpdateData(true);
     auto& secure = g_lpApp->m_SysCfg.SECURE;
     if (page.m_fAccountListChanged == 0 && page.m_nMaxUsers == secure[2]) {
         return;
@@ -315,7 +315,6 @@ void MySystemDialog::ApplyAlarmPages(MySystemDialog& sheet, AlarmPropertyPage& p
     if (!page.IsPageCreated()) {
         return;
     }
-    page.UpdateData(true);
     auto& section = g_lpApp->m_SysCfg.ALARM;
     const alarm_section::PageValues values{page.m_bAlarmMethod, page.m_bImageResolution,
                                            page.m_nPostNumberIndex, page.m_nDurationIndex};
@@ -327,7 +326,7 @@ void MySystemDialog::ApplyAlarmPages(MySystemDialog& sheet, AlarmPropertyPage& p
 
 void MySystemDialog::ApplyMailPage(MySystemDialog& sheet, MailPropertyPage& page,
                                    SectionSends& sends) {
-    if (!page.IsPageCreated() || !page.UpdateData(true)) {
+    if (!page.IsPageCreated()) {
         return;
     }
     if (WriteMailChanges(sheet.m_saved, page.Settings(), g_lpApp->m_SysCfg)) {
@@ -338,7 +337,7 @@ void MySystemDialog::ApplyMailPage(MySystemDialog& sheet, MailPropertyPage& page
 
 void MySystemDialog::ApplyFtpPage(MySystemDialog& sheet, FTPPropertyPage& page,
                                   SectionSends& sends) {
-    if (!page.IsPageCreated() || !page.UpdateData(true)) {
+    if (!page.IsPageCreated()) {
         return;
     }
     if (WriteFtpChanges(sheet.m_saved, page.Settings(), g_lpApp->m_SysCfg)) {
@@ -351,7 +350,6 @@ void MySystemDialog::ApplyDevicePage(MySystemDialog& sheet, DevicePage& page, Se
     if (!page.IsPageCreated()) {
         return;
     }
-    page.UpdateData(true);
     if (!page.m_fChanged) {
         return;
     }
@@ -378,7 +376,7 @@ void MySystemDialog::ApplyCameraPage(MySystemDialog&, CameraPage& page, SectionS
 }
 
 void MySystemDialog::ApplyDnsPage(MySystemDialog& sheet, CDNSPage& page, SectionSends& sends) {
-    if (!page.IsPageCreated() || !page.UpdateData(true)) {
+    if (!page.IsPageCreated()) {
         return;
     }
     SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
@@ -396,8 +394,7 @@ void MySystemDialog::ApplyDnsPage(MySystemDialog& sheet, CDNSPage& page, Section
 
 void MySystemDialog::ApplyNetworkPage(MySystemDialog& sheet, NetworkConfigPage& page,
                                       SectionSends& sends) {
-    // A refused value has shown its prompt; nothing of this page goes out then.
-    if (!page.IsPageCreated() || !page.UpdateData(true)) {
+    if (!page.IsPageCreated()) {
         return;
     }
     SysCfgBlocks& cfg = g_lpApp->m_SysCfg;
