@@ -22,6 +22,7 @@
 #include "config/video_adjust_dlg.h"
 #include "config_fixture.h"
 #include "platform/paths.h"
+#include "test_support/initialised.h"
 #include "test_support/screenshot.h"
 
 namespace {
@@ -90,18 +91,8 @@ TEST_F(GalleryTest, TheDialogsOfThePages) {
         {"camera-row-edit", [] { return std::make_unique<CCameraEditDlg>(); }},
         {"ptz-chooser", [] { return std::make_unique<CSelectPTZDlg>(); }},
         {"schedule-time", [] { return std::make_unique<CTimeSettingDlg>(); }},
-        {"event-log",
-         [] {
-             auto log = std::make_unique<CServerLogDlg>();
-             log->OnInitDialog();
-             return log;
-         }},
-        {"folder-browser",
-         [] {
-             auto browser = std::make_unique<CDlgGetPath>();
-             browser->OnInitDialog();
-             return browser;
-         }},
+        {"event-log", [] { return test_support::Initialised<CServerLogDlg>(); }},
+        {"folder-browser", [] { return test_support::Initialised<CDlgGetPath>(); }},
     };
     DownloadFilePage backupPage;
     CDownloadProgressDlg backupProgress(nullptr, backupPage);

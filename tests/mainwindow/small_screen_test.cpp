@@ -46,6 +46,7 @@
 #include "recording/recorder_set.h"
 #include "status_line_on_screen.h"
 #include "test_support/answer_dialog.h"
+#include "test_support/initialised.h"
 #include "test_support/pump.h"
 #include "test_support/recording_message_sink.h"
 #include "test_support/temp_folder.h"
@@ -238,12 +239,7 @@ TEST_F(SmallScreenTest, TheLoginSideWindows) {
          }},
         {"LAN search", [] { return std::make_unique<CSearchDlg>(); }},
         {"confirm authority", [] { return std::make_unique<CConfirmAuthorityDlg>(); }},
-        {"information",
-         [] {
-             auto info = std::make_unique<CApplicationInfoDialog>();
-             info->OnInitDialog();
-             return info;
-         }},
+        {"information", [] { return test_support::Initialised<CApplicationInfoDialog>(); }},
         {"stream settings", [] { return std::make_unique<CMpeg4StreamDlg>(); }},
         {"connecting", [] { return std::make_unique<CConnectingDlg>(); }},
         {"login progress",
@@ -295,32 +291,12 @@ TEST_F(SmallScreenTest, TheDialogsOfThePages) {
          }},
         {"PTZ chooser", [] { return std::make_unique<CSelectPTZDlg>(); }},
         {"schedule time", [] { return std::make_unique<CTimeSettingDlg>(); }},
-        {"server log",
-         [] {
-             auto log = std::make_unique<CServerLogDlg>();
-             log->OnInitDialog();
-             return log;
-         }},
-        {"folder browser",
-         [] {
-             auto browser = std::make_unique<CDlgGetPath>();
-             browser->OnInitDialog();
-             return browser;
-         }},
-        {"firmware upgrade",
-         [] {
-             auto upgrade = std::make_unique<CUpgradeFirmwareDlg>();
-             upgrade->OnInitDialog();
-             return upgrade;
-         }},
+        {"server log", [] { return test_support::Initialised<CServerLogDlg>(); }},
+        {"folder browser", [] { return test_support::Initialised<CDlgGetPath>(); }},
+        {"firmware upgrade", [] { return test_support::Initialised<CUpgradeFirmwareDlg>(); }},
         {"network backup progress",
          [&backupPage] { return std::make_unique<CDownloadProgressDlg>(nullptr, backupPage); }},
-        {"picture adjust",
-         [] {
-             auto adjust = std::make_unique<CVideoAdjustDlg>();
-             adjust->OnInitDialog();
-             return adjust;
-         }},
+        {"picture adjust", [] { return test_support::Initialised<CVideoAdjustDlg>(); }},
     };
     for (const auto& [name, make] : windows) {
         std::unique_ptr<QWidget> window = make();
