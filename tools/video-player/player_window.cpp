@@ -16,7 +16,6 @@
 #include "kernel/settings_ini.h"
 #include "play_schedule.h"
 #include "ui/queued_call.h"
-#include "widgets/window_fit.h"
 
 namespace {
 
@@ -187,19 +186,16 @@ void PlayerWindow::OpenWithDialog() {
     // The same dialog on every desktop, and one the tests can answer.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // The date column as wide as its dates: the recordings of a folder differ in little else.
-    // As the listing sizes the columns, the dialog widens to show them whole, as far as its
-    // screen holds it.
+    // As the listing sizes the columns, the dialog widens to show them whole; the fit every
+    // window goes through keeps it to what its screen holds.
     if (auto* details = dialog.findChild<QTreeView*>()) {
         details->header()->setSectionResizeMode(kDateColumn, QHeaderView::ResizeToContents);
         // The list scrolls sideways exactly when its columns are wider than it.
         connect(details->horizontalScrollBar(), &QScrollBar::rangeChanged, &dialog,
                 [&dialog, details] {
                     const int lacking = details->header()->length() - details->viewport()->width();
-                    const int room =
-                        ui::RoomInside(ui::AvailableArea(dialog), ui::WindowFrame(dialog)).width();
-                    const int width = std::min(dialog.width() + lacking, room);
-                    if (lacking > 0 && width > dialog.width()) {
-                        dialog.resize(width, dialog.height());
+                    if (lacking > 0) {
+                        dialog.resize(dialog.width() + lacking, dialog.height());
                     }
                 });
     }
