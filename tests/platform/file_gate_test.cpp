@@ -394,6 +394,52 @@ TEST_F(FileGate, ALinkSwappedInALoopIsNeverFollowed) {
               (std::set<std::string>{"Setting.ini", "his.ini", "legit.ini"}));
 }
 
+// Another user swaps a folder on the path, in a group-writable folder, for his link to the user's
+// private folder, in a loop: no save and no read ever goes through his folder link.
+TEST_F(FileGate, AFolderSwappedInALoopForALinkIsNeverFollowed) {
+    if (!Root()) {
+        GTEST_SKIP() << "only the superuser can run a second user";
+    }
+    ASSERT_EQ(::chmod(elsewhere.Path().c_str(), 0700), 0);
+    const fs::path secret = elsewhere.Path() / "conf.ini";
+    std::ofstream(secret) << "[Quarnel]\nServerPort=81\n";
+    ASSERT_EQ(::chmod(program.Path().c_str(), 0770), 0);
+    ASSERT_EQ(::chown(program.Path().c_str(), 0, kOtherUser), 0);
+    const fs::path sub = program.Path() / "sub";
+    fs::create_directory(sub);
+    std::ofstream(sub / "conf.ini") << "[Quarnel]\nServerPort=80\n";
+    const fs::path his = program.Path() / "his";
+    const pid_t swapper = InChild([&](int ready) {
+        if (!BecomeOtherUser() || ::symlink(elsewhere.Path().c_str(), his.c_str()) != 0) {
+            return;
+        }
+        static_cast<void>(::write(ready, "x", 1));
+        for (;;) {
+            ::renameat2(AT_FDCWD, sub.c_str(), AT_FDCWD, his.c_str(), RENAME_EXCHANGE);
+        }
+    });
+    constexpr int kRounds = 5000;
+    int savesRefused = 0, readsRefused = 0, followed = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        const FileStatus written =
+            WriteFileAtomically(sub / "conf.ini", "[Quarnel]\nServerPort=82\n");
+        savesRefused += written ? 0 : 1;
+        EXPECT_TRUE(written || written.error == FileError::UntrustedLink) << written.Describe();
+        const FileSnapshot snapshot = ReadFile(sub / "conf.ini", kProfileFileMax);
+        readsRefused += snapshot.state == FileSnapshot::State::Read ? 0 : 1;
+        followed += snapshot.bytes.find("81") != std::string::npos ? 1 : 0;
+    }
+    End(swapper);
+    std::printf(
+        "%d saves (%d refused), %d reads (%d refused) while the folder was swapped; "
+        "%d reads followed the other user's folder link\n",
+        kRounds, savesRefused, kRounds, readsRefused, followed);
+    EXPECT_EQ(followed, 0);
+    EXPECT_GT(savesRefused, 0);
+    EXPECT_EQ(ReadAll(secret), "[Quarnel]\nServerPort=81\n");
+    EXPECT_EQ(Names(elsewhere.Path()), std::set<std::string>{"conf.ini"});
+}
+
 // Every link on a path is judged by the one rule, folder links too, whichever way the path is
 // spelled; what passes reaches the file its links name.
 TEST_F(FileGate, EveryLinkOnAPathIsJudgedByTheOneRule) {
