@@ -136,7 +136,6 @@ int CAddressBookDialog::DoModal() {
 
 bool CAddressBookDialog::OnInitDialog() {
     m_ScrollBar->setEnabled(false);
-    ShowEntryEdits(false);
     const IPRecordFileContents contents = ReadIPRecordFile(RecordFile());
     if (contents.status != IPRecordFileStatus::Ok) {
         const std::string file = RecordFile().string();
@@ -158,6 +157,7 @@ bool CAddressBookDialog::OnInitDialog() {
     for (const IPRecord& entry : contents.records) {
         AppendEntry(entry);
     }
+    ShowEntryEdits(false);
     if (contents.keptAside) {
         TellDamagedFileKeptAside("address book", RecordFile(), *contents.keptAside,
                                  contents.records.size());
@@ -175,8 +175,12 @@ void CAddressBookDialog::ShowEntryEdits(bool show) {
     for (QPushButton* button : {m_btnAdd, m_btnDelete, m_btnSelect, m_btnCancel, m_btnEdit}) {
         button->setVisible(!show);
     }
-    // Typing goes where the user looks: the entry's first field, or the lists once it is closed.
-    (show ? static_cast<QWidget*>(m_editUser) : m_UserList)->setFocus();
+    // Typing goes where the user looks: the entry's first field, or the lists once it is closed;
+    // in a book with no entry, ADD, where the drawing of the buttons shows the key goes.
+    QWidget* const typed = show                ? static_cast<QWidget*>(m_editUser)
+                           : m_iUserNumber > 0 ? static_cast<QWidget*>(m_UserList)
+                                               : m_btnAdd;
+    typed->setFocus();
     m_fAddMode = show;
 }
 
@@ -213,8 +217,8 @@ void CAddressBookDialog::OnAdd() {
         return;
     }
     if (const std::optional<IPRecord> entry = ReadEntryEdits()) {
-        ShowEntryEdits(false);
         AppendEntry(*entry);
+        ShowEntryEdits(false);
     }
 }
 

@@ -401,6 +401,9 @@ TEST_F(AddressBookTest, TypingAfterAddFillsTheEntryAndEnterConfirmsIt) {
              tabTo(book.m_btnAdd);
              KeyToFocus(Qt::Key_Return);
          }},
+        // An empty book has nothing to choose: the keys start at ADD.
+        {"Space as the empty book opens", [](CAddressBookDialog&) { KeyToFocus(Qt::Key_Space); }},
+        {"Enter as the empty book opens", [](CAddressBookDialog&) { KeyToFocus(Qt::Key_Return); }},
     };
     // Enter from the port, the last field typed; or from the address, typed last after the port.
     const struct {
